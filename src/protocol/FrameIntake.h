@@ -1,0 +1,48 @@
+#pragma once
+// The owner-side half of reception: drains a link's receive queue on each
+// "bytes received" notification into a buffer of its own, and hands the
+// buffered bytes to a receiver only once at least one frame's worth (32
+// bytes) has piled up. Everything buffered then goes through, in order, in
+// pieces of at most kWorkingSize bytes.
+#include "protocol/Frame.h"
+#include "serial/BlockQueue.h"
+
+#include <array>
+#include <cstdint>
+
+namespace qav {
+
+class FrameIntake {
+public:
+    static constexpr std::uint32_t kWorkingSize = 1024;
+    static constexpr std::uint32_t kReadChunk = kWorkingSize - 1;
+    static constexpr std::uint32_t kOwnerMinimumBlockSize = 4096;
+
+    FrameIntake() { buffer_.SetMinimumBlockSize(kOwnerMinimumBlockSize); }
+
+    // Link must offer Read(dest, n, timeoutMs) and QueuedCount(), and
+    // HasRxQueue() telling whether its reads come from a receive queue.
+    // Feed is called as feed(const uint8_t* bytes, uint32_t count).
+    template <class Link, class Feed> void OnPortReceived(Link& link, Feed&& feed)
+    {
+        do {
+            const std::uint32_t got = link.Read(work_.data(), kReadChunk, kInfinite);
+            buffer_.Append(work_.data(), got);
+        } while (link.HasRxQueue() && link.QueuedCount() != 0);
+        if (buffer_.QueuedCount() < kFrameSize)
+            return;
+        while (std::uint32_t n = buffer_.Take(work_.data(), kWorkingSize))
+            feed(static_cast<const std::uint8_t*>(work_.data()), n);
+    }
+
+    // Forgets buffered bytes (opening a port); the receiver is not touched.
+    void Clear() { buffer_.Clear(); }
+    std::uint32_t Buffered() const { return buffer_.QueuedCount(); }
+
+private:
+    static constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
+    CBlockQueue buffer_;
+    std::array<std::uint8_t, kWorkingSize> work_{};
+};
+
+} // namespace qav
