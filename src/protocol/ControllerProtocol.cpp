@@ -6,7 +6,10 @@ namespace {
 constexpr std::uint8_t kFixedServoType = 7;
 constexpr std::uint8_t kFixedControlMode = 1;
 
-std::uint8_t Byte(std::int8_t v) { return static_cast<std::uint8_t>(v); }
+std::uint8_t Byte(std::int8_t v)
+{
+    return static_cast<std::uint8_t>(v);
+}
 
 // Bytes 14..29 of type 1 and echo 0x81 share one layout.
 void PutGains(const ControllerParams& p, Frame& f)

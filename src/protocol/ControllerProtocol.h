@@ -18,12 +18,12 @@ inline constexpr std::uint8_t kControllerHeader1 = 0xCD;
 // Byte positions common to both directions.
 namespace ctl {
 inline constexpr std::size_t kCounter = 2;
-inline constexpr std::size_t kMotorState = 3;   // controller to PC
-inline constexpr std::size_t kCommand = 4;      // command code (PC) or result code (controller)
-inline constexpr std::size_t kRoll = 5;         // little-endian tenths of a degree
+inline constexpr std::size_t kMotorState = 3; // controller to PC
+inline constexpr std::size_t kCommand = 4;    // command code (PC) or result code (controller)
+inline constexpr std::size_t kRoll = 5;       // little-endian tenths of a degree
 inline constexpr std::size_t kTilt = 7;
 inline constexpr std::size_t kPan = 9;
-inline constexpr std::size_t kFirmware = 12;    // tenths: 23 is version 2.3
+inline constexpr std::size_t kFirmware = 12; // tenths: 23 is version 2.3
 inline constexpr std::size_t kType = 13;
 inline constexpr std::size_t kPayload = 14;
 } // namespace ctl
@@ -57,13 +57,20 @@ inline constexpr std::uint8_t kResultFailed = 0x80;
 inline constexpr std::uint8_t kMotorsOn = 1;
 inline constexpr std::uint8_t kMotorsOff = 3;
 
-inline bool IsUploadType(std::uint8_t t) { return t >= kTypeGains && t <= kTypePan; }
-inline bool IsReadBackType(std::uint8_t t) { return t >= kTypeReadGains && t <= kTypeReadPan; }
+inline bool IsUploadType(std::uint8_t t)
+{
+    return t >= kTypeGains && t <= kTypePan;
+}
+inline bool IsReadBackType(std::uint8_t t)
+{
+    return t >= kTypeReadGains && t <= kTypeReadPan;
+}
 
 // The PC's copy of the controller's configuration, in record order. Every
 // field starts at 0; out-of-range values from the controller or a file are
 // kept as they are.
-struct ControllerParams {
+struct ControllerParams
+{
     std::uint16_t ROLL_TOTAL = 0, ROLL_VEL = 0, ROLL_INT = 0;
     std::uint16_t PITCH_TOTAL = 0, PITCH_VEL = 0, PITCH_INT = 0;
     std::uint16_t YAW_TOTAL = 0, YAW_INT = 0, YAW_VEL = 0;
@@ -84,7 +91,8 @@ struct ControllerParams {
 
 // The protocol state of the PC's link to the controller. Touched by one
 // thread only (the GUI thread, or the CLI's loop).
-struct ControllerLinkState {
+struct ControllerLinkState
+{
     std::uint8_t sequenceCounter = 0;
     bool linkEstablished = false;
     std::uint32_t watchdogCount = 0;
@@ -142,7 +150,13 @@ inline std::uint16_t GetLE16(const Frame& f, std::size_t at)
 
 // An angle limit in degrees as it travels: halved with truncation toward
 // zero, as one two's-complement byte.
-inline std::uint8_t LimitToWire(std::int32_t degrees) { return static_cast<std::uint8_t>(degrees / 2); }
-inline std::int32_t LimitFromWire(std::uint8_t b) { return static_cast<std::int8_t>(b) * 2; }
+inline std::uint8_t LimitToWire(std::int32_t degrees)
+{
+    return static_cast<std::uint8_t>(degrees / 2);
+}
+inline std::int32_t LimitFromWire(std::uint8_t b)
+{
+    return static_cast<std::int8_t>(b) * 2;
+}
 
 } // namespace qav

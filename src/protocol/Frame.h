@@ -22,7 +22,8 @@ bool FrameCrcMatches(const Frame& frame);
 // taken blindly. A frame whose CRC fails is dropped and hunting resumes after
 // it. The phase and fill position live as long as the receiver, so a frame
 // cut off by closing a port is completed by the next bytes that arrive.
-class FrameReceiver {
+class FrameReceiver
+{
 public:
     FrameReceiver(std::uint8_t header0, std::uint8_t header1) : header0_(header0), header1_(header1) {}
 

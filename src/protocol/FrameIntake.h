@@ -12,7 +12,8 @@
 
 namespace qav {
 
-class FrameIntake {
+class FrameIntake
+{
 public:
     static constexpr std::uint32_t kWorkingSize = 1024;
     static constexpr std::uint32_t kReadChunk = kWorkingSize - 1;

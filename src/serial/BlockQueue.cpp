@@ -6,7 +6,10 @@
 
 namespace qav {
 
-CBlockQueue::~CBlockQueue() { FreeAll(); }
+CBlockQueue::~CBlockQueue()
+{
+    FreeAll();
+}
 
 CBlockQueue::Block* CBlockQueue::NewBlock(std::uint32_t capacity)
 {

@@ -10,7 +10,8 @@
 
 namespace qav {
 
-class CBlockQueue {
+class CBlockQueue
+{
 public:
     static constexpr std::uint32_t kDefaultMinimumBlockSize = 1024;
 
@@ -32,7 +33,8 @@ public:
     void Clear();
 
     // For tests and diagnostics: the block chain as it stands.
-    struct Shape {
+    struct Shape
+    {
         std::size_t blocks = 0;
         std::uint32_t headRead = 0, headWrite = 0, headCapacity = 0;
         std::uint32_t tailCapacity = 0;
@@ -40,7 +42,8 @@ public:
     Shape Inspect() const;
 
 private:
-    struct Block {
+    struct Block
+    {
         std::uint32_t read = 0;
         std::uint32_t write = 0;
         std::uint32_t capacity = 0;
