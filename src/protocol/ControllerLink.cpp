@@ -1,0 +1,120 @@
+#include "protocol/ControllerLink.h"
+
+namespace qav {
+
+ControllerLink::ControllerLink(ControllerParams& params, IControllerEvents& events)
+    : params_(params), events_(events)
+{
+}
+
+void ControllerLink::OnPortOpened()
+{
+    state_.linkEstablished = false;
+    state_.watchdogCount = 0;
+    state_.sequenceCounter = 0;
+    state_.lastShownFirmware = 0;
+    state_.commandCode = reconnectCommand_;
+    state_.SelectFrameType(kTypeReadGains);
+}
+
+void ControllerLink::Tick()
+{
+    BuildFrame(state_, params_, tx_);
+    if (transport_ && transport_->IsOpen())
+        transport_->WriteFrame(tx_);
+
+    if (state_.watchdogCount < kWatchdogLimit) {
+        ++state_.watchdogCount;
+        return;
+    }
+    if (state_.watchdogCount == kWatchdogLimit) {
+        events_.OnLinkLost();
+        state_.watchdogCount = kWatchdogLimit + 1;
+        state_.linkEstablished = false;
+    }
+    // Keep asking until the controller answers again.
+    state_.commandCode = reconnectCommand_;
+    state_.SelectFrameType(kTypeReadGains);
+}
+
+void ControllerLink::OnBytes(const std::uint8_t* bytes, std::size_t count)
+{
+    receiver_.Feed(bytes, count, [this](const Frame& f) { DispatchFrame(f); });
+}
+
+void ControllerLink::DispatchFrame(const Frame& f)
+{
+    if (f[ctl::kCounter] == state_.sequenceCounter) {
+        ++state_.sequenceCounter;
+        if (!state_.linkEstablished) {
+            state_.linkEstablished = true;
+            events_.OnLinkEstablished();
+        }
+        state_.watchdogCount = 0;
+    }
+
+    const std::uint8_t motorState = f[ctl::kMotorState];
+    if (motorState == kMotorsOn || motorState == kMotorsOff)
+        events_.OnMotorState(motorState);
+
+    if (const ControllerResult* result = FindControllerResult(f[ctl::kCommand])) {
+        state_.commandCode = kCmdNone;
+        if (result->clearsFlashPending)
+            state_.flashWritePending = false;
+        events_.OnCommandResult(*result, motorState);
+    }
+
+    state_.roll = static_cast<float>(static_cast<std::int16_t>(GetLE16(f, ctl::kRoll)) * 0.1);
+    state_.tilt = static_cast<float>(static_cast<std::int16_t>(GetLE16(f, ctl::kTilt)) * 0.1);
+    state_.pan = static_cast<float>(static_cast<std::int16_t>(GetLE16(f, ctl::kPan)) * 0.1);
+
+    const std::uint8_t firmware = f[ctl::kFirmware];
+    if (firmware != state_.lastShownFirmware)
+        events_.OnFirmwareVersion(firmware);
+    state_.lastShownFirmware = firmware;
+
+    // The next type follows from the answer's type, not from what was
+    // pending, so a repeated answer sets the same next type again.
+    const std::uint8_t type = f[ctl::kType];
+    switch (type) {
+    case kTypeGains:
+    case kTypeDirections:
+    case kTypeLimits:
+        state_.pendingFrameType = static_cast<std::uint8_t>(type + 1);
+        events_.OnUploadAcknowledged(type);
+        break;
+    case kTypePan:
+        state_.pendingFrameType = kTypePoll;
+        if (state_.flashWritePending)
+            state_.commandCode = kCmdWriteFlash;
+        events_.OnUploadAcknowledged(type);
+        break;
+    case kTypeReadGains:
+    case kTypeReadDirections:
+    case kTypeReadLimits:
+    case kTypeReadPan:
+        DecodeEchoPayload(f, params_);
+        state_.pendingFrameType = static_cast<std::uint8_t>(type == kTypeReadPan ? 0 : type + 1);
+        events_.OnEchoDecoded(type);
+        break;
+    default:
+        ShowTelemetry(f);
+        break;
+    }
+}
+
+void ControllerLink::ShowTelemetry(const Frame& f)
+{
+    ControllerTelemetry t;
+    t.rcRoll = static_cast<std::int8_t>(f[14]);
+    t.rcTilt = static_cast<std::int8_t>(f[15]);
+    t.rcPan = static_cast<std::int8_t>(f[16]);
+    t.rcMode = static_cast<std::int8_t>(f[17]);
+    t.rcShot = static_cast<std::int8_t>(f[18]);
+    t.accX = static_cast<std::int16_t>(GetBE16(f, 20));
+    t.accY = static_cast<std::int16_t>(GetBE16(f, 22));
+    t.accZ = static_cast<std::int16_t>(GetBE16(f, 24));
+    events_.OnTelemetry(t);
+}
+
+} // namespace qav

@@ -1,0 +1,97 @@
+#pragma once
+// The controller link engine: what the PC does on each 20 ms tick and with
+// each answer of the main controller. Shared by the GUI and the CLI; it
+// opens nothing itself and words nothing: it writes frames to the transport
+// it is handed and reports what happened to its listener, synchronously and
+// in the order the effects must happen.
+//
+// Single-threaded: every call comes from the owner's thread.
+#include "protocol/ControllerProtocol.h"
+#include "protocol/ControllerResults.h"
+
+#include <cstdint>
+
+namespace qav {
+
+// Where frames go. Write is only called while IsOpen() holds; the engine does
+// not look at its result.
+class IFrameTransport
+{
+public:
+    virtual ~IFrameTransport() = default;
+    virtual bool IsOpen() const = 0;
+    virtual void WriteFrame(const Frame& frame) = 0;
+};
+
+// Live values of a telemetry answer, as sent (signed bytes, raw hundredths).
+struct ControllerTelemetry
+{
+    std::int8_t rcRoll = 0, rcTilt = 0, rcPan = 0, rcMode = 0, rcShot = 0;
+    std::int16_t accX = 0, accY = 0, accZ = 0; // × 0.01
+};
+
+class IControllerEvents
+{
+public:
+    virtual ~IControllerEvents() = default;
+    // The first echo of the counter after the link was not established. The
+    // flag is already set.
+    virtual void OnLinkEstablished() {}
+    // Byte 3 of an answer when it is 1 (on) or 3 (off).
+    virtual void OnMotorState(std::uint8_t /*state*/) {}
+    // A known result code arrived; the command code is already cleared and
+    // the flash-write flag updated.
+    virtual void OnCommandResult(const ControllerResult& /*result*/, std::uint8_t /*motorState*/) {}
+    // The firmware version byte differs from the one shown last.
+    virtual void OnFirmwareVersion(std::uint8_t /*tenths*/) {}
+    // A parameter echo quarter (0x81..0x84) was decoded into the set.
+    virtual void OnEchoDecoded(std::uint8_t /*type*/) {}
+    // An upload quarter (1..4) was acknowledged.
+    virtual void OnUploadAcknowledged(std::uint8_t /*type*/) {}
+    virtual void OnTelemetry(const ControllerTelemetry& /*t*/) {}
+    // The 26th tick without an echo. Called while the link-established flag
+    // still holds its old value; it is cleared right after.
+    virtual void OnLinkLost() {}
+};
+
+class ControllerLink
+{
+public:
+    static constexpr std::uint32_t kWatchdogLimit = 25;
+
+    // `params` is the program-wide parameter set; it outlives the engine.
+    ControllerLink(ControllerParams& params, IControllerEvents& events);
+
+    void SetTransport(IFrameTransport* transport) { transport_ = transport; }
+    // The command that opening the port and a lost link issue: motor off for
+    // the GUI, none for tools that must not change the gimbal.
+    void SetReconnectCommand(std::uint8_t code) { reconnectCommand_ = code; }
+
+    ControllerLinkState& State() { return state_; }
+    const ControllerLinkState& State() const { return state_; }
+    ControllerParams& Params() { return params_; }
+
+    // After the port was (re)opened: a fresh counter and watchdog, then the
+    // reconnect command with a parameter read-back.
+    void OnPortOpened();
+    // One link-timer tick: build and send a frame, then run the watchdog.
+    void Tick();
+    // Received bytes in arrival order; every valid frame is dispatched.
+    void OnBytes(const std::uint8_t* bytes, std::size_t count);
+    void DispatchFrame(const Frame& frame);
+
+    const Frame& LastSentFrame() const { return tx_; }
+
+private:
+    void ShowTelemetry(const Frame& frame);
+
+    ControllerParams& params_;
+    IControllerEvents& events_;
+    IFrameTransport* transport_ = nullptr;
+    std::uint8_t reconnectCommand_ = kCmdMotorOff;
+    ControllerLinkState state_;
+    FrameReceiver receiver_{kControllerHeader0, kControllerHeader1};
+    Frame tx_{};
+};
+
+} // namespace qav

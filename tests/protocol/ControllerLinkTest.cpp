@@ -1,0 +1,255 @@
+#include "protocol/ControllerLink.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <string>
+#include <vector>
+
+namespace qav {
+namespace {
+
+struct FakeTransport : IFrameTransport
+{
+    bool open = true;
+    std::vector<Frame> sent;
+    bool IsOpen() const override { return open; }
+    void WriteFrame(const Frame& f) override { sent.push_back(f); }
+};
+
+// Records every event as a line, with the link flag as seen at that moment.
+struct Recorder : IControllerEvents
+{
+    ControllerLink* link = nullptr;
+    std::vector<std::string> log;
+    void OnLinkEstablished() override { log.push_back("established"); }
+    void OnMotorState(std::uint8_t s) override { log.push_back("motor " + std::to_string(s)); }
+    void OnCommandResult(const ControllerResult& r, std::uint8_t m) override
+    {
+        log.push_back("result " + std::to_string(r.code) + " " + std::string(ResultMessage(r, m)));
+    }
+    void OnFirmwareVersion(std::uint8_t v) override { log.push_back("firmware " + std::to_string(v)); }
+    void OnEchoDecoded(std::uint8_t t) override { log.push_back("echo " + std::to_string(t)); }
+    void OnUploadAcknowledged(std::uint8_t t) override { log.push_back("ack " + std::to_string(t)); }
+    void OnTelemetry(const ControllerTelemetry& t) override
+    {
+        log.push_back("telemetry " + std::to_string(t.rcMode) + " " + std::to_string(t.accX));
+    }
+    void OnLinkLost() override
+    {
+        log.push_back(std::string("lost ") + (link->State().linkEstablished ? "was-established" : "never"));
+    }
+};
+
+Frame Answer(std::uint8_t counter, std::uint8_t type, std::uint8_t motor = 0, std::uint8_t result = 0,
+             std::uint8_t firmware = 0)
+{
+    Frame f{};
+    f[0] = kControllerHeader0;
+    f[1] = kControllerHeader1;
+    f[ctl::kCounter] = counter;
+    f[ctl::kMotorState] = motor;
+    f[ctl::kCommand] = result;
+    f[ctl::kFirmware] = firmware;
+    f[ctl::kType] = type;
+    SealFrame(f);
+    return f;
+}
+
+class ControllerLinkTest : public ::testing::Test
+{
+protected:
+    ControllerLinkTest() : link(params, events)
+    {
+        events.link = &link;
+        link.SetTransport(&transport);
+    }
+    void Feed(const Frame& f) { link.OnBytes(f.data(), f.size()); }
+
+    ControllerParams params;
+    Recorder events;
+    FakeTransport transport;
+    ControllerLink link;
+};
+
+TEST_F(ControllerLinkTest, OpeningSendsMotorOffReadBackEveryTick)
+{
+    link.OnPortOpened();
+    link.Tick();
+    link.Tick();
+    ASSERT_EQ(transport.sent.size(), 2u);
+    for (const auto& f : transport.sent) {
+        EXPECT_EQ(f[ctl::kCommand], kCmdMotorOff);
+        EXPECT_EQ(f[ctl::kType], kTypeReadGains);
+        EXPECT_EQ(f[ctl::kCounter], 0);
+    }
+}
+
+TEST_F(ControllerLinkTest, ClosedTransportSendsNothingButWatchdogRuns)
+{
+    transport.open = false;
+    link.OnPortOpened();
+    for (int i = 0; i < 30; ++i)
+        link.Tick();
+    EXPECT_TRUE(transport.sent.empty());
+    EXPECT_EQ(link.State().watchdogCount, 26u);
+    EXPECT_EQ(events.log, std::vector<std::string>{"lost never"});
+}
+
+TEST_F(ControllerLinkTest, ReadBackChainFillsTheSetAndEndsInPolls)
+{
+    ControllerParams device;
+    device.ROLL_TOTAL = 321;
+    device.ROLL_SERVO_CENTER = -12;
+    device.PITCH_MIN = -90;
+    device.INIT_ROLL = -450;
+    link.OnPortOpened();
+    std::uint8_t counter = 0;
+    for (std::uint8_t type : {kTypeReadGains, kTypeReadDirections, kTypeReadLimits, kTypeReadPan}) {
+        EXPECT_EQ(link.State().pendingFrameType, type);
+        Frame f = Answer(counter++, type);
+        EncodeEchoPayload(type, device, f);
+        SealFrame(f);
+        Feed(f);
+    }
+    EXPECT_EQ(link.State().pendingFrameType, kTypePoll);
+    EXPECT_EQ(params, device);
+    EXPECT_EQ(link.State().sequenceCounter, 4);
+    const std::vector<std::string> expected{"established", "echo 129", "echo 130", "echo 131", "echo 132"};
+    EXPECT_EQ(events.log, expected);
+}
+
+TEST_F(ControllerLinkTest, UploadChainFollowsTheAnswersTypeAndIssuesPendingFlashWrite)
+{
+    link.State().SelectFrameType(kTypeGains);
+    link.State().flashWritePending = true;
+    Feed(Answer(9, kTypeDirections)); // an answer of type 2 while 1 is pending
+    EXPECT_EQ(link.State().pendingFrameType, kTypeLimits);
+    Feed(Answer(9, kTypeLimits));
+    Feed(Answer(9, kTypePan));
+    EXPECT_EQ(link.State().pendingFrameType, kTypePoll);
+    EXPECT_EQ(link.State().commandCode, kCmdWriteFlash);
+    Feed(Answer(9, 0, kMotorsOff, kCmdWriteFlash | kResultFailed));
+    EXPECT_TRUE(link.State().flashWritePending);
+    EXPECT_EQ(link.State().commandCode, kCmdNone);
+    Feed(Answer(9, 0, kMotorsOff, kCmdWriteFlash));
+    EXPECT_FALSE(link.State().flashWritePending);
+}
+
+TEST_F(ControllerLinkTest, RepeatedEchoDecodesAgainAndKeepsNextType)
+{
+    link.OnPortOpened();
+    Feed(Answer(0, kTypeReadGains));
+    Feed(Answer(0, kTypeReadGains));
+    EXPECT_EQ(link.State().pendingFrameType, kTypeReadDirections);
+    EXPECT_EQ(std::count(events.log.begin(), events.log.end(), "echo 129"), 2);
+    // Only the first answer echoing a counter steps it.
+    EXPECT_EQ(link.State().sequenceCounter, 1);
+}
+
+TEST_F(ControllerLinkTest, EffectsComeInOrderWithinOneAnswer)
+{
+    link.State().commandCode = kCmdMotorOn;
+    Frame f = Answer(0, 0, kMotorsOff, kCmdMotorOn, 23);
+    f[17] = static_cast<std::uint8_t>(-100);
+    f[20] = 0xFF;
+    f[21] = 0x38;
+    PutLE16(f, ctl::kRoll, 300);
+    SealFrame(f);
+    Feed(f);
+    const std::vector<std::string> expected{"established", "motor 3",
+                                            "result 1 $INKred$Motor on failed! Please check angle limitation "
+                                            "and gains(any gain item can't be zero)!",
+                                            "firmware 23", "telemetry -100 -200"};
+    EXPECT_EQ(events.log, expected);
+    EXPECT_FLOAT_EQ(link.State().roll, 30.0f);
+    EXPECT_EQ(link.State().commandCode, kCmdNone);
+}
+
+TEST_F(ControllerLinkTest, FirmwareVersionReportedOnlyWhenItChanges)
+{
+    link.OnPortOpened();
+    Feed(Answer(0, 0, 0, 0, 0)); // 0 right after opening changes nothing
+    Feed(Answer(1, 0, 0, 0, 23));
+    Feed(Answer(2, 0, 0, 0, 23));
+    Feed(Answer(3, 0, 0, 0, 24));
+    EXPECT_EQ(std::count(events.log.begin(), events.log.end(), "firmware 23"), 1);
+    EXPECT_EQ(std::count(events.log.begin(), events.log.end(), "firmware 24"), 1);
+    EXPECT_EQ(std::count_if(events.log.begin(), events.log.end(),
+                            [](const std::string& s) { return s.rfind("firmware", 0) == 0; }),
+              2);
+}
+
+TEST_F(ControllerLinkTest, WatchdogLosesTheLinkOnceOnTheTwentySixthTickAndKeepsAsking)
+{
+    link.OnPortOpened();
+    Feed(Answer(0, kTypeReadGains));
+    link.State().SelectFrameType(kTypeGains);
+    link.State().commandCode = kCmdNone;
+    for (int i = 0; i < 25; ++i)
+        link.Tick();
+    EXPECT_TRUE(link.State().linkEstablished);
+    EXPECT_EQ(link.State().pendingFrameType, kTypeGains);
+    link.Tick();
+    EXPECT_FALSE(link.State().linkEstablished);
+    EXPECT_EQ(link.State().commandCode, kCmdMotorOff);
+    EXPECT_EQ(link.State().pendingFrameType, kTypeReadGains);
+    for (int i = 0; i < 10; ++i)
+        link.Tick();
+    EXPECT_EQ(std::count(events.log.begin(), events.log.end(), "lost was-established"), 1);
+    // An answer brings the link back.
+    Feed(Answer(link.State().sequenceCounter, kTypeReadGains));
+    EXPECT_TRUE(link.State().linkEstablished);
+    EXPECT_EQ(link.State().watchdogCount, 0u);
+}
+
+TEST_F(ControllerLinkTest, ObserverReconnectCommandLeavesTheMotorsAlone)
+{
+    link.SetReconnectCommand(kCmdNone);
+    link.OnPortOpened();
+    for (int i = 0; i < 40; ++i)
+        link.Tick();
+    for (const auto& f : transport.sent)
+        EXPECT_EQ(f[ctl::kCommand], kCmdNone);
+}
+
+TEST_F(ControllerLinkTest, MismatchedCounterStillUpdatesEverythingButLiveness)
+{
+    link.OnPortOpened();
+    Frame f = Answer(7, 0, kMotorsOn, 0, 30);
+    PutLE16(f, ctl::kTilt, static_cast<std::uint16_t>(-300));
+    SealFrame(f);
+    Feed(f);
+    EXPECT_FALSE(link.State().linkEstablished);
+    EXPECT_EQ(link.State().sequenceCounter, 0);
+    EXPECT_FLOAT_EQ(link.State().tilt, -30.0f);
+    EXPECT_EQ(events.log.front(), "motor 1");
+}
+
+TEST(ControllerTexts, LiveDisplayFormats)
+{
+    EXPECT_EQ(FormatAttitude(30.0f), "+30.0");
+    EXPECT_EQ(FormatAttitude(-30.0f), "-30.0");
+    EXPECT_EQ(FormatAttitude(0.0f), "+0.0");
+    EXPECT_EQ(FormatAcceleration(static_cast<std::int16_t>(0xFF38)), "-2.00");
+    EXPECT_EQ(FormatAcceleration(0), "+0.00");
+    EXPECT_EQ(FormatAcceleration(100), "+1.00");
+    EXPECT_EQ(FormatFirmwareVersion(23), "Firmware Version:V2.3");
+}
+
+TEST(ControllerTexts, ResultTableCoversKnownCodesOnly)
+{
+    for (int code = 0; code < 256; ++code) {
+        const bool known = (code >= 1 && code <= 5) || (code >= 0x81 && code <= 0x85);
+        EXPECT_EQ(FindControllerResult(static_cast<std::uint8_t>(code)) != nullptr, known) << code;
+    }
+    EXPECT_EQ(ResultMessage(*FindControllerResult(kCmdMotorOn), kMotorsOn),
+              "$INKblue$Motor on successfully!");
+    EXPECT_EQ(ResultMessage(*FindControllerResult(kCmdPidOff), kMotorsOff), "$INKred$PID off failed!");
+    EXPECT_EQ(ResultMessage(*FindControllerResult(kCmdMotorOff), kMotorsOff),
+              "$INKblue$Motor off successfully!");
+}
+
+} // namespace
+} // namespace qav
