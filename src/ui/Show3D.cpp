@@ -1,0 +1,286 @@
+#include "ui/Show3D.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+namespace qav {
+namespace {
+
+struct Vec3
+{
+    double x = 0, y = 0, z = 0;
+};
+Vec3 operator+(Vec3 a, Vec3 b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+Vec3 operator-(Vec3 a, Vec3 b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec3 Cross(Vec3 a, Vec3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Dot(Vec3 a, Vec3 b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+Vec3 Normalised(Vec3 a)
+{
+    const double n = std::sqrt(Dot(a, a));
+    return n > 0 ? Vec3{a.x / n, a.y / n, a.z / n} : a;
+}
+
+// Row-major 3x3 rotation.
+struct Mat3
+{
+    std::array<double, 9> m{1, 0, 0, 0, 1, 0, 0, 0, 1};
+    Vec3 operator*(Vec3 v) const
+    {
+        return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[3] * v.x + m[4] * v.y + m[5] * v.z,
+                m[6] * v.x + m[7] * v.y + m[8] * v.z};
+    }
+    Mat3 operator*(const Mat3& o) const
+    {
+        Mat3 r;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                r.m[i * 3 + j] = m[i * 3] * o.m[j] + m[i * 3 + 1] * o.m[3 + j] + m[i * 3 + 2] * o.m[6 + j];
+        return r;
+    }
+};
+
+constexpr double kDegree = 3.14159265358979323846 / 180.0;
+
+// Model axes: x forward (where the camera looks), y to the left, z up.
+Mat3 AboutX(double deg)
+{
+    const double c = std::cos(deg * kDegree), s = std::sin(deg * kDegree);
+    return {{1, 0, 0, 0, c, -s, 0, s, c}};
+}
+Mat3 AboutY(double deg)
+{
+    const double c = std::cos(deg * kDegree), s = std::sin(deg * kDegree);
+    return {{c, 0, s, 0, 1, 0, -s, 0, c}};
+}
+Mat3 AboutZ(double deg)
+{
+    const double c = std::cos(deg * kDegree), s = std::sin(deg * kDegree);
+    return {{c, -s, 0, s, c, 0, 0, 0, 1}};
+}
+
+struct Face
+{
+    std::vector<Vec3> points; // counter-clockwise seen from outside
+    QColor colour;
+};
+
+// Which moving part of the gimbal a face belongs to.
+enum class Part { Base, RollFrame, Camera };
+
+struct PartFace
+{
+    Part part;
+    Face face;
+};
+
+void AddBox(std::vector<PartFace>& out, Part part, Vec3 centre, Vec3 half, QColor colour)
+{
+    const double x0 = centre.x - half.x, x1 = centre.x + half.x;
+    const double y0 = centre.y - half.y, y1 = centre.y + half.y;
+    const double z0 = centre.z - half.z, z1 = centre.z + half.z;
+    const std::array<std::array<Vec3, 4>, 6> faces{{
+        {{{x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1}, {x1, y0, z1}}}, // front
+        {{{x0, y1, z0}, {x0, y0, z0}, {x0, y0, z1}, {x0, y1, z1}}}, // back
+        {{{x0, y1, z0}, {x0, y1, z1}, {x1, y1, z1}, {x1, y1, z0}}}, // left
+        {{{x0, y0, z1}, {x0, y0, z0}, {x1, y0, z0}, {x1, y0, z1}}}, // right
+        {{{x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}}}, // top
+        {{{x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0}, {x0, y0, z0}}}, // bottom
+    }};
+    for (const auto& f : faces)
+        out.push_back({part, {{f.begin(), f.end()}, colour}});
+}
+
+// A cylinder along the given axis ('x' or 'y'), as a prism of `sides` faces.
+void AddCylinder(std::vector<PartFace>& out, Part part, Vec3 centre, char axis, double radius,
+                 double halfLength, QColor side, QColor cap, int sides = 16)
+{
+    auto point = [&](double angle, double along) {
+        const double a = std::cos(angle) * radius, b = std::sin(angle) * radius;
+        return axis == 'x' ? centre + Vec3{along, a, b} : centre + Vec3{b, along, a};
+    };
+    std::vector<Vec3> front, back;
+    for (int i = 0; i < sides; ++i) {
+        const double a0 = 2 * 3.14159265358979323846 * i / sides;
+        const double a1 = 2 * 3.14159265358979323846 * (i + 1) / sides;
+        out.push_back(
+            {part,
+             {{point(a0, -halfLength), point(a1, -halfLength), point(a1, halfLength), point(a0, halfLength)},
+              side}});
+        front.push_back(point(a0, halfLength));
+        back.insert(back.begin(), point(a0, -halfLength));
+    }
+    out.push_back({part, {front, cap}});
+    out.push_back({part, {back, side.darker(120)}});
+}
+
+std::vector<PartFace> BuildGimbal()
+{
+    std::vector<PartFace> faces;
+    const QColor frame(72, 78, 90), motor(40, 44, 52), camera(34, 120, 196), lens(20, 22, 26),
+        glass(90, 170, 230);
+    // Top mount and the roll motor behind the camera.
+    AddBox(faces, Part::Base, {-0.55, 0, 0.62}, {0.45, 0.35, 0.05}, frame);
+    AddBox(faces, Part::Base, {-0.95, 0, 0.36}, {0.05, 0.06, 0.26}, frame);
+    AddCylinder(faces, Part::Base, {-0.9, 0, 0.05}, 'x', 0.16, 0.08, motor, motor.lighter(140));
+    // Roll frame: a U from the roll motor around to both sides of the camera.
+    AddBox(faces, Part::RollFrame, {-0.78, 0, -0.05}, {0.04, 0.62, 0.05}, frame.lighter(115));
+    AddBox(faces, Part::RollFrame, {-0.4, 0.6, -0.05}, {0.38, 0.04, 0.05}, frame.lighter(115));
+    AddBox(faces, Part::RollFrame, {-0.4, -0.6, -0.05}, {0.38, 0.04, 0.05}, frame.lighter(115));
+    AddCylinder(faces, Part::RollFrame, {0, -0.55, 0}, 'y', 0.14, 0.07, motor, motor.lighter(140));
+    // Camera body with its lens, turned by tilt inside the roll frame.
+    AddBox(faces, Part::Camera, {0, 0, 0}, {0.3, 0.45, 0.25}, camera);
+    AddCylinder(faces, Part::Camera, {0.38, 0.12, 0.02}, 'x', 0.15, 0.09, lens, glass);
+    AddBox(faces, Part::Camera, {0.05, 0.0, 0.29}, {0.1, 0.12, 0.04}, camera.darker(130));
+    return faces;
+}
+
+} // namespace
+
+class AttitudeView : public QWidget
+{
+public:
+    AttitudeView(QWidget* host, double scale) : QWidget(host), scale_(scale), model_(BuildGimbal())
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAccessibleName(tr("3D attitude display"));
+        host->installEventFilter(this);
+        setGeometry(host->contentsRect());
+        show();
+    }
+
+    void SetAttitude(double roll, double tilt, double pan)
+    {
+        if (roll == roll_ && tilt == tilt_ && pan == pan_)
+            return;
+        roll_ = roll, tilt_ = tilt, pan_ = pan;
+        update();
+        setAccessibleDescription(QStringLiteral("Roll %1, tilt %2, pan %3 degrees")
+                                     .arg(roll, 0, 'f', 1)
+                                     .arg(tilt, 0, 'f', 1)
+                                     .arg(pan, 0, 'f', 1));
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == parent() && event->type() == QEvent::Resize)
+            setGeometry(parentWidget()->contentsRect());
+        return false;
+    }
+
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient sky(0, 0, 0, height());
+        sky.setColorAt(0, QColor(236, 240, 246));
+        sky.setColorAt(1, QColor(206, 213, 224));
+        p.fillRect(rect(), sky);
+
+        const Mat3 base = AboutZ(pan_);
+        const Mat3 rollFrame = base * AboutX(roll_);
+        const Mat3 cameraPose = rollFrame * AboutY(-tilt_); // positive tilt lifts the lens
+        // Seen from the front right, a little from above.
+        const Mat3 view = AboutY(20) * AboutZ(-35);
+        const Vec3 light = Normalised({-0.4, 0.5, 0.9});
+        const double size = std::min(width(), height()) * scale_ * 0.55;
+        const QPointF centre(width() / 2.0, height() / 2.0 + size * 0.05);
+
+        struct Drawn
+        {
+            QPolygonF polygon;
+            double depth;
+            QColor colour;
+        };
+        std::vector<Drawn> drawn;
+        drawn.reserve(model_.size());
+        for (const auto& pf : model_) {
+            const Mat3& pose = pf.part == Part::Base        ? base
+                               : pf.part == Part::RollFrame ? rollFrame
+                                                            : cameraPose;
+            std::vector<Vec3> pts;
+            pts.reserve(pf.face.points.size());
+            for (const auto& v : pf.face.points)
+                pts.push_back(view * (pose * v));
+            const Vec3 normal = Normalised(Cross(pts[1] - pts[0], pts[2] - pts[0]));
+            // Screen depth runs along the view's x axis (towards the viewer).
+            if (normal.x <= 0)
+                continue;
+            QPolygonF poly;
+            double depth = 0;
+            for (const auto& v : pts) {
+                const double perspective = 3.5 / (3.5 - v.x);
+                poly << QPointF(centre.x() + v.y * size * perspective, centre.y() - v.z * size * perspective);
+                depth += v.x;
+            }
+            const Vec3 worldNormal = Normalised(Cross(pose * pf.face.points[1] - pose * pf.face.points[0],
+                                                      pose * pf.face.points[2] - pose * pf.face.points[0]));
+            const double lambert = std::max(0.0, Dot(worldNormal, light));
+            const int factor = static_cast<int>(55 + 75 * lambert);
+            QColor c = pf.face.colour;
+            c = QColor::fromRgbF(std::min(1.0, c.redF() * factor / 100.0),
+                                 std::min(1.0, c.greenF() * factor / 100.0),
+                                 std::min(1.0, c.blueF() * factor / 100.0));
+            drawn.push_back({poly, depth / pts.size(), c});
+        }
+        std::sort(drawn.begin(), drawn.end(),
+                  [](const Drawn& a, const Drawn& b) { return a.depth < b.depth; });
+        for (const auto& d : drawn) {
+            p.setPen(QPen(d.colour.darker(135), 0.8));
+            p.setBrush(d.colour);
+            p.drawPolygon(d.polygon);
+        }
+    }
+
+private:
+    double scale_;
+    std::vector<PartFace> model_;
+    double roll_ = 0, tilt_ = 0, pan_ = 0;
+};
+
+QAVShow3DLibExp::QAVShow3DLibExp() = default;
+
+QAVShow3DLibExp::~QAVShow3DLibExp()
+{
+    // The host may already have deleted its children; the guard knows.
+    delete view_.data();
+}
+
+void QAVShow3DLibExp::Init(QWidget* host, int /*style*/, double scale)
+{
+    if (!host || view_)
+        return;
+    view_ = new AttitudeView(host, scale > 0 ? scale : 0.8);
+}
+
+void QAVShow3DLibExp::Update(double roll, double tilt, double pan)
+{
+    if (view_)
+        view_->SetAttitude(roll, tilt, pan);
+}
+
+QWidget* QAVShow3DLibExp::View() const
+{
+    return view_.data();
+}
+
+} // namespace qav
