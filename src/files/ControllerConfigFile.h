@@ -1,0 +1,34 @@
+#pragma once
+// Controller configuration files (.bgsc and .ini): one INI section
+// "PARAMETERS" with one key per parameter that has a file key, each value a
+// decimal integer.
+//
+// A save writes 24 keys in a fixed order; a load reads 23 of them (the pan
+// servo centre is written only). Parameters without a key (pan gains, pan
+// direction and RC sensitivity, servo types, control modes) are neither
+// written nor read. Other sections and keys of an existing file are kept.
+#include "platform/IniFile.h"
+#include "protocol/ControllerProtocol.h"
+
+#include <string>
+#include <string_view>
+
+namespace qav {
+
+inline constexpr std::string_view kControllerConfigSection = "PARAMETERS";
+
+// Writes the 24 keys from `params` into `path` in one atomic replacement,
+// creating the file when missing. Unsigned parameters go as their unsigned
+// value, signed ones as signed, the two motor directions as signed bytes (so
+// 0xFF is written as -1).
+IniWriteResult SaveControllerConfig(const std::string& path, const ControllerParams& params);
+
+// Reads the 23 keys of `path` into `params`, each by the atol rules (a
+// missing key or file reads as 0) and cut to its parameter's width (the low
+// bits of the number: 70000 gives 4464 in a 16-bit parameter, -1 and 255 both
+// give 0xFF in an 8-bit one). Every other field of `params` is left alone.
+// Returns false when the file exists but cannot be read (errno set); the keys
+// then read as 0 like those of a missing file.
+bool LoadControllerConfig(const std::string& path, ControllerParams& params);
+
+} // namespace qav

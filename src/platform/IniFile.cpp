@@ -1,0 +1,395 @@
+#include "platform/IniFile.h"
+
+#include "platform/Atol.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qav {
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string_view Trim(std::string_view s)
+{
+    const auto first = s.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = s.find_last_not_of(kBlanks);
+    return s.substr(first, last - first + 1);
+}
+
+char Fold(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Fold(a[i]) != Fold(b[i]))
+            return false;
+    return true;
+}
+
+// One line of the file: [start, contentEnd) is its text without the line
+// end, [contentEnd, end) the line end ("\n", "\r\n" or nothing at the end).
+struct Line
+{
+    std::size_t start = 0, contentEnd = 0, end = 0;
+};
+
+enum class LineKind { Other, Section, Key };
+
+struct Parsed
+{
+    LineKind kind = LineKind::Other;
+    std::string_view name;  // section or key name, trimmed
+    std::string_view value; // key value, trimmed
+};
+
+Parsed ParseLine(std::string_view content)
+{
+    std::string_view t = Trim(content);
+    Parsed p;
+    if (t.empty() || t.front() == ';')
+        return p;
+    if (t.front() == '[') {
+        const auto close = t.find(']');
+        p.kind = LineKind::Section;
+        p.name = Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+        return p;
+    }
+    const auto eq = t.find('=');
+    if (eq == std::string_view::npos)
+        return p;
+    p.kind = LineKind::Key;
+    p.name = Trim(t.substr(0, eq));
+    p.value = Trim(t.substr(eq + 1));
+    return p;
+}
+
+// Calls visit(line, parsed) for every line; stops when visit returns false.
+template <class Visit> void ForEachLine(const std::string& text, Visit&& visit)
+{
+    std::size_t pos = 0;
+    // A byte-order mark belongs to no line's text, so a first line "[X]"
+    // written by an editor that adds one is still a section header.
+    if (std::string_view(text).substr(0, kUtf8Bom.size()) == kUtf8Bom)
+        pos = kUtf8Bom.size();
+    while (pos < text.size()) {
+        Line line;
+        line.start = pos;
+        const auto nl = text.find('\n', pos);
+        line.end = nl == std::string::npos ? text.size() : nl + 1;
+        line.contentEnd = nl == std::string::npos ? text.size() : nl;
+        if (line.contentEnd > line.start && text[line.contentEnd - 1] == '\r')
+            --line.contentEnd;
+        const Parsed parsed =
+            ParseLine(std::string_view(text).substr(line.start, line.contentEnd - line.start));
+        if (!visit(line, parsed))
+            return;
+        pos = line.end;
+    }
+}
+
+std::string_view LineEndOf(const std::string& text)
+{
+    const auto nl = text.find('\n');
+    if (nl != std::string::npos && nl > 0 && text[nl - 1] == '\r')
+        return "\r\n";
+    return "\n";
+}
+
+bool HasLineBreak(std::string_view s)
+{
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+bool ValidNames(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (section.empty() || key.empty())
+        return false;
+    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value))
+        return false;
+    if (section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos)
+        return false;
+    // A key starting like a header or a comment would not read back as a key.
+    return key.front() != '[' && key.front() != ';';
+}
+
+// Follows a symbolic link so that the link itself survives the replacement.
+std::string ResolveTarget(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (realpath(path.c_str(), resolved) != nullptr)
+            return resolved;
+    }
+    return path;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+IniWriteResult Failure(int error)
+{
+    return IniWriteResult{false, error};
+}
+
+// Creates a fresh temporary file beside `target`, with mode 0666 less the
+// umask like any new file.
+int CreateTemporary(const std::string& target, std::string& tmpPath)
+{
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmpPath = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter++);
+        const int fd = open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool WriteAll(int fd, const std::string& text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool IniDocument::Load(const std::string& path)
+{
+    text_.clear();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT;
+    std::string text;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int saved = errno;
+            close(fd);
+            errno = saved;
+            return false;
+        }
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    text_ = std::move(text);
+    return true;
+}
+
+void IniDocument::Parse(std::string text)
+{
+    text_ = std::move(text);
+}
+
+bool IniDocument::Find(std::string_view section, std::string_view key, std::string& value) const
+{
+    section = Trim(section);
+    key = Trim(key);
+    enum { Before, Inside, After } where = Before;
+    bool found = false;
+    ForEachLine(text_, [&](const Line&, const Parsed& p) {
+        if (p.kind == LineKind::Section) {
+            if (where == Inside)
+                where = After; // only the first matching section counts
+            else if (where == Before && SameName(p.name, section))
+                where = Inside;
+            return where != After;
+        }
+        if (where == Inside && p.kind == LineKind::Key && SameName(p.name, key)) {
+            value.assign(p.value);
+            found = true;
+            return false;
+        }
+        return true;
+    });
+    return found;
+}
+
+std::string IniDocument::Get(std::string_view section, std::string_view key,
+                             std::string_view defaultValue) const
+{
+    std::string value;
+    if (Find(section, key, value))
+        return value;
+    return std::string(defaultValue);
+}
+
+bool IniDocument::Set(std::string_view section, std::string_view key, std::string_view value)
+{
+    section = Trim(section);
+    key = Trim(key);
+    if (!ValidNames(section, key, value))
+        return false;
+    const std::string eol(LineEndOf(text_));
+
+    bool inSection = false, sectionSeen = false, keyFound = false;
+    Line keyLine, lastFilled; // lastFilled: last non-blank line of the section
+    std::string_view keyAsWritten;
+    ForEachLine(text_, [&](const Line& line, const Parsed& p) {
+        if (p.kind == LineKind::Section) {
+            if (inSection)
+                return false;
+            if (SameName(p.name, section)) {
+                inSection = sectionSeen = true;
+                lastFilled = line;
+            }
+            return true;
+        }
+        if (!inSection)
+            return true;
+        if (p.kind == LineKind::Key && SameName(p.name, key)) {
+            keyLine = line;
+            keyAsWritten = p.name;
+            keyFound = true;
+            return false;
+        }
+        if (!Trim(std::string_view(text_).substr(line.start, line.contentEnd - line.start)).empty())
+            lastFilled = line;
+        return true;
+    });
+
+    if (keyFound) {
+        // The key keeps the spelling it has in the file.
+        std::string replacement(keyAsWritten);
+        replacement += '=';
+        replacement += value;
+        text_.replace(keyLine.start, keyLine.contentEnd - keyLine.start, replacement);
+        return true;
+    }
+    std::string entry(key);
+    entry += '=';
+    entry += value;
+    entry += eol;
+    if (sectionSeen) {
+        // A last line without a line end gets one before the new key.
+        if (lastFilled.end == lastFilled.contentEnd)
+            entry.insert(0, eol);
+        text_.insert(lastFilled.end, entry);
+        return true;
+    }
+    if (!text_.empty() && text_.back() != '\n')
+        text_ += eol;
+    text_ += '[';
+    text_ += section;
+    text_ += ']';
+    text_ += eol;
+    text_ += entry;
+    return true;
+}
+
+IniWriteResult IniDocument::Save(const std::string& path) const
+{
+    const std::string target = ResolveTarget(path);
+    struct stat old
+    {
+    };
+    const bool existed = stat(target.c_str(), &old) == 0;
+
+    std::string tmp;
+    const int fd = CreateTemporary(target, tmp);
+    if (fd < 0)
+        return Failure(errno);
+    auto fail = [&](int error) {
+        if (fd >= 0)
+            close(fd);
+        unlink(tmp.c_str());
+        return Failure(error);
+    };
+    // Keep the permissions of the file being replaced.
+    if (existed && fchmod(fd, old.st_mode & 07777) != 0)
+        return fail(errno);
+    if (!WriteAll(fd, text_) || fsync(fd) != 0)
+        return fail(errno);
+    if (close(fd) != 0) {
+        const int error = errno;
+        unlink(tmp.c_str());
+        return Failure(error);
+    }
+    if (rename(tmp.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        unlink(tmp.c_str());
+        return Failure(error);
+    }
+    // Make the rename itself durable; the new content is in place either way.
+    const int dir = open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return {};
+}
+
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, const std::string& path)
+{
+    IniDocument doc;
+    if (!doc.Load(path))
+        return std::string(defaultValue);
+    return doc.Get(section, key, defaultValue);
+}
+
+IniWriteResult WritePrivateProfileString(std::string_view section, std::string_view key,
+                                         std::string_view value, const std::string& path)
+{
+    return WritePrivateProfileStrings({IniEntry{std::string(section), std::string(key), std::string(value)}},
+                                      path);
+}
+
+std::int64_t GetPrivateProfileInt(std::string_view section, std::string_view key, const std::string& path)
+{
+    return ReadAtol(GetPrivateProfileString(section, key, "0", path));
+}
+
+IniWriteResult WritePrivateProfileStrings(const std::vector<IniEntry>& entries, const std::string& path)
+{
+    IniDocument doc;
+    // An existing file that cannot be read must not be replaced by one that
+    // holds only the new keys.
+    if (!doc.Load(path))
+        return Failure(errno);
+    for (const IniEntry& e : entries)
+        if (!doc.Set(e.section, e.key, e.value))
+            return Failure(EINVAL);
+    return doc.Save(path);
+}
+
+} // namespace qav
