@@ -44,6 +44,7 @@ void ControllerLink::OnBytes(const std::uint8_t* bytes, std::size_t count)
 
 void ControllerLink::DispatchFrame(const Frame& f)
 {
+    ++framesDispatched_;
     if (f[ctl::kCounter] == state_.sequenceCounter) {
         ++state_.sequenceCounter;
         if (!state_.linkEstablished) {

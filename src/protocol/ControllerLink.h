@@ -81,6 +81,9 @@ public:
     void DispatchFrame(const Frame& frame);
 
     const Frame& LastSentFrame() const { return tx_; }
+    // Valid frames dispatched since construction (wrapping); lets a caller
+    // tell that the controller is still answering.
+    std::uint32_t FramesDispatched() const { return framesDispatched_; }
 
 private:
     void ShowTelemetry(const Frame& frame);
@@ -92,6 +95,7 @@ private:
     ControllerLinkState state_;
     FrameReceiver receiver_{kControllerHeader0, kControllerHeader1};
     Frame tx_{};
+    std::uint32_t framesDispatched_ = 0;
 };
 
 } // namespace qav

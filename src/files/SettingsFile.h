@@ -1,0 +1,30 @@
+#pragma once
+// The program's own settings, "Setting.ini" in the start-up directory:
+// section "Setting" with the chosen entry of each COM-port list, the main
+// screen's under "COM" and the motor dialog's under "MOTOR_COM". Values are
+// list indexes, not port numbers.
+#include "platform/IniFile.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qav {
+
+inline constexpr std::string_view kSettingsFileName = "Setting.ini";
+inline constexpr std::string_view kSettingsSection = "Setting";
+inline constexpr std::string_view kSettingsComKey = "COM";
+inline constexpr std::string_view kSettingsMotorComKey = "MOTOR_COM";
+
+// `startupDirectory` ends with a path separator.
+std::string SettingsFilePath(const std::string& startupDirectory);
+
+// The stored index, by the atol rules: 0 when the file or key is missing,
+// -1 stays -1. Values beyond 32 bits saturate.
+std::int32_t ReadStoredIndex(const std::string& startupDirectory, std::string_view key);
+
+// Writes the index with "%d", creating the file and section when missing.
+IniWriteResult WriteStoredIndex(const std::string& startupDirectory, std::string_view key,
+                                std::int32_t index);
+
+} // namespace qav
