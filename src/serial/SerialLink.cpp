@@ -1,0 +1,47 @@
+#include "serial/SerialLink.h"
+
+#include "platform/PortMap.h"
+
+namespace qav {
+namespace {
+
+constexpr std::uint32_t kCloseWaitMs = 500;
+constexpr std::uint32_t kLinkBaud = 115200;
+constexpr std::uint8_t kLinkDataBits = 8;
+
+bool OpenAndStart(CSerialLink& link)
+{
+    if (!link.Open())
+        return false;
+    if (link.SetLine(kLinkBaud, CSerialLink::kNoParity, kLinkDataBits, CSerialLink::kOneStopBit) &&
+        link.Setup() && link.StartMonitor(0))
+        return true;
+    link.Close(kCloseWaitMs);
+    return false;
+}
+
+} // namespace
+
+bool OpenLinkSequence(CSerialLink& link, int portNumber)
+{
+    if (link.IsOpen())
+        link.Close(kCloseWaitMs);
+    if (!IsValidPortNumber(portNumber))
+        return false;
+    link.SetPortNumber(portNumber);
+    link.SetDeviceName(PortName(portNumber));
+    return OpenAndStart(link);
+}
+
+bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath)
+{
+    if (!nameOrPath.starts_with('/'))
+        return OpenLinkSequence(link, PortNumberFromName(nameOrPath));
+    if (link.IsOpen())
+        link.Close(kCloseWaitMs);
+    link.SetPortNumber(PortNumberForDevice(nameOrPath));
+    link.SetDeviceName(std::string(nameOrPath));
+    return OpenAndStart(link);
+}
+
+} // namespace qav

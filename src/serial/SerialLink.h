@@ -1,0 +1,150 @@
+#pragma once
+// CSerialLink: one serial port with an event thread and a receive queue.
+//
+// Life: construct, SetMode(kOwnerMode), SetOwner, SetPortNumber and
+// SetDeviceName (or use OpenLinkSequence), Open, SetLine, Setup,
+// StartMonitor(0); then Write and Read from the owner's thread; Close(500).
+//
+// Threads: every member function is for the owner's thread only. The event
+// thread (one per open, monitored link) reads received bytes into the
+// receive queue under the queue's lock and posts notifications to the owner
+// (WM_PORT_* in serial/LineEvents.h, wParam = port number). Read and
+// QueuedCount may run while it appends.
+//
+// Device: the name is "COM<n>" (resolved through the device map, see
+// platform/PortMap.h) or an absolute device path. The device is opened
+// non-blocking and locked exclusively, so a second link (in this or another
+// process) cannot open it; the reason of a failed Open is kept in
+// LastError().
+//
+// A far side that hangs up (an unplugged adapter, a closed pseudo-terminal
+// master) leaves the link open: the event thread then posts WM_PORT_RECEIVED
+// about every 10 ms with nothing to read until the owner closes the link.
+#include "platform/Notify.h"
+#include "serial/LineEvents.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace qav {
+
+struct LinkError
+{
+    int code = 0;        // errno value, 0 when nothing failed
+    std::string message; // one plain sentence for the user
+};
+
+class CSerialLink
+{
+public:
+    static constexpr std::uint32_t MODE_EVENT_THREAD = 0x01; // StartMonitor runs the event thread
+    static constexpr std::uint32_t MODE_OVERLAPPED = 0x02;   // kept for the owners' mode word
+    static constexpr std::uint32_t MODE_RX_QUEUE = 0x04;     // the event thread fills the receive queue
+    static constexpr std::uint32_t kOwnerMode = MODE_EVENT_THREAD | MODE_OVERLAPPED | MODE_RX_QUEUE;
+
+    // SetLine arguments, with the meanings of the Windows line settings.
+    static constexpr std::uint8_t kNoParity = 0, kOddParity = 1, kEvenParity = 2, kMarkParity = 3,
+                                  kSpaceParity = 4;
+    static constexpr std::uint8_t kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2;
+
+    static constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
+
+    CSerialLink();
+    ~CSerialLink();
+    CSerialLink(const CSerialLink&) = delete;
+    CSerialLink& operator=(const CSerialLink&) = delete;
+
+    void SetMode(std::uint32_t mode) { mode_ = mode; }
+    std::uint32_t Mode() const { return mode_; }
+    // The owner receives the notifications; it may be destroyed at any
+    // time, after which notifications are dropped.
+    void SetOwner(std::weak_ptr<INotifySink> owner);
+    // Sent as wParam with every notification; -1 after construction.
+    void SetPortNumber(int number);
+    int PortNumber() const;
+    void SetDeviceName(std::string name) { deviceName_ = std::move(name); }
+    const std::string& DeviceName() const { return deviceName_; }
+    // The path actually opened (an alias link or a device), empty while closed.
+    const std::string& DevicePath() const { return devicePath_; }
+
+    bool IsOpen() const { return fd_ >= 0; }
+    bool IsMonitoring() const { return thread_.joinable(); }
+
+    // Opens the device named by DeviceName (closing first if open).
+    bool Open();
+    // Speed in bit/s; parity and stop bits as the k* constants above; data
+    // bits 5 to 8. Also puts the line in raw mode (no echo, no line editing,
+    // no software flow control, no character translation); hardware flow
+    // control and the modem-control settings are kept. A pseudo-terminal,
+    // which cannot keep parity, is not refused for that alone.
+    bool SetLine(std::uint32_t baud, std::uint8_t parity, std::uint8_t dataBits, std::uint8_t stopBits);
+    // Discards everything unread and unsent in the driver.
+    bool Setup();
+    // ORs extraModeBits into the mode and, with MODE_EVENT_THREAD, starts
+    // the event thread. False when a thread already exists or the port is
+    // closed.
+    bool StartMonitor(std::uint32_t extraModeBits);
+    // Stops the event thread, waiting up to waitMs for it to end. A thread
+    // that takes longer is let go: it holds its own duplicate of the
+    // descriptor, takes no lock the link needs, drops what it reads and
+    // closes its descriptors itself when it ends (its waits are bounded by
+    // 500 ms). False when no thread exists.
+    bool StopMonitor(std::uint32_t waitMs);
+    // Stops the thread (as StopMonitor), discards the driver's buffers and
+    // closes the device. Nothing when closed.
+    void Close(std::uint32_t waitMs);
+
+    // Hands n bytes to the driver without waiting and returns how many it
+    // took at once. 0 when closed or n is 0. Bytes the driver could not take
+    // are kept and go out first at the next Write; while such a rest is
+    // still unsent, a new Write is not started, returns 0 and its bytes are
+    // dropped (whole frames on the wire, never interleaved pieces).
+    std::uint32_t Write(const std::uint8_t* bytes, std::uint32_t n);
+    // With MODE_RX_QUEUE: takes up to n bytes from the receive queue (dest
+    // may be null to discard them); the time-out is not used. Without it:
+    // reads from the device with the receive step's ending rules.
+    std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t timeoutMs);
+    std::uint32_t QueuedCount() const;
+    bool HasRxQueue() const { return (mode_ & MODE_RX_QUEUE) != 0; }
+
+    // Byte totals since construction (wrapping).
+    std::uint32_t ReceivedTotal() const;
+    std::uint32_t SentTotal() const { return sentTotal_; }
+
+    // Why the last Open, SetLine, Setup or StartMonitor failed.
+    const LinkError& LastError() const { return lastError_; }
+
+private:
+    struct Shared;
+    struct Monitor;
+
+    static void RunEventLoop(const std::shared_ptr<Monitor>& m);
+    void Fail(int code, std::string message);
+    void WakeMonitor();
+
+    std::uint32_t mode_ = 0;
+    int fd_ = -1;
+    std::string deviceName_;
+    std::string devicePath_;
+    std::shared_ptr<Shared> shared_;
+    std::shared_ptr<Monitor> monitor_;
+    std::thread thread_;
+    std::vector<std::uint8_t> txRest_;
+    std::uint32_t sentTotal_ = 0;
+    LinkError lastError_;
+};
+
+// Both owners' way of connecting: closes the link if open; for a number in
+// 1..1024 sets the port number and the device name "COM<n>", opens, sets
+// 115200 8N1, discards buffers and starts the event thread; closes the link
+// again on any failure. Numbers outside 1..1024 open nothing.
+bool OpenLinkSequence(CSerialLink& link, int portNumber);
+// The same for "COM<n>" or an absolute device path. A path gets the COM
+// number of its device family as port number, or 0 outside the families.
+bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath);
+
+} // namespace qav

@@ -1,0 +1,391 @@
+// CSerialLink against a real pseudo-terminal: the master side plays the
+// device, the link opens the slave through a COM alias.
+#include "platform/PortMap.h"
+#include "serial/SerialLink.h"
+#include "support/PseudoTerminal.h"
+#include "support/ScopedPortsDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <numeric>
+#include <thread>
+
+namespace qav {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::PseudoTerminal;
+using test::ScopedPortsDir;
+
+constexpr int kPort = 201;
+constexpr auto kPatience = 5s;
+
+std::vector<std::uint8_t> Pattern(std::size_t n, std::uint8_t seed = 0)
+{
+    std::vector<std::uint8_t> v(n);
+    // Covers every byte value, XON/XOFF and line ends included.
+    for (std::size_t i = 0; i < n; ++i)
+        v[i] = static_cast<std::uint8_t>(i * 7 + seed);
+    return v;
+}
+
+class SerialLinkPty : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pty_.Ok());
+        ASSERT_TRUE(RegisterPortAlias(kPort, pty_.SlavePath()));
+        link_.SetMode(CSerialLink::kOwnerMode);
+        link_.SetOwner(owner_);
+    }
+
+    void OpenLink() { ASSERT_TRUE(OpenLinkSequence(link_, kPort)) << link_.LastError().message; }
+
+    // Drains the link the way the owners do, one notification at a time,
+    // until n bytes have come or the patience runs out.
+    std::vector<std::uint8_t> Receive(std::size_t n)
+    {
+        std::vector<std::uint8_t> got;
+        const auto deadline = Clock::now() + kPatience;
+        while (got.size() < n && Clock::now() < deadline) {
+            const auto note = owner_->WaitForMessage(
+                WM_PORT_RECEIVED,
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+            if (!note)
+                break;
+            EXPECT_EQ(note->wParam, kPort);
+            EXPECT_EQ(note->lParam, 0);
+            std::uint8_t buffer[1023];
+            do {
+                const std::uint32_t k = link_.Read(buffer, sizeof buffer, CSerialLink::kInfinite);
+                got.insert(got.end(), buffer, buffer + k);
+            } while (link_.QueuedCount() != 0);
+        }
+        return got;
+    }
+
+    ScopedPortsDir ports_;
+    PseudoTerminal pty_;
+    std::shared_ptr<NotifyQueue> owner_ = std::make_shared<NotifyQueue>();
+    CSerialLink link_;
+};
+
+TEST_F(SerialLinkPty, OneFrameArrivesWholeThroughTheEventThread)
+{
+    OpenLink();
+    EXPECT_EQ(link_.PortNumber(), kPort);
+    EXPECT_EQ(link_.DeviceName(), "COM201");
+    const auto frame = Pattern(32);
+    ASSERT_TRUE(pty_.Write(frame));
+    EXPECT_EQ(Receive(frame.size()), frame);
+    EXPECT_EQ(link_.ReceivedTotal(), 32u);
+}
+
+TEST_F(SerialLinkPty, ManyFramesBackToBackKeepEveryByteInOrder)
+{
+    OpenLink();
+    const auto bytes = Pattern(32 * 500, 3);
+    std::thread device([&] { pty_.Write(bytes); });
+    const auto got = Receive(bytes.size());
+    device.join();
+    EXPECT_EQ(got, bytes);
+}
+
+TEST_F(SerialLinkPty, BytesSplitOverSeveralWritesArriveInOrder)
+{
+    OpenLink();
+    const auto bytes = Pattern(3 * 32, 11);
+    std::thread device([&] {
+        std::size_t at = 0;
+        for (std::size_t piece = 1; at < bytes.size(); piece = piece % 7 + 1) {
+            const std::size_t k = std::min(piece, bytes.size() - at);
+            pty_.Write(std::vector<std::uint8_t>(bytes.begin() + at, bytes.begin() + at + k));
+            at += k;
+            std::this_thread::sleep_for(3ms);
+        }
+    });
+    const auto got = Receive(bytes.size());
+    device.join();
+    EXPECT_EQ(got, bytes);
+}
+
+TEST_F(SerialLinkPty, WriteReachesTheDeviceAndTransmitEmptyIsPosted)
+{
+    OpenLink();
+    const auto frame = Pattern(32, 5);
+    EXPECT_EQ(link_.Write(frame.data(), 32), 32u);
+    EXPECT_EQ(pty_.Read(32, kPatience), frame);
+    EXPECT_EQ(link_.SentTotal(), 32u);
+    const auto note = owner_->WaitForMessage(WM_PORT_TXEMPTY, kPatience);
+    ASSERT_TRUE(note);
+    EXPECT_EQ(note->wParam, kPort);
+}
+
+TEST_F(SerialLinkPty, SecondLinkCannotOpenTheSameDeviceAndSaysWhy)
+{
+    OpenLink();
+    CSerialLink second;
+    second.SetMode(CSerialLink::kOwnerMode);
+    EXPECT_FALSE(OpenLinkSequence(second, kPort));
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(second.LastError().code, EBUSY);
+    EXPECT_NE(second.LastError().message.find("busy"), std::string::npos) << second.LastError().message;
+
+    // The device path directly is refused just the same.
+    EXPECT_FALSE(OpenLinkSequence(second, pty_.SlavePath()));
+    EXPECT_EQ(second.LastError().code, EBUSY);
+
+    // Once the first lets go, the second gets it.
+    link_.Close(500);
+    EXPECT_TRUE(OpenLinkSequence(second, kPort)) << second.LastError().message;
+}
+
+TEST_F(SerialLinkPty, ReopeningAfterCloseWorksAndStillReceives)
+{
+    for (int round = 0; round < 3; ++round) {
+        OpenLink();
+        const auto frame = Pattern(32, static_cast<std::uint8_t>(round));
+        ASSERT_TRUE(pty_.Write(frame));
+        EXPECT_EQ(Receive(32), frame) << "round " << round;
+        link_.Close(500);
+        EXPECT_FALSE(link_.IsOpen());
+    }
+}
+
+TEST_F(SerialLinkPty, HangUpKeepsNotifyingWithoutSpinningAndCloses)
+{
+    OpenLink();
+    pty_.CloseMaster();
+    // About one notification per 10 ms: a handful within a second, but not
+    // thousands (a spinning loop would post as fast as it can).
+    int notes = 0;
+    const auto start = Clock::now();
+    while (Clock::now() - start < 500ms) {
+        if (owner_->WaitForMessage(WM_PORT_RECEIVED, 100ms))
+            ++notes;
+    }
+    EXPECT_GE(notes, 5);
+    EXPECT_LE(owner_->Size() + static_cast<std::size_t>(notes), 500u);
+    std::uint8_t buffer[64];
+    EXPECT_EQ(link_.Read(buffer, sizeof buffer, 0), 0u);
+
+    const auto before = Clock::now();
+    link_.Close(500);
+    EXPECT_LT(Clock::now() - before, 2s);
+    EXPECT_FALSE(link_.IsOpen());
+    // Nothing is posted once closed.
+    while (owner_->TryTake()) {
+    }
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(owner_->Size(), 0u);
+    EXPECT_EQ(link_.Write(buffer, 8), 0u);
+}
+
+TEST_F(SerialLinkPty, WriteAfterHangUpReportsNothingWritten)
+{
+    OpenLink();
+    pty_.CloseMaster();
+    ASSERT_TRUE(owner_->WaitForMessage(WM_PORT_RECEIVED, kPatience));
+    const auto frame = Pattern(32);
+    EXPECT_EQ(link_.Write(frame.data(), 32), 0u);
+    EXPECT_EQ(link_.SentTotal(), 0u);
+}
+
+TEST_F(SerialLinkPty, CloseWhileReceivingReturnsWithinItsWait)
+{
+    OpenLink();
+    // A device that keeps talking, so the event thread is mid-read.
+    std::atomic<bool> talk{true};
+    std::thread device([&] {
+        const auto frame = Pattern(32);
+        while (talk.load()) {
+            pty_.Write(frame);
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    std::this_thread::sleep_for(100ms);
+    const auto before = Clock::now();
+    link_.Close(500);
+    const auto took = Clock::now() - before;
+    talk.store(false);
+    device.join();
+    EXPECT_LT(took, 2s);
+    EXPECT_FALSE(link_.IsOpen());
+    EXPECT_FALSE(link_.IsMonitoring());
+}
+
+TEST_F(SerialLinkPty, StopMonitorKeepsThePortOpenForAnotherStart)
+{
+    OpenLink();
+    EXPECT_TRUE(link_.StopMonitor(500));
+    EXPECT_FALSE(link_.IsMonitoring());
+    EXPECT_TRUE(link_.IsOpen());
+    EXPECT_FALSE(link_.StopMonitor(500));
+    ASSERT_TRUE(link_.StartMonitor(0));
+    EXPECT_FALSE(link_.StartMonitor(0)) << "a second thread must not start";
+    const auto frame = Pattern(32, 9);
+    ASSERT_TRUE(pty_.Write(frame));
+    EXPECT_EQ(Receive(32), frame);
+}
+
+TEST_F(SerialLinkPty, ThreadLetGoWithoutWaitingDoesNotDisturbTheLink)
+{
+    OpenLink();
+    // A zero wait cannot see the thread end: it is let go and must neither
+    // take bytes meant for the next thread nor post for this link.
+    EXPECT_TRUE(link_.StopMonitor(0));
+    EXPECT_FALSE(link_.IsMonitoring());
+    std::this_thread::sleep_for(50ms);
+    while (owner_->TryTake()) {
+    }
+    ASSERT_TRUE(link_.StartMonitor(0));
+    const auto frame = Pattern(64, 1);
+    ASSERT_TRUE(pty_.Write(frame));
+    EXPECT_EQ(Receive(64), frame);
+    link_.Close(0);
+    EXPECT_FALSE(link_.IsOpen());
+}
+
+TEST_F(SerialLinkPty, GoneOwnerIsNotPostedToButBytesStillQueue)
+{
+    OpenLink();
+    std::weak_ptr<NotifyQueue> watch = owner_;
+    owner_.reset();
+    EXPECT_TRUE(watch.expired());
+    const auto frame = Pattern(32);
+    ASSERT_TRUE(pty_.Write(frame));
+    const auto deadline = Clock::now() + kPatience;
+    while (link_.QueuedCount() < 32 && Clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    std::vector<std::uint8_t> got(32);
+    EXPECT_EQ(link_.Read(got.data(), 32, 0), 32u);
+    EXPECT_EQ(got, frame);
+}
+
+TEST_F(SerialLinkPty, EvenParityIsNotRefusedByAPseudoTerminal)
+{
+    link_.SetDeviceName(PortName(kPort));
+    ASSERT_TRUE(link_.Open());
+    EXPECT_TRUE(link_.SetLine(115200, CSerialLink::kEvenParity, 8, CSerialLink::kOneStopBit))
+        << link_.LastError().message;
+    EXPECT_TRUE(link_.SetLine(115200, CSerialLink::kNoParity, 8, CSerialLink::kOneStopBit));
+    EXPECT_FALSE(link_.SetLine(123456, CSerialLink::kNoParity, 8, CSerialLink::kOneStopBit));
+    EXPECT_FALSE(link_.SetLine(115200, CSerialLink::kNoParity, 9, CSerialLink::kOneStopBit));
+}
+
+TEST_F(SerialLinkPty, OpeningByDevicePathWorks)
+{
+    ASSERT_TRUE(OpenLinkSequence(link_, pty_.SlavePath())) << link_.LastError().message;
+    EXPECT_EQ(link_.PortNumber(), 0) << "pseudo-terminals belong to no device family";
+    const auto frame = Pattern(32, 4);
+    ASSERT_TRUE(pty_.Write(frame));
+    std::vector<std::uint8_t> got;
+    const auto deadline = Clock::now() + kPatience;
+    while (got.size() < 32 && Clock::now() < deadline) {
+        if (!owner_->WaitForMessage(WM_PORT_RECEIVED, 100ms))
+            continue;
+        std::uint8_t buffer[64];
+        const auto k = link_.Read(buffer, sizeof buffer, 0);
+        got.insert(got.end(), buffer, buffer + k);
+    }
+    EXPECT_EQ(got, frame);
+}
+
+TEST_F(SerialLinkPty, WithoutReceiveQueueReadTakesFromTheDevice)
+{
+    link_.SetMode(0);
+    link_.SetDeviceName(PortName(kPort));
+    ASSERT_TRUE(link_.Open());
+    ASSERT_TRUE(link_.SetLine(115200, CSerialLink::kNoParity, 8, CSerialLink::kOneStopBit));
+    EXPECT_TRUE(link_.StartMonitor(0));
+    EXPECT_FALSE(link_.IsMonitoring()) << "no event thread without its mode bit";
+    const auto frame = Pattern(32, 2);
+    ASSERT_TRUE(pty_.Write(frame));
+    std::vector<std::uint8_t> got(32);
+    EXPECT_EQ(link_.Read(got.data(), 32, 1000), 32u);
+    EXPECT_EQ(got, frame);
+}
+
+TEST_F(SerialLinkPty, SetupDiscardsWhatArrivedBefore)
+{
+    link_.SetPortNumber(kPort);
+    link_.SetDeviceName(PortName(kPort));
+    ASSERT_TRUE(link_.Open());
+    ASSERT_TRUE(link_.SetLine(115200, CSerialLink::kNoParity, 8, CSerialLink::kOneStopBit));
+    ASSERT_TRUE(pty_.Write(Pattern(20)));
+    std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(link_.Setup());
+    ASSERT_TRUE(link_.StartMonitor(0));
+    const auto frame = Pattern(32, 8);
+    ASSERT_TRUE(pty_.Write(frame));
+    EXPECT_EQ(Receive(32), frame);
+}
+
+// Without a device: the closed object's behaviour.
+TEST(SerialLinkClosed, OperationsOnAClosedLinkDoNothing)
+{
+    CSerialLink link;
+    EXPECT_EQ(link.PortNumber(), -1);
+    EXPECT_FALSE(link.IsOpen());
+    const std::uint8_t bytes[4] = {1, 2, 3, 4};
+    EXPECT_EQ(link.Write(bytes, 4), 0u);
+    EXPECT_EQ(link.SentTotal(), 0u);
+    EXPECT_FALSE(link.StopMonitor(500));
+    EXPECT_FALSE(link.SetLine(115200, 0, 8, 0));
+    EXPECT_FALSE(link.Setup());
+    link.SetMode(CSerialLink::kOwnerMode);
+    EXPECT_FALSE(link.StartMonitor(0));
+    link.Close(500);
+    EXPECT_FALSE(link.IsOpen());
+}
+
+TEST(SerialLinkClosed, OpenOfAMissingDeviceFailsAndStaysClosed)
+{
+    ScopedPortsDir ports;
+    CSerialLink link;
+    link.SetDeviceName("/dev/qav-no-such-device");
+    EXPECT_FALSE(link.Open());
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(link.LastError().code, ENOENT);
+    EXPECT_FALSE(link.LastError().message.empty());
+
+    // A dead alias: registered, but its device is gone.
+    ASSERT_TRUE(RegisterPortAlias(777, ports.Scratch() + "/gone"));
+    EXPECT_FALSE(OpenLinkSequence(link, 777));
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(link.LastError().code, ENOENT);
+}
+
+TEST(SerialLinkClosed, NumbersOutsideTheRangeOpenNothing)
+{
+    ScopedPortsDir ports;
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.Ok());
+    ASSERT_TRUE(RegisterPortAlias(1024, pty.SlavePath()));
+    CSerialLink link;
+    for (int n : {0, -1, 1025, 65536}) {
+        EXPECT_FALSE(OpenLinkSequence(link, n)) << n;
+        EXPECT_FALSE(link.IsOpen());
+    }
+    EXPECT_TRUE(OpenLinkSequence(link, 1024)) << link.LastError().message;
+}
+
+TEST(SerialLinkClosed, ARegularFileIsNotASerialDevice)
+{
+    test::ScopedTempDir dir;
+    const std::string path = dir.Path() + "/plain";
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    CSerialLink link;
+    EXPECT_FALSE(OpenLinkSequence(link, path));
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_FALSE(link.LastError().message.empty());
+}
+
+} // namespace
+} // namespace qav
