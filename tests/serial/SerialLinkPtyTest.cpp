@@ -376,8 +376,8 @@ TEST(SerialLinkClosed, NumbersOutsideTheRangeOpenNothing)
 
 TEST(SerialLinkClosed, ARegularFileIsNotASerialDevice)
 {
-    test::ScopedTempDir dir;
-    const std::string path = dir.Path() + "/plain";
+    test::TempDir dir;
+    const std::string path = dir.File("plain");
     std::FILE* f = std::fopen(path.c_str(), "w");
     ASSERT_NE(f, nullptr);
     std::fclose(f);

@@ -2,44 +2,20 @@
 // A private, empty alias folder for one test: made under the system's
 // temporary folder, set as QAV_NUVA_PORTS_DIR, removed with everything in it
 // (and the variable restored) afterwards.
+#include "support/TempDir.h"
+
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace qav::test {
-
-class ScopedTempDir
-{
-public:
-    ScopedTempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qav-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            path_ = pattern;
-    }
-    ~ScopedTempDir()
-    {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    ScopedTempDir(const ScopedTempDir&) = delete;
-    ScopedTempDir& operator=(const ScopedTempDir&) = delete;
-
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 class ScopedPortsDir
 {
 public:
     // The alias folder is a not yet existing folder inside a fresh temporary
     // one, so that creating it is part of what gets exercised.
-    ScopedPortsDir() : dir_(temp_.Path() + "/ports")
+    ScopedPortsDir() : dir_(temp_.File("ports"))
     {
         if (const char* old = std::getenv(kVariable))
             saved_ = old;
@@ -57,11 +33,11 @@ public:
 
     const std::string& Path() const { return dir_; }
     // A scratch folder beside the alias folder, removed with it.
-    const std::string& Scratch() const { return temp_.Path(); }
+    std::string Scratch() const { return temp_.path().string(); }
 
 private:
     static constexpr const char* kVariable = "QAV_NUVA_PORTS_DIR";
-    ScopedTempDir temp_;
+    TempDir temp_;
     std::string dir_;
     std::optional<std::string> saved_;
 };
