@@ -128,6 +128,7 @@ private:
 
     std::uint32_t mode_ = 0;
     int fd_ = -1;
+    bool exclusiveFlag_ = false; // TIOCEXCL set by us, to clear on Close
     std::string deviceName_;
     std::string devicePath_;
     std::shared_ptr<Shared> shared_;

@@ -345,14 +345,17 @@ bool CSerialLink::Open()
         return false;
     }
     // flock binds every link, root's included; TIOCEXCL also keeps out
-    // programs that do not lock (it does not bind root).
+    // programs that do not lock (it does not bind root). Not on a
+    // pseudo-terminal: its device side keeps the terminal alive, so a
+    // client that died without clearing the flag would lock everyone out
+    // until the device side closes.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int code = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
         Fail(code, OpenFailureSentence(code, deviceName_, path));
         return false;
     }
-    ::ioctl(fd, TIOCEXCL);
+    exclusiveFlag_ = !IsPseudoTerminalSlave(fd) && ::ioctl(fd, TIOCEXCL) == 0;
     fd_ = fd;
     devicePath_ = path;
     txRest_.clear();
@@ -510,7 +513,9 @@ void CSerialLink::Close(std::uint32_t waitMs)
         return;
     if (thread_.joinable())
         StopMonitor(waitMs);
-    ::ioctl(fd_, TIOCNXCL);
+    if (exclusiveFlag_)
+        ::ioctl(fd_, TIOCNXCL);
+    exclusiveFlag_ = false;
     ::tcflush(fd_, TCIOFLUSH);
     CloseFd(fd_);
     devicePath_.clear();

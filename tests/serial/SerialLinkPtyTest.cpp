@@ -125,6 +125,63 @@ TEST_F(SerialLinkPty, WriteReachesTheDeviceAndTransmitEmptyIsPosted)
     EXPECT_EQ(note->wParam, kPort);
 }
 
+TEST_F(SerialLinkPty, AStalledDeviceGetsWholeFramesInOrderNeverPieces)
+{
+    OpenLink();
+    auto frame = [](std::uint32_t i) {
+        auto f = Pattern(32, static_cast<std::uint8_t>(i));
+        f[0] = static_cast<std::uint8_t>(i);
+        f[1] = static_cast<std::uint8_t>(i >> 8);
+        f[2] = static_cast<std::uint8_t>(i >> 16);
+        return f;
+    };
+    // The device reads nothing, so the driver's buffer fills up: Write then
+    // takes part of a frame, keeps the rest, and refuses new frames until
+    // the rest has gone out.
+    std::vector<std::uint8_t> expected;
+    std::uint32_t i = 0;
+    int refused = 0;
+    bool partial = false;
+    for (; i < 200000 && refused < 3; ++i) {
+        const auto f = frame(i);
+        const std::uint32_t before = link_.SentTotal();
+        const std::uint32_t took = link_.Write(f.data(), 32);
+        if (link_.SentTotal() - before == 32) {
+            expected.insert(expected.end(), f.begin(), f.end());
+            partial |= took != 32;
+        } else {
+            EXPECT_EQ(took, 0u);
+            ++refused;
+        }
+    }
+    ASSERT_EQ(refused, 3) << "the driver's buffer never filled";
+    EXPECT_TRUE(partial) << "a frame should have been taken in part";
+
+    std::vector<std::uint8_t> got;
+    std::atomic<bool> reading{true};
+    std::thread device([&] {
+        while (reading.load()) {
+            const auto chunk = pty_.Read(4096, 20ms);
+            got.insert(got.end(), chunk.begin(), chunk.end());
+        }
+    });
+    // Later writes push the kept rest out first.
+    for (int k = 0; k < 20; ++k, ++i) {
+        std::this_thread::sleep_for(5ms);
+        const auto f = frame(i);
+        const std::uint32_t before = link_.SentTotal();
+        link_.Write(f.data(), 32);
+        if (link_.SentTotal() - before == 32)
+            expected.insert(expected.end(), f.begin(), f.end());
+    }
+    std::this_thread::sleep_for(200ms);
+    reading.store(false);
+    device.join();
+    ASSERT_LE(got.size(), expected.size());
+    EXPECT_GE(got.size() + 32, expected.size());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin())) << "bytes reordered or a frame cut";
+}
+
 TEST_F(SerialLinkPty, SecondLinkCannotOpenTheSameDeviceAndSaysWhy)
 {
     OpenLink();
