@@ -2,6 +2,8 @@
 
 #include "platform/PortMap.h"
 
+#include <cerrno>
+
 namespace qav {
 namespace {
 
@@ -26,8 +28,11 @@ bool OpenLinkSequence(CSerialLink& link, int portNumber)
 {
     if (link.IsOpen())
         link.Close(kCloseWaitMs);
-    if (!IsValidPortNumber(portNumber))
+    if (!IsValidPortNumber(portNumber)) {
+        link.Fail(EINVAL, PortName(portNumber) + " is not a port: port numbers run from " +
+                              std::to_string(kMinPortNumber) + " to " + std::to_string(kMaxPortNumber));
         return false;
+    }
     link.SetPortNumber(portNumber);
     link.SetDeviceName(PortName(portNumber));
     return OpenAndStart(link);
@@ -35,8 +40,17 @@ bool OpenLinkSequence(CSerialLink& link, int portNumber)
 
 bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath)
 {
-    if (!nameOrPath.starts_with('/'))
-        return OpenLinkSequence(link, PortNumberFromName(nameOrPath));
+    if (!nameOrPath.starts_with('/')) {
+        const int number = PortNumberFromName(nameOrPath);
+        if (number == 0) {
+            if (link.IsOpen())
+                link.Close(kCloseWaitMs);
+            link.Fail(EINVAL, "\"" + std::string(nameOrPath) +
+                                  "\" is not a port: give COM1 to COM1024 or a device path");
+            return false;
+        }
+        return OpenLinkSequence(link, number);
+    }
     if (link.IsOpen())
         link.Close(kCloseWaitMs);
     link.SetPortNumber(PortNumberForDevice(nameOrPath));

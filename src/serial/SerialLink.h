@@ -119,6 +119,9 @@ public:
     const LinkError& LastError() const { return lastError_; }
 
 private:
+    friend bool OpenLinkSequence(CSerialLink& link, int portNumber);
+    friend bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath);
+
     struct Shared;
     struct Monitor;
 
@@ -142,7 +145,8 @@ private:
 // Both owners' way of connecting: closes the link if open; for a number in
 // 1..1024 sets the port number and the device name "COM<n>", opens, sets
 // 115200 8N1, discards buffers and starts the event thread; closes the link
-// again on any failure. Numbers outside 1..1024 open nothing.
+// again on any failure. Numbers outside 1..1024 open nothing. LastError()
+// tells why it failed.
 bool OpenLinkSequence(CSerialLink& link, int portNumber);
 // The same for "COM<n>" or an absolute device path. A path gets the COM
 // number of its device family as port number, or 0 outside the families.

@@ -35,7 +35,7 @@ constexpr milliseconds kTotalReadTimeout{500};
 constexpr milliseconds kIdleRetry{10};
 // How often modem lines, line error counts and the transmit queue are looked
 // at when the driver supports them (none of them can wake poll).
-constexpr milliseconds kLineWatchInterval{20};
+constexpr milliseconds kLineWatchInterval{50};
 
 // Unix98 pseudo-terminal slaves use majors 136 to 143.
 constexpr unsigned kPtySlaveMajorFirst = 136;

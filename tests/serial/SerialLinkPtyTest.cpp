@@ -427,8 +427,18 @@ TEST(SerialLinkClosed, NumbersOutsideTheRangeOpenNothing)
     for (int n : {0, -1, 1025, 65536}) {
         EXPECT_FALSE(OpenLinkSequence(link, n)) << n;
         EXPECT_FALSE(link.IsOpen());
+        EXPECT_EQ(link.LastError().code, EINVAL);
+    }
+    for (const char* name : {"COM0", "COM1025", "ttyUSB0", "", "COM"}) {
+        EXPECT_FALSE(OpenLinkSequence(link, std::string_view(name))) << name;
+        EXPECT_EQ(link.LastError().code, EINVAL) << name;
+        EXPECT_NE(link.LastError().message.find("is not a port"), std::string::npos) << name;
     }
     EXPECT_TRUE(OpenLinkSequence(link, 1024)) << link.LastError().message;
+    EXPECT_EQ(link.LastError().code, 0) << "a success leaves no old reason behind";
+    // A refused number closes what was open, as a new connection would.
+    EXPECT_FALSE(OpenLinkSequence(link, 0));
+    EXPECT_FALSE(link.IsOpen());
 }
 
 TEST(SerialLinkClosed, ARegularFileIsNotASerialDevice)
