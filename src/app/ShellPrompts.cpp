@@ -1,0 +1,56 @@
+#include "app/ShellPrompts.h"
+
+#include "app/Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace qav {
+
+bool ShellPrompts::Message(QWidget* owner, const QString& caption, const QString& text,
+                           MessageButtons buttons)
+{
+    if (buttons == MessageButtons::YesNo)
+        return QMessageBox::question(owner, caption, text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::Yes) == QMessageBox::Yes;
+    QMessageBox::warning(owner, caption, text, QMessageBox::Ok);
+    return true;
+}
+
+bool ShellPrompts::ConfirmExit(QWidget* owner)
+{
+    CExitConfirmDlg dialog(owner);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void ShellPrompts::About(QWidget* owner)
+{
+    CAboutDlg dialog(owner);
+    dialog.exec();
+}
+
+void ShellPrompts::ReceiverTypeChanged(QWidget* owner)
+{
+    CReceiverTypeDlg dialog(owner);
+    dialog.exec();
+}
+
+QString ShellPrompts::OpenFileName(QWidget* owner, const QString& title, const QString& filter)
+{
+    // Only existing files can be chosen in an open dialog.
+    return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+}
+
+QString ShellPrompts::SaveFileName(QWidget* owner, const QString& title, const QString& filter,
+                                   const QString& defaultSuffix)
+{
+    QFileDialog dialog(owner, title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace qav

@@ -1,0 +1,21 @@
+#pragma once
+// The real modal questions: message boxes, the shell's dialogs and the file
+// choosers, each run modally over its owner.
+#include "ui/Prompts.h"
+
+namespace qav {
+
+class ShellPrompts : public IPrompts
+{
+public:
+    bool Message(QWidget* owner, const QString& caption, const QString& text,
+                 MessageButtons buttons) override;
+    bool ConfirmExit(QWidget* owner) override;
+    void About(QWidget* owner) override;
+    void ReceiverTypeChanged(QWidget* owner) override;
+    QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override;
+    QString SaveFileName(QWidget* owner, const QString& title, const QString& filter,
+                         const QString& defaultSuffix) override;
+};
+
+} // namespace qav

@@ -1,0 +1,110 @@
+#pragma once
+// A screen built from a table of controls, like a dialog template: one
+// widget per row, its objectName the control id in decimal, its accessible
+// name its caption (or, for a box, slider or list, the text of the label
+// named in its row). The host routes what the user does to one handler
+// interface by control id, and offers by-id access to every control, so
+// handlers never hold widget pointers.
+//
+// Geometry in the table is in screen coordinates (relative to the host),
+// also for controls inside a group; the host places them inside their group
+// widget. A group's row must come before the rows of its controls.
+//
+// GUI thread only.
+#include <QHash>
+#include <QRect>
+#include <QStringList>
+#include <QWidget>
+
+#include <vector>
+
+namespace qav {
+
+enum class ControlType {
+    Button,
+    CheckBox,
+    Radio, // checking one unchecks the other radio buttons of its group
+    Group, // a group box; parent of the controls that name it
+    Label,
+    Edit,
+    ReadOnlyEdit,
+    Slider,       // horizontal
+    Spin,         // up-down control
+    Combo,        // drop-down list, no selection at start
+    ImageBar,     // CImageBar
+    AttitudeArea, // the framed area the 3D attitude display draws into
+};
+
+struct ControlRow
+{
+    int id;
+    ControlType type;
+    const char* caption; // UTF-8; for unlabelled boxes and sliders, their accessible name
+    QRect rect;          // screen coordinates
+    bool hidden = false;
+    int group = 0;                       // id of the enclosing group, 0 for none
+    int label = 0;                       // for boxes, sliders and lists: the label that names them
+    std::vector<const char*> items = {}; // list items
+};
+
+// The screen's reactions, by control id.
+class IFormEvents
+{
+public:
+    virtual ~IFormEvents() = default;
+    virtual void OnClicked(int id) = 0;          // buttons, check boxes, radio buttons
+    virtual void OnTextChanged(int id) = 0;      // every change of a box's text, also by the program
+    virtual void OnSelectionChanged(int id) = 0; // the user chose a list item
+    virtual void OnDropDown(int id) = 0;         // a list is about to open
+    virtual void OnSliderMoved(int id) = 0;      // the user moved a slider (mouse or keyboard)
+    virtual void OnSliderReleased(int id) = 0;   // a mouse drag or click on a slider ended
+    // Enter or Return, seen before the focused control handles it. `focusedId`
+    // is the control holding the keyboard focus (0 for none of ours).
+    virtual void OnEnterKey(int focusedId, bool keyDown, bool autoRepeat) = 0;
+};
+
+class FormHost : public QWidget
+{
+    Q_OBJECT
+public:
+    FormHost(const std::vector<ControlRow>& rows, IFormEvents* events, QWidget* parent = nullptr);
+    ~FormHost() override;
+
+    QWidget* Control(int id) const { return controls_.value(id, nullptr); }
+    const ControlRow* Row(int id) const;
+    // The id of the control `widget` is, or lies inside; 0 if none.
+    int IdOf(const QWidget* widget) const;
+    int FocusedId() const;
+
+    QString Text(int id) const;
+    void SetText(int id, const QString& text);
+    bool Checked(int id) const;
+    void SetChecked(int id, bool checked);
+    int Selection(int id) const; // -1 for none
+    void SetSelection(int id, int index);
+    int ItemCount(int id) const;
+    QString ItemText(int id, int index) const;
+    void SetItems(int id, const QStringList& items); // leaves no selection
+    bool Enabled(int id) const;
+    void Enable(int id, bool enabled);
+    bool Visible(int id) const; // as the table and the program set it, whether or not shown yet
+    int SliderPos(int id) const;
+    void SetSliderPos(int id, int position);  // no notification, as a program's move
+    void SetRange(int id, int low, int high); // sliders, spin controls
+    // Keyboard focus into the control, its whole text selected when asked.
+    void Focus(int id, bool selectAll);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* Create(const ControlRow& row, QWidget* parent);
+    void Connect(const ControlRow& row, QWidget* widget);
+
+    IFormEvents* events_;
+    std::vector<ControlRow> rows_;
+    QHash<int, QWidget*> controls_;
+    QHash<int, int> rowIndex_;
+};
+
+} // namespace qav

@@ -1,0 +1,100 @@
+#include "ui/InkStatusBar.h"
+
+#include "ui/InkMarkup.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QProgressBar>
+
+namespace qav {
+
+// Pane 0: draws the stored message, run by run, on one line.
+class CInkStatusBar::InkPane : public QWidget
+{
+public:
+    InkPane(const CInkStatusBar* bar, QWidget* parent) : QWidget(parent), bar_(bar) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        const QString& message = bar_->StatusText();
+        if (message.isEmpty())
+            return;
+        QPainter painter(this);
+        const QFontMetrics fm(font());
+        const int baseline = (height() - fm.height()) / 2 + fm.ascent();
+        int x = kTextIndent;
+        for (const InkRun& run : ParseInk(message)) {
+            painter.setPen(run.color);
+            painter.drawText(QPoint(x, baseline), run.text);
+            x += fm.horizontalAdvance(run.text);
+        }
+    }
+
+private:
+    const CInkStatusBar* bar_;
+};
+
+CInkStatusBar::CInkStatusBar(QWidget* parent) : QStatusBar(parent)
+{
+    setObjectName(QString::number(kStatusBarId));
+    setSizeGripEnabled(false);
+    setAccessibleName(QString());
+
+    pane0_ = new InkPane(this, this);
+    pane0_->setObjectName(QStringLiteral("pane0"));
+    pane0_->setMinimumHeight(fontMetrics().height() + 6);
+    addWidget(pane0_, 1);
+
+    pane1_ = new QWidget(this);
+    pane1_->setObjectName(QStringLiteral("pane1"));
+    pane1_->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("进度")) + 8);
+    addPermanentWidget(pane1_);
+    pane1_->installEventFilter(this);
+
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QString::number(kProgressBarId));
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+    progress_->setAccessibleName(QStringLiteral("Progress"));
+    PlaceProgressBar();
+}
+
+QWidget* CInkStatusBar::Pane(int index) const
+{
+    if (index == 0)
+        return pane0_;
+    if (index == 1)
+        return pane1_;
+    return nullptr;
+}
+
+void CInkStatusBar::SetStatusText(const QString& text)
+{
+    message_ = text;
+    const QString plain = InkPlainText(text);
+    setAccessibleName(plain);
+    pane0_->setAccessibleName(plain);
+    pane0_->repaint();
+}
+
+void CInkStatusBar::SetProgress(int position)
+{
+    progress_->setValue(position);
+}
+
+bool CInkStatusBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == pane1_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        PlaceProgressBar();
+    return QStatusBar::eventFilter(watched, event);
+}
+
+void CInkStatusBar::PlaceProgressBar()
+{
+    progress_->setGeometry(pane1_->geometry().adjusted(-kProgressOverhang, 0, 0, 0));
+    progress_->raise();
+}
+
+} // namespace qav

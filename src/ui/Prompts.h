@@ -1,0 +1,37 @@
+#pragma once
+// Every modal question the screens ask, behind one interface so tests can
+// answer without a modal loop and see what was asked. GUI thread only.
+#include <QString>
+
+class QWidget;
+
+namespace qav {
+
+enum class MessageButtons { Ok, YesNo };
+
+class IPrompts
+{
+public:
+    virtual ~IPrompts() = default;
+    // A message box; true for OK or Yes.
+    virtual bool Message(QWidget* owner, const QString& caption, const QString& text,
+                         MessageButtons buttons) = 0;
+    // "Exit" confirmation; true for "Yes".
+    virtual bool ConfirmExit(QWidget* owner) = 0;
+    virtual void About(QWidget* owner) = 0;
+    // The notice that a new receiver type needs a flash write and restart.
+    virtual void ReceiverTypeChanged(QWidget* owner) = 0;
+    // File choosers: the chosen full path, or empty when cancelled. `filter`
+    // is in Qt's form, e.g. "Config File (*.ini)".
+    virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+    virtual QString SaveFileName(QWidget* owner, const QString& title, const QString& filter,
+                                 const QString& defaultSuffix) = 0;
+};
+
+// The caption of the program's message boxes.
+inline QString AppTitle()
+{
+    return QStringLiteral("QAV-NUVA");
+}
+
+} // namespace qav

@@ -1,0 +1,18 @@
+#pragma once
+// What the screens need from the status line at the bottom of the main
+// window. GUI thread only.
+#include <QString>
+
+namespace qav {
+
+class IStatusLine
+{
+public:
+    virtual ~IStatusLine() = default;
+    // Replaces the message, tags and all ("$INKred$..."), and repaints.
+    virtual void SetStatusText(const QString& text) = 0;
+    // 0 to 100.
+    virtual void SetProgress(int position) = 0;
+};
+
+} // namespace qav

@@ -1,0 +1,233 @@
+#include "view/MainScreenTable.h"
+
+#include "view/ControlIds.h"
+
+namespace qav {
+namespace {
+
+using T = ControlType;
+
+// One axis group ("Roll Setting" or "Tilt Setting"): four gain rows, the
+// angle limits, motor direction, RC sensitivity and initial angle.
+struct AxisIds
+{
+    int group, limitGroup;
+    int labels[8]; // total, velocity, integral, accelerate, max, min, rc, init
+    int sliders[4], boxes[4];
+    int max, min, reverse, rc, init;
+    const char* caption;
+    const char* initCaption;
+};
+
+void AddAxis(std::vector<ControlRow>& rows, const AxisIds& a, int top)
+{
+    constexpr int left = 10, width = 480, height = 276;
+    rows.push_back({a.group, T::Group, a.caption, {left, top, width, height}});
+    static const char* const kGainCaptions[4] = {"Total Gain", "Velocity Gain", "Integral Gain",
+                                                 "Accelerate Gain"};
+    for (int i = 0; i < 4; ++i) {
+        const int y = top + 28 + i * 34;
+        rows.push_back({a.labels[i], T::Label, kGainCaptions[i], {left + 16, y, 116, 24}, false, a.group});
+        rows.push_back({a.sliders[i], T::Slider, "", {left + 136, y, 254, 24}, false, a.group, a.labels[i]});
+        rows.push_back({a.boxes[i], T::Edit, "", {left + 400, y, 64, 24}, false, a.group, a.labels[i]});
+    }
+    const int y = top + 172;
+    rows.push_back({a.limitGroup, T::Group, "Angle Limit", {left + 16, y, 216, 66}, false, a.group});
+    rows.push_back({a.labels[4], T::Label, "Max", {left + 28, y + 30, 34, 24}, false, a.limitGroup});
+    rows.push_back({a.max, T::Edit, "", {left + 62, y + 30, 56, 24}, false, a.limitGroup, a.labels[4]});
+    rows.push_back({a.labels[5], T::Label, "Min", {left + 130, y + 30, 34, 24}, false, a.limitGroup});
+    rows.push_back({a.min, T::Edit, "", {left + 164, y + 30, 56, 24}, false, a.limitGroup, a.labels[5]});
+    rows.push_back({a.reverse, T::CheckBox, "Motor Reverse", {left + 252, y + 4, 200, 24}, false, a.group});
+    rows.push_back({a.labels[6], T::Label, "RC Sensitivity", {left + 252, y + 36, 140, 24}, false, a.group});
+    rows.push_back({a.rc, T::Edit, "", {left + 400, y + 36, 64, 24}, false, a.group, a.labels[6]});
+    rows.push_back({a.labels[7], T::Label, a.initCaption, {left + 252, y + 68, 140, 24}, false, a.group});
+    rows.push_back({a.init, T::Edit, "", {left + 400, y + 68, 64, 24}, false, a.group, a.labels[7]});
+}
+
+std::vector<ControlRow> BuildTable()
+{
+    std::vector<ControlRow> rows;
+
+    // Left column: the two axes, then the connection.
+    AddAxis(rows,
+            {1198,
+             1200,
+             {1237, 1238, 1239, 1240, 1241, 1242, 1243, 1244},
+             {idc::RollTotalSlider, idc::RollVelSlider, idc::RollIntSlider, idc::RollAccSlider},
+             {idc::RollTotal, idc::RollVel, idc::RollInt, idc::RollAcc},
+             idc::RollMax,
+             idc::RollMin,
+             idc::RollMotorReverse,
+             idc::RollRcSensitivity,
+             idc::InitRollAngle,
+             "Roll Setting",
+             "Init Roll Angle"},
+            6);
+    AddAxis(rows,
+            {1199,
+             1201,
+             {1245, 1246, 1247, 1248, 1249, 1250, 1251, 1252},
+             {idc::TiltTotalSlider, idc::TiltVelSlider, idc::TiltIntSlider, idc::TiltAccSlider},
+             {idc::TiltTotal, idc::TiltVel, idc::TiltInt, idc::TiltAcc},
+             idc::TiltMax,
+             idc::TiltMin,
+             idc::TiltMotorReverse,
+             idc::TiltRcSensitivity,
+             idc::InitTiltAngle,
+             "Tilt Setting",
+             "Init Tilt Angle"},
+            290);
+
+    rows.push_back({1206, T::Group, "Connection", {10, 574, 480, 94}});
+    rows.push_back({1064, T::Label, "COM", {26, 600, 40, 26}, false, 1206});
+    rows.push_back({idc::ComList, T::Combo, "", {66, 600, 252, 26}, false, 1206, 1064});
+    rows.push_back({idc::OpenComPort, T::Button, "Open COM Port", {326, 600, 148, 26}, false, 1206});
+    rows.push_back({idc::LoadConfig, T::Button, "Load Config", {26, 634, 140, 26}, false, 1206});
+    rows.push_back({idc::SaveConfig, T::Button, "Save Config", {172, 634, 146, 26}, false, 1206});
+    rows.push_back(
+        {idc::MotorConfiguration, T::Button, "Motor Configuration", {326, 634, 148, 26}, false, 1206});
+
+    // Right column: attitude, RC channels, modes and commands, upgrade.
+    rows.push_back({1202, T::Group, "Attitude Monitor", {500, 6, 490, 214}});
+    rows.push_back({1203, T::Group, "3D Attitude Display", {514, 26, 296, 184}, false, 1202});
+    rows.push_back(
+        {idc::AttitudeArea, T::AttitudeArea, "3D attitude view", {524, 48, 276, 152}, false, 1203});
+    static const struct
+    {
+        int label, box;
+        const char* caption;
+    } kAttitude[3] = {{1253, idc::AttitudeRoll, "Roll"},
+                      {1255, idc::AttitudeTilt, "Tilt"},
+                      {1256, idc::AttitudePan, "Pan"}};
+    for (int i = 0; i < 3; ++i) {
+        const int y = 62 + i * 40;
+        rows.push_back({kAttitude[i].label, T::Label, kAttitude[i].caption, {828, y, 44, 24}, false, 1202});
+        rows.push_back(
+            {kAttitude[i].box, T::ReadOnlyEdit, "", {874, y, 100, 24}, false, 1202, kAttitude[i].label});
+    }
+
+    rows.push_back({1204, T::Group, "RC Monitor", {500, 226, 490, 138}});
+    static const struct
+    {
+        int label, box;
+        const char* caption;
+        int x, y;
+    } kRc[6] = {
+        {1259, idc::RcRoll, "Roll:R", 516, 252}, {1263, idc::RcTilt, "Tilt:T", 676, 252},
+        {1272, idc::RcShot, "Shot:S", 836, 252}, {1277, idc::AccelX, "AX:", 516, 288},
+        {1278, idc::AccelY, "AY:", 676, 288},    {1279, idc::AccelZ, "AZ:", 836, 288},
+    };
+    for (const auto& rc : kRc) {
+        rows.push_back({rc.label, T::Label, rc.caption, {rc.x, rc.y, 66, 24}, false, 1204});
+        rows.push_back({rc.box, T::ReadOnlyEdit, "", {rc.x + 66, rc.y, 72, 24}, false, 1204, rc.label});
+    }
+    rows.push_back({1271, T::Label, "RC mode:C", {516, 326, 80, 24}, false, 1204});
+    rows.push_back({idc::RcMode, T::ReadOnlyEdit, "", {598, 326, 56, 24}, false, 1204, 1271});
+    rows.push_back({idc::RcModeBar, T::ImageBar, "RC mode bar", {676, 327, 152, 22}, false, 1204});
+    rows.push_back({idc::RcPan, T::ReadOnlyEdit, "Pan:P", {836, 326, 72, 24}, true, 1204});
+
+    rows.push_back({1205, T::Group, "Motor Output Mode", {500, 370, 236, 62}});
+    rows.push_back({idc::MotorOff, T::Radio, "Motor Off", {516, 396, 104, 24}, false, 1205});
+    rows.push_back({idc::MotorOn, T::Radio, "Motor On", {624, 396, 104, 24}, false, 1205});
+    rows.push_back({idc::PidOff, T::Radio, "PID Off", {624, 396, 104, 24}, true, 1205});
+    rows.push_back({idc::WriteSettingsToFlash, T::Button, "Write Settings To Flash", {748, 376, 242, 26}});
+    rows.push_back({idc::CalibrateSensors, T::Button, "Calibrate Sensors", {748, 408, 242, 26}});
+
+    rows.push_back({1035, T::Label, "Sensor Module Mount", {504, 446, 150, 26}});
+    rows.push_back({idc::SensorModuleMount,
+                    T::Combo,
+                    "",
+                    {660, 446, 330, 26},
+                    false,
+                    0,
+                    1035,
+                    {"Velsor Gopro Brushless Motor Gimbal", "Face Up", "Face Down"}});
+    rows.push_back({1037, T::Label, "Receiver Type", {504, 480, 150, 26}});
+    rows.push_back({idc::ReceiverType,
+                    T::Combo,
+                    "",
+                    {660, 480, 330, 26},
+                    false,
+                    0,
+                    1037,
+                    {"Standard Receiver", "Futaba SBUS", "DSM2-1", "DSM2-2", "DSM2-3", "DSMJ-S", "DSM2-4",
+                     "DSMX-1", "DSMX-2"}});
+    rows.push_back({1038, T::Label, "Default Mode", {504, 514, 150, 26}});
+    rows.push_back({idc::DefaultMode,
+                    T::Combo,
+                    "",
+                    {660, 514, 330, 26},
+                    false,
+                    0,
+                    1038,
+                    {"Default Mode: stick rate mode", "Default Mode: stick position mode"}});
+
+    rows.push_back({1065, T::Group, "Upgrade", {500, 574, 490, 94}});
+    rows.push_back({idc::OpenFirmware, T::Button, "Open Firmware", {516, 600, 148, 26}, false, 1065});
+    rows.push_back({idc::StartUpgrade, T::Button, "Start Upgrade", {672, 600, 148, 26}, false, 1065});
+    rows.push_back({idc::CancelUpgrade, T::Button, "Cancel Upgrade", {828, 600, 148, 26}, false, 1065});
+    rows.push_back(
+        {idc::FirmwareVersion, T::Label, "Firmware Version:xxxx", {518, 634, 300, 26}, false, 1065});
+
+    // Hidden: pan gains, pan RC sensitivity and servo direction, servo
+    // centres with their spin controls, servo types and control modes.
+    const QRect nowhere(0, 0, 60, 24);
+    static const struct
+    {
+        int slider, box;
+        const char* sliderName;
+        const char* boxName;
+    } kPan[4] = {
+        {idc::PanTotalSlider, idc::PanTotal, "Pan Total Gain slider", "Pan Total Gain"},
+        {idc::PanIntSlider, idc::PanInt, "Pan Integral Gain slider", "Pan Integral Gain"},
+        {idc::PanVelSlider, idc::PanVel, "Pan Velocity Gain slider", "Pan Velocity Gain"},
+        {idc::PanAccSlider, idc::PanAcc, "Pan Accelerate Gain slider", "Pan Accelerate Gain"},
+    };
+    for (const auto& pan : kPan) {
+        rows.push_back({pan.slider, T::Slider, pan.sliderName, nowhere, true});
+        rows.push_back({pan.box, T::Edit, pan.boxName, nowhere, true});
+    }
+    rows.push_back({idc::PanRcSensitivity, T::Edit, "Pan RC Sensitivity", nowhere, true});
+    rows.push_back({idc::PanServoReverse, T::CheckBox, "Pan Servo Reverse", nowhere, true});
+    rows.push_back({idc::RollServoCenter, T::Edit, "Roll Servo Center", nowhere, true});
+    rows.push_back({idc::RollServoCenterSpin, T::Spin, "Roll Servo Center spin", nowhere, true});
+    rows.push_back({idc::TiltServoCenter, T::Edit, "Tilt Servo Center", nowhere, true});
+    rows.push_back({idc::TiltServoCenterSpin, T::Spin, "Tilt Servo Center spin", nowhere, true});
+    rows.push_back({idc::PanServoCenter, T::Edit, "Pan Servo Center", nowhere, true});
+    rows.push_back({idc::PanServoCenterSpin, T::Spin, "Pan Servo Center spin", nowhere, true});
+    const std::vector<const char*> servoTypes = {"位置舵机(1520us)", "位置舵机(960us)", "位置舵机(760us)",
+                                                 "速度舵机(1520us)", "速度舵机(960us)", "速度舵机(760us)"};
+    const std::vector<const char*> controlModes = {"角度锁定模式", "跟随(FPV)模式"};
+    rows.push_back({idc::RollServoType, T::Combo, "Roll Servo Type", nowhere, true, 0, 0, servoTypes});
+    rows.push_back({idc::RollControlMode, T::Combo, "Roll Control Mode", nowhere, true, 0, 0, controlModes});
+    rows.push_back({idc::TiltServoType, T::Combo, "Tilt Servo Type", nowhere, true, 0, 0, servoTypes});
+    rows.push_back({idc::TiltControlMode, T::Combo, "Tilt Control Mode", nowhere, true, 0, 0, controlModes});
+    rows.push_back({idc::PanServoType, T::Combo, "Pan Servo Type", nowhere, true, 0, 0, servoTypes});
+    rows.push_back({idc::PanControlMode, T::Combo, "Pan Control Mode", nowhere, true, 0, 0, controlModes});
+    return rows;
+}
+
+} // namespace
+
+const std::vector<ControlRow>& MainScreenControls()
+{
+    static const std::vector<ControlRow> rows = BuildTable();
+    return rows;
+}
+
+const std::vector<int>& MainScreenCaptionIds()
+{
+    static const std::vector<int> ids = [] {
+        std::vector<int> v = {1035, 1037, 1038, 1064, 1065};
+        for (int id = 1198; id <= 1207; ++id)
+            v.push_back(id);
+        for (int id = 1237; id <= 1253; ++id)
+            v.push_back(id);
+        for (int id : {1255, 1256, 1259, 1263, 1271, 1272, 1277, 1278, 1279})
+            v.push_back(id);
+        return v;
+    }();
+    return ids;
+}
+
+} // namespace qav

@@ -1,0 +1,193 @@
+#include "view/UARTView.h"
+
+#include "platform/BoxParse.h"
+#include "ui/ImageBar.h"
+#include "ui/Prompts.h"
+#include "ui/Skin.h"
+#include "ui/StatusLine.h"
+#include "view/ControlIds.h"
+#include "view/MainScreenTable.h"
+
+#include <algorithm>
+
+namespace qav {
+namespace {
+
+bool IsOneOf(int id, std::initializer_list<int> ids)
+{
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+std::u16string_view Utf16(const QString& s)
+{
+    return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
+}
+
+constexpr int kGainMax = 500;
+constexpr int kServoCenterLimit = 500;
+constexpr int kRcModeBarMax = 200;
+
+} // namespace
+
+CommitBranch CommitBranchFor(int id)
+{
+    using namespace idc;
+    if (IsOneOf(id, {TiltTotal, TiltVel, TiltInt, RollTotal, RollVel, RollInt, PanTotal, PanInt, PanVel,
+                     RollAcc, TiltAcc, PanAcc}))
+        return CommitBranch::Gain;
+    if (IsOneOf(id, {TiltMax, TiltMin, RollMax, RollMin}))
+        return CommitBranch::AngleLimit;
+    if (IsOneOf(id, {RollServoCenter, TiltServoCenter, PanServoCenter}))
+        return CommitBranch::ServoCenter;
+    if (IsOneOf(id, {RollRcSensitivity, TiltRcSensitivity, PanRcSensitivity}))
+        return CommitBranch::RcSensitivity;
+    if (IsOneOf(id, {InitTiltAngle, InitRollAngle}))
+        return CommitBranch::InitAngle;
+    return CommitBranch::None;
+}
+
+CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
+    : FormHost(MainScreenControls(), this, parent), params_(params), status_(status), prompts_(prompts)
+{
+    setFixedSize(kMainScreenWidth, kMainScreenHeight);
+    for (int id : MainScreenCaptionIds())
+        if (QWidget* caption = Control(id))
+            caption->setProperty(kTransparentCaptionProperty, true);
+}
+
+void CUARTView::OnInitialUpdate()
+{
+    ShowAllValues();
+    Enable(idc::CancelUpgrade, false);
+    for (const SliderBox& pair : kGainSliders) {
+        SetSliderPos(pair.slider, values_.Int(pair.box));
+        SetRange(pair.slider, 0, kGainMax);
+    }
+    for (int spin : {idc::RollServoCenterSpin, idc::TiltServoCenterSpin, idc::PanServoCenterSpin})
+        SetRange(spin, -kServoCenterLimit, kServoCenterLimit);
+    for (int list = idc::RollServoType; list <= idc::PanControlMode; ++list)
+        SetSelection(list, 0);
+    Enable(idc::StartUpgrade, false);
+    Enable(idc::LoadConfig, false);
+    SetChecked(idc::MotorOff, true);
+    if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))
+        bar->SetRange(0, kRcModeBarMax);
+}
+
+bool CUARTView::ReadAllBoxes()
+{
+    for (const ExchangeEntry& entry : kExchangeOrder) {
+        const QString text = Text(entry.box);
+        switch (entry.kind) {
+        case ValueKind::Int:
+            if (const auto v = ParseBoxInt(Utf16(text))) {
+                values_.Int(entry.box) = *v;
+            } else {
+                ShowParseError(entry.box, IntParseMessage());
+                return false;
+            }
+            break;
+        case ValueKind::Float:
+            if (const auto v = ParseBoxFloat(Utf16(text))) {
+                values_.Float(entry.box) = *v;
+            } else {
+                ShowParseError(entry.box, FloatParseMessage());
+                return false;
+            }
+            break;
+        case ValueKind::Text:
+            values_.Text(entry.box) = text;
+            break;
+        }
+    }
+    return true;
+}
+
+void CUARTView::ShowParseError(int box, const QString& message)
+{
+    // The message box takes the key release of this Enter press, so the
+    // release must not commit again when it lands in the box afterwards.
+    enterDownSeen_ = false;
+    prompts_.Message(window(), AppTitle(), message, MessageButtons::Ok);
+    Focus(box, true);
+}
+
+void CUARTView::ShowAllValues()
+{
+    ++showingValues_;
+    for (const ExchangeEntry& entry : kExchangeOrder) {
+        QString text;
+        switch (entry.kind) {
+        case ValueKind::Int:
+            text = QString::fromStdString(FormatBoxInt(values_.Int(entry.box)));
+            break;
+        case ValueKind::Float:
+            text = QString::fromStdString(FormatBoxFloat(values_.Float(entry.box)));
+            break;
+        case ValueKind::Text:
+            text = values_.Text(entry.box);
+            break;
+        }
+        if (Text(entry.box) != text)
+            SetText(entry.box, text);
+    }
+    --showingValues_;
+}
+
+void CUARTView::SyncSliders()
+{
+    for (const SliderBox& pair : kGainSliders)
+        SetSliderPos(pair.slider, values_.Int(pair.box));
+}
+
+void CUARTView::ShowStatusMessage(const QString& text)
+{
+    if (!link_.linkEstablished || !messageGateOpen_)
+        return;
+    SetStatusText(QString());
+    SetStatusText(text);
+}
+
+void CUARTView::SetStatusText(const QString& text)
+{
+    if (status_)
+        status_->SetStatusText(text);
+}
+
+void CUARTView::OnLoadIniCommand() {}
+void CUARTView::OnSaveIniCommand() {}
+
+void CUARTView::OnClicked(int) {}
+
+void CUARTView::OnTextChanged(int id)
+{
+    if (showingValues_ > 0)
+        return;
+    OnBoxChanged(id);
+}
+
+void CUARTView::OnSelectionChanged(int) {}
+void CUARTView::OnDropDown(int) {}
+void CUARTView::OnSliderMoved(int) {}
+void CUARTView::OnSliderReleased(int) {}
+
+void CUARTView::OnEnterKey(int focusedId, bool keyDown, bool autoRepeat)
+{
+    if (keyDown) {
+        enterDownSeen_ = true;
+    } else {
+        // Held keys repeat their presses; only the final release counts, and
+        // only for a press this screen saw.
+        if (autoRepeat || !enterDownSeen_)
+            return;
+        enterDownSeen_ = false;
+    }
+    const CommitBranch branch = CommitBranchFor(focusedId);
+    if (branch != CommitBranch::None)
+        OnCommit(branch, focusedId);
+}
+
+void CUARTView::OnBoxChanged(int) {}
+void CUARTView::OnCommit(CommitBranch, int) {}
+
+} // namespace qav
