@@ -242,6 +242,26 @@ TEST_F(SerialLinkPty, HangUpKeepsNotifyingWithoutSpinningAndCloses)
     EXPECT_EQ(link_.Write(buffer, 8), 0u);
 }
 
+TEST_F(SerialLinkPty, ADeviceBackUnderTheSameNameIsReachedOnReconnect)
+{
+    OpenLink();
+    pty_.CloseMaster();
+    ASSERT_TRUE(owner_->WaitForMessage(WM_PORT_RECEIVED, kPatience));
+    PseudoTerminal replugged;
+    ASSERT_TRUE(replugged.Ok());
+    ASSERT_TRUE(RegisterPortAlias(kPort, replugged.SlavePath()));
+    // The owner reconnects with the same sequence; it closes the dead link
+    // itself.
+    ASSERT_TRUE(OpenLinkSequence(link_, kPort)) << link_.LastError().message;
+    while (owner_->TryTake()) {
+    }
+    const auto frame = Pattern(32, 6);
+    ASSERT_TRUE(replugged.Write(frame));
+    EXPECT_EQ(Receive(32), frame);
+    EXPECT_EQ(link_.Write(frame.data(), 32), 32u);
+    EXPECT_EQ(replugged.Read(32, kPatience), frame);
+}
+
 TEST_F(SerialLinkPty, WriteAfterHangUpReportsNothingWritten)
 {
     OpenLink();
