@@ -79,14 +79,19 @@ std::int64_t AsLong(std::int64_t v)
 
 } // namespace
 
-IniWriteResult SaveControllerConfig(const std::string& path, const ControllerParams& params)
+std::vector<IniEntry> ControllerConfigEntries(const ControllerParams& params)
 {
     std::vector<IniEntry> entries;
     entries.reserve(kKeys.size());
     for (const KeyField& f : kKeys)
         entries.push_back(IniEntry{std::string(kControllerConfigSection), std::string(f.key),
                                    std::to_string(f.get(params))});
-    return WritePrivateProfileStrings(entries, path);
+    return entries;
+}
+
+IniWriteResult SaveControllerConfig(const std::string& path, const ControllerParams& params)
+{
+    return WritePrivateProfileStrings(ControllerConfigEntries(params), path);
 }
 
 bool LoadControllerConfig(const std::string& path, ControllerParams& params)

@@ -12,6 +12,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qav {
 
@@ -22,6 +23,10 @@ inline constexpr std::string_view kControllerConfigSection = "PARAMETERS";
 // value, signed ones as signed, the two motor directions as signed bytes (so
 // 0xFF is written as -1).
 IniWriteResult SaveControllerConfig(const std::string& path, const ControllerParams& params);
+
+// The 24 entries a save writes, in order, for callers that add entries of
+// their own to the same atomic replacement.
+std::vector<IniEntry> ControllerConfigEntries(const ControllerParams& params);
 
 // Reads the 23 keys of `path` into `params`, each by the atol rules (a
 // missing key or file reads as 0) and cut to its parameter's width (the low

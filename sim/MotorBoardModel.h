@@ -1,0 +1,43 @@
+#pragma once
+// The simulated motor driver board: answers each request with one reply,
+// keeps four parameters and a flash copy of them, and reports a noisy supply
+// voltage and current. Pure logic, time passed in; called from one thread.
+#include "motor/MotorProtocol.h"
+
+#include <chrono>
+#include <cstdint>
+#include <random>
+
+namespace qav::sim {
+
+struct MotorBoardConfig {
+    std::uint8_t firmware = 15; // tenths: version 1.5
+    int refuseFlashWrites = 0;  // the next N writes to flash fail
+    std::uint32_t seed = 1;
+};
+
+// Factory settings of the board.
+MotorParams DefaultMotorParams();
+
+class MotorBoardModel {
+public:
+    explicit MotorBoardModel(MotorBoardConfig config);
+
+    // Fills `out` with the reply to `request` (a frame whose CRC matched).
+    void Answer(const Frame& request, std::chrono::steady_clock::time_point now, Frame& out);
+    // Back to the flash contents.
+    void PowerCycle() { params_ = flash_; }
+    void RefuseFlashWrites(int count) { refuseFlash_ = count; }
+
+    const MotorParams& Params() const { return params_; }
+    const MotorParams& Flash() const { return flash_; }
+
+private:
+    MotorBoardConfig config_;
+    MotorParams params_;
+    MotorParams flash_;
+    int refuseFlash_ = 0;
+    std::mt19937 rng_;
+};
+
+} // namespace qav::sim

@@ -1,0 +1,309 @@
+#include "SimDevice.h"
+
+#include "AliasFolder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace qav::sim {
+namespace {
+
+// Answers pile up only while no client reads; beyond this they are dropped
+// rather than kept without bound.
+constexpr std::size_t kMaxQueuedBytes = 64 * 1024;
+constexpr milliseconds kReplugRetry{100};
+constexpr milliseconds kHangUpBackoff{10};
+
+} // namespace
+
+SimDevice::SimDevice(SimDeviceOptions options, std::unique_ptr<IDeviceModel> model, ReadyCallback ready)
+    : options_(std::move(options)), model_(std::move(model)), ready_(std::move(ready)),
+      receiver_(model_->Header0(), model_->Header1()), rng_(options_.seed)
+{
+    model_->RefuseFlashWrites(options_.faults.refuseFlashWrites);
+}
+
+SimDevice::~SimDevice()
+{
+    Shutdown();
+    if (wakeFd_ >= 0)
+        close(wakeFd_);
+}
+
+bool SimDevice::Plug(std::string* error)
+{
+    std::string path;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!pty_.Open()) {
+            if (error)
+                *error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+            return false;
+        }
+        if (!RegisterAlias(options_.com, pty_.SlavePath(), error)) {
+            pty_.Close();
+            return false;
+        }
+        path = alias_ = pty_.SlavePath();
+        ++stats_.plugs;
+    }
+    if (ready_)
+        ready_(options_.kind, options_.com, path);
+    return true;
+}
+
+bool SimDevice::Start(int stopFd, Clock::time_point start, std::string* error)
+{
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+        if (error)
+            *error = std::string("cannot create an event descriptor: ") + std::strerror(errno);
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const SimFaults& f = options_.faults;
+        if (f.silenceAfter.count() >= 0) {
+            silentFrom_ = start + f.silenceAfter;
+            silentUntil_ = silentFrom_ + f.silenceFor;
+        }
+        if (f.unplugAfter.count() >= 0) {
+            scheduledUnplug_ = start + f.unplugAfter;
+            scheduledUnplugFor_ = f.unplugFor;
+        }
+    }
+    thread_ = std::thread([this, stopFd] { Serve(stopFd); });
+    return true;
+}
+
+void SimDevice::Shutdown()
+{
+    if (thread_.joinable())
+        thread_.join();
+    std::lock_guard<std::mutex> lock(mutex_);
+    Disconnect();
+}
+
+std::string SimDevice::DevicePath() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pty_.IsOpen() ? pty_.SlavePath() : std::string();
+}
+
+SimDeviceStats SimDevice::Stats() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stats_;
+}
+
+void SimDevice::Wake()
+{
+    if (wakeFd_ >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = write(wakeFd_, &one, sizeof one);
+    }
+}
+
+void SimDevice::Unplug(milliseconds duration)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        scheduledUnplug_ = Clock::now();
+        scheduledUnplugFor_ = duration;
+    }
+    Wake();
+}
+
+void SimDevice::FallSilent(milliseconds duration)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    silentFrom_ = Clock::now();
+    silentUntil_ = silentFrom_ + duration;
+}
+
+void SimDevice::RefuseFlashWrites(int count)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    model_->RefuseFlashWrites(count);
+}
+
+bool SimDevice::Chance(double fraction)
+{
+    if (fraction <= 0)
+        return false;
+    if (fraction >= 1)
+        return true;
+    return std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < fraction;
+}
+
+// Caller holds the lock.
+void SimDevice::Disconnect()
+{
+    if (!alias_.empty())
+        UnregisterAlias(options_.com, alias_);
+    alias_.clear();
+    pty_.Close();
+}
+
+// Caller holds the lock.
+bool SimDevice::Reconnect(Clock::time_point now)
+{
+    std::string error;
+    if (!pty_.Open() || !RegisterAlias(options_.com, pty_.SlavePath(), &error)) {
+        pty_.Close();
+        replugAt_ = now + kReplugRetry;
+        return false;
+    }
+    alias_ = pty_.SlavePath();
+    replugAt_ = Clock::time_point::max();
+    // A device that was unplugged comes back as after a power cycle, and
+    // with an empty line: no half frame survives on either side.
+    model_->PowerCycle(now);
+    receiver_ = FrameReceiver(model_->Header0(), model_->Header1());
+    out_.clear();
+    ++stats_.plugs;
+    return true;
+}
+
+// Caller holds the lock.
+void SimDevice::Queue(const Frame& answer)
+{
+    const SimFaults& f = options_.faults;
+    if (Chance(f.drop)) {
+        ++stats_.answersDropped;
+        return;
+    }
+    if (out_.size() + kMaxGarbageBytes + answer.size() > kMaxQueuedBytes)
+        return;
+    if (Chance(f.garbage)) {
+        ++stats_.garbageBursts;
+        const int count = std::uniform_int_distribution<int>(1, int(kMaxGarbageBytes))(rng_);
+        std::uniform_int_distribution<int> byte(0, 255);
+        for (int i = 0; i < count; ++i) {
+            std::uint8_t b;
+            do
+                b = static_cast<std::uint8_t>(byte(rng_));
+            while (b == model_->Header0());
+            out_.push_back(b);
+        }
+    }
+    Frame wire = answer;
+    if (Chance(f.corrupt)) {
+        ++stats_.answersCorrupted;
+        wire[kFrameSize - 1] ^= static_cast<std::uint8_t>(std::uniform_int_distribution<int>(1, 255)(rng_));
+    }
+    out_.insert(out_.end(), wire.begin(), wire.end());
+    ++stats_.answersSent;
+}
+
+// Caller holds the lock.
+void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now)
+{
+    if (now >= silentFrom_ && now < silentUntil_)
+        return;
+    Frame answer;
+    receiver_.Feed(bytes, n, [&](const Frame& request) {
+        ++stats_.framesReceived;
+        model_->Answer(request, now, answer);
+        Queue(answer);
+    });
+}
+
+// Caller holds the lock.
+void SimDevice::Flush(Clock::time_point now)
+{
+    if (out_.empty() || !pty_.IsOpen())
+        return;
+    std::size_t allowed = out_.size();
+    if (options_.paceOutput) {
+        if (nextByteAt_ < now - kUartByteTime)
+            nextByteAt_ = now - kUartByteTime; // an idle line has no credit to spend
+        allowed = std::min<std::size_t>(allowed, static_cast<std::size_t>((now - nextByteAt_) / kUartByteTime));
+        if (allowed == 0)
+            return;
+    }
+    std::uint8_t buf[4096];
+    allowed = std::min(allowed, sizeof buf);
+    std::copy_n(out_.begin(), allowed, buf);
+    const ssize_t written = write(pty_.MasterFd(), buf, allowed);
+    if (written <= 0)
+        return; // full (no one reads) or gone: try again when writable
+    out_.erase(out_.begin(), out_.begin() + written);
+    if (options_.paceOutput)
+        nextByteAt_ += kUartByteTime * written;
+}
+
+void SimDevice::Serve(int stopFd)
+{
+    std::uint8_t buf[4096];
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        Clock::time_point deadline = Clock::time_point::max();
+        pollfd fds[3] = {{stopFd, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {-1, 0, 0}};
+        std::string announce;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (now >= scheduledUnplug_) {
+                scheduledUnplug_ = Clock::time_point::max();
+                Disconnect();
+                replugAt_ = now + scheduledUnplugFor_;
+            }
+            if (!pty_.IsOpen() && now >= replugAt_ && Reconnect(now))
+                announce = alias_;
+            Flush(now);
+            deadline = std::min(scheduledUnplug_, replugAt_);
+            if (pty_.IsOpen() && now >= hungUpUntil_) {
+                fds[2].fd = pty_.MasterFd();
+                fds[2].events = POLLIN;
+                if (!out_.empty()) {
+                    if (options_.paceOutput)
+                        deadline = std::min(deadline, nextByteAt_ + kUartByteTime);
+                    else
+                        fds[2].events |= POLLOUT;
+                }
+            } else if (pty_.IsOpen()) {
+                deadline = std::min(deadline, hungUpUntil_);
+            }
+        }
+        if (!announce.empty() && ready_)
+            ready_(options_.kind, options_.com, announce);
+        timespec ts{};
+        timespec* timeout = nullptr;
+        if (deadline != Clock::time_point::max()) {
+            const auto wait = std::max(Clock::duration::zero(), deadline - now);
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+            ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+            ts.tv_nsec = static_cast<long>(ns % 1000000000);
+            timeout = &ts;
+        }
+        const int ready = ppoll(fds, fds[2].fd >= 0 ? 3 : 2, timeout, nullptr);
+        if (ready < 0 && errno != EINTR)
+            return;
+        if (fds[0].revents != 0)
+            return;
+        if (fds[1].revents & POLLIN) {
+            std::uint64_t count;
+            [[maybe_unused]] const ssize_t n = read(wakeFd_, &count, sizeof count);
+        }
+        if (fds[2].fd < 0 || fds[2].revents == 0)
+            continue;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!pty_.IsOpen() || pty_.MasterFd() != fds[2].fd)
+            continue;
+        const Clock::time_point got = Clock::now();
+        if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t n = read(pty_.MasterFd(), buf, sizeof buf);
+            if (n > 0)
+                HandleBytes(buf, static_cast<std::size_t>(n), got);
+            else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                hungUpUntil_ = got + kHangUpBackoff; // no slave side: do not spin on it
+        }
+        Flush(got);
+    }
+}
+
+} // namespace qav::sim

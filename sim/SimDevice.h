@@ -1,0 +1,153 @@
+#pragma once
+// One simulated device on a pseudo-terminal: the serving thread that reads
+// the PC's frames, has the device model answer them, and writes the answers
+// back, with the faults a real line and a real board can show.
+//
+// Threads: the serving thread touches the terminal and the model; every
+// public function may be called from any other thread (the model under the
+// device's lock). The thread waits only in poll, on the terminal, its own
+// wake descriptor and the simulator's stop descriptor, so it never spins and
+// ends within one wait once stop is signalled.
+#include "PseudoTerminal.h"
+
+#include "protocol/Frame.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+
+namespace qav::sim {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// What goes wrong, per device. Fractions are of answers, 0 to 1.
+struct SimFaults {
+    double drop = 0;    // answers not sent (the request is still carried out)
+    double corrupt = 0; // answers sent with a wrong CRC
+    double garbage = 0; // answers preceded by 1 to 16 stray bytes
+    // From silenceAfter after start, for silenceFor: requests go unheard and
+    // unanswered. A negative silenceAfter means never.
+    milliseconds silenceAfter{-1}, silenceFor{0};
+    // From unplugAfter after start, for unplugFor: the terminal is closed
+    // and its alias removed; then the device comes back, freshly powered, on
+    // a new terminal under the same COM name. Negative: never.
+    milliseconds unplugAfter{-1}, unplugFor{0};
+    int refuseFlashWrites = 0; // the next N writes to flash fail
+};
+
+// One line at 115200 baud, 8N1: ten bit times per byte, 86.8 us.
+inline constexpr std::chrono::nanoseconds kUartByteTime{86806};
+
+// Stray bytes never include the device's first header byte, so they cost
+// the receiver nothing but the bytes themselves.
+inline constexpr std::size_t kMaxGarbageBytes = 16;
+
+// The device behind the wire.
+class IDeviceModel {
+public:
+    virtual ~IDeviceModel() = default;
+    virtual std::uint8_t Header0() const = 0;
+    virtual std::uint8_t Header1() const = 0;
+    // The answer to a frame whose CRC matched.
+    virtual void Answer(const Frame& request, Clock::time_point now, Frame& out) = 0;
+    // Power lost and back: working values from flash, no command running.
+    virtual void PowerCycle(Clock::time_point now) = 0;
+    virtual void RefuseFlashWrites(int count) = 0;
+};
+
+struct SimDeviceOptions {
+    std::string kind; // "controller" or "motor", as printed
+    int com = 0;
+    SimFaults faults;
+    bool paceOutput = false; // send at the line rate of a real UART
+    std::uint32_t seed = 1;
+};
+
+// Called from Plug and, after an unplug, from the serving thread, each time
+// the device is reachable on a (new) terminal; never under the device's lock.
+using ReadyCallback = std::function<void(const std::string& kind, int com, const std::string& path)>;
+
+struct SimDeviceStats {
+    std::uint64_t framesReceived = 0; // valid frames heard (silence not counted)
+    std::uint64_t answersSent = 0;    // answers queued for the wire, corrupt ones included
+    std::uint64_t answersDropped = 0;
+    std::uint64_t answersCorrupted = 0;
+    std::uint64_t garbageBursts = 0;
+    std::uint64_t plugs = 0; // times the device came up on a terminal
+};
+
+class SimDevice {
+public:
+    SimDevice(SimDeviceOptions options, std::unique_ptr<IDeviceModel> model, ReadyCallback ready);
+    ~SimDevice();
+    SimDevice(const SimDevice&) = delete;
+    SimDevice& operator=(const SimDevice&) = delete;
+
+    // Creates the terminal and registers the alias. False with a reason.
+    bool Plug(std::string* error);
+    // Starts the serving thread; it ends when stopFd becomes readable.
+    bool Start(int stopFd, Clock::time_point start, std::string* error);
+    // Waits for the thread, then closes the terminal and removes the alias.
+    void Shutdown();
+
+    // Faults on demand.
+    void Unplug(milliseconds duration);
+    void FallSilent(milliseconds duration);
+    void RefuseFlashWrites(int count);
+
+    const std::string& Kind() const { return options_.kind; }
+    int Com() const { return options_.com; }
+    // Slave path of the current terminal; empty while unplugged.
+    std::string DevicePath() const;
+    SimDeviceStats Stats() const;
+
+    // Runs f(model) under the device's lock.
+    template <class F> auto WithModel(F&& f) const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return f(*model_);
+    }
+
+private:
+    void Serve(int stopFd);
+    void HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now);
+    void Queue(const Frame& answer);
+    void Flush(Clock::time_point now);
+    void Disconnect();
+    bool Reconnect(Clock::time_point now);
+    void Wake();
+    bool Chance(double fraction);
+
+    SimDeviceOptions options_;
+    std::unique_ptr<IDeviceModel> model_;
+    ReadyCallback ready_;
+
+    mutable std::mutex mutex_; // guards everything below that other threads see
+    PseudoTerminal pty_;
+    std::string alias_; // target the alias was registered with
+    SimDeviceStats stats_;
+    Clock::time_point silentFrom_{}, silentUntil_{}; // deaf and mute in [from, until)
+    Clock::time_point scheduledUnplug_ = Clock::time_point::max();
+    milliseconds scheduledUnplugFor_{0};
+    Clock::time_point replugAt_ = Clock::time_point::max(); // while unplugged
+
+    // Serving thread only.
+    FrameReceiver receiver_;
+    std::deque<std::uint8_t> out_;
+    Clock::time_point nextByteAt_{};
+    Clock::time_point hungUpUntil_{};
+    std::mt19937 rng_;
+
+    int wakeFd_ = -1;
+    std::thread thread_;
+};
+
+} // namespace qav::sim

@@ -1,0 +1,221 @@
+#include "SimOptions.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <mutex>
+#include <optional>
+
+namespace qav::sim {
+namespace {
+
+std::optional<long long> ParseInteger(const std::string& text, long long lo, long long hi)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 12)
+        return std::nullopt;
+    const long long v = std::stoll(text);
+    if (v < lo || v > hi)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<double> ParseFraction(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (errno != 0 || end != text.c_str() + text.size() || !(v >= 0.0 && v <= 1.0))
+        return std::nullopt;
+    return v;
+}
+
+int ParseCom(const std::string& text)
+{
+    if (text.size() < 4)
+        return 0;
+    for (int i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(text[static_cast<std::size_t>(i)])) != "COM"[i])
+            return 0;
+    const auto n = ParseInteger(text.substr(3), 1, 1024);
+    return n ? static_cast<int>(*n) : 0;
+}
+
+// "AFTER:FOR" in milliseconds.
+bool ParseWindow(const std::string& text, milliseconds& after, milliseconds& length)
+{
+    const auto colon = text.find(':');
+    if (colon == std::string::npos)
+        return false;
+    const auto a = ParseInteger(text.substr(0, colon), 0, 24LL * 3600 * 1000);
+    const auto b = ParseInteger(text.substr(colon + 1), 0, 24LL * 3600 * 1000);
+    if (!a || !b)
+        return false;
+    after = milliseconds(*a);
+    length = milliseconds(*b);
+    return true;
+}
+
+} // namespace
+
+std::string SimUsage()
+{
+    return "usage: qav-nuva-sim [--controller COM<n>] [--motor COM<m>] [options]\n"
+           "Simulates the gimbal's main controller and motor board on pseudo-terminals,\n"
+           "registered as COM<n> in $QAV_NUVA_PORTS_DIR (else ~/.config/qav-nuva/ports).\n"
+           "  --controller COM<n>    main controller on COM<n>\n"
+           "  --motor COM<m>         motor board on COM<m>\n"
+           "  --flash FILE           controller flash: loaded at start, saved by writes to flash\n"
+           "  --firmware N           controller firmware version byte (default 23, V2.3)\n"
+           "  --motor-firmware N     motor board firmware version byte (default 15, V1.5)\n"
+           "  --calibration-ms N     time a sensor calibration takes (default 300)\n"
+           "  --drop F               drop a fraction F (0 to 1) of the answers\n"
+           "  --corrupt F            send a fraction F of the answers with a bad CRC\n"
+           "  --garbage F            put stray bytes before a fraction F of the answers\n"
+           "  --silence AFTER:FOR    fall silent AFTER ms after start, for FOR ms\n"
+           "  --unplug AFTER:FOR     unplug AFTER ms after start, come back FOR ms later\n"
+           "  --refuse-flash N       refuse the next N writes to flash\n"
+           "  --pace                 send at the pace of a 115200 baud line\n"
+           "  --seed N               seed of the random numbers (default 1)\n"
+           "Runs until SIGINT or SIGTERM, then removes its aliases.\n";
+}
+
+bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, std::string& error)
+{
+    SimulatorConfig& c = out.config;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> inlineValue;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        auto takesNoValue = [&]() {
+            if (inlineValue) {
+                error = name + " takes no value";
+                return false;
+            }
+            return true;
+        };
+        auto value = [&](std::string& v) {
+            if (inlineValue) {
+                v = *inlineValue;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                error = name + " needs a value";
+                return false;
+            }
+            v = args[++i];
+            return true;
+        };
+        auto bad = [&](const std::string& v, const char* what) {
+            error = name + ": '" + v + "' is not " + what;
+            return false;
+        };
+        std::string v;
+        if (name == "-h" || name == "--help") {
+            if (!takesNoValue())
+                return false;
+            out.help = true;
+        } else if (name == "--pace") {
+            if (!takesNoValue())
+                return false;
+            c.paceOutput = true;
+        } else if (name == "--controller" || name == "--motor") {
+            if (!value(v))
+                return false;
+            const int com = ParseCom(v);
+            if (com == 0)
+                return bad(v, "a port name COM1 to COM1024");
+            (name == "--controller" ? c.controllerCom : c.motorCom) = com;
+        } else if (name == "--flash") {
+            if (!value(v))
+                return false;
+            if (v.empty())
+                return bad(v, "a file name");
+            c.flashPath = v;
+        } else if (name == "--firmware" || name == "--motor-firmware") {
+            if (!value(v))
+                return false;
+            const auto n = ParseInteger(v, 0, 255);
+            if (!n)
+                return bad(v, "a number from 0 to 255");
+            (name == "--firmware" ? c.controllerFirmware : c.motorFirmware) = static_cast<std::uint8_t>(*n);
+        } else if (name == "--calibration-ms") {
+            if (!value(v))
+                return false;
+            const auto n = ParseInteger(v, 0, 600000);
+            if (!n)
+                return bad(v, "a number of milliseconds up to 600000");
+            c.calibrationTime = milliseconds(*n);
+        } else if (name == "--drop" || name == "--corrupt" || name == "--garbage") {
+            if (!value(v))
+                return false;
+            const auto f = ParseFraction(v);
+            if (!f)
+                return bad(v, "a fraction from 0 to 1");
+            (name == "--drop" ? c.faults.drop : name == "--corrupt" ? c.faults.corrupt : c.faults.garbage) = *f;
+        } else if (name == "--silence" || name == "--unplug") {
+            if (!value(v))
+                return false;
+            const bool ok = name == "--silence" ? ParseWindow(v, c.faults.silenceAfter, c.faults.silenceFor)
+                                                : ParseWindow(v, c.faults.unplugAfter, c.faults.unplugFor);
+            if (!ok)
+                return bad(v, "AFTER:FOR in milliseconds");
+        } else if (name == "--refuse-flash") {
+            if (!value(v))
+                return false;
+            const auto n = ParseInteger(v, 0, std::numeric_limits<int>::max());
+            if (!n)
+                return bad(v, "a count");
+            c.faults.refuseFlashWrites = static_cast<int>(*n);
+        } else if (name == "--seed") {
+            if (!value(v))
+                return false;
+            const auto n = ParseInteger(v, 0, std::numeric_limits<std::uint32_t>::max());
+            if (!n)
+                return bad(v, "a number from 0 to 4294967295");
+            c.seed = static_cast<std::uint32_t>(*n);
+        } else {
+            error = "unknown option " + args[i] + " (try --help)";
+            return false;
+        }
+    }
+    if (!out.help && c.controllerCom == 0 && c.motorCom == 0) {
+        error = "give --controller COM<n>, --motor COM<m> or both (try --help)";
+        return false;
+    }
+    return true;
+}
+
+int RunSimulator(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 const std::function<void()>& waitForStop)
+{
+    SimCommandLine cmd;
+    std::string error;
+    if (!ParseSimOptions(args, cmd, error)) {
+        err << "qav-nuva-sim: " << error << std::endl;
+        return 1;
+    }
+    if (cmd.help) {
+        out << SimUsage() << std::flush;
+        return 0;
+    }
+    Simulator simulator(cmd.config);
+    std::mutex printing;
+    simulator.SetReadyCallback([&](const std::string& kind, int com, const std::string& path) {
+        std::lock_guard<std::mutex> lock(printing);
+        out << kind << " COM" << com << " " << path << std::endl;
+    });
+    if (!simulator.Start(&error)) {
+        err << "qav-nuva-sim: " << error << std::endl;
+        return 1;
+    }
+    waitForStop();
+    simulator.Stop();
+    return 0;
+}
+
+} // namespace qav::sim

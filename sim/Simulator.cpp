@@ -1,0 +1,211 @@
+#include "Simulator.h"
+
+#include "AliasFolder.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace qav::sim {
+namespace {
+
+constexpr int kMinCom = 1;
+constexpr int kMaxCom = 1024;
+
+class ControllerDevice final : public IDeviceModel {
+public:
+    ControllerDevice(ControllerModelConfig config, Clock::time_point start) : model(std::move(config), start) {}
+    std::uint8_t Header0() const override { return kControllerHeader0; }
+    std::uint8_t Header1() const override { return kControllerHeader1; }
+    void Answer(const Frame& request, Clock::time_point now, Frame& out) override
+    {
+        model.Answer(request, now, out);
+    }
+    void PowerCycle(Clock::time_point now) override { model.PowerCycle(now); }
+    void RefuseFlashWrites(int count) override { model.RefuseFlashWrites(count); }
+    ControllerModel model;
+};
+
+class MotorDevice final : public IDeviceModel {
+public:
+    explicit MotorDevice(MotorBoardConfig config) : model(config) {}
+    std::uint8_t Header0() const override { return kMotorHeader0; }
+    std::uint8_t Header1() const override { return kMotorHeader1; }
+    void Answer(const Frame& request, Clock::time_point now, Frame& out) override
+    {
+        model.Answer(request, now, out);
+    }
+    void PowerCycle(Clock::time_point) override { model.PowerCycle(); }
+    void RefuseFlashWrites(int count) override { model.RefuseFlashWrites(count); }
+    MotorBoardModel model;
+};
+
+std::string ComName(int n) { return "COM" + std::to_string(n); }
+
+bool Fail(std::string* error, std::string message)
+{
+    if (error)
+        *error = std::move(message);
+    return false;
+}
+
+} // namespace
+
+Simulator::Simulator(SimulatorConfig config) : config_(std::move(config)) {}
+
+Simulator::~Simulator() { Stop(); }
+
+bool Simulator::Start(std::string* error)
+{
+    if (stopFd_ >= 0)
+        return Fail(error, "the simulator is already running");
+    const int coms[] = {config_.controllerCom, config_.motorCom};
+    if (coms[0] == 0 && coms[1] == 0)
+        return Fail(error, "no device to simulate: give --controller COM<n>, --motor COM<m> or both");
+    for (int com : coms) {
+        if (com == 0)
+            continue;
+        if (com < kMinCom || com > kMaxCom)
+            return Fail(error, ComName(com) + " is not a port name between COM1 and COM1024");
+        std::string target;
+        if (AliasIsLive(com, &target))
+            return Fail(error, ComName(com) + " is already taken by a live alias to " + target);
+    }
+    if (coms[0] == coms[1])
+        return Fail(error, "the controller and the motor board need different COM names");
+
+    const Clock::time_point start = Clock::now();
+    if (config_.controllerCom != 0) {
+        ControllerModelConfig mc;
+        mc.firmware = config_.controllerFirmware;
+        mc.flashPath = config_.flashPath;
+        mc.calibrationTime = config_.calibrationTime;
+        mc.seed = config_.seed;
+        auto device = std::make_unique<ControllerDevice>(mc, start);
+        std::string why;
+        if (!device->model.LoadFlash(&why))
+            return Fail(error, "cannot read the flash file " + config_.flashPath + ": " + why);
+        controllerModel_ = &device->model;
+        controller_ = std::make_unique<SimDevice>(
+            SimDeviceOptions{"controller", config_.controllerCom, config_.faults, config_.paceOutput, config_.seed},
+            std::move(device), ready_);
+    }
+    if (config_.motorCom != 0) {
+        MotorBoardConfig mc;
+        mc.firmware = config_.motorFirmware;
+        mc.seed = config_.seed + 1;
+        auto device = std::make_unique<MotorDevice>(mc);
+        motorModel_ = &device->model;
+        motor_ = std::make_unique<SimDevice>(
+            SimDeviceOptions{"motor", config_.motorCom, config_.faults, config_.paceOutput, config_.seed + 1},
+            std::move(device), ready_);
+    }
+
+    stopFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (stopFd_ < 0) {
+        const std::string why = std::strerror(errno);
+        Stop();
+        return Fail(error, "cannot create an event descriptor: " + why);
+    }
+    for (SimDevice* d : {controller_.get(), motor_.get()}) {
+        if (d == nullptr)
+            continue;
+        std::string why;
+        if (!d->Plug(&why) || !d->Start(stopFd_, start, &why)) {
+            Stop();
+            return Fail(error, why);
+        }
+    }
+    return true;
+}
+
+void Simulator::Stop()
+{
+    if (stopFd_ >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = write(stopFd_, &one, sizeof one);
+    }
+    for (auto* d : {&controller_, &motor_}) {
+        if (*d)
+            (*d)->Shutdown();
+        d->reset();
+    }
+    controllerModel_ = nullptr;
+    motorModel_ = nullptr;
+    if (stopFd_ >= 0)
+        close(stopFd_);
+    stopFd_ = -1;
+}
+
+SimDevice* Simulator::Device(DeviceKind kind) const
+{
+    return kind == DeviceKind::Controller ? controller_.get() : motor_.get();
+}
+
+std::string Simulator::DevicePath(DeviceKind kind) const
+{
+    const SimDevice* d = Device(kind);
+    return d ? d->DevicePath() : std::string();
+}
+
+SimDeviceStats Simulator::Stats(DeviceKind kind) const
+{
+    const SimDevice* d = Device(kind);
+    return d ? d->Stats() : SimDeviceStats{};
+}
+
+void Simulator::Unplug(DeviceKind kind, milliseconds duration)
+{
+    if (SimDevice* d = Device(kind))
+        d->Unplug(duration);
+}
+
+void Simulator::FallSilent(DeviceKind kind, milliseconds duration)
+{
+    if (SimDevice* d = Device(kind))
+        d->FallSilent(duration);
+}
+
+void Simulator::RefuseFlashWrites(DeviceKind kind, int count)
+{
+    if (SimDevice* d = Device(kind))
+        d->RefuseFlashWrites(count);
+}
+
+ControllerParams Simulator::ControllerWorkingParams() const
+{
+    if (!controller_)
+        return {};
+    return controller_->WithModel([this](IDeviceModel&) { return controllerModel_->Params(); });
+}
+
+ControllerParams Simulator::ControllerFlashParams() const
+{
+    if (!controller_)
+        return {};
+    return controller_->WithModel([this](IDeviceModel&) { return controllerModel_->Flash(); });
+}
+
+bool Simulator::ControllerMotorsOn() const
+{
+    if (!controller_)
+        return false;
+    return controller_->WithModel([this](IDeviceModel&) { return controllerModel_->MotorsOn(); });
+}
+
+MotorParams Simulator::MotorWorkingParams() const
+{
+    if (!motor_)
+        return {};
+    return motor_->WithModel([this](IDeviceModel&) { return motorModel_->Params(); });
+}
+
+MotorParams Simulator::MotorFlashParams() const
+{
+    if (!motor_)
+        return {};
+    return motor_->WithModel([this](IDeviceModel&) { return motorModel_->Flash(); });
+}
+
+} // namespace qav::sim

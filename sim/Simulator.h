@@ -1,0 +1,81 @@
+#pragma once
+// The simulated gimbal: a main controller and a motor board, each on a
+// pseudo-terminal registered as COM<n> in the port alias folder
+// ($QAV_NUVA_PORTS_DIR, else ~/.config/qav-nuva/ports). Both the
+// qav-nuva-sim program and in-process tests run it.
+//
+// Threads: one serving thread per device, started by Start and ended by Stop
+// (or the destructor) within one poll wait. Every public function may be
+// called from any thread except the ready callback's.
+#include "ControllerModel.h"
+#include "MotorBoardModel.h"
+#include "SimDevice.h"
+
+#include <memory>
+#include <string>
+
+namespace qav::sim {
+
+enum class DeviceKind { Controller, Motor };
+
+struct SimulatorConfig {
+    int controllerCom = 0; // 0: no controller
+    int motorCom = 0;      // 0: no motor board
+    // Controller flash (a controller configuration file); empty: in memory.
+    std::string flashPath;
+    std::uint8_t controllerFirmware = 23;
+    std::uint8_t motorFirmware = 15;
+    milliseconds calibrationTime{300};
+    SimFaults faults; // for both devices
+    bool paceOutput = false;
+    std::uint32_t seed = 1;
+};
+
+class Simulator {
+public:
+    explicit Simulator(SimulatorConfig config);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Called once per device when it comes up (at Start, and again after each
+    // unplug) with its kind ("controller" or "motor"), COM number and path.
+    // Set before Start.
+    void SetReadyCallback(ReadyCallback callback) { ready_ = std::move(callback); }
+
+    // Checks the configuration, loads the flash file, creates the terminals,
+    // registers the aliases and starts serving. False with a one-sentence
+    // reason; nothing is left behind then.
+    bool Start(std::string* error);
+    // Stops serving, closes the terminals and removes the aliases.
+    void Stop();
+
+    // Current device path; empty when the device is not there (not
+    // configured, or unplugged).
+    std::string DevicePath(DeviceKind kind) const;
+    SimDeviceStats Stats(DeviceKind kind) const;
+
+    void Unplug(DeviceKind kind, milliseconds duration);
+    void FallSilent(DeviceKind kind, milliseconds duration);
+    void RefuseFlashWrites(DeviceKind kind, int count);
+
+    // Snapshots of the devices' state, for tests and diagnostics.
+    ControllerParams ControllerWorkingParams() const;
+    ControllerParams ControllerFlashParams() const;
+    bool ControllerMotorsOn() const;
+    MotorParams MotorWorkingParams() const;
+    MotorParams MotorFlashParams() const;
+
+private:
+    SimDevice* Device(DeviceKind kind) const;
+
+    SimulatorConfig config_;
+    ReadyCallback ready_;
+    int stopFd_ = -1;
+    std::unique_ptr<SimDevice> controller_;
+    std::unique_ptr<SimDevice> motor_;
+    ControllerModel* controllerModel_ = nullptr; // owned by controller_
+    MotorBoardModel* motorModel_ = nullptr;      // owned by motor_
+};
+
+} // namespace qav::sim
