@@ -17,7 +17,8 @@ namespace {
 using P = ControllerParams;
 
 // Values a configuration file leaves out, kept in a section of their own.
-struct ExtraKey {
+struct ExtraKey
+{
     const char* key;
     std::int64_t (*get)(const P&);
     void (*set)(P&, std::int64_t);
@@ -25,8 +26,9 @@ struct ExtraKey {
 
 template <auto Member> constexpr ExtraKey Extra(const char* key)
 {
-    return ExtraKey{key, [](const P& p) -> std::int64_t { return p.*Member; },
-                    [](P& p, std::int64_t v) { p.*Member = static_cast<std::remove_cvref_t<decltype(p.*Member)>>(v); }};
+    return ExtraKey{
+        key, [](const P& p) -> std::int64_t { return p.*Member; },
+        [](P& p, std::int64_t v) { p.*Member = static_cast<std::remove_cvref_t<decltype(p.*Member)>>(v); }};
 }
 
 constexpr ExtraKey kExtraKeys[] = {
@@ -46,12 +48,12 @@ constexpr ExtraKey kExtraKeys[] = {
 };
 
 constexpr double kPi = std::numbers::pi;
-constexpr double kStepSeconds = 0.001;   // integration step of the attitude
-constexpr double kMaxCatchUp = 0.25;     // seconds integrated at most per answer
-constexpr double kHangingTilt = -4.0;    // where a limp camera settles, degrees
-constexpr double kImbalance = 3.0;       // degrees of sag the integral gain removes
-constexpr double kMaxStickRate = 60.0;   // degrees per second at full stick, full sensitivity
-constexpr double kGravity = 100.0;       // 1 g in the acceleration unit (hundredths)
+constexpr double kStepSeconds = 0.001; // integration step of the attitude
+constexpr double kMaxCatchUp = 0.25;   // seconds integrated at most per answer
+constexpr double kHangingTilt = -4.0;  // where a limp camera settles, degrees
+constexpr double kImbalance = 3.0;     // degrees of sag the integral gain removes
+constexpr double kMaxStickRate = 60.0; // degrees per second at full stick, full sensitivity
+constexpr double kGravity = 100.0;     // 1 g in the acceleration unit (hundredths)
 
 std::int16_t Tenths(double degrees)
 {
@@ -104,7 +106,9 @@ ControllerParams DefaultControllerParams()
 
 bool LoadControllerFlash(const std::string& path, ControllerParams& params, std::string* error)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT)
             return true; // never flashed: factory settings
@@ -302,7 +306,9 @@ void ControllerModel::Step(double dt, double t)
             const double error = a.target - a.angle;
             a.integral = std::clamp(a.integral + error * dt, -20.0, 20.0);
             const double ki = integ[i] / 100.0;
-            accel = w * w * (error - kImbalance + std::clamp(ki * a.integral, -2 * kImbalance, 2 * kImbalance)) - 2 * zeta * w * a.rate;
+            accel =
+                w * w * (error - kImbalance + std::clamp(ki * a.integral, -2 * kImbalance, 2 * kImbalance)) -
+                2 * zeta * w * a.rate;
         } else {
             // Limp: the camera swings slowly around where it hangs.
             const double rest = i == 0 ? 0.0 : kHangingTilt;
@@ -372,7 +378,8 @@ void ControllerModel::Answer(const Frame& request, Clock::time_point now, Frame&
     out[ctl::kMotorState] = motorsOn_ ? kMotorsOn : kMotorsOff;
     out[ctl::kCommand] = result_;
     // The accelerometer's noise shrinks as the accelerate gain grows.
-    const double jitter[2] = {0.15 / (1.0 + params_.ROLL_ACC / 100.0), 0.15 / (1.0 + params_.PITCH_ACC / 100.0)};
+    const double jitter[2] = {0.15 / (1.0 + params_.ROLL_ACC / 100.0),
+                              0.15 / (1.0 + params_.PITCH_ACC / 100.0)};
     PutLE16(out, ctl::kRoll, static_cast<std::uint16_t>(Tenths(axes_[0].angle + Noise(jitter[0]))));
     PutLE16(out, ctl::kTilt, static_cast<std::uint16_t>(Tenths(axes_[1].angle + Noise(jitter[1]))));
     PutLE16(out, ctl::kPan, static_cast<std::uint16_t>(Tenths(pan_ + Noise(0.1))));

@@ -16,7 +16,8 @@ namespace qav::sim {
 
 using Clock = std::chrono::steady_clock;
 
-struct ControllerModelConfig {
+struct ControllerModelConfig
+{
     std::uint8_t firmware = 23; // tenths: version 2.3
     // Where a write to flash saves the parameter set (a controller
     // configuration file, plus a section of its own for the values such files
@@ -39,7 +40,8 @@ ControllerParams DefaultControllerParams();
 bool LoadControllerFlash(const std::string& path, ControllerParams& params, std::string* error);
 bool SaveControllerFlash(const std::string& path, const ControllerParams& params, int* error);
 
-class ControllerModel {
+class ControllerModel
+{
 public:
     ControllerModel(ControllerModelConfig config, Clock::time_point start);
 
@@ -64,13 +66,15 @@ public:
     double Tilt() const { return axes_[1].angle; }
 
 private:
-    struct Axis {
+    struct Axis
+    {
         double angle = 0;    // degrees
         double rate = 0;     // degrees per second
         double target = 0;   // degrees
         double integral = 0; // degree-seconds of error
     };
-    struct Sticks {
+    struct Sticks
+    {
         std::int8_t roll = 0, tilt = 0, pan = 0, mode = 0, shot = 0;
     };
 

@@ -59,7 +59,8 @@ void MotorBoardModel::Answer(const Frame& request, std::chrono::steady_clock::ti
     case kMotorCmdMonitor: {
         // The current follows the power settings and wanders slowly.
         const double t = std::chrono::duration<double>(now.time_since_epoch()).count();
-        const double load = (std::min<int>(params_.POW_MOTOR1, 100) + std::min<int>(params_.POW_MOTOR2, 100)) / 200.0;
+        const double load =
+            (std::min<int>(params_.POW_MOTOR1, 100) + std::min<int>(params_.POW_MOTOR2, 100)) / 200.0;
         std::uniform_real_distribution<double> noise(-0.03, 0.03);
         double amps = kIdleAmps + (kFullPowerAmps - kIdleAmps) * load * (0.85 + 0.15 * std::sin(0.8 * t));
         amps = std::clamp(amps + noise(rng_), kIdleAmps, kFullPowerAmps);

@@ -10,7 +10,8 @@
 
 namespace qav::sim {
 
-struct MotorBoardConfig {
+struct MotorBoardConfig
+{
     std::uint8_t firmware = 15; // tenths: version 1.5
     int refuseFlashWrites = 0;  // the next N writes to flash fail
     std::uint32_t seed = 1;
@@ -19,7 +20,8 @@ struct MotorBoardConfig {
 // Factory settings of the board.
 MotorParams DefaultMotorParams();
 
-class MotorBoardModel {
+class MotorBoardModel
+{
 public:
     explicit MotorBoardModel(MotorBoardConfig config);
 

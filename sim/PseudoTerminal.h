@@ -11,7 +11,8 @@
 
 namespace qav::sim {
 
-class PseudoTerminal {
+class PseudoTerminal
+{
 public:
     PseudoTerminal() = default;
     ~PseudoTerminal() { Close(); }

@@ -1,6 +1,6 @@
 #include "SimDevice.h"
 
-#include "AliasFolder.h"
+#include "platform/PortMap.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -44,7 +44,10 @@ bool SimDevice::Plug(std::string* error)
                 *error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
             return false;
         }
-        if (!RegisterAlias(options_.com, pty_.SlavePath(), error)) {
+        std::error_code ec;
+        if (!RegisterPortAlias(options_.com, pty_.SlavePath(), &ec)) {
+            if (error)
+                *error = "cannot register " + AliasPath(options_.com) + ": " + ec.message();
             pty_.Close();
             return false;
         }
@@ -144,7 +147,7 @@ bool SimDevice::Chance(double fraction)
 void SimDevice::Disconnect()
 {
     if (!alias_.empty())
-        UnregisterAlias(options_.com, alias_);
+        UnregisterPortAlias(options_.com, alias_);
     alias_.clear();
     pty_.Close();
 }
@@ -152,8 +155,7 @@ void SimDevice::Disconnect()
 // Caller holds the lock.
 bool SimDevice::Reconnect(Clock::time_point now)
 {
-    std::string error;
-    if (!pty_.Open() || !RegisterAlias(options_.com, pty_.SlavePath(), &error)) {
+    if (!pty_.Open() || !RegisterPortAlias(options_.com, pty_.SlavePath())) {
         pty_.Close();
         replugAt_ = now + kReplugRetry;
         return false;
@@ -222,7 +224,8 @@ void SimDevice::Flush(Clock::time_point now)
     if (options_.paceOutput) {
         if (nextByteAt_ < now - kUartByteTime)
             nextByteAt_ = now - kUartByteTime; // an idle line has no credit to spend
-        allowed = std::min<std::size_t>(allowed, static_cast<std::size_t>((now - nextByteAt_) / kUartByteTime));
+        allowed =
+            std::min<std::size_t>(allowed, static_cast<std::size_t>((now - nextByteAt_) / kUartByteTime));
         if (allowed == 0)
             return;
     }

@@ -29,7 +29,8 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // What goes wrong, per device. Fractions are of answers, 0 to 1.
-struct SimFaults {
+struct SimFaults
+{
     double drop = 0;    // answers not sent (the request is still carried out)
     double corrupt = 0; // answers sent with a wrong CRC
     double garbage = 0; // answers preceded by 1 to 16 stray bytes
@@ -51,7 +52,8 @@ inline constexpr std::chrono::nanoseconds kUartByteTime{86806};
 inline constexpr std::size_t kMaxGarbageBytes = 16;
 
 // The device behind the wire.
-class IDeviceModel {
+class IDeviceModel
+{
 public:
     virtual ~IDeviceModel() = default;
     virtual std::uint8_t Header0() const = 0;
@@ -63,7 +65,8 @@ public:
     virtual void RefuseFlashWrites(int count) = 0;
 };
 
-struct SimDeviceOptions {
+struct SimDeviceOptions
+{
     std::string kind; // "controller" or "motor", as printed
     int com = 0;
     SimFaults faults;
@@ -75,7 +78,8 @@ struct SimDeviceOptions {
 // the device is reachable on a (new) terminal; never under the device's lock.
 using ReadyCallback = std::function<void(const std::string& kind, int com, const std::string& path)>;
 
-struct SimDeviceStats {
+struct SimDeviceStats
+{
     std::uint64_t framesReceived = 0; // valid frames heard (silence not counted)
     std::uint64_t answersSent = 0;    // answers queued for the wire, corrupt ones included
     std::uint64_t answersDropped = 0;
@@ -84,7 +88,8 @@ struct SimDeviceStats {
     std::uint64_t plugs = 0; // times the device came up on a terminal
 };
 
-class SimDevice {
+class SimDevice
+{
 public:
     SimDevice(SimDeviceOptions options, std::unique_ptr<IDeviceModel> model, ReadyCallback ready);
     ~SimDevice();

@@ -1,5 +1,7 @@
 #include "SimOptions.h"
 
+#include "platform/PortMap.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -29,17 +31,6 @@ std::optional<double> ParseFraction(const std::string& text)
     if (errno != 0 || end != text.c_str() + text.size() || !(v >= 0.0 && v <= 1.0))
         return std::nullopt;
     return v;
-}
-
-int ParseCom(const std::string& text)
-{
-    if (text.size() < 4)
-        return 0;
-    for (int i = 0; i < 3; ++i)
-        if (std::toupper(static_cast<unsigned char>(text[static_cast<std::size_t>(i)])) != "COM"[i])
-            return 0;
-    const auto n = ParseInteger(text.substr(3), 1, 1024);
-    return n ? static_cast<int>(*n) : 0;
 }
 
 // "AFTER:FOR" in milliseconds.
@@ -126,7 +117,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
         } else if (name == "--controller" || name == "--motor") {
             if (!value(v))
                 return false;
-            const int com = ParseCom(v);
+            const int com = PortNumberFromName(v);
             if (com == 0)
                 return bad(v, "a port name COM1 to COM1024");
             (name == "--controller" ? c.controllerCom : c.motorCom) = com;
@@ -156,7 +147,9 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
             const auto f = ParseFraction(v);
             if (!f)
                 return bad(v, "a fraction from 0 to 1");
-            (name == "--drop" ? c.faults.drop : name == "--corrupt" ? c.faults.corrupt : c.faults.garbage) = *f;
+            (name == "--drop"      ? c.faults.drop
+             : name == "--corrupt" ? c.faults.corrupt
+                                   : c.faults.garbage) = *f;
         } else if (name == "--silence" || name == "--unplug") {
             if (!value(v))
                 return false;

@@ -9,7 +9,8 @@
 
 namespace qav::sim {
 
-struct SimCommandLine {
+struct SimCommandLine
+{
     SimulatorConfig config;
     bool help = false;
 };

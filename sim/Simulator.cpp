@@ -1,6 +1,6 @@
 #include "Simulator.h"
 
-#include "AliasFolder.h"
+#include "platform/PortMap.h"
 
 #include <cerrno>
 #include <cstring>
@@ -10,12 +10,12 @@
 namespace qav::sim {
 namespace {
 
-constexpr int kMinCom = 1;
-constexpr int kMaxCom = 1024;
-
-class ControllerDevice final : public IDeviceModel {
+class ControllerDevice final : public IDeviceModel
+{
 public:
-    ControllerDevice(ControllerModelConfig config, Clock::time_point start) : model(std::move(config), start) {}
+    ControllerDevice(ControllerModelConfig config, Clock::time_point start) : model(std::move(config), start)
+    {
+    }
     std::uint8_t Header0() const override { return kControllerHeader0; }
     std::uint8_t Header1() const override { return kControllerHeader1; }
     void Answer(const Frame& request, Clock::time_point now, Frame& out) override
@@ -27,7 +27,8 @@ public:
     ControllerModel model;
 };
 
-class MotorDevice final : public IDeviceModel {
+class MotorDevice final : public IDeviceModel
+{
 public:
     explicit MotorDevice(MotorBoardConfig config) : model(config) {}
     std::uint8_t Header0() const override { return kMotorHeader0; }
@@ -41,8 +42,6 @@ public:
     MotorBoardModel model;
 };
 
-std::string ComName(int n) { return "COM" + std::to_string(n); }
-
 bool Fail(std::string* error, std::string message)
 {
     if (error)
@@ -54,7 +53,10 @@ bool Fail(std::string* error, std::string message)
 
 Simulator::Simulator(SimulatorConfig config) : config_(std::move(config)) {}
 
-Simulator::~Simulator() { Stop(); }
+Simulator::~Simulator()
+{
+    Stop();
+}
 
 bool Simulator::Start(std::string* error)
 {
@@ -66,11 +68,11 @@ bool Simulator::Start(std::string* error)
     for (int com : coms) {
         if (com == 0)
             continue;
-        if (com < kMinCom || com > kMaxCom)
-            return Fail(error, ComName(com) + " is not a port name between COM1 and COM1024");
-        std::string target;
-        if (AliasIsLive(com, &target))
-            return Fail(error, ComName(com) + " is already taken by a live alias to " + target);
+        if (!IsValidPortNumber(com))
+            return Fail(error, PortName(com) + " is not a port name between COM1 and COM1024");
+        if (IsAliasLive(com))
+            return Fail(error, PortName(com) + " is already taken by a live alias to " +
+                                   AliasTarget(com).value_or("?"));
     }
     if (coms[0] == coms[1])
         return Fail(error, "the controller and the motor board need different COM names");
@@ -87,9 +89,10 @@ bool Simulator::Start(std::string* error)
         if (!device->model.LoadFlash(&why))
             return Fail(error, "cannot read the flash file " + config_.flashPath + ": " + why);
         controllerModel_ = &device->model;
-        controller_ = std::make_unique<SimDevice>(
-            SimDeviceOptions{"controller", config_.controllerCom, config_.faults, config_.paceOutput, config_.seed},
-            std::move(device), ready_);
+        controller_ =
+            std::make_unique<SimDevice>(SimDeviceOptions{"controller", config_.controllerCom, config_.faults,
+                                                         config_.paceOutput, config_.seed},
+                                        std::move(device), ready_);
     }
     if (config_.motorCom != 0) {
         MotorBoardConfig mc;

@@ -18,7 +18,8 @@ namespace qav::sim {
 
 enum class DeviceKind { Controller, Motor };
 
-struct SimulatorConfig {
+struct SimulatorConfig
+{
     int controllerCom = 0; // 0: no controller
     int motorCom = 0;      // 0: no motor board
     // Controller flash (a controller configuration file); empty: in memory.
@@ -31,7 +32,8 @@ struct SimulatorConfig {
     std::uint32_t seed = 1;
 };
 
-class Simulator {
+class Simulator
+{
 public:
     explicit Simulator(SimulatorConfig config);
     ~Simulator();

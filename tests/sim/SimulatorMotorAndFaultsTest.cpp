@@ -1,0 +1,387 @@
+// The simulated motor board, the fault options and the program's front end,
+// over real pseudo-terminals with the project's own serial link.
+#include "SimClient.h"
+#include "SimOptions.h"
+#include "Simulator.h"
+
+#include "motor/MotorProtocol.h"
+#include "platform/PortMap.h"
+#include "protocol/ControllerProtocol.h"
+#include "support/ScopedPortsDir.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace qav {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using sim::DeviceKind;
+using sim::Simulator;
+using sim::SimulatorConfig;
+using test::SimClient;
+
+constexpr int kControllerCom = 311;
+constexpr int kMotorCom = 312;
+
+Frame MotorRequest(std::uint8_t command, std::uint8_t flash = 0, const MotorParams& p = {})
+{
+    Frame f;
+    EncodeMotorRequest(command, flash, p, f);
+    return f;
+}
+
+Frame Poll(std::uint8_t counter, std::uint8_t command = kCmdNone)
+{
+    ControllerLinkState link;
+    link.sequenceCounter = counter;
+    link.commandCode = command;
+    Frame f;
+    BuildFrame(link, ControllerParams{}, f);
+    return f;
+}
+
+class SimDevices : public testing::Test
+{
+protected:
+    void Start(bool openClients = true)
+    {
+        config_.controllerCom = kControllerCom;
+        config_.motorCom = kMotorCom;
+        sim_ = std::make_unique<Simulator>(config_);
+        std::string error;
+        ASSERT_TRUE(sim_->Start(&error)) << error;
+        if (!openClients)
+            return;
+        ASSERT_TRUE(controller_.Open(kControllerCom)) << controller_.Link().LastError().message;
+        ASSERT_TRUE(motor_.Open(kMotorCom)) << motor_.Link().LastError().message;
+    }
+    void TearDown() override
+    {
+        controller_.Close();
+        motor_.Close();
+        sim_.reset();
+    }
+
+    test::ScopedPortsDir ports_;
+    SimulatorConfig config_;
+    std::unique_ptr<Simulator> sim_;
+    SimClient controller_{kControllerHeader0, kControllerHeader1};
+    SimClient motor_{kMotorHeader0, kMotorHeader1};
+};
+
+TEST_F(SimDevices, MotorBoardReportsItsParametersAndSupply)
+{
+    Start();
+    auto f = motor_.Exchange(MotorRequest(kMotorCmdRead));
+    ASSERT_TRUE(f);
+    MotorReply r = ParseMotorReply(*f);
+    EXPECT_EQ(r.type, kMotorCmdRead);
+    EXPECT_EQ(r.firmware, 15);
+    EXPECT_EQ(r.flashResult, 0);
+    EXPECT_EQ(r.params, (MotorParams{14, 80, 14, 60, 0, 0}));
+
+    std::set<std::uint16_t> currents;
+    for (int i = 0; i < 10; ++i) {
+        f = motor_.Exchange(MotorRequest(kMotorCmdMonitor));
+        ASSERT_TRUE(f);
+        r = ParseMotorReply(*f);
+        EXPECT_EQ(r.type, kMotorCmdMonitor);
+        EXPECT_NEAR(r.Volts(), 11.7, 0.2);
+        EXPECT_GE(r.Amps(), 0.5 - kMotorAmpsPerUnit);
+        EXPECT_LE(r.Amps(), 2.0 + kMotorAmpsPerUnit);
+        currents.insert(r.currentRaw);
+    }
+    EXPECT_GT(currents.size(), 1u) << "the readings are noisy";
+
+    // Commands outside the board's set get an empty reply of their own type.
+    f = motor_.Exchange(MotorRequest(kMotorCmdRead2));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(ParseMotorReply(*f).type, kMotorCmdRead2);
+    EXPECT_EQ((*f)[6], 0);
+}
+
+TEST_F(SimDevices, MotorBoardStoresThenFlashesInTwoSteps)
+{
+    config_.faults.refuseFlashWrites = 1;
+    Start();
+    const MotorParams wanted{10, 50, 12, 40, 0, 0};
+    auto f = motor_.Exchange(MotorRequest(kMotorCmdWrite, 0, wanted));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(ParseMotorReply(*f).type, kMotorCmdWrite);
+    EXPECT_EQ(ParseMotorReply(*f).flashResult, 0);
+    EXPECT_EQ(sim_->MotorWorkingParams().POW_MOTOR2, 40);
+    EXPECT_EQ(sim_->MotorFlashParams().POW_MOTOR2, 60);
+
+    f = motor_.Exchange(MotorRequest(kMotorCmdWrite, kMotorFlashStore, wanted));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(ParseMotorReply(*f).flashResult, kMotorFlashFailed);
+    EXPECT_EQ(sim_->MotorFlashParams().POW_MOTOR2, 60);
+    f = motor_.Exchange(MotorRequest(kMotorCmdWrite, kMotorFlashStore, wanted));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(ParseMotorReply(*f).type, kMotorCmdWrite);
+    EXPECT_EQ(ParseMotorReply(*f).flashResult, kMotorFlashDone);
+    EXPECT_EQ(sim_->MotorFlashParams().POW_MOTOR2, 40);
+
+    f = motor_.Exchange(MotorRequest(kMotorCmdRead));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(ParseMotorReply(*f).params.POL_MOTOR2, 12);
+}
+
+TEST_F(SimDevices, DroppedAnswersLeaveTheRequestCarriedOut)
+{
+    config_.faults.drop = 1.0;
+    Start();
+    EXPECT_FALSE(controller_.Exchange(Poll(0, kCmdCalibrate), 300ms));
+    EXPECT_FALSE(motor_.Exchange(MotorRequest(kMotorCmdWrite, 0, MotorParams{1, 2, 3, 4, 0, 0}), 300ms));
+    EXPECT_EQ(controller_.BytesReceived(), 0u);
+    EXPECT_EQ(sim_->Stats(DeviceKind::Controller).answersDropped, 1u);
+    EXPECT_EQ(sim_->MotorWorkingParams().POW_MOTOR2, 4);
+}
+
+TEST_F(SimDevices, HalfTheAnswersLostCostsNothing)
+{
+    config_.faults.drop = 0.5;
+    config_.faults.refuseFlashWrites = 1;
+    Start();
+    // The write runs once, on its first frame: every answer that gets
+    // through reports that one refusal, none a later success.
+    int results = 0;
+    for (int i = 0; i < 12; ++i) {
+        if (auto f = controller_.Exchange(Poll(0, kCmdWriteFlash), 250ms)) {
+            EXPECT_EQ((*f)[ctl::kCommand], kCmdWriteFlash | kResultFailed);
+            ++results;
+        }
+    }
+    EXPECT_GT(results, 0);
+    EXPECT_LT(results, 12);
+}
+
+TEST_F(SimDevices, CorruptAnswersFailTheCrc)
+{
+    config_.faults.corrupt = 1.0;
+    Start();
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_FALSE(controller_.Exchange(Poll(0), 250ms));
+        EXPECT_FALSE(motor_.Exchange(MotorRequest(kMotorCmdRead), 250ms));
+    }
+    EXPECT_EQ(controller_.BytesReceived(), 5 * kFrameSize);
+    EXPECT_EQ(motor_.BytesReceived(), 5 * kFrameSize);
+}
+
+TEST_F(SimDevices, GarbageBetweenFramesIsSkipped)
+{
+    config_.faults.garbage = 1.0;
+    Start();
+    for (int i = 0; i < 10; ++i) {
+        const auto f = controller_.Exchange(Poll(static_cast<std::uint8_t>(i)));
+        ASSERT_TRUE(f);
+        EXPECT_EQ((*f)[ctl::kCounter], i);
+        ASSERT_TRUE(motor_.Exchange(MotorRequest(kMotorCmdRead)));
+    }
+    EXPECT_GT(controller_.BytesReceived(), 10 * kFrameSize);
+    EXPECT_GT(motor_.BytesReceived(), 10 * kFrameSize);
+    EXPECT_EQ(sim_->Stats(DeviceKind::Controller).garbageBursts, 10u);
+}
+
+TEST_F(SimDevices, SilenceEndsAndAnswersResume)
+{
+    config_.faults.silenceAfter = 0ms;
+    config_.faults.silenceFor = 400ms;
+    Start();
+    EXPECT_FALSE(controller_.Exchange(Poll(0), 250ms));
+    const auto f = controller_.Until([] { return Poll(1); }, [](const Frame&) { return true; });
+    ASSERT_TRUE(f);
+    EXPECT_EQ((*f)[ctl::kCounter], 1) << "nothing heard while silent is answered later";
+
+    sim_->FallSilent(DeviceKind::Motor, 400ms);
+    EXPECT_FALSE(motor_.Exchange(MotorRequest(kMotorCmdRead), 250ms));
+    EXPECT_TRUE(motor_.Until([] { return MotorRequest(kMotorCmdRead); }, [](const Frame&) { return true; }));
+}
+
+TEST_F(SimDevices, UnplugHangsUpThenComesBackUnderTheSameName)
+{
+    Start();
+    ASSERT_TRUE(motor_.Exchange(MotorRequest(kMotorCmdWrite, 0, MotorParams{9, 9, 9, 9, 0, 0})));
+    const std::string before = sim_->DevicePath(DeviceKind::Motor);
+    sim_->Unplug(DeviceKind::Motor, 300ms);
+
+    // The client's line goes dead and the name disappears.
+    const auto deadline = Clock::now() + 2s;
+    while (IsAliasLive(kMotorCom) && Clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_FALSE(IsAliasLive(kMotorCom));
+    EXPECT_FALSE(motor_.Exchange(MotorRequest(kMotorCmdRead), 100ms));
+
+    // Back under the same COM name, as after a power cycle.
+    while (!IsAliasLive(kMotorCom) && Clock::now() < deadline + 2s)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(IsAliasLive(kMotorCom));
+    EXPECT_EQ(AliasTarget(kMotorCom).value_or(""), sim_->DevicePath(DeviceKind::Motor));
+    motor_.Close();
+    ASSERT_TRUE(motor_.Open(kMotorCom)) << motor_.Link().LastError().message;
+    const auto f =
+        motor_.Until([] { return MotorRequest(kMotorCmdRead); }, [](const Frame&) { return true; });
+    ASSERT_TRUE(f);
+    EXPECT_EQ(ParseMotorReply(*f).params.POL_MOTOR1, 14) << "unflashed values are gone";
+    EXPECT_EQ(sim_->Stats(DeviceKind::Motor).plugs, 2u);
+    // The controller was never touched.
+    EXPECT_TRUE(controller_.Exchange(Poll(0)));
+    (void)before;
+}
+
+TEST_F(SimDevices, ScheduledUnplugComesBack)
+{
+    config_.faults.unplugAfter = 0ms;
+    config_.faults.unplugFor = 200ms;
+    Start(false); // the device is gone at once, before a client could open it
+    const auto deadline = Clock::now() + 3s;
+    while (sim_->Stats(DeviceKind::Controller).plugs < 2 && Clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(sim_->Stats(DeviceKind::Controller).plugs, 2u);
+    ASSERT_TRUE(controller_.Open(kControllerCom));
+    EXPECT_TRUE(controller_.Until([] { return Poll(0); }, [](const Frame&) { return true; }));
+}
+
+TEST_F(SimDevices, PacedOutputTakesAtLeastTheLineTime)
+{
+    config_.paceOutput = true;
+    Start();
+    constexpr int kRequests = 20;
+    const auto start = Clock::now();
+    for (int i = 0; i < kRequests; ++i)
+        controller_.Send(Poll(static_cast<std::uint8_t>(i)));
+    int answers = 0;
+    while (answers < kRequests) {
+        const auto f = controller_.Next(2s);
+        ASSERT_TRUE(f) << "after " << answers << " answers";
+        EXPECT_EQ((*f)[ctl::kCounter], answers);
+        ++answers;
+    }
+    // A lower bound only: twenty frames of 32 bytes at 86.8 us a byte.
+    EXPECT_GE(Clock::now() - start, kRequests * kFrameSize * sim::kUartByteTime);
+}
+
+TEST_F(SimDevices, StopEndsPromptlyAndRemovesTheAliases)
+{
+    Start();
+    ASSERT_TRUE(IsAliasLive(kControllerCom));
+    ASSERT_TRUE(IsAliasLive(kMotorCom));
+    sim_->Stop();
+    EXPECT_FALSE(AliasTarget(kControllerCom));
+    EXPECT_FALSE(AliasTarget(kMotorCom));
+}
+
+// The program's front end.
+
+int RunSim(const std::vector<std::string>& args, std::string* errText = nullptr)
+{
+    std::ostringstream out, err;
+    const int code = sim::RunSimulator(args, out, err, [] {});
+    if (errText)
+        *errText = err.str();
+    return code;
+}
+
+TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
+{
+    test::ScopedPortsDir ports;
+    const std::vector<std::vector<std::string>> rows = {
+        {},
+        {"--controller"},
+        {"--controller", "COM0"},
+        {"--controller", "COM1025"},
+        {"--controller", "ttyUSB0"},
+        {"--controller", "COM5", "--motor", "COM5"},
+        {"--controller", "COM5", "--drop", "1.5"},
+        {"--controller", "COM5", "--corrupt", "x"},
+        {"--controller", "COM5", "--silence", "100"},
+        {"--controller", "COM5", "--unplug", "a:b"},
+        {"--controller", "COM5", "--refuse-flash", "-1"},
+        {"--controller", "COM5", "--firmware", "256"},
+        {"--controller", "COM5", "--pace=1"},
+        {"--controller", "COM5", "--frobnicate"},
+        {"--controller", "COM5", "--flash", ports.Scratch()},
+    };
+    for (const auto& args : rows) {
+        std::string err;
+        std::string joined;
+        for (const auto& a : args)
+            joined += a + " ";
+        EXPECT_EQ(RunSim(args, &err), 1) << joined;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << joined << ": " << err;
+        EXPECT_EQ(err.rfind("qav-nuva-sim: ", 0), 0u) << err;
+    }
+    EXPECT_EQ(RunSim({"--help"}), 0);
+}
+
+TEST(SimFrontEnd, LiveAliasIsRefusedAndStaleOneReplaced)
+{
+    test::ScopedPortsDir ports;
+    ASSERT_TRUE(RegisterPortAlias(321, "/dev/null"));
+    std::string err;
+    EXPECT_EQ(RunSim({"--controller", "COM321"}, &err), 1);
+    EXPECT_NE(err.find("COM321"), std::string::npos) << err;
+    EXPECT_EQ(AliasTarget(321).value_or(""), "/dev/null") << "a live alias is left alone";
+
+    ASSERT_TRUE(RegisterPortAlias(322, ports.Scratch() + "/gone"));
+    std::ostringstream out, errOut;
+    std::string seenTarget;
+    EXPECT_EQ(sim::RunSimulator({"--motor=com322"}, out, errOut,
+                                [&] { seenTarget = AliasTarget(322).value_or(""); }),
+              0)
+        << errOut.str();
+    EXPECT_EQ(out.str(), "motor COM322 " + seenTarget + "\n");
+    EXPECT_FALSE(AliasTarget(322)) << "removed on exit";
+}
+
+TEST(SimFrontEnd, ProgramServesUntilTerminatedAndCleansUp)
+{
+    test::ScopedPortsDir ports;
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        execl(QAV_SIM_BINARY, QAV_SIM_BINARY, "--controller", "COM331", "--motor", "COM332", nullptr);
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    FILE* out = fdopen(pipeFds[0], "r");
+    char line[512];
+    std::vector<std::string> lines;
+    while (lines.size() < 2 && fgets(line, sizeof line, out) != nullptr)
+        lines.emplace_back(line);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "controller COM331 " + AliasTarget(331).value_or("?") + "\n");
+    EXPECT_EQ(lines[1], "motor COM332 " + AliasTarget(332).value_or("?") + "\n");
+
+    SimClient client(kControllerHeader0, kControllerHeader1);
+    ASSERT_TRUE(client.Open(331));
+    EXPECT_TRUE(client.Exchange(Poll(0)));
+    client.Close();
+
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    fclose(out);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(AliasTarget(331));
+    EXPECT_FALSE(AliasTarget(332));
+}
+
+} // namespace
+} // namespace qav
