@@ -1,4 +1,6 @@
 #include "ui/InkStatusBar.h"
+
+#include "gui_support/QtPrinters.h"
 #include "ui/InkMarkup.h"
 
 #include <QImage>

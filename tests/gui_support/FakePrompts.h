@@ -1,0 +1,62 @@
+#pragma once
+// Answers the program's modal questions at once and remembers what was
+// asked, so tests never sit in a modal loop.
+#include "ui/Prompts.h"
+
+#include "gui_support/QtPrinters.h"
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+
+namespace qav::test {
+
+struct AskedMessage
+{
+    QString caption;
+    QString text;
+    MessageButtons buttons;
+};
+
+class FakePrompts : public IPrompts
+{
+public:
+    bool Message(QWidget*, const QString& caption, const QString& text, MessageButtons buttons) override
+    {
+        messages.push_back({caption, text, buttons});
+        if (onMessage)
+            onMessage();
+        return answerYes;
+    }
+    bool ConfirmExit(QWidget*) override
+    {
+        ++exitQuestions;
+        return confirmExit;
+    }
+    void About(QWidget*) override { ++abouts; }
+    void ReceiverTypeChanged(QWidget*) override { ++receiverNotices; }
+    QString OpenFileName(QWidget*, const QString& title, const QString&) override
+    {
+        fileTitles << title;
+        return openPath;
+    }
+    QString SaveFileName(QWidget*, const QString& title, const QString&, const QString&) override
+    {
+        fileTitles << title;
+        return savePath;
+    }
+
+    QList<AskedMessage> messages;
+    bool answerYes = true;
+    bool confirmExit = true;
+    int exitQuestions = 0;
+    int abouts = 0;
+    int receiverNotices = 0;
+    QStringList fileTitles;
+    QString openPath, savePath;
+    std::function<void()> onMessage; // runs while the "box" is up
+};
+
+} // namespace qav::test
