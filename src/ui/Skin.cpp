@@ -1,5 +1,7 @@
 #include "ui/Skin.h"
 
+#include "ui/Resources.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QWidget>
@@ -75,6 +77,14 @@ QComboBox[skinKind="201"] {
     color: #111a24;
 }
 QComboBox[skinKind="201"]:focus { border: 1px solid #2f6fb5; }
+QComboBox[skinKind="201"]::drop-down {
+    subcontrol-origin: padding;
+    subcontrol-position: top right;
+    width: 20px;
+    border: none;
+    border-left: 1px solid #d3d9e0;
+}
+QComboBox[skinKind="201"]::down-arrow { image: url(:/ui/arrow-down.png); width: 10px; height: 6px; }
 QComboBox[skinKind="201"]:disabled { background: #eef1f4; color: #9aa5b1; }
 QComboBox[skinKind="201"] QAbstractItemView {
     background: white;
@@ -121,6 +131,7 @@ QStatusBar::item { border: none; }
 
 void ApplySkin()
 {
+    InitGuiResources(); // the sheet draws with pictures of ours
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSize(9);
     QApplication::setFont(font);

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Takes docs/main-window.png: the main window as a new user first sees it,
+# on a virtual X display (needs xvfb, see install-deps.sh, and a built GUI).
+# Usage: scripts/screenshot.sh [output.png]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+out="$(realpath -m "${1:-$root/docs/main-window.png}")"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+chmod 700 "$scratch"
+# A fresh user: own runtime folder, home and port aliases; run from a
+# scratch folder so nothing lands in the source tree.
+cd "$scratch"
+XDG_RUNTIME_DIR="$scratch" HOME="$scratch" QAV_NUVA_PORTS_DIR="$scratch/ports" \
+  QAV_NUVA_SCREENSHOT="$out" \
+  xvfb-run -a -s "-screen 0 1280x800x24" "$build/src/qav-nuva"
+echo "Saved $out"
