@@ -15,7 +15,8 @@
 
 namespace qav {
 
-CMainFrame::CMainFrame(CUARTDoc& doc, ControllerParams& params, IPrompts& prompts, QWidget* parent)
+CMainFrame::CMainFrame(CUARTDoc& doc, ControllerParams& params, IPrompts& prompts, QWidget* parent,
+                       const std::string& startupDirectory)
     : QMainWindow(parent), doc_(doc), prompts_(prompts)
 {
     InitGuiResources();
@@ -31,6 +32,7 @@ CMainFrame::CMainFrame(CUARTDoc& doc, ControllerParams& params, IPrompts& prompt
     SetSkinKind(status_->ProgressBar(), SkinKind::ProgressBar);
     setStatusBar(status_);
     view_ = new CUARTView(params, status_, prompts, this);
+    view_->SetStartupDirectory(startupDirectory);
     setCentralWidget(view_);
 
     setFixedSize(kWidth, kHeight);

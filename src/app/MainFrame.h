@@ -7,6 +7,8 @@
 // the edit shortcuts (copy, cut, paste, undo) and F6 do nothing at all.
 #include <QMainWindow>
 
+#include <string>
+
 namespace qav {
 
 class CInkStatusBar;
@@ -24,7 +26,9 @@ public:
     static constexpr int kLeft = 200;
     static constexpr int kTop = 100;
 
-    CMainFrame(CUARTDoc& doc, ControllerParams& params, IPrompts& prompts, QWidget* parent = nullptr);
+    // `startupDirectory` holds the settings file (empty: none is used).
+    CMainFrame(CUARTDoc& doc, ControllerParams& params, IPrompts& prompts, QWidget* parent = nullptr,
+               const std::string& startupDirectory = {});
     ~CMainFrame() override;
 
     static QString Title() { return QStringLiteral("QAV-NUVA Software V1.4"); }

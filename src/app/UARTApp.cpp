@@ -31,7 +31,7 @@ bool CUARTApp::InitInstance()
     }
     startupDirectory_ = CaptureStartupDirectory();
     ApplySkin();
-    frame_ = new CMainFrame(doc_, params_, prompts_);
+    frame_ = new CMainFrame(doc_, params_, prompts_, nullptr, startupDirectory_);
     // Closing the window destroys it, and with it the screen.
     frame_->setAttribute(Qt::WA_DeleteOnClose);
     frame_->show();

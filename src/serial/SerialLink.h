@@ -111,6 +111,11 @@ public:
     std::uint32_t QueuedCount() const;
     bool HasRxQueue() const { return (mode_ & MODE_RX_QUEUE) != 0; }
 
+    // True once the event thread has seen the far side hang up (an adapter
+    // unplugged, a pseudo-terminal's master closed) since the last Open. Any
+    // thread.
+    bool FarSideGone() const;
+
     // Byte totals since construction (wrapping).
     std::uint32_t ReceivedTotal() const;
     std::uint32_t SentTotal() const { return sentTotal_; }

@@ -202,6 +202,7 @@ struct CSerialLink::Shared
     CBlockQueue queue;
     std::atomic<int> portNumber{-1};
     std::atomic<std::uint32_t> receivedTotal{0};
+    std::atomic<bool> farSideGone{false};
     std::mutex ownerLock;
     std::weak_ptr<INotifySink> owner;
 
@@ -333,6 +334,7 @@ bool CSerialLink::Open()
 {
     if (IsOpen())
         Close(500);
+    shared_->farSideGone.store(false);
     const std::string path = ResolvePortDevice(deviceName_);
     if (path.empty()) {
         Fail(ENOENT, "no such device: nothing is known as \"" + deviceName_ + "\"");
@@ -577,6 +579,11 @@ std::uint32_t CSerialLink::ReceivedTotal() const
     return shared_->receivedTotal.load();
 }
 
+bool CSerialLink::FarSideGone() const
+{
+    return shared_->farSideGone.load();
+}
+
 void CSerialLink::RunEventLoop(const std::shared_ptr<Monitor>& m)
 {
     PosixLinePort port(m->fd, m->stopFd);
@@ -647,6 +654,8 @@ void CSerialLink::RunEventLoop(const std::shared_ptr<Monitor>& m)
         if (events == 0)
             continue;
         const DispatchResult result = DispatchLineEvents(events, d);
+        if (port.HungUp())
+            m->shared->farSideGone.store(true);
         // Readable but nothing came: do not spin on it.
         if ((events & EV_RXCHAR) && result.bytesRead == 0 && !port.HungUp() &&
             WaitForStop(m->stopFd, kIdleRetry))

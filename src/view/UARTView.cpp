@@ -47,8 +47,10 @@ CommitBranch CommitBranchFor(int id)
 }
 
 CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
-    : FormHost(MainScreenControls(), this, parent), params_(params), status_(status), prompts_(prompts)
+    : FormHost(MainScreenControls(), this, parent), params_(params), status_(status), prompts_(prompts),
+      engine_(params, *this)
 {
+    InitLink();
     setFixedSize(kMainScreenWidth, kMainScreenHeight);
     for (int id : MainScreenCaptionIds())
         if (QWidget* caption = Control(id))
@@ -69,6 +71,8 @@ void CUARTView::OnInitialUpdate()
         SetSelection(list, 0);
     Enable(idc::StartUpgrade, false);
     Enable(idc::LoadConfig, false);
+    InitComList();
+    show3d_.Init(Control(idc::AttitudeArea), 0, 0.8);
     SetChecked(idc::MotorOff, true);
     if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))
         bar->SetRange(0, kRcModeBarMax);
@@ -142,7 +146,7 @@ void CUARTView::SyncSliders()
 
 void CUARTView::ShowStatusMessage(const QString& text)
 {
-    if (!link_.linkEstablished || !messageGateOpen_)
+    if (!Link().linkEstablished || !messageGateOpen_)
         return;
     SetStatusText(QString());
     SetStatusText(text);
@@ -157,7 +161,16 @@ void CUARTView::SetStatusText(const QString& text)
 void CUARTView::OnLoadIniCommand() {}
 void CUARTView::OnSaveIniCommand() {}
 
-void CUARTView::OnClicked(int) {}
+void CUARTView::OnClicked(int id)
+{
+    switch (id) {
+    case idc::OpenComPort:
+        OnOpenComPort();
+        break;
+    default:
+        break;
+    }
+}
 
 void CUARTView::OnTextChanged(int id)
 {
@@ -166,8 +179,28 @@ void CUARTView::OnTextChanged(int id)
     OnBoxChanged(id);
 }
 
-void CUARTView::OnSelectionChanged(int) {}
-void CUARTView::OnDropDown(int) {}
+void CUARTView::OnSelectionChanged(int id)
+{
+    switch (id) {
+    case idc::ComList:
+        // The new port takes effect at the next "Open COM Port".
+        comListIndex_ = Selection(idc::ComList);
+        TakePortNumberFromSelection();
+        break;
+    default:
+        break;
+    }
+}
+
+void CUARTView::OnDropDown(int id)
+{
+    if (id != idc::ComList)
+        return;
+    FillComList();
+    SetSelection(idc::ComList, comListIndex_);
+    comListIndex_ = Selection(idc::ComList);
+    TakePortNumberFromSelection();
+}
 void CUARTView::OnSliderMoved(int) {}
 void CUARTView::OnSliderReleased(int) {}
 

@@ -7,33 +7,67 @@
 // program's single record, passed in.
 //
 // GUI thread only.
-#include "protocol/ControllerProtocol.h"
+#include "protocol/ControllerLink.h"
+#include "protocol/FrameIntake.h"
+#include "serial/SerialLink.h"
 #include "ui/FormHost.h"
+#include "ui/Show3D.h"
 #include "view/ScreenValues.h"
+
+#include <QTimer>
+
+#include <memory>
+#include <string>
 
 namespace qav {
 
 class IPrompts;
 class IStatusLine;
+class PostedNotifySink;
 
 // Which commit an Enter in a box runs; at most one matches, since only one
 // control holds the focus.
 enum class CommitBranch { None, Gain, AngleLimit, ServoCenter, RcSensitivity, InitAngle };
 CommitBranch CommitBranchFor(int focusedId);
 
-class CUARTView : public FormHost, protected IFormEvents
+class CUARTView : public FormHost,
+                  protected IFormEvents,
+                  protected IControllerEvents,
+                  protected IFrameTransport
 {
     Q_OBJECT
 public:
+    static constexpr std::chrono::milliseconds kLinkPeriod{20};
+
     // `status` may be null (nothing is shown then).
     CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent = nullptr);
+    // Stores the COM list's index in the settings file and closes the port.
+    ~CUARTView() override;
+
+    // Where the settings file lives (ending in "/"); empty: no settings file.
+    // Set before OnInitialUpdate.
+    void SetStartupDirectory(std::string directory) { startupDirectory_ = std::move(directory); }
 
     // The screen's initialisation; runs again on the new-document command.
     void OnInitialUpdate();
 
     ScreenValues& Values() { return values_; }
     ControllerParams& Params() { return params_; }
-    ControllerLinkState& Link() { return link_; }
+    ControllerLinkState& Link() { return engine_.State(); }
+    ControllerLink& Engine() { return engine_; }
+    CSerialLink& Serial() { return serial_; }
+    int ComPortNumber() const { return comPortNumber_; }
+    int ComListIndex() const { return comListIndex_; }
+    bool LinkTimerActive() const { return linkTimer_.isActive(); }
+    QAVShow3DLibExp& Attitude3D() { return show3d_; }
+
+    // "Open COM Port": (re)opens the chosen port, starts the read-back and
+    // the 20 ms link timer.
+    void OnOpenComPort();
+    // For the motor dialog and the firmware upgrade, which need the port:
+    // closes it and stops the link timer; the link stays down until the
+    // port is opened again.
+    void TakeDownLink();
 
     // Parses every value box into its screen value, in exchange order. At
     // the first box that does not parse: shows the parse message, puts the
@@ -72,6 +106,21 @@ protected:
     void OnSliderReleased(int id) override;
     void OnEnterKey(int focusedId, bool keyDown, bool autoRepeat) override;
 
+    // IControllerEvents: answers of the controller, mapped to the controls.
+    void OnLinkEstablished() override;
+    void OnMotorState(std::uint8_t state) override;
+    void OnCommandResult(const ControllerResult& result, std::uint8_t motorState) override;
+    void OnFirmwareVersion(std::uint8_t tenths) override;
+    void OnEchoDecoded(std::uint8_t type) override;
+    void OnTelemetry(const ControllerTelemetry& t) override;
+    void OnLinkLost() override;
+
+    // IFrameTransport
+    bool IsOpen() const override { return serial_.IsOpen(); }
+    void WriteFrame(const Frame& frame) override;
+
+    bool event(QEvent* e) override;
+
     // A box's text changed, by the user or by the program (not while the
     // screen shows its values).
     virtual void OnBoxChanged(int id);
@@ -81,11 +130,32 @@ protected:
 private:
     void ShowParseError(int box, const QString& message);
 
+    void InitLink();
+    void InitComList();
+    void OnLinkTimer();
+    void ReopenAfterHangUp();
+    void OnPortReceived(std::intptr_t portNumber);
+    void ShowAttitude();
+    void FillComList();
+    void TakePortNumberFromSelection();
+    void SetMotorButtons(int checked);
+
     ControllerParams& params_;
     IStatusLine* status_;
     IPrompts& prompts_;
-    ControllerLinkState link_;
     ScreenValues values_;
+    ControllerLink engine_;
+    CSerialLink serial_;
+    std::shared_ptr<PostedNotifySink> notify_;
+    FrameIntake intake_;
+    QTimer linkTimer_;
+    QAVShow3DLibExp show3d_;
+    std::string startupDirectory_;
+    std::int32_t comListIndex_ = 0;
+    int comPortNumber_ = 0;
+    static constexpr int kReopenEveryTicks = 25;
+    int ticksSinceHangUp_ = 0;
+    bool waitingForDevice_ = false; // the port went away with the device; reopen it now and then
     bool messageGateOpen_ = false;
     int showingValues_ = 0;      // nesting depth of ShowAllValues
     bool enterDownSeen_ = false; // the Enter now released was pressed on this screen

@@ -6,6 +6,7 @@
 
 #include "gui_support/Activate.h"
 #include "gui_support/FakePrompts.h"
+#include "gui_support/RecordingStatus.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -21,14 +22,6 @@
 
 namespace qav {
 namespace {
-
-class RecordingStatus : public IStatusLine
-{
-public:
-    void SetStatusText(const QString& text) override { texts << text; }
-    void SetProgress(int) override {}
-    QStringList texts;
-};
 
 // The screen with its editing reactions observed.
 class ObservedView : public CUARTView
@@ -67,7 +60,7 @@ protected:
     }
 
     ControllerParams params_;
-    RecordingStatus status_;
+    test::RecordingStatus status_;
     test::FakePrompts prompts_;
     ObservedView view_;
 };

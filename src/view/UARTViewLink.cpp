@@ -1,0 +1,287 @@
+// The main screen's link to the controller: choosing and opening the port,
+// the 20 ms link timer with its watchdog, and what each answer of the
+// controller does to the controls.
+#include "files/SettingsFile.h"
+#include "serial/PortList.h"
+#include "ui/ImageBar.h"
+#include "ui/PostedNotify.h"
+#include "view/ControlIds.h"
+#include "view/UARTView.h"
+
+#include <QStringList>
+
+namespace qav {
+namespace {
+
+constexpr std::uint32_t kCloseWaitMs = 500;
+constexpr int kRcModeBarOffset = 100;
+
+QString FromUtf8(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+void CUARTView::InitLink()
+{
+    serial_.SetMode(CSerialLink::kOwnerMode);
+    notify_ = std::make_shared<PostedNotifySink>(this);
+    serial_.SetOwner(notify_);
+    engine_.SetTransport(this);
+    linkTimer_.setTimerType(Qt::PreciseTimer);
+    linkTimer_.setInterval(kLinkPeriod);
+    connect(&linkTimer_, &QTimer::timeout, this, &CUARTView::OnLinkTimer);
+}
+
+CUARTView::~CUARTView()
+{
+    linkTimer_.stop();
+    if (!startupDirectory_.empty()) {
+        ReadAllBoxes();
+        WriteStoredIndex(startupDirectory_, kSettingsComKey, comListIndex_);
+    }
+    notify_->Detach();
+    serial_.Close(kCloseWaitMs);
+}
+
+void CUARTView::InitComList()
+{
+    comListIndex_ = startupDirectory_.empty() ? 0 : ReadStoredIndex(startupDirectory_, kSettingsComKey);
+    FillComList();
+    if (comListIndex_ >= ItemCount(idc::ComList))
+        comListIndex_ = 0;
+    SetSelection(idc::ComList, comListIndex_);
+    TakePortNumberFromSelection();
+}
+
+void CUARTView::FillComList()
+{
+    QStringList entries;
+    for (const std::string& entry : ListSerialPorts())
+        entries << QString::fromStdString(entry);
+    SetItems(idc::ComList, entries);
+}
+
+void CUARTView::TakePortNumberFromSelection()
+{
+    const int selected = Selection(idc::ComList);
+    comPortNumber_ = selected < 0 ? 0 : PortNumberFromEntry(ItemText(idc::ComList, selected).toStdString());
+}
+
+void CUARTView::OnOpenComPort()
+{
+    if (serial_.IsOpen()) {
+        serial_.Close(kCloseWaitMs);
+        linkTimer_.stop();
+    }
+    waitingForDevice_ = false;
+    // A number outside 1..1024 opens nothing; the timer runs all the same
+    // and the watchdog finds the link lost.
+    OpenLinkSequence(serial_, comPortNumber_);
+    intake_.Clear();
+    OpenMessageGate();
+    if (serial_.IsOpen()) {
+        SetStatusText(QString());
+        SetStatusText(QStringLiteral("$INKblue$COM port open successfully, please connect QAV-NUVA!"));
+    }
+    engine_.OnPortOpened();
+    linkTimer_.start();
+}
+
+void CUARTView::TakeDownLink()
+{
+    waitingForDevice_ = false;
+    serial_.Close(kCloseWaitMs);
+    linkTimer_.stop();
+}
+
+void CUARTView::WriteFrame(const Frame& frame)
+{
+    serial_.Write(frame.data(), static_cast<std::uint32_t>(frame.size()));
+}
+
+void CUARTView::OnLinkTimer()
+{
+    engine_.Tick();
+    ShowAttitude();
+    ReopenAfterHangUp();
+}
+
+void CUARTView::ReopenAfterHangUp()
+{
+    // A device that went away with its port (an unplugged USB adapter) never
+    // comes back on the old descriptor. While the link is lost, reopen the
+    // chosen port now and then, so plugging it back in reconnects.
+    if (engine_.State().watchdogCount > ControllerLink::kWatchdogLimit && serial_.FarSideGone())
+        waitingForDevice_ = true;
+    if (!waitingForDevice_ || ++ticksSinceHangUp_ < kReopenEveryTicks)
+        return;
+    ticksSinceHangUp_ = 0;
+    if (OpenLinkSequence(serial_, comPortNumber_)) {
+        intake_.Clear();
+        waitingForDevice_ = false;
+    }
+}
+
+bool CUARTView::event(QEvent* e)
+{
+    if (e->type() == PortNotifyEvent::EventType()) {
+        const auto* note = static_cast<PortNotifyEvent*>(e);
+        if (note->message == WM_PORT_RECEIVED)
+            OnPortReceived(note->wParam);
+        return true;
+    }
+    return FormHost::event(e);
+}
+
+void CUARTView::OnPortReceived(std::intptr_t portNumber)
+{
+    if (portNumber != serial_.PortNumber())
+        return;
+    intake_.OnPortReceived(serial_,
+                           [this](const std::uint8_t* bytes, std::uint32_t n) { engine_.OnBytes(bytes, n); });
+}
+
+void CUARTView::ShowAttitude()
+{
+    const ControllerLinkState& s = engine_.State();
+    show3d_.Update(s.roll, s.tilt, s.pan);
+    SetText(idc::AttitudeRoll, QString::fromStdString(FormatAttitude(s.roll)));
+    SetText(idc::AttitudeTilt, QString::fromStdString(FormatAttitude(s.tilt)));
+    SetText(idc::AttitudePan, QString::fromStdString(FormatAttitude(s.pan)));
+}
+
+void CUARTView::OnLinkEstablished()
+{
+    OpenMessageGate();
+    ShowStatusMessage(QStringLiteral("$INKblue$QAV-NUVA connected successfully!"));
+    Enable(idc::LoadConfig, true);
+}
+
+void CUARTView::OnLinkLost()
+{
+    ShowStatusMessage(QStringLiteral("$INKred$QAV-NUVA disconnected!"));
+    CloseMessageGate();
+    Enable(idc::LoadConfig, false);
+}
+
+void CUARTView::SetMotorButtons(int checked)
+{
+    // Nothing changes while the wanted button is already checked.
+    if (Checked(checked))
+        return;
+    for (int id : {idc::MotorOff, idc::MotorOn, idc::PidOff})
+        SetChecked(id, id == checked);
+}
+
+void CUARTView::OnMotorState(std::uint8_t state)
+{
+    // The mount cannot change while the motors run.
+    const bool on = state == kMotorsOn;
+    if (Enabled(idc::SensorModuleMount) == on)
+        Enable(idc::SensorModuleMount, !on);
+    const int wanted = on ? idc::MotorOn : idc::MotorOff;
+    if (!Checked(wanted)) {
+        SetChecked(on ? idc::MotorOff : idc::MotorOn, false);
+        SetChecked(wanted, true);
+    }
+}
+
+void CUARTView::OnCommandResult(const ControllerResult& result, std::uint8_t motorState)
+{
+    SetStatusText(FromUtf8(ResultMessage(result, motorState)));
+    switch (result.buttons) {
+    case MotorButtons::On:
+        SetMotorButtons(idc::MotorOn);
+        break;
+    case MotorButtons::Off:
+        SetMotorButtons(idc::MotorOff);
+        break;
+    case MotorButtons::PidOff:
+        SetMotorButtons(idc::PidOff);
+        break;
+    case MotorButtons::Unchanged:
+        break;
+    }
+}
+
+void CUARTView::OnFirmwareVersion(std::uint8_t tenths)
+{
+    SetText(idc::FirmwareVersion, QString::fromStdString(FormatFirmwareVersion(tenths)));
+    if (QWidget* label = Control(idc::FirmwareVersion))
+        label->repaint();
+}
+
+void CUARTView::OnEchoDecoded(std::uint8_t type)
+{
+    const ControllerParams& p = params_;
+    switch (type) {
+    case kTypeReadGains:
+        values_.Int(idc::RollTotal) = p.ROLL_TOTAL;
+        values_.Int(idc::RollVel) = p.ROLL_VEL;
+        values_.Int(idc::RollInt) = p.ROLL_INT;
+        values_.Int(idc::RollAcc) = p.ROLL_ACC;
+        values_.Int(idc::TiltTotal) = p.PITCH_TOTAL;
+        values_.Int(idc::TiltVel) = p.PITCH_VEL;
+        values_.Int(idc::TiltInt) = p.PITCH_INT;
+        values_.Int(idc::TiltAcc) = p.PITCH_ACC;
+        ShowAllValues();
+        SyncSliders();
+        break;
+    case kTypeReadDirections:
+        values_.Int(idc::RollServoCenter) = p.ROLL_SERVO_CENTER;
+        values_.Int(idc::TiltServoCenter) = p.PITCH_SERVO_CENTER;
+        values_.Int(idc::PanServoCenter) = p.YAW_SERVO_CENTER;
+        SetChecked(idc::TiltMotorReverse, p.PITCH_SERVO_REV == -1);
+        SetChecked(idc::RollMotorReverse, p.ROLL_SERVO_REV == -1);
+        ShowAllValues();
+        break;
+    case kTypeReadLimits: {
+        values_.Int(idc::RollMax) = p.ROLL_MAX;
+        values_.Int(idc::RollMin) = p.ROLL_MIN;
+        values_.Int(idc::TiltMax) = p.PITCH_MAX;
+        values_.Int(idc::TiltMin) = p.PITCH_MIN;
+        values_.Int(idc::RollRcSensitivity) = p.ROLL_RC_ACC;
+        values_.Int(idc::TiltRcSensitivity) = p.PITCH_RC_ACC;
+        values_.Int(idc::PanRcSensitivity) = p.YAW_RC_ACC;
+        ShowAllValues();
+        // The mount list is not in value order: 2 is its first item.
+        static constexpr int kMountItem[] = {-1, 1, 0, 2};
+        if (p.INSTALL_MODE >= 1 && p.INSTALL_MODE <= 3)
+            SetSelection(idc::SensorModuleMount, kMountItem[p.INSTALL_MODE]);
+        SetSelection(idc::ReceiverType, p.RECEIVER_TYPE - 1); // 0 or past the end: no selection
+        break;
+    }
+    case kTypeReadPan:
+        values_.Int(idc::PanTotal) = p.YAW_TOTAL;
+        values_.Int(idc::PanInt) = p.YAW_INT;
+        values_.Int(idc::PanVel) = p.YAW_VEL;
+        values_.Int(idc::PanAcc) = p.YAW_ACC;
+        values_.Float(idc::InitTiltAngle) = static_cast<float>(p.INIT_PITCH * 0.1);
+        values_.Float(idc::InitRollAngle) = static_cast<float>(p.INIT_ROLL * 0.1);
+        if (p.DEFAULT_MODE == 1 || p.DEFAULT_MODE == 2)
+            SetSelection(idc::DefaultMode, p.DEFAULT_MODE - 1);
+        ShowAllValues();
+        ShowStatusMessage(QStringLiteral("$INKblue$All parameters updated!"));
+        break;
+    default:
+        break;
+    }
+}
+
+void CUARTView::OnTelemetry(const ControllerTelemetry& t)
+{
+    SetText(idc::RcRoll, QString::number(t.rcRoll));
+    SetText(idc::RcTilt, QString::number(t.rcTilt));
+    SetText(idc::RcPan, QString::number(t.rcPan));
+    SetText(idc::RcMode, QString::number(t.rcMode));
+    SetText(idc::RcShot, QString::number(t.rcShot));
+    SetText(idc::AccelX, QString::fromStdString(FormatAcceleration(t.accX)));
+    SetText(idc::AccelY, QString::fromStdString(FormatAcceleration(t.accY)));
+    SetText(idc::AccelZ, QString::fromStdString(FormatAcceleration(t.accZ)));
+    if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))
+        bar->SetPos(t.rcMode + kRcModeBarOffset);
+}
+
+} // namespace qav
