@@ -42,12 +42,14 @@ QString ShellPrompts::OpenFileName(QWidget* owner, const QString& title, const Q
 }
 
 QString ShellPrompts::SaveFileName(QWidget* owner, const QString& title, const QString& filter,
-                                   const QString& defaultSuffix)
+                                   const QString& defaultSuffix, bool confirmOverwrite)
 {
+    // A new file may be named here, not only an existing one.
     QFileDialog dialog(owner, title, QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

@@ -15,7 +15,7 @@ public:
     void ReceiverTypeChanged(QWidget* owner) override;
     QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override;
     QString SaveFileName(QWidget* owner, const QString& title, const QString& filter,
-                         const QString& defaultSuffix) override;
+                         const QString& defaultSuffix, bool confirmOverwrite = true) override;
 };
 
 } // namespace qav

@@ -22,10 +22,13 @@ public:
     // The notice that a new receiver type needs a flash write and restart.
     virtual void ReceiverTypeChanged(QWidget* owner) = 0;
     // File choosers: the chosen full path, or empty when cancelled. `filter`
-    // is in Qt's form, e.g. "Config File (*.ini)".
+    // is in Qt's form, e.g. "Config File (*.ini)". The open chooser accepts
+    // only an existing file; the save chooser also a new one, adds
+    // `defaultSuffix` (without the dot; empty for none) to a name typed
+    // without an extension and, when asked, confirms replacing a file.
     virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
     virtual QString SaveFileName(QWidget* owner, const QString& title, const QString& filter,
-                                 const QString& defaultSuffix) = 0;
+                                 const QString& defaultSuffix, bool confirmOverwrite = true) = 0;
 };
 
 // The caption of the program's message boxes.

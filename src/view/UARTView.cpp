@@ -158,14 +158,30 @@ void CUARTView::SetStatusText(const QString& text)
         status_->SetStatusText(text);
 }
 
-void CUARTView::OnLoadIniCommand() {}
-void CUARTView::OnSaveIniCommand() {}
-
 void CUARTView::OnClicked(int id)
 {
     switch (id) {
     case idc::OpenComPort:
         OnOpenComPort();
+        break;
+    case idc::MotorOn:
+    case idc::MotorOff:
+    case idc::CalibrateSensors:
+        OnCommandButton(id);
+        break;
+    case idc::WriteSettingsToFlash:
+        OnWriteSettingsToFlash();
+        break;
+    case idc::RollMotorReverse:
+    case idc::TiltMotorReverse:
+    case idc::PanServoReverse:
+        OnMotorReverse(id);
+        break;
+    case idc::LoadConfig:
+        LoadCommand(ConfigFileKind::Bgsc);
+        break;
+    case idc::SaveConfig:
+        SaveCommand(ConfigFileKind::Bgsc);
         break;
     default:
         break;
@@ -187,6 +203,13 @@ void CUARTView::OnSelectionChanged(int id)
         comListIndex_ = Selection(idc::ComList);
         TakePortNumberFromSelection();
         break;
+    case idc::ReceiverType:
+        OnReceiverTypeSelected();
+        break;
+    case idc::SensorModuleMount:
+    case idc::DefaultMode:
+        OnModeListSelected(id);
+        break;
     default:
         break;
     }
@@ -201,8 +224,6 @@ void CUARTView::OnDropDown(int id)
     comListIndex_ = Selection(idc::ComList);
     TakePortNumberFromSelection();
 }
-void CUARTView::OnSliderMoved(int) {}
-void CUARTView::OnSliderReleased(int) {}
 
 void CUARTView::OnEnterKey(int focusedId, bool keyDown, bool autoRepeat)
 {
@@ -219,8 +240,5 @@ void CUARTView::OnEnterKey(int focusedId, bool keyDown, bool autoRepeat)
     if (branch != CommitBranch::None)
         OnCommit(branch, focusedId);
 }
-
-void CUARTView::OnBoxChanged(int) {}
-void CUARTView::OnCommit(CommitBranch, int) {}
 
 } // namespace qav

@@ -25,6 +25,10 @@ class IPrompts;
 class IStatusLine;
 class PostedNotifySink;
 
+// The two kinds of controller configuration file: ".bgsc" from the "Load
+// Config" and "Save Config" buttons, ".ini" from Ctrl+O and Ctrl+S.
+enum class ConfigFileKind { Bgsc, Ini };
+
 // Which commit an Enter in a box runs; at most one matches, since only one
 // control holds the focus.
 enum class CommitBranch { None, Gain, AngleLimit, ServoCenter, RcSensitivity, InitAngle };
@@ -89,9 +93,33 @@ public:
     void OpenMessageGate() { messageGateOpen_ = true; }
     void CloseMessageGate() { messageGateOpen_ = false; }
 
+    // Store operations: copy screen values into the parameter set. They
+    // never send anything; an upload is requested by the caller.
+    // Reads all boxes, then copies the twelve gains (low 16 bits).
+    void StoreGains();
+    // Reads all boxes, then copies the four angle limits and the three RC
+    // sensitivities (low byte); no range check, no cross-check.
+    void StoreLimitsAndRc();
+    // Copies the three servo centres (16 bits) without reading the boxes.
+    void StoreServoCenters();
+    // Reads all boxes, then sets INIT_PITCH and INIT_ROLL to the initial
+    // angles in tenths of a degree, rounded half away from zero.
+    void StoreInitAngles();
+
     // Configuration-file commands of the main window's keyboard shortcuts.
-    void OnLoadIniCommand();
-    void OnSaveIniCommand();
+    void OnLoadIniCommand() { LoadCommand(ConfigFileKind::Ini); }
+    void OnSaveIniCommand() { SaveCommand(ConfigFileKind::Ini); }
+    // The file dialog, the name checks, then LoadConfigFile or
+    // SaveConfigFile.
+    void LoadCommand(ConfigFileKind kind);
+    void SaveCommand(ConfigFileKind kind);
+    // Reads a controller configuration file into the parameter set, shows it
+    // on the screen and starts the upload. A file that exists but cannot be
+    // read is reported in a message box and changes nothing.
+    void LoadConfigFile(const QString& path);
+    // Writes the parameter set (not the boxes) to `path`; a failure is
+    // reported in a message box. True when written.
+    bool SaveConfigFile(const QString& path);
 
     static QString IntParseMessage() { return QStringLiteral("请键入一个整数。"); }
     static QString FloatParseMessage() { return QStringLiteral("请键入一个数。"); }
@@ -129,6 +157,24 @@ protected:
 
 private:
     void ShowParseError(int box, const QString& message);
+
+    // Editing handlers, by the kind of control.
+    void OnGainBoxChanged(int box);
+    void OnAngleLimitChanged(int box);
+    void OnRcSensitivityChanged(int box);
+    void OnInitAngleChanged(int box);
+    void OnServoCenterChanged(int box);
+    void CommitGains();
+    void CommitAngleLimit(int box);
+    void CommitRcSensitivity(int box);
+    void CommitInitAngle(int box);
+    void CommitServoCenter(int box);
+    void OnMotorReverse(int checkBox);
+    void OnCommandButton(int button);
+    void OnWriteSettingsToFlash();
+    void OnReceiverTypeSelected();
+    void OnModeListSelected(int list);
+    void ReportShortFileName(ConfigFileKind kind);
 
     void InitLink();
     void InitComList();

@@ -37,14 +37,19 @@ public:
     }
     void About(QWidget*) override { ++abouts; }
     void ReceiverTypeChanged(QWidget*) override { ++receiverNotices; }
-    QString OpenFileName(QWidget*, const QString& title, const QString&) override
+    QString OpenFileName(QWidget*, const QString& title, const QString& filter) override
     {
         fileTitles << title;
+        fileFilters << filter;
         return openPath;
     }
-    QString SaveFileName(QWidget*, const QString& title, const QString&, const QString&) override
+    QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& defaultSuffix,
+                         bool confirmOverwrite = true) override
     {
         fileTitles << title;
+        fileFilters << filter;
+        saveSuffixes << defaultSuffix;
+        saveConfirmsOverwrite << confirmOverwrite;
         return savePath;
     }
 
@@ -54,7 +59,8 @@ public:
     int exitQuestions = 0;
     int abouts = 0;
     int receiverNotices = 0;
-    QStringList fileTitles;
+    QStringList fileTitles, fileFilters, saveSuffixes;
+    QList<bool> saveConfirmsOverwrite;
     QString openPath, savePath;
     std::function<void()> onMessage; // runs while the "box" is up
 };

@@ -1,0 +1,229 @@
+#pragma once
+// The main screen's editable controls as data: for each box, slider, check
+// box, button and list, the parameter it stands for, its range and its
+// messages (UTF-8). Read by the editing handlers and by the configuration
+// file load.
+#include "protocol/ControllerProtocol.h"
+#include "view/ControlIds.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace qav::edit {
+
+using P = ControllerParams;
+
+struct IntRange
+{
+    std::int32_t low, high;
+    std::int32_t Clamp(std::int32_t v) const { return std::clamp(v, low, high); }
+    bool Contains(std::int32_t v) const { return v >= low && v <= high; }
+};
+
+inline constexpr IntRange kGainRange{0, 500};
+inline constexpr IntRange kRcRange{0, 100};
+inline constexpr IntRange kServoCenterRange{-500, 500};
+
+struct GainRow
+{
+    std::uint16_t P::*param;
+    int slider, box;
+    const char* moved;  // while the slider moves
+    const char* prompt; // while the box is typed into
+};
+
+inline constexpr std::array<GainRow, 12> kGains = {{
+    {&P::ROLL_TOTAL, idc::RollTotalSlider, idc::RollTotal, "$INKgreen$Roll total gain adjusting...",
+     "$INKgreen$Roll total gain modified, please push 'return' key!"},
+    {&P::ROLL_VEL, idc::RollVelSlider, idc::RollVel, "$INKgreen$Roll velocity gain adjusting...",
+     "$INKgreen$Roll velocity gain modified, please push 'return' key!"},
+    {&P::ROLL_INT, idc::RollIntSlider, idc::RollInt, "$INKgreen$Roll integral gain adjusting...",
+     "$INKgreen$Roll integral gain modified, please push 'return' key!"},
+    {&P::ROLL_ACC, idc::RollAccSlider, idc::RollAcc, "$INKgreen$Roll accelerate gain adjusting...",
+     "$INKgreen$Roll accelerate gain modified, please push 'return' key!"},
+    {&P::PITCH_TOTAL, idc::TiltTotalSlider, idc::TiltTotal, "$INKgreen$Tilt total gain adjusting...",
+     "$INKgreen$Tilt total gain modified, please push 'return' key!"},
+    {&P::PITCH_VEL, idc::TiltVelSlider, idc::TiltVel, "$INKgreen$Tilt velocity gain adjusting...",
+     "$INKgreen$Tilt velocity gain modified, please push 'return' key!"},
+    {&P::PITCH_INT, idc::TiltIntSlider, idc::TiltInt, "$INKgreen$Tilt integral gain adjusting...",
+     "$INKgreen$Tilt integral gain modified, please push 'return' key!"},
+    {&P::PITCH_ACC, idc::TiltAccSlider, idc::TiltAcc, "$INKgreen$Tilt accelerate gain adjusting...",
+     "$INKgreen$Tilt accelerate gain modified, please push 'return' key!"},
+    {&P::YAW_TOTAL, idc::PanTotalSlider, idc::PanTotal, "$INKgreen$指向位置感度系数修改中...",
+     "$INKgreen$指向位置感度已改变，请按回车键上传！"},
+    {&P::YAW_INT, idc::PanIntSlider, idc::PanInt, "$INKgreen$指向累积感度系数修改中...",
+     "$INKgreen$指向累积感度已改变，请按回车键上传！"},
+    {&P::YAW_VEL, idc::PanVelSlider, idc::PanVel, "$INKgreen$指向速度感度系数修改中...",
+     "$INKgreen$指向速度感度已改变，请按回车键上传！"},
+    {&P::YAW_ACC, idc::PanAccSlider, idc::PanAcc, "$INKgreen$指向总感度系数修改中...",
+     "$INKgreen$指向总感度已改变，请按回车键上传！"},
+}};
+
+// Typing keeps a maximum from going negative and a minimum from going
+// positive; Enter checks the whole axis range.
+struct LimitRow
+{
+    std::int32_t P::*param;
+    int box;
+    IntRange typing, enter;
+    const char* prompt;
+    const char* outOfRange;
+};
+
+inline constexpr std::array<LimitRow, 4> kLimits = {{
+    {&P::ROLL_MAX,
+     idc::RollMax,
+     {0, 45},
+     {-45, 45},
+     "$INKgreen$Roll angle limitation input range(-45~45), please push 'return' key!",
+     "$INKred$Max roll angle not in range, please modify!"},
+    {&P::ROLL_MIN,
+     idc::RollMin,
+     {-45, 0},
+     {-45, 45},
+     "$INKgreen$Roll angle limitation input range(-45~45), please push 'return' key!",
+     "$INKred$Min roll angle not in range, please modify!"},
+    {&P::PITCH_MAX,
+     idc::TiltMax,
+     {0, 90},
+     {-135, 90},
+     "$INKgreen$Tilt angle limitation input range(-135~90), please push 'return' key!",
+     "$INKred$Max tilt angle not in range, please modify!"},
+    {&P::PITCH_MIN,
+     idc::TiltMin,
+     {-135, 0},
+     {-135, 90},
+     "$INKgreen$Tilt angle limitation input range(-135~90), please push 'return' key!",
+     "$INKred$Min tilt angle not in range, please modify!"},
+}};
+
+// Each axis's maximum must lie above its minimum, roll checked first.
+struct CrossCheckRow
+{
+    int maxBox, minBox;
+    const char* failure;
+};
+inline constexpr std::array<CrossCheckRow, 2> kCrossChecks = {{
+    {idc::RollMax, idc::RollMin, "$INKred$Max roll angle less than min roll angle, upload failed!"},
+    {idc::TiltMax, idc::TiltMin, "$INKred$Max pitch angle less than min pitch angle, upload failed!"},
+}};
+
+// A box, its parameter, and its two messages (typing, Enter).
+template <typename T> struct BoxRow
+{
+    T P::*param;
+    int box;
+    const char* prompt;
+    const char* confirmation;
+};
+
+inline constexpr std::array<BoxRow<std::uint8_t>, 3> kRcSensitivities = {{
+    {&P::ROLL_RC_ACC, idc::RollRcSensitivity,
+     "$INKgreen$Roll RC sensitivity input range(0~100), please push 'return' key!",
+     "$INKblue$Roll RC sensitivity uploaded successfully!"},
+    {&P::PITCH_RC_ACC, idc::TiltRcSensitivity,
+     "$INKgreen$Tilt RC sensitivity input range(0~100), please push 'return' key!",
+     "$INKblue$Tilt RC sensitivity uploaded successfully!"},
+    {&P::YAW_RC_ACC, idc::PanRcSensitivity, "$INKgreen$指向摇杆灵敏度输入范围(0~100)，请按回车键上传！",
+     "$INKblue$指向摇杆灵敏度参数已上传！"},
+}};
+
+inline constexpr std::array<BoxRow<std::int16_t>, 3> kServoCenters = {{
+    {&P::ROLL_SERVO_CENTER, idc::RollServoCenter,
+     "$INKgreen$滚转舵机中立点输入范围(-500~500)，请按回车键上传！",
+     "$INKblue$Roll servo trim uploaded successfully!"},
+    {&P::PITCH_SERVO_CENTER, idc::TiltServoCenter,
+     "$INKgreen$俯仰舵机中立点输入范围(-500~500)，请按回车键上传！", "$INKblue$俯仰舵机中立点已上传！"},
+    {&P::YAW_SERVO_CENTER, idc::PanServoCenter,
+     "$INKgreen$指向舵机中立点输入范围(-500~500)，请按回车键上传！", "$INKblue$指向舵机中立点已上传！"},
+}};
+
+// Initial angles are floats in degrees, clamped on Enter only.
+struct InitAngleRow
+{
+    std::int32_t P::*param; // tenths of a degree
+    int box;
+    float low, high;
+    const char* prompt;
+    const char* confirmation;
+};
+inline constexpr std::array<InitAngleRow, 2> kInitAngles = {{
+    {&P::INIT_PITCH, idc::InitTiltAngle, -135.0f, 90.0f,
+     "$INKgreen$Init tilt angle input range(-135~90), please push 'return' key!",
+     "$INKblue$初始俯仰角度参数已上传！"},
+    {&P::INIT_ROLL, idc::InitRollAngle, -45.0f, 45.0f,
+     "$INKgreen$Init roll angle input range(-45~45), please push 'return' key!",
+     "$INKblue$初始滚转角度参数已上传！"},
+}};
+
+// A direction byte is -1 (0xFF) for reversed and 1 for normal, never 0.
+inline constexpr std::int8_t kReversed = -1;
+inline constexpr std::int8_t kNormal = 1;
+struct DirectionRow
+{
+    std::int8_t P::*param;
+    int checkBox;
+    const char* reversed;
+    const char* normal;
+};
+inline constexpr std::array<DirectionRow, 3> kDirections = {{
+    {&P::ROLL_SERVO_REV, idc::RollMotorReverse,
+     "$INKblue$Roll motor reverse direction uploaded successfully!",
+     "$INKblue$Roll motor norm direction uploaded successfully!"},
+    {&P::PITCH_SERVO_REV, idc::TiltMotorReverse,
+     "$INKblue$Tilt motor reverse direction uploaded successfully!",
+     "$INKblue$Tilt motor norm direction uploaded successfully!"},
+    {&P::YAW_SERVO_REV, idc::PanServoReverse, "$INKblue$指向舵机反向参数已上传！",
+     "$INKblue$指向舵机正向参数已上传！"},
+}};
+
+// Buttons that issue a command code with plain polls.
+struct CommandRow
+{
+    int button;
+    std::uint8_t code;
+    const char* message;
+};
+inline constexpr std::array<CommandRow, 3> kCommands = {{
+    {idc::MotorOn, kCmdMotorOn, "$INKgreen$Motor on mode openning..."},
+    {idc::MotorOff, kCmdMotorOff, "$INKgreen$Motor off mode openning..."},
+    {idc::CalibrateSensors, kCmdCalibrate, "$INKgreen$Calibrate sensors..."},
+}};
+
+// Lists whose item stores a value and shows a message. The mount list is not
+// in value order: its first item stores 2.
+struct ModeListRow
+{
+    int list;
+    std::uint8_t P::*param;
+    int count;
+    std::array<std::uint8_t, 3> values;
+    std::array<const char*, 3> messages;
+};
+inline constexpr std::array<ModeListRow, 2> kModeLists = {{
+    {idc::SensorModuleMount,
+     &P::INSTALL_MODE,
+     3,
+     {2, 1, 3},
+     {"$INKblue$Velsor Gopro brushless motor gimbal!", "$INKblue$Sensor module mounted face up!",
+      "$INKblue$Sensor module mounted face down!"}},
+    {idc::DefaultMode,
+     &P::DEFAULT_MODE,
+     2,
+     {1, 2, 0},
+     {"$INKblue$Set default rc mode:stick rate mode", "$INKblue$Set default rc mode:stick position mode",
+      nullptr}},
+}};
+
+// The row whose `key` member equals `id`, or null.
+template <typename Rows, typename Key>
+constexpr auto FindRow(const Rows& rows, int id, Key key) -> decltype(&rows[0])
+{
+    for (const auto& row : rows)
+        if (row.*key == id)
+            return &row;
+    return nullptr;
+}
+
+} // namespace qav::edit
