@@ -10,6 +10,7 @@
 #include "gui_support/Activate.h"
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
+#include "support/ParamsPrinter.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
