@@ -37,7 +37,7 @@ echo "Simulated gimbal:"
 sed 's/^/  /' "$lines"
 
 if [ -x "$build/src/qav-nuva" ]; then
-  "$build/src/qav-nuva"
+  "$build/src/qav-nuva" --connect COM201
 else
   echo "The GUI is not there yet; the simulator serves until Ctrl+C."
   wait "$sim"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes docs/main-window.png: the main window as a new user first sees it,
-# on a virtual X display (needs xvfb, see install-deps.sh, and a built GUI).
+# Takes docs/main-window.png: the main window as a new user first sees it
+# with scripts/run.sh, connected to the simulated gimbal, on a virtual X
+# display (needs xvfb, see install-deps.sh, and a built GUI).
 # Usage: scripts/screenshot.sh [output.png]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -12,7 +13,10 @@ chmod 700 "$scratch"
 # A fresh user: own runtime folder, home and port aliases; run from a
 # scratch folder so nothing lands in the source tree.
 cd "$scratch"
-XDG_RUNTIME_DIR="$scratch" HOME="$scratch" QAV_NUVA_PORTS_DIR="$scratch/ports" \
-  QAV_NUVA_SCREENSHOT="$out" \
-  xvfb-run -a -s "-screen 0 1280x800x24" "$build/src/qav-nuva"
+export XDG_RUNTIME_DIR="$scratch" HOME="$scratch" QAV_NUVA_PORTS_DIR="$scratch/ports"
+"$build/sim/qav-nuva-sim" --controller COM201 >"$scratch/sim.out" &
+sim=$!
+trap 'kill -TERM "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; rm -rf "$scratch"' EXIT
+for _ in $(seq 50); do [ -s "$scratch/sim.out" ] && break; sleep 0.1; done
+QAV_NUVA_SCREENSHOT="$out" xvfb-run -a -s "-screen 0 1280x800x24" "$build/src/qav-nuva" --connect COM201
 echo "Saved $out"

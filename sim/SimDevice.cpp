@@ -202,6 +202,18 @@ void SimDevice::Queue(const Frame& answer)
     ++stats_.answersSent;
 }
 
+void SimDevice::LogFrame(const Frame& frame, Clock::time_point now)
+{
+    char hex[kFrameSize * 2 + 1];
+    for (std::size_t i = 0; i < kFrameSize; ++i)
+        std::snprintf(hex + 2 * i, 3, "%02x", frame[i]);
+    std::fprintf(options_.frameLog, "%lld %s %s\n",
+                 static_cast<long long>(
+                     std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count()),
+                 options_.kind.c_str(), hex);
+    std::fflush(options_.frameLog);
+}
+
 // Caller holds the lock.
 void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now)
 {
@@ -210,6 +222,8 @@ void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::tim
     Frame answer;
     receiver_.Feed(bytes, n, [&](const Frame& request) {
         ++stats_.framesReceived;
+        if (options_.frameLog)
+            LogFrame(request, now);
         model_->Answer(request, now, answer);
         Queue(answer);
     });

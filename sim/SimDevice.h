@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -72,6 +73,10 @@ struct SimDeviceOptions
     SimFaults faults;
     bool paceOutput = false; // send at the line rate of a real UART
     std::uint32_t seed = 1;
+    // When set, one line per valid frame heard: the steady-clock time in
+    // nanoseconds, the device kind and the frame in hex. For measuring the
+    // PC's rhythm as the device sees it.
+    std::FILE* frameLog = nullptr;
 };
 
 // Called from Plug and, after an unplug, from the serving thread, each time
@@ -122,6 +127,7 @@ public:
     }
 
 private:
+    void LogFrame(const Frame& frame, Clock::time_point now);
     void Serve(int stopFd);
     void HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now);
     void Queue(const Frame& answer);

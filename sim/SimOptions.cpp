@@ -68,6 +68,7 @@ std::string SimUsage()
            "  --unplug AFTER:FOR     unplug AFTER ms after start, come back FOR ms later\n"
            "  --refuse-flash N       refuse the next N writes to flash\n"
            "  --pace                 send at the pace of a 115200 baud line\n"
+           "  --frame-log FILE       write one line per frame heard: time in ns, device, frame in hex\n"
            "  --seed N               seed of the random numbers (default 1)\n"
            "Runs until SIGINT or SIGTERM, then removes its aliases.\n";
 }
@@ -121,6 +122,10 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
             if (com == 0)
                 return bad(v, "a port name COM1 to COM1024");
             (name == "--controller" ? c.controllerCom : c.motorCom) = com;
+        } else if (name == "--frame-log") {
+            if (!value(v))
+                return false;
+            c.frameLog = v;
         } else if (name == "--flash") {
             if (!value(v))
                 return false;

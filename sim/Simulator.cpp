@@ -78,6 +78,12 @@ bool Simulator::Start(std::string* error)
         return Fail(error, "the controller and the motor board need different COM names");
 
     const Clock::time_point start = Clock::now();
+    if (!config_.frameLog.empty()) {
+        frameLog_ = std::fopen(config_.frameLog.c_str(), "w");
+        if (!frameLog_)
+            return Fail(error,
+                        "cannot write the frame log " + config_.frameLog + ": " + std::strerror(errno));
+    }
     if (config_.controllerCom != 0) {
         ControllerModelConfig mc;
         mc.firmware = config_.controllerFirmware;
@@ -91,7 +97,7 @@ bool Simulator::Start(std::string* error)
         controllerModel_ = &device->model;
         controller_ =
             std::make_unique<SimDevice>(SimDeviceOptions{"controller", config_.controllerCom, config_.faults,
-                                                         config_.paceOutput, config_.seed},
+                                                         config_.paceOutput, config_.seed, frameLog_},
                                         std::move(device), ready_);
     }
     if (config_.motorCom != 0) {
@@ -100,9 +106,10 @@ bool Simulator::Start(std::string* error)
         mc.seed = config_.seed + 1;
         auto device = std::make_unique<MotorDevice>(mc);
         motorModel_ = &device->model;
-        motor_ = std::make_unique<SimDevice>(
-            SimDeviceOptions{"motor", config_.motorCom, config_.faults, config_.paceOutput, config_.seed + 1},
-            std::move(device), ready_);
+        motor_ =
+            std::make_unique<SimDevice>(SimDeviceOptions{"motor", config_.motorCom, config_.faults,
+                                                         config_.paceOutput, config_.seed + 1, frameLog_},
+                                        std::move(device), ready_);
     }
 
     stopFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -139,6 +146,9 @@ void Simulator::Stop()
     if (stopFd_ >= 0)
         close(stopFd_);
     stopFd_ = -1;
+    if (frameLog_)
+        std::fclose(frameLog_);
+    frameLog_ = nullptr;
 }
 
 SimDevice* Simulator::Device(DeviceKind kind) const

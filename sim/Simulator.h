@@ -30,6 +30,7 @@ struct SimulatorConfig
     SimFaults faults; // for both devices
     bool paceOutput = false;
     std::uint32_t seed = 1;
+    std::string frameLog; // a file to log every valid frame heard; empty: none
 };
 
 class Simulator
@@ -74,6 +75,7 @@ private:
     SimulatorConfig config_;
     ReadyCallback ready_;
     int stopFd_ = -1;
+    std::FILE* frameLog_ = nullptr;
     std::unique_ptr<SimDevice> controller_;
     std::unique_ptr<SimDevice> motor_;
     ControllerModel* controllerModel_ = nullptr; // owned by controller_

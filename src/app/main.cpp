@@ -2,10 +2,14 @@
 #include "app/MainFrame.h"
 #include "app/ShellPrompts.h"
 #include "app/UARTApp.h"
+#include "serial/PortList.h"
+#include "view/UARTView.h"
 
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -14,6 +18,16 @@ int main(int argc, char** argv)
     qav::CUARTApp uartApp(prompts, qav::DefaultInstanceName());
     if (!uartApp.InitInstance())
         return 0;
+
+    // --connect COM<n>: choose that port and press "Open COM Port" at start,
+    // as the demonstration with the simulated gimbal does.
+    const QStringList args = QApplication::arguments();
+    if (const qsizetype at = args.indexOf(QStringLiteral("--connect")); at >= 0 && at + 1 < args.size()) {
+        const std::string port = args[at + 1].toStdString();
+        const int number = qav::PortNumberFromEntry(port);
+        if (!uartApp.MainFrame()->View()->ConnectTo(number))
+            std::fprintf(stderr, "qav-nuva: %s is not in the port list.\n", port.c_str());
+    }
 
     // For the documentation: QAV_NUVA_SCREENSHOT=<file.png> saves the window
     // as it appears on screen once it has settled, then quits.

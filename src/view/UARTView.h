@@ -68,6 +68,9 @@ public:
     // "Open COM Port": (re)opens the chosen port, starts the read-back and
     // the 20 ms link timer.
     void OnOpenComPort();
+    // Chooses the COM list entry of port `number` as the user would and
+    // opens it. False (and nothing done) when no entry has that number.
+    bool ConnectTo(int number);
     // For the motor dialog and the firmware upgrade, which need the port:
     // closes it and stops the link timer; the link stays down until the
     // port is opened again.

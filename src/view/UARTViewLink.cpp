@@ -89,6 +89,22 @@ void CUARTView::OnOpenComPort()
     linkTimer_.start();
 }
 
+bool CUARTView::ConnectTo(int number)
+{
+    FillComList();
+    for (int i = 0; i < ItemCount(idc::ComList); ++i) {
+        if (PortNumberFromEntry(ItemText(idc::ComList, i).toStdString()) != number)
+            continue;
+        SetSelection(idc::ComList, i);
+        comListIndex_ = i;
+        TakePortNumberFromSelection();
+        OnOpenComPort();
+        return true;
+    }
+    SetSelection(idc::ComList, comListIndex_);
+    return false;
+}
+
 void CUARTView::TakeDownLink()
 {
     waitingForDevice_ = false;

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Measures the GUI's link to the simulated controller (not a test; figures
+# vary with the machine):
+#  - the link timer's period and its 99th-percentile jitter, as the device
+#    sees the frames arrive, over DURATION seconds (default 30);
+#  - the time from "Open COM Port" to the end of the parameter read-back;
+#  - the CPU share and resident memory of the connected GUI.
+# Usage: scripts/measure-link.sh [DURATION]   (after a build into build/)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+duration="${1:-30}"
+for tool in Xvfb python3; do
+  command -v "$tool" >/dev/null || { echo "measure-link: $tool is needed" >&2; exit 1; }
+done
+
+work="$(mktemp -d)"
+export QAV_NUVA_PORTS_DIR="$work/ports"
+sim_pid=""
+gui_pid=""
+x_pid=""
+cleanup() {
+  for pid in $gui_pid $sim_pid $x_pid; do
+    kill -TERM "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$build/sim/qav-nuva-sim" --controller COM211 --frame-log "$work/frames.log" >"$work/sim.out" &
+sim_pid=$!
+for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
+
+# A display of its own, so the GUI paints as on a desktop.
+display=":$((100 + RANDOM % 400))"
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+x_pid=$!
+sleep 1
+
+# The GUI runs from a scratch folder so its settings file lands there.
+cd "$work"
+DISPLAY="$display" XDG_RUNTIME_DIR="$work" "$build/src/qav-nuva" --connect COM211 2>/dev/null &
+gui_pid=$!
+
+sleep 3 # let it connect and settle
+ticks=$(getconf CLK_TCK)
+read -r cpu0 < <(awk '{print $14 + $15}' "/proc/$gui_pid/stat")
+t0=$(date +%s%N)
+sleep "$duration"
+read -r cpu1 < <(awk '{print $14 + $15}' "/proc/$gui_pid/stat")
+t1=$(date +%s%N)
+rss_kib=$(awk '/^VmRSS:/ {print $2}' "/proc/$gui_pid/status")
+hwm_kib=$(awk '/^VmHWM:/ {print $2}' "/proc/$gui_pid/status")
+kill -TERM "$gui_pid" 2>/dev/null || true
+wait "$gui_pid" 2>/dev/null || true
+gui_pid=""
+
+python3 - "$work/frames.log" "$duration" <<PY
+import sys
+path, duration = sys.argv[1], float(sys.argv[2])
+frames = []
+for line in open(path):
+    t, kind, hexbytes = line.split()
+    if kind == "controller":
+        frames.append((int(t), bytes.fromhex(hexbytes)))
+if len(frames) < 10:
+    sys.exit("measure-link: too few frames logged")
+first = frames[0][0]
+# The read-back is over once the PC sends plain polls (type 0) again; the
+# first tick comes one period after the button.
+polls = [t for t, f in frames if f[13] == 0]
+readback_ms = (polls[0] - first) / 1e6 + 20 if polls else float("nan")
+# Steady state: the last DURATION seconds.
+end = frames[-1][0]
+steady = [t for t, _ in frames if t >= end - duration * 1e9]
+gaps = sorted((b - a) / 1e6 for a, b in zip(steady, steady[1:]))
+jitter = sorted(abs(g - 20.0) for g in gaps)
+def pct(values, p):
+    return values[min(len(values) - 1, int(round(p / 100.0 * (len(values) - 1))))]
+mean = sum(gaps) / len(gaps)
+print(f"frames over {duration:.0f} s: {len(steady)}")
+print(f"link period: mean {mean:.3f} ms, median {pct(gaps, 50):.3f} ms, min {gaps[0]:.3f} ms, max {gaps[-1]:.3f} ms")
+print(f"jitter |period - 20 ms|: p50 {pct(jitter, 50):.3f} ms, p99 {pct(jitter, 99):.3f} ms, max {jitter[-1]:.3f} ms")
+print(f"Open COM Port to all parameters updated: about {readback_ms:.0f} ms (as the device sees it, within one period)")
+PY
+awk -v c0="$cpu0" -v c1="$cpu1" -v t0="$t0" -v t1="$t1" -v hz="$ticks" -v rss="$rss_kib" -v hwm="$hwm_kib" 'BEGIN {
+  secs = (t1 - t0) / 1e9
+  printf "GUI CPU share: %.2f %% of one core over %.0f s\n", 100 * (c1 - c0) / hz / secs, secs
+  printf "GUI resident memory: %.1f MiB (peak %.1f MiB)\n", rss / 1024, hwm / 1024
+}'
