@@ -80,7 +80,6 @@ public:
     void OnBytes(const std::uint8_t* bytes, std::size_t count);
     void DispatchFrame(const Frame& frame);
 
-    const Frame& LastSentFrame() const { return tx_; }
     // Valid frames dispatched since construction (wrapping); lets a caller
     // tell that the controller is still answering.
     std::uint32_t FramesDispatched() const { return framesDispatched_; }

@@ -58,12 +58,10 @@ public:
     ScreenValues& Values() { return values_; }
     ControllerParams& Params() { return params_; }
     ControllerLinkState& Link() { return engine_.State(); }
-    ControllerLink& Engine() { return engine_; }
     CSerialLink& Serial() { return serial_; }
     int ComPortNumber() const { return comPortNumber_; }
     int ComListIndex() const { return comListIndex_; }
     bool LinkTimerActive() const { return linkTimer_.isActive(); }
-    QAVShow3DLibExp& Attitude3D() { return show3d_; }
 
     // "Open COM Port": (re)opens the chosen port, starts the read-back and
     // the 20 ms link timer.
