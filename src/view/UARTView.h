@@ -183,6 +183,9 @@ private:
     void ReopenAfterHangUp();
     void OnPortReceived(std::intptr_t portNumber);
     void ShowAttitude();
+    // Selects the item of a mode list ("Sensor Module Mount", "Default
+    // Mode") that stands for its parameter's value; other values leave it.
+    void ShowModeList(int list);
     void FillComList();
     void TakePortNumberFromSelection();
     void SetMotorButtons(int checked);

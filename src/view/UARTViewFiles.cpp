@@ -141,13 +141,7 @@ void CUARTView::LoadConfigFile(const QString& path)
     for (const ServoListRow& s : kServoLists)
         SetSelection(s.typeList, p.*s.servoType - 1);
 
-    // A value no item stands for leaves its list as it was.
-    const auto selectItemOf = [&](const ModeListRow& m) {
-        for (int i = 0; i < m.count; ++i)
-            if (m.values[static_cast<std::size_t>(i)] == p.*m.param)
-                SetSelection(m.list, i);
-    };
-    selectItemOf(*FindRow(kModeLists, idc::DefaultMode, &ModeListRow::list));
+    ShowModeList(idc::DefaultMode);
 
     for (const LimitRow& l : kLimits)
         values_.Int(l.box) = p.*l.param;
@@ -161,12 +155,21 @@ void CUARTView::LoadConfigFile(const QString& path)
         if (mode == 1 || mode == 2)
             SetSelection(s.modeList, mode - 1);
     }
-    selectItemOf(*FindRow(kModeLists, idc::SensorModuleMount, &ModeListRow::list));
+    ShowModeList(idc::SensorModuleMount);
     SetSelection(idc::ReceiverType, p.RECEIVER_TYPE - 1); // 0 or past the end: no selection
 
     ShowAllValues();
     Link().SelectFrameType(kTypeGains);
     ShowStatusMessage(QStringLiteral("$INKblue$Config file uploaded successfully!"));
+}
+
+void CUARTView::ShowModeList(int list)
+{
+    // A value no item stands for leaves the list as it was.
+    const ModeListRow& m = *FindRow(kModeLists, list, &ModeListRow::list);
+    for (int i = 0; i < m.count; ++i)
+        if (m.values[static_cast<std::size_t>(i)] == params_.*m.param)
+            SetSelection(m.list, i);
 }
 
 bool CUARTView::SaveConfigFile(const QString& path)

@@ -6,9 +6,12 @@
 #include "ui/ImageBar.h"
 #include "ui/PostedNotify.h"
 #include "view/ControlIds.h"
+#include "view/EditTables.h"
 #include "view/UARTView.h"
 
 #include <QStringList>
+
+#include <span>
 
 namespace qav {
 namespace {
@@ -231,53 +234,40 @@ void CUARTView::OnFirmwareVersion(std::uint8_t tenths)
 
 void CUARTView::OnEchoDecoded(std::uint8_t type)
 {
+    // The first eight gain rows are roll and tilt (echo 0x81), the last four
+    // pan (echo 0x84).
+    const auto rollTilt = std::span(edit::kGains).first<8>();
+    const auto pan = std::span(edit::kGains).last<4>();
     const ControllerParams& p = params_;
     switch (type) {
     case kTypeReadGains:
-        values_.Int(idc::RollTotal) = p.ROLL_TOTAL;
-        values_.Int(idc::RollVel) = p.ROLL_VEL;
-        values_.Int(idc::RollInt) = p.ROLL_INT;
-        values_.Int(idc::RollAcc) = p.ROLL_ACC;
-        values_.Int(idc::TiltTotal) = p.PITCH_TOTAL;
-        values_.Int(idc::TiltVel) = p.PITCH_VEL;
-        values_.Int(idc::TiltInt) = p.PITCH_INT;
-        values_.Int(idc::TiltAcc) = p.PITCH_ACC;
+        for (const auto& g : rollTilt)
+            values_.Int(g.box) = p.*g.param;
         ShowAllValues();
         SyncSliders();
         break;
     case kTypeReadDirections:
-        values_.Int(idc::RollServoCenter) = p.ROLL_SERVO_CENTER;
-        values_.Int(idc::TiltServoCenter) = p.PITCH_SERVO_CENTER;
-        values_.Int(idc::PanServoCenter) = p.YAW_SERVO_CENTER;
+        for (const auto& c : edit::kServoCenters)
+            values_.Int(c.box) = p.*c.param;
         SetChecked(idc::TiltMotorReverse, p.PITCH_SERVO_REV == -1);
         SetChecked(idc::RollMotorReverse, p.ROLL_SERVO_REV == -1);
         ShowAllValues();
         break;
-    case kTypeReadLimits: {
-        values_.Int(idc::RollMax) = p.ROLL_MAX;
-        values_.Int(idc::RollMin) = p.ROLL_MIN;
-        values_.Int(idc::TiltMax) = p.PITCH_MAX;
-        values_.Int(idc::TiltMin) = p.PITCH_MIN;
-        values_.Int(idc::RollRcSensitivity) = p.ROLL_RC_ACC;
-        values_.Int(idc::TiltRcSensitivity) = p.PITCH_RC_ACC;
-        values_.Int(idc::PanRcSensitivity) = p.YAW_RC_ACC;
+    case kTypeReadLimits:
+        for (const auto& l : edit::kLimits)
+            values_.Int(l.box) = p.*l.param;
+        for (const auto& rc : edit::kRcSensitivities)
+            values_.Int(rc.box) = p.*rc.param;
         ShowAllValues();
-        // The mount list is not in value order: 2 is its first item.
-        static constexpr int kMountItem[] = {-1, 1, 0, 2};
-        if (p.INSTALL_MODE >= 1 && p.INSTALL_MODE <= 3)
-            SetSelection(idc::SensorModuleMount, kMountItem[p.INSTALL_MODE]);
+        ShowModeList(idc::SensorModuleMount);
         SetSelection(idc::ReceiverType, p.RECEIVER_TYPE - 1); // 0 or past the end: no selection
         break;
-    }
     case kTypeReadPan:
-        values_.Int(idc::PanTotal) = p.YAW_TOTAL;
-        values_.Int(idc::PanInt) = p.YAW_INT;
-        values_.Int(idc::PanVel) = p.YAW_VEL;
-        values_.Int(idc::PanAcc) = p.YAW_ACC;
-        values_.Float(idc::InitTiltAngle) = static_cast<float>(p.INIT_PITCH * 0.1);
-        values_.Float(idc::InitRollAngle) = static_cast<float>(p.INIT_ROLL * 0.1);
-        if (p.DEFAULT_MODE == 1 || p.DEFAULT_MODE == 2)
-            SetSelection(idc::DefaultMode, p.DEFAULT_MODE - 1);
+        for (const auto& g : pan)
+            values_.Int(g.box) = p.*g.param;
+        for (const auto& a : edit::kInitAngles)
+            values_.Float(a.box) = static_cast<float>(p.*a.param * 0.1);
+        ShowModeList(idc::DefaultMode);
         ShowAllValues();
         ShowStatusMessage(QStringLiteral("$INKblue$All parameters updated!"));
         break;
