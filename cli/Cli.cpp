@@ -3,6 +3,7 @@
 #include "ControllerSession.h"
 #include "files/ControllerConfigFile.h"
 #include "protocol/ControllerResults.h"
+#include "protocol/StatusMarkup.h"
 #include "serial/PortList.h"
 #include "serial/SerialLink.h"
 
@@ -70,24 +71,6 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         }
     }
     return o;
-}
-
-// Status texts carry colour tags such as "$INKred$"; a terminal shows the
-// words only.
-std::string Untagged(std::string_view message)
-{
-    std::string out;
-    while (!message.empty()) {
-        const auto tag = message.find("$INK");
-        out += message.substr(0, tag);
-        if (tag == std::string_view::npos)
-            break;
-        const auto close = message.find('$', tag + 4);
-        if (close == std::string_view::npos)
-            break;
-        message.remove_prefix(close + 1);
-    }
-    return out;
 }
 
 int Fail(std::ostream& err, int code, const std::string& sentence)
@@ -262,7 +245,7 @@ struct CommandWatch final : IControllerEvents
 
 int ReportResult(const CommandWatch& watch, std::ostream& out, std::ostream& err)
 {
-    const std::string words = Untagged(ResultMessage(*watch.result, watch.motorState));
+    const std::string words = StatusPlainText(ResultMessage(*watch.result, watch.motorState));
     if (watch.Failed())
         return Fail(err, kExitDeviceFail, words);
     out << words << '\n';

@@ -1,63 +1,39 @@
 #include "ui/InkMarkup.h"
 
+#include "protocol/StatusMarkup.h"
+
 namespace qav {
 namespace {
 
-const QString kTagStart = QStringLiteral("$INK");
-const QChar kTagEnd = QLatin1Char('$');
-
-bool ColourByName(const QString& name, QColor& colour)
+QColor ColourByName(std::string_view name)
 {
-    struct Named
-    {
-        const char* name;
-        QColor colour;
-    };
-    static const Named kColours[] = {
-        {"black", QColor(0, 0, 0)},
-        {"blue", QColor(0, 0, 255)},
-        {"red", QColor(255, 0, 0)},
-        {"green", QColor(0, 85, 0)},
-    };
-    for (const Named& n : kColours) {
-        if (name == QLatin1String(n.name)) {
-            colour = n.colour;
-            return true;
-        }
-    }
-    return false;
+    if (name == "blue")
+        return QColor(0, 0, 255);
+    if (name == "red")
+        return QColor(255, 0, 0);
+    if (name == "green")
+        return QColor(0, 85, 0); // a dark green, not 255
+    return QColor(0, 0, 0);
 }
 
 } // namespace
 
 QList<InkRun> ParseInk(const QString& message)
 {
+    // The tags are ASCII, so the markup is read on the UTF-8 text and each
+    // run converted back whole.
+    const QByteArray utf8 = message.toUtf8();
     QList<InkRun> runs;
-    QColor colour(0, 0, 0);
-    qsizetype at = 0;
-    for (;;) {
-        const qsizetype tag = message.indexOf(kTagStart, at);
-        const QString part = message.mid(at, tag < 0 ? -1 : tag - at);
-        if (!part.isEmpty())
-            runs.append({part, colour});
-        if (tag < 0)
-            break;
-        const qsizetype nameStart = tag + kTagStart.size();
-        const qsizetype close = message.indexOf(kTagEnd, nameStart);
-        if (close < 0)
-            break;
-        ColourByName(message.mid(nameStart, close - nameStart), colour);
-        at = close + 1;
-    }
+    for (const MarkupRun& run : SplitStatusMarkup(std::string_view(utf8.constData(), utf8.size())))
+        runs.append({QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size())),
+                     ColourByName(run.colour)});
     return runs;
 }
 
 QString InkPlainText(const QString& message)
 {
-    QString plain;
-    for (const InkRun& run : ParseInk(message))
-        plain += run.text;
-    return plain;
+    const QByteArray utf8 = message.toUtf8();
+    return QString::fromStdString(StatusPlainText(std::string_view(utf8.constData(), utf8.size())));
 }
 
 } // namespace qav
