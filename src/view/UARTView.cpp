@@ -183,6 +183,9 @@ void CUARTView::OnClicked(int id)
     case idc::SaveConfig:
         SaveCommand(ConfigFileKind::Bgsc);
         break;
+    case idc::MotorConfiguration:
+        OnMotorConfiguration();
+        break;
     default:
         break;
     }

@@ -1,5 +1,6 @@
 #include "motor/MotorConfigFile.h"
 
+#include "support/ParamsPrinter.h"
 #include "support/TempDir.h"
 
 #include <filesystem>

@@ -1,6 +1,7 @@
 #include "motor/MotorLink.h"
 
 #include "protocol/FrameIntake.h"
+#include "support/ParamsPrinter.h"
 
 #include <gtest/gtest.h>
 
