@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <limits>
+#include <sys/stat.h>
 
 namespace qav {
 
@@ -44,6 +46,70 @@ bool LoadMotorConfig(const std::string& path, MotorParams& params)
     }
     errno = error;
     return readable;
+}
+
+namespace {
+
+std::optional<std::uint8_t> WholeNumberInRange(const std::string& text)
+{
+    if (text.empty() || text.size() > 8 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int v = std::stoi(text);
+    if (v > kMotorParamMax)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(v);
+}
+
+} // namespace
+
+MotorFileCheck CheckMotorConfigFile(const std::string& path)
+{
+    MotorFileCheck check;
+    struct stat st
+    {
+    };
+    if (stat(path.c_str(), &st) != 0) {
+        check.problem = "Cannot read " + path + ": " + std::strerror(errno) + ".";
+        return check;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        check.problem = path + " is not a regular file.";
+        return check;
+    }
+    if (static_cast<std::uintmax_t>(st.st_size) > kMotorFileMaxBytes) {
+        check.problem = path + " is larger than 1 MiB; a motor configuration file is a few lines.";
+        return check;
+    }
+    IniDocument doc;
+    if (!doc.Load(path)) {
+        check.problem = "Cannot read " + path + ": " + std::strerror(errno) + ".";
+        return check;
+    }
+    if (!doc.HasSection(kMotorConfigSection)) {
+        check.problem = path + " has no [" + std::string(kMotorConfigSection) + "] section.";
+        return check;
+    }
+    std::vector<std::string> bad;
+    std::string text;
+    for (std::size_t i = 0; i < kMotorConfigKeys.size(); ++i) {
+        const std::string_view key = kMotorConfigKeys[i].key;
+        if (!doc.Find(kMotorConfigSection, key, text))
+            continue;
+        check.values[i] = WholeNumberInRange(text);
+        if (!check.values[i])
+            bad.push_back(std::string(key) + "=" + text);
+    }
+    if (!bad.empty()) {
+        std::string list;
+        for (std::size_t i = 0; i < bad.size(); ++i)
+            list += (i == 0 ? "" : i + 1 == bad.size() ? " and " : ", ") + bad[i];
+        check.problem = path + ": " + list +
+                        (bad.size() == 1 ? " is not a whole number" : " are not whole numbers") +
+                        " from 0 to " + std::to_string(kMotorParamMax) + ".";
+        return check;
+    }
+    check.ok = true;
+    return check;
 }
 
 } // namespace qav

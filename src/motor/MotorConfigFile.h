@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,5 +38,21 @@ IniWriteResult SaveMotorConfig(const std::string& path, const MotorParams& param
 // The directions are left alone. Returns false when the file exists but
 // cannot be read (errno set); the keys then read as 0.
 bool LoadMotorConfig(const std::string& path, MotorParams& params);
+
+// The stricter reading of a tool that sends a file to the board without a
+// person looking at the boxes: the file must be a regular file of at most
+// kMotorFileMaxBytes with a MOTOR_PARAMETERS section whose values are whole
+// numbers from 0 to 100. A key that is missing is not an error: its value
+// is left empty for the caller to fill from the board.
+inline constexpr std::uintmax_t kMotorFileMaxBytes = 1u << 20;
+inline constexpr int kMotorParamMax = 100;
+
+struct MotorFileCheck
+{
+    bool ok = false;
+    std::string problem;                               // one sentence when not ok
+    std::array<std::optional<std::uint8_t>, 4> values; // by kMotorConfigKeys
+};
+MotorFileCheck CheckMotorConfigFile(const std::string& path);
 
 } // namespace qav
