@@ -209,6 +209,7 @@ struct FlashRow
     std::uint8_t flagAfter;
     bool pendingAfter;
     std::uint8_t commandAfter;
+    friend void PrintTo(const FlashRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class MotorFlashTest : public MotorLinkTest, public testing::WithParamInterface<FlashRow>
@@ -339,6 +340,7 @@ struct IntakeRow
     const char* name;
     std::vector<std::size_t> notifications; // bytes arriving per notification
     std::vector<std::size_t> handledAfter;  // replies handled after each notification
+    friend void PrintTo(const IntakeRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class MotorIntakeTest : public MotorLinkTest, public testing::WithParamInterface<IntakeRow>

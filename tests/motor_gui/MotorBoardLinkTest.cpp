@@ -107,6 +107,7 @@ struct LossRow
 {
     const char* name;
     bool unplug; // else the board only falls silent
+    friend void PrintTo(const LossRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class MotorBoardLossTest : public MotorBoardLinkTest, public testing::WithParamInterface<LossRow>

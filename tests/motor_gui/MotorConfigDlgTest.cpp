@@ -147,6 +147,7 @@ struct TypingCase
     const char* shown;   // the box afterwards
     std::uint8_t stored; // POW_MOTOR1 afterwards (it starts at 7)
     bool refused;        // the integer-required message came up
+    friend void PrintTo(const TypingCase& row, std::ostream* os) { *os << row.name; }
 };
 
 class MotorBoxRulesTest : public MotorConfigDlgTest, public testing::WithParamInterface<TypingCase>
@@ -295,6 +296,7 @@ struct CloseCase
 {
     const char* name;
     bool escape; // else the close box
+    friend void PrintTo(const CloseCase& row, std::ostream* os) { *os << row.name; }
 };
 
 class MotorDialogCloseTest : public MotorConfigDlgTest, public testing::WithParamInterface<CloseCase>
@@ -347,6 +349,7 @@ struct FileNameCase
     bool save;
     const char* path; // relative to the test folder unless short; "" for cancel
     const char* message;
+    friend void PrintTo(const FileNameCase& row, std::ostream* os) { *os << row.name; }
 };
 
 class MotorFileNameTest : public MotorConfigDlgTest, public testing::WithParamInterface<FileNameCase>
