@@ -68,6 +68,7 @@ std::string SimUsage()
            "  --unplug AFTER:FOR     unplug AFTER ms after start, come back FOR ms later\n"
            "  --refuse-flash N       refuse the next N writes to flash\n"
            "  --pace                 send at the pace of a 115200 baud line\n"
+           "  --answer-delay MS      send each answer MS ms after its request was heard\n"
            "  --frame-log FILE       write one line per frame heard: time in ns, device, frame in hex\n"
            "  --seed N               seed of the random numbers (default 1)\n"
            "Runs until SIGINT or SIGTERM, then removes its aliases.\n";
@@ -162,6 +163,13 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
                                                 : ParseWindow(v, c.faults.unplugAfter, c.faults.unplugFor);
             if (!ok)
                 return bad(v, "AFTER:FOR in milliseconds");
+        } else if (name == "--answer-delay") {
+            if (!value(v))
+                return false;
+            const auto n = ParseInteger(v, 0, 10000);
+            if (!n)
+                return bad(v, "a number of milliseconds up to 10000");
+            c.faults.answerDelay = milliseconds(*n);
         } else if (name == "--refuse-flash") {
             if (!value(v))
                 return false;

@@ -7,6 +7,7 @@
 // servo centre is written only). Parameters without a key (pan gains, pan
 // direction and RC sensitivity, servo types, control modes) are neither
 // written nor read. Other sections and keys of an existing file are kept.
+#include "files/ConfigFileCheck.h"
 #include "platform/IniFile.h"
 #include "protocol/ControllerProtocol.h"
 
@@ -35,5 +36,13 @@ std::vector<IniEntry> ControllerConfigEntries(const ControllerParams& params);
 // Returns false when the file exists but cannot be read (errno set); the keys
 // then read as 0 like those of a missing file.
 bool LoadControllerConfig(const std::string& path, ControllerParams& params);
+
+// The 23 keys a load reads, in order, each with the range its parameter can
+// hold: the table for ReadCheckedConfig.
+std::vector<ConfigKeyRange> ControllerConfigKeyRanges();
+
+// Puts the values of a checked file into `params`; parameters whose key the
+// file lacks, and those without a key, keep their values.
+void ApplyControllerConfig(const CheckedConfig& checked, ControllerParams& params);
 
 } // namespace qav
