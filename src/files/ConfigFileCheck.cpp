@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <limits>
 #include <sys/stat.h>
 
 namespace qav {
@@ -19,7 +20,13 @@ bool ParseWholeNumber(std::string_view text, std::int64_t& value)
     if (text.empty() || (plus && (text.front() < '0' || text.front() > '9')))
         return false;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
+    if (end != text.data() + text.size())
+        return false;
+    // Digits beyond 64 bits are still a whole number, just one no field holds.
+    if (ec == std::errc::result_out_of_range)
+        value = text.front() == '-' ? std::numeric_limits<std::int64_t>::min()
+                                    : std::numeric_limits<std::int64_t>::max();
+    return ec == std::errc() || ec == std::errc::result_out_of_range;
 }
 
 } // namespace
@@ -35,8 +42,8 @@ std::string JoinKeys(const std::vector<std::string_view>& keys)
     return text;
 }
 
-bool ReadCheckedConfig(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
-                       CheckedConfig& out, std::string& why)
+bool ReadCheckedConfig(const std::string& path, std::string_view section,
+                       std::span<const ConfigKeyRange> keys, CheckedConfig& out, std::string& why)
 {
     out = {};
     IniDocument doc;
@@ -93,7 +100,9 @@ bool CheckConfigOutput(const std::string& path, std::string& why)
         return false;
     }
     int error = 0;
-    if (!S_ISREG(st.st_mode))
+    if (S_ISDIR(st.st_mode))
+        error = EISDIR;
+    else if (!S_ISREG(st.st_mode))
         error = kNotRegularFile;
     else if (st.st_size > static_cast<off_t>(kMaxIniFileSize))
         error = EFBIG;

@@ -40,8 +40,8 @@ struct CheckedConfig
 // "Cannot read a.bgsc: not a regular file.", "a.bgsc has no [PARAMETERS]
 // section." or "a.bgsc has values its parameters cannot hold: ROLL_TOTAL=-1
 // (0 to 65535), ROLL_VEL=12abc (not a whole number)."; `out` is then empty.
-bool ReadCheckedConfig(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
-                       CheckedConfig& out, std::string& why);
+bool ReadCheckedConfig(const std::string& path, std::string_view section,
+                       std::span<const ConfigKeyRange> keys, CheckedConfig& out, std::string& why);
 
 // Whether `path` may be written as a configuration file: missing, or an
 // existing regular file of at most 1 MiB (a save merges into what is there).

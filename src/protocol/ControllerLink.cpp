@@ -99,7 +99,7 @@ void ControllerLink::DispatchFrame(const Frame& f)
         // next cycle has one in flight): decoding it would overwrite the set
         // being uploaded and turn the chain back to the read-back, so that
         // the upload never happens.
-        if (state_.pendingFrameType >= kTypeGains && state_.pendingFrameType <= kTypePan)
+        if (IsUploadType(state_.pendingFrameType))
             break;
         DecodeEchoPayload(f, params_);
         state_.pendingFrameType = static_cast<std::uint8_t>(type == kTypeReadPan ? 0 : type + 1);
