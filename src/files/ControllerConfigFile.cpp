@@ -119,11 +119,13 @@ void ApplyControllerConfig(const CheckedConfig& checked, ControllerParams& param
                 f.set(params, v.value);
 }
 
-bool LoadControllerConfig(const std::string& path, ControllerParams& params)
+bool LoadControllerConfig(const std::string& path, ControllerParams& params, bool* hasSection)
 {
     IniDocument doc;
     const bool readable = doc.Load(path);
     const int error = errno;
+    if (hasSection)
+        *hasSection = doc.HasSection(kControllerConfigSection);
     for (const KeyField& f : kKeys) {
         if (f.read)
             f.set(params, AsLong(ReadAtol(doc.Get(kControllerConfigSection, f.key, "0"))));
