@@ -552,7 +552,7 @@ TEST_F(CliTest, StopSignalsEndEveryCommand)
 {
     // A terminal nobody answers on: read and write would wait 3 s for an
     // answer and exit 3; a monitor of a live controller would never end.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(master, 0);
     ASSERT_EQ(::grantpt(master), 0);
     ASSERT_EQ(::unlockpt(master), 0);
@@ -562,23 +562,57 @@ TEST_F(CliTest, StopSignalsEndEveryCommand)
     StartSim();
     const struct
     {
-        const char* signal;
-        std::string args;
+        int signal;
+        std::vector<std::string> args;
         int code;
+        const char* err;
     } rows[] = {
-        {"TERM", "read --port " + silent, 128 + SIGTERM},
-        {"INT", "write --port " + silent + " " + file.string(), 128 + SIGINT},
-        {"TERM", "monitor --port " + kPort, 0},
+        {SIGTERM,
+         {"read", "--port", silent},
+         128 + SIGTERM,
+         "qav-nuva-cli: Interrupted; nothing was read.\n"},
+        {SIGINT,
+         {"write", "--port", silent, file.string()},
+         128 + SIGINT,
+         "qav-nuva-cli: Interrupted; nothing was sent.\n"},
+        {SIGTERM, {"monitor", "--port", kPort}, 0, ""},
     };
+    const auto out = dir / "out", err = dir / "err";
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.args);
-        // The shell starts the program in the background (which ignores
-        // SIGINT for it unless job control is on) and signals it once it
-        // has had time to open the port; the exit code tells which end came.
-        const std::string command = "set -m; " QAV_CLI_BINARY " " + row.args +
-                                    " >/dev/null 2>&1 & pid=$!; sleep 0.3; kill -" + row.signal +
-                                    " $pid; wait $pid";
-        EXPECT_EQ(RunShell("sh -c '" + command + "'"), row.code);
+        SCOPED_TRACE(row.args[0]);
+        std::uint8_t drained[256]; // frames of the program before
+        while (::read(master, drained, sizeof drained) > 0) {
+        }
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::freopen(out.c_str(), "w", stdout);
+            ::freopen(err.c_str(), "w", stderr);
+            std::vector<char*> argv{const_cast<char*>(QAV_CLI_BINARY)};
+            for (const std::string& a : row.args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(QAV_CLI_BINARY, argv.data());
+            ::_exit(127);
+        }
+        // Signalled once it is talking to the device: its first frame on the
+        // silent terminal, or its first line of telemetry.
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        bool busy = false;
+        while (!busy && std::chrono::steady_clock::now() < deadline) {
+            std::uint8_t byte;
+            busy =
+                row.code == 0 ? ReadFile(out).find('\n') != std::string::npos : ::read(master, &byte, 1) == 1;
+            if (!busy)
+                std::this_thread::sleep_for(5ms);
+        }
+        EXPECT_TRUE(busy);
+        ::kill(pid, row.signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), row.code);
+        EXPECT_EQ(ReadFile(err), row.err);
     }
     ::close(master);
 }
