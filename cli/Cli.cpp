@@ -465,8 +465,8 @@ int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volat
         return rc;
     const Outcome outcome = session.RunUntil([&] { return job.Step(); }, kAnswerTimeout, stop);
     if (outcome == Outcome::Stopped)
-        return Interrupted(err, stop,
-                           job.Uploads() == 0 ? "nothing was sent" : "the upload may not have finished");
+        return Interrupted(
+            err, stop, job.Uploads() == 0 ? "no parameters were sent" : "the upload may not have finished");
     if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port->second));
     if (job.phase() == UploadJob::Phase::Stuck)

@@ -574,7 +574,7 @@ TEST_F(CliTest, StopSignalsEndEveryCommand)
         {SIGINT,
          {"write", "--port", silent, file.string()},
          128 + SIGINT,
-         "qav-nuva-cli: Interrupted; nothing was sent.\n"},
+         "qav-nuva-cli: Interrupted; no parameters were sent.\n"},
         {SIGTERM, {"monitor", "--port", kPort}, 0, ""},
     };
     const auto out = dir / "out", err = dir / "err";
