@@ -426,7 +426,7 @@ TEST_F(CliTest, ReadRefusesAnOutputThatIsNoRegularFileAndSaysWhyAWriteFailed)
 TEST_F(CliTest, WriteUploadsAgainAfterTheLinkWasLostMidUpload)
 {
     sim::SimFaults faults;
-    faults.answerDelay = 30ms;
+    faults.answerDelay = 60ms; // a wide window between the first quarter and the last
     StartSim(faults);
     const ControllerParams before = sim->ControllerWorkingParams();
     ControllerParams wanted = before;
@@ -453,7 +453,7 @@ TEST_F(CliTest, WriteUploadsAgainAfterTheLinkWasLostMidUpload)
 TEST_F(CliTest, WriteEndsWithExitThreeWhenTheControllerStaysSilentMidUpload)
 {
     sim::SimFaults faults;
-    faults.answerDelay = 30ms;
+    faults.answerDelay = 60ms;
     StartSim(faults);
     ControllerParams wanted = sim->ControllerWorkingParams();
     wanted.ROLL_TOTAL += 11;
