@@ -1,59 +1,24 @@
 #include "MotorCommands.h"
 
 #include "Cli.h"
+#include "CliReport.h"
 #include "MotorSession.h"
 #include "motor/MotorConfigFile.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <optional>
 #include <ostream>
 
 namespace qav::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kFlashPatience = std::chrono::seconds(3);
-
-int Fail(std::ostream& err, int code, const std::string& sentence)
-{
-    err << sentence << '\n';
-    return code;
-}
+using Outcome = MotorSession::Outcome;
 
 std::string NoAnswer(const std::string& port)
 {
     return "No answer from the motor board on " + port + " within 3 seconds.";
 }
-
-// Remembers what the board said, for the commands to wait on.
-struct MotorWatch final : IMotorEvents
-{
-    bool reported = false;   // a parameter report arrived
-    bool monitoring = false; // a monitor report arrived after it
-    bool accepted = false;   // a type 1 reply without a flash write to follow
-    bool stored = false;     // the board stored the parameters in flash
-    std::optional<Clock::time_point> firstRefusal;
-    std::optional<std::uint8_t> firmware;
-    std::function<void(std::uint16_t, std::uint16_t)> onMonitor;
-
-    void OnParameterReport(const MotorParams&) override { reported = true; }
-    void OnParametersAccepted(bool flashNext) override { accepted = accepted || !flashNext; }
-    void OnFlashResult(bool ok) override
-    {
-        if (ok)
-            stored = true;
-        else if (!firstRefusal)
-            firstRefusal = Clock::now();
-    }
-    void OnFirmwareVersion(std::uint8_t tenths) override { firmware = tenths; }
-    void OnMonitor(std::uint16_t v, std::uint16_t a) override
-    {
-        monitoring = reported || monitoring;
-        if (onMonitor)
-            onMonitor(v, a);
-    }
-};
 
 int OpenOrFail(MotorSession& session, const std::string& port, std::ostream& err)
 {
@@ -63,14 +28,164 @@ int OpenOrFail(MotorSession& session, const std::string& port, std::ostream& err
     return kExitOk;
 }
 
-// The board's parameters, read as the file would hold them.
-std::string RenderMotorConfig(const MotorParams& params)
+struct ReportWatch final : IMotorEvents
 {
-    IniDocument doc;
-    for (const IniEntry& e : MotorConfigEntries(params))
-        doc.Set(e.section, e.key, e.value);
-    return doc.Text();
-}
+    bool reported = false;
+    void OnParameterReport(const MotorParams&) override { reported = true; }
+};
+
+// Prints one line per monitor report.
+struct MonitorPrinter final : IMotorEvents
+{
+    MonitorPrinter(std::ostream& out, bool json, long limit) : out(out), json(json), limit(limit) {}
+    std::ostream& out;
+    bool json;
+    long limit; // lines to print; -1 for no end
+    long printed = 0;
+    bool gone = false; // the reader of the output has gone
+    std::optional<std::uint8_t> firmware;
+
+    bool Done() const { return gone || (limit >= 0 && printed >= limit); }
+    void OnFirmwareVersion(std::uint8_t tenths) override { firmware = tenths; }
+    void OnMonitor(std::uint16_t voltageRaw, std::uint16_t currentRaw) override
+    {
+        // One read may bring several reports; print no more than asked for.
+        if (Done())
+            return;
+        const double volts = voltageRaw * kMotorVoltsPerUnit;
+        const double amps = currentRaw * kMotorAmpsPerUnit;
+        char fw[16] = "";
+        if (firmware)
+            std::snprintf(fw, sizeof fw, "%.1f", *firmware / 10.0);
+        char line[128];
+        if (json)
+            std::snprintf(line, sizeof line, "{\"voltage\":%.3f,\"current\":%.3f,\"firmware\":%s}", volts,
+                          amps, firmware ? fw : "null");
+        else
+            std::snprintf(line, sizeof line, "voltage %.3f current %.3f firmware %s", volts, amps,
+                          firmware ? fw : "-");
+        out << line << std::endl;
+        gone = !out;
+        ++printed;
+    }
+};
+
+// The write of a checked file, step by step. The board's own parameters are
+// read first, for the keys the file lacks. Replies still in flight are let
+// in before the values are sent (a monitor report comes after every reply
+// to what was sent before it), so no late parameter report turns the write
+// back into monitoring; if the board reports its parameters again during
+// the write (it was lost and found again), the same values are sent again.
+class MotorWriteJob final : public IMotorEvents
+{
+public:
+    MotorWriteJob(const CheckedConfig& file, bool flash) : file_(file), flash_(flash) {}
+    void SetLink(MotorLink& link) { link_ = &link; }
+
+    enum class Phase { ReadBack, Settle, Write, Done, Refused, Stuck };
+    Phase phase() const { return phase_; }
+    int Writes() const { return writes_; }
+
+    // How long the board may go on refusing the flash write; and how long it
+    // may answer without taking the parameters.
+    static constexpr std::chrono::seconds kRefusalPatience{3};
+    static constexpr std::chrono::seconds kNoProgressTimeout{5};
+
+    // Moves on when the step in progress is complete; true when over.
+    bool Step()
+    {
+        const auto now = Clock::now();
+        const Phase before = phase_;
+        switch (phase_) {
+        case Phase::ReadBack:
+            if (reported_) {
+                ApplyMotorConfig(file_, link_->Params());
+                wanted_ = link_->Params();
+                BeginSettle();
+            }
+            break;
+        case Phase::Settle:
+            if (settled_)
+                BeginWrite();
+            break;
+        case Phase::Write:
+            if (resync_)
+                BeginSettle();
+            else if (flash_ ? stored_ : accepted_)
+                phase_ = Phase::Done;
+            else if (firstRefusal_ && now - *firstRefusal_ >= kRefusalPatience)
+                phase_ = Phase::Refused;
+            break;
+        default:
+            break;
+        }
+        if (phase_ != before || progress_)
+            lastProgress_ = now;
+        progress_ = false;
+        if (phase_ == Phase::Settle || phase_ == Phase::ReadBack || phase_ == Phase::Write)
+            if (now - lastProgress_ > kNoProgressTimeout)
+                phase_ = Phase::Stuck;
+        return phase_ == Phase::Done || phase_ == Phase::Refused || phase_ == Phase::Stuck;
+    }
+
+    void OnParameterReport(const MotorParams&) override
+    {
+        progress_ = true;
+        if (phase_ == Phase::ReadBack)
+            reported_ = true;
+        else if (phase_ == Phase::Write)
+            resync_ = true;
+    }
+    void OnMonitor(std::uint16_t, std::uint16_t) override { settled_ = phase_ == Phase::Settle; }
+    void OnParametersAccepted(bool flashNext) override
+    {
+        progress_ = true;
+        if (phase_ == Phase::Write && !flashNext)
+            accepted_ = true;
+    }
+    void OnFlashResult(bool stored) override
+    {
+        if (phase_ != Phase::Write)
+            return;
+        progress_ = true;
+        if (stored)
+            stored_ = true;
+        else if (!firstRefusal_)
+            firstRefusal_ = Clock::now();
+    }
+
+private:
+    void BeginSettle()
+    {
+        phase_ = Phase::Settle;
+        settled_ = false;
+        MotorLinkState& s = link_->State();
+        s.flashPending = false;
+        s.flashWriteFlag = 0;
+        s.command = kMotorCmdMonitor;
+    }
+    void BeginWrite()
+    {
+        phase_ = Phase::Write;
+        resync_ = accepted_ = stored_ = false;
+        link_->Params() = wanted_;
+        if (flash_)
+            link_->SetFlashPending();
+        link_->RequestCommand(kMotorCmdWrite);
+        ++writes_;
+    }
+
+    MotorLink* link_ = nullptr;
+    const CheckedConfig& file_;
+    const bool flash_;
+    Phase phase_ = Phase::ReadBack;
+    MotorParams wanted_;
+    bool reported_ = false, settled_ = false, resync_ = false, accepted_ = false, stored_ = false,
+         progress_ = false;
+    std::optional<Clock::time_point> firstRefusal_;
+    int writes_ = 0;
+    Clock::time_point lastProgress_ = Clock::now();
+};
 
 } // namespace
 
@@ -78,21 +193,28 @@ int MotorRead(const std::string& port, const std::string& outFile, std::ostream&
               const volatile std::sig_atomic_t* stop)
 {
     MotorParams params;
-    MotorWatch watch;
+    ReportWatch watch;
     MotorSession session(params, watch);
     if (int rc = OpenOrFail(session, port, err))
         return rc;
-    const auto outcome = session.RunUntil([&] { return watch.reported; }, kAnswerTimeout, stop);
-    if (outcome == MotorSession::Outcome::Stopped)
-        return kExitOk;
-    if (outcome != MotorSession::Outcome::Done)
+    const Outcome outcome = session.RunUntil([&] { return watch.reported; }, kAnswerTimeout, stop);
+    if (outcome == Outcome::Stopped)
+        return Interrupted(err, stop, "nothing was read");
+    if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port));
-    if (outFile.empty()) {
-        out << RenderMotorConfig(params);
+    if (!outFile.empty()) {
+        if (const IniWriteResult r = SaveMotorConfig(outFile, params); !r)
+            return Fail(err, kExitUsage, "Cannot write " + outFile + ": " + IniReadErrorText(r.error) + ".");
         return kExitOk;
     }
-    if (const IniWriteResult r = SaveMotorConfig(outFile, params); !r.ok)
-        return Fail(err, kExitUsage, "Cannot write " + outFile + ": " + std::strerror(r.error) + ".");
+    // Rendered in memory by the file's own writer: byte for byte what a save
+    // into a new file stores.
+    IniDocument doc;
+    for (const IniEntry& e : MotorConfigEntries(params))
+        doc.Set(e.section, e.key, e.value);
+    out << doc.Text() << std::flush;
+    if (!out)
+        return Fail(err, kExitUsage, "Cannot write the standard output.");
     return kExitOk;
 }
 
@@ -100,33 +222,14 @@ int MotorMonitor(const std::string& port, long count, bool json, std::ostream& o
                  const volatile std::sig_atomic_t* stop)
 {
     MotorParams params;
-    MotorWatch watch;
-    long printed = 0;
-    watch.onMonitor = [&](std::uint16_t v, std::uint16_t a) {
-        // One read may bring several reports; print no more than asked for.
-        if (count >= 0 && printed >= count)
-            return;
-        char fw[16] = "null";
-        if (watch.firmware)
-            std::snprintf(fw, sizeof fw, "%.1f", *watch.firmware / 10.0);
-        char line[128];
-        if (json)
-            std::snprintf(line, sizeof line, "{\"voltage\":%.3f,\"current\":%.3f,\"firmware\":%s}",
-                          v * kMotorVoltsPerUnit, a * kMotorAmpsPerUnit, fw);
-        else
-            std::snprintf(line, sizeof line, "voltage %.3f current %.3f firmware %s", v * kMotorVoltsPerUnit,
-                          a * kMotorAmpsPerUnit, watch.firmware ? fw : "-");
-        out << line << std::endl;
-        ++printed;
-    };
-    MotorSession session(params, watch);
+    MonitorPrinter printer(out, json, count);
+    MotorSession session(params, printer);
     if (int rc = OpenOrFail(session, port, err))
         return rc;
     // Straight to monitoring: looking needs no parameter report.
     session.Link().RequestCommand(kMotorCmdMonitor);
-    const auto outcome =
-        session.RunUntil([&] { return count >= 0 && printed >= count; }, kAnswerTimeout, stop);
-    if (outcome == MotorSession::Outcome::NoAnswer)
+    // A monitor ends normally when stopped, so a signal is no failure here.
+    if (session.RunUntil([&] { return printer.Done(); }, kAnswerTimeout, stop) == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port));
     return kExitOk;
 }
@@ -134,54 +237,37 @@ int MotorMonitor(const std::string& port, long count, bool json, std::ostream& o
 int MotorWrite(const std::string& port, const std::string& file, bool flash, std::ostream& out,
                std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
-    const MotorFileCheck check = CheckMotorConfigFile(file);
-    if (!check.ok)
-        return Fail(err, kExitUsage, check.problem + " Nothing was sent.");
+    // The whole file is checked before the port is opened.
+    CheckedConfig checked;
+    std::string why;
+    if (!ReadCheckedConfig(file, kMotorConfigSection, kMotorConfigRanges, checked, why))
+        return Fail(err, kExitUsage, why);
+    if (!checked.missing.empty())
+        err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing)
+            << (checked.missing.size() == 1 ? "; the board's value is kept.\n"
+                                            : "; the board's values are kept.\n");
 
     MotorParams params;
-    MotorWatch watch;
-    MotorSession session(params, watch);
+    MotorWriteJob job(checked, flash);
+    MotorSession session(params, job);
+    job.SetLink(session.Link());
     if (int rc = OpenOrFail(session, port, err))
         return rc;
-    // The board's own values first, for the keys the file leaves out. Its
-    // answers come in order, so once a monitor report follows the parameter
-    // report no late report can turn the write back into monitoring.
-    auto outcome = session.RunUntil([&] { return watch.monitoring; }, kAnswerTimeout, stop);
-    if (outcome == MotorSession::Outcome::Stopped)
-        return kExitOk;
-    if (outcome != MotorSession::Outcome::Done)
+    const Outcome outcome = session.RunUntil([&] { return job.Step(); }, kAnswerTimeout, stop);
+    if (outcome == Outcome::Stopped)
+        return Interrupted(err, stop,
+                           job.Writes() == 0 ? "no parameters were sent" : "the write may not have finished");
+    if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port));
-
-    for (std::size_t i = 0; i < kMotorConfigKeys.size(); ++i) {
-        std::uint8_t& value = params.*kMotorConfigKeys[i].param;
-        if (check.values[i])
-            value = *check.values[i];
-        else
-            err << file << " has no " << kMotorConfigKeys[i].key << "; the board's value " << int(value)
-                << " is kept.\n";
+    switch (job.phase()) {
+    case MotorWriteJob::Phase::Refused:
+        return Fail(err, kExitDeviceFail, "Write flash failed! The board refused for 3 seconds.");
+    case MotorWriteJob::Phase::Stuck:
+        return Fail(err, kExitNoAnswer,
+                    "The motor board on " + port + " answered but did not take the parameters.");
+    default:
+        break;
     }
-
-    if (flash)
-        session.Link().SetFlashPending();
-    session.Link().RequestCommand(kMotorCmdWrite);
-    const auto started = Clock::now();
-    bool gaveUp = false, unanswered = false;
-    const auto finished = [&] {
-        const auto now = Clock::now();
-        if (watch.firstRefusal && !watch.stored && now - *watch.firstRefusal >= kFlashPatience)
-            gaveUp = true;
-        // Replies that never take the parameters count as no answer.
-        if (!watch.accepted && !watch.firstRefusal && now - started > kAnswerTimeout)
-            unanswered = true;
-        return gaveUp || unanswered || (flash ? watch.stored : watch.accepted);
-    };
-    outcome = session.RunUntil(finished, kAnswerTimeout, stop);
-    if (outcome == MotorSession::Outcome::Stopped)
-        return kExitOk;
-    if (outcome == MotorSession::Outcome::NoAnswer || unanswered)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
-    if (gaveUp)
-        return Fail(err, kExitDeviceFail, "Write flash failed! (the board refused for 3 seconds)");
     out << (flash ? "Write flash successfully!\n" : "Parameters uploaded.\n");
     return kExitOk;
 }

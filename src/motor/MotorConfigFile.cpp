@@ -48,68 +48,19 @@ bool LoadMotorConfig(const std::string& path, MotorParams& params)
     return readable;
 }
 
-namespace {
+const std::array<ConfigKeyRange, 4> kMotorConfigRanges = {{
+    {"POL_MOTOR1", 0, kMotorParamMax},
+    {"POW_MOTOR1", 0, kMotorParamMax},
+    {"POL_MOTOR2", 0, kMotorParamMax},
+    {"POW_MOTOR2", 0, kMotorParamMax},
+}};
 
-std::optional<std::uint8_t> WholeNumberInRange(const std::string& text)
+void ApplyMotorConfig(const CheckedConfig& checked, MotorParams& params)
 {
-    if (text.empty() || text.size() > 8 || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    const int v = std::stoi(text);
-    if (v > kMotorParamMax)
-        return std::nullopt;
-    return static_cast<std::uint8_t>(v);
-}
-
-} // namespace
-
-MotorFileCheck CheckMotorConfigFile(const std::string& path)
-{
-    MotorFileCheck check;
-    struct stat st
-    {
-    };
-    if (stat(path.c_str(), &st) != 0) {
-        check.problem = "Cannot read " + path + ": " + std::strerror(errno) + ".";
-        return check;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        check.problem = path + " is not a regular file.";
-        return check;
-    }
-    if (static_cast<std::uintmax_t>(st.st_size) > kMotorFileMaxBytes) {
-        check.problem = path + " is larger than 1 MiB; a motor configuration file is a few lines.";
-        return check;
-    }
-    IniDocument doc;
-    if (!doc.Load(path)) {
-        check.problem = "Cannot read " + path + ": " + std::strerror(errno) + ".";
-        return check;
-    }
-    if (!doc.HasSection(kMotorConfigSection)) {
-        check.problem = path + " has no [" + std::string(kMotorConfigSection) + "] section.";
-        return check;
-    }
-    std::vector<std::string> bad;
-    std::string text;
-    for (std::size_t i = 0; i < kMotorConfigKeys.size(); ++i) {
-        const std::string_view key = kMotorConfigKeys[i].key;
-        if (!doc.Find(kMotorConfigSection, key, text))
-            continue;
-        check.values[i] = WholeNumberInRange(text);
-        if (!check.values[i])
-            bad.push_back(std::string(key) + "=" + text);
-    }
-    if (!bad.empty()) {
-        std::string list;
-        for (std::size_t i = 0; i < bad.size(); ++i)
-            list += (i == 0 ? "" : i + 1 == bad.size() ? " and " : ", ") + bad[i];
-        check.problem = path + ": " + list +
-                        (bad.size() == 1 ? " is not a whole number" : " are not whole numbers") +
-                        " from 0 to " + std::to_string(kMotorParamMax) + ".";
-        return check;
-    }
-    check.ok = true;
-    return check;
+    for (const ConfigValue& v : checked.values)
+        for (const MotorConfigKey& k : kMotorConfigKeys)
+            if (k.key == v.key)
+                params.*k.param = static_cast<std::uint8_t>(v.value);
 }
 
 } // namespace qav

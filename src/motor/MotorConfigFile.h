@@ -3,12 +3,12 @@
 // the four board parameters as decimal integers, written in the order
 // POL_MOTOR1, POW_MOTOR1, POL_MOTOR2, POW_MOTOR2. The directions are not
 // stored. Other sections and keys of an existing file are kept.
+#include "files/ConfigFileCheck.h"
 #include "motor/MotorProtocol.h"
 #include "platform/IniFile.h"
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,20 +39,12 @@ IniWriteResult SaveMotorConfig(const std::string& path, const MotorParams& param
 // cannot be read (errno set); the keys then read as 0.
 bool LoadMotorConfig(const std::string& path, MotorParams& params);
 
-// The stricter reading of a tool that sends a file to the board without a
-// person looking at the boxes: the file must be a regular file of at most
-// kMotorFileMaxBytes with a MOTOR_PARAMETERS section whose values are whole
-// numbers from 0 to 100. A key that is missing is not an error: its value
-// is left empty for the caller to fill from the board.
-inline constexpr std::uintmax_t kMotorFileMaxBytes = 1u << 20;
+// The four keys with the range a tool sending a file to the board accepts
+// (the range of the dialog's boxes), for ReadCheckedConfig.
 inline constexpr int kMotorParamMax = 100;
+extern const std::array<ConfigKeyRange, 4> kMotorConfigRanges;
 
-struct MotorFileCheck
-{
-    bool ok = false;
-    std::string problem;                               // one sentence when not ok
-    std::array<std::optional<std::uint8_t>, 4> values; // by kMotorConfigKeys
-};
-MotorFileCheck CheckMotorConfigFile(const std::string& path);
+// Puts the checked file's values into `params`; keys the file lacks stay.
+void ApplyMotorConfig(const CheckedConfig& checked, MotorParams& params);
 
 } // namespace qav

@@ -296,17 +296,6 @@ bool IniDocument::Find(std::string_view section, std::string_view key, std::stri
     return found;
 }
 
-bool IniDocument::HasSection(std::string_view section) const
-{
-    section = Trim(section);
-    bool found = false;
-    ForEachLine(text_, [&](const Line&, const Parsed& p) {
-        found = p.kind == LineKind::Section && SameName(p.name, section);
-        return !found;
-    });
-    return found;
-}
-
 std::string IniDocument::Get(std::string_view section, std::string_view key,
                              std::string_view defaultValue) const
 {

@@ -91,8 +91,6 @@ public:
     // nullptr-free lookup: false when the section or key is missing.
     bool Find(std::string_view section, std::string_view key, std::string& value) const;
     std::string Get(std::string_view section, std::string_view key, std::string_view defaultValue) const;
-    // True when a line names `section` (compared as Find compares it).
-    bool HasSection(std::string_view section) const;
     // Rejects (false) names and values that cannot be written as one line.
     bool Set(std::string_view section, std::string_view key, std::string_view value);
 

@@ -117,68 +117,37 @@ TEST(MotorConfigFile, RoundTripKeepsEveryByte)
     }
 }
 
-struct CheckRow
+TEST(MotorConfigFile, StrictReadingTakesWholeNumbersUpToOneHundred)
 {
-    const char* name;
-    const char* text;          // file contents; nullptr: a folder in its place
-    const char* problem;       // what the sentence must contain; "" when the file passes
-    std::array<int, 4> values; // -1 for a key left to the board
-};
-
-TEST(MotorConfigFile, StrictCheckRefusesWhatIsNotAWholeNumberInRange)
-{
-    const CheckRow rows[] = {
-        {"all_keys",
-         "[MOTOR_PARAMETERS]\nPOL_MOTOR1=14\nPOW_MOTOR1=80\nPOL_MOTOR2=0\nPOW_MOTOR2=100\n",
-         "",
-         {14, 80, 0, 100}},
-        {"missing_keys_left_to_the_board",
-         "[motor_parameters]\r\n POW_MOTOR2 = 007 \r\n",
-         "",
-         {-1, -1, -1, 7}},
-        {"section_without_keys", "[MOTOR_PARAMETERS]\n", "", {-1, -1, -1, -1}},
-        {"no_section", "[PARAMETERS]\nPOL_MOTOR1=14\n", "has no [MOTOR_PARAMETERS] section", {}},
-        {"empty_file", "", "has no [MOTOR_PARAMETERS] section", {}},
-        {"above_range",
-         "[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\n",
-         ": POW_MOTOR1=101 is not a whole number from 0 to 100.",
-         {}},
-        {"several_bad",
-         "[MOTOR_PARAMETERS]\nPOL_MOTOR1=-1\nPOW_MOTOR1=1.5\nPOL_MOTOR2=\nPOW_MOTOR2=x\n",
-         ": POL_MOTOR1=-1, POW_MOTOR1=1.5, POL_MOTOR2= and POW_MOTOR2=x are not whole numbers",
-         {}},
-        {"huge", "[MOTOR_PARAMETERS]\nPOL_MOTOR1=99999999999999\n", "POL_MOTOR1=99999999999999 is not", {}},
-        {"folder", nullptr, "is not a regular file", {}},
+    const struct
+    {
+        const char* text;
+        bool ok;
+        MotorParams applied; // onto {9, 9, 9, 9}
+    } rows[] = {
+        {"[MOTOR_PARAMETERS]\nPOL_MOTOR1=0\nPOW_MOTOR1=100\nPOL_MOTOR2=+7\nPOW_MOTOR2=014\n",
+         true,
+         {0, 100, 7, 14, 0, 0}},
+        {"[motor_parameters]\nPOW_MOTOR2=60\n", true, {9, 9, 9, 60, 0, 0}},
+        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\n", false, {}},
+        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=-1\n", false, {}},
+        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=1.5\n", false, {}},
+        {"[PARAMETERS]\nPOW_MOTOR1=1\n", false, {}},
     };
-    for (const CheckRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        TempDir dir;
-        const std::string path = dir.File("in.bmc");
-        if (row.text)
-            WriteWholeFile(path, row.text);
-        else
-            std::filesystem::create_directory(path);
-        const MotorFileCheck check = CheckMotorConfigFile(path);
-        EXPECT_EQ(check.ok, *row.problem == 0) << check.problem;
-        if (*row.problem) {
-            EXPECT_NE(check.problem.find(row.problem), std::string::npos) << check.problem;
-            EXPECT_EQ(check.problem.rfind(path, 0), 0u) << check.problem;
-            continue;
-        }
-        for (std::size_t i = 0; i < 4; ++i)
-            EXPECT_EQ(check.values[i] ? int(*check.values[i]) : -1, row.values[i]) << i;
-    }
-}
-
-TEST(MotorConfigFile, StrictCheckRefusesMissingAndOversizedFiles)
-{
     TempDir dir;
-    EXPECT_NE(CheckMotorConfigFile(dir.File("none.bmc")).problem.find("No such file"), std::string::npos);
-    const std::string big = dir.File("big.bmc");
-    WriteWholeFile(big, "[MOTOR_PARAMETERS]\n" + std::string(kMotorFileMaxBytes, ';'));
-    const MotorFileCheck check = CheckMotorConfigFile(big);
-    EXPECT_FALSE(check.ok);
-    EXPECT_NE(check.problem.find("larger than 1 MiB"), std::string::npos) << check.problem;
+    const std::string path = dir.File("in.bmc");
+    for (const auto& r : rows) {
+        WriteWholeFile(path, r.text);
+        CheckedConfig checked;
+        std::string why;
+        EXPECT_EQ(ReadCheckedConfig(path, kMotorConfigSection, kMotorConfigRanges, checked, why), r.ok)
+            << r.text << why;
+        if (!r.ok)
+            continue;
+        MotorParams p{9, 9, 9, 9, 0, 0};
+        ApplyMotorConfig(checked, p);
+        EXPECT_EQ(p, r.applied) << r.text;
+    }
 }
 
 } // namespace
