@@ -274,9 +274,9 @@ TEST_F(MotorConfigDlgTest, OpenWithoutAPortStillStartsTheTimerQuietly)
     EXPECT_FALSE(dlg->Serial().IsOpen());
     EXPECT_TRUE(dlg->LinkTimerActive());
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Please connect to motor port!"));
-    QTest::qWait(700); // past the 26th tick: never connected, so no word of a loss
+    // Past the 26th tick: never connected, so no word of a loss.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->Engine().State().missCount == 26; }, 10000));
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Please connect to motor port!"));
-    EXPECT_EQ(dlg->Engine().State().missCount, 26);
     EXPECT_EQ(dlg->Engine().State().command, kMotorCmdRead);
 }
 
