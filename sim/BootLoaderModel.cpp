@@ -185,6 +185,9 @@ void BootLoaderModel::OnCommand(std::vector<std::uint8_t>& out)
         return;
     case kRead:
     case kWrite:
+        if (faults_.readProtected)
+            break;
+        [[fallthrough]];
     case kGo:
         out.push_back(kAck);
         state_ = State::Address;

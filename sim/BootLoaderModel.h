@@ -14,11 +14,12 @@ namespace qav::sim {
 
 struct BootFaults
 {
-    int refuseWrite = 0;      // the n-th WRITE MEMORY (from 1) is refused...
-    int refuseWriteCount = 1; // ...and so are this many in all, from there on
-    int corruptRead = 0;      // the n-th READ MEMORY of flash comes back with one byte changed
-    long silentAfter = -1;    // the boot loader falls silent after this many bytes, once
-    bool deaf = false;        // the board never enters its boot loader
+    int refuseWrite = 0;        // the n-th WRITE MEMORY (from 1) is refused...
+    int refuseWriteCount = 1;   // ...and so are this many in all, from there on
+    int corruptRead = 0;        // the n-th READ MEMORY of flash comes back with one byte changed
+    long silentAfter = -1;      // the boot loader falls silent after this many bytes, once
+    bool deaf = false;          // the board never enters its boot loader
+    bool readProtected = false; // READ and WRITE MEMORY refused, as on a read-out protected chip
 };
 
 struct BootStats
