@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include "ControllerSession.h"
+#include "UpgradeCommands.h"
 #include "files/ControllerConfigFile.h"
 #include "protocol/ControllerResults.h"
 #include "protocol/StatusMarkup.h"
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -319,7 +321,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return Fail(err, kExitUsage, "No command given; try qav-nuva-cli --help.");
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kUsage;
+        out << kUsage << kFirmwareUsage;
         return kExitOk;
     }
     std::string error;
@@ -346,6 +348,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         const auto o = ParseOptions(args, 1, {"--port"}, {}, error);
         return o ? CmdCommand(command, c->second, *o, out, err) : Fail(err, kExitUsage, error);
     }
+    if (IsFirmwareCommand(command))
+        return RunFirmwareCommand(args, out, err, stop, &out == &std::cout && ::isatty(STDOUT_FILENO));
     return Fail(err, kExitUsage, "Unknown command " + command + "; try qav-nuva-cli --help.");
 }
 

@@ -192,6 +192,7 @@ bool SimDevice::Reconnect(Clock::time_point now)
     model_->PowerCycle(now);
     receiver_ = FrameReceiver(model_->Header0(), model_->Header1());
     out_.clear();
+    txIdle_ = true;
     inBoot_ = false;
     byteTime_ = kUartByteTime;
     ++stats_.plugs;
@@ -287,6 +288,7 @@ void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::tim
         inBoot_ = true;
         byteTime_ = kBootByteTime;
         out_.clear();
+        txIdle_ = true;
         if (options_.paceOutput) {
             inputDoneAt_ = now + byteTime_;
             nextByteAt_ = std::max(nextByteAt_, inputDoneAt_);
@@ -323,8 +325,10 @@ void SimDevice::Flush(Clock::time_point now)
         return;
     std::size_t allowed = out_.size();
     if (options_.paceOutput) {
-        if (nextByteAt_ < now - byteTime_)
-            nextByteAt_ = now - byteTime_; // an idle line has no credit to spend
+        // An idle line has no credit to spend; within a burst, a late wake-up
+        // is made up by sending the bytes that are due together.
+        if (txIdle_ && nextByteAt_ < now - byteTime_)
+            nextByteAt_ = now - byteTime_;
         if (now < nextByteAt_ + byteTime_)
             return; // still waiting for the request to cross the line
         allowed = std::min<std::size_t>(allowed, static_cast<std::size_t>((now - nextByteAt_) / byteTime_));
@@ -338,6 +342,7 @@ void SimDevice::Flush(Clock::time_point now)
     if (written <= 0)
         return; // full (no one reads) or gone: try again when writable
     out_.erase(out_.begin(), out_.begin() + written);
+    txIdle_ = out_.empty();
     if (options_.paceOutput)
         nextByteAt_ += byteTime_ * written;
 }
