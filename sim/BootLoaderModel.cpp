@@ -55,6 +55,8 @@ void BootLoaderModel::SetFaults(const BootFaults& faults)
 std::uint8_t BootLoaderModel::Enter()
 {
     ++stats_.entries;
+    ++stats_.bytesHeard;
+    ++stats_.bytesSent;
     state_ = State::Command;
     buffer_.clear();
     heard_ = 0;
@@ -111,6 +113,15 @@ std::optional<std::uint32_t> BootLoaderModel::Feed(std::uint8_t b, std::vector<s
         state_ = State::Silent;
         return std::nullopt;
     }
+    ++stats_.bytesHeard;
+    const std::size_t before = out.size();
+    const auto started = Step(b, out);
+    stats_.bytesSent += static_cast<long>(out.size() - before);
+    return started;
+}
+
+std::optional<std::uint32_t> BootLoaderModel::Step(std::uint8_t b, std::vector<std::uint8_t>& out)
+{
     buffer_.push_back(b);
     switch (state_) {
     case State::Command:

@@ -28,8 +28,10 @@ struct BootStats
     int pagesErased = 0; // page erases done
     int writes = 0;      // WRITE MEMORY commands carried out
     int refusedWrites = 0;
-    int reads = 0;  // READ MEMORY commands answered
-    int starts = 0; // GO commands carried out
+    int reads = 0;       // READ MEMORY commands answered
+    int starts = 0;      // GO commands carried out
+    long bytesHeard = 0; // bytes in and out of the boot loader, sync bytes included
+    long bytesSent = 0;
 };
 
 inline constexpr std::uint32_t kSimFlashBase = 0x08000000;
@@ -68,6 +70,7 @@ public:
 private:
     enum class State { Command, Complement, Address, ReadLength, WriteData, EraseCount, ErasePages, Silent };
 
+    std::optional<std::uint32_t> Step(std::uint8_t b, std::vector<std::uint8_t>& out);
     void Reply(std::vector<std::uint8_t>& out, bool ack);
     void OnCommand(std::vector<std::uint8_t>& out);
     std::optional<std::uint32_t> OnAddress(std::vector<std::uint8_t>& out);
