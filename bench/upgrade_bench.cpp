@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -81,6 +82,50 @@ void BM_Upgrade128KiBPaced(benchmark::State& state)
     fs::remove_all(dir, ec);
 }
 BENCHMARK(BM_Upgrade128KiBPaced)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// How long Stop takes while the library waits for a boot loader that never
+// answers (the goal is well under 200 ms).
+void BM_StopWhileWaiting(benchmark::State& state)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("qav-stop-bench-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "ports");
+    ::setenv("QAV_NUVA_PORTS_DIR", (dir / "ports").c_str(), 1);
+    const auto image = qav::sim::SimFirmwareImage(1, 1024);
+    const auto packed = qav::PackFirmware(qav::FirmwareBoard::Controller, 1, 0x08000000, image);
+    const std::string file = (dir / "fw.bgsf").string();
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(packed.data()), static_cast<std::streamsize>(packed.size()));
+    qav::sim::SimulatorConfig config;
+    config.controllerCom = kCom;
+    config.bootFaults.deaf = true;
+    qav::sim::Simulator sim(config);
+    std::string why;
+    if (!sim.Start(&why)) {
+        state.SkipWithError(why.c_str());
+        return;
+    }
+    auto notes = std::make_shared<qav::NotifyQueue>();
+    qav::CWindroseIAPLibExp lib(qav::FirmwareBoard::Controller);
+    lib.Init(notes);
+    double worst = 0;
+    for (auto _ : state) {
+        lib.Start(kCom, file);
+        while (auto n = notes->WaitFor(5s))
+            if (qav::IapRecordCode(n->lParam) == qav::iap::kStarting)
+                break;
+        std::this_thread::sleep_for(150ms); // into the sync rhythm
+        const auto start = Clock::now();
+        lib.Stop();
+        const double took = std::chrono::duration<double>(Clock::now() - start).count();
+        worst = std::max(worst, took);
+        state.SetIterationTime(took);
+    }
+    state.counters["worst_ms"] = worst * 1000;
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+}
+BENCHMARK(BM_StopWhileWaiting)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
