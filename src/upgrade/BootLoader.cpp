@@ -292,7 +292,9 @@ private:
                 break;
             if (r.status == BootStatus::Stopped)
                 return Failed(r, 0);
-            if (r.status == BootStatus::Gone || Clock::now() >= end)
+            if (r.status == BootStatus::Gone)
+                return iap::kDeviceGone;
+            if (Clock::now() >= end)
                 return iap::kNoBootLoader;
             // A failed write returns early: keep the rhythm.
             if (const auto left = attemptEnd - Clock::now(); left > Clock::duration::zero()) {
