@@ -179,7 +179,7 @@ private:
     std::deque<std::uint8_t> out_;
     Clock::time_point nextByteAt_{};
     std::chrono::nanoseconds byteTime_ = kUartByteTime;
-    bool txIdle_ = true; // nothing was left unsent at the last flush
+    bool txIdle_ = true;              // nothing was left unsent at the last flush
     Clock::time_point lastHeard_{};   // when the last byte came in
     Clock::time_point inputDoneAt_{}; // paced: when the bytes heard so far have crossed the line
     Clock::time_point hungUpUntil_{};
