@@ -18,18 +18,6 @@
 
 namespace qav::cli {
 
-const char* const kFirmwareUsage =
-    "\n"
-    "firmware commands (exit 1 also for a firmware file that is unreadable, invalid or for the\n"
-    "other board, 3 when the boot loader never answers):\n"
-    "  upgrade --port PORT [--board controller|motor] FILE\n"
-    "                                         flash a .bgsf (controller, the default) or .bmcf\n"
-    "                                         (motor board) file through the board's boot loader\n"
-    "  firmware pack --board controller|motor --version N [--address A] IN -o OUT\n"
-    "                                         pack a raw binary or Intel HEX file IN as a firmware\n"
-    "                                         file; N in tenths (24 is V2.4) or as 2.4\n"
-    "  firmware info FILE                     print a firmware file's header and check its CRCs\n";
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -65,7 +53,7 @@ bool Parse(const std::vector<std::string>& args, std::size_t from, const std::ve
 
 int Fail(std::ostream& err, int code, const std::string& sentence)
 {
-    err << sentence << '\n';
+    err << "qav-nuva-cli: " << sentence << '\n';
     return code;
 }
 
@@ -216,7 +204,10 @@ int CmdUpgrade(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (stop && *stop) {
             lib.Stop();
             progress.Break();
-            return Fail(err, kExitDeviceFail, "Upgrade cancelled.");
+            // As a shell reports a signal: 128 + its number.
+            const int signal = *stop > 0 ? static_cast<int>(*stop) : SIGINT;
+            return Fail(err, 128 + signal,
+                        "Interrupted; the upgrade was stopped and the board may need it again.");
         }
         const auto n = notes->WaitFor(100ms);
         if (!n)
@@ -238,7 +229,7 @@ int CmdUpgrade(const std::vector<std::string>& args, std::ostream& out, std::ost
         progress.Break();
         if (row->error) {
             errorCode = code;
-            err << "Upgrade failed with code " << code << ": " << row->meaning << ".\n";
+            err << "qav-nuva-cli: Upgrade failed with code " << code << ": " << row->meaning << ".\n";
             continue;
         }
         if (code == iap::kStarting)

@@ -5,7 +5,8 @@
 //   firmware info FILE
 // Exit codes as in Cli.h: 1 for a file that is unreadable, invalid or for
 // the other board (and for usage errors), 2 when the port cannot be opened,
-// 3 when the boot loader never answers, 4 for any other failure.
+// 3 when the boot loader never answers, 4 for any other failure, 128 + N
+// when signal N stopped the upgrade.
 #include <csignal>
 #include <iosfwd>
 #include <string>
@@ -18,8 +19,5 @@ bool IsFirmwareCommand(const std::string& command);
 // otherwise one line per 10 %.
 int RunFirmwareCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                        const volatile std::sig_atomic_t* stop, bool terminal);
-
-// The lines of the usage text for these commands.
-extern const char* const kFirmwareUsage;
 
 } // namespace qav::cli

@@ -152,6 +152,19 @@ TEST_F(UpgradeCli, ABoardThatNeverAnswersIsExitCode3)
     EXPECT_NE(r.err.find("code 10: no answer from the boot loader"), std::string::npos) << r.err;
 }
 
+TEST_F(UpgradeCli, ASignalStopsTheUpgradeWith128PlusItsNumber)
+{
+    sim::BootFaults deaf;
+    deaf.deaf = true;
+    StartSim(deaf);
+    const std::string file = Write(
+        "s.bgsf", PackFirmware(FirmwareBoard::Controller, 1, 0x08000000, sim::SimFirmwareImage(1, 1024)));
+    volatile std::sig_atomic_t stop = SIGTERM;
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::RunCli({"upgrade", "--port", "COM161", file}, out, err, &stop), 128 + SIGTERM);
+    EXPECT_EQ(err.str().rfind("qav-nuva-cli: Interrupted; ", 0), 0u) << err.str();
+}
+
 TEST_F(UpgradeCli, PackTakesIntelHexAndInfoFindsFlaws)
 {
     const std::string hex = Write("fw.hex", {});
