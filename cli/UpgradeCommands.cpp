@@ -1,6 +1,7 @@
 #include "UpgradeCommands.h"
 
 #include "Cli.h"
+#include "CliReport.h"
 #include "platform/Notify.h"
 #include "upgrade/FirmwareFile.h"
 #include "upgrade/UpgradeCodes.h"
@@ -49,12 +50,6 @@ bool Parse(const std::vector<std::string>& args, std::size_t from, const std::ve
         }
     }
     return true;
-}
-
-int Fail(std::ostream& err, int code, const std::string& sentence)
-{
-    err << "qav-nuva-cli: " << sentence << '\n';
-    return code;
 }
 
 std::optional<FirmwareBoard> BoardByName(const std::string& name)
@@ -204,10 +199,7 @@ int CmdUpgrade(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (stop && *stop) {
             lib.Stop();
             progress.Break();
-            // As a shell reports a signal: 128 + its number.
-            const int signal = *stop > 0 ? static_cast<int>(*stop) : SIGINT;
-            return Fail(err, 128 + signal,
-                        "Interrupted; the upgrade was stopped and the board may need it again.");
+            return Interrupted(err, stop, "the upgrade was stopped and the board may need it again");
         }
         const auto n = notes->WaitFor(100ms);
         if (!n)
