@@ -341,11 +341,12 @@ void ControllerModel::Advance(Clock::time_point now)
 
 void ControllerModel::PutTelemetry(Frame& out)
 {
-    out[14] = static_cast<std::uint8_t>(sticks_.roll);
-    out[15] = static_cast<std::uint8_t>(sticks_.tilt);
-    out[16] = static_cast<std::uint8_t>(sticks_.pan);
-    out[17] = static_cast<std::uint8_t>(sticks_.mode);
-    out[18] = static_cast<std::uint8_t>(sticks_.shot);
+    ControllerTelemetry t;
+    t.rcRoll = sticks_.roll;
+    t.rcTilt = sticks_.tilt;
+    t.rcPan = sticks_.pan;
+    t.rcMode = sticks_.mode;
+    t.rcShot = sticks_.shot;
     // Gravity seen by a sensor turned by roll and tilt; a module mounted
     // face down sees it upside down.
     const double roll = axes_[0].angle * kPi / 180.0;
@@ -354,9 +355,10 @@ void ControllerModel::PutTelemetry(Frame& out)
     const double ax = -std::sin(tilt) * kGravity + Noise(1.5);
     const double ay = flip * std::sin(roll) * std::cos(tilt) * kGravity + Noise(1.5);
     const double az = flip * std::cos(roll) * std::cos(tilt) * kGravity + Noise(1.5);
-    PutBE16(out, 20, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(ax))));
-    PutBE16(out, 22, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(ay))));
-    PutBE16(out, 24, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(az))));
+    t.accX = static_cast<std::int16_t>(std::lround(ax));
+    t.accY = static_cast<std::int16_t>(std::lround(ay));
+    t.accZ = static_cast<std::int16_t>(std::lround(az));
+    EncodeTelemetryPayload(t, out);
 }
 
 void ControllerModel::Answer(const Frame& request, Clock::time_point now, Frame& out)
