@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "CliOptions.h"
 #include "CliReport.h"
 #include "ControllerSession.h"
 #include "MotorCommands.h"
@@ -95,39 +96,6 @@ const CommandHelp* FindHelp(const std::string& name)
 std::string CommandUsage(const CommandHelp& c)
 {
     return std::string("usage: qav-nuva-cli ") + c.synopsis + "\n" + c.summary + "\n" + kUsageTail;
-}
-
-// Options of the form --name VALUE or -n VALUE, and bare flags.
-struct Options
-{
-    std::map<std::string, std::string> values;
-    std::map<std::string, bool> flags;
-    std::vector<std::string> positional;
-};
-
-std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::size_t from,
-                                    const std::vector<std::string>& withValue,
-                                    const std::vector<std::string>& flagNames, std::string& error)
-{
-    Options o;
-    for (std::size_t i = from; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (std::find(withValue.begin(), withValue.end(), a) != withValue.end()) {
-            if (i + 1 >= args.size()) {
-                error = "Option " + a + " needs a value.";
-                return std::nullopt;
-            }
-            o.values[a] = args[++i];
-        } else if (std::find(flagNames.begin(), flagNames.end(), a) != flagNames.end()) {
-            o.flags[a] = true;
-        } else if (!a.empty() && a[0] == '-') {
-            error = "Unknown option " + a + ".";
-            return std::nullopt;
-        } else {
-            o.positional.push_back(a);
-        }
-    }
-    return o;
 }
 
 // --board: which board read, monitor and write talk to.
