@@ -12,6 +12,12 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace qav {
 
@@ -33,7 +39,12 @@ CMainFrame::CMainFrame(CUARTDoc& doc, ControllerParams& params, IPrompts& prompt
     setStatusBar(status_);
     view_ = new CUARTView(params, status_, prompts, this);
     view_->SetStartupDirectory(startupDirectory);
-    setCentralWidget(view_);
+    // The screen keeps its size; where the window is smaller, it scrolls.
+    viewArea_ = new QScrollArea(this);
+    viewArea_->setFrameShape(QFrame::NoFrame);
+    viewArea_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    viewArea_->setWidget(view_);
+    setCentralWidget(viewArea_);
 
     setFixedSize(kWidth, kHeight);
     move(kLeft, kTop);
@@ -61,6 +72,73 @@ void CMainFrame::OnNewDocument()
 {
     if (doc_.OnNewDocument())
         view_->OnInitialUpdate();
+}
+
+void CMainFrame::FitInto(const QRect& available, const QMargins& frame)
+{
+    // Below this the window is of no use; the window manager may clip it.
+    constexpr int kMinWidth = 320;
+    constexpr int kMinHeight = 240;
+    const int roomWidth = available.width() - frame.left() - frame.right();
+    const int roomHeight = available.height() - frame.top() - frame.bottom();
+    int width = std::min(kWidth, roomWidth);
+    int height = std::min(kHeight, roomHeight);
+    // A scroll bar in one direction takes room from the other; where the
+    // screen has it, the window grows by the bar rather than scroll both ways.
+    const int bar = viewArea_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, viewArea_);
+    if (height < kHeight)
+        width = std::min(roomWidth, kWidth + bar);
+    if (width < kWidth)
+        height = std::min(roomHeight, kHeight + bar);
+    width = std::max(width, kMinWidth);
+    height = std::max(height, kMinHeight);
+    setFixedSize(width, height);
+
+    // pos() is the frame's corner; move it in only as far as needed.
+    const int outerWidth = width + frame.left() + frame.right();
+    const int outerHeight = height + frame.top() + frame.bottom();
+    const QPoint at = pos();
+    const QPoint inside(
+        std::max(available.left(), std::min(at.x(), available.left() + available.width() - outerWidth)),
+        std::max(available.top(), std::min(at.y(), available.top() + available.height() - outerHeight)));
+    if (inside != at)
+        move(inside);
+}
+
+void CMainFrame::FitToScreen()
+{
+    QScreen* current = screen();
+    if (!current)
+        return;
+    QMargins frame;
+    if (QWindow* window = windowHandle())
+        frame = window->frameMargins();
+    // Before the window manager has framed the window its frame is unknown;
+    // leave room for a title bar.
+    if (frame.isNull())
+        frame = QMargins(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this), 0, 0);
+    FitInto(current->availableGeometry(), frame);
+}
+
+void CMainFrame::WatchScreen(QScreen* current)
+{
+    disconnect(screenWatch_);
+    if (current)
+        screenWatch_ = connect(current, &QScreen::availableGeometryChanged, this, &CMainFrame::FitToScreen);
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    if (QWindow* window = windowHandle(); window && !screenHooked_) {
+        screenHooked_ = true;
+        connect(window, &QWindow::screenChanged, this, [this](QScreen* now) {
+            WatchScreen(now);
+            FitToScreen();
+        });
+        WatchScreen(window->screen());
+    }
+    FitToScreen();
+    QMainWindow::showEvent(event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
