@@ -26,7 +26,7 @@ constexpr const char* kUsage =
     "usage: qav-nuva-cli COMMAND [OPTIONS]\n"
     "\n"
     "commands:\n"
-    "  ports                                  list the serial ports, one a line\n"
+    "  ports [--json]                         list the serial ports, one a line\n"
     "  read --port PORT [-o FILE]             read the controller's parameters as a configuration file\n"
     "  monitor --port PORT [--count N] [--json]\n"
     "                                         print live telemetry, one line per answer\n"
@@ -92,10 +92,41 @@ std::string NoAnswer(const std::string& port)
     return "No answer from the controller on " + port + " within 3 seconds.";
 }
 
-int CmdPorts(std::ostream& out)
+// A JSON string, or null for an empty one.
+std::string JsonText(const std::string& text)
 {
-    for (const auto& entry : ListSerialPorts())
-        out << entry << '\n';
+    if (text.empty())
+        return "null";
+    std::string json = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            json += escaped;
+        } else {
+            json += c;
+        }
+    }
+    return json + '"';
+}
+
+int CmdPorts(std::ostream& out, bool json)
+{
+    for (const SerialPortInfo& port : ScanSerialPorts()) {
+        if (!json) {
+            out << port.Entry() << '\n';
+            continue;
+        }
+        out << "{\"name\":" << JsonText(port.Name()) << ",\"device\":" << JsonText(port.device)
+            << ",\"vendor_id\":" << JsonText(port.usb.vendorId)
+            << ",\"product_id\":" << JsonText(port.usb.productId)
+            << ",\"manufacturer\":" << JsonText(port.usb.manufacturer)
+            << ",\"product\":" << JsonText(port.usb.product) << ",\"serial\":" << JsonText(port.usb.serial)
+            << ",\"note\":" << JsonText(port.note) << "}\n";
+    }
     return kExitOk;
 }
 
@@ -324,9 +355,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     std::string error;
     if (command == "ports") {
-        if (args.size() > 1)
-            return Fail(err, kExitUsage, "The ports command takes no options.");
-        return CmdPorts(out);
+        const bool json = args.size() == 2 && args[1] == "--json";
+        if (args.size() > 1 && !json)
+            return Fail(err, kExitUsage, "The ports command takes no options but --json.");
+        return CmdPorts(out, json);
     }
     if (command == "read") {
         const auto o = ParseOptions(args, 1, {"--port", "-o"}, {}, error);

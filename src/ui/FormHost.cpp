@@ -60,6 +60,9 @@ public:
     void showPopup() override
     {
         aboutToOpen_();
+        // An entry may be longer than the list is wide (a port with its
+        // adapter's name): the open list grows to show it whole.
+        view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth());
         QComboBox::showPopup();
     }
 

@@ -211,7 +211,7 @@ TEST_F(FormHostTest, ListReportsBeforeItOpensSoItCanBeRefilled)
         void OnDropDown(int id) override
         {
             Recorder::OnDropDown(id);
-            host->SetItems(id, {"COM1", "COM7"});
+            host->SetItems(id, {"COM1", "COM7 /dev/ttyUSB0 CP2102 USB to UART Bridge Controller (0001)"});
         }
     } refill;
     FormHost host(Table(), &refill);
@@ -220,10 +220,13 @@ TEST_F(FormHostTest, ListReportsBeforeItOpensSoItCanBeRefilled)
     auto* combo = qobject_cast<QComboBox*>(host.Control(31));
     combo->showPopup();
     itemsSeenByPopup = combo->view()->model()->rowCount();
+    // The long entry shows whole in the open list.
+    EXPECT_GE(combo->view()->width(), combo->view()->sizeHintForColumn(0));
+    EXPECT_GT(combo->view()->width(), combo->width());
     combo->hidePopup();
     EXPECT_EQ(refill.events, (std::vector<Event>{{"dropdown", 31}}));
     EXPECT_EQ(itemsSeenByPopup, 2);
-    EXPECT_EQ(host.ItemText(31, 1), "COM7");
+    EXPECT_EQ(host.ItemText(31, 1).left(5), "COM7 ");
 }
 
 TEST_F(FormHostTest, EnterIsSeenOnceOnPressAndOnceOnReleaseWithTheFocusedControl)
