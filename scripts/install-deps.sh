@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei
   xvfb xauth
+  dpkg-dev file desktop-file-utils appstream man-db
 )
 
 SUDO=""

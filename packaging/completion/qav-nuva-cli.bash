@@ -1,0 +1,60 @@
+# bash completion for qav-nuva-cli                       -*- shell-script -*-
+
+_qav_nuva_cli_ports()
+{
+    # Port names as the tool lists them: the first word of each entry.
+    qav-nuva-cli ports 2>/dev/null | while read -r name _; do printf '%s\n' "$name"; done
+}
+
+_qav_nuva_cli()
+{
+    local cur prev words cword
+    if declare -F _init_completion >/dev/null; then
+        _init_completion || return
+    else
+        cur=${COMP_WORDS[COMP_CWORD]}
+        prev=${COMP_WORDS[COMP_CWORD - 1]}
+        words=("${COMP_WORDS[@]}")
+        cword=$COMP_CWORD
+    fi
+
+    local commands="ports read monitor write motor-on motor-off calibrate --help"
+    if ((cword == 1)); then
+        mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
+        return
+    fi
+
+    case $prev in
+        --port)
+            mapfile -t COMPREPLY < <(compgen -W "$(_qav_nuva_cli_ports)" -- "$cur")
+            if [[ $cur == /* ]]; then
+                mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -f -- "$cur")
+            fi
+            return
+            ;;
+        -o)
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            return
+            ;;
+        --count)
+            return
+            ;;
+    esac
+
+    local options
+    case ${words[1]} in
+        ports) options="--json" ;;
+        read) options="--port -o" ;;
+        monitor) options="--port --count --json" ;;
+        write) options="--port --flash" ;;
+        motor-on | motor-off | calibrate) options="--port" ;;
+        *) return ;;
+    esac
+    if [[ $cur == -* || ${words[1]} != write ]]; then
+        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+    else
+        # write takes a configuration file.
+        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur"; compgen -f -- "$cur")
+    fi
+} &&
+    complete -F _qav_nuva_cli qav-nuva-cli
