@@ -89,8 +89,13 @@ case $out in qav-nuva:*DISPLAY*) ;; *) fail "qav-nuva without a display says: $o
 # escapes in it), from somewhere else; the window quits by itself.
 exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$app.desktop")
 case $exec_line in *%* | *\\*) fail "Exec needs a launcher's unescaping: $exec_line" ;; esac
+# Only one copy runs per user and network namespace: where allowed, run it in
+# a namespace of its own, so that a copy someone else runs cannot answer.
+alone=()
+if unshare -n true 2>/dev/null; then alone=(unshare -n); fi
 cd /
-env QT_QPA_PLATFORM=offscreen QAV_NUVA_SCREENSHOT="$scratch/shot.png" sh -c "$exec_line" || fail "menu command"
+env QT_QPA_PLATFORM=offscreen QAV_NUVA_SCREENSHOT="$scratch/shot.png" \
+    timeout 60 "${alone[@]}" sh -c "$exec_line" || fail "menu command"
 [ -f "$HOME/.config/qav-nuva/Setting.ini" ] || fail "Setting.ini is not in ~/.config/qav-nuva"
 grep -qi '^\[Setting\]' "$HOME/.config/qav-nuva/Setting.ini" || fail "Setting.ini content"
 echo "install test passed"
