@@ -167,20 +167,25 @@ bool SimDevice::Reconnect(Clock::time_point now)
     model_->PowerCycle(now);
     receiver_ = FrameReceiver(model_->Header0(), model_->Header1());
     out_.clear();
+    delayed_.clear();
     ++stats_.plugs;
     return true;
 }
 
 // Caller holds the lock.
-void SimDevice::Queue(const Frame& answer)
+void SimDevice::Queue(const Frame& answer, Clock::time_point now)
 {
     const SimFaults& f = options_.faults;
     if (Chance(f.drop)) {
         ++stats_.answersDropped;
         return;
     }
-    if (out_.size() + kMaxGarbageBytes + answer.size() > kMaxQueuedBytes)
+    std::size_t pending = out_.size();
+    for (const DelayedAnswer& d : delayed_)
+        pending += d.bytes.size();
+    if (pending + kMaxGarbageBytes + answer.size() > kMaxQueuedBytes)
         return;
+    std::vector<std::uint8_t> bytes;
     if (Chance(f.garbage)) {
         ++stats_.garbageBursts;
         const int count = std::uniform_int_distribution<int>(1, int(kMaxGarbageBytes))(rng_);
@@ -190,7 +195,7 @@ void SimDevice::Queue(const Frame& answer)
             do
                 b = static_cast<std::uint8_t>(byte(rng_));
             while (b == model_->Header0());
-            out_.push_back(b);
+            bytes.push_back(b);
         }
     }
     Frame wire = answer;
@@ -198,8 +203,21 @@ void SimDevice::Queue(const Frame& answer)
         ++stats_.answersCorrupted;
         wire[kFrameSize - 1] ^= static_cast<std::uint8_t>(std::uniform_int_distribution<int>(1, 255)(rng_));
     }
-    out_.insert(out_.end(), wire.begin(), wire.end());
+    bytes.insert(bytes.end(), wire.begin(), wire.end());
     ++stats_.answersSent;
+    if (f.answerDelay.count() > 0)
+        delayed_.push_back(DelayedAnswer{now + f.answerDelay, std::move(bytes)});
+    else
+        out_.insert(out_.end(), bytes.begin(), bytes.end());
+}
+
+// Caller holds the lock.
+void SimDevice::ReleaseDelayed(Clock::time_point now)
+{
+    while (!delayed_.empty() && delayed_.front().due <= now) {
+        out_.insert(out_.end(), delayed_.front().bytes.begin(), delayed_.front().bytes.end());
+        delayed_.pop_front();
+    }
 }
 
 void SimDevice::LogFrame(const Frame& frame, Clock::time_point now)
@@ -225,7 +243,7 @@ void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::tim
         if (options_.frameLog)
             LogFrame(request, now);
         model_->Answer(request, now, answer);
-        Queue(answer);
+        Queue(answer, now);
     });
 }
 
@@ -271,8 +289,11 @@ void SimDevice::Serve(int stopFd)
             }
             if (!pty_.IsOpen() && now >= replugAt_ && Reconnect(now))
                 announce = alias_;
+            ReleaseDelayed(now);
             Flush(now);
             deadline = std::min(scheduledUnplug_, replugAt_);
+            if (!delayed_.empty())
+                deadline = std::min(deadline, delayed_.front().due);
             if (pty_.IsOpen() && now >= hungUpUntil_) {
                 fds[2].fd = pty_.MasterFd();
                 fds[2].events = POLLIN;

@@ -23,6 +23,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace qav::sim {
 
@@ -43,6 +44,10 @@ struct SimFaults
     // a new terminal under the same COM name. Negative: never.
     milliseconds unplugAfter{-1}, unplugFor{0};
     int refuseFlashWrites = 0; // the next N writes to flash fail
+    // Each answer leaves this long after its request was heard, as from a
+    // controller that answers in its next control cycle; requests heard
+    // meanwhile are answered in order.
+    milliseconds answerDelay{0};
 };
 
 // One line at 115200 baud, 8N1: ten bit times per byte, 86.8 us.
@@ -130,7 +135,8 @@ private:
     void LogFrame(const Frame& frame, Clock::time_point now);
     void Serve(int stopFd);
     void HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now);
-    void Queue(const Frame& answer);
+    void Queue(const Frame& answer, Clock::time_point now);
+    void ReleaseDelayed(Clock::time_point now);
     void Flush(Clock::time_point now);
     void Disconnect();
     bool Reconnect(Clock::time_point now);
@@ -153,6 +159,12 @@ private:
     // Serving thread only.
     FrameReceiver receiver_;
     std::deque<std::uint8_t> out_;
+    struct DelayedAnswer
+    {
+        Clock::time_point due;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::deque<DelayedAnswer> delayed_; // oldest first
     Clock::time_point nextByteAt_{};
     Clock::time_point hungUpUntil_{};
     std::mt19937 rng_;

@@ -68,8 +68,10 @@ std::string SimUsage()
            "  --unplug AFTER:FOR     unplug AFTER ms after start, come back FOR ms later\n"
            "  --refuse-flash N       refuse the next N writes to flash\n"
            "  --pace                 send at the pace of a 115200 baud line\n"
+           "  --answer-delay MS      send each answer MS ms after its request was heard\n"
            "  --frame-log FILE       write one line per frame heard: time in ns, device, frame in hex\n"
            "  --seed N               seed of the random numbers (default 1)\n"
+           "  --version              print the version and exit\n"
            "Runs until SIGINT or SIGTERM, then removes its aliases.\n";
 }
 
@@ -111,6 +113,10 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
             if (!takesNoValue())
                 return false;
             out.help = true;
+        } else if (name == "--version") {
+            if (!takesNoValue())
+                return false;
+            out.version = true;
         } else if (name == "--pace") {
             if (!takesNoValue())
                 return false;
@@ -162,6 +168,13 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
                                                 : ParseWindow(v, c.faults.unplugAfter, c.faults.unplugFor);
             if (!ok)
                 return bad(v, "AFTER:FOR in milliseconds");
+        } else if (name == "--answer-delay") {
+            if (!value(v))
+                return false;
+            const auto n = ParseInteger(v, 0, 10000);
+            if (!n)
+                return bad(v, "a number of milliseconds up to 10000");
+            c.faults.answerDelay = milliseconds(*n);
         } else if (name == "--refuse-flash") {
             if (!value(v))
                 return false;
@@ -181,7 +194,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
             return false;
         }
     }
-    if (!out.help && c.controllerCom == 0 && c.motorCom == 0) {
+    if (!out.help && !out.version && c.controllerCom == 0 && c.motorCom == 0) {
         error = "give --controller COM<n>, --motor COM<m> or both (try --help)";
         return false;
     }
@@ -199,6 +212,10 @@ int RunSimulator(const std::vector<std::string>& args, std::ostream& out, std::o
     }
     if (cmd.help) {
         out << SimUsage() << std::flush;
+        return 0;
+    }
+    if (cmd.version) {
+        out << "qav-nuva-sim " << QAV_VERSION << std::endl;
         return 0;
     }
     Simulator simulator(cmd.config);

@@ -44,9 +44,16 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString
 
 int main(int argc, char** argv)
 {
+    // Answered before any window system is needed.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("qav-nuva %s\n", QAV_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf("usage: qav-nuva [--connect COM<n>]\n"
+                        "The QAV-NUVA gimbal configuration tool. --connect chooses that port and opens it at "
+                        "start.\n--version prints the version.\n");
             return 0;
         }
     }

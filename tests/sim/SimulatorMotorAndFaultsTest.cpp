@@ -271,6 +271,25 @@ TEST_F(SimDevices, PacedOutputTakesAtLeastTheLineTime)
     EXPECT_GE(Clock::now() - start, kRequests * kFrameSize * sim::kUartByteTime);
 }
 
+TEST_F(SimDevices, DelayedAnswersComeInOrderNoSoonerThanTheDelay)
+{
+    config_.faults.answerDelay = 30ms;
+    Start();
+    constexpr int kRequests = 5;
+    std::vector<Clock::time_point> sent;
+    for (int i = 0; i < kRequests; ++i) {
+        sent.push_back(Clock::now());
+        controller_.Send(Poll(static_cast<std::uint8_t>(i)));
+    }
+    for (int i = 0; i < kRequests; ++i) {
+        const auto f = controller_.Next(2s);
+        ASSERT_TRUE(f) << "after " << i << " answers";
+        EXPECT_EQ((*f)[ctl::kCounter], i);
+        // A lower bound only: the answer left the device no sooner.
+        EXPECT_GE(Clock::now() - sent[static_cast<std::size_t>(i)], 30ms);
+    }
+}
+
 TEST_F(SimDevices, StopEndsPromptlyAndRemovesTheAliases)
 {
     Start();
@@ -309,6 +328,9 @@ TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
         {"--controller", "COM5", "--refuse-flash", "-1"},
         {"--controller", "COM5", "--firmware", "256"},
         {"--controller", "COM5", "--pace=1"},
+        {"--controller", "COM5", "--answer-delay", "x"},
+        {"--controller", "COM5", "--answer-delay", "10001"},
+        {"--controller", "COM5", "--version=2"},
         {"--controller", "COM5", "--frobnicate"},
         {"--controller", "COM5", "--flash", ports.Scratch()},
     };
@@ -322,6 +344,9 @@ TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
         EXPECT_EQ(err.rfind("qav-nuva-sim: ", 0), 0u) << err;
     }
     EXPECT_EQ(RunSim({"--help"}), 0);
+    std::ostringstream out, err;
+    EXPECT_EQ(sim::RunSimulator({"--version"}, out, err, [] {}), 0);
+    EXPECT_EQ(out.str(), std::string("qav-nuva-sim ") + QAV_VERSION + "\n");
 }
 
 TEST(SimFrontEnd, LiveAliasIsRefusedAndStaleOneReplaced)
