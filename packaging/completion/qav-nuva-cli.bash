@@ -18,7 +18,7 @@ _qav_nuva_cli()
         cword=$COMP_CWORD
     fi
 
-    local commands="ports read monitor write motor-on motor-off calibrate --help"
+    local commands="ports read monitor write motor-on motor-off calibrate help --help --version"
     if ((cword == 1)); then
         mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
         return
@@ -43,11 +43,12 @@ _qav_nuva_cli()
 
     local options
     case ${words[1]} in
-        ports) options="--json" ;;
-        read) options="--port -o" ;;
-        monitor) options="--port --count --json" ;;
-        write) options="--port --flash" ;;
-        motor-on | motor-off | calibrate) options="--port" ;;
+        ports) options="--json --help" ;;
+        read) options="--port -o --help" ;;
+        monitor) options="--port --count --json --help" ;;
+        write) options="--port --flash --help" ;;
+        motor-on | motor-off | calibrate) options="--port --help" ;;
+        help) options="ports read monitor write motor-on motor-off calibrate" ;;
         *) return ;;
     esac
     if [[ $cur == -* || ${words[1]} != write ]]; then
