@@ -36,6 +36,8 @@ expected="./usr/bin/qav-nuva
 ./usr/share/icons/hicolor/32x32/apps/qav-nuva.png
 ./usr/share/icons/hicolor/48x48/apps/qav-nuva.png
 ./usr/share/icons/hicolor/64x64/apps/qav-nuva.png
+./usr/share/icons/hicolor/128x128/apps/qav-nuva.png
+./usr/share/icons/hicolor/256x256/apps/qav-nuva.png
 ./usr/share/icons/hicolor/scalable/apps/qav-nuva.svg
 ./usr/share/man/man1/qav-nuva-cli.1.gz
 ./usr/share/man/man1/qav-nuva-sim.1.gz

@@ -27,6 +27,8 @@ expected=(
     share/icons/hicolor/32x32/apps/qav-nuva.png
     share/icons/hicolor/48x48/apps/qav-nuva.png
     share/icons/hicolor/64x64/apps/qav-nuva.png
+    share/icons/hicolor/128x128/apps/qav-nuva.png
+    share/icons/hicolor/256x256/apps/qav-nuva.png
     share/icons/hicolor/scalable/apps/qav-nuva.svg
     share/man/man1/qav-nuva.1.gz share/man/man1/qav-nuva-cli.1.gz share/man/man1/qav-nuva-sim.1.gz
     share/bash-completion/completions/qav-nuva-cli
@@ -45,7 +47,7 @@ desktop-file-validate "$prefix/share/applications/$app.desktop" || fail "desktop
 appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml" || fail "metainfo"
 grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$app.metainfo.xml" || fail "metainfo release"
 icon=$(sed -n 's/^Icon=//p' "$prefix/share/applications/$app.desktop")
-for size in 16 32 48 64; do
+for size in 16 32 48 64 128 256; do
     file "$prefix/share/icons/hicolor/${size}x${size}/apps/$icon.png" | grep -q "PNG image data, $size x $size" ||
         fail "icon $size"
 done
