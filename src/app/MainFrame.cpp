@@ -76,6 +76,11 @@ void CMainFrame::OnNewDocument()
 
 void CMainFrame::FitInto(const QRect& available, const QMargins& frame)
 {
+    Place(available, frame, pos());
+}
+
+void CMainFrame::Place(const QRect& available, const QMargins& frame, QPoint preferred)
+{
     // Below this the window is of no use; the window manager may clip it.
     constexpr int kMinWidth = 320;
     constexpr int kMinHeight = 240;
@@ -94,18 +99,23 @@ void CMainFrame::FitInto(const QRect& available, const QMargins& frame)
     height = std::max(height, kMinHeight);
     setFixedSize(width, height);
 
-    // pos() is the frame's corner; move it in only as far as needed.
+    // Positions are the frame's corner; move it in only as far as needed.
     const int outerWidth = width + frame.left() + frame.right();
     const int outerHeight = height + frame.top() + frame.bottom();
-    const QPoint at = pos();
-    const QPoint inside(
-        std::max(available.left(), std::min(at.x(), available.left() + available.width() - outerWidth)),
-        std::max(available.top(), std::min(at.y(), available.top() + available.height() - outerHeight)));
-    if (inside != at)
-        move(inside);
+    placed_ = QPoint(std::max(available.left(),
+                              std::min(preferred.x(), available.left() + available.width() - outerWidth)),
+                     std::max(available.top(),
+                              std::min(preferred.y(), available.top() + available.height() - outerHeight)));
+    // Also where it seems to be already: right after the window manager
+    // has framed the window, pos() may not yet say where the frame went,
+    // and a move to the same place would be skipped.
+    if (QWindow* window = windowHandle(); window && window->isVisible())
+        window->setFramePosition(placed_);
+    else
+        move(placed_);
 }
 
-void CMainFrame::FitToScreen()
+void CMainFrame::FitToScreen(QPoint preferred)
 {
     QScreen* current = screen();
     if (!current)
@@ -115,16 +125,45 @@ void CMainFrame::FitToScreen()
         frame = window->frameMargins();
     // Before the window manager has framed the window its frame is unknown;
     // leave room for a title bar.
-    if (frame.isNull())
+    const bool framed = !frame.isNull();
+    if (!framed)
         frame = QMargins(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this), 0, 0);
-    FitInto(current->availableGeometry(), frame);
+    // Noted first: placing moves the window, which comes back here.
+    fittedFrame_ = framed ? frame : QMargins();
+    Place(current->availableGeometry(), frame, preferred);
+}
+
+void CMainFrame::RefitIfFramed()
+{
+    // The window manager's frame becomes known once it has framed the
+    // window; fit again, where the window was placed, if the frame is not
+    // the one assumed. Seen as a move or as the activation that follows.
+    if (QWindow* window = windowHandle(); window && isVisible()) {
+        const QMargins frame = window->frameMargins();
+        if (!frame.isNull() && frame != fittedFrame_)
+            FitToScreen(placed_);
+    }
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    RefitIfFramed();
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange)
+        RefitIfFramed();
 }
 
 void CMainFrame::WatchScreen(QScreen* current)
 {
     disconnect(screenWatch_);
     if (current)
-        screenWatch_ = connect(current, &QScreen::availableGeometryChanged, this, &CMainFrame::FitToScreen);
+        screenWatch_ =
+            connect(current, &QScreen::availableGeometryChanged, this, [this] { FitToScreen(pos()); });
 }
 
 void CMainFrame::showEvent(QShowEvent* event)
@@ -133,11 +172,11 @@ void CMainFrame::showEvent(QShowEvent* event)
         screenHooked_ = true;
         connect(window, &QWindow::screenChanged, this, [this](QScreen* now) {
             WatchScreen(now);
-            FitToScreen();
+            FitToScreen(pos());
         });
         WatchScreen(window->screen());
     }
-    FitToScreen();
+    FitToScreen(pos());
     QMainWindow::showEvent(event);
 }
 

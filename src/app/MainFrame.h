@@ -62,12 +62,16 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     enum class Shortcut { None, New, Open, Save, Inert };
     static Shortcut ShortcutFor(int key, Qt::KeyboardModifiers modifiers);
-    void FitToScreen();
+    void FitToScreen(QPoint preferred);
+    void RefitIfFramed();
+    void Place(const QRect& available, const QMargins& frame, QPoint preferred);
     void WatchScreen(QScreen* screen);
 
     CUARTDoc& doc_;
@@ -75,6 +79,8 @@ private:
     CUARTView* view_ = nullptr;
     QScrollArea* viewArea_ = nullptr;
     bool screenHooked_ = false;
+    QMargins fittedFrame_;       // the frame the window was last fitted with; null when assumed
+    QPoint placed_{kLeft, kTop}; // where the window was last put
     QMetaObject::Connection screenWatch_;
     CInkStatusBar* status_ = nullptr;
 };
