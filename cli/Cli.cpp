@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include "ControllerSession.h"
+#include "UpgradeCommands.h"
 #include "files/ConfigFileCheck.h"
 #include "files/ControllerConfigFile.h"
 #include "platform/IniFile.h"
@@ -14,10 +15,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <unistd.h>
 
 namespace qav::cli {
 namespace {
@@ -47,6 +50,16 @@ constexpr CommandHelp kCommandHelp[] = {
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
+    {"upgrade", "upgrade --port PORT [--board controller|motor] FILE",
+     "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
+     "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
+     "on a terminal, one line per 10 % otherwise. Exit 1 also for a firmware file that is unreadable,\n"
+     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure"},
+    {"firmware",
+     "firmware pack --board controller|motor --version N [--address A] IN -o OUT\n"
+     "  firmware info FILE",
+     "pack a raw binary or Intel HEX file IN as a firmware file (N in tenths, 24 for V2.4, or as 2.4;\n"
+     "A defaults to 0x08000000), or print a firmware file's header and check both its CRCs"},
 };
 
 constexpr const char* kUsageTail =
@@ -590,6 +603,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         const auto o = ParseOptions(args, 1, {"--port"}, {}, error);
         return o ? CmdCommand(command, c->second, *o, out, err, stop) : Fail(err, kExitUsage, error);
     }
+    if (IsFirmwareCommand(command))
+        return RunFirmwareCommand(args, out, err, stop, &out == &std::cout && ::isatty(STDOUT_FILENO));
     return Fail(err, kExitUsage, "Unknown command " + command + "; try qav-nuva-cli --help.");
 }
 

@@ -30,6 +30,9 @@ public:
     // Back to the flash contents.
     void PowerCycle() { params_ = flash_; }
     void RefuseFlashWrites(int count) { refuseFlash_ = count; }
+    // The firmware now running reports this version (tenths).
+    void SetFirmware(std::uint8_t tenths) { config_.firmware = tenths; }
+    std::uint8_t Firmware() const { return config_.firmware; }
 
     const MotorParams& Params() const { return params_; }
     const MotorParams& Flash() const { return flash_; }

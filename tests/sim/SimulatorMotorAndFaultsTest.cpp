@@ -333,6 +333,11 @@ TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
         {"--controller", "COM5", "--version=2"},
         {"--controller", "COM5", "--frobnicate"},
         {"--controller", "COM5", "--flash", ports.Scratch()},
+        {"--controller", "COM5", "--boot-refuse-write", "0"},
+        {"--controller", "COM5", "--boot-refuse-write", "3:0"},
+        {"--controller", "COM5", "--boot-corrupt-read", "x"},
+        {"--controller", "COM5", "--boot-silent-after", "-1"},
+        {"--controller", "COM5", "--boot-deaf=1"},
     };
     for (const auto& args : rows) {
         std::string err;
@@ -347,6 +352,41 @@ TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
     std::ostringstream out, err;
     EXPECT_EQ(sim::RunSimulator({"--version"}, out, err, [] {}), 0);
     EXPECT_EQ(out.str(), std::string("qav-nuva-sim ") + QAV_VERSION + "\n");
+}
+
+TEST(SimFrontEnd, BootLoaderFaultOptions)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        sim::BootFaults expected;
+    };
+    const auto faults = [](int refuse, int count, int corrupt, long silent, bool deaf) {
+        sim::BootFaults f;
+        f.refuseWrite = refuse, f.refuseWriteCount = count, f.corruptRead = corrupt, f.silentAfter = silent,
+        f.deaf = deaf;
+        return f;
+    };
+    const std::vector<Case> cases{
+        {{}, faults(0, 1, 0, -1, false)},
+        {{"--boot-refuse-write", "7"}, faults(7, 1, 0, -1, false)},
+        {{"--boot-refuse-write=7:4"}, faults(7, 4, 0, -1, false)},
+        {{"--boot-corrupt-read", "2", "--boot-silent-after", "0"}, faults(0, 1, 2, 0, false)},
+        {{"--boot-deaf"}, faults(0, 1, 0, -1, true)},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--controller", "COM5"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        sim::SimCommandLine cmd;
+        std::string error;
+        ASSERT_TRUE(sim::ParseSimOptions(args, cmd, error)) << error;
+        const sim::BootFaults& f = cmd.config.bootFaults;
+        EXPECT_EQ(f.refuseWrite, c.expected.refuseWrite);
+        EXPECT_EQ(f.refuseWriteCount, c.expected.refuseWriteCount);
+        EXPECT_EQ(f.corruptRead, c.expected.corruptRead);
+        EXPECT_EQ(f.silentAfter, c.expected.silentAfter);
+        EXPECT_EQ(f.deaf, c.expected.deaf);
+    }
 }
 
 TEST(SimFrontEnd, LiveAliasIsRefusedAndStaleOneReplaced)
