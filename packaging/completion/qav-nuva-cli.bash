@@ -18,7 +18,7 @@ _qav_nuva_cli()
         cword=$COMP_CWORD
     fi
 
-    local commands="ports read monitor write motor-on motor-off calibrate help --help --version"
+    local commands="ports read monitor write motor-on motor-off calibrate upgrade firmware help --help --version"
     if ((cword == 1)); then
         mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
         return
@@ -36,7 +36,11 @@ _qav_nuva_cli()
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             return
             ;;
-        --count)
+        --board)
+            mapfile -t COMPREPLY < <(compgen -W "controller motor" -- "$cur")
+            return
+            ;;
+        --count | --version | --address)
             return
             ;;
     esac
@@ -48,14 +52,29 @@ _qav_nuva_cli()
         monitor) options="--port --count --json --help" ;;
         write) options="--port --flash --help" ;;
         motor-on | motor-off | calibrate) options="--port --help" ;;
-        help) options="ports read monitor write motor-on motor-off calibrate" ;;
+        upgrade) options="--port --board --help" ;;
+        firmware)
+            if ((cword == 2)); then
+                options="pack info --help"
+            elif [[ ${words[2]} == pack ]]; then
+                options="--board --version --address -o"
+            else
+                options=""
+            fi
+            ;;
+        help) options="ports read monitor write motor-on motor-off calibrate upgrade firmware" ;;
         *) return ;;
     esac
-    if [[ $cur == -* || ${words[1]} != write ]]; then
-        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
-    else
-        # write takes a configuration file.
+    # write and upgrade take a file, and so do the firmware subcommands.
+    local takesFile=0
+    case ${words[1]} in
+        write | upgrade) takesFile=1 ;;
+        firmware) ((cword > 2)) && takesFile=1 ;;
+    esac
+    if ((takesFile)) && [[ $cur != -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur"; compgen -f -- "$cur")
+    else
+        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     fi
 } &&
     complete -F _qav_nuva_cli qav-nuva-cli

@@ -78,6 +78,21 @@ complete_words() {
 complete_words qav-nuva-cli read --port CO | grep -qx COM7 || fail "completion of ports"
 [ "$(complete_words qav-nuva-cli monitor --j)" = "--json" ] || fail "completion of options"
 
+# The man pages and the completion know every command and option the
+# programs' own help lists.
+rendered() { LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/$1.1.gz" 2>/dev/null; }
+all_commands=$(complete_words qav-nuva-cli "")
+for command in $(qav-nuva-cli --help | sed -n 's/^  \([a-z][a-z-]*\).*/\1/p' | sort -u); do
+    rendered qav-nuva-cli | grep -q "^       $command\b" || fail "qav-nuva-cli.1 lacks the $command command"
+    printf '%s\n' "$all_commands" | grep -qx -- "$command" || fail "completion lacks the $command command"
+done
+for option in $(qav-nuva-sim --help | sed -n 's/^  \(--[a-z-]*\).*/\1/p'); do
+    rendered qav-nuva-sim | grep -q -- "^       $option\b" || fail "qav-nuva-sim.1 lacks $option"
+done
+for option in $(qav-nuva --help | grep -o -- '--[a-z-]*' | sort -u); do
+    rendered qav-nuva | grep -q -- "^       $option\b" || fail "qav-nuva.1 lacks $option"
+done
+
 # Without a display: one line, exit 1, no core dump.
 set +e
 out=$(env -i PATH="$PATH" HOME="$HOME" qav-nuva 2>&1)
