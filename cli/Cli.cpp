@@ -1,6 +1,8 @@
 #include "Cli.h"
 
+#include "CliReport.h"
 #include "ControllerSession.h"
+#include "MotorCommands.h"
 #include "UpgradeCommands.h"
 #include "files/ConfigFileCheck.h"
 #include "files/ControllerConfigFile.h"
@@ -25,8 +27,6 @@
 namespace qav::cli {
 namespace {
 
-constexpr const char* kProgram = "qav-nuva-cli";
-
 // One row per command: its synopsis and what it does, for the usage texts.
 struct CommandHelp
 {
@@ -38,14 +38,14 @@ constexpr CommandHelp kCommandHelp[] = {
     {"ports", "ports [--json]",
      "list the serial ports, one a line: name, device and a USB adapter's product and serial;\n"
      "--json gives one JSON object a line"},
-    {"read", "read --port PORT [-o FILE]",
-     "read the controller's parameters and print them (or write FILE) as a configuration file"},
-    {"monitor", "monitor --port PORT [--count N] [--json]",
+    {"read", "read [--board B] --port PORT [-o FILE]",
+     "read the board's parameters and print them (or write FILE) as a configuration file"},
+    {"monitor", "monitor [--board B] --port PORT [--count N] [--json]",
      "print live telemetry, one line per answer, until N lines or interrupted; --json lines carry t,\n"
-     "the seconds since the first line"},
-    {"write", "write --port PORT FILE [--flash]",
-     "send a configuration file's parameters over the controller's own (keys the file lacks keep\n"
-     "the controller's values), then with --flash store them in the controller's flash; the file is\n"
+     "the seconds since the first line (the motor board: voltage, current and firmware)"},
+    {"write", "write [--board B] --port PORT FILE [--flash]",
+     "send a configuration file's parameters over the board's own (keys the file lacks keep\n"
+     "the board's values), then with --flash store them in the board's flash; the file is\n"
      "checked before the port is opened"},
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
@@ -65,9 +65,11 @@ constexpr CommandHelp kCommandHelp[] = {
 constexpr const char* kUsageTail =
     "\n"
     "PORT is a port name such as COM3 or a device path such as /dev/ttyUSB0.\n"
+    "B is controller (the main controller, the default) or motor (the motor driver board, whose\n"
+    "configuration files are .bmc files with the section MOTOR_PARAMETERS).\n"
     "COMMAND --help describes one command; --version prints the version.\n"
     "exit codes: 0 success, 1 usage or file error, 2 port cannot be opened,\n"
-    "            3 no answer from the controller, 4 the device reported a failure,\n"
+    "            3 no answer from the board, 4 the device reported a failure,\n"
     "            128+N ended by signal N before the command finished\n";
 
 std::string Usage()
@@ -130,18 +132,18 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     return o;
 }
 
-int Fail(std::ostream& err, int code, const std::string& sentence)
+// --board: which board read, monitor and write talk to.
+enum class Board { Controller, Motor };
+std::optional<Board> ChosenBoard(const Options& o)
 {
-    err << kProgram << ": " << sentence << '\n';
-    return code;
+    const auto b = o.values.find("--board");
+    if (b == o.values.end() || b->second == "controller")
+        return Board::Controller;
+    if (b->second == "motor")
+        return Board::Motor;
+    return std::nullopt;
 }
-
-// After a stop signal: 128 + its number, as a shell reports it.
-int Interrupted(std::ostream& err, const volatile std::sig_atomic_t* stop, const std::string& what)
-{
-    const int signal = stop && *stop > 0 ? static_cast<int>(*stop) : SIGINT;
-    return Fail(err, 128 + signal, "Interrupted; " + what + ".");
-}
+constexpr const char* kBadBoard = "Option --board takes controller or motor.";
 
 int OpenOrFail(ControllerSession& session, const std::string& port, std::ostream& err)
 {
@@ -208,12 +210,17 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
 {
     const auto port = o.values.find("--port");
     if (port == o.values.end() || !o.positional.empty())
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli read --port PORT [-o FILE]");
+        return Fail(err, kExitUsage, "Usage: qav-nuva-cli read [--board B] --port PORT [-o FILE]");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
     const auto file = o.values.find("-o");
     std::string why;
     // Refused before anything is asked of the controller.
     if (file != o.values.end() && !CheckConfigOutput(file->second, why))
         return Fail(err, kExitUsage, why);
+    if (*board == Board::Motor)
+        return MotorRead(port->second, file != o.values.end() ? file->second : std::string(), out, err, stop);
     ControllerParams params;
     ReadBack events;
     ControllerSession session(params, events);
@@ -307,7 +314,11 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
 {
     const auto port = o.values.find("--port");
     if (port == o.values.end() || !o.positional.empty())
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli monitor --port PORT [--count N] [--json]");
+        return Fail(err, kExitUsage,
+                    "Usage: qav-nuva-cli monitor [--board B] --port PORT [--count N] [--json]");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
     long count = -1;
     if (const auto c = o.values.find("--count"); c != o.values.end()) {
         const auto& text = c->second;
@@ -315,6 +326,8 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
         if (ec != std::errc() || end != text.data() + text.size() || count < 1)
             return Fail(err, kExitUsage, "The count must be a whole number of 1 or more.");
     }
+    if (*board == Board::Motor)
+        return MotorMonitor(port->second, count, o.flags.count("--json") > 0, out, err, stop);
     ControllerParams params;
     Monitor events(out, o.flags.count("--json") > 0);
     ControllerSession session(params, events);
@@ -489,8 +502,13 @@ int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volat
 {
     const auto port = o.values.find("--port");
     if (port == o.values.end() || o.positional.size() != 1)
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli write --port PORT FILE [--flash]");
+        return Fail(err, kExitUsage, "Usage: qav-nuva-cli write [--board B] --port PORT FILE [--flash]");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
     const std::string& file = o.positional[0];
+    if (*board == Board::Motor)
+        return MotorWrite(port->second, file, o.flags.count("--flash") > 0, out, err, stop);
     // The whole file is checked before the port is opened: a file that
     // cannot be sent as it is sends nothing.
     CheckedConfig checked;
@@ -586,15 +604,15 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return CmdPorts(out, json);
     }
     if (command == "read") {
-        const auto o = ParseOptions(args, 1, {"--port", "-o"}, {}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "-o", "--board"}, {}, error);
         return o ? CmdRead(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "monitor") {
-        const auto o = ParseOptions(args, 1, {"--port", "--count"}, {"--json"}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--count", "--board"}, {"--json"}, error);
         return o ? CmdMonitor(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "write") {
-        const auto o = ParseOptions(args, 1, {"--port"}, {"--flash"}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--board"}, {"--flash"}, error);
         return o ? CmdWrite(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     static const std::map<std::string, std::uint8_t> kCommands{

@@ -58,6 +58,7 @@ std::string SimUsage()
            "  --controller COM<n>    main controller on COM<n>\n"
            "  --motor COM<m>         motor board on COM<m>\n"
            "  --flash FILE           controller flash: loaded at start, saved by writes to flash\n"
+           "  --motor-flash FILE     motor board flash, likewise (a .bmc file)\n"
            "  --firmware N           controller firmware version byte (default 23, V2.3)\n"
            "  --motor-firmware N     motor board firmware version byte (default 15, V1.5)\n"
            "  --calibration-ms N     time a sensor calibration takes (default 300)\n"
@@ -167,12 +168,12 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
             if (!value(v))
                 return false;
             c.frameLog = v;
-        } else if (name == "--flash") {
+        } else if (name == "--flash" || name == "--motor-flash") {
             if (!value(v))
                 return false;
             if (v.empty())
                 return bad(v, "a file name");
-            c.flashPath = v;
+            (name == "--flash" ? c.flashPath : c.motorFlashPath) = v;
         } else if (name == "--firmware" || name == "--motor-firmware") {
             if (!value(v))
                 return false;

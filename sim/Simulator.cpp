@@ -115,7 +115,13 @@ bool Simulator::Start(std::string* error)
         MotorBoardConfig mc;
         mc.firmware = config_.motorFirmware;
         mc.seed = config_.seed + 1;
+        mc.flashPath = config_.motorFlashPath;
         auto device = std::make_unique<MotorDevice>(mc);
+        std::string why;
+        if (!device->model.LoadFlash(&why)) {
+            Stop();
+            return Fail(error, "cannot read the motor flash file " + config_.motorFlashPath + ": " + why);
+        }
         motorModel_ = &device->model;
         motor_ = std::make_unique<SimDevice>(
             SimDeviceOptions{"motor", config_.motorCom, config_.faults, config_.paceOutput, config_.seed + 1,

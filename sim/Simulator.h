@@ -24,6 +24,8 @@ struct SimulatorConfig
     int motorCom = 0;      // 0: no motor board
     // Controller flash (a controller configuration file); empty: in memory.
     std::string flashPath;
+    // Motor board flash (a motor configuration file); empty: in memory.
+    std::string motorFlashPath;
     std::uint8_t controllerFirmware = 23;
     std::uint8_t motorFirmware = 15;
     milliseconds calibrationTime{300};

@@ -184,6 +184,9 @@ void CUARTView::OnClicked(int id)
     case idc::SaveConfig:
         SaveCommand(ConfigFileKind::Bgsc);
         break;
+    case idc::MotorConfiguration:
+        OnMotorConfiguration();
+        break;
     case idc::OpenFirmware:
         OnOpenFirmware();
         break;

@@ -7,6 +7,7 @@
 // program's single record, passed in.
 //
 // GUI thread only.
+#include "motor/MotorProtocol.h"
 #include "protocol/ControllerLink.h"
 #include "protocol/FrameIntake.h"
 #include "serial/SerialLink.h"
@@ -76,6 +77,11 @@ public:
     // closes it and stops the link timer; the link stays down until the
     // port is opened again.
     void TakeDownLink();
+    // "Motor Configuration": hands the port over to the motor dialog, runs it
+    // modally, and leaves the controller link closed afterwards.
+    void OnMotorConfiguration();
+    // The program's motor parameter set, kept across openings of the dialog.
+    MotorParams& MotorParameters() { return motorParams_; }
 
     // Parses every value box into its screen value, in exchange order. At
     // the first box that does not parse: shows the parse message, puts the
@@ -211,6 +217,9 @@ private:
     void SetMotorButtons(int checked);
 
     ControllerParams& params_;
+    MotorParams motorParams_;
+    // The motor receiver's phase outlives each opening of the dialog.
+    FrameReceiver motorReceiver_{kMotorHeader0, kMotorHeader1};
     IStatusLine* status_;
     IPrompts& prompts_;
     ScreenValues values_;

@@ -8,6 +8,7 @@
 #include "platform/PortMap.h"
 #include "protocol/ControllerProtocol.h"
 #include "support/ScopedPortsDir.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
 #include <csignal>
@@ -135,6 +136,35 @@ TEST_F(SimDevices, MotorBoardStoresThenFlashesInTwoSteps)
     f = motor_.Exchange(MotorRequest(kMotorCmdRead));
     ASSERT_TRUE(f);
     EXPECT_EQ(ParseMotorReply(*f).params.POL_MOTOR2, 12);
+}
+
+TEST_F(SimDevices, MotorFlashFileOutlivesARestart)
+{
+    test::TempDir dir;
+    config_.motorFlashPath = dir.File("motor.bmc");
+    Start();
+    const MotorParams wanted{20, 30, 40, 50, 0, 0};
+    ASSERT_TRUE(motor_.Exchange(MotorRequest(kMotorCmdWrite, kMotorFlashStore, wanted)));
+    EXPECT_EQ(test::ReadWholeFile(config_.motorFlashPath),
+              "[MOTOR_PARAMETERS]\nPOL_MOTOR1=20\nPOW_MOTOR1=30\nPOL_MOTOR2=40\nPOW_MOTOR2=50\n");
+    motor_.Close();
+    controller_.Close();
+    sim_.reset();
+
+    Start();
+    auto f = motor_.Exchange(MotorRequest(kMotorCmdRead));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(ParseMotorReply(*f).params, wanted);
+
+    // A flash file that cannot be read keeps the simulator from starting.
+    motor_.Close();
+    controller_.Close();
+    sim_.reset();
+    config_.motorFlashPath = dir.path().string();
+    Simulator refused(config_);
+    std::string error;
+    EXPECT_FALSE(refused.Start(&error));
+    EXPECT_NE(error.find("motor flash"), std::string::npos) << error;
 }
 
 TEST_F(SimDevices, DroppedAnswersLeaveTheRequestCarriedOut)
@@ -333,6 +363,8 @@ TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
         {"--controller", "COM5", "--version=2"},
         {"--controller", "COM5", "--frobnicate"},
         {"--controller", "COM5", "--flash", ports.Scratch()},
+        {"--motor", "COM5", "--motor-flash", ports.Scratch()},
+        {"--motor", "COM5", "--motor-flash", ""},
         {"--controller", "COM5", "--boot-refuse-write", "0"},
         {"--controller", "COM5", "--boot-refuse-write", "3:0"},
         {"--controller", "COM5", "--boot-corrupt-read", "x"},
