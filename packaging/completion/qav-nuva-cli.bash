@@ -48,9 +48,9 @@ _qav_nuva_cli()
     local options
     case ${words[1]} in
         ports) options="--json --help" ;;
-        read) options="--port -o --help" ;;
-        monitor) options="--port --count --json --help" ;;
-        write) options="--port --flash --help" ;;
+        read) options="--board --port -o --help" ;;
+        monitor) options="--board --port --count --json --help" ;;
+        write) options="--board --port --flash --help" ;;
         motor-on | motor-off | calibrate) options="--port --help" ;;
         upgrade) options="--port --board --help" ;;
         firmware)
