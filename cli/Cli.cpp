@@ -202,8 +202,7 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
 
     if (file != o.values.end()) {
         if (const IniWriteResult r = SaveControllerConfig(file->second, params); !r)
-            return Fail(err, kExitUsage,
-                        "Cannot write " + file->second + ": " + IniReadErrorText(r.error) + ".");
+            return Fail(err, kExitUsage, "Cannot write " + file->second + ": " + r.message + ".");
         return kExitOk;
     }
     // Rendered in memory by the configuration file's own writer, so what is

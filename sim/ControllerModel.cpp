@@ -122,9 +122,9 @@ bool LoadControllerFlash(const std::string& path, ControllerParams& params, std:
             *error = S_ISREG(st.st_mode) ? std::strerror(errno) : "not a regular file";
         return false;
     }
-    if (!LoadControllerConfig(path, params)) {
+    if (const Result loaded = LoadControllerConfig(path, params); !loaded) {
         if (error)
-            *error = std::strerror(errno);
+            *error = loaded.message;
         return false;
     }
     std::string value;
@@ -140,9 +140,9 @@ bool SaveControllerFlash(const std::string& path, const ControllerParams& params
     for (const ExtraKey& k : kExtraKeys)
         entries.push_back(IniEntry{kFlashExtraSection, k.key, std::to_string(k.get(params))});
     const IniWriteResult r = WritePrivateProfileStrings(entries, path);
-    if (!r.ok && error)
-        *error = r.error;
-    return r.ok;
+    if (!r && error)
+        *error = r.code;
+    return r.Ok();
 }
 
 ControllerModel::ControllerModel(ControllerModelConfig config, Clock::time_point start)

@@ -21,6 +21,7 @@
 // master) leaves the link open: the event thread then posts WM_PORT_RECEIVED
 // about every 10 ms with nothing to read until the owner closes the link.
 #include "platform/Notify.h"
+#include "platform/Result.h"
 #include "serial/LineEvents.h"
 
 #include <cstdint>
@@ -32,11 +33,8 @@
 
 namespace qav {
 
-struct LinkError
-{
-    int code = 0;        // errno value, 0 when nothing failed
-    std::string message; // one plain sentence for the user
-};
+// Why the last open failed: its errno and the reason for the user.
+using LinkError = Result;
 
 class CSerialLink
 {

@@ -63,9 +63,9 @@ std::string LocalPath(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
-QString ErrorText(int error)
+QString Reason(const Result& result)
 {
-    return QString::fromLocal8Bit(IniReadErrorText(error).c_str());
+    return QString::fromLocal8Bit(result.message.c_str());
 }
 
 } // namespace
@@ -114,10 +114,9 @@ void CUARTView::LoadConfigFile(const QString& path)
     // not put zeros into the set and send them to the controller.
     ControllerParams read = params_;
     bool hasSection = false;
-    if (!LoadControllerConfig(LocalPath(path), read, &hasSection)) {
-        const int error = errno;
+    if (const Result loaded = LoadControllerConfig(LocalPath(path), read, &hasSection); !loaded) {
         prompts_.Message(window(), AppTitle(),
-                         QStringLiteral("Could not read %1: %2").arg(path, ErrorText(error)),
+                         QStringLiteral("Could not read %1: %2").arg(path, Reason(loaded)),
                          MessageButtons::Ok);
         return;
     }
@@ -185,12 +184,11 @@ void CUARTView::ShowModeList(int list)
 bool CUARTView::SaveConfigFile(const QString& path)
 {
     const IniWriteResult result = SaveControllerConfig(LocalPath(path), params_);
-    if (result.ok)
+    if (result)
         return true;
     // Status messages are dropped while no controller is connected, and a
     // save fails mostly then: say it in a box.
-    prompts_.Message(window(), AppTitle(),
-                     QStringLiteral("Could not write %1: %2").arg(path, ErrorText(result.error)),
+    prompts_.Message(window(), AppTitle(), QStringLiteral("Could not write %1: %2").arg(path, Reason(result)),
                      MessageButtons::Ok);
     return false;
 }
