@@ -1,7 +1,8 @@
 // The motor dialog's Upgrade group on the real widgets against the simulated
 // motor board's boot loader: the status box's texts in order, the progress
-// bar, the button states, a close while an upgrade runs, and each code's
-// reaction in the dialog's own controls.
+// bar, the button states, an error and a cancel, and a close while an
+// upgrade runs. Each code's text and reaction are the shared driver's, tested
+// with it.
 #include "motor_gui/MotorDialogFixture.h"
 
 #include "BootLoaderModel.h"
@@ -171,47 +172,6 @@ TEST_F(MotorUpgradeTest, AControllerFileIsRefusedAndCancelKeepsTheBar)
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Upgrade procedure cancel!"));
     EXPECT_EQ(ButtonStates(), kReady);
     EXPECT_EQ(Bar()->value(), 30);
-}
-
-TEST_F(MotorUpgradeTest, EachCodeHasItsReactionInTheDialog)
-{
-    MakeUpgradeDialog();
-    prompts.openPath = QString::fromStdString(dir.File("any.bmcf"));
-    Click(mdc::OpenFirmware);
-    struct Case
-    {
-        int code;
-        int progress;
-        const char* text; // null: the status box keeps its text
-        Buttons buttons;  // from Running
-        int bar;          // progress bar afterwards, from 50
-    };
-    const Case cases[] = {
-        {11, 37, nullptr, kRunning, 37},
-        {9, 0, "Upgrade error code:9!", kRunning, 50},
-        {23, 0, "Upgrade error code:23!", kRunning, 50},
-        {13, 0, nullptr, kRunning, 50},
-        {30, 0, nullptr, kRunning, 50},
-        {1, 0, nullptr, {true, true, true}, 50},
-        {5, 0, "Starting upgrade procedure, please waiting", kRunning, 50},
-        {16, 0, "Erasing chips...", kRunning, 50},
-        {22, 0, "Firmware upgraded successfully!", kReady, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.code);
-        // Running, as after Start, without a procedure behind it.
-        dlg->Form().Enable(mdc::StartUpgrade, false);
-        dlg->Form().Enable(mdc::CancelUpgrade, true);
-        Bar()->setValue(50);
-        dlg->ShowStatus(QStringLiteral("before"));
-        IapNotifyRecord record;
-        record.code = c.code;
-        record.progress = c.progress;
-        dlg->Upgrade().OnNotification(reinterpret_cast<std::intptr_t>(&record));
-        EXPECT_EQ(Text(mdc::Status), c.text ? QString::fromUtf8(c.text) : QStringLiteral("before"));
-        EXPECT_EQ(ButtonStates(), c.buttons);
-        EXPECT_EQ(Bar()->value(), c.bar);
-    }
 }
 
 } // namespace
