@@ -46,9 +46,13 @@ Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 x_pid=$!
 sleep 1
 
-# The GUI runs from a scratch folder so its settings file lands there.
+# The GUI runs from a scratch folder so its settings file lands there, and,
+# where it can, in a network namespace of its own: its single-instance name
+# then cannot meet a copy that is already running on this machine.
 cd "$work"
-DISPLAY="$display" XDG_RUNTIME_DIR="$work" "$build/src/qav-nuva" --connect COM211 2>/dev/null &
+isolate=()
+if unshare -rn true 2>/dev/null; then isolate=(unshare -rn); fi
+DISPLAY="$display" XDG_RUNTIME_DIR="$work" "${isolate[@]}" "$build/src/qav-nuva" --connect COM211 2>/dev/null &
 gui_pid=$!
 
 sleep 3 # let it connect and settle

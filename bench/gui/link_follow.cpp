@@ -10,6 +10,7 @@
 #include "Simulator.h"
 #include "app/ShellPrompts.h"
 #include "protocol/ControllerResults.h"
+#include "ui/Skin.h"
 #include "ui/StatusLine.h"
 #include "view/ControlIds.h"
 #include "view/UARTView.h"
@@ -114,6 +115,7 @@ private:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    ApplySkin(); // painting costs what it costs in the program
     double seconds = 10;
     bool pace = false;
     for (int i = 1; i < argc; ++i) {

@@ -155,6 +155,11 @@ private:
     LinkError lastError_;
 };
 
+// The sentence a front end shows when a port does not open, e.g. "Cannot
+// open COM5: COM5 (/dev/ttyUSB0) is busy: it is already open in this or
+// another program."
+std::string PortOpenFailure(std::string_view port, const LinkError& error);
+
 // Both owners' way of connecting: closes the link if open; for a number in
 // 1..1024 sets the port number and the device name "COM<n>", opens, sets
 // 115200 8N1, discards buffers and starts the event thread; closes the link

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <mutex>
 #include <poll.h>
@@ -100,13 +101,30 @@ bool SpeedCode(std::uint32_t baud, speed_t& code)
     return false;
 }
 
+// The group that may use the device (dialout on most systems).
+std::string DeviceGroup(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) == 0 && st.st_gid != 0 && (st.st_mode & S_IRWXG) != 0) {
+        if (const group* g = ::getgrgid(st.st_gid))
+            return g->gr_name;
+    }
+    return "dialout";
+}
+
 std::string OpenFailureSentence(int code, const std::string& name, const std::string& path)
 {
     const std::string what = name == path ? name : name + " (" + path + ")";
     switch (code) {
     case EACCES:
-    case EPERM:
-        return "permission denied on " + what + ": add your user to the dialout group";
+    case EPERM: {
+        const std::string group = DeviceGroup(path);
+        return "permission denied on " + what + ": add your user to the " + group +
+               " group (sudo usermod -aG " + group + " $USER) and log in again, since a new group " +
+               "takes effect at the next login";
+    }
     case ENOENT:
     case ENXIO:
     case ENODEV:
