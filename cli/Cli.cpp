@@ -1,7 +1,12 @@
 #include "Cli.h"
 
+#include "CliReport.h"
 #include "ControllerSession.h"
+#include "MotorCommands.h"
+#include "UpgradeCommands.h"
+#include "files/ConfigFileCheck.h"
 #include "files/ControllerConfigFile.h"
+#include "platform/IniFile.h"
 #include "protocol/ControllerResults.h"
 #include "protocol/StatusMarkup.h"
 #include "serial/PortList.h"
@@ -9,10 +14,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -22,23 +27,77 @@
 namespace qav::cli {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: qav-nuva-cli COMMAND [OPTIONS]\n"
-    "\n"
-    "commands:\n"
-    "  ports                                  list the serial ports, one a line\n"
-    "  read --port PORT [-o FILE]             read the controller's parameters as a configuration file\n"
-    "  monitor --port PORT [--count N] [--json]\n"
-    "                                         print live telemetry, one line per answer\n"
-    "  write --port PORT FILE [--flash]       send a configuration file's parameters, then\n"
-    "                                         with --flash store them in the controller's flash\n"
-    "  motor-on --port PORT                   switch the motors on\n"
-    "  motor-off --port PORT                  switch the motors off\n"
-    "  calibrate --port PORT                  calibrate the sensors\n"
+// One row per command: its synopsis and what it does, for the usage texts.
+struct CommandHelp
+{
+    const char* name;
+    const char* synopsis;
+    const char* summary;
+};
+constexpr CommandHelp kCommandHelp[] = {
+    {"ports", "ports [--json]",
+     "list the serial ports, one a line: name, device and a USB adapter's product and serial;\n"
+     "--json gives one JSON object a line"},
+    {"read", "read [--board B] --port PORT [-o FILE]",
+     "read the board's parameters and print them (or write FILE) as a configuration file"},
+    {"monitor", "monitor [--board B] --port PORT [--count N] [--json]",
+     "print live telemetry, one line per answer, until N lines or interrupted; --json lines carry t,\n"
+     "the seconds since the first line (the motor board: voltage, current and firmware)"},
+    {"write", "write [--board B] --port PORT FILE [--flash]",
+     "send a configuration file's parameters over the board's own (keys the file lacks keep\n"
+     "the board's values), then with --flash store them in the board's flash; the file is\n"
+     "checked before the port is opened"},
+    {"motor-on", "motor-on --port PORT", "switch the motors on"},
+    {"motor-off", "motor-off --port PORT", "switch the motors off"},
+    {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
+    {"upgrade", "upgrade --port PORT [--board controller|motor] FILE",
+     "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
+     "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
+     "on a terminal, one line per 10 % otherwise. Exit 1 also for a firmware file that is unreadable,\n"
+     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure"},
+    {"firmware",
+     "firmware pack --board controller|motor --version N [--address A] IN -o OUT\n"
+     "  firmware info FILE",
+     "pack a raw binary or Intel HEX file IN as a firmware file (N in tenths, 24 for V2.4, or as 2.4;\n"
+     "A defaults to 0x08000000), or print a firmware file's header and check both its CRCs"},
+};
+
+constexpr const char* kUsageTail =
     "\n"
     "PORT is a port name such as COM3 or a device path such as /dev/ttyUSB0.\n"
+    "B is controller (the main controller, the default) or motor (the motor driver board, whose\n"
+    "configuration files are .bmc files with the section MOTOR_PARAMETERS).\n"
+    "COMMAND --help describes one command; --version prints the version.\n"
     "exit codes: 0 success, 1 usage or file error, 2 port cannot be opened,\n"
-    "            3 no answer from the controller, 4 the device reported a failure\n";
+    "            3 no answer from the board, 4 the device reported a failure,\n"
+    "            128+N ended by signal N before the command finished\n";
+
+std::string Usage()
+{
+    std::string text = "usage: qav-nuva-cli COMMAND [OPTIONS]\n\ncommands:\n";
+    for (const CommandHelp& c : kCommandHelp) {
+        text += "  ";
+        text += c.synopsis;
+        text += "\n      ";
+        for (const char* p = c.summary; *p; ++p)
+            text += *p == '\n' ? std::string("\n      ") : std::string(1, *p);
+        text += "\n";
+    }
+    return text + kUsageTail;
+}
+
+const CommandHelp* FindHelp(const std::string& name)
+{
+    for (const CommandHelp& c : kCommandHelp)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+std::string CommandUsage(const CommandHelp& c)
+{
+    return std::string("usage: qav-nuva-cli ") + c.synopsis + "\n" + c.summary + "\n" + kUsageTail;
+}
 
 // Options of the form --name VALUE or -n VALUE, and bare flags.
 struct Options
@@ -73,11 +132,18 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     return o;
 }
 
-int Fail(std::ostream& err, int code, const std::string& sentence)
+// --board: which board read, monitor and write talk to.
+enum class Board { Controller, Motor };
+std::optional<Board> ChosenBoard(const Options& o)
 {
-    err << sentence << '\n';
-    return code;
+    const auto b = o.values.find("--board");
+    if (b == o.values.end() || b->second == "controller")
+        return Board::Controller;
+    if (b->second == "motor")
+        return Board::Motor;
+    return std::nullopt;
 }
+constexpr const char* kBadBoard = "Option --board takes controller or motor.";
 
 int OpenOrFail(ControllerSession& session, const std::string& port, std::ostream& err)
 {
@@ -92,10 +158,43 @@ std::string NoAnswer(const std::string& port)
     return "No answer from the controller on " + port + " within 3 seconds.";
 }
 
-int CmdPorts(std::ostream& out)
+using Outcome = ControllerSession::Outcome;
+
+// A JSON string, or null for an empty one.
+std::string JsonText(const std::string& text)
 {
-    for (const auto& entry : ListSerialPorts())
-        out << entry << '\n';
+    if (text.empty())
+        return "null";
+    std::string json = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            json += escaped;
+        } else {
+            json += c;
+        }
+    }
+    return json + '"';
+}
+
+int CmdPorts(std::ostream& out, bool json)
+{
+    for (const SerialPortInfo& port : ScanSerialPorts()) {
+        if (!json) {
+            out << port.Entry() << '\n';
+            continue;
+        }
+        out << "{\"name\":" << JsonText(port.Name()) << ",\"device\":" << JsonText(port.device)
+            << ",\"vendor_id\":" << JsonText(port.usb.vendorId)
+            << ",\"product_id\":" << JsonText(port.usb.productId)
+            << ",\"manufacturer\":" << JsonText(port.usb.manufacturer)
+            << ",\"product\":" << JsonText(port.usb.product) << ",\"serial\":" << JsonText(port.usb.serial)
+            << ",\"note\":" << JsonText(port.note) << "}\n";
+    }
     return kExitOk;
 }
 
@@ -107,39 +206,47 @@ struct ReadBack final : IControllerEvents
     bool Complete() const { return quarters == 0xF; }
 };
 
-int CmdRead(const Options& o, std::ostream& out, std::ostream& err)
+int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
     const auto port = o.values.find("--port");
     if (port == o.values.end() || !o.positional.empty())
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli read --port PORT [-o FILE]");
+        return Fail(err, kExitUsage, "Usage: qav-nuva-cli read [--board B] --port PORT [-o FILE]");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
+    const auto file = o.values.find("-o");
+    std::string why;
+    // Refused before anything is asked of the controller.
+    if (file != o.values.end() && !CheckConfigOutput(file->second, why))
+        return Fail(err, kExitUsage, why);
+    if (*board == Board::Motor)
+        return MotorRead(port->second, file != o.values.end() ? file->second : std::string(), out, err, stop);
     ControllerParams params;
     ReadBack events;
     ControllerSession session(params, events);
     if (int rc = OpenOrFail(session, port->second, err))
         return rc;
-    if (session.RunUntil([&] { return events.Complete(); }, kAnswerTimeout) !=
-        ControllerSession::Outcome::Done)
+    const Outcome outcome = session.RunUntil([&] { return events.Complete(); }, kAnswerTimeout, stop);
+    if (outcome == Outcome::Stopped)
+        return Interrupted(err, stop, "nothing was read");
+    if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port->second));
 
-    const auto file = o.values.find("-o");
     if (file != o.values.end()) {
-        if (!SaveControllerConfig(file->second, params))
-            return Fail(err, kExitUsage, "Cannot write " + file->second + ".");
+        if (const IniWriteResult r = SaveControllerConfig(file->second, params); !r)
+            return Fail(err, kExitUsage,
+                        "Cannot write " + file->second + ": " + IniReadErrorText(r.error) + ".");
         return kExitOk;
     }
-    // The configuration file's own writer makes the text, so what is printed
-    // is byte for byte what a save would store.
-    char tmpl[] = "/tmp/qav-nuva-read-XXXXXX";
-    const int fd = mkstemp(tmpl);
-    if (fd < 0)
-        return Fail(err, kExitUsage, "Cannot create a temporary file.");
-    ::close(fd);
-    ::unlink(tmpl);
-    const bool saved = static_cast<bool>(SaveControllerConfig(tmpl, params));
-    std::ifstream in(tmpl, std::ios::binary);
-    out << std::string(std::istreambuf_iterator<char>(in), {});
-    ::unlink(tmpl);
-    return saved ? kExitOk : Fail(err, kExitUsage, "Cannot write a temporary file.");
+    // Rendered in memory by the configuration file's own writer, so what is
+    // printed is byte for byte what a save into a new file stores.
+    IniDocument doc;
+    for (const IniEntry& e : ControllerConfigEntries(params))
+        doc.Set(e.section, e.key, e.value);
+    out << doc.Text() << std::flush;
+    if (!out)
+        return Fail(err, kExitUsage, "Cannot write the standard output.");
+    return kExitOk;
 }
 
 // Prints one line per telemetry answer.
@@ -150,18 +257,24 @@ struct Monitor final : IControllerEvents
     std::ostream& out;
     bool json;
     long printed = 0;
-    long limit = -1; // lines to print; -1 for no end
+    long limit = -1;   // lines to print; -1 for no end
+    bool gone = false; // the reader of the output has gone (EPIPE)
+    std::chrono::steady_clock::time_point first{};
     std::optional<std::uint8_t> motor;
     std::optional<std::uint8_t> firmware;
 
     void OnMotorState(std::uint8_t s) override { motor = s; }
     void OnFirmwareVersion(std::uint8_t v) override { firmware = v; }
-    bool Done() const { return limit >= 0 && printed >= limit; }
+    bool Done() const { return gone || (limit >= 0 && printed >= limit); }
     void OnTelemetry(const ControllerTelemetry& t) override
     {
         // One read may bring several answers; print no more than asked for.
         if (Done())
             return;
+        const auto now = std::chrono::steady_clock::now();
+        if (printed == 0)
+            first = now;
+        const double seconds = std::chrono::duration<double>(now - first).count();
         const ControllerLinkState& s = *state;
         const char* motorText = !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
         char line[512];
@@ -171,10 +284,10 @@ struct Monitor final : IControllerEvents
                 std::snprintf(fw, sizeof fw, "%.1f", *firmware * 0.1);
             std::snprintf(
                 line, sizeof line,
-                "{\"roll\":%.1f,\"tilt\":%.1f,\"pan\":%.1f,\"rc_roll\":%d,\"rc_tilt\":%d,\"rc_pan\":%d,"
-                "\"rc_mode\":%d,\"rc_shot\":%d,\"ax\":%.2f,\"ay\":%.2f,\"az\":%.2f,\"motor\":\"%s\","
-                "\"firmware\":%s}",
-                static_cast<double>(s.roll), static_cast<double>(s.tilt), static_cast<double>(s.pan),
+                "{\"t\":%.3f,\"roll\":%.1f,\"tilt\":%.1f,\"pan\":%.1f,\"rc_roll\":%d,\"rc_tilt\":%d,"
+                "\"rc_pan\":%d,\"rc_mode\":%d,\"rc_shot\":%d,\"ax\":%.2f,\"ay\":%.2f,\"az\":%.2f,"
+                "\"motor\":\"%s\",\"firmware\":%s}",
+                seconds, static_cast<double>(s.roll), static_cast<double>(s.tilt), static_cast<double>(s.pan),
                 t.rcRoll, t.rcTilt, t.rcPan, t.rcMode, t.rcShot, t.accX * 0.01, t.accY * 0.01, t.accZ * 0.01,
                 motorText, fw);
         } else {
@@ -190,6 +303,9 @@ struct Monitor final : IControllerEvents
                           FormatAcceleration(t.accZ).c_str(), motorText, fw);
         }
         out << line << std::endl;
+        // A failed write means the reader has gone (a closed pipe): stop
+        // rather than poll the controller for no one.
+        gone = !out;
         ++printed;
     }
 };
@@ -198,7 +314,11 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
 {
     const auto port = o.values.find("--port");
     if (port == o.values.end() || !o.positional.empty())
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli monitor --port PORT [--count N] [--json]");
+        return Fail(err, kExitUsage,
+                    "Usage: qav-nuva-cli monitor [--board B] --port PORT [--count N] [--json]");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
     long count = -1;
     if (const auto c = o.values.find("--count"); c != o.values.end()) {
         const auto& text = c->second;
@@ -206,6 +326,8 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
         if (ec != std::errc() || end != text.data() + text.size() || count < 1)
             return Fail(err, kExitUsage, "The count must be a whole number of 1 or more.");
     }
+    if (*board == Board::Motor)
+        return MotorMonitor(port->second, count, o.flags.count("--json") > 0, out, err, stop);
     ControllerParams params;
     Monitor events(out, o.flags.count("--json") > 0);
     ControllerSession session(params, events);
@@ -215,8 +337,9 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
         return rc;
     // Straight to plain polls: their answers carry the telemetry.
     session.Link().State().SelectFrameType(kTypePoll);
+    // A monitor ends normally when stopped, so a signal is no failure here.
     const auto outcome = session.RunUntil([&] { return events.Done(); }, kAnswerTimeout, stop);
-    if (outcome == ControllerSession::Outcome::NoAnswer)
+    if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port->second));
     return kExitOk;
 }
@@ -227,11 +350,7 @@ struct CommandWatch final : IControllerEvents
     std::uint8_t command = kCmdNone;
     const ControllerResult* result = nullptr;
     std::uint8_t motorState = 0;
-    unsigned quarters = 0;
-    bool uploaded = false;
 
-    void OnEchoDecoded(std::uint8_t type) override { quarters |= 1u << (type - kTypeReadGains); }
-    void OnUploadAcknowledged(std::uint8_t type) override { uploaded = uploaded || type == kTypePan; }
     void OnCommandResult(const ControllerResult& r, std::uint8_t m) override
     {
         if ((r.code & ~kResultFailed) == command) {
@@ -239,58 +358,192 @@ struct CommandWatch final : IControllerEvents
             motorState = m;
         }
     }
-    // A motor-on answered "done" while the motors stay off was refused.
-    bool Failed() const { return !result->success || ResultMessage(*result, motorState) != result->message; }
 };
 
-int ReportResult(const CommandWatch& watch, std::ostream& out, std::ostream& err)
+// A motor-on answered "done" while the motors stay off was refused.
+bool ResultFailed(const ControllerResult& result, std::uint8_t motorState)
 {
-    const std::string words = StatusPlainText(ResultMessage(*watch.result, watch.motorState));
-    if (watch.Failed())
+    return !result.success || ResultMessage(result, motorState) != result.message;
+}
+
+int ReportResult(const ControllerResult& result, std::uint8_t motorState, std::ostream& out,
+                 std::ostream& err)
+{
+    const std::string words = StatusPlainText(ResultMessage(result, motorState));
+    if (ResultFailed(result, motorState))
         return Fail(err, kExitDeviceFail, words);
     out << words << '\n';
     return kExitOk;
 }
 
-int CmdWrite(const Options& o, std::ostream& out, std::ostream& err)
+// The upload of a checked file, step by step. The controller's own set is
+// read back first, so that what the file has no key for keeps its value.
+// Answers still in flight are let in before the file is applied (a poll's
+// answer comes after every answer to what was sent before it), and the set
+// to upload is kept apart: if the link is lost and the controller reads
+// back again, the same set is put back and uploaded again from the start.
+class UploadJob final : public IControllerEvents
+{
+public:
+    UploadJob(const CheckedConfig& file, bool flash) : file_(file), flash_(flash) {}
+    // The engine this job listens to; set before the port is opened.
+    void SetLink(ControllerLink& link) { link_ = &link; }
+
+    enum class Phase { ReadBack, Settle, Upload, Done, Stuck };
+    Phase phase() const { return phase_; }
+    const ControllerResult* FlashResult() const { return result_; }
+    std::uint8_t MotorState() const { return motorState_; }
+    int Uploads() const { return uploads_; }
+
+    // A controller that answers but takes nothing. Longer than the answer
+    // time-out, so that a silent one is reported as silent.
+    static constexpr std::chrono::seconds kNoProgressTimeout{5};
+
+    // Moves on when the step in progress is complete. Returns true when the
+    // job is over (done, or stuck without progress).
+    bool Step()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        const Phase before = phase_;
+        switch (phase_) {
+        case Phase::ReadBack:
+            if (quarters_ == 0xF) {
+                ApplyControllerConfig(file_, link_->Params());
+                wanted_ = link_->Params();
+                BeginSettle();
+            }
+            break;
+        case Phase::Settle:
+            if (settled_)
+                BeginUpload();
+            break;
+        case Phase::Upload:
+            if (resync_)
+                BeginSettle();
+            else if (flash_ ? result_ != nullptr : uploaded_)
+                phase_ = Phase::Done;
+            break;
+        case Phase::Done:
+        case Phase::Stuck:
+            break;
+        }
+        if (phase_ != before || progress_)
+            lastProgress_ = now;
+        progress_ = false;
+        if (phase_ != Phase::Done && now - lastProgress_ > kNoProgressTimeout)
+            phase_ = Phase::Stuck;
+        return phase_ == Phase::Done || phase_ == Phase::Stuck;
+    }
+
+    void OnEchoDecoded(std::uint8_t type) override
+    {
+        progress_ = true;
+        if (phase_ == Phase::ReadBack)
+            quarters_ |= 1u << (type - kTypeReadGains);
+        else if (phase_ == Phase::Upload)
+            resync_ = true; // the controller read back again: its set replaced ours
+    }
+    void OnLinkLost() override
+    {
+        if (phase_ == Phase::Upload)
+            resync_ = true;
+    }
+    void OnTelemetry(const ControllerTelemetry&) override { settled_ = phase_ == Phase::Settle; }
+    void OnUploadAcknowledged(std::uint8_t type) override
+    {
+        progress_ = true;
+        if (phase_ == Phase::Upload && type == kTypePan)
+            uploaded_ = true;
+    }
+    void OnCommandResult(const ControllerResult& r, std::uint8_t m) override
+    {
+        if (phase_ == Phase::Upload && uploaded_ && (r.code & ~kResultFailed) == kCmdWriteFlash) {
+            result_ = &r;
+            motorState_ = m;
+        }
+    }
+
+private:
+    void BeginSettle()
+    {
+        phase_ = Phase::Settle;
+        settled_ = false;
+        // A flash write must only follow a complete upload.
+        link_->State().commandCode = kCmdNone;
+        link_->State().flashWritePending = false;
+        link_->State().SelectFrameType(kTypePoll);
+    }
+    void BeginUpload()
+    {
+        phase_ = Phase::Upload;
+        resync_ = uploaded_ = false;
+        result_ = nullptr;
+        link_->Params() = wanted_;
+        ControllerLinkState& state = link_->State();
+        state.flashWritePending = flash_;
+        state.SelectFrameType(kTypeGains);
+        ++uploads_;
+    }
+
+    ControllerLink* link_ = nullptr;
+    const CheckedConfig& file_;
+    const bool flash_;
+    Phase phase_ = Phase::ReadBack;
+    ControllerParams wanted_;
+    unsigned quarters_ = 0;
+    bool settled_ = false, resync_ = false, uploaded_ = false, progress_ = false;
+    const ControllerResult* result_ = nullptr;
+    std::uint8_t motorState_ = 0;
+    int uploads_ = 0;
+    std::chrono::steady_clock::time_point lastProgress_ = std::chrono::steady_clock::now();
+};
+
+int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
     const auto port = o.values.find("--port");
     if (port == o.values.end() || o.positional.size() != 1)
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli write --port PORT FILE [--flash]");
+        return Fail(err, kExitUsage, "Usage: qav-nuva-cli write [--board B] --port PORT FILE [--flash]");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
     const std::string& file = o.positional[0];
-    if (::access(file.c_str(), R_OK) != 0)
-        return Fail(err, kExitUsage, "Cannot read " + file + ".");
+    if (*board == Board::Motor)
+        return MotorWrite(port->second, file, o.flags.count("--flash") > 0, out, err, stop);
+    // The whole file is checked before the port is opened: a file that
+    // cannot be sent as it is sends nothing.
+    CheckedConfig checked;
+    std::string why;
+    const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
+    if (!ReadCheckedConfig(file, kControllerConfigSection, keys, checked, why))
+        return Fail(err, kExitUsage, why);
+    if (!checked.missing.empty())
+        err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing)
+            << (checked.missing.size() == 1 ? "; the controller's value is kept.\n"
+                                            : "; the controller's values are kept.\n");
 
     ControllerParams params;
-    CommandWatch watch;
-    ControllerSession session(params, watch);
+    UploadJob job(checked, o.flags.count("--flash") > 0);
+    ControllerSession session(params, job);
+    job.SetLink(session.Link());
     if (int rc = OpenOrFail(session, port->second, err))
         return rc;
-    // The controller's own values first, so that what the file has no key
-    // for (the pan gains, pan RC sensitivity and pan direction) stays.
-    if (session.RunUntil([&] { return watch.quarters == 0xF; }, kAnswerTimeout) !=
-        ControllerSession::Outcome::Done)
+    const Outcome outcome = session.RunUntil([&] { return job.Step(); }, kAnswerTimeout, stop);
+    if (outcome == Outcome::Stopped)
+        return Interrupted(
+            err, stop, job.Uploads() == 0 ? "no parameters were sent" : "the upload may not have finished");
+    if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port->second));
-    if (!LoadControllerConfig(file, params))
-        return Fail(err, kExitUsage, "Cannot read " + file + ".");
-
-    ControllerLinkState& state = session.Link().State();
-    const bool flash = o.flags.count("--flash") > 0;
-    state.flashWritePending = flash;
-    watch.command = kCmdWriteFlash;
-    state.SelectFrameType(kTypeGains);
-    const auto finished = [&] { return flash ? watch.result != nullptr : watch.uploaded; };
-    if (session.RunUntil(finished, kAnswerTimeout) != ControllerSession::Outcome::Done)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
-    if (!flash) {
-        out << "Parameters uploaded.\n";
-        return kExitOk;
-    }
-    return ReportResult(watch, out, err);
+    if (job.phase() == UploadJob::Phase::Stuck)
+        return Fail(err, kExitNoAnswer,
+                    "The controller on " + port->second + " answered but did not take the parameters.");
+    if (const ControllerResult* result = job.FlashResult())
+        return ReportResult(*result, job.MotorState(), out, err);
+    out << "Parameters uploaded.\n";
+    return kExitOk;
 }
 
 int CmdCommand(const std::string& name, std::uint8_t code, const Options& o, std::ostream& out,
-               std::ostream& err)
+               std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
     const auto port = o.values.find("--port");
     if (port == o.values.end() || !o.positional.empty())
@@ -304,10 +557,18 @@ int CmdCommand(const std::string& name, std::uint8_t code, const Options& o, std
     ControllerLinkState& state = session.Link().State();
     state.commandCode = code;
     state.SelectFrameType(kTypePoll);
-    if (session.RunUntil([&] { return watch.result != nullptr; }, kAnswerTimeout) !=
-        ControllerSession::Outcome::Done)
+    const Outcome outcome = session.RunUntil([&] { return watch.result != nullptr; }, kAnswerTimeout, stop);
+    if (outcome == Outcome::Stopped)
+        return Interrupted(err, stop, "the command may have been sent");
+    if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port->second));
-    return ReportResult(watch, out, err);
+    return ReportResult(*watch.result, watch.motorState, out, err);
+}
+
+bool AsksForHelp(const std::vector<std::string>& args)
+{
+    return std::any_of(args.begin() + 1, args.end(),
+                       [](const std::string& a) { return a == "--help" || a == "-h"; });
 }
 
 } // namespace
@@ -319,33 +580,49 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return Fail(err, kExitUsage, "No command given; try qav-nuva-cli --help.");
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kUsage;
+        if (command == "help" && args.size() > 1)
+            if (const CommandHelp* help = FindHelp(args[1])) {
+                out << CommandUsage(*help);
+                return kExitOk;
+            }
+        out << Usage();
+        return kExitOk;
+    }
+    if (command == "--version") {
+        out << kProgram << ' ' << QAV_VERSION << '\n';
+        return kExitOk;
+    }
+    if (const CommandHelp* help = FindHelp(command); help && AsksForHelp(args)) {
+        out << CommandUsage(*help);
         return kExitOk;
     }
     std::string error;
     if (command == "ports") {
-        if (args.size() > 1)
-            return Fail(err, kExitUsage, "The ports command takes no options.");
-        return CmdPorts(out);
+        const bool json = args.size() == 2 && args[1] == "--json";
+        if (args.size() > 1 && !json)
+            return Fail(err, kExitUsage, "The ports command takes no options but --json.");
+        return CmdPorts(out, json);
     }
     if (command == "read") {
-        const auto o = ParseOptions(args, 1, {"--port", "-o"}, {}, error);
-        return o ? CmdRead(*o, out, err) : Fail(err, kExitUsage, error);
+        const auto o = ParseOptions(args, 1, {"--port", "-o", "--board"}, {}, error);
+        return o ? CmdRead(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "monitor") {
-        const auto o = ParseOptions(args, 1, {"--port", "--count"}, {"--json"}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--count", "--board"}, {"--json"}, error);
         return o ? CmdMonitor(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "write") {
-        const auto o = ParseOptions(args, 1, {"--port"}, {"--flash"}, error);
-        return o ? CmdWrite(*o, out, err) : Fail(err, kExitUsage, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--board"}, {"--flash"}, error);
+        return o ? CmdWrite(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     static const std::map<std::string, std::uint8_t> kCommands{
         {"motor-on", kCmdMotorOn}, {"motor-off", kCmdMotorOff}, {"calibrate", kCmdCalibrate}};
     if (const auto c = kCommands.find(command); c != kCommands.end()) {
         const auto o = ParseOptions(args, 1, {"--port"}, {}, error);
-        return o ? CmdCommand(command, c->second, *o, out, err) : Fail(err, kExitUsage, error);
+        return o ? CmdCommand(command, c->second, *o, out, err, stop) : Fail(err, kExitUsage, error);
     }
+    if (IsFirmwareCommand(command))
+        return RunFirmwareCommand(args, out, err, stop, &out == &std::cout && ::isatty(STDOUT_FILENO));
     return Fail(err, kExitUsage, "Unknown command " + command + "; try qav-nuva-cli --help.");
 }
 

@@ -11,14 +11,16 @@ namespace qav::cli {
 
 enum ExitCode : int {
     kExitOk = 0,
-    kExitUsage = 1,      // bad command line, or a file that cannot be read or written
+    kExitUsage = 1,      // bad command line, or a file that cannot be read, written or sent
     kExitPort = 2,       // the port cannot be opened
     kExitNoAnswer = 3,   // the controller did not answer within 3 s
     kExitDeviceFail = 4, // the device reported a failure
 };
 
 // Runs one command line (without the program name). `stop`, when given, is
-// polled by long-running commands (monitor) and ends them cleanly.
+// polled by every command that talks to the device; once it holds a signal
+// number the command ends cleanly (a monitor with exit code 0, the others
+// with 128 + that number).
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const volatile std::sig_atomic_t* stop = nullptr);
 

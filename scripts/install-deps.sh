@@ -7,8 +7,10 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev
   fonts-wqy-microhei
   xvfb xauth
+  dpkg-dev file desktop-file-utils appstream man-db
 )
 
 SUDO=""

@@ -8,6 +8,7 @@
 // device's lock). The thread waits only in poll, on the terminal, its own
 // wake descriptor and the simulator's stop descriptor, so it never spins and
 // ends within one wait once stop is signalled.
+#include "BootLoaderModel.h"
 #include "PseudoTerminal.h"
 
 #include "protocol/Frame.h"
@@ -23,6 +24,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace qav::sim {
 
@@ -43,10 +45,19 @@ struct SimFaults
     // a new terminal under the same COM name. Negative: never.
     milliseconds unplugAfter{-1}, unplugFor{0};
     int refuseFlashWrites = 0; // the next N writes to flash fail
+    // Each answer leaves this long after its request was heard, as from a
+    // controller that answers in its next control cycle; requests heard
+    // meanwhile are answered in order.
+    milliseconds answerDelay{0};
 };
 
 // One line at 115200 baud, 8N1: ten bit times per byte, 86.8 us.
 inline constexpr std::chrono::nanoseconds kUartByteTime{86806};
+// The boot loader's line, 8E1: eleven bit times per byte, 95.5 us.
+inline constexpr std::chrono::nanoseconds kBootByteTime{95486};
+// A sync byte after this much silence on the line starts the boot loader, as
+// a board reset with its boot jumper set would.
+inline constexpr std::chrono::milliseconds kBootSilence{50};
 
 // Stray bytes never include the device's first header byte, so they cost
 // the receiver nothing but the bytes themselves.
@@ -64,6 +75,7 @@ public:
     // Power lost and back: working values from flash, no command running.
     virtual void PowerCycle(Clock::time_point now) = 0;
     virtual void RefuseFlashWrites(int count) = 0;
+    virtual void SetFirmware(std::uint8_t tenths) = 0;
 };
 
 struct SimDeviceOptions
@@ -77,6 +89,11 @@ struct SimDeviceOptions
     // nanoseconds, the device kind and the frame in hex. For measuring the
     // PC's rhythm as the device sees it.
     std::FILE* frameLog = nullptr;
+    // The boot loader: flash size, which erase command it lists, faults.
+    std::uint32_t flashKiB = 64;
+    bool extendedErase = false;
+    std::vector<std::uint8_t> flashContents; // at the flash's base, the rest erased
+    BootFaults bootFaults;
 };
 
 // Called from Plug and, after an unplug, from the serving thread, each time
@@ -112,6 +129,12 @@ public:
     void Unplug(milliseconds duration);
     void FallSilent(milliseconds duration);
     void RefuseFlashWrites(int count);
+    void SetBootFaults(const BootFaults& faults);
+
+    // The boot loader's flash and counts, and whether it is running now.
+    std::vector<std::uint8_t> Flash() const;
+    BootStats BootLoaderStats() const;
+    bool InBootLoader() const;
 
     const std::string& Kind() const { return options_.kind; }
     int Com() const { return options_.com; }
@@ -130,7 +153,11 @@ private:
     void LogFrame(const Frame& frame, Clock::time_point now);
     void Serve(int stopFd);
     void HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now);
-    void Queue(const Frame& answer);
+    void FeedBootLoader(std::uint8_t b);
+    void QueueRaw(const std::vector<std::uint8_t>& bytes);
+    void LeaveBootLoader(std::uint32_t address);
+    void Queue(const Frame& answer, Clock::time_point now);
+    void ReleaseDelayed(Clock::time_point now);
     void Flush(Clock::time_point now);
     void Disconnect();
     bool Reconnect(Clock::time_point now);
@@ -140,6 +167,8 @@ private:
     SimDeviceOptions options_;
     std::unique_ptr<IDeviceModel> model_;
     ReadyCallback ready_;
+    BootLoaderModel boot_;
+    bool inBoot_ = false;
 
     mutable std::mutex mutex_; // guards everything below that other threads see
     PseudoTerminal pty_;
@@ -153,7 +182,17 @@ private:
     // Serving thread only.
     FrameReceiver receiver_;
     std::deque<std::uint8_t> out_;
+    struct DelayedAnswer
+    {
+        Clock::time_point due;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::deque<DelayedAnswer> delayed_; // oldest first
     Clock::time_point nextByteAt_{};
+    std::chrono::nanoseconds byteTime_ = kUartByteTime;
+    bool txIdle_ = true;              // nothing was left unsent at the last flush
+    Clock::time_point lastHeard_{};   // when the last byte came in
+    Clock::time_point inputDoneAt_{}; // paced: when the bytes heard so far have crossed the line
     Clock::time_point hungUpUntil_{};
     std::mt19937 rng_;
 

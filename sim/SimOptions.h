@@ -13,6 +13,7 @@ struct SimCommandLine
 {
     SimulatorConfig config;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments after the program name. False with a one-line reason.

@@ -10,10 +10,60 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Qt ends the program with abort() when it finds no display. While the
+// application object is made, its messages are held back; a fatal one is
+// replaced by one line that says what is wrong, and the program exits 1.
+std::vector<std::pair<QtMsgType, QString>> g_heldMessages;
+
+void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type != QtFatalMsg) {
+        g_heldMessages.emplace_back(type, text);
+        return;
+    }
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    if (display.isEmpty() && wayland.isEmpty())
+        std::fputs("qav-nuva: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                   "start it in a desktop session.\n",
+                   stderr);
+    else
+        std::fprintf(stderr, "qav-nuva: cannot open the display %s.\n",
+                     (display.isEmpty() ? wayland : display).constData());
+    std::_Exit(1);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    // Answered before any window system is needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("qav-nuva %s\n", QAV_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf("usage: qav-nuva [--connect COM<n>]\n"
+                        "The QAV-NUVA gimbal configuration tool. --connect chooses that port and opens it at "
+                        "start.\n--version prints the version.\n");
+            return 0;
+        }
+    }
+
+    const QtMessageHandler previous = qInstallMessageHandler(HoldStartupMessage);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const auto& [type, text] : std::exchange(g_heldMessages, {}))
+        qt_message_output(type, QMessageLogContext(), text);
+
     qav::ShellPrompts prompts;
     qav::CUARTApp uartApp(prompts, qav::DefaultInstanceName());
     if (!uartApp.InitInstance())

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace qav {
@@ -22,6 +23,7 @@ struct KeyField
     bool read;
     std::int64_t (*get)(const P&);
     void (*set)(P&, std::int64_t);
+    std::int64_t min, max; // what the field can hold
 };
 
 template <auto Member> std::int64_t GetField(const P& p)
@@ -38,7 +40,13 @@ template <auto Member> void SetField(P& p, std::int64_t v)
 
 template <auto Member> constexpr KeyField Field(std::string_view key, bool read = true)
 {
-    return KeyField{key, read, &GetField<Member>, &SetField<Member>};
+    using T = std::remove_cvref_t<decltype(std::declval<P&>().*Member)>;
+    return KeyField{key,
+                    read,
+                    &GetField<Member>,
+                    &SetField<Member>,
+                    std::numeric_limits<T>::min(),
+                    std::numeric_limits<T>::max()};
 }
 
 // Save order; loads use the same order without the write-only key.
@@ -94,11 +102,30 @@ IniWriteResult SaveControllerConfig(const std::string& path, const ControllerPar
     return WritePrivateProfileStrings(ControllerConfigEntries(params), path);
 }
 
-bool LoadControllerConfig(const std::string& path, ControllerParams& params)
+std::vector<ConfigKeyRange> ControllerConfigKeyRanges()
+{
+    std::vector<ConfigKeyRange> ranges;
+    for (const KeyField& f : kKeys)
+        if (f.read)
+            ranges.push_back(ConfigKeyRange{f.key, f.min, f.max});
+    return ranges;
+}
+
+void ApplyControllerConfig(const CheckedConfig& checked, ControllerParams& params)
+{
+    for (const ConfigValue& v : checked.values)
+        for (const KeyField& f : kKeys)
+            if (f.read && f.key == v.key)
+                f.set(params, v.value);
+}
+
+bool LoadControllerConfig(const std::string& path, ControllerParams& params, bool* hasSection)
 {
     IniDocument doc;
     const bool readable = doc.Load(path);
     const int error = errno;
+    if (hasSection)
+        *hasSection = doc.HasSection(kControllerConfigSection);
     for (const KeyField& f : kKeys) {
         if (f.read)
             f.set(params, AsLong(ReadAtol(doc.Get(kControllerConfigSection, f.key, "0"))));

@@ -7,6 +7,7 @@
 // servo centre is written only). Parameters without a key (pan gains, pan
 // direction and RC sensitivity, servo types, control modes) are neither
 // written nor read. Other sections and keys of an existing file are kept.
+#include "files/ConfigFileCheck.h"
 #include "platform/IniFile.h"
 #include "protocol/ControllerProtocol.h"
 
@@ -33,7 +34,16 @@ std::vector<IniEntry> ControllerConfigEntries(const ControllerParams& params);
 // bits of the number: 70000 gives 4464 in a 16-bit parameter, -1 and 255 both
 // give 0xFF in an 8-bit one). Every other field of `params` is left alone.
 // Returns false when the file exists but cannot be read (errno set); the keys
-// then read as 0 like those of a missing file.
-bool LoadControllerConfig(const std::string& path, ControllerParams& params);
+// then read as 0 like those of a missing file. `hasSection`, when given, is
+// set to whether the file has a "PARAMETERS" section at all.
+bool LoadControllerConfig(const std::string& path, ControllerParams& params, bool* hasSection = nullptr);
+
+// The 23 keys a load reads, in order, each with the range its parameter can
+// hold: the table for ReadCheckedConfig.
+std::vector<ConfigKeyRange> ControllerConfigKeyRanges();
+
+// Puts the values of a checked file into `params`; parameters whose key the
+// file lacks, and those without a key, keep their values.
+void ApplyControllerConfig(const CheckedConfig& checked, ControllerParams& params);
 
 } // namespace qav

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -110,6 +111,19 @@ std::string_view LineEndOf(const std::string& text)
     return "\n";
 }
 
+// What must follow text[0, end) so that a new line can start at `end`: the
+// last line there may have no line end at all, or only the carriage return
+// of one (a file cut short, or written by a tool that ends lines with CR);
+// a key written straight after either would be glued to that line.
+std::string_view LineEndCompletion(const std::string& text, std::size_t end, std::string_view eol)
+{
+    if (end == 0 || text[end - 1] == '\n')
+        return {};
+    if (text[end - 1] == '\r')
+        return "\n";
+    return eol;
+}
+
 bool HasLineBreak(std::string_view s)
 {
     return s.find_first_of("\r\n") != std::string_view::npos;
@@ -191,9 +205,28 @@ bool WriteAll(int fd, const std::string& text)
 bool IniDocument::Load(const std::string& path)
 {
     text_.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a FIFO does not wait for a writer; the
+    // file is refused below anyway.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT;
+    auto refuse = [fd](int error) {
+        close(fd);
+        errno = error;
+        return false;
+    };
+    struct stat st
+    {
+    };
+    if (fstat(fd, &st) != 0)
+        return refuse(errno);
+    // A device or a FIFO could be read for ever; a huge file is no INI file.
+    if (S_ISDIR(st.st_mode))
+        return refuse(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return refuse(kNotRegularFile);
+    if (st.st_size > static_cast<off_t>(kMaxIniFileSize))
+        return refuse(EFBIG);
     std::string text;
     char buf[4096];
     for (;;) {
@@ -203,21 +236,40 @@ bool IniDocument::Load(const std::string& path)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            const int saved = errno;
-            close(fd);
-            errno = saved;
-            return false;
+            return refuse(errno);
         }
         text.append(buf, static_cast<std::size_t>(n));
+        if (text.size() > kMaxIniFileSize) // grew while being read
+            return refuse(EFBIG);
     }
     close(fd);
     text_ = std::move(text);
     return true;
 }
 
+std::string IniReadErrorText(int error)
+{
+    if (error == kNotRegularFile)
+        return "not a regular file";
+    if (error == EFBIG)
+        return "larger than 1 MiB";
+    return std::strerror(error);
+}
+
 void IniDocument::Parse(std::string text)
 {
     text_ = std::move(text);
+}
+
+bool IniDocument::HasSection(std::string_view section) const
+{
+    section = Trim(section);
+    bool found = false;
+    ForEachLine(text_, [&](const Line&, const Parsed& p) {
+        found = p.kind == LineKind::Section && SameName(p.name, section);
+        return !found;
+    });
+    return found;
 }
 
 bool IniDocument::Find(std::string_view section, std::string_view key, std::string& value) const
@@ -300,14 +352,12 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
     entry += value;
     entry += eol;
     if (sectionSeen) {
-        // A last line without a line end gets one before the new key.
-        if (lastFilled.end == lastFilled.contentEnd)
-            entry.insert(0, eol);
-        text_.insert(lastFilled.end, entry);
+        const std::size_t at = lastFilled.end;
+        entry.insert(0, LineEndCompletion(text_, at, eol));
+        text_.insert(at, entry);
         return true;
     }
-    if (!text_.empty() && text_.back() != '\n')
-        text_ += eol;
+    text_ += LineEndCompletion(text_, text_.size(), eol);
     text_ += '[';
     text_ += section;
     text_ += ']';

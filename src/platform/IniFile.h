@@ -19,12 +19,24 @@
 // Text is handled as bytes; names are matched by ASCII case folding only.
 // Functions here may be called from any thread, but two writers of the same
 // file at the same time may lose one of the two updates (as on Windows).
+#include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qav {
+
+// Only regular files of at most this size are read; a write to an existing
+// file that is not one is refused (the file is read before it is replaced).
+inline constexpr std::size_t kMaxIniFileSize = std::size_t{1} << 20;
+// errno of a read refused because the path is a device, a FIFO or a socket
+// (a folder gives EISDIR, a file that is too large EFBIG).
+inline constexpr int kNotRegularFile = EMEDIUMTYPE;
+
+// A read or write failure's errno in words, the two refusals above included.
+std::string IniReadErrorText(int error);
 
 // Outcome of a write. `error` holds the errno of the first failing call, or
 // EINVAL for a section, key or value that cannot be represented in an INI
@@ -67,11 +79,15 @@ class IniDocument
 {
 public:
     // Reads `path`. A missing file gives an empty document and true; any other
-    // failure gives false with errno set, and leaves the document empty.
+    // failure, a path that is not a regular file or a file larger than
+    // kMaxIniFileSize included, gives false with errno set, and leaves the
+    // document empty.
     bool Load(const std::string& path);
     // Same parsing, from text in memory.
     void Parse(std::string text);
 
+    // Whether a section of that name is there (names compare as in Find).
+    bool HasSection(std::string_view section) const;
     // nullptr-free lookup: false when the section or key is missing.
     bool Find(std::string_view section, std::string_view key, std::string& value) const;
     std::string Get(std::string_view section, std::string_view key, std::string_view defaultValue) const;

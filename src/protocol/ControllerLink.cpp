@@ -94,6 +94,13 @@ void ControllerLink::DispatchFrame(const Frame& f)
     case kTypeReadDirections:
     case kTypeReadLimits:
     case kTypeReadPan:
+        // While an upload is pending, an echo answers a read-back request
+        // sent before the upload was chosen (a controller answering in its
+        // next cycle has one in flight): decoding it would overwrite the set
+        // being uploaded and turn the chain back to the read-back, so that
+        // the upload never happens.
+        if (IsUploadType(state_.pendingFrameType))
+            break;
         DecodeEchoPayload(f, params_);
         state_.pendingFrameType = static_cast<std::uint8_t>(type == kTypeReadPan ? 0 : type + 1);
         events_.OnEchoDecoded(type);

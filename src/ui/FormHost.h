@@ -2,7 +2,11 @@
 // A screen built from a table of controls, like a dialog template: one
 // widget per row, its objectName the control id in decimal, its accessible
 // name its caption (or, for a box, slider or list, the text of the label
-// named in its row). The host routes what the user does to one handler
+// named in its row), led by the scope word of the group it lies in ("Roll
+// Total Gain"). Lists are spoken by that name with their chosen entry as
+// their value, and radio buttons as radio buttons, also the ones the
+// program checks on its own. A label's name follows its text. The host
+// routes what the user does to one handler
 // interface by control id, and offers by-id access to every control, so
 // handlers never hold widget pointers.
 //
@@ -33,6 +37,7 @@ enum class ControlType {
     Combo,        // drop-down list, no selection at start
     ImageBar,     // CImageBar
     AttitudeArea, // the framed area the 3D attitude display draws into
+    ProgressBar,  // 0 to 100, no text
 };
 
 struct ControlRow
@@ -45,6 +50,9 @@ struct ControlRow
     int group = 0;                       // id of the enclosing group, 0 for none
     int label = 0;                       // for boxes, sliders and lists: the label that names them
     std::vector<const char*> items = {}; // list items
+    // For a group: a word that leads the accessible names of the controls
+    // inside it, nested groups included ("Roll"), unless a name has it already.
+    const char* scope = nullptr;
 };
 
 // The screen's reactions, by control id.
@@ -87,8 +95,8 @@ public:
     void SetItems(int id, const QStringList& items); // leaves no selection
     bool Enabled(int id) const;
     void Enable(int id, bool enabled);
-    bool Visible(int id) const; // as the table and the program set it, whether or not shown yet
-    int SliderPos(int id) const;
+    bool Visible(int id) const;               // as the table and the program set it, whether or not shown yet
+    int SliderPos(int id) const;              // sliders, spin controls, progress bars
     void SetSliderPos(int id, int position);  // no notification, as a program's move
     void SetRange(int id, int low, int high); // sliders, spin controls
     // Keyboard focus into the control, its whole text selected when asked.
@@ -99,6 +107,7 @@ protected:
 
 private:
     QWidget* Create(const ControlRow& row, QWidget* parent);
+    QString AccessibleNameOf(const ControlRow& row) const;
     void Connect(const ControlRow& row, QWidget* widget);
 
     IFormEvents* events_;

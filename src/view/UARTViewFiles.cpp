@@ -10,7 +10,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 
 namespace qav {
 namespace {
@@ -66,7 +65,7 @@ std::string LocalPath(const QString& path)
 
 QString ErrorText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return QString::fromLocal8Bit(IniReadErrorText(error).c_str());
 }
 
 } // namespace
@@ -114,11 +113,22 @@ void CUARTView::LoadConfigFile(const QString& path)
     // Read into a copy first: a file that is there but cannot be read must
     // not put zeros into the set and send them to the controller.
     ControllerParams read = params_;
-    if (!LoadControllerConfig(LocalPath(path), read)) {
+    bool hasSection = false;
+    if (!LoadControllerConfig(LocalPath(path), read, &hasSection)) {
         const int error = errno;
         prompts_.Message(window(), AppTitle(),
                          QStringLiteral("Could not read %1: %2").arg(path, ErrorText(error)),
                          MessageButtons::Ok);
+        return;
+    }
+    // A file of another kind, or no configuration at all, would send zeros.
+    if (!hasSection) {
+        prompts_.Message(
+            window(), AppTitle(),
+            QStringLiteral("Could not read %1: it has no [%2] section")
+                .arg(path, QString::fromUtf8(kControllerConfigSection.data(),
+                                             static_cast<qsizetype>(kControllerConfigSection.size()))),
+            MessageButtons::Ok);
         return;
     }
     params_ = read;

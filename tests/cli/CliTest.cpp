@@ -6,11 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace qav {
@@ -60,9 +65,10 @@ protected:
         sim.reset();
         fs::remove_all(dir);
     }
-    void StartSim(sim::SimFaults faults = {})
+    void StartSim(sim::SimFaults faults = {}, bool pace = false)
     {
         sim::SimulatorConfig config;
+        config.paceOutput = pace;
         config.controllerCom = kCom;
         config.flashPath = flash;
         config.calibrationTime = 50ms;
@@ -90,6 +96,38 @@ TEST_F(CliTest, PortsListsTheSimulatorsAliasFirst)
     const CliRun r = Cli({"ports"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out.rfind(kPort + " ", 0), 0u) << r.out;
+}
+
+TEST_F(CliTest, PortsJsonGivesOneObjectAPortWithEveryField)
+{
+    const fs::path odd = dir / "we\"ird\\dev";
+    std::ofstream(odd).put('x');
+    ASSERT_TRUE(RegisterPortAlias(7, odd.string()));
+    ASSERT_TRUE(RegisterPortAlias(8, (dir / "gone").string()));
+    const CliRun r = Cli({"ports", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::string escapedDir;
+    for (char c : dir.string())
+        escapedDir += c == '\\' || c == '"' ? std::string("\\") + c : std::string(1, c);
+    const std::vector<std::string> expected = {
+        "{\"name\":\"COM7\",\"device\":\"" + escapedDir +
+            "/we\\\"ird\\\\dev\",\"vendor_id\":null,\"product_id\":null,\"manufacturer\":null,"
+            "\"product\":null,\"serial\":null,\"note\":null}",
+        "{\"name\":\"COM8\",\"device\":\"" + escapedDir +
+            "/gone\",\"vendor_id\":null,\"product_id\":null,\"manufacturer\":null,"
+            "\"product\":null,\"serial\":null,\"note\":\"missing\"}",
+    };
+    std::istringstream lines(r.out);
+    std::vector<std::string> got;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("{\"name\":\"COM7\"", 0) == 0 || line.rfind("{\"name\":\"COM8\"", 0) == 0)
+            got.push_back(line);
+    }
+    EXPECT_EQ(got, expected) << r.out;
+
+    const CliRun bad = Cli({"ports", "--jsn"});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_TRUE(bad.out.empty());
 }
 
 TEST_F(CliTest, ReadPrintsTheControllersSetAsAConfigurationFile)
@@ -163,7 +201,7 @@ TEST_F(CliTest, UsageAndPortErrorsHaveTheirExitCodes)
 
     const CliRun missing = Cli({"read", "--port", "COM152"});
     EXPECT_EQ(missing.code, 2);
-    EXPECT_EQ(missing.err.rfind("Cannot open COM152", 0), 0u) << missing.err;
+    EXPECT_EQ(missing.err.rfind("qav-nuva-cli: Cannot open COM152", 0), 0u) << missing.err;
     EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
 
     StartSim();
@@ -218,8 +256,8 @@ TEST_F(CliTest, CommandsReportTheControllersResult)
     ASSERT_EQ(Cli({"write", "--port", kPort, file.string()}).code, 0);
     const CliRun refused = Cli({"motor-on", "--port", kPort});
     EXPECT_EQ(refused.code, 4);
-    EXPECT_EQ(refused.err,
-              "Motor on failed! Please check angle limitation and gains(any gain item can't be zero)!\n");
+    EXPECT_EQ(refused.err, "qav-nuva-cli: Motor on failed! Please check angle limitation and gains(any gain "
+                           "item can't be zero)!\n");
     EXPECT_FALSE(sim->ControllerMotorsOn());
 }
 
@@ -262,7 +300,7 @@ TEST_F(CliTest, RefusedFlashWriteIsExitFour)
     ASSERT_TRUE(SaveControllerConfig(file.string(), sim->ControllerWorkingParams()));
     const CliRun w = Cli({"write", "--port", kPort, file.string(), "--flash"});
     EXPECT_EQ(w.code, 4);
-    EXPECT_EQ(w.err, "Write setting to flash failed!\n");
+    EXPECT_EQ(w.err, "qav-nuva-cli: Write setting to flash failed!\n");
 }
 
 TEST_F(CliTest, ReadCopesWithALossyLine)
@@ -275,6 +313,340 @@ TEST_F(CliTest, ReadCopesWithALossyLine)
     const CliRun r = Cli({"read", "--port", kPort});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, SavedText(sim->ControllerWorkingParams()));
+}
+
+void WriteText(const fs::path& p, const std::string& text)
+{
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+// What a controller that answers in its next cycle (30 ms after the frame)
+// leaves in flight at the end of a read-back must not reach the upload.
+TEST_F(CliTest, WritePutsTheFilesValuesOnAControllerAnsweringLate)
+{
+    sim::SimFaults faults;
+    faults.answerDelay = 30ms;
+    StartSim(faults, true);
+    const ControllerParams before = sim->ControllerWorkingParams();
+    ControllerParams wanted = before;
+    wanted.INIT_PITCH = before.INIT_PITCH + 100, wanted.INIT_ROLL = before.INIT_ROLL - 50;
+    wanted.DEFAULT_MODE = before.DEFAULT_MODE == 1 ? 2 : 1;
+    wanted.ROLL_TOTAL = before.ROLL_TOTAL + 7, wanted.PITCH_MIN = before.PITCH_MIN + 2;
+    const auto file = dir / "wanted.bgsc";
+    ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
+    for (const bool flash : {false, true}) {
+        SCOPED_TRACE(flash);
+        std::vector<std::string> args{"write", "--port", kPort, file.string()};
+        if (flash)
+            args.push_back("--flash");
+        const CliRun w = Cli(args);
+        ASSERT_EQ(w.code, 0) << w.err;
+        EXPECT_EQ(w.err, "");
+        EXPECT_EQ(sim->ControllerWorkingParams(), wanted);
+    }
+    EXPECT_EQ(sim->ControllerFlashParams(), wanted);
+}
+
+TEST_F(CliTest, RefusedFilesSendNothing)
+{
+    const std::string fifo = (dir / "fifo.bgsc").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directories(dir / "folder.bgsc");
+    WriteText(dir / "big.bgsc", "[PARAMETERS]\nROLL_TOTAL=1\n" + std::string(1 << 20, ';'));
+    const struct
+    {
+        const char* name;
+        const char* text; // nullptr: the path is made above or not there
+        std::string path;
+        std::string error; // after "qav-nuva-cli: " and the path
+    } rows[] = {
+        {"empty", "", "", " has no [PARAMETERS] section."},
+        {"plain text", "hello\nworld\n", "", " has no [PARAMETERS] section."},
+        {"another kind of file", "[MOTOR_PARAMETERS]\nPOL_MOTOR1=14\n", "", " has no [PARAMETERS] section."},
+        {"letters", "[PARAMETERS]\nROLL_TOTAL=abc\n", "",
+         " has values its parameters cannot hold: ROLL_TOTAL=abc (not a whole number)."},
+        {"trailing letters and fraction", "[PARAMETERS]\nROLL_VEL=12abc\nINIT_PITCH=1.5\nROLL_INT=\n", "",
+         " has values its parameters cannot hold: ROLL_VEL=12abc (not a whole number), ROLL_INT= (not a "
+         "whole number), INIT_PITCH=1.5 (not a whole number)."},
+        {"out of field range", "[PARAMETERS]\nROLL_TOTAL=-1\nPITCH_ACC=70000\nRECEIVER_TYPE=256\n", "",
+         " has values its parameters cannot hold: ROLL_TOTAL=-1 (0 to 65535), PITCH_ACC=70000 (0 to 65535), "
+         "RECEIVER_TYPE=256 (0 to 255)."},
+        {"direction byte and huge angle",
+         "[PARAMETERS]\nROLL_SERVO_REV=255\nINIT_ROLL=-99999999999999999999\n", "",
+         " has values its parameters cannot hold: ROLL_SERVO_REV=255 (-128 to 127), "
+         "INIT_ROLL=-99999999999999999999 (-2147483648 to 2147483647)."},
+        {"missing", nullptr, (dir / "none.bgsc").string(), ": No such file or directory."},
+        {"folder", nullptr, (dir / "folder.bgsc").string(), ": Is a directory."},
+        {"fifo", nullptr, fifo, ": not a regular file."},
+        {"device", nullptr, "/dev/zero", ": not a regular file."},
+        {"too large", nullptr, (dir / "big.bgsc").string(), ": larger than 1 MiB."},
+    };
+    StartSim();
+    const ControllerParams before = sim->ControllerWorkingParams();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string path = row.path;
+        if (row.text) {
+            path = (dir / "refused.bgsc").string();
+            WriteText(path, row.text);
+        }
+        const CliRun w = Cli({"write", "--port", kPort, path, "--flash"});
+        EXPECT_EQ(w.code, 1);
+        const std::string prefix = row.text ? "" : "Cannot read ";
+        EXPECT_EQ(w.err, "qav-nuva-cli: " + prefix + path + row.error + "\n");
+        EXPECT_EQ(w.out, "");
+    }
+    EXPECT_EQ(sim->Stats(sim::DeviceKind::Controller).framesReceived, 0u);
+    EXPECT_EQ(sim->ControllerWorkingParams(), before);
+}
+
+TEST_F(CliTest, WriteKeepsTheControllersValueForEveryKeyTheFileLacksAndSaysWhich)
+{
+    StartSim();
+    const ControllerParams before = sim->ControllerWorkingParams();
+    const auto file = dir / "part.bgsc";
+    WriteText(file, "[PARAMETERS]\r\nROLL_TOTAL = 123\r\nINIT_PITCH=-300\r\n");
+    const CliRun w = Cli({"write", "--port", kPort, file.string()});
+    ASSERT_EQ(w.code, 0) << w.err;
+    EXPECT_EQ(w.out, "Parameters uploaded.\n");
+    EXPECT_EQ(w.err,
+              "qav-nuva-cli: " + file.string() +
+                  " has no ROLL_ACC, ROLL_VEL, ROLL_INT, PITCH_ACC, PITCH_TOTAL, PITCH_VEL, PITCH_INT, "
+                  "ROLL_MAX, ROLL_MIN, PITCH_MAX, PITCH_MIN, ROLL_SERVO_CENTER, PITCH_SERVO_CENTER, "
+                  "ROLL_SERVO_REV, PITCH_SERVO_REV, ROLL_RC_ACC, PITCH_RC_ACC, INSTALL_MODE, "
+                  "RECEIVER_TYPE, INIT_ROLL and DEFAULT_MODE; the controller's values are kept.\n");
+    ControllerParams wanted = before;
+    wanted.ROLL_TOTAL = 123, wanted.INIT_PITCH = -300;
+    EXPECT_EQ(sim->ControllerWorkingParams(), wanted);
+}
+
+TEST_F(CliTest, ReadRefusesAnOutputThatIsNoRegularFileAndSaysWhyAWriteFailed)
+{
+    const std::string fifo = (dir / "fifo.bgsc").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directories(dir / "folder.bgsc");
+    StartSim();
+    const struct
+    {
+        std::string path, error;
+    } rows[] = {
+        {"/dev/null", "not a regular file"},
+        {fifo, "not a regular file"},
+        {(dir / "folder.bgsc").string(), "Is a directory"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        const CliRun r = Cli({"read", "--port", kPort, "-o", row.path});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, "qav-nuva-cli: Cannot write " + row.path + ": " + row.error + ".\n");
+    }
+    EXPECT_EQ(sim->Stats(sim::DeviceKind::Controller).framesReceived, 0u);
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    const std::string lost = (dir / "no-folder" / "out.bgsc").string();
+    const CliRun r = Cli({"read", "--port", kPort, "-o", lost});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "qav-nuva-cli: Cannot write " + lost + ": No such file or directory.\n");
+}
+
+// The link is lost in the middle of the upload: the controller comes back
+// with its own set, and the whole file goes up again.
+TEST_F(CliTest, WriteUploadsAgainAfterTheLinkWasLostMidUpload)
+{
+    sim::SimFaults faults;
+    faults.answerDelay = 60ms; // a wide window between the first quarter and the last
+    StartSim(faults);
+    const ControllerParams before = sim->ControllerWorkingParams();
+    ControllerParams wanted = before;
+    wanted.ROLL_TOTAL = before.ROLL_TOTAL + 11; // first quarter
+    wanted.INIT_ROLL = before.INIT_ROLL + 33;   // last quarter
+    const auto file = dir / "wanted.bgsc";
+    ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
+
+    CliRun w{};
+    std::thread run([&] { w = Cli({"write", "--port", kPort, file.string(), "--flash"}); });
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (sim->ControllerWorkingParams().ROLL_TOTAL != wanted.ROLL_TOTAL &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    // Longer than the link's watchdog, shorter than the answer time-out.
+    sim->FallSilent(sim::DeviceKind::Controller, 900ms);
+    run.join();
+    ASSERT_EQ(w.code, 0) << w.err;
+    EXPECT_EQ(w.out, "Write setting to flash successfully!\n");
+    EXPECT_EQ(sim->ControllerWorkingParams(), wanted);
+    EXPECT_EQ(sim->ControllerFlashParams(), wanted);
+}
+
+TEST_F(CliTest, WriteEndsWithExitThreeWhenTheControllerStaysSilentMidUpload)
+{
+    sim::SimFaults faults;
+    faults.answerDelay = 60ms;
+    StartSim(faults);
+    ControllerParams wanted = sim->ControllerWorkingParams();
+    wanted.ROLL_TOTAL += 11;
+    wanted.INIT_ROLL += 33;
+    const auto file = dir / "wanted.bgsc";
+    ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
+
+    CliRun w{};
+    std::thread run([&] { w = Cli({"write", "--port", kPort, file.string()}); });
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (sim->ControllerWorkingParams().ROLL_TOTAL != wanted.ROLL_TOTAL &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    sim->FallSilent(sim::DeviceKind::Controller, 60s);
+    run.join();
+    EXPECT_EQ(w.code, 3);
+    EXPECT_EQ(w.out, "");
+    EXPECT_EQ(w.err, "qav-nuva-cli: No answer from the controller on " + kPort + " within 3 seconds.\n");
+    EXPECT_NE(sim->ControllerWorkingParams().INIT_ROLL, wanted.INIT_ROLL);
+}
+
+TEST_F(CliTest, ReadPrintsInMemoryEvenWithoutATemporaryFolder)
+{
+    StartSim();
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    ::setenv("TMPDIR", (dir / "no-such-tmp").c_str(), 1);
+    const CliRun r = Cli({"read", "--port", kPort});
+    old ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, SavedText(sim->ControllerWorkingParams()));
+}
+
+TEST_F(CliTest, VersionAndPerCommandHelp)
+{
+    const CliRun version = Cli({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, std::string("qav-nuva-cli ") + QAV_VERSION + "\n");
+    for (const char* command : {"ports", "read", "monitor", "write", "motor-on", "motor-off", "calibrate"}) {
+        SCOPED_TRACE(command);
+        const CliRun help = Cli({command, "--help"});
+        EXPECT_EQ(help.code, 0);
+        EXPECT_EQ(help.out.rfind(std::string("usage: qav-nuva-cli ") + command, 0), 0u) << help.out;
+        EXPECT_EQ(Cli({"help", command}).out, help.out);
+    }
+    // Every error names the program first.
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"frobnicate"}, {"read"}, {"read", "--port", kPort, "--x"}}) {
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err.rfind("qav-nuva-cli: ", 0), 0u) << r.err;
+    }
+}
+
+TEST_F(CliTest, MonitorJsonTimeCountsFromTheFirstLine)
+{
+    StartSim();
+    const CliRun r = Cli({"monitor", "--port", kPort, "--count", "5", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::string line;
+    std::vector<double> times;
+    while (std::getline(lines, line)) {
+        ASSERT_EQ(line.rfind("{\"t\":", 0), 0u) << line;
+        times.push_back(std::stod(line.substr(5)));
+    }
+    ASSERT_EQ(times.size(), 5u);
+    EXPECT_EQ(times.front(), 0.0);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    EXPECT_GT(times.back(), 0.0);
+}
+
+// The real program in a shell pipeline and under signals.
+int RunShell(const std::string& command)
+{
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(CliTest, MonitorPipedIntoHeadEndsWhenHeadHasGone)
+{
+    StartSim();
+    const auto rc = dir / "rc";
+    const auto lines = dir / "lines";
+    // Without the end of the pipe being noticed the monitor would run until
+    // the time-out kills it (exit 124).
+    const std::string command = "( timeout 60 " QAV_CLI_BINARY " monitor --port " + kPort + "; echo $? >" +
+                                rc.string() + " ) | head -3 >" + lines.string();
+    ASSERT_EQ(RunShell(command), 0);
+    EXPECT_EQ(ReadFile(rc), "0\n");
+    const std::string text = ReadFile(lines);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
+}
+
+TEST_F(CliTest, StopSignalsEndEveryCommand)
+{
+    // A terminal nobody answers on: read and write would wait 3 s for an
+    // answer and exit 3; a monitor of a live controller would never end.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string silent = ::ptsname(master);
+    const auto file = dir / "any.bgsc";
+    ASSERT_TRUE(SaveControllerConfig(file.string(), ControllerParams{}));
+    StartSim();
+    const struct
+    {
+        int signal;
+        std::vector<std::string> args;
+        int code;
+        const char* err;
+    } rows[] = {
+        {SIGTERM,
+         {"read", "--port", silent},
+         128 + SIGTERM,
+         "qav-nuva-cli: Interrupted; nothing was read.\n"},
+        {SIGINT,
+         {"write", "--port", silent, file.string()},
+         128 + SIGINT,
+         "qav-nuva-cli: Interrupted; no parameters were sent.\n"},
+        {SIGTERM, {"monitor", "--port", kPort}, 0, ""},
+    };
+    const auto out = dir / "out", err = dir / "err";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[0]);
+        std::uint8_t drained[256]; // frames of the program before
+        while (::read(master, drained, sizeof drained) > 0) {
+        }
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::freopen(out.c_str(), "w", stdout);
+            ::freopen(err.c_str(), "w", stderr);
+            std::vector<char*> argv{const_cast<char*>(QAV_CLI_BINARY)};
+            for (const std::string& a : row.args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(QAV_CLI_BINARY, argv.data());
+            ::_exit(127);
+        }
+        // Signalled once it is talking to the device: its first frame on the
+        // silent terminal, or its first line of telemetry.
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        bool busy = false;
+        while (!busy && std::chrono::steady_clock::now() < deadline) {
+            std::uint8_t byte;
+            busy =
+                row.code == 0 ? ReadFile(out).find('\n') != std::string::npos : ::read(master, &byte, 1) == 1;
+            if (!busy)
+                std::this_thread::sleep_for(5ms);
+        }
+        EXPECT_TRUE(busy);
+        ::kill(pid, row.signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), row.code);
+        EXPECT_EQ(ReadFile(err), row.err);
+    }
+    ::close(master);
 }
 
 } // namespace

@@ -114,6 +114,10 @@ const WriteRow kWriteRows[] = {
     {"first of two sections is written", "[A]\nx=1\n[A]\nx=2\n", "a", "X", "9", "[A]\nx=9\n[A]\nx=2\n"},
     {"empty value", "[A]\nx=1\n", "A", "x", "", "[A]\nx=\n"},
     {"only the text of the replaced line changes", "[A]\r\nx=1\r\ny=2", "A", "y", "3", "[A]\r\nx=1\r\ny=3"},
+    {"missing key after a last line ending in a lone carriage return", "[A]\r\nx=1\r", "A", "y", "2",
+     "[A]\r\nx=1\r\ny=2\r\n"},
+    {"missing section after a last line ending in a lone carriage return", "[A]\nx=1\r", "B", "y", "2",
+     "[A]\nx=1\r\n[B]\ny=2\n"},
 };
 
 class IniWriteTest : public testing::TestWithParam<WriteRow>
@@ -176,6 +180,62 @@ TEST(IniFile, FailureIsReportedWithErrno)
     EXPECT_TRUE(std::filesystem::is_directory(folder + "/keep"));
 }
 
+TEST(IniFile, EveryKeyStaysReadableAfterWritesToAFileEndingInACarriageReturn)
+{
+    TempDir dir;
+    const std::string path = dir.File("cr.ini");
+    WriteWholeFile(path, "[PARAMETERS]\nROLL_TOTAL=5\r");
+    const std::vector<IniEntry> entries{{"PARAMETERS", "ROLL_VEL", "6"}, {"PARAMETERS", "ROLL_INT", "7"}};
+    ASSERT_TRUE(WritePrivateProfileStrings(entries, path));
+    ASSERT_TRUE(WritePrivateProfileString("OTHER", "K", "8", path));
+    EXPECT_EQ(GetPrivateProfileInt("PARAMETERS", "ROLL_TOTAL", path), 5);
+    EXPECT_EQ(GetPrivateProfileInt("PARAMETERS", "ROLL_VEL", path), 6);
+    EXPECT_EQ(GetPrivateProfileInt("PARAMETERS", "ROLL_INT", path), 7);
+    EXPECT_EQ(GetPrivateProfileInt("OTHER", "K", path), 8);
+}
+
+TEST(IniFile, OnlyRegularFilesUpToOneMebibyteAreReadOrReplaced)
+{
+    TempDir dir;
+    const std::string fifo = dir.File("fifo.ini");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = dir.File("big.ini");
+    WriteWholeFile(big, "[A]\nx=1\n" + std::string(kMaxIniFileSize, ';'));
+    const std::string limit = dir.File("limit.ini");
+    WriteWholeFile(limit, "[A]\nx=1\n" + std::string(kMaxIniFileSize - 8, ';'));
+    const struct
+    {
+        std::string path;
+        int error; // 0: readable
+    } rows[] = {
+        {fifo, kNotRegularFile},
+        {"/dev/zero", kNotRegularFile},
+        {"/dev/null", kNotRegularFile},
+        {big, EFBIG},
+        {limit, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        IniDocument doc;
+        errno = 0;
+        EXPECT_EQ(doc.Load(row.path), row.error == 0);
+        if (row.error != 0) {
+            EXPECT_EQ(errno, row.error);
+            EXPECT_EQ(GetPrivateProfileString("A", "x", "def", row.path), "def");
+        }
+    }
+    EXPECT_EQ(IniReadErrorText(kNotRegularFile), "not a regular file");
+    EXPECT_EQ(IniReadErrorText(EFBIG), "larger than 1 MiB");
+    // Neither the FIFO nor the device is replaced by a write.
+    EXPECT_EQ(WritePrivateProfileString("A", "x", "2", fifo).error, kNotRegularFile);
+    struct stat st
+    {
+    };
+    ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(WritePrivateProfileString("A", "x", "2", big).error, EFBIG);
+}
+
 TEST(IniFile, ReplacementLeavesNoTemporaryAndKeepsModeAndLink)
 {
     TempDir dir;
@@ -231,6 +291,31 @@ TEST(IniFile, ManyWritesWithOneBadEntryWriteNothing)
     const IniWriteResult r = WritePrivateProfileStrings({{"A", "x", "1"}, {"A", "y", "bad\nline"}}, path);
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+} // namespace
+} // namespace qav
+
+namespace qav {
+namespace {
+
+TEST(IniFile, SectionIsFoundByItsHeaderLineAlone)
+{
+    const struct
+    {
+        const char* text;
+        bool found;
+    } rows[] = {
+        {"[MOTOR_PARAMETERS]\n", true},           {"  [ motor_parameters ]  \r\n", true},
+        {"[Other]\nMOTOR_PARAMETERS=1\n", false}, {";[MOTOR_PARAMETERS]\n", false},
+        {"\xEF\xBB\xBF[MOTOR_PARAMETERS]", true}, {"", false},
+        {"[MOTOR_PARAMETERS_2]\n", false},
+    };
+    for (const auto& r : rows) {
+        IniDocument doc;
+        doc.Parse(r.text);
+        EXPECT_EQ(doc.HasSection("MOTOR_PARAMETERS"), r.found) << r.text;
+    }
 }
 
 } // namespace

@@ -120,6 +120,44 @@ TEST_F(ControllerLinkTest, ReadBackChainFillsTheSetAndEndsInPolls)
     EXPECT_EQ(events.log, expected);
 }
 
+TEST_F(ControllerLinkTest, LateEchoNeitherOverwritesNorDropsAPendingUpload)
+{
+    ControllerParams device;
+    device.INIT_PITCH = 111;
+    device.ROLL_TOTAL = 222;
+    device.ROLL_SERVO_CENTER = 33;
+    device.ROLL_MAX = 40;
+    // Pending type when the late echo arrives -> what it must leave pending.
+    const struct
+    {
+        std::uint8_t pending, echo, after;
+        bool decoded;
+    } rows[] = {
+        {kTypeGains, kTypeReadPan, kTypeGains, false},
+        {kTypeDirections, kTypeReadGains, kTypeDirections, false},
+        {kTypePan, kTypeReadLimits, kTypePan, false},
+        // Outside an upload the read-back chain runs as always.
+        {kTypePoll, kTypeReadPan, kTypePoll, true},
+        {kTypeReadGains, kTypeReadGains, kTypeReadDirections, true},
+        {kTypeReadLimits, kTypeReadDirections, kTypeReadLimits, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(int(row.pending) * 1000 + row.echo);
+        params = ControllerParams{};
+        params.INIT_PITCH = 5, params.ROLL_TOTAL = 6;
+        const ControllerParams before = params;
+        events.log.clear();
+        link.State().SelectFrameType(row.pending);
+        Frame f = Answer(77, row.echo);
+        EncodeEchoPayload(row.echo, device, f);
+        SealFrame(f);
+        Feed(f);
+        EXPECT_EQ(link.State().pendingFrameType, row.after);
+        EXPECT_EQ(params != before, row.decoded);
+        EXPECT_EQ(events.log.size(), row.decoded ? 1u : 0u);
+    }
+}
+
 TEST_F(ControllerLinkTest, UploadChainFollowsTheAnswersTypeAndIssuesPendingFlashWrite)
 {
     link.State().SelectFrameType(kTypeGains);

@@ -8,6 +8,7 @@
 #include "platform/PortMap.h"
 #include "protocol/ControllerProtocol.h"
 #include "support/ScopedPortsDir.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
 #include <csignal>
@@ -135,6 +136,35 @@ TEST_F(SimDevices, MotorBoardStoresThenFlashesInTwoSteps)
     f = motor_.Exchange(MotorRequest(kMotorCmdRead));
     ASSERT_TRUE(f);
     EXPECT_EQ(ParseMotorReply(*f).params.POL_MOTOR2, 12);
+}
+
+TEST_F(SimDevices, MotorFlashFileOutlivesARestart)
+{
+    test::TempDir dir;
+    config_.motorFlashPath = dir.File("motor.bmc");
+    Start();
+    const MotorParams wanted{20, 30, 40, 50, 0, 0};
+    ASSERT_TRUE(motor_.Exchange(MotorRequest(kMotorCmdWrite, kMotorFlashStore, wanted)));
+    EXPECT_EQ(test::ReadWholeFile(config_.motorFlashPath),
+              "[MOTOR_PARAMETERS]\nPOL_MOTOR1=20\nPOW_MOTOR1=30\nPOL_MOTOR2=40\nPOW_MOTOR2=50\n");
+    motor_.Close();
+    controller_.Close();
+    sim_.reset();
+
+    Start();
+    auto f = motor_.Exchange(MotorRequest(kMotorCmdRead));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(ParseMotorReply(*f).params, wanted);
+
+    // A flash file that cannot be read keeps the simulator from starting.
+    motor_.Close();
+    controller_.Close();
+    sim_.reset();
+    config_.motorFlashPath = dir.path().string();
+    Simulator refused(config_);
+    std::string error;
+    EXPECT_FALSE(refused.Start(&error));
+    EXPECT_NE(error.find("motor flash"), std::string::npos) << error;
 }
 
 TEST_F(SimDevices, DroppedAnswersLeaveTheRequestCarriedOut)
@@ -271,6 +301,25 @@ TEST_F(SimDevices, PacedOutputTakesAtLeastTheLineTime)
     EXPECT_GE(Clock::now() - start, kRequests * kFrameSize * sim::kUartByteTime);
 }
 
+TEST_F(SimDevices, DelayedAnswersComeInOrderNoSoonerThanTheDelay)
+{
+    config_.faults.answerDelay = 30ms;
+    Start();
+    constexpr int kRequests = 5;
+    std::vector<Clock::time_point> sent;
+    for (int i = 0; i < kRequests; ++i) {
+        sent.push_back(Clock::now());
+        controller_.Send(Poll(static_cast<std::uint8_t>(i)));
+    }
+    for (int i = 0; i < kRequests; ++i) {
+        const auto f = controller_.Next(2s);
+        ASSERT_TRUE(f) << "after " << i << " answers";
+        EXPECT_EQ((*f)[ctl::kCounter], i);
+        // A lower bound only: the answer left the device no sooner.
+        EXPECT_GE(Clock::now() - sent[static_cast<std::size_t>(i)], 30ms);
+    }
+}
+
 TEST_F(SimDevices, StopEndsPromptlyAndRemovesTheAliases)
 {
     Start();
@@ -309,8 +358,18 @@ TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
         {"--controller", "COM5", "--refuse-flash", "-1"},
         {"--controller", "COM5", "--firmware", "256"},
         {"--controller", "COM5", "--pace=1"},
+        {"--controller", "COM5", "--answer-delay", "x"},
+        {"--controller", "COM5", "--answer-delay", "10001"},
+        {"--controller", "COM5", "--version=2"},
         {"--controller", "COM5", "--frobnicate"},
         {"--controller", "COM5", "--flash", ports.Scratch()},
+        {"--motor", "COM5", "--motor-flash", ports.Scratch()},
+        {"--motor", "COM5", "--motor-flash", ""},
+        {"--controller", "COM5", "--boot-refuse-write", "0"},
+        {"--controller", "COM5", "--boot-refuse-write", "3:0"},
+        {"--controller", "COM5", "--boot-corrupt-read", "x"},
+        {"--controller", "COM5", "--boot-silent-after", "-1"},
+        {"--controller", "COM5", "--boot-deaf=1"},
     };
     for (const auto& args : rows) {
         std::string err;
@@ -322,6 +381,44 @@ TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
         EXPECT_EQ(err.rfind("qav-nuva-sim: ", 0), 0u) << err;
     }
     EXPECT_EQ(RunSim({"--help"}), 0);
+    std::ostringstream out, err;
+    EXPECT_EQ(sim::RunSimulator({"--version"}, out, err, [] {}), 0);
+    EXPECT_EQ(out.str(), std::string("qav-nuva-sim ") + QAV_VERSION + "\n");
+}
+
+TEST(SimFrontEnd, BootLoaderFaultOptions)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        sim::BootFaults expected;
+    };
+    const auto faults = [](int refuse, int count, int corrupt, long silent, bool deaf) {
+        sim::BootFaults f;
+        f.refuseWrite = refuse, f.refuseWriteCount = count, f.corruptRead = corrupt, f.silentAfter = silent,
+        f.deaf = deaf;
+        return f;
+    };
+    const std::vector<Case> cases{
+        {{}, faults(0, 1, 0, -1, false)},
+        {{"--boot-refuse-write", "7"}, faults(7, 1, 0, -1, false)},
+        {{"--boot-refuse-write=7:4"}, faults(7, 4, 0, -1, false)},
+        {{"--boot-corrupt-read", "2", "--boot-silent-after", "0"}, faults(0, 1, 2, 0, false)},
+        {{"--boot-deaf"}, faults(0, 1, 0, -1, true)},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--controller", "COM5"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        sim::SimCommandLine cmd;
+        std::string error;
+        ASSERT_TRUE(sim::ParseSimOptions(args, cmd, error)) << error;
+        const sim::BootFaults& f = cmd.config.bootFaults;
+        EXPECT_EQ(f.refuseWrite, c.expected.refuseWrite);
+        EXPECT_EQ(f.refuseWriteCount, c.expected.refuseWriteCount);
+        EXPECT_EQ(f.corruptRead, c.expected.corruptRead);
+        EXPECT_EQ(f.silentAfter, c.expected.silentAfter);
+        EXPECT_EQ(f.deaf, c.expected.deaf);
+    }
 }
 
 TEST(SimFrontEnd, LiveAliasIsRefusedAndStaleOneReplaced)

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 #include <vector>
 
 namespace qav {
@@ -390,19 +391,38 @@ TEST_F(ConfigFileCommandTest, HiddenServoListsFollowTheKeptServoTypesAndModes)
     EXPECT_EQ(params_.ROLL_CTRL_MODE, 2);
 }
 
-TEST_F(ConfigFileCommandTest, AFileThatCannotBeReadChangesNothing)
+TEST_F(ConfigFileCommandTest, AFileThatCannotBeReadOrHasNoSectionChangesAndSendsNothing)
 {
-    params_ = Sample();
     fs::create_directory(File("folder.bgsc"));
-    LoadThroughButton(File("folder.bgsc"));
-    ASSERT_EQ(prompts_.messages.size(), 1);
-    EXPECT_EQ(prompts_.messages[0].caption, "QAV-NUVA");
-    EXPECT_TRUE(prompts_.messages[0].text.startsWith("Could not read "));
-    EXPECT_TRUE(prompts_.messages[0].text.endsWith(": Is a directory"))
-        << prompts_.messages[0].text.toStdString();
-    EXPECT_EQ(params_, Sample());
-    EXPECT_EQ(Pending(), kNothingPending);
-    EXPECT_TRUE(status_.texts.isEmpty());
+    ASSERT_EQ(mkfifo(File("fifo.bgsc").c_str(), 0600), 0);
+    WriteWholeFile(File("empty.bgsc"), "");
+    WriteWholeFile(File("text.bgsc"), "ROLL_TOTAL=5\nsome notes\n");
+    WriteWholeFile(File("motor.bgsc"), "[MOTOR_PARAMETERS]\nPOL_MOTOR1=14\n");
+    const struct
+    {
+        const char* name;
+        const char* ending;
+    } rows[] = {
+        {"folder.bgsc", ": Is a directory"},
+        {"fifo.bgsc", ": not a regular file"},
+        {"empty.bgsc", ": it has no [PARAMETERS] section"},
+        {"text.bgsc", ": it has no [PARAMETERS] section"},
+        {"motor.bgsc", ": it has no [PARAMETERS] section"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        params_ = Sample();
+        prompts_.messages.clear();
+        LoadThroughButton(File(row.name));
+        ASSERT_EQ(prompts_.messages.size(), 1);
+        EXPECT_EQ(prompts_.messages[0].caption, "QAV-NUVA");
+        EXPECT_EQ(
+            prompts_.messages[0].text,
+            QStringLiteral("Could not read %1%2").arg(QString::fromStdString(File(row.name)), row.ending));
+        EXPECT_EQ(params_, Sample());
+        EXPECT_EQ(Pending(), kNothingPending);
+        EXPECT_TRUE(status_.texts.isEmpty());
+    }
 }
 
 // ---- the main window's shortcuts --------------------------------------------
