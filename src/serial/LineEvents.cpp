@@ -23,7 +23,14 @@ DispatchResult ReceiveStep(LineDispatch& d, bool& stopped)
     // Read outside the queue's lock; only the append takes it.
     const std::uint32_t got = d.port.ReadBatch(d.scratch.data(), want);
     d.receivedTotal.fetch_add(got, std::memory_order_relaxed);
-    if ((got != 0 && !d.keep(d.scratch.data(), got)) || !d.post(WM_PORT_RECEIVED, 0)) {
+    if (got != 0 && !d.keep(d.scratch.data(), got)) {
+        stopped = true;
+        return result;
+    }
+    // A step that read nothing still notifies: that is how the owner hears
+    // of a device that has gone.
+    const bool tell = got == 0 || !d.worthNotifying || d.worthNotifying();
+    if (tell && !d.post(WM_PORT_RECEIVED, 0)) {
         stopped = true;
         return result;
     }

@@ -88,6 +88,10 @@ struct LineDispatch
     // Posts (message, lParam) to the owner with the port number as wParam;
     // false, posting nothing, once the session has been stopped.
     std::function<bool(std::uint32_t, std::intptr_t)> post;
+    // Whether the bytes now queued are enough for the owner to act on; when
+    // not, they wait in the queue without a notification of their own.
+    // Unset: every step that queued bytes notifies.
+    std::function<bool()> worthNotifying;
 };
 
 struct DispatchResult

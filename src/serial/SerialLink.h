@@ -121,6 +121,14 @@ public:
     std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t timeoutMs);
     std::uint32_t QueuedCount() const;
     bool HasRxQueue() const { return (mode_ & MODE_RX_QUEUE) != 0; }
+    // With MODE_RX_QUEUE: received bytes are queued at once, but
+    // WM_PORT_RECEIVED is posted for them only once the queue holds at least
+    // this many (at least 1; 1 after construction), so an owner that needs
+    // a whole frame is not woken for every byte of a slow line. A device
+    // that has gone is still reported. The owner sets it after draining and
+    // must then check QueuedCount() itself: bytes queued just before may
+    // have had no notification.
+    void SetNotifyThreshold(std::uint32_t bytes);
 
     // True once the event thread has seen the far side hang up (an adapter
     // unplugged, a pseudo-terminal's master closed) since the last Open. Any

@@ -223,6 +223,7 @@ struct CSerialLink::Shared
     // thread let go after an overrun stop wait cannot touch what follows.
     std::mutex sessionLock;
     std::uint64_t session = 0;
+    std::atomic<std::uint32_t> notifyThreshold{1};
 
     void Post(std::uint32_t message, std::intptr_t lParam)
     {
@@ -615,6 +616,11 @@ std::uint32_t CSerialLink::Read(std::uint8_t* dest, std::uint32_t n, std::uint32
     return got;
 }
 
+void CSerialLink::SetNotifyThreshold(std::uint32_t bytes)
+{
+    shared_->notifyThreshold.store(std::max<std::uint32_t>(bytes, 1));
+}
+
 std::uint32_t CSerialLink::QueuedCount() const
 {
     return shared_->queue.QueuedCount();
@@ -635,13 +641,16 @@ void CSerialLink::RunEventLoop(const std::shared_ptr<Monitor>& m)
     PosixLinePort port(m->fd);
     std::vector<std::uint8_t> scratch;
     Shared& shared = *m->shared;
-    LineDispatch d{port, scratch, shared.receivedTotal,
+    LineDispatch d{port,
+                   scratch,
+                   shared.receivedTotal,
                    [&](const std::uint8_t* bytes, std::uint32_t n) {
                        return m->InSession([&] { shared.queue.Append(bytes, n); });
                    },
                    [&](std::uint32_t message, std::intptr_t lParam) {
                        return m->InSession([&] { shared.Post(message, lParam); });
-                   }};
+                   },
+                   [&] { return shared.queue.QueuedCount() >= shared.notifyThreshold.load(); }};
 
     std::uint32_t modem = 0;
     const bool modemWatched = ReadModemBits(m->fd, modem);

@@ -66,7 +66,9 @@ protected:
     std::atomic<std::uint32_t> received_{0};
     std::vector<std::pair<std::uint32_t, std::intptr_t>> posted_;
     bool stopping_ = false; // the link has moved on to another session
-    LineDispatch d_{port_, scratch_, received_,
+    LineDispatch d_{port_,
+                    scratch_,
+                    received_,
                     [this](const std::uint8_t* bytes, std::uint32_t n) {
                         if (!stopping_)
                             queue_.Append(bytes, n);
@@ -76,7 +78,9 @@ protected:
                         if (!stopping_)
                             posted_.emplace_back(m, l);
                         return !stopping_;
-                    }};
+                    },
+                    [this] { return queue_.QueuedCount() >= threshold_; }};
+    std::uint32_t threshold_ = 1;
 };
 
 // The receive step asks for what is pending, never more: it hands on what
@@ -120,6 +124,37 @@ TEST_F(Dispatch, ReceiveStepQueuesWhatCameAndNotifiesOnce)
     ASSERT_EQ(posted_.size(), 1u);
     EXPECT_EQ(posted_[0], std::make_pair(WM_PORT_RECEIVED, std::intptr_t{0}));
 }
+
+// Bytes are always queued at once; the owner is told when the queue holds
+// what it asked for, and always when a step read nothing (a gone device).
+struct ThresholdRow
+{
+    std::uint32_t alreadyQueued;
+    std::uint32_t arriving;
+    std::uint32_t threshold;
+    bool notified;
+};
+class ThresholdRows : public Dispatch, public ::testing::WithParamInterface<ThresholdRow>
+{
+};
+TEST_P(ThresholdRows, NotifiesOnceTheOwnerHasEnough)
+{
+    const ThresholdRow row = GetParam();
+    const std::vector<std::uint8_t> before(row.alreadyQueued, 0x11);
+    queue_.Append(before.data(), row.alreadyQueued);
+    threshold_ = row.threshold;
+    port_.pending = row.arriving;
+    port_.pendingOk = row.arriving != 0;
+    port_.incoming.assign(row.arriving, 0x22);
+    Run(EV_RXCHAR);
+    EXPECT_EQ(queue_.QueuedCount(), row.alreadyQueued + row.arriving);
+    EXPECT_EQ(posted_.size(), row.notified ? 1u : 0u);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, ThresholdRows,
+                         ::testing::Values(ThresholdRow{0, 1, 1, true}, ThresholdRow{0, 1, 32, false},
+                                           ThresholdRow{0, 31, 32, false}, ThresholdRow{0, 32, 32, true},
+                                           ThresholdRow{31, 1, 32, true}, ThresholdRow{10, 5, 22, false},
+                                           ThresholdRow{0, 0, 32, true}));
 
 TEST_F(Dispatch, NothingPendingMeansNoReadAndNoNotification)
 {

@@ -143,6 +143,26 @@ TEST_F(SerialLinkPty, AFrameIsHandedOnWhileTheDeviceKeepsTalking)
     EXPECT_LT(extraWhenHandedOn, 40);
 }
 
+TEST_F(SerialLinkPty, AnOwnerWaitingForAFrameIsToldOnlyOnceItIsThere)
+{
+    OpenLink();
+    link_.SetNotifyThreshold(32);
+    const auto frame = Pattern(32, 13);
+    // A slow line: the first 20 bytes are queued at once but not notified.
+    ASSERT_TRUE(pty_.Write({frame.begin(), frame.begin() + 20}));
+    const auto deadline = Clock::now() + kPatience;
+    while (link_.QueuedCount() < 20 && Clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(link_.QueuedCount(), 20u);
+    EXPECT_FALSE(owner_->WaitForMessage(WM_PORT_RECEIVED, 50ms));
+    ASSERT_TRUE(pty_.Write({frame.begin() + 20, frame.end()}));
+    EXPECT_EQ(Receive(32), frame);
+
+    // A device that goes away is reported whatever the threshold.
+    pty_.CloseMaster();
+    EXPECT_TRUE(owner_->WaitForMessage(WM_PORT_RECEIVED, kPatience));
+}
+
 TEST_F(SerialLinkPty, BytesLeftQueuedNeverReachTheNextOpening)
 {
     OpenLink();
