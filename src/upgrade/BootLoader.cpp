@@ -294,22 +294,24 @@ private:
     {
         Report(iap::kStarting);
         const auto end = Clock::now() + timing_.syncWindow;
-        bool answered = false;
+        // A boot loader that refused our GET is there; stray bytes or no
+        // answer to it are not.
+        bool refused = false;
         for (;;) {
             const auto attemptEnd = Clock::now() + timing_.syncInterval;
             BootResult r = client_.Sync(timing_.syncInterval);
             if (r.ok()) {
-                answered = true;
                 r = AskCommands();
                 if (r.ok())
                     break;
+                refused = r.status == BootStatus::Refused;
             }
             if (r.status == BootStatus::Stopped)
                 return Failed(r, 0);
             if (r.status == BootStatus::Gone)
                 return iap::kDeviceGone;
             if (Clock::now() >= end)
-                return answered ? iap::kRefused : iap::kNoBootLoader;
+                return refused ? iap::kRefused : iap::kNoBootLoader;
             // A failed write returns early: keep the rhythm.
             if (const auto left = attemptEnd - Clock::now(); left > Clock::duration::zero()) {
                 std::uint8_t b = 0;

@@ -291,8 +291,9 @@ TEST(BootProcedure, ASyncAnswerAloneIsNotABootLoader)
         {"silence", [](std::uint8_t) { return Bytes{}; }, iap::kNoBootLoader},
         {"a NACK for everything", [](std::uint8_t) { return Bytes{N}; }, iap::kRefused},
         {"an ACK for every sync, nothing else", [](std::uint8_t b) { return b == 0x7F ? Bytes{A} : Bytes{}; },
-         iap::kRefused},
-        {"an ACK for every byte", [](std::uint8_t) { return Bytes{A}; }, iap::kRefused},
+         iap::kNoBootLoader},
+        {"an ACK for every byte", [](std::uint8_t) { return Bytes{A}; }, iap::kNoBootLoader},
+        {"a NACK for a GET", [](std::uint8_t b) { return b == 0x7F ? Bytes{A} : Bytes{N}; }, iap::kRefused},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
