@@ -1,11 +1,15 @@
 #include "Cli.h"
 
 #include "ControllerSession.h"
+#include "DiffCommand.h"
+#include "files/Backups.h"
 #include "files/ConfigFileCheck.h"
 #include "files/ControllerConfigFile.h"
+#include "files/CsvRecorder.h"
 #include "platform/IniFile.h"
 #include "protocol/ControllerResults.h"
 #include "protocol/StatusMarkup.h"
+#include "protocol/TelemetrySample.h"
 #include "serial/PortList.h"
 #include "serial/SerialLink.h"
 
@@ -14,10 +18,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <thread>
 
 namespace qav::cli {
 namespace {
@@ -35,13 +42,21 @@ constexpr CommandHelp kCommandHelp[] = {
     {"ports", "ports", "list the serial ports, one a line"},
     {"read", "read --port PORT [-o FILE]",
      "read the controller's parameters and print them (or write FILE) as a configuration file"},
-    {"monitor", "monitor --port PORT [--count N] [--json]",
+    {"monitor", "monitor --port PORT [--count N] [--json | --csv]",
      "print live telemetry, one line per answer, until N lines or interrupted; --json lines carry t,\n"
-     "the seconds since the first line"},
-    {"write", "write --port PORT FILE [--flash]",
+     "the seconds since the first line; --csv prints a header line, then the same fields as rows"},
+    {"write", "write --port PORT [--port PORT ...] FILE [--flash] [--no-backup]",
      "send a configuration file's parameters over the controller's own (keys the file lacks keep\n"
      "the controller's values), then with --flash store them in the controller's flash; the file is\n"
-     "checked before the port is opened"},
+     "checked before the port is opened, and the set read from the controller is first saved in\n"
+     "~/.local/share/qav-nuva/backups (the last 50 kept) unless --no-backup is given. With several\n"
+     "ports, all are written at the same time and each gives one line when it ends: port, ok, failed\n"
+     "or interrupted, seconds, what happened; the exit code is the worst of them"},
+    {"diff", "diff FILE_A FILE_B | diff --port PORT FILE [--exit-code]",
+     "list each parameter whose value differs between two configuration files, or between the\n"
+     "controller's set and a file, one line each: key, first value, second value, separated by tabs\n"
+     "(values as a load reads them; a key a file lacks loads as 0 and is marked \"(missing)\");\n"
+     "--exit-code exits with 1 when anything differs"},
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
@@ -88,6 +103,7 @@ struct Options
     std::map<std::string, std::string> values;
     std::map<std::string, bool> flags;
     std::vector<std::string> positional;
+    std::map<std::string, std::vector<std::string>> all; // every value of an option given more than once
 };
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::size_t from,
@@ -103,6 +119,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
                 return std::nullopt;
             }
             o.values[a] = args[++i];
+            o.all[a].push_back(args[i]);
         } else if (std::find(flagNames.begin(), flagNames.end(), a) != flagNames.end()) {
             o.flags[a] = true;
         } else if (!a.empty() && a[0] == '-') {
@@ -196,13 +213,15 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
     return kExitOk;
 }
 
-// Prints one line per telemetry answer.
+// Prints one line per telemetry answer: words, JSON objects or CSV rows.
 struct Monitor final : IControllerEvents
 {
-    Monitor(std::ostream& out, bool json) : out(out), json(json) {}
+    enum class Format { Words, Json, Csv };
+    Monitor(std::ostream& out, Format format) : out(out), format(format), csv(out) {}
     const ControllerLinkState* state = nullptr;
     std::ostream& out;
-    bool json;
+    Format format;
+    CsvRecorder csv;
     long printed = 0;
     long limit = -1;   // lines to print; -1 for no end
     bool gone = false; // the reader of the output has gone (EPIPE)
@@ -221,26 +240,22 @@ struct Monitor final : IControllerEvents
         const auto now = std::chrono::steady_clock::now();
         if (printed == 0)
             first = now;
-        const double seconds = std::chrono::duration<double>(now - first).count();
         const ControllerLinkState& s = *state;
-        const char* motorText = !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
-        char line[512];
-        if (json) {
-            char fw[16] = "null";
-            if (firmware)
-                std::snprintf(fw, sizeof fw, "%.1f", *firmware * 0.1);
-            std::snprintf(
-                line, sizeof line,
-                "{\"t\":%.3f,\"roll\":%.1f,\"tilt\":%.1f,\"pan\":%.1f,\"rc_roll\":%d,\"rc_tilt\":%d,"
-                "\"rc_pan\":%d,\"rc_mode\":%d,\"rc_shot\":%d,\"ax\":%.2f,\"ay\":%.2f,\"az\":%.2f,"
-                "\"motor\":\"%s\",\"firmware\":%s}",
-                seconds, static_cast<double>(s.roll), static_cast<double>(s.tilt), static_cast<double>(s.pan),
-                t.rcRoll, t.rcTilt, t.rcPan, t.rcMode, t.rcShot, t.accX * 0.01, t.accY * 0.01, t.accZ * 0.01,
-                motorText, fw);
+        const TelemetrySample sample{s.roll, s.tilt, s.pan, t, motor, firmware};
+        ++printed;
+        if (format == Format::Csv) {
+            // Flushed as the recorder does it, and once more at the end.
+            gone = !csv.Append(sample, now) || (Done() && !csv.Finish());
+            return;
+        }
+        if (format == Format::Json) {
+            out << TelemetryJson(std::chrono::duration<double>(now - first).count(), sample) << std::endl;
         } else {
+            const char* motorText = !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
             char fw[16] = "-";
             if (firmware)
                 std::snprintf(fw, sizeof fw, "%.1f", *firmware * 0.1);
+            char line[512];
             std::snprintf(line, sizeof line,
                           "roll %s tilt %s pan %s rc_roll %d rc_tilt %d rc_pan %d rc_mode %d rc_shot %d "
                           "ax %s ay %s az %s motor %s firmware %s",
@@ -248,12 +263,11 @@ struct Monitor final : IControllerEvents
                           FormatAttitude(s.pan).c_str(), t.rcRoll, t.rcTilt, t.rcPan, t.rcMode, t.rcShot,
                           FormatAcceleration(t.accX).c_str(), FormatAcceleration(t.accY).c_str(),
                           FormatAcceleration(t.accZ).c_str(), motorText, fw);
+            out << line << std::endl;
         }
-        out << line << std::endl;
         // A failed write means the reader has gone (a closed pipe): stop
         // rather than poll the controller for no one.
         gone = !out;
-        ++printed;
     }
 };
 
@@ -261,7 +275,10 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
 {
     const auto port = o.values.find("--port");
     if (port == o.values.end() || !o.positional.empty())
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli monitor --port PORT [--count N] [--json]");
+        return Fail(err, kExitUsage, "Usage: qav-nuva-cli monitor --port PORT [--count N] [--json | --csv]");
+    const bool json = o.flags.count("--json") > 0, csv = o.flags.count("--csv") > 0;
+    if (json && csv)
+        return Fail(err, kExitUsage, "Choose one of --json and --csv.");
     long count = -1;
     if (const auto c = o.values.find("--count"); c != o.values.end()) {
         const auto& text = c->second;
@@ -270,7 +287,7 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
             return Fail(err, kExitUsage, "The count must be a whole number of 1 or more.");
     }
     ControllerParams params;
-    Monitor events(out, o.flags.count("--json") > 0);
+    Monitor events(out, json ? Monitor::Format::Json : csv ? Monitor::Format::Csv : Monitor::Format::Words);
     ControllerSession session(params, events);
     events.state = &session.Link().State();
     events.limit = count;
@@ -280,6 +297,8 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     session.Link().State().SelectFrameType(kTypePoll);
     // A monitor ends normally when stopped, so a signal is no failure here.
     const auto outcome = session.RunUntil([&] { return events.Done(); }, kAnswerTimeout, stop);
+    if (csv)
+        events.csv.Finish();
     if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port->second));
     return kExitOk;
@@ -327,10 +346,13 @@ class UploadJob final : public IControllerEvents
 {
 public:
     UploadJob(const CheckedConfig& file, bool flash) : file_(file), flash_(flash) {}
+    // Called with the controller's own set once it is read, before anything
+    // is changed; false stops the job with nothing sent.
+    std::function<bool(const ControllerParams&)> backup;
     // The engine this job listens to; set before the port is opened.
     void SetLink(ControllerLink& link) { link_ = &link; }
 
-    enum class Phase { ReadBack, Settle, Upload, Done, Stuck };
+    enum class Phase { ReadBack, Settle, Upload, Done, Stuck, NoBackup };
     Phase phase() const { return phase_; }
     const ControllerResult* FlashResult() const { return result_; }
     std::uint8_t MotorState() const { return motorState_; }
@@ -349,6 +371,10 @@ public:
         switch (phase_) {
         case Phase::ReadBack:
             if (quarters_ == 0xF) {
+                if (backup && !backup(link_->Params())) {
+                    phase_ = Phase::NoBackup;
+                    return true;
+                }
                 ApplyControllerConfig(file_, link_->Params());
                 wanted_ = link_->Params();
                 BeginSettle();
@@ -366,7 +392,8 @@ public:
             break;
         case Phase::Done:
         case Phase::Stuck:
-            break;
+        case Phase::NoBackup:
+            return true;
         }
         if (phase_ != before || progress_)
             lastProgress_ = now;
@@ -439,11 +466,104 @@ private:
     std::chrono::steady_clock::time_point lastProgress_ = std::chrono::steady_clock::now();
 };
 
+// One port's write: read back, keep a backup of what was read, upload, and
+// with `flash` store. Returns the exit code; says what happened on `out` and
+// `err` as a single-port write does.
+int WriteToPort(const std::string& port, const CheckedConfig& checked, bool flash, bool backup,
+                std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop)
+{
+    ControllerParams params;
+    UploadJob job(checked, flash);
+    std::string backupWhy;
+    if (backup)
+        job.backup = [&](const ControllerParams& read) {
+            std::string path;
+            if (!BackupControllerParams(DefaultBackupFolder(), read, port, path, backupWhy))
+                return false;
+            err << kProgram << ": The controller's set on " << port << " was saved to " << ShortenHome(path)
+                << ".\n";
+            return true;
+        };
+    ControllerSession session(params, job);
+    job.SetLink(session.Link());
+    if (int rc = OpenOrFail(session, port, err))
+        return rc;
+    const Outcome outcome = session.RunUntil([&] { return job.Step(); }, kAnswerTimeout, stop);
+    if (outcome == Outcome::Stopped)
+        return Interrupted(
+            err, stop, job.Uploads() == 0 ? "no parameters were sent" : "the upload may not have finished");
+    if (outcome == Outcome::NoAnswer)
+        return Fail(err, kExitNoAnswer, NoAnswer(port));
+    if (job.phase() == UploadJob::Phase::NoBackup)
+        return Fail(err, kExitUsage, backupWhy + " Nothing was sent (--no-backup skips the backup).");
+    if (job.phase() == UploadJob::Phase::Stuck)
+        return Fail(err, kExitNoAnswer,
+                    "The controller on " + port + " answered but did not take the parameters.");
+    if (const ControllerResult* result = job.FlashResult())
+        return ReportResult(*result, job.MotorState(), out, err);
+    out << "Parameters uploaded.\n";
+    return kExitOk;
+}
+
+// What a port's write said, on one line: the sentences of both streams
+// without the program's prefix.
+std::string OneLine(const std::string& outText, const std::string& errText)
+{
+    std::string line;
+    std::istringstream lines(errText + outText);
+    const std::string prefix = std::string(kProgram) + ": ";
+    for (std::string l; std::getline(lines, l);) {
+        if (l.rfind(prefix, 0) == 0)
+            l.erase(0, prefix.size());
+        if (l.empty())
+            continue;
+        if (!line.empty())
+            line += ' ';
+        line += l;
+    }
+    return line;
+}
+
+// Many ports at once, one thread and one session each; a port's failure
+// does not touch the others. One line per port as it ends: port, outcome,
+// seconds, what it said. The exit code is the worst (highest) of them.
+int WriteToPorts(const std::vector<std::string>& ports, const CheckedConfig& checked, bool flash, bool backup,
+                 std::ostream& out, const volatile std::sig_atomic_t* stop)
+{
+    std::mutex lock;
+    int worst = kExitOk;
+    std::vector<std::thread> workers;
+    for (const std::string& port : ports)
+        workers.emplace_back([&, port] {
+            const auto start = std::chrono::steady_clock::now();
+            std::ostringstream portOut, portErr;
+            const int code = WriteToPort(port, checked, flash, backup, portOut, portErr, stop);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const char* outcome = code == kExitOk ? "ok" : code > 128 ? "interrupted" : "failed";
+            char timing[32];
+            std::snprintf(timing, sizeof timing, "%.2f s", seconds);
+            const std::lock_guard<std::mutex> hold(lock);
+            out << port << '\t' << outcome << '\t' << timing << '\t' << OneLine(portOut.str(), portErr.str())
+                << std::endl;
+            worst = std::max(worst, code);
+        });
+    for (std::thread& w : workers)
+        w.join();
+    return worst;
+}
+
 int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
-    const auto port = o.values.find("--port");
-    if (port == o.values.end() || o.positional.size() != 1)
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli write --port PORT FILE [--flash]");
+    const auto port = o.all.find("--port");
+    if (port == o.all.end() || o.positional.size() != 1)
+        return Fail(err, kExitUsage,
+                    "Usage: qav-nuva-cli write --port PORT [--port PORT ...] FILE [--flash] [--no-backup]");
+    const std::vector<std::string>& ports = port->second;
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        if (std::find(ports.begin(), ports.begin() + static_cast<std::ptrdiff_t>(i), ports[i]) !=
+            ports.begin() + static_cast<std::ptrdiff_t>(i))
+            return Fail(err, kExitUsage, "The port " + ports[i] + " is given twice.");
     const std::string& file = o.positional[0];
     // The whole file is checked before the port is opened: a file that
     // cannot be sent as it is sends nothing.
@@ -456,26 +576,11 @@ int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volat
         err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing)
             << (checked.missing.size() == 1 ? "; the controller's value is kept.\n"
                                             : "; the controller's values are kept.\n");
-
-    ControllerParams params;
-    UploadJob job(checked, o.flags.count("--flash") > 0);
-    ControllerSession session(params, job);
-    job.SetLink(session.Link());
-    if (int rc = OpenOrFail(session, port->second, err))
-        return rc;
-    const Outcome outcome = session.RunUntil([&] { return job.Step(); }, kAnswerTimeout, stop);
-    if (outcome == Outcome::Stopped)
-        return Interrupted(
-            err, stop, job.Uploads() == 0 ? "no parameters were sent" : "the upload may not have finished");
-    if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
-    if (job.phase() == UploadJob::Phase::Stuck)
-        return Fail(err, kExitNoAnswer,
-                    "The controller on " + port->second + " answered but did not take the parameters.");
-    if (const ControllerResult* result = job.FlashResult())
-        return ReportResult(*result, job.MotorState(), out, err);
-    out << "Parameters uploaded.\n";
-    return kExitOk;
+    const bool flash = o.flags.count("--flash") > 0;
+    const bool backup = o.flags.count("--no-backup") == 0;
+    if (ports.size() == 1)
+        return WriteToPort(ports.front(), checked, flash, backup, out, err, stop);
+    return WriteToPorts(ports, checked, flash, backup, out, stop);
 }
 
 int CmdCommand(const std::string& name, std::uint8_t code, const Options& o, std::ostream& out,
@@ -543,12 +648,26 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return o ? CmdRead(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "monitor") {
-        const auto o = ParseOptions(args, 1, {"--port", "--count"}, {"--json"}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--count"}, {"--json", "--csv"}, error);
         return o ? CmdMonitor(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "write") {
-        const auto o = ParseOptions(args, 1, {"--port"}, {"--flash"}, error);
+        const auto o = ParseOptions(args, 1, {"--port"}, {"--flash", "--no-backup"}, error);
         return o ? CmdWrite(*o, out, err, stop) : Fail(err, kExitUsage, error);
+    }
+    if (command == "diff") {
+        const auto o = ParseOptions(args, 1, {"--port"}, {"--exit-code"}, error);
+        if (!o)
+            return Fail(err, kExitUsage, error);
+        const bool exitCode = o->flags.count("--exit-code") > 0;
+        if (const auto port = o->values.find("--port"); port != o->values.end()) {
+            if (o->positional.size() != 1)
+                return Fail(err, kExitUsage, "Usage: qav-nuva-cli diff --port PORT FILE [--exit-code]");
+            return DiffDevice(port->second, o->positional[0], exitCode, out, err, stop);
+        }
+        if (o->positional.size() != 2)
+            return Fail(err, kExitUsage, "Usage: qav-nuva-cli diff FILE_A FILE_B [--exit-code]");
+        return DiffFiles(o->positional[0], o->positional[1], exitCode, out, err);
     }
     static const std::map<std::string, std::uint8_t> kCommands{
         {"motor-on", kCmdMotorOn}, {"motor-off", kCmdMotorOff}, {"calibrate", kCmdCalibrate}};
