@@ -58,6 +58,8 @@ protected:
         fs::remove_all(dir);
         fs::create_directories(dir / "ports");
         ::setenv("QAV_NUVA_PORTS_DIR", (dir / "ports").c_str(), 1);
+        // Backups of a write land here, not in the user's home.
+        ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
         flash = (dir / "flash.bgsc").string();
     }
     void TearDown() override
