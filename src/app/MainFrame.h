@@ -47,7 +47,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class Shortcut { None, New, Open, Save, Inert };
+    enum class Shortcut { None, New, Open, Save, Plots, Inert };
     static Shortcut ShortcutFor(int key, Qt::KeyboardModifiers modifiers);
 
     CUARTDoc& doc_;

@@ -48,9 +48,10 @@ CommitBranch CommitBranchFor(int id)
 
 CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
     : FormHost(MainScreenControls(), this, parent), params_(params), status_(status), prompts_(prompts),
-      engine_(params, *this)
+      engine_(params, tee_)
 {
     InitLink();
+    InitTuningAids();
     setFixedSize(kMainScreenWidth, kMainScreenHeight);
     for (int id : MainScreenCaptionIds())
         if (QWidget* caption = Control(id))
