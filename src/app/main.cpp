@@ -22,9 +22,10 @@ int main(int argc, char** argv)
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::printf("usage: qav-nuva [--connect COM<n>] [--plots]\n"
-                        "The QAV-NUVA gimbal configuration tool. --connect chooses that port and opens it at "
-                        "start.\n--plots opens the live plot window at start. --version prints the version.\n");
+            std::printf(
+                "usage: qav-nuva [--connect COM<n>] [--plots]\n"
+                "The QAV-NUVA gimbal configuration tool. --connect chooses that port and opens it at "
+                "start.\n--plots opens the live plot window at start. --version prints the version.\n");
             return 0;
         }
     }

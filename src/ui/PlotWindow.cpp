@@ -31,6 +31,7 @@ public:
     {
         setMouseTracking(true);
         setRenderHint(QPainter::Antialiasing, false);
+        setCacheMode(QGraphicsView::CacheBackground);
     }
 
 protected:
@@ -107,10 +108,11 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
         auto* chart = new QChart;
         chart->setTitle(QString::fromUtf8(kGroupTitles[g]));
         chart->setAnimationOptions(QChart::NoAnimation);
+        chart->setDropShadowEnabled(false); // a blurred shadow is costly to repaint
         chart->legend()->setAlignment(Qt::AlignRight);
         chart->setMargins(QMargins(4, 2, 4, 2));
         auto* x = new QValueAxis;
-        x->setTitleText(QStringLiteral("t (s)"));
+        x->setTitleText(QStringLiteral("seconds before the latest answer"));
         x->setLabelFormat(QStringLiteral("%.0f"));
         x->setTickType(QValueAxis::TicksDynamic);
         x->setTickAnchor(0);
@@ -130,6 +132,11 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
         series->setName(QString::fromUtf8(kChannelRows[c].name));
         QChart* chart = Chart(kChannelRows[c].group);
         chart->addSeries(series);
+        // Thin lines are drawn on the fast path; thick ones are stroked. Set
+        // after the chart's theme has given the series its colour.
+        QPen pen = series->pen();
+        pen.setWidth(1);
+        series->setPen(pen);
         series->attachAxis(xAxes_[static_cast<std::size_t>(kChannelRows[c].group)]);
         series->attachAxis(yAxes_[static_cast<std::size_t>(kChannelRows[c].group)]);
         series_[static_cast<std::size_t>(c)] = series;
@@ -197,21 +204,26 @@ void PlotWindow::Refresh()
     dirty_ = false;
     if (points_.empty())
         return;
-    const double end = std::max(points_.back().t, static_cast<double>(windowSeconds_));
+    // The time axis stays put (seconds before the newest answer), so only the
+    // lines move: no axis is laid out again while the plot scrolls.
+    const double end = points_.back().t;
+    latest_ = end;
     const double start = end - windowSeconds_;
     const auto from = std::lower_bound(points_.begin(), points_.end(), start,
                                        [](const Point& p, double t) { return p.t < t; });
     const auto count = static_cast<std::size_t>(points_.end() - from);
     for (int g = 0; g < kGroups; ++g) {
-        // About two points per pixel column: the smallest and the largest
-        // value of each column, in time order.
-        const int columns = std::max(100, views_[static_cast<std::size_t>(g)]->width());
-        const std::size_t perColumn = std::max<std::size_t>(1, count / static_cast<std::size_t>(columns));
+        // The smallest and the largest value of every four pixel columns,
+        // in time order: the shape of the line at a few hundred points.
+        const double width = Chart(g)->plotArea().width();
+        const auto columns = static_cast<std::size_t>(std::max(50.0, width / 4));
+        const std::size_t perColumn = std::max<std::size_t>(1, count / columns);
         double low = INFINITY, high = -INFINITY;
         for (int c = 0; c < kChannels; ++c) {
             if (kChannelRows[c].group != g)
                 continue;
-            QLineSeries* series = series_[static_cast<std::size_t>(c)];
+            const auto k = static_cast<std::size_t>(c);
+            QLineSeries* series = series_[k];
             QList<QPointF> line;
             line.reserve(static_cast<qsizetype>(perColumn == 1 ? count : 2 * (count / perColumn + 1)));
             for (auto it = from; it != points_.end();) {
@@ -220,15 +232,15 @@ void PlotWindow::Refresh()
                                       : points_.end();
                 auto minAt = it, maxAt = it;
                 for (auto p = it; p != stop; ++p) {
-                    if (p->v[static_cast<std::size_t>(c)] < minAt->v[static_cast<std::size_t>(c)])
+                    if (p->v[k] < minAt->v[k])
                         minAt = p;
-                    if (p->v[static_cast<std::size_t>(c)] > maxAt->v[static_cast<std::size_t>(c)])
+                    if (p->v[k] > maxAt->v[k])
                         maxAt = p;
                 }
                 const auto first = std::min(minAt, maxAt), second = std::max(minAt, maxAt);
-                line.append(QPointF(first->t, first->v[static_cast<std::size_t>(c)]));
+                line.append(QPointF(first->t - end, first->v[k]));
                 if (second != first)
-                    line.append(QPointF(second->t, second->v[static_cast<std::size_t>(c)]));
+                    line.append(QPointF(second->t - end, second->v[k]));
                 it = stop;
             }
             if (series->isVisible())
@@ -238,13 +250,17 @@ void PlotWindow::Refresh()
                 }
             series->replace(line);
         }
-        xAxes_[static_cast<std::size_t>(g)]->setRange(start, end);
         if (low <= high) {
-            const double mid = (low + high) / 2;
-            const double half = std::max(high - low, kMinimumSpan[g]) / 2 * 1.1;
+            // A new range only when the lines leave the old one or fill less
+            // than half of it.
             QValueAxis* y = yAxes_[static_cast<std::size_t>(g)];
-            y->setRange(mid - half, mid + half);
-            y->applyNiceNumbers();
+            const double span = std::max(high - low, kMinimumSpan[g]);
+            const bool outside = low < y->min() || high > y->max();
+            if (outside || span < (y->max() - y->min()) / 2) {
+                const double mid = (low + high) / 2;
+                y->setRange(mid - span * 0.55, mid + span * 0.55);
+                y->applyNiceNumbers();
+            }
         }
     }
 }
@@ -266,8 +282,10 @@ void PlotWindow::SetWindowSeconds(int seconds)
         return;
     windowSeconds_ = seconds;
     window_->setCurrentIndex(static_cast<int>(choice - std::begin(kWindowChoices)));
-    for (QValueAxis* x : xAxes_)
+    for (QValueAxis* x : xAxes_) {
+        x->setRange(-seconds, 0);
         x->setTickInterval(seconds / 6.0); // 2, 5 or 10 s
+    }
     Refresh();
 }
 
@@ -286,10 +304,11 @@ void PlotWindow::ToggleSeries(QLineSeries* series)
     Refresh();
 }
 
-void PlotWindow::ShowValuesAt(double t)
+void PlotWindow::ShowValuesAt(double x)
 {
     if (points_.empty())
         return;
+    const double t = latest_ + x;
     auto at =
         std::lower_bound(points_.begin(), points_.end(), t, [](const Point& p, double x) { return p.t < x; });
     if (at == points_.end() || (at != points_.begin() && t - (at - 1)->t < at->t - t))

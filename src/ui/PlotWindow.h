@@ -8,8 +8,9 @@
 // is closed.
 //
 // Cheap to keep open: answers go into a plain buffer, and the charts take
-// the visible part as one batch per series ten times a second, thinned to
-// about two points per pixel column.
+// the visible part as one batch per series four times a second, thinned to
+// about one point per two pixel columns, against a time axis that stays
+// put.
 //
 // GUI thread only.
 #include "protocol/TelemetrySample.h"
@@ -43,7 +44,7 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr int kGroups = 3;
     static constexpr int kChannels = 11; // roll tilt pan | 5 RC | ax ay az
-    static constexpr std::chrono::milliseconds kRefreshPeriod{100};
+    static constexpr std::chrono::milliseconds kRefreshPeriod{250};
     static constexpr int kLongestWindowSeconds = 60;
 
     explicit PlotWindow(IPrompts& prompts, QWidget* parent = nullptr);
@@ -68,8 +69,9 @@ public:
     // Moves the visible part of the buffer into the charts now (the refresh
     // timer does this while the window is shown and not paused).
     void Refresh();
-    // Shows the values of the answer nearest `t` seconds.
-    void ShowValuesAt(double t);
+    // Shows the values of the answer nearest `x` on the time axis (seconds
+    // before the latest answer drawn).
+    void ShowValuesAt(double x);
 
     QChart* Chart(int group) const;
     QLineSeries* Series(int channel) const { return series_[static_cast<std::size_t>(channel)]; }
@@ -95,6 +97,7 @@ private:
     long received_ = 0;
     bool dirty_ = false;
     bool paused_ = false;
+    double latest_ = 0; // t of the newest answer drawn
     int windowSeconds_ = 30;
     std::array<PlotChartView*, kGroups> views_{};
     std::array<QValueAxis*, kGroups> xAxes_{}, yAxes_{};
