@@ -1,7 +1,10 @@
 #include "Cli.h"
 
+#include "CliReport.h"
 #include "ControllerSession.h"
 #include "DiffCommand.h"
+#include "MotorCommands.h"
+#include "UpgradeCommands.h"
 #include "files/Backups.h"
 #include "files/ConfigFileCheck.h"
 #include "files/ControllerConfigFile.h"
@@ -19,17 +22,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <ostream>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 namespace qav::cli {
 namespace {
-
-constexpr const char* kProgram = "qav-nuva-cli";
 
 // One row per command: its synopsis and what it does, for the usage texts.
 struct CommandHelp
@@ -40,34 +43,47 @@ struct CommandHelp
 };
 constexpr CommandHelp kCommandHelp[] = {
     {"ports", "ports", "list the serial ports, one a line"},
-    {"read", "read --port PORT [-o FILE]",
-     "read the controller's parameters and print them (or write FILE) as a configuration file"},
-    {"monitor", "monitor --port PORT [--count N] [--json | --csv]",
+    {"read", "read [--board B] --port PORT [-o FILE]",
+     "read the board's parameters and print them (or write FILE) as a configuration file"},
+    {"monitor", "monitor [--board B] --port PORT [--count N] [--json | --csv]",
      "print live telemetry, one line per answer, until N lines or interrupted; --json lines carry t,\n"
-     "the seconds since the first line; --csv prints a header line, then the same fields as rows"},
-    {"write", "write --port PORT [--port PORT ...] FILE [--flash] [--no-backup]",
-     "send a configuration file's parameters over the controller's own (keys the file lacks keep\n"
-     "the controller's values), then with --flash store them in the controller's flash; the file is\n"
-     "checked before the port is opened, and the set read from the controller is first saved in\n"
+     "the seconds since the first line (the motor board: voltage, current and firmware); --csv prints\n"
+     "the controller's as a header line, then the same fields as rows"},
+    {"write", "write [--board B] --port PORT [--port PORT ...] FILE [--flash] [--no-backup]",
+     "send a configuration file's parameters over the board's own (keys the file lacks keep\n"
+     "the board's values), then with --flash store them in the board's flash; the file is\n"
+     "checked before the port is opened, and the controller's set read back is first saved in\n"
      "~/.local/share/qav-nuva/backups (the last 50 kept) unless --no-backup is given. With several\n"
      "ports, all are written at the same time and each gives one line when it ends: port, ok, failed\n"
      "or interrupted, seconds, what happened; the exit code is the worst of them"},
     {"diff", "diff FILE_A FILE_B | diff --port PORT FILE [--exit-code]",
-     "list each parameter whose value differs between two configuration files, or between the\n"
-     "controller's set and a file, one line each: key, first value, second value, separated by tabs\n"
-     "(values as a load reads them; a key a file lacks loads as 0 and is marked \"(missing)\");\n"
-     "--exit-code exits with 1 when anything differs"},
+     "list each parameter whose value differs between two controller configuration files, or\n"
+     "between the controller's set and a file, one line each: key, first value, second value,\n"
+     "separated by tabs (values as a load reads them; a key a file lacks loads as 0 and is marked\n"
+     "\"(missing)\"); --exit-code exits with 1 when anything differs"},
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
+    {"upgrade", "upgrade --port PORT [--board controller|motor] FILE",
+     "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
+     "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
+     "on a terminal, one line per 10 % otherwise. Exit 1 also for a firmware file that is unreadable,\n"
+     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure"},
+    {"firmware",
+     "firmware pack --board controller|motor --version N [--address A] IN -o OUT\n"
+     "  firmware info FILE",
+     "pack a raw binary or Intel HEX file IN as a firmware file (N in tenths, 24 for V2.4, or as 2.4;\n"
+     "A defaults to 0x08000000), or print a firmware file's header and check both its CRCs"},
 };
 
 constexpr const char* kUsageTail =
     "\n"
     "PORT is a port name such as COM3 or a device path such as /dev/ttyUSB0.\n"
+    "B is controller (the main controller, the default) or motor (the motor driver board, whose\n"
+    "configuration files are .bmc files with the section MOTOR_PARAMETERS).\n"
     "COMMAND --help describes one command; --version prints the version.\n"
     "exit codes: 0 success, 1 usage or file error, 2 port cannot be opened,\n"
-    "            3 no answer from the controller, 4 the device reported a failure,\n"
+    "            3 no answer from the board, 4 the device reported a failure,\n"
     "            128+N ended by signal N before the command finished\n";
 
 std::string Usage()
@@ -132,18 +148,18 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     return o;
 }
 
-int Fail(std::ostream& err, int code, const std::string& sentence)
+// --board: which board read, monitor and write talk to.
+enum class Board { Controller, Motor };
+std::optional<Board> ChosenBoard(const Options& o)
 {
-    err << kProgram << ": " << sentence << '\n';
-    return code;
+    const auto b = o.values.find("--board");
+    if (b == o.values.end() || b->second == "controller")
+        return Board::Controller;
+    if (b->second == "motor")
+        return Board::Motor;
+    return std::nullopt;
 }
-
-// After a stop signal: 128 + its number, as a shell reports it.
-int Interrupted(std::ostream& err, const volatile std::sig_atomic_t* stop, const std::string& what)
-{
-    const int signal = stop && *stop > 0 ? static_cast<int>(*stop) : SIGINT;
-    return Fail(err, 128 + signal, "Interrupted; " + what + ".");
-}
+constexpr const char* kBadBoard = "Option --board takes controller or motor.";
 
 int OpenOrFail(ControllerSession& session, const std::string& port, std::ostream& err)
 {
@@ -179,12 +195,17 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
 {
     const auto port = o.values.find("--port");
     if (port == o.values.end() || !o.positional.empty())
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli read --port PORT [-o FILE]");
+        return Fail(err, kExitUsage, "Usage: qav-nuva-cli read [--board B] --port PORT [-o FILE]");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
     const auto file = o.values.find("-o");
     std::string why;
     // Refused before anything is asked of the controller.
     if (file != o.values.end() && !CheckConfigOutput(file->second, why))
         return Fail(err, kExitUsage, why);
+    if (*board == Board::Motor)
+        return MotorRead(port->second, file != o.values.end() ? file->second : std::string(), out, err, stop);
     ControllerParams params;
     ReadBack events;
     ControllerSession session(params, events);
@@ -275,10 +296,16 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
 {
     const auto port = o.values.find("--port");
     if (port == o.values.end() || !o.positional.empty())
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli monitor --port PORT [--count N] [--json | --csv]");
+        return Fail(err, kExitUsage,
+                    "Usage: qav-nuva-cli monitor [--board B] --port PORT [--count N] [--json | --csv]");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
     const bool json = o.flags.count("--json") > 0, csv = o.flags.count("--csv") > 0;
     if (json && csv)
         return Fail(err, kExitUsage, "Choose one of --json and --csv.");
+    if (csv && *board == Board::Motor)
+        return Fail(err, kExitUsage, "--csv is for the controller's telemetry.");
     long count = -1;
     if (const auto c = o.values.find("--count"); c != o.values.end()) {
         const auto& text = c->second;
@@ -286,6 +313,8 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
         if (ec != std::errc() || end != text.data() + text.size() || count < 1)
             return Fail(err, kExitUsage, "The count must be a whole number of 1 or more.");
     }
+    if (*board == Board::Motor)
+        return MotorMonitor(port->second, count, o.flags.count("--json") > 0, out, err, stop);
     ControllerParams params;
     Monitor events(out, json ? Monitor::Format::Json : csv ? Monitor::Format::Csv : Monitor::Format::Words);
     ControllerSession session(params, events);
@@ -524,11 +553,13 @@ std::string OneLine(const std::string& outText, const std::string& errText)
     return line;
 }
 
+// One port's whole command; says what happened on `out` and `err`.
+using PortJob = std::function<int(const std::string& port, std::ostream& out, std::ostream& err)>;
+
 // Many ports at once, one thread and one session each; a port's failure
 // does not touch the others. One line per port as it ends: port, outcome,
 // seconds, what it said. The exit code is the worst (highest) of them.
-int WriteToPorts(const std::vector<std::string>& ports, const CheckedConfig& checked, bool flash, bool backup,
-                 std::ostream& out, const volatile std::sig_atomic_t* stop)
+int RunOnPorts(const std::vector<std::string>& ports, const PortJob& job, std::ostream& out)
 {
     std::mutex lock;
     int worst = kExitOk;
@@ -537,7 +568,7 @@ int WriteToPorts(const std::vector<std::string>& ports, const CheckedConfig& che
         workers.emplace_back([&, port] {
             const auto start = std::chrono::steady_clock::now();
             std::ostringstream portOut, portErr;
-            const int code = WriteToPort(port, checked, flash, backup, portOut, portErr, stop);
+            const int code = job(port, portOut, portErr);
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             const char* outcome = code == kExitOk ? "ok" : code > 128 ? "interrupted" : "failed";
@@ -558,13 +589,25 @@ int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volat
     const auto port = o.all.find("--port");
     if (port == o.all.end() || o.positional.size() != 1)
         return Fail(err, kExitUsage,
-                    "Usage: qav-nuva-cli write --port PORT [--port PORT ...] FILE [--flash] [--no-backup]");
+                    "Usage: qav-nuva-cli write [--board B] --port PORT [--port PORT ...] FILE [--flash] "
+                    "[--no-backup]");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
     const std::vector<std::string>& ports = port->second;
     for (std::size_t i = 0; i < ports.size(); ++i)
         if (std::find(ports.begin(), ports.begin() + static_cast<std::ptrdiff_t>(i), ports[i]) !=
             ports.begin() + static_cast<std::ptrdiff_t>(i))
             return Fail(err, kExitUsage, "The port " + ports[i] + " is given twice.");
     const std::string& file = o.positional[0];
+    const bool flash = o.flags.count("--flash") > 0;
+    const bool backup = o.flags.count("--no-backup") == 0;
+    if (*board == Board::Motor) {
+        const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
+            return MotorWrite(p, file, flash, backup, portOut, portErr, stop);
+        };
+        return ports.size() == 1 ? job(ports.front(), out, err) : RunOnPorts(ports, job, out);
+    }
     // The whole file is checked before the port is opened: a file that
     // cannot be sent as it is sends nothing.
     CheckedConfig checked;
@@ -576,11 +619,10 @@ int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volat
         err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing)
             << (checked.missing.size() == 1 ? "; the controller's value is kept.\n"
                                             : "; the controller's values are kept.\n");
-    const bool flash = o.flags.count("--flash") > 0;
-    const bool backup = o.flags.count("--no-backup") == 0;
-    if (ports.size() == 1)
-        return WriteToPort(ports.front(), checked, flash, backup, out, err, stop);
-    return WriteToPorts(ports, checked, flash, backup, out, stop);
+    const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
+        return WriteToPort(p, checked, flash, backup, portOut, portErr, stop);
+    };
+    return ports.size() == 1 ? job(ports.front(), out, err) : RunOnPorts(ports, job, out);
 }
 
 int CmdCommand(const std::string& name, std::uint8_t code, const Options& o, std::ostream& out,
@@ -644,15 +686,15 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return CmdPorts(out);
     }
     if (command == "read") {
-        const auto o = ParseOptions(args, 1, {"--port", "-o"}, {}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "-o", "--board"}, {}, error);
         return o ? CmdRead(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "monitor") {
-        const auto o = ParseOptions(args, 1, {"--port", "--count"}, {"--json", "--csv"}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--count", "--board"}, {"--json", "--csv"}, error);
         return o ? CmdMonitor(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "write") {
-        const auto o = ParseOptions(args, 1, {"--port"}, {"--flash", "--no-backup"}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--board"}, {"--flash", "--no-backup"}, error);
         return o ? CmdWrite(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "diff") {
@@ -675,6 +717,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         const auto o = ParseOptions(args, 1, {"--port"}, {}, error);
         return o ? CmdCommand(command, c->second, *o, out, err, stop) : Fail(err, kExitUsage, error);
     }
+    if (IsFirmwareCommand(command))
+        return RunFirmwareCommand(args, out, err, stop, &out == &std::cout && ::isatty(STDOUT_FILENO));
     return Fail(err, kExitUsage, "Unknown command " + command + "; try qav-nuva-cli --help.");
 }
 

@@ -57,6 +57,9 @@ public:
     void PowerCycle(Clock::time_point now);
 
     void RefuseFlashWrites(int count) { refuseFlash_ = count; }
+    // The firmware now running reports this version (tenths).
+    void SetFirmware(std::uint8_t tenths) { config_.firmware = tenths; }
+    std::uint8_t Firmware() const { return config_.firmware; }
 
     const ControllerParams& Params() const { return params_; }
     const ControllerParams& Flash() const { return flash_; }

@@ -1,7 +1,12 @@
 #include "MotorBoardModel.h"
 
+#include "motor/MotorConfigFile.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace qav::sim {
 namespace {
@@ -31,6 +36,29 @@ MotorBoardModel::MotorBoardModel(MotorBoardConfig config)
 {
 }
 
+bool MotorBoardModel::LoadFlash(std::string* error)
+{
+    MotorParams loaded = DefaultMotorParams();
+    if (!config_.flashPath.empty()) {
+        struct stat st
+        {
+        };
+        const bool present = stat(config_.flashPath.c_str(), &st) == 0;
+        if (present && !S_ISREG(st.st_mode)) {
+            if (error)
+                *error = "not a regular file";
+            return false;
+        }
+        if (present && !LoadMotorConfig(config_.flashPath, loaded)) {
+            if (error)
+                *error = std::strerror(errno);
+            return false;
+        }
+    }
+    flash_ = params_ = loaded;
+    return true;
+}
+
 void MotorBoardModel::Answer(const Frame& request, std::chrono::steady_clock::time_point now, Frame& out)
 {
     const MotorRequest req = ParseMotorRequest(request);
@@ -46,6 +74,8 @@ void MotorBoardModel::Answer(const Frame& request, std::chrono::steady_clock::ti
         if (req.flashFlag == kMotorFlashStore) {
             if (refuseFlash_ > 0) {
                 --refuseFlash_;
+                reply.flashResult = kMotorFlashFailed;
+            } else if (!config_.flashPath.empty() && !SaveMotorConfig(config_.flashPath, params_)) {
                 reply.flashResult = kMotorFlashFailed;
             } else {
                 flash_ = params_;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <random>
+#include <string>
 
 namespace qav::sim {
 
@@ -14,6 +15,9 @@ struct MotorBoardConfig
 {
     std::uint8_t firmware = 15; // tenths: version 1.5
     int refuseFlashWrites = 0;  // the next N writes to flash fail
+    // Where a write to flash saves the four parameters (a motor configuration
+    // file). Empty: flash lives in memory for the run only.
+    std::string flashPath;
     std::uint32_t seed = 1;
 };
 
@@ -25,11 +29,19 @@ class MotorBoardModel
 public:
     explicit MotorBoardModel(MotorBoardConfig config);
 
+    // Reads the flash file into the working set (power-on state); a missing
+    // file leaves the factory settings. False with a reason when the file is
+    // there but cannot be read.
+    bool LoadFlash(std::string* error);
+
     // Fills `out` with the reply to `request` (a frame whose CRC matched).
     void Answer(const Frame& request, std::chrono::steady_clock::time_point now, Frame& out);
     // Back to the flash contents.
     void PowerCycle() { params_ = flash_; }
     void RefuseFlashWrites(int count) { refuseFlash_ = count; }
+    // The firmware now running reports this version (tenths).
+    void SetFirmware(std::uint8_t tenths) { config_.firmware = tenths; }
+    std::uint8_t Firmware() const { return config_.firmware; }
 
     const MotorParams& Params() const { return params_; }
     const MotorParams& Flash() const { return flash_; }

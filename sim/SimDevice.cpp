@@ -22,6 +22,7 @@ constexpr milliseconds kHangUpBackoff{10};
 
 SimDevice::SimDevice(SimDeviceOptions options, std::unique_ptr<IDeviceModel> model, ReadyCallback ready)
     : options_(std::move(options)), model_(std::move(model)), ready_(std::move(ready)),
+      boot_(options_.flashKiB, options_.extendedErase, options_.flashContents, options_.bootFaults),
       receiver_(model_->Header0(), model_->Header1()), rng_(options_.seed)
 {
     model_->RefuseFlashWrites(options_.faults.refuseFlashWrites);
@@ -134,6 +135,30 @@ void SimDevice::RefuseFlashWrites(int count)
     model_->RefuseFlashWrites(count);
 }
 
+void SimDevice::SetBootFaults(const BootFaults& faults)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    boot_.SetFaults(faults);
+}
+
+std::vector<std::uint8_t> SimDevice::Flash() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return boot_.Flash();
+}
+
+BootStats SimDevice::BootLoaderStats() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return boot_.Stats();
+}
+
+bool SimDevice::InBootLoader() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return inBoot_;
+}
+
 bool SimDevice::Chance(double fraction)
 {
     if (fraction <= 0)
@@ -167,6 +192,9 @@ bool SimDevice::Reconnect(Clock::time_point now)
     model_->PowerCycle(now);
     receiver_ = FrameReceiver(model_->Header0(), model_->Header1());
     out_.clear();
+    txIdle_ = true;
+    inBoot_ = false;
+    byteTime_ = kUartByteTime;
     delayed_.clear();
     ++stats_.plugs;
     return true;
@@ -233,10 +261,72 @@ void SimDevice::LogFrame(const Frame& frame, Clock::time_point now)
 }
 
 // Caller holds the lock.
+void SimDevice::QueueRaw(const std::vector<std::uint8_t>& bytes)
+{
+    if (out_.size() + bytes.size() <= kMaxQueuedBytes)
+        out_.insert(out_.end(), bytes.begin(), bytes.end());
+}
+
+// Caller holds the lock. GO: the new firmware runs and answers frames again.
+void SimDevice::LeaveBootLoader(std::uint32_t address)
+{
+    inBoot_ = false;
+    byteTime_ = kUartByteTime;
+    if (const auto version = boot_.VersionAt(address))
+        model_->SetFirmware(*version);
+    model_->PowerCycle(Clock::now());
+    receiver_ = FrameReceiver(model_->Header0(), model_->Header1());
+}
+
+// Caller holds the lock.
+void SimDevice::FeedBootLoader(std::uint8_t b)
+{
+    std::vector<std::uint8_t> answer;
+    const auto started = boot_.Feed(b, answer);
+    QueueRaw(answer);
+    if (started)
+        LeaveBootLoader(*started);
+}
+
+// Caller holds the lock.
 void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now)
 {
     if (now >= silentFrom_ && now < silentUntil_)
         return;
+    const bool quietBefore = now - lastHeard_ >= kBootSilence;
+    lastHeard_ = now;
+    if (inBoot_ && options_.paceOutput) {
+        // The request crosses the line before the answer can start.
+        inputDoneAt_ = std::max(inputDoneAt_, now) + byteTime_ * n;
+        nextByteAt_ = std::max(nextByteAt_, inputDoneAt_);
+    }
+    // A reset with the boot jumper set: the first byte after a quiet line,
+    // if it is the sync byte, starts the boot loader whatever ran before.
+    if (quietBefore && n > 0 && bytes[0] == 0x7F && !options_.bootFaults.deaf) {
+        inBoot_ = true;
+        byteTime_ = kBootByteTime;
+        out_.clear();
+        delayed_.clear(); // a reset board sends no late answers
+        txIdle_ = true;
+        if (options_.paceOutput) {
+            inputDoneAt_ = now + byteTime_;
+            nextByteAt_ = std::max(nextByteAt_, inputDoneAt_);
+        }
+        QueueRaw({boot_.Enter()});
+        ++bytes;
+        --n;
+    }
+    if (inBoot_) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!inBoot_) {
+                // Bytes after a GO belong to the new firmware.
+                HandleBytes(bytes + i, n - i, now);
+                return;
+            }
+            FeedBootLoader(bytes[i]);
+        }
+        return;
+    }
     Frame answer;
     receiver_.Feed(bytes, n, [&](const Frame& request) {
         ++stats_.framesReceived;
@@ -254,10 +344,13 @@ void SimDevice::Flush(Clock::time_point now)
         return;
     std::size_t allowed = out_.size();
     if (options_.paceOutput) {
-        if (nextByteAt_ < now - kUartByteTime)
-            nextByteAt_ = now - kUartByteTime; // an idle line has no credit to spend
-        allowed =
-            std::min<std::size_t>(allowed, static_cast<std::size_t>((now - nextByteAt_) / kUartByteTime));
+        // An idle line has no credit to spend; within a burst, a late wake-up
+        // is made up by sending the bytes that are due together.
+        if (txIdle_ && nextByteAt_ < now - byteTime_)
+            nextByteAt_ = now - byteTime_;
+        if (now < nextByteAt_ + byteTime_)
+            return; // still waiting for the request to cross the line
+        allowed = std::min<std::size_t>(allowed, static_cast<std::size_t>((now - nextByteAt_) / byteTime_));
         if (allowed == 0)
             return;
     }
@@ -268,8 +361,9 @@ void SimDevice::Flush(Clock::time_point now)
     if (written <= 0)
         return; // full (no one reads) or gone: try again when writable
     out_.erase(out_.begin(), out_.begin() + written);
+    txIdle_ = out_.empty();
     if (options_.paceOutput)
-        nextByteAt_ += kUartByteTime * written;
+        nextByteAt_ += byteTime_ * written;
 }
 
 void SimDevice::Serve(int stopFd)
@@ -299,7 +393,7 @@ void SimDevice::Serve(int stopFd)
                 fds[2].events = POLLIN;
                 if (!out_.empty()) {
                     if (options_.paceOutput)
-                        deadline = std::min(deadline, nextByteAt_ + kUartByteTime);
+                        deadline = std::min(deadline, nextByteAt_ + byteTime_);
                     else
                         fds[2].events |= POLLOUT;
                 }

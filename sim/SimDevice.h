@@ -8,6 +8,7 @@
 // device's lock). The thread waits only in poll, on the terminal, its own
 // wake descriptor and the simulator's stop descriptor, so it never spins and
 // ends within one wait once stop is signalled.
+#include "BootLoaderModel.h"
 #include "PseudoTerminal.h"
 
 #include "protocol/Frame.h"
@@ -52,6 +53,11 @@ struct SimFaults
 
 // One line at 115200 baud, 8N1: ten bit times per byte, 86.8 us.
 inline constexpr std::chrono::nanoseconds kUartByteTime{86806};
+// The boot loader's line, 8E1: eleven bit times per byte, 95.5 us.
+inline constexpr std::chrono::nanoseconds kBootByteTime{95486};
+// A sync byte after this much silence on the line starts the boot loader, as
+// a board reset with its boot jumper set would.
+inline constexpr std::chrono::milliseconds kBootSilence{50};
 
 // Stray bytes never include the device's first header byte, so they cost
 // the receiver nothing but the bytes themselves.
@@ -69,6 +75,7 @@ public:
     // Power lost and back: working values from flash, no command running.
     virtual void PowerCycle(Clock::time_point now) = 0;
     virtual void RefuseFlashWrites(int count) = 0;
+    virtual void SetFirmware(std::uint8_t tenths) = 0;
 };
 
 struct SimDeviceOptions
@@ -82,6 +89,11 @@ struct SimDeviceOptions
     // nanoseconds, the device kind and the frame in hex. For measuring the
     // PC's rhythm as the device sees it.
     std::FILE* frameLog = nullptr;
+    // The boot loader: flash size, which erase command it lists, faults.
+    std::uint32_t flashKiB = 64;
+    bool extendedErase = false;
+    std::vector<std::uint8_t> flashContents; // at the flash's base, the rest erased
+    BootFaults bootFaults;
 };
 
 // Called from Plug and, after an unplug, from the serving thread, each time
@@ -117,6 +129,12 @@ public:
     void Unplug(milliseconds duration);
     void FallSilent(milliseconds duration);
     void RefuseFlashWrites(int count);
+    void SetBootFaults(const BootFaults& faults);
+
+    // The boot loader's flash and counts, and whether it is running now.
+    std::vector<std::uint8_t> Flash() const;
+    BootStats BootLoaderStats() const;
+    bool InBootLoader() const;
 
     const std::string& Kind() const { return options_.kind; }
     int Com() const { return options_.com; }
@@ -135,6 +153,9 @@ private:
     void LogFrame(const Frame& frame, Clock::time_point now);
     void Serve(int stopFd);
     void HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now);
+    void FeedBootLoader(std::uint8_t b);
+    void QueueRaw(const std::vector<std::uint8_t>& bytes);
+    void LeaveBootLoader(std::uint32_t address);
     void Queue(const Frame& answer, Clock::time_point now);
     void ReleaseDelayed(Clock::time_point now);
     void Flush(Clock::time_point now);
@@ -146,6 +167,8 @@ private:
     SimDeviceOptions options_;
     std::unique_ptr<IDeviceModel> model_;
     ReadyCallback ready_;
+    BootLoaderModel boot_;
+    bool inBoot_ = false;
 
     mutable std::mutex mutex_; // guards everything below that other threads see
     PseudoTerminal pty_;
@@ -166,6 +189,10 @@ private:
     };
     std::deque<DelayedAnswer> delayed_; // oldest first
     Clock::time_point nextByteAt_{};
+    std::chrono::nanoseconds byteTime_ = kUartByteTime;
+    bool txIdle_ = true;              // nothing was left unsent at the last flush
+    Clock::time_point lastHeard_{};   // when the last byte came in
+    Clock::time_point inputDoneAt_{}; // paced: when the bytes heard so far have crossed the line
     Clock::time_point hungUpUntil_{};
     std::mt19937 rng_;
 

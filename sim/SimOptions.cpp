@@ -58,6 +58,7 @@ std::string SimUsage()
            "  --controller COM<n>    main controller on COM<n>\n"
            "  --motor COM<m>         motor board on COM<m>\n"
            "  --flash FILE           controller flash: loaded at start, saved by writes to flash\n"
+           "  --motor-flash FILE     motor board flash, likewise (a .bmc file)\n"
            "  --firmware N           controller firmware version byte (default 23, V2.3)\n"
            "  --motor-firmware N     motor board firmware version byte (default 15, V1.5)\n"
            "  --calibration-ms N     time a sensor calibration takes (default 300)\n"
@@ -67,7 +68,12 @@ std::string SimUsage()
            "  --silence AFTER:FOR    fall silent AFTER ms after start, for FOR ms\n"
            "  --unplug AFTER:FOR     unplug AFTER ms after start, come back FOR ms later\n"
            "  --refuse-flash N       refuse the next N writes to flash\n"
-           "  --pace                 send at the pace of a 115200 baud line\n"
+           "  --pace                 send at the pace of a 115200 baud line (boot loader: 8E1, both ways)\n"
+           "  --boot-refuse-write N[:COUNT]\n"
+           "                         the boot loader refuses its N-th write (and COUNT-1 more)\n"
+           "  --boot-corrupt-read N  the N-th read of flash comes back with one byte changed\n"
+           "  --boot-silent-after N  the boot loader falls silent after N bytes, once\n"
+           "  --boot-deaf            the boards never enter their boot loader\n"
            "  --answer-delay MS      send each answer MS ms after its request was heard\n"
            "  --frame-log FILE       write one line per frame heard: time in ns, device, frame in hex\n"
            "  --seed N               seed of the random numbers (default 1)\n"
@@ -121,6 +127,36 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
             if (!takesNoValue())
                 return false;
             c.paceOutput = true;
+        } else if (name == "--boot-deaf") {
+            if (!takesNoValue())
+                return false;
+            c.bootFaults.deaf = true;
+        } else if (name == "--boot-refuse-write") {
+            if (!value(v))
+                return false;
+            const auto colon = v.find(':');
+            const auto n = ParseInteger(v.substr(0, colon), 1, std::numeric_limits<int>::max());
+            const auto count = colon == std::string::npos
+                                   ? std::optional<long long>(1)
+                                   : ParseInteger(v.substr(colon + 1), 1, std::numeric_limits<int>::max());
+            if (!n || !count)
+                return bad(v, "N or N:COUNT, counting from 1");
+            c.bootFaults.refuseWrite = static_cast<int>(*n);
+            c.bootFaults.refuseWriteCount = static_cast<int>(*count);
+        } else if (name == "--boot-corrupt-read") {
+            if (!value(v))
+                return false;
+            const auto n = ParseInteger(v, 1, std::numeric_limits<int>::max());
+            if (!n)
+                return bad(v, "a count from 1");
+            c.bootFaults.corruptRead = static_cast<int>(*n);
+        } else if (name == "--boot-silent-after") {
+            if (!value(v))
+                return false;
+            const auto n = ParseInteger(v, 0, std::numeric_limits<int>::max());
+            if (!n)
+                return bad(v, "a count of bytes");
+            c.bootFaults.silentAfter = static_cast<long>(*n);
         } else if (name == "--controller" || name == "--motor") {
             if (!value(v))
                 return false;
@@ -132,12 +168,12 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
             if (!value(v))
                 return false;
             c.frameLog = v;
-        } else if (name == "--flash") {
+        } else if (name == "--flash" || name == "--motor-flash") {
             if (!value(v))
                 return false;
             if (v.empty())
                 return bad(v, "a file name");
-            c.flashPath = v;
+            (name == "--flash" ? c.flashPath : c.motorFlashPath) = v;
         } else if (name == "--firmware" || name == "--motor-firmware") {
             if (!value(v))
                 return false;

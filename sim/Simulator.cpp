@@ -24,6 +24,7 @@ public:
     }
     void PowerCycle(Clock::time_point now) override { model.PowerCycle(now); }
     void RefuseFlashWrites(int count) override { model.RefuseFlashWrites(count); }
+    void SetFirmware(std::uint8_t tenths) override { model.SetFirmware(tenths); }
     ControllerModel model;
 };
 
@@ -39,8 +40,16 @@ public:
     }
     void PowerCycle(Clock::time_point) override { model.PowerCycle(); }
     void RefuseFlashWrites(int count) override { model.RefuseFlashWrites(count); }
+    void SetFirmware(std::uint8_t tenths) override { model.SetFirmware(tenths); }
     MotorBoardModel model;
 };
+
+// The controller's boot loader lists ERASE, the motor board's EXTENDED
+// ERASE, so both ways of erasing get used.
+constexpr std::uint32_t kControllerFlashKiB = 128;
+constexpr std::uint32_t kMotorFlashKiB = 64;
+// What each board holds at start: an image of the configured version.
+constexpr std::size_t kStartImageSize = 8 * 1024;
 
 bool Fail(std::string* error, std::string message)
 {
@@ -95,21 +104,31 @@ bool Simulator::Start(std::string* error)
         if (!device->model.LoadFlash(&why))
             return Fail(error, "cannot read the flash file " + config_.flashPath + ": " + why);
         controllerModel_ = &device->model;
-        controller_ =
-            std::make_unique<SimDevice>(SimDeviceOptions{"controller", config_.controllerCom, config_.faults,
-                                                         config_.paceOutput, config_.seed, frameLog_},
-                                        std::move(device), ready_);
+        controller_ = std::make_unique<SimDevice>(
+            SimDeviceOptions{"controller", config_.controllerCom, config_.faults, config_.paceOutput,
+                             config_.seed, frameLog_, kControllerFlashKiB, false,
+                             SimFirmwareImage(config_.controllerFirmware, kStartImageSize, config_.seed),
+                             config_.bootFaults},
+            std::move(device), ready_);
     }
     if (config_.motorCom != 0) {
         MotorBoardConfig mc;
         mc.firmware = config_.motorFirmware;
         mc.seed = config_.seed + 1;
+        mc.flashPath = config_.motorFlashPath;
         auto device = std::make_unique<MotorDevice>(mc);
+        std::string why;
+        if (!device->model.LoadFlash(&why)) {
+            Stop();
+            return Fail(error, "cannot read the motor flash file " + config_.motorFlashPath + ": " + why);
+        }
         motorModel_ = &device->model;
-        motor_ =
-            std::make_unique<SimDevice>(SimDeviceOptions{"motor", config_.motorCom, config_.faults,
-                                                         config_.paceOutput, config_.seed + 1, frameLog_},
-                                        std::move(device), ready_);
+        motor_ = std::make_unique<SimDevice>(
+            SimDeviceOptions{"motor", config_.motorCom, config_.faults, config_.paceOutput, config_.seed + 1,
+                             frameLog_, kMotorFlashKiB, true,
+                             SimFirmwareImage(config_.motorFirmware, kStartImageSize, config_.seed + 1),
+                             config_.bootFaults},
+            std::move(device), ready_);
     }
 
     stopFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -184,6 +203,39 @@ void Simulator::RefuseFlashWrites(DeviceKind kind, int count)
 {
     if (SimDevice* d = Device(kind))
         d->RefuseFlashWrites(count);
+}
+
+void Simulator::SetBootFaults(DeviceKind kind, const BootFaults& faults)
+{
+    if (SimDevice* d = Device(kind))
+        d->SetBootFaults(faults);
+}
+
+std::vector<std::uint8_t> Simulator::Flash(DeviceKind kind) const
+{
+    const SimDevice* d = Device(kind);
+    return d ? d->Flash() : std::vector<std::uint8_t>{};
+}
+
+BootStats Simulator::BootLoaderStats(DeviceKind kind) const
+{
+    const SimDevice* d = Device(kind);
+    return d ? d->BootLoaderStats() : BootStats{};
+}
+
+bool Simulator::InBootLoader(DeviceKind kind) const
+{
+    const SimDevice* d = Device(kind);
+    return d && d->InBootLoader();
+}
+
+std::uint8_t Simulator::FirmwareVersion(DeviceKind kind) const
+{
+    if (kind == DeviceKind::Controller)
+        return controller_
+                   ? controller_->WithModel([this](IDeviceModel&) { return controllerModel_->Firmware(); })
+                   : 0;
+    return motor_ ? motor_->WithModel([this](IDeviceModel&) { return motorModel_->Firmware(); }) : 0;
 }
 
 ControllerParams Simulator::ControllerWorkingParams() const

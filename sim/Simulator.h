@@ -24,10 +24,13 @@ struct SimulatorConfig
     int motorCom = 0;      // 0: no motor board
     // Controller flash (a controller configuration file); empty: in memory.
     std::string flashPath;
+    // Motor board flash (a motor configuration file); empty: in memory.
+    std::string motorFlashPath;
     std::uint8_t controllerFirmware = 23;
     std::uint8_t motorFirmware = 15;
     milliseconds calibrationTime{300};
-    SimFaults faults; // for both devices
+    SimFaults faults;      // for both devices
+    BootFaults bootFaults; // for both boot loaders
     bool paceOutput = false;
     std::uint32_t seed = 1;
     std::string frameLog; // a file to log every valid frame heard; empty: none
@@ -61,6 +64,15 @@ public:
     void Unplug(DeviceKind kind, milliseconds duration);
     void FallSilent(DeviceKind kind, milliseconds duration);
     void RefuseFlashWrites(DeviceKind kind, int count);
+    void SetBootFaults(DeviceKind kind, const BootFaults& faults);
+
+    // The boot loader's flash (128 KiB on the controller, 64 KiB on the
+    // motor board, at 0x08000000) and its counts.
+    std::vector<std::uint8_t> Flash(DeviceKind kind) const;
+    BootStats BootLoaderStats(DeviceKind kind) const;
+    bool InBootLoader(DeviceKind kind) const;
+    // The firmware version (tenths) the device reports.
+    std::uint8_t FirmwareVersion(DeviceKind kind) const;
 
     // Snapshots of the devices' state, for tests and diagnostics.
     ControllerParams ControllerWorkingParams() const;

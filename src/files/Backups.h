@@ -18,6 +18,7 @@ namespace qav {
 
 inline constexpr int kBackupsKept = 50;
 inline constexpr std::string_view kControllerBackupExtension = ".bgsc";
+inline constexpr std::string_view kMotorBackupExtension = ".bmc";
 
 // $XDG_DATA_HOME/qav-nuva/backups when XDG_DATA_HOME is an absolute path,
 // else $HOME/.local/share/qav-nuva/backups. Empty when neither is known.

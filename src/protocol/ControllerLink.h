@@ -8,20 +8,11 @@
 // Single-threaded: every call comes from the owner's thread.
 #include "protocol/ControllerProtocol.h"
 #include "protocol/ControllerResults.h"
+#include "protocol/FrameTransport.h"
 
 #include <cstdint>
 
 namespace qav {
-
-// Where frames go. Write is only called while IsOpen() holds; the engine does
-// not look at its result.
-class IFrameTransport
-{
-public:
-    virtual ~IFrameTransport() = default;
-    virtual bool IsOpen() const = 0;
-    virtual void WriteFrame(const Frame& frame) = 0;
-};
 
 // Live values of a telemetry answer, as sent (signed bytes, raw hundredths).
 struct ControllerTelemetry

@@ -72,6 +72,9 @@ public:
     const std::string& DevicePath() const { return devicePath_; }
 
     bool IsOpen() const { return fd_ >= 0; }
+    // The open device's descriptor, -1 while closed: for a client that talks
+    // to the device itself without the event thread (the boot loader client).
+    int NativeHandle() const { return fd_; }
     bool IsMonitoring() const { return thread_.joinable(); }
 
     // Opens the device named by DeviceName (closing first if open).

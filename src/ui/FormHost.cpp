@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -84,6 +85,8 @@ SkinKind KindOf(ControlType type)
         return SkinKind::UpDown;
     case ControlType::Combo:
         return SkinKind::ComboBox;
+    case ControlType::ProgressBar:
+        return SkinKind::ProgressBar;
     case ControlType::Label:
     case ControlType::ImageBar:
     case ControlType::AttitudeArea:
@@ -200,6 +203,13 @@ QWidget* FormHost::Create(const ControlRow& row, QWidget* parent)
         return new CImageBar(parent);
     case ControlType::AttitudeArea:
         return new CAttitudeArea(parent);
+    case ControlType::ProgressBar: {
+        auto* bar = new QProgressBar(parent);
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+        return bar;
+    }
     }
     return new QWidget(parent);
 }
@@ -366,6 +376,8 @@ int FormHost::SliderPos(int id) const
         return slider->value();
     if (auto* spin = qobject_cast<QSpinBox*>(Control(id)))
         return spin->value();
+    if (auto* bar = qobject_cast<QProgressBar*>(Control(id)))
+        return bar->value();
     return 0;
 }
 
@@ -374,6 +386,8 @@ void FormHost::SetSliderPos(int id, int position)
     if (auto* slider = qobject_cast<QSlider*>(Control(id))) {
         const QSignalBlocker quiet(slider);
         slider->setValue(position);
+    } else if (auto* bar = qobject_cast<QProgressBar*>(Control(id))) {
+        bar->setValue(position);
     }
 }
 

@@ -33,6 +33,7 @@ enum class ControlType {
     Combo,        // drop-down list, no selection at start
     ImageBar,     // CImageBar
     AttitudeArea, // the framed area the 3D attitude display draws into
+    ProgressBar,  // 0 to 100, no text
 };
 
 struct ControlRow
@@ -87,8 +88,8 @@ public:
     void SetItems(int id, const QStringList& items); // leaves no selection
     bool Enabled(int id) const;
     void Enable(int id, bool enabled);
-    bool Visible(int id) const; // as the table and the program set it, whether or not shown yet
-    int SliderPos(int id) const;
+    bool Visible(int id) const;               // as the table and the program set it, whether or not shown yet
+    int SliderPos(int id) const;              // sliders, spin controls, progress bars
     void SetSliderPos(int id, int position);  // no notification, as a program's move
     void SetRange(int id, int low, int high); // sliders, spin controls
     // Keyboard focus into the control, its whole text selected when asked.

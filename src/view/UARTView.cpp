@@ -48,9 +48,10 @@ CommitBranch CommitBranchFor(int id)
 
 CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
     : FormHost(MainScreenControls(), this, parent), params_(params), status_(status), prompts_(prompts),
-      engine_(params, tee_)
+      engine_(params, tee_), upgrade_(*this, UpgradeOwnerKind::MainScreen, FirmwareBoard::Controller)
 {
     InitLink();
+    InitUpgrade();
     InitTuningAids();
     setFixedSize(kMainScreenWidth, kMainScreenHeight);
     for (int id : MainScreenCaptionIds())
@@ -183,6 +184,18 @@ void CUARTView::OnClicked(int id)
         break;
     case idc::SaveConfig:
         SaveCommand(ConfigFileKind::Bgsc);
+        break;
+    case idc::MotorConfiguration:
+        OnMotorConfiguration();
+        break;
+    case idc::OpenFirmware:
+        OnOpenFirmware();
+        break;
+    case idc::StartUpgrade:
+        OnStartUpgrade();
+        break;
+    case idc::CancelUpgrade:
+        OnCancelUpgrade();
         break;
     default:
         break;

@@ -7,11 +7,13 @@
 // program's single record, passed in.
 //
 // GUI thread only.
+#include "motor/MotorProtocol.h"
 #include "protocol/ControllerLink.h"
 #include "protocol/FrameIntake.h"
 #include "serial/SerialLink.h"
 #include "ui/FormHost.h"
 #include "ui/Show3D.h"
+#include "upgrade/UpgradeDriver.h"
 #include "view/ScreenValues.h"
 
 #include <QTimer>
@@ -29,6 +31,7 @@ class IPrompts;
 class IStatusLine;
 class PlotWindow;
 class PostedNotifySink;
+class UpgradeNotifyTarget;
 
 // The two kinds of controller configuration file: ".bgsc" from the "Load
 // Config" and "Save Config" buttons, ".ini" from Ctrl+O and Ctrl+S.
@@ -42,7 +45,8 @@ CommitBranch CommitBranchFor(int focusedId);
 class CUARTView : public FormHost,
                   protected IFormEvents,
                   protected IControllerEvents,
-                  protected IFrameTransport
+                  protected IFrameTransport,
+                  protected IUpgradeOwner
 {
     Q_OBJECT
 public:
@@ -78,6 +82,11 @@ public:
     // closes it and stops the link timer; the link stays down until the
     // port is opened again.
     void TakeDownLink();
+    // "Motor Configuration": hands the port over to the motor dialog, runs it
+    // modally, and leaves the controller link closed afterwards.
+    void OnMotorConfiguration();
+    // The program's motor parameter set, kept across openings of the dialog.
+    MotorParams& MotorParameters() { return motorParams_; }
 
     // Parses every value box into its screen value, in exchange order. At
     // the first box that does not parse: shows the parse message, puts the
@@ -127,6 +136,13 @@ public:
     // reported in a message box. True when written.
     bool SaveConfigFile(const QString& path);
 
+    // The controller's firmware upgrade (UARTViewUpgrade.cpp): "Open
+    // Firmware", "Start Upgrade", "Cancel Upgrade".
+    void OnOpenFirmware();
+    void OnStartUpgrade();
+    void OnCancelUpgrade();
+    UpgradeDriver& Upgrade() { return upgrade_; }
+
     // Tuning aids beside the specified controls: the live plot window
     // (button "Live Plots", Ctrl+P) and the marker of uploads the controller
     // holds in RAM only.
@@ -167,6 +183,15 @@ protected:
     void WriteFrame(const Frame& frame) override;
 
     bool event(QEvent* e) override;
+
+    // IUpgradeOwner
+    int UpgradePortNumber() override { return comPortNumber_; }
+    void ReleaseLinkForUpgrade() override { TakeDownLink(); }
+    void ShowUpgradeText(std::string_view text) override;
+    void SetUpgradeProgress(int position) override;
+    void EnableUpgradeStart(bool enable) override;
+    void EnableUpgradeCancel(bool enable) override;
+    void SetMessageGate(bool open) override { messageGateOpen_ = open; }
 
     // A box's text changed, by the user or by the program (not while the
     // screen shows its values).
@@ -222,6 +247,7 @@ private:
     void ReportShortFileName(ConfigFileKind kind);
 
     void InitLink();
+    void InitUpgrade();
     void InitComList();
     void OnLinkTimer();
     void ReopenAfterHangUp();
@@ -235,6 +261,9 @@ private:
     void SetMotorButtons(int checked);
 
     ControllerParams& params_;
+    MotorParams motorParams_;
+    // The motor receiver's phase outlives each opening of the dialog.
+    FrameReceiver motorReceiver_{kMotorHeader0, kMotorHeader1};
     IStatusLine* status_;
     IPrompts& prompts_;
     ScreenValues values_;
@@ -245,6 +274,8 @@ private:
     FrameIntake intake_;
     QTimer linkTimer_;
     QAVShow3DLibExp show3d_;
+    UpgradeDriver upgrade_;
+    UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
     std::string startupDirectory_;
     std::int32_t comListIndex_ = 0;
     int comPortNumber_ = 0;

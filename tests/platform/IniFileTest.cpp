@@ -295,3 +295,28 @@ TEST(IniFile, ManyWritesWithOneBadEntryWriteNothing)
 
 } // namespace
 } // namespace qav
+
+namespace qav {
+namespace {
+
+TEST(IniFile, SectionIsFoundByItsHeaderLineAlone)
+{
+    const struct
+    {
+        const char* text;
+        bool found;
+    } rows[] = {
+        {"[MOTOR_PARAMETERS]\n", true},           {"  [ motor_parameters ]  \r\n", true},
+        {"[Other]\nMOTOR_PARAMETERS=1\n", false}, {";[MOTOR_PARAMETERS]\n", false},
+        {"\xEF\xBB\xBF[MOTOR_PARAMETERS]", true}, {"", false},
+        {"[MOTOR_PARAMETERS_2]\n", false},
+    };
+    for (const auto& r : rows) {
+        IniDocument doc;
+        doc.Parse(r.text);
+        EXPECT_EQ(doc.HasSection("MOTOR_PARAMETERS"), r.found) << r.text;
+    }
+}
+
+} // namespace
+} // namespace qav

@@ -8,6 +8,7 @@
 #include "platform/PortMap.h"
 #include "protocol/ControllerProtocol.h"
 #include "support/ScopedPortsDir.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
 #include <csignal>
@@ -135,6 +136,35 @@ TEST_F(SimDevices, MotorBoardStoresThenFlashesInTwoSteps)
     f = motor_.Exchange(MotorRequest(kMotorCmdRead));
     ASSERT_TRUE(f);
     EXPECT_EQ(ParseMotorReply(*f).params.POL_MOTOR2, 12);
+}
+
+TEST_F(SimDevices, MotorFlashFileOutlivesARestart)
+{
+    test::TempDir dir;
+    config_.motorFlashPath = dir.File("motor.bmc");
+    Start();
+    const MotorParams wanted{20, 30, 40, 50, 0, 0};
+    ASSERT_TRUE(motor_.Exchange(MotorRequest(kMotorCmdWrite, kMotorFlashStore, wanted)));
+    EXPECT_EQ(test::ReadWholeFile(config_.motorFlashPath),
+              "[MOTOR_PARAMETERS]\nPOL_MOTOR1=20\nPOW_MOTOR1=30\nPOL_MOTOR2=40\nPOW_MOTOR2=50\n");
+    motor_.Close();
+    controller_.Close();
+    sim_.reset();
+
+    Start();
+    auto f = motor_.Exchange(MotorRequest(kMotorCmdRead));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(ParseMotorReply(*f).params, wanted);
+
+    // A flash file that cannot be read keeps the simulator from starting.
+    motor_.Close();
+    controller_.Close();
+    sim_.reset();
+    config_.motorFlashPath = dir.path().string();
+    Simulator refused(config_);
+    std::string error;
+    EXPECT_FALSE(refused.Start(&error));
+    EXPECT_NE(error.find("motor flash"), std::string::npos) << error;
 }
 
 TEST_F(SimDevices, DroppedAnswersLeaveTheRequestCarriedOut)
@@ -333,6 +363,13 @@ TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
         {"--controller", "COM5", "--version=2"},
         {"--controller", "COM5", "--frobnicate"},
         {"--controller", "COM5", "--flash", ports.Scratch()},
+        {"--motor", "COM5", "--motor-flash", ports.Scratch()},
+        {"--motor", "COM5", "--motor-flash", ""},
+        {"--controller", "COM5", "--boot-refuse-write", "0"},
+        {"--controller", "COM5", "--boot-refuse-write", "3:0"},
+        {"--controller", "COM5", "--boot-corrupt-read", "x"},
+        {"--controller", "COM5", "--boot-silent-after", "-1"},
+        {"--controller", "COM5", "--boot-deaf=1"},
     };
     for (const auto& args : rows) {
         std::string err;
@@ -347,6 +384,41 @@ TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
     std::ostringstream out, err;
     EXPECT_EQ(sim::RunSimulator({"--version"}, out, err, [] {}), 0);
     EXPECT_EQ(out.str(), std::string("qav-nuva-sim ") + QAV_VERSION + "\n");
+}
+
+TEST(SimFrontEnd, BootLoaderFaultOptions)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        sim::BootFaults expected;
+    };
+    const auto faults = [](int refuse, int count, int corrupt, long silent, bool deaf) {
+        sim::BootFaults f;
+        f.refuseWrite = refuse, f.refuseWriteCount = count, f.corruptRead = corrupt, f.silentAfter = silent,
+        f.deaf = deaf;
+        return f;
+    };
+    const std::vector<Case> cases{
+        {{}, faults(0, 1, 0, -1, false)},
+        {{"--boot-refuse-write", "7"}, faults(7, 1, 0, -1, false)},
+        {{"--boot-refuse-write=7:4"}, faults(7, 4, 0, -1, false)},
+        {{"--boot-corrupt-read", "2", "--boot-silent-after", "0"}, faults(0, 1, 2, 0, false)},
+        {{"--boot-deaf"}, faults(0, 1, 0, -1, true)},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--controller", "COM5"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        sim::SimCommandLine cmd;
+        std::string error;
+        ASSERT_TRUE(sim::ParseSimOptions(args, cmd, error)) << error;
+        const sim::BootFaults& f = cmd.config.bootFaults;
+        EXPECT_EQ(f.refuseWrite, c.expected.refuseWrite);
+        EXPECT_EQ(f.refuseWriteCount, c.expected.refuseWriteCount);
+        EXPECT_EQ(f.corruptRead, c.expected.corruptRead);
+        EXPECT_EQ(f.silentAfter, c.expected.silentAfter);
+        EXPECT_EQ(f.deaf, c.expected.deaf);
+    }
 }
 
 TEST(SimFrontEnd, LiveAliasIsRefusedAndStaleOneReplaced)

@@ -2,6 +2,7 @@
 // Readable test failures for whole controller parameter sets: every field by
 // name instead of the record's raw bytes. Include it in every test file that
 // compares parameter sets, so all of them print alike.
+#include "motor/MotorProtocol.h"
 #include "protocol/ControllerProtocol.h"
 
 #include <ostream>
@@ -53,6 +54,13 @@ inline void PrintTo(const ControllerParams& p, std::ostream* os)
     for (const auto& [name, value] : fields)
         *os << " " << name << "=" << value;
     *os << " }";
+}
+
+inline void PrintTo(const MotorParams& p, std::ostream* os)
+{
+    *os << "{POL_MOTOR1=" << int(p.POL_MOTOR1) << " POW_MOTOR1=" << int(p.POW_MOTOR1)
+        << " POL_MOTOR2=" << int(p.POL_MOTOR2) << " POW_MOTOR2=" << int(p.POW_MOTOR2)
+        << " DIR_MOTOR1=" << int(p.DIR_MOTOR1) << " DIR_MOTOR2=" << int(p.DIR_MOTOR2) << "}";
 }
 
 } // namespace qav

@@ -1,0 +1,100 @@
+#pragma once
+// A board's built-in USART boot loader as the PC sees it (the commands of
+// ST's AN3155 that the upgrade uses), over a flash of whole pages at
+// 0x08000000. Pure logic: bytes in, answer bytes out; no time, no threads.
+//
+// What "the firmware" is for the simulation: the byte at offset 0x1C of the
+// image GO starts (the first reserved word of a Cortex-M vector table) is
+// its version in tenths, reported in the board's answers afterwards.
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace qav::sim {
+
+struct BootFaults
+{
+    int refuseWrite = 0;        // the n-th WRITE MEMORY (from 1) is refused...
+    int refuseWriteCount = 1;   // ...and so are this many in all, from there on
+    int corruptRead = 0;        // the n-th READ MEMORY of flash comes back with one byte changed
+    long silentAfter = -1;      // the boot loader falls silent after this many bytes, once
+    bool deaf = false;          // the board never enters its boot loader
+    bool readProtected = false; // READ and WRITE MEMORY refused, as on a read-out protected chip
+};
+
+struct BootStats
+{
+    int entries = 0;     // times the boot loader was entered
+    int pagesErased = 0; // page erases done
+    int writes = 0;      // WRITE MEMORY commands carried out
+    int refusedWrites = 0;
+    int reads = 0;       // READ MEMORY commands answered
+    int starts = 0;      // GO commands carried out
+    long bytesHeard = 0; // bytes in and out of the boot loader, sync bytes included
+    long bytesSent = 0;
+};
+
+inline constexpr std::uint32_t kSimFlashBase = 0x08000000;
+inline constexpr std::uint32_t kSimPageSize = 1024;
+inline constexpr std::uint16_t kSimChipId = 0x410;
+inline constexpr std::uint32_t kSimVersionOffset = 0x1C;
+
+// A made-up firmware image of `size` bytes (a pattern that differs with
+// `seed`) whose version byte is `version`: what the boards hold at start, and
+// what tests flash.
+std::vector<std::uint8_t> SimFirmwareImage(std::uint8_t version, std::size_t size, std::uint32_t seed = 1);
+
+class BootLoaderModel
+{
+public:
+    // flashKiB whole KiB of flash; `extendedErase`: the command set lists
+    // EXTENDED ERASE (0x44) instead of ERASE (0x43). The flash starts with
+    // `contents` at its base, the rest erased.
+    BootLoaderModel(std::uint32_t flashKiB, bool extendedErase, const std::vector<std::uint8_t>& contents,
+                    BootFaults faults = {});
+
+    // Reset into the boot loader after the sync byte: returns the ACK to send.
+    std::uint8_t Enter();
+    // One byte heard in the boot loader; answers go to `out`. Returns the
+    // start address once a GO has been carried out (the boot loader has
+    // left then).
+    std::optional<std::uint32_t> Feed(std::uint8_t b, std::vector<std::uint8_t>& out);
+
+    // New faults; their counts start from now.
+    void SetFaults(const BootFaults& faults);
+    const std::vector<std::uint8_t>& Flash() const { return flash_; }
+    // The version byte of the image at `address`; nothing outside flash.
+    std::optional<std::uint8_t> VersionAt(std::uint32_t address) const;
+    const BootStats& Stats() const { return stats_; }
+
+private:
+    enum class State { Command, Complement, Address, ReadLength, WriteData, EraseCount, ErasePages, Silent };
+
+    std::optional<std::uint32_t> Step(std::uint8_t b, std::vector<std::uint8_t>& out);
+    void Reply(std::vector<std::uint8_t>& out, bool ack);
+    void OnCommand(std::vector<std::uint8_t>& out);
+    std::optional<std::uint32_t> OnAddress(std::vector<std::uint8_t>& out);
+    void OnReadLength(std::vector<std::uint8_t>& out);
+    void OnWriteData(std::vector<std::uint8_t>& out);
+    void OnErase(std::vector<std::uint8_t>& out);
+    bool InFlash(std::uint32_t address, std::size_t n) const;
+    bool ReadableAt(std::uint32_t address, std::size_t n) const;
+    std::uint8_t ByteAt(std::uint32_t address) const;
+
+    std::vector<std::uint8_t> flash_;
+    bool extendedErase_;
+    BootFaults faults_;
+    BootStats stats_;
+    bool silenceSpent_ = false;
+    int writesBefore_ = 0; // writes and reads before the faults were set
+    int readsBefore_ = 0;
+    long heard_ = 0; // bytes heard since the last entry
+
+    State state_ = State::Command;
+    std::uint8_t command_ = 0;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t want_ = 0;
+    std::uint32_t address_ = 0;
+};
+
+} // namespace qav::sim

@@ -1,0 +1,408 @@
+#include "motor/gui/MotorConfigDlg.h"
+
+#include "files/SettingsFile.h"
+#include "motor/gui/MotorDialogTable.h"
+#include "platform/BoxParse.h"
+#include "serial/PortList.h"
+#include "ui/PostedNotify.h"
+#include "ui/Prompts.h"
+#include "ui/Skin.h"
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace qav {
+namespace {
+
+constexpr std::uint32_t kCloseWaitMs = 500;
+constexpr std::uint8_t kReversed = 0xFF;
+constexpr std::uint8_t kNormal = 0x01;
+
+constexpr const auto& kParamBoxes = kMotorParamBoxes;
+
+int IndexOfBox(int id)
+{
+    for (std::size_t i = 0; i < kParamBoxes.size(); ++i)
+        if (kParamBoxes[i].box == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// The direction check boxes, their parameter and what a click says.
+struct DirectionRow
+{
+    int checkBox;
+    std::uint8_t MotorParams::*param;
+    const char* reversed;
+    const char* normal;
+};
+constexpr DirectionRow kDirections[] = {
+    {mdc::Motor1Reverse, &MotorParams::DIR_MOTOR1, "电机1反向", "电机1正向"},
+    {mdc::Motor2Reverse, &MotorParams::DIR_MOTOR2, "电机2反向", "电机2正向"},
+};
+
+std::u16string_view Utf16(const QString& s)
+{
+    return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
+}
+
+QString Fixed3(double v)
+{
+    return QString::asprintf("%.3f", v);
+}
+
+// White text on red for the status box, on blue for the firmware version.
+const char* const kStatusSheet = "QLineEdit { color: white; background: rgb(255, 0, 0); }";
+const char* const kVersionSheet = "QLineEdit { color: white; background: rgb(0, 0, 255); }";
+
+} // namespace
+
+CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts,
+                                 std::string startupDirectory, QWidget* parent)
+    : QDialog(parent), params_(params), prompts_(prompts), startupDirectory_(std::move(startupDirectory)),
+      engine_(params, *this)
+{
+    setWindowTitle(Title());
+    SetSkinKind(this, SkinKind::FormWindow);
+    form_ = new FormHost(MotorDialogControls(), this, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(form_);
+    form_->setFixedSize(kMotorDialogWidth, kMotorDialogHeight);
+    setFixedSize(kMotorDialogWidth, kMotorDialogHeight);
+    // Enter belongs to the parameter boxes: no button may take it as the
+    // dialog's default.
+    for (QPushButton* button : form_->findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    form_->Control(mdc::Status)->setStyleSheet(QString::fromLatin1(kStatusSheet));
+    form_->Control(mdc::FirmwareVersion)->setStyleSheet(QString::fromLatin1(kVersionSheet));
+
+    engine_.UseReceiver(receiver);
+    engine_.SetTransport(this);
+    serial_.SetMode(CSerialLink::kOwnerMode);
+    notify_ = std::make_shared<PostedNotifySink>(this);
+    serial_.SetOwner(notify_);
+    linkTimer_.setTimerType(Qt::PreciseTimer);
+    linkTimer_.setInterval(kLinkPeriod);
+    connect(&linkTimer_, &QTimer::timeout, this, &CMotorConfigDlg::OnLinkTimer);
+
+    ShowAllValues();
+    form_->SetText(mdc::Voltage, QStringLiteral("0"));
+    form_->SetText(mdc::Current, QStringLiteral("0"));
+    form_->SetText(mdc::FirmwareVersion, QStringLiteral("Firmware Version:"));
+    ShowStatus(QStringLiteral("Please open COM port!"));
+    InitComList();
+    form_->Enable(mdc::LoadConfig, false);
+    form_->SetSliderPos(mdc::Progress, 0);
+    form_->Enable(mdc::StartUpgrade, false);
+    form_->Enable(mdc::CancelUpgrade, false);
+}
+
+CMotorConfigDlg::~CMotorConfigDlg()
+{
+    linkTimer_.stop();
+    notify_->Detach();
+    serial_.Close(kCloseWaitMs);
+}
+
+std::int32_t CMotorConfigDlg::Value(int box) const
+{
+    const int i = IndexOfBox(box);
+    return i < 0 ? 0 : values_[static_cast<std::size_t>(i)];
+}
+
+void CMotorConfigDlg::ShowStatus(const QString& text)
+{
+    form_->SetText(mdc::Status, text);
+}
+
+bool CMotorConfigDlg::ReadAllBoxes()
+{
+    for (std::size_t i = 0; i < kParamBoxes.size(); ++i) {
+        const int box = kParamBoxes[i].box;
+        if (const auto v = ParseBoxInt(Utf16(form_->Text(box)))) {
+            values_[i] = *v;
+            continue;
+        }
+        prompts_.Message(this, AppTitle(), IntParseMessage(), MessageButtons::Ok);
+        form_->Focus(box, true);
+        return false;
+    }
+    return true;
+}
+
+void CMotorConfigDlg::ShowAllValues()
+{
+    ++showingValues_;
+    for (std::size_t i = 0; i < kParamBoxes.size(); ++i) {
+        const QString text = QString::fromStdString(FormatBoxInt(values_[i]));
+        if (form_->Text(kParamBoxes[i].box) != text)
+            form_->SetText(kParamBoxes[i].box, text);
+    }
+    --showingValues_;
+}
+
+// ---- COM list and port -------------------------------------------------------
+
+void CMotorConfigDlg::InitComList()
+{
+    comListIndex_ = startupDirectory_.empty() ? 0 : ReadStoredIndex(startupDirectory_, kSettingsMotorComKey);
+    FillComList();
+    if (comListIndex_ >= form_->ItemCount(mdc::ComList))
+        comListIndex_ = 0;
+    form_->SetSelection(mdc::ComList, comListIndex_);
+    TakePortNumberFromSelection();
+}
+
+void CMotorConfigDlg::FillComList()
+{
+    QStringList entries;
+    for (const std::string& entry : ListSerialPorts())
+        entries << QString::fromStdString(entry);
+    form_->SetItems(mdc::ComList, entries);
+}
+
+void CMotorConfigDlg::TakePortNumberFromSelection()
+{
+    const int selected = form_->Selection(mdc::ComList);
+    comPortNumber_ =
+        selected < 0 ? 0 : PortNumberFromEntry(form_->ItemText(mdc::ComList, selected).toStdString());
+}
+
+void CMotorConfigDlg::OnOpenComPort()
+{
+    if (serial_.IsOpen())
+        serial_.Close(kCloseWaitMs);
+    linkTimer_.stop();
+    waitingForDevice_ = false;
+    // A port that cannot be opened is closed again without a word; the
+    // ticks then send nothing and show nothing.
+    OpenLinkSequence(serial_, comPortNumber_);
+    intake_.Clear();
+    ShowStatus(QStringLiteral("Please connect to motor port!"));
+    engine_.OnPortOpened();
+    linkTimer_.start();
+}
+
+void CMotorConfigDlg::WriteFrame(const Frame& frame)
+{
+    serial_.Write(frame.data(), static_cast<std::uint32_t>(frame.size()));
+}
+
+void CMotorConfigDlg::OnLinkTimer()
+{
+    engine_.Tick();
+    ReopenAfterHangUp();
+}
+
+void CMotorConfigDlg::ReopenAfterHangUp()
+{
+    // A board that went away with its port (an unplugged USB adapter) never
+    // comes back on the old descriptor: while the link is lost, reopen the
+    // chosen port now and then.
+    if (engine_.State().missCount > MotorLink::kMissLimit && serial_.FarSideGone())
+        waitingForDevice_ = true;
+    if (!waitingForDevice_ || ++ticksSinceHangUp_ < kReopenEveryTicks)
+        return;
+    ticksSinceHangUp_ = 0;
+    if (OpenLinkSequence(serial_, comPortNumber_)) {
+        intake_.Clear();
+        waitingForDevice_ = false;
+    }
+}
+
+bool CMotorConfigDlg::event(QEvent* e)
+{
+    if (e->type() == PortNotifyEvent::EventType()) {
+        const auto* note = static_cast<PortNotifyEvent*>(e);
+        if (note->message == WM_PORT_RECEIVED)
+            OnPortReceived(note->wParam);
+        return true;
+    }
+    return QDialog::event(e);
+}
+
+void CMotorConfigDlg::OnPortReceived(std::intptr_t portNumber)
+{
+    if (portNumber != serial_.PortNumber())
+        return;
+    intake_.OnPortReceived(serial_,
+                           [this](const std::uint8_t* bytes, std::uint32_t n) { engine_.OnBytes(bytes, n); });
+}
+
+void CMotorConfigDlg::reject()
+{
+    linkTimer_.stop();
+    if (serial_.IsOpen())
+        serial_.Close(kCloseWaitMs);
+    waitingForDevice_ = false;
+    ReadAllBoxes();
+    if (!startupDirectory_.empty())
+        WriteStoredIndex(startupDirectory_, kSettingsMotorComKey, comListIndex_);
+    QDialog::reject();
+}
+
+// ---- controls ----------------------------------------------------------------
+
+void CMotorConfigDlg::OnClicked(int id)
+{
+    switch (id) {
+    case mdc::OpenComPort:
+        OnOpenComPort();
+        break;
+    case mdc::WriteSettingsToFlash:
+        OnWriteSettingsToFlash();
+        break;
+    case mdc::LoadConfig:
+        LoadMotorConfig();
+        break;
+    case mdc::SaveConfig:
+        SaveMotorConfig();
+        break;
+    case mdc::Motor1Reverse:
+    case mdc::Motor2Reverse:
+        OnDirectionClicked(id);
+        break;
+    default:
+        break; // the upgrade buttons are the upgrade's; the spare button does nothing
+    }
+}
+
+void CMotorConfigDlg::OnTextChanged(int id)
+{
+    if (showingValues_ > 0 || IndexOfBox(id) < 0)
+        return;
+    OnBoxChanged(id);
+}
+
+void CMotorConfigDlg::OnBoxChanged(int box)
+{
+    // An empty box or a lone sign is a number still being typed.
+    const QString text = form_->Text(box);
+    if (text.isEmpty() || text == QStringLiteral("-"))
+        return;
+    if (!ReadAllBoxes()) {
+        ShowAllValues(); // the refused box shows its previous value again
+        return;
+    }
+    const auto i = static_cast<std::size_t>(IndexOfBox(box));
+    values_[i] = std::clamp(values_[i], kParamMin, kParamMax);
+    ShowAllValues();
+    params_.*kParamBoxes[i].param = static_cast<std::uint8_t>(values_[i]);
+    if (MotorConnected())
+        ShowStatus(QStringLiteral("input(0-100), push 'return' key!"));
+}
+
+void CMotorConfigDlg::OnSelectionChanged(int id)
+{
+    if (id != mdc::ComList)
+        return;
+    // The new port takes effect at the next "Open COM Port".
+    comListIndex_ = form_->Selection(mdc::ComList);
+    TakePortNumberFromSelection();
+}
+
+void CMotorConfigDlg::OnDropDown(int id)
+{
+    if (id != mdc::ComList)
+        return;
+    FillComList();
+    form_->SetSelection(mdc::ComList, comListIndex_);
+    comListIndex_ = form_->Selection(mdc::ComList);
+    TakePortNumberFromSelection();
+}
+
+void CMotorConfigDlg::OnEnterKey(int focusedId, bool keyDown, bool)
+{
+    if (keyDown && IndexOfBox(focusedId) >= 0)
+        SendParameters();
+}
+
+void CMotorConfigDlg::TakeValuesIntoParams()
+{
+    for (std::size_t i = 0; i < kParamBoxes.size(); ++i)
+        params_.*kParamBoxes[i].param = static_cast<std::uint8_t>(values_[i]);
+    for (const DirectionRow& d : kDirections)
+        params_.*d.param = form_->Checked(d.checkBox) ? kReversed : kNormal;
+}
+
+void CMotorConfigDlg::SendParameters()
+{
+    ReadAllBoxes();
+    TakeValuesIntoParams();
+    engine_.RequestCommand(kMotorCmdWrite);
+    if (MotorConnected())
+        ShowStatus(QStringLiteral("Motor parameters uploaded!"));
+}
+
+void CMotorConfigDlg::OnWriteSettingsToFlash()
+{
+    engine_.SetFlashPending();
+    ReadAllBoxes();
+    TakeValuesIntoParams();
+    engine_.RequestCommand(kMotorCmdWrite);
+    if (MotorConnected())
+        ShowStatus(QStringLiteral("Writting setting to flash..."));
+}
+
+void CMotorConfigDlg::OnDirectionClicked(int checkBox)
+{
+    const DirectionRow& d = *std::find_if(std::begin(kDirections), std::end(kDirections),
+                                          [&](const DirectionRow& r) { return r.checkBox == checkBox; });
+    const bool reversed = form_->Checked(checkBox);
+    params_.*d.param = reversed ? kReversed : kNormal;
+    if (MotorConnected())
+        ShowStatus(QString::fromUtf8(reversed ? d.reversed : d.normal));
+    TakeValuesIntoParams();
+    engine_.RequestCommand(kMotorCmdWrite);
+}
+
+// ---- replies of the board ------------------------------------------------------
+
+void CMotorConfigDlg::OnMotorConnected()
+{
+    ShowStatus(QStringLiteral("Motor connected successfully!"));
+    form_->Enable(mdc::LoadConfig, true);
+}
+
+void CMotorConfigDlg::OnFlashResult(bool stored)
+{
+    ShowStatus(stored ? QStringLiteral("Write flash successfully!") : QStringLiteral("Write flash failed!"));
+}
+
+void CMotorConfigDlg::OnFirmwareVersion(std::uint8_t tenths)
+{
+    form_->SetText(mdc::FirmwareVersion, QString::asprintf("Firmware Version:V%.1f", tenths / 10.0));
+}
+
+void CMotorConfigDlg::OnParameterReport(const MotorParams& reported)
+{
+    // Each box whose text changes goes through the box rules, so a value
+    // above 100 ends up as 100 in the box and in the parameter set.
+    for (const MotorParamBox& p : kParamBoxes)
+        form_->SetText(p.box, QString::number(reported.*p.param));
+    for (const DirectionRow& d : kDirections)
+        form_->SetChecked(d.checkBox, params_.*d.param == kReversed);
+    ShowStatus(QStringLiteral("Motor parameters updated!"));
+}
+
+void CMotorConfigDlg::OnMonitor(std::uint16_t voltageRaw, std::uint16_t currentRaw)
+{
+    form_->SetText(mdc::Voltage, Fixed3(voltageRaw * kMotorVoltsPerUnit));
+    form_->SetText(mdc::Current, Fixed3(currentRaw * kMotorAmpsPerUnit));
+}
+
+void CMotorConfigDlg::OnMotorLost(bool wasConnected)
+{
+    if (wasConnected)
+        ShowStatus(QStringLiteral("Motor disconnected!"));
+    form_->Enable(mdc::LoadConfig, false);
+}
+
+} // namespace qav

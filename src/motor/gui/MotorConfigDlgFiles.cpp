@@ -1,0 +1,92 @@
+// Motor configuration files in the dialog: "Load Config" puts a file's four
+// parameters into the boxes and sends them to the board; "Save Config"
+// writes the parameter set as it is.
+#include "motor/MotorConfigFile.h"
+#include "motor/gui/MotorConfigDlg.h"
+#include "motor/gui/MotorDialogTable.h"
+#include "ui/Prompts.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+
+namespace qav {
+namespace {
+
+const QString kFilter = QStringLiteral("Config File (*.bmc)");
+const QString kSuffix = QStringLiteral("bmc");
+// Names of four characters or less are refused, as the Windows tool did.
+constexpr qsizetype kShortestRefusedName = 4;
+
+std::string LocalPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString ErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+void CMotorConfigDlg::LoadMotorConfig()
+{
+    const QString path = prompts_.OpenFileName(this, QStringLiteral("Load config file"), kFilter);
+    if (path.isEmpty())
+        return;
+    if (path.size() <= kShortestRefusedName) {
+        prompts_.Message(this, AppTitle(), QStringLiteral("File name too short!"), MessageButtons::Ok);
+        return;
+    }
+    LoadMotorConfigFile(path);
+}
+
+void CMotorConfigDlg::SaveMotorConfig()
+{
+    const QString path =
+        prompts_.SaveFileName(this, QStringLiteral("Save config file"), kFilter, kSuffix, true);
+    if (path.isEmpty())
+        return;
+    if (path.size() <= kShortestRefusedName) {
+        prompts_.Message(this, AppTitle(), QStringLiteral("File name too short!"), MessageButtons::Ok);
+        return;
+    }
+    SaveMotorConfigFile(path);
+}
+
+void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
+{
+    // Read into a copy first: a file that is there but cannot be read must
+    // not put zeros into the set and send them to the board.
+    MotorParams read = params_;
+    if (!qav::LoadMotorConfig(LocalPath(path), read)) {
+        const int error = errno;
+        prompts_.Message(this, AppTitle(),
+                         QStringLiteral("Could not read %1: %2").arg(path, ErrorText(error)),
+                         MessageButtons::Ok);
+        return;
+    }
+    params_ = read;
+    // The box rules limit each changed value to 0..100 and store it back.
+    for (const MotorParamBox& p : kMotorParamBoxes)
+        form_->SetText(p.box, QString::number(params_.*p.param));
+    form_->SetChecked(mdc::Motor1Reverse, params_.DIR_MOTOR1 == 0xFF);
+    form_->SetChecked(mdc::Motor2Reverse, params_.DIR_MOTOR2 == 0xFF);
+    engine_.RequestCommand(kMotorCmdWrite);
+    ShowStatus(QStringLiteral("Config file uploaded successfully!"));
+}
+
+bool CMotorConfigDlg::SaveMotorConfigFile(const QString& path)
+{
+    const IniWriteResult result = qav::SaveMotorConfig(LocalPath(path), params_);
+    if (result.ok)
+        return true;
+    prompts_.Message(this, AppTitle(),
+                     QStringLiteral("Could not write %1: %2").arg(path, ErrorText(result.error)),
+                     MessageButtons::Ok);
+    return false;
+}
+
+} // namespace qav

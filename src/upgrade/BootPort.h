@@ -1,0 +1,70 @@
+#pragma once
+// The boot loader client's own port: opened with the links' open sequence
+// (device map, exclusive lock) but at 115200 baud, 8 data bits, even parity,
+// one stop bit, and without the event thread: the client reads each byte as
+// soon as it arrives, waiting in poll on the port and on a stop descriptor,
+// so a stop ends any wait at once.
+//
+// Threads: Stop may be called from any thread; everything else from the one
+// thread that runs the procedure.
+#include "serial/SerialLink.h"
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace qav {
+
+enum class PortIo {
+    Ok,
+    TimedOut,
+    Stopped, // Stop was called
+    Gone,    // the device went away (hang-up or an error on the descriptor)
+};
+
+// What a boot loader client needs from a line; the port below, or a fake in
+// tests.
+class IBootLine
+{
+public:
+    virtual ~IBootLine() = default;
+    // Sends every byte, waiting at most `timeout` for the driver to take them.
+    virtual PortIo Send(std::span<const std::uint8_t> bytes, std::chrono::milliseconds timeout) = 0;
+    // Receives exactly dest.size() bytes within `timeout`.
+    virtual PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds timeout) = 0;
+    // Forgets whatever arrived and was not read.
+    virtual void DiscardInput() = 0;
+};
+
+class BootPort final : public IBootLine
+{
+public:
+    BootPort();
+    ~BootPort() override;
+    BootPort(const BootPort&) = delete;
+    BootPort& operator=(const BootPort&) = delete;
+
+    // "COM<n>" or a device path. False with LastError() telling why.
+    bool Open(const std::string& nameOrPath);
+    void Close();
+    bool IsOpen() const { return link_.IsOpen(); }
+    const LinkError& LastError() const { return link_.LastError(); }
+
+    // Any thread: ends the current and every later wait with Stopped until
+    // Rearm.
+    void Stop();
+    void Rearm();
+
+    PortIo Send(std::span<const std::uint8_t> bytes, std::chrono::milliseconds timeout) override;
+    PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds timeout) override;
+    void DiscardInput() override;
+
+private:
+    PortIo Wait(short events, std::chrono::steady_clock::time_point deadline);
+
+    CSerialLink link_;
+    int stopFd_ = -1;
+};
+
+} // namespace qav

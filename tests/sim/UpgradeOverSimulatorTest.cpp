@@ -1,0 +1,321 @@
+// The upgrade library against the simulated boards' boot loaders, over real
+// pseudo-terminals: the codes in order, the flash afterwards, and the faults.
+#include "BootLoaderModel.h"
+#include "SimClient.h"
+#include "Simulator.h"
+
+#include "motor/MotorProtocol.h"
+#include "protocol/ControllerProtocol.h"
+#include "support/ScopedPortsDir.h"
+#include "upgrade/WindroseIAP.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace qav {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::DeviceKind;
+using sim::SimFirmwareImage;
+using sim::Simulator;
+using sim::SimulatorConfig;
+
+constexpr int kControllerCom = 321;
+constexpr int kMotorCom = 322;
+constexpr std::uint32_t kBase = 0x08000000;
+
+struct Outcome
+{
+    std::vector<int> codes;    // without the progress notifications
+    std::vector<int> progress; // values of code 11
+    int last = 0;
+};
+
+class UpgradeOverSim : public testing::Test
+{
+protected:
+    void StartSim()
+    {
+        config_.controllerCom = kControllerCom;
+        config_.motorCom = kMotorCom;
+        sim_ = std::make_unique<Simulator>(config_);
+        std::string why;
+        ASSERT_TRUE(sim_->Start(&why)) << why;
+    }
+
+    std::string WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes)
+    {
+        const std::string path = ports_.Scratch() + "/" + name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    std::string Pack(FirmwareBoard board, const std::vector<std::uint8_t>& image, const std::string& name)
+    {
+        return WriteFile(name, PackFirmware(board, image[sim::kSimVersionOffset], kBase, image));
+    }
+
+    // Collects notifications until one of the ending codes or the time-out.
+    Outcome Collect(std::chrono::seconds limit = 60s)
+    {
+        Outcome run;
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            const auto n = queue_->WaitFor(200ms);
+            if (!n)
+                continue;
+            EXPECT_EQ(n->message, WM_IAP_NOTIFY);
+            const int code = IapRecordCode(n->lParam);
+            if (code == iap::kProgress) {
+                run.progress.push_back(IapRecordProgress(n->lParam));
+                continue;
+            }
+            run.codes.push_back(code);
+            run.last = code;
+            if (code == iap::kDone || code == iap::kStartAgain)
+                break;
+        }
+        return run;
+    }
+
+    Outcome Upgrade(CWindroseIAPLibExp& lib, int com, const std::string& path)
+    {
+        lib.Init(queue_);
+        lib.Start(com, path);
+        return Collect();
+    }
+
+    test::ScopedPortsDir ports_;
+    SimulatorConfig config_;
+    std::unique_ptr<Simulator> sim_;
+    std::shared_ptr<NotifyQueue> queue_ = std::make_shared<NotifyQueue>();
+};
+
+const std::vector<int> kSuccess{iap::kPortOpened, iap::kStarting, iap::kBootLoaderAnswered,
+                                iap::kErasing,    iap::kErased,   iap::kWriting,
+                                iap::kDone};
+
+TEST_F(UpgradeOverSim, BothBoardsTakeTheirImageAndRunIt)
+{
+    StartSim();
+    struct Case
+    {
+        FirmwareBoard board;
+        DeviceKind kind;
+        int com;
+        std::size_t size;
+        std::uint8_t version;
+    };
+    for (const Case& c : {Case{FirmwareBoard::Controller, DeviceKind::Controller, kControllerCom, 20000, 24},
+                          Case{FirmwareBoard::Motor, DeviceKind::Motor, kMotorCom, 64 * 1024, 17}}) {
+        SCOPED_TRACE(c.com);
+        const auto image = SimFirmwareImage(c.version, c.size, 77);
+        CWindroseIAPLibExp lib(c.board);
+        const Outcome run = Upgrade(lib, c.com, Pack(c.board, image, "fw.bin"));
+        EXPECT_EQ(run.codes, kSuccess);
+        ASSERT_FALSE(run.progress.empty());
+        EXPECT_EQ(run.progress.front(), 0);
+        EXPECT_EQ(run.progress.back(), 100);
+        EXPECT_TRUE(std::is_sorted(run.progress.begin(), run.progress.end()));
+        // At least one notification per 2 KiB of writing and verifying.
+        EXPECT_GE(run.progress.size(), 2 * c.size / 2048);
+        const auto flash = sim_->Flash(c.kind);
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+        // Only the covered pages were erased: the rest of the old image stays.
+        EXPECT_EQ(sim_->BootLoaderStats(c.kind).pagesErased, static_cast<int>((c.size + 1023) / 1024));
+        EXPECT_EQ(sim_->FirmwareVersion(c.kind), c.version);
+        EXPECT_FALSE(sim_->InBootLoader(c.kind));
+    }
+}
+
+TEST_F(UpgradeOverSim, TheNewFirmwareAnswersFramesWithItsVersion)
+{
+    StartSim();
+    CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+    ASSERT_EQ(
+        Upgrade(lib, kControllerCom, Pack(FirmwareBoard::Controller, SimFirmwareImage(31, 4096), "a.bgsf"))
+            .last,
+        iap::kDone);
+    test::SimClient client(kControllerHeader0, kControllerHeader1);
+    ASSERT_TRUE(client.Open(kControllerCom));
+    ControllerLinkState link;
+    Frame request;
+    BuildFrame(link, ControllerParams{}, request);
+    client.Send(request);
+    const auto answer = client.Next(2s);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ((*answer)[ctl::kFirmware], 31);
+}
+
+TEST_F(UpgradeOverSim, BadFilesEndBeforeThePortAndEraseNothing)
+{
+    StartSim();
+    const auto image = SimFirmwareImage(40, 3000);
+    auto good = PackFirmware(FirmwareBoard::Controller, 40, kBase, image);
+    auto truncated = good;
+    truncated.resize(truncated.size() - 1);
+    auto badMagic = good;
+    badMagic[0] = 'X';
+    auto badImage = good;
+    badImage[100] ^= 1;
+    struct Case
+    {
+        const char* name;
+        std::string path;
+        int code;
+    };
+    const std::vector<Case> cases{
+        {"missing", ports_.Scratch() + "/none.bgsf", iap::kFileUnreadable},
+        {"truncated", WriteFile("t.bgsf", truncated), iap::kFileInvalid},
+        {"magic", WriteFile("m.bgsf", badMagic), iap::kFileInvalid},
+        {"image crc", WriteFile("c.bgsf", badImage), iap::kFileInvalid},
+        {"motor file", WriteFile("w.bmcf", PackFirmware(FirmwareBoard::Motor, 40, kBase, image)),
+         iap::kWrongBoard},
+    };
+    const auto before = sim_->Flash(DeviceKind::Controller);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+        EXPECT_EQ(Upgrade(lib, kControllerCom, c.path).codes, (std::vector<int>{c.code, iap::kStartAgain}));
+    }
+    EXPECT_EQ(sim_->Flash(DeviceKind::Controller), before);
+    EXPECT_EQ(sim_->BootLoaderStats(DeviceKind::Controller).entries, 0);
+}
+
+TEST_F(UpgradeOverSim, FaultsEndWithTheirCode)
+{
+    struct Case
+    {
+        const char* name;
+        sim::BootFaults faults;
+        std::size_t size;
+        int code;
+    };
+    sim::BootFaults refusedOnce, refusedForGood, corrupt, deaf;
+    refusedOnce.refuseWrite = 3;
+    refusedForGood.refuseWrite = 3;
+    refusedForGood.refuseWriteCount = 4;
+    corrupt.corruptRead = 2;
+    deaf.deaf = true;
+    const std::vector<Case> cases{
+        {"a refused block is tried again", refusedOnce, 4096, iap::kDone},
+        {"a block refused four times", refusedForGood, 4096, iap::kWriteFailed},
+        {"corrupted read-back", corrupt, 4096, iap::kVerifyFailed},
+        {"too large for 64 KiB", {}, 65 * 1024, iap::kTooLarge},
+    };
+    StartSim();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim_->SetBootFaults(DeviceKind::Motor, c.faults);
+        CWindroseIAPLibExp lib(FirmwareBoard::Motor);
+        const Outcome run =
+            Upgrade(lib, kMotorCom, Pack(FirmwareBoard::Motor, SimFirmwareImage(9, c.size), "f.bmcf"));
+        if (c.code == iap::kDone) {
+            EXPECT_EQ(run.codes, kSuccess);
+        } else {
+            ASSERT_GE(run.codes.size(), 2u);
+            EXPECT_EQ(run.codes[run.codes.size() - 2], c.code);
+            EXPECT_EQ(run.codes.back(), iap::kStartAgain);
+        }
+    }
+}
+
+TEST_F(UpgradeOverSim, NoBootLoaderAndNoPort)
+{
+    config_.bootFaults.deaf = true;
+    StartSim();
+    BootLoaderTiming quick;
+    quick.syncWindow = 600ms;
+    CWindroseIAPLibExp lib(FirmwareBoard::Controller, quick);
+    const std::string path = Pack(FirmwareBoard::Controller, SimFirmwareImage(5, 1024), "n.bgsf");
+    EXPECT_EQ(Upgrade(lib, kControllerCom, path).codes,
+              (std::vector<int>{iap::kPortOpened, iap::kStarting, iap::kNoBootLoader, iap::kStartAgain}));
+    // Stop while waiting for the boot loader ends the wait, not the 10 s
+    // window (how quickly is measured in bench/upgrade_bench).
+    CWindroseIAPLibExp patient(FirmwareBoard::Controller);
+    patient.Init(queue_);
+    patient.Start(kControllerCom, path);
+    for (int code = 0; code != iap::kStarting;) {
+        const auto n = queue_->WaitFor(10s);
+        ASSERT_TRUE(n);
+        code = IapRecordCode(n->lParam);
+    }
+    const auto before = std::chrono::steady_clock::now();
+    patient.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
+    EXPECT_FALSE(queue_->WaitFor(300ms));
+    EXPECT_EQ(Upgrade(lib, 999, path).codes, (std::vector<int>{iap::kPortOpenFailed, iap::kStartAgain}));
+    EXPECT_EQ(Upgrade(lib, 0, path).codes, (std::vector<int>{iap::kPortOpenFailed, iap::kStartAgain}));
+}
+
+TEST_F(UpgradeOverSim, StopOrSilenceMidWayThenANewStartEndsWithTheRightImage)
+{
+    StartSim();
+    const auto image = SimFirmwareImage(26, 32 * 1024, 5);
+    const std::string path = Pack(FirmwareBoard::Controller, image, "s.bgsf");
+    CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+    lib.Init(queue_);
+
+    // Stop while writing: nothing more is posted, and it is quick.
+    lib.Start(kControllerCom, path);
+    for (;;) {
+        const auto n = queue_->WaitFor(30s);
+        ASSERT_TRUE(n);
+        if (IapRecordCode(n->lParam) == iap::kProgress && IapRecordProgress(n->lParam) >= 10)
+            break;
+    }
+    lib.Stop();
+    EXPECT_FALSE(lib.Running());
+    while (queue_->TryTake()) {
+    }
+    EXPECT_FALSE(queue_->WaitFor(300ms));
+    EXPECT_NE(sim_->Flash(DeviceKind::Controller)[image.size() - 1], image.back());
+
+    // Falls silent mid-write: code 23, then a new start finishes the job.
+    sim::BootFaults silent;
+    silent.silentAfter = 5000;
+    sim_->SetBootFaults(DeviceKind::Controller, silent);
+    BootLoaderTiming quick;
+    quick.answer = 300ms;
+    CWindroseIAPLibExp impatient(FirmwareBoard::Controller, quick);
+    const Outcome broken = Upgrade(impatient, kControllerCom, path);
+    ASSERT_GE(broken.codes.size(), 2u);
+    EXPECT_EQ(broken.codes[broken.codes.size() - 2], iap::kDeviceGone);
+
+    EXPECT_EQ(Upgrade(lib, kControllerCom, path).codes, kSuccess);
+    const auto flash = sim_->Flash(DeviceKind::Controller);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+}
+
+TEST_F(UpgradeOverSim, AnUnplugMidWayIsCode23AndTheNextStartSucceeds)
+{
+    StartSim();
+    const auto image = SimFirmwareImage(27, 32 * 1024, 6);
+    const std::string path = Pack(FirmwareBoard::Motor, image, "u.bmcf");
+    CWindroseIAPLibExp lib(FirmwareBoard::Motor);
+    lib.Init(queue_);
+    lib.Start(kMotorCom, path);
+    Outcome run;
+    for (;;) {
+        const auto n = queue_->WaitFor(30s);
+        ASSERT_TRUE(n);
+        if (IapRecordCode(n->lParam) == iap::kProgress && IapRecordProgress(n->lParam) >= 10)
+            break;
+    }
+    sim_->Unplug(DeviceKind::Motor, 300ms);
+    run = Collect();
+    ASSERT_GE(run.codes.size(), 2u);
+    EXPECT_EQ(run.codes[run.codes.size() - 2], iap::kDeviceGone);
+    // Back on a new terminal under the same name.
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    while (sim_->DevicePath(DeviceKind::Motor).empty() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(Upgrade(lib, kMotorCom, path).codes, kSuccess);
+    const auto flash = sim_->Flash(DeviceKind::Motor);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+}
+
+} // namespace
+} // namespace qav

@@ -1,0 +1,221 @@
+// The main screen's firmware upgrade: its buttons, status messages and the
+// status bar's progress, against the simulated controller's boot loader and
+// with notifications handed in directly.
+#include "view/UARTView.h"
+
+#include "BootLoaderModel.h"
+#include "Simulator.h"
+#include "upgrade/FirmwareFile.h"
+#include "view/ControlIds.h"
+
+#include "gui_support/FakePrompts.h"
+#include "gui_support/RecordingStatus.h"
+#include "support/ScopedPortsDir.h"
+#include "support/TempDir.h"
+
+#include <QAbstractButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+
+namespace qav {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr int kCom = 181;
+
+class ProgressRecorder : public test::RecordingStatus
+{
+public:
+    void SetProgress(int position) override
+    {
+        RecordingStatus::SetProgress(position);
+        positions.push_back(position);
+    }
+    std::vector<int> positions;
+};
+
+class UpgradeTest : public ::testing::Test
+{
+protected:
+    void StartSim()
+    {
+        sim::SimulatorConfig config;
+        config.controllerCom = kCom;
+        sim_ = std::make_unique<sim::Simulator>(config);
+        std::string error;
+        ASSERT_TRUE(sim_->Start(&error)) << error;
+    }
+
+    std::unique_ptr<CUARTView> MakeView()
+    {
+        auto view = std::make_unique<CUARTView>(params_, &status_, prompts_);
+        view->OnInitialUpdate();
+        return view;
+    }
+
+    std::string FirmwareFile(FirmwareBoard board, std::uint8_t version, std::size_t size)
+    {
+        const auto bytes = PackFirmware(board, version, 0x08000000, sim::SimFirmwareImage(version, size));
+        const std::string path = dir_.File(board == FirmwareBoard::Controller ? "fw.bgsf" : "fw.bmcf");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    void Click(CUARTView& view, int id) { qobject_cast<QAbstractButton*>(view.Control(id))->click(); }
+
+    bool WaitFor(const QString& message, int timeoutMs = 30000)
+    {
+        return QTest::qWaitFor([&] { return status_.texts.contains(message); }, timeoutMs);
+    }
+
+    // Open firmware, Start, Cancel.
+    std::array<bool, 3> ButtonStates(CUARTView& view)
+    {
+        return {view.Enabled(idc::OpenFirmware), view.Enabled(idc::StartUpgrade),
+                view.Enabled(idc::CancelUpgrade)};
+    }
+
+    test::ScopedPortsDir ports_;
+    test::TempDir dir_;
+    std::unique_ptr<sim::Simulator> sim_;
+    ControllerParams params_;
+    ProgressRecorder status_;
+    test::FakePrompts prompts_;
+};
+
+using Buttons = std::array<bool, 3>;
+constexpr Buttons kNoFile{true, false, false}, kReady{true, true, false}, kRunning{true, false, true};
+
+TEST_F(UpgradeTest, UpgradesTheControllerAndShowsTheNewVersionAfterReopening)
+{
+    StartSim();
+    auto view = MakeView();
+    EXPECT_EQ(ButtonStates(*view), kNoFile);
+    Click(*view, idc::OpenComPort);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return view->Text(idc::FirmwareVersion) == "Firmware Version:V2.3"; }, 5000));
+
+    // A cancelled chooser changes nothing.
+    Click(*view, idc::OpenFirmware);
+    EXPECT_EQ(prompts_.fileTitles.back(), QStringLiteral("NUVA main controller firmware file"));
+    EXPECT_EQ(prompts_.fileFilters.back(), QStringLiteral("bgsf File (*.bgsf)"));
+    EXPECT_EQ(ButtonStates(*view), kNoFile);
+
+    prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Controller, 26, 24 * 1024));
+    Click(*view, idc::OpenFirmware);
+    EXPECT_EQ(status_.texts.back(), QStringLiteral("$INKblue$Firmware file open successfully!"));
+    EXPECT_EQ(ButtonStates(*view), kReady);
+    EXPECT_FALSE(view->MessageGateOpen());
+
+    status_.texts.clear();
+    status_.positions.clear();
+    Click(*view, idc::StartUpgrade);
+    EXPECT_EQ(ButtonStates(*view), kRunning);
+    EXPECT_FALSE(view->Serial().IsOpen());
+    EXPECT_FALSE(view->LinkTimerActive());
+    EXPECT_TRUE(view->MessageGateOpen());
+    ASSERT_FALSE(status_.positions.empty());
+    EXPECT_EQ(status_.positions.front(), 0);
+
+    ASSERT_TRUE(WaitFor(QStringLiteral("$INKblue$Firmware upgraded successfully!")))
+        << status_.texts.join('\n').toStdString();
+    const QStringList expected{
+        QStringLiteral("$INKblue$COM port open successfully!"),
+        QStringLiteral("$INKgreen$Starting firmware upgrade procedure, please waiting..."),
+        QStringLiteral("$INKblue$Firmware upgrade procedure start successfully!"),
+        QStringLiteral("$INKgreen$Erasing chips, please waiting..."),
+        QStringLiteral("$INKblue$Chips erased successfully!"),
+        QStringLiteral("$INKgreen$Firmware upgrading, please wait..."),
+        QStringLiteral("$INKblue$Firmware upgraded successfully!"),
+    };
+    EXPECT_EQ(status_.texts, expected);
+    // Rising to 100, then back to 0 with the success.
+    ASSERT_GE(status_.positions.size(), 3u);
+    EXPECT_EQ(status_.positions.back(), 0);
+    EXPECT_EQ(status_.positions[status_.positions.size() - 2], 100);
+    EXPECT_TRUE(std::is_sorted(status_.positions.begin(), status_.positions.end() - 1));
+    EXPECT_EQ(ButtonStates(*view), kReady);
+    EXPECT_FALSE(view->MessageGateOpen());
+    // The link stays down until the user opens the port again.
+    EXPECT_FALSE(view->Serial().IsOpen());
+    EXPECT_FALSE(view->LinkTimerActive());
+
+    Click(*view, idc::OpenComPort);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return view->Text(idc::FirmwareVersion) == "Firmware Version:V2.6"; }, 5000))
+        << view->Text(idc::FirmwareVersion).toStdString();
+}
+
+TEST_F(UpgradeTest, AFileForTheMotorBoardIsRefusedAndStartComesBack)
+{
+    StartSim();
+    auto view = MakeView();
+    prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Motor, 26, 2048));
+    Click(*view, idc::OpenFirmware);
+    const auto before = sim_->Flash(sim::DeviceKind::Controller);
+    Click(*view, idc::StartUpgrade);
+    ASSERT_TRUE(WaitFor(QStringLiteral("$INKred$Upgrade error code:9!")));
+    // Code 1 follows: Start again, Cancel still enabled.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->Enabled(idc::StartUpgrade); }, 5000));
+    EXPECT_TRUE(view->Enabled(idc::CancelUpgrade));
+    EXPECT_EQ(sim_->Flash(sim::DeviceKind::Controller), before);
+
+    Click(*view, idc::CancelUpgrade);
+    EXPECT_EQ(status_.texts.back(), QStringLiteral("$INKblue$Firmware upgrade procedure cancel!"));
+    EXPECT_EQ(ButtonStates(*view), kReady);
+    EXPECT_FALSE(view->MessageGateOpen());
+}
+
+TEST_F(UpgradeTest, EachCodeHasItsReaction)
+{
+    auto view = MakeView();
+    prompts_.openPath = QString::fromStdString(dir_.File("any.bgsf"));
+    Click(*view, idc::OpenFirmware);
+    struct Case
+    {
+        int code;
+        int progress;
+        const char* text; // null: no message
+        Buttons buttons;  // from Running
+        int bar;          // progress bar afterwards, from 50
+    };
+    const std::vector<Case> cases{
+        {11, 37, nullptr, kRunning, 37},
+        {9, 0, "$INKred$Upgrade error code:9!", kRunning, 50},
+        {27, 0, "$INKred$Upgrade error code:27!", kRunning, 50},
+        {13, 0, nullptr, kRunning, 50},
+        {25, 0, nullptr, kRunning, 50},
+        {30, 0, nullptr, kRunning, 50},
+        {0, 0, nullptr, kRunning, 50},
+        {1, 0, nullptr, {true, true, true}, 50},
+        {3, 0, "$INKblue$COM port open successfully!", kRunning, 50},
+        {4, 0, "$INKred$COM port open failed!", kRunning, 50},
+        {17, 0, "$INKblue$Chips erased successfully!", kRunning, 50},
+        {22, 0, "$INKblue$Firmware upgraded successfully!", kReady, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        // Running, as after Start, without a library procedure behind it.
+        view->Enable(idc::StartUpgrade, false);
+        view->Enable(idc::CancelUpgrade, true);
+        status_.SetProgress(50);
+        view->CloseMessageGate();
+        status_.texts.clear();
+        IapNotifyRecord record;
+        record.code = c.code;
+        record.progress = c.progress;
+        view->Upgrade().OnNotification(reinterpret_cast<std::intptr_t>(&record));
+        // Shown although the controller link is not established.
+        EXPECT_EQ(status_.texts, c.text ? QStringList{QString::fromUtf8(c.text)} : QStringList{});
+        EXPECT_EQ(ButtonStates(*view), c.buttons);
+        EXPECT_EQ(status_.progress, c.bar);
+        EXPECT_EQ(view->MessageGateOpen(), c.code != 22);
+    }
+}
+
+} // namespace
+} // namespace qav
