@@ -64,11 +64,12 @@ constexpr CommandHelp kCommandHelp[] = {
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
-    {"upgrade", "upgrade --port PORT [--board controller|motor] FILE",
+    {"upgrade", "upgrade --port PORT [--port PORT ...] [--board controller|motor] FILE",
      "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
      "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
      "on a terminal, one line per 10 % otherwise. Exit 1 also for a firmware file that is unreadable,\n"
-     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure"},
+     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure.\n"
+     "With several ports, all are upgraded at the same time, one line each as for write"},
     {"firmware",
      "firmware pack --board controller|motor --version N [--address A] IN -o OUT\n"
      "  firmware info FILE",
@@ -534,22 +535,27 @@ int WriteToPort(const std::string& port, const CheckedConfig& checked, bool flas
     return kExitOk;
 }
 
-// What a port's write said, on one line: the sentences of both streams
+// What a port's command said, on one line: its notes and failures, then
+// the last line of its results (progress lines before it are left out),
 // without the program's prefix.
 std::string OneLine(const std::string& outText, const std::string& errText)
 {
-    std::string line;
-    std::istringstream lines(errText + outText);
+    std::vector<std::string> said;
     const std::string prefix = std::string(kProgram) + ": ";
-    for (std::string l; std::getline(lines, l);) {
-        if (l.rfind(prefix, 0) == 0)
-            l.erase(0, prefix.size());
-        if (l.empty())
-            continue;
-        if (!line.empty())
-            line += ' ';
-        line += l;
-    }
+    std::istringstream errLines(errText);
+    for (std::string l; std::getline(errLines, l);)
+        if (!l.empty())
+            said.push_back(l.rfind(prefix, 0) == 0 ? l.substr(prefix.size()) : l);
+    std::string last;
+    std::istringstream outLines(outText);
+    for (std::string l; std::getline(outLines, l);)
+        if (!l.empty())
+            last = l;
+    if (!last.empty())
+        said.push_back(last);
+    std::string line;
+    for (const std::string& s : said)
+        line += (line.empty() ? "" : " ") + s;
     return line;
 }
 
@@ -716,6 +722,27 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (const auto c = kCommands.find(command); c != kCommands.end()) {
         const auto o = ParseOptions(args, 1, {"--port"}, {}, error);
         return o ? CmdCommand(command, c->second, *o, out, err, stop) : Fail(err, kExitUsage, error);
+    }
+    if (command == "upgrade" && !AsksForHelp(args)) {
+        // Several --port options: every board at once, one line each.
+        std::vector<std::string> ports, rest;
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (args[i] == "--port" && i + 1 < args.size())
+                ports.push_back(args[++i]);
+            else
+                rest.push_back(args[i]);
+        }
+        if (ports.size() > 1) {
+            for (std::size_t i = 0; i < ports.size(); ++i)
+                if (std::count(ports.begin(), ports.end(), ports[i]) > 1)
+                    return Fail(err, kExitUsage, "The port " + ports[i] + " is given twice.");
+            const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
+                std::vector<std::string> one = rest;
+                one.insert(one.begin() + 1, {"--port", p});
+                return RunFirmwareCommand(one, portOut, portErr, stop, false);
+            };
+            return RunOnPorts(ports, job, out);
+        }
     }
     if (IsFirmwareCommand(command))
         return RunFirmwareCommand(args, out, err, stop, &out == &std::cout && ::isatty(STDOUT_FILENO));

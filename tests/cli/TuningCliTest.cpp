@@ -1,6 +1,7 @@
 // The tuning aids of the command-line tool against simulated controllers:
 // telemetry as CSV, diffs, the backup a write takes first, and writes to
 // several controllers at once.
+#include "BootLoaderModel.h"
 #include "Cli.h"
 #include "Simulator.h"
 #include "files/ControllerConfigFile.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 namespace qav {
@@ -236,6 +238,59 @@ TEST_F(TuningCliTest, TwoControllersWrittenAtOnceOneOfThemSilent)
     EXPECT_EQ(talking.ControllerFlashParams().ROLL_TOTAL, 222);
 
     EXPECT_EQ(Cli({"write", "--port", "COM184", "--port", "COM184", file}).code, 1);
+}
+
+TEST_F(TuningCliTest, MotorBoardsAndUpgradesRunOnManyPortsToo)
+{
+    sim::SimulatorConfig config;
+    config.paceOutput = false;
+    config.controllerCom = 186;
+    config.motorCom = 187;
+    config.flashPath = dir.File("flash186.bgsc");
+    sims.push_back(std::make_unique<sim::Simulator>(config));
+    std::string error;
+    ASSERT_TRUE(sims.back()->Start(&error)) << error;
+    sim::Simulator& board = *sims.back();
+
+    // A motor board and a port with nothing behind it.
+    const std::string bmc = dir.File("line.bmc");
+    test::WriteWholeFile(bmc,
+                         "[MOTOR_PARAMETERS]\nPOL_MOTOR1=22\nPOW_MOTOR1=90\nPOL_MOTOR2=12\nPOW_MOTOR2=45\n");
+    const CliRun motors = Cli({"write", "--board", "motor", "--port", "COM187", "--port", "COM188", bmc});
+    EXPECT_EQ(motors.code, 2) << motors.out << motors.err;
+    const std::vector<std::string> lines = Lines(motors.out);
+    ASSERT_EQ(lines.size(), 2u) << motors.out;
+    std::map<std::string, std::vector<std::string>> byPort;
+    for (const std::string& l : lines)
+        byPort[Fields(l, '\t')[0]] = Fields(l, '\t');
+    EXPECT_EQ(byPort["COM187"][1], "ok");
+    EXPECT_NE(byPort["COM187"][3].find(".bmc. Parameters uploaded."), std::string::npos)
+        << byPort["COM187"][3];
+    EXPECT_EQ(byPort["COM188"][1], "failed");
+    EXPECT_EQ(board.MotorWorkingParams().POL_MOTOR1, 22);
+
+    // Two controllers upgraded at once; progress lines stay out of the
+    // result lines.
+    Start(189);
+    const auto image = sim::SimFirmwareImage(41, 2048);
+    const std::string firmware = dir.File("fw.bgsf");
+    const std::string raw = dir.File("fw.bin");
+    test::WriteWholeFile(raw, std::string(image.begin(), image.end()));
+    ASSERT_EQ(Cli({"firmware", "pack", "--board", "controller", "--version", "41", raw, "-o", firmware}).code,
+              0);
+    const CliRun up = Cli({"upgrade", "--port", "COM186", "--port", "COM189", firmware});
+    EXPECT_EQ(up.code, 0) << up.out << up.err;
+    const std::vector<std::string> upLines = Lines(up.out);
+    ASSERT_EQ(upLines.size(), 2u) << up.out;
+    for (const std::string& l : upLines) {
+        const auto f = Fields(l, '\t');
+        ASSERT_EQ(f.size(), 4u) << l;
+        EXPECT_EQ(f[1], "ok") << l;
+        EXPECT_EQ(f[3], "Written, verified and started.") << l;
+    }
+    for (const auto& s : sims)
+        EXPECT_EQ(s->FirmwareVersion(sim::DeviceKind::Controller), 41);
+    EXPECT_EQ(Cli({"upgrade", "--port", "COM186", "--port", "COM186", firmware}).code, 1);
 }
 
 } // namespace
