@@ -56,11 +56,11 @@ constexpr CommandHelp kCommandHelp[] = {
      "~/.local/share/qav-nuva/backups (the last 50 kept) unless --no-backup is given. With several\n"
      "ports, all are written at the same time and each gives one line when it ends: port, ok, failed\n"
      "or interrupted, seconds, what happened; the exit code is the worst of them"},
-    {"diff", "diff FILE_A FILE_B | diff --port PORT FILE [--exit-code]",
-     "list each parameter whose value differs between two controller configuration files, or\n"
-     "between the controller's set and a file, one line each: key, first value, second value,\n"
-     "separated by tabs (values as a load reads them; a key a file lacks loads as 0 and is marked\n"
-     "\"(missing)\"); --exit-code exits with 1 when anything differs"},
+    {"diff", "diff [--board B] FILE_A FILE_B | diff [--board B] --port PORT FILE [--exit-code]",
+     "list each parameter whose value differs between two configuration files, or between the\n"
+     "board's set and a file, one line each: key, first value, second value, separated by tabs\n"
+     "(values as a load reads them; a key a file lacks loads as 0 and is marked \"(missing)\");\n"
+     "--exit-code exits with 1 when anything differs"},
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
@@ -704,18 +704,22 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return o ? CmdWrite(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "diff") {
-        const auto o = ParseOptions(args, 1, {"--port"}, {"--exit-code"}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--board"}, {"--exit-code"}, error);
         if (!o)
             return Fail(err, kExitUsage, error);
-        const bool exitCode = o->flags.count("--exit-code") > 0;
+        const auto board = ChosenBoard(*o);
+        if (!board)
+            return Fail(err, kExitUsage, kBadBoard);
+        const bool motor = *board == Board::Motor, exitCode = o->flags.count("--exit-code") > 0;
         if (const auto port = o->values.find("--port"); port != o->values.end()) {
             if (o->positional.size() != 1)
-                return Fail(err, kExitUsage, "Usage: qav-nuva-cli diff --port PORT FILE [--exit-code]");
-            return DiffDevice(port->second, o->positional[0], exitCode, out, err, stop);
+                return Fail(err, kExitUsage,
+                            "Usage: qav-nuva-cli diff [--board B] --port PORT FILE [--exit-code]");
+            return DiffDevice(port->second, o->positional[0], motor, exitCode, out, err, stop);
         }
         if (o->positional.size() != 2)
-            return Fail(err, kExitUsage, "Usage: qav-nuva-cli diff FILE_A FILE_B [--exit-code]");
-        return DiffFiles(o->positional[0], o->positional[1], exitCode, out, err);
+            return Fail(err, kExitUsage, "Usage: qav-nuva-cli diff [--board B] FILE_A FILE_B [--exit-code]");
+        return DiffFiles(o->positional[0], o->positional[1], motor, exitCode, out, err);
     }
     static const std::map<std::string, std::uint8_t> kCommands{
         {"motor-on", kCmdMotorOn}, {"motor-off", kCmdMotorOff}, {"calibrate", kCmdCalibrate}};

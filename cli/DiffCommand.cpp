@@ -2,9 +2,12 @@
 
 #include "Cli.h"
 #include "ControllerSession.h"
+#include "MotorSession.h"
 #include "files/ConfigDiff.h"
+#include "motor/MotorConfigFile.h"
 
 #include <algorithm>
+#include <functional>
 #include <ostream>
 
 namespace qav::cli {
@@ -22,10 +25,9 @@ std::string Shown(const std::string& key, const std::string& value, const std::v
     return lacks ? value + " (missing)" : value;
 }
 
-int Report(const ControllerParams& a, const std::vector<std::string>& missingA, const ControllerParams& b,
+int Report(const std::vector<ConfigDifference>& differences, const std::vector<std::string>& missingA,
            const std::vector<std::string>& missingB, bool exitCode, std::ostream& out)
 {
-    const std::vector<ConfigDifference> differences = DiffControllerParams(a, b);
     for (const ConfigDifference& d : differences)
         out << d.key << '\t' << Shown(d.key, d.a, missingA) << '\t' << Shown(d.key, d.b, missingB) << '\n';
     out.flush();
@@ -39,40 +41,97 @@ struct ReadBack final : IControllerEvents
     void OnEchoDecoded(std::uint8_t type) override { quarters |= 1u << (type - kTypeReadGains); }
 };
 
-} // namespace
-
-int DiffFiles(const std::string& fileA, const std::string& fileB, bool exitCode, std::ostream& out,
-              std::ostream& err)
+// The motor board's parameter report.
+struct MotorReport final : IMotorEvents
 {
-    LoadedControllerConfig a, b;
-    std::string why;
-    if (!LoadControllerConfigForDiff(fileA, a, why) || !LoadControllerConfigForDiff(fileB, b, why))
-        return Fail(err, kExitUsage, why);
-    return Report(a.params, a.missing, b.params, b.missing, exitCode, out);
+    bool reported = false;
+    void OnParameterReport(const MotorParams&) override { reported = true; }
+};
+
+// A motor configuration file by the load rules (a key it lacks reads as 0).
+bool LoadMotorForDiff(const std::string& path, MotorParams& params, std::vector<std::string>& missing,
+                      std::string& why)
+{
+    params = {};
+    if (!CheckFileForDiff(path, kMotorConfigSection, kMotorConfigRanges, missing, why))
+        return false;
+    if (!LoadMotorConfig(path, params)) {
+        why = "Cannot read " + path + ".";
+        return false;
+    }
+    return true;
 }
 
-int DiffDevice(const std::string& port, const std::string& file, bool exitCode, std::ostream& out,
+std::vector<ConfigDifference> DiffMotor(const MotorParams& a, const MotorParams& b)
+{
+    return DiffEntries(MotorConfigEntries(a), MotorConfigEntries(b), kMotorConfigRanges);
+}
+
+template <class Session>
+int RunRead(Session& session, const std::function<bool()>& done, const std::string& port, const char* board,
+            std::ostream& err, const volatile std::sig_atomic_t* stop)
+{
+    std::string why;
+    if (!session.Open(port, why))
+        return Fail(err, kExitPort, why);
+    const auto outcome = session.RunUntil(done, kAnswerTimeout, stop);
+    if (outcome == Session::Outcome::Stopped) {
+        const int signal = stop && *stop > 0 ? static_cast<int>(*stop) : SIGINT;
+        return Fail(err, 128 + signal, "Interrupted; nothing was compared.");
+    }
+    if (outcome == Session::Outcome::NoAnswer)
+        return Fail(err, kExitNoAnswer,
+                    std::string("No answer from the ") + board + " on " + port + " within 3 seconds.");
+    return kExitOk;
+}
+
+} // namespace
+
+int DiffFiles(const std::string& fileA, const std::string& fileB, bool motor, bool exitCode,
+              std::ostream& out, std::ostream& err)
+{
+    std::string why;
+    if (motor) {
+        MotorParams a, b;
+        std::vector<std::string> missingA, missingB;
+        if (!LoadMotorForDiff(fileA, a, missingA, why) || !LoadMotorForDiff(fileB, b, missingB, why))
+            return Fail(err, kExitUsage, why);
+        return Report(DiffMotor(a, b), missingA, missingB, exitCode, out);
+    }
+    LoadedControllerConfig a, b;
+    if (!LoadControllerConfigForDiff(fileA, a, why) || !LoadControllerConfigForDiff(fileB, b, why))
+        return Fail(err, kExitUsage, why);
+    return Report(DiffControllerParams(a.params, b.params), a.missing, b.missing, exitCode, out);
+}
+
+int DiffDevice(const std::string& port, const std::string& file, bool motor, bool exitCode, std::ostream& out,
                std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
     // The file first: a file that cannot be compared asks nothing of the
-    // controller.
-    LoadedControllerConfig loaded;
+    // board.
     std::string why;
+    if (motor) {
+        MotorParams loaded, device;
+        std::vector<std::string> missing;
+        if (!LoadMotorForDiff(file, loaded, missing, why))
+            return Fail(err, kExitUsage, why);
+        MotorReport events;
+        MotorSession session(device, events);
+        if (int rc = RunRead(
+                session, [&] { return events.reported; }, port, "motor board", err, stop))
+            return rc;
+        return Report(DiffMotor(device, loaded), {}, missing, exitCode, out);
+    }
+    LoadedControllerConfig loaded;
     if (!LoadControllerConfigForDiff(file, loaded, why))
         return Fail(err, kExitUsage, why);
     ControllerParams device;
     ReadBack events;
     ControllerSession session(device, events);
-    if (!session.Open(port, why))
-        return Fail(err, kExitPort, why);
-    const auto outcome = session.RunUntil([&] { return events.quarters == 0xF; }, kAnswerTimeout, stop);
-    if (outcome == ControllerSession::Outcome::Stopped) {
-        const int signal = stop && *stop > 0 ? static_cast<int>(*stop) : SIGINT;
-        return Fail(err, 128 + signal, "Interrupted; nothing was compared.");
-    }
-    if (outcome == ControllerSession::Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, "No answer from the controller on " + port + " within 3 seconds.");
-    return Report(device, {}, loaded.params, loaded.missing, exitCode, out);
+    if (int rc = RunRead(
+            session, [&] { return events.quarters == 0xF; }, port, "controller", err, stop))
+        return rc;
+    return Report(DiffControllerParams(device, loaded.params), {}, loaded.missing, exitCode, out);
 }
 
 } // namespace qav::cli

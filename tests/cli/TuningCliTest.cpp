@@ -143,7 +143,7 @@ TEST_F(TuningCliTest, DiffListsDifferingKeysAndExitsLikeGit)
          "ROLL_TOTAL\t150\t120\nROLL_VEL\t0 (missing)\t80\nRECEIVER_TYPE\t2\t0 (missing)\n",
          ""},
         {{"diff", a, dir.File("none.bgsc")}, 1, "", "qav-nuva-cli: Cannot read " + dir.File("none.bgsc")},
-        {{"diff", a}, 1, "", "qav-nuva-cli: Usage: qav-nuva-cli diff FILE_A FILE_B"},
+        {{"diff", a}, 1, "", "qav-nuva-cli: Usage: qav-nuva-cli diff [--board B] FILE_A FILE_B"},
         {{"diff", a, b, "--bogus"}, 1, "", "qav-nuva-cli: Unknown option --bogus."},
     };
     for (const Case& c : cases) {
@@ -268,6 +268,32 @@ TEST_F(TuningCliTest, MotorBoardsAndUpgradesRunOnManyPortsToo)
         << byPort["COM187"][3];
     EXPECT_EQ(byPort["COM188"][1], "failed");
     EXPECT_EQ(board.MotorWorkingParams().POL_MOTOR1, 22);
+
+    // The motor board's set against files, and two files.
+    const std::string controllerFile = dir.File("controller.bgsc");
+    test::WriteWholeFile(controllerFile, "[PARAMETERS]\nROLL_TOTAL=1\n");
+    const std::string other = dir.File("other.bmc");
+    test::WriteWholeFile(other, "[MOTOR_PARAMETERS]\r\nPOL_MOTOR1=22\r\nPOW_MOTOR1=090\r\nPOW_MOTOR2=50\r\n");
+    struct Case
+    {
+        std::vector<std::string> args;
+        int code;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"diff", "--board", "motor", "--port", "COM187", bmc, "--exit-code"}, 0, ""},
+        {{"diff", "--board", "motor", "--port", "COM187", other, "--exit-code"},
+         1,
+         "POL_MOTOR2\t12\t0 (missing)\nPOW_MOTOR2\t45\t50\n"},
+        {{"diff", "--board", "motor", bmc, other}, 0, "POL_MOTOR2\t12\t0 (missing)\nPOW_MOTOR2\t45\t50\n"},
+        {{"diff", "--board", "motor", bmc, controllerFile}, 1, ""}, // no [MOTOR_PARAMETERS]
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[c.args.size() - 2]);
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, c.code) << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
 
     // Two controllers upgraded at once; progress lines stay out of the
     // result lines.
