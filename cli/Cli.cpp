@@ -42,7 +42,9 @@ struct CommandHelp
     const char* summary;
 };
 constexpr CommandHelp kCommandHelp[] = {
-    {"ports", "ports", "list the serial ports, one a line"},
+    {"ports", "ports [--json]",
+     "list the serial ports, one a line: name, device and a USB adapter's product and serial;\n"
+     "--json gives one JSON object a line"},
     {"read", "read [--board B] --port PORT [-o FILE]",
      "read the board's parameters and print them (or write FILE) as a configuration file"},
     {"monitor", "monitor [--board B] --port PORT [--count N] [--json | --csv]",
@@ -177,10 +179,41 @@ std::string NoAnswer(const std::string& port)
 
 using Outcome = ControllerSession::Outcome;
 
-int CmdPorts(std::ostream& out)
+// A JSON string, or null for an empty one.
+std::string JsonText(const std::string& text)
 {
-    for (const auto& entry : ListSerialPorts())
-        out << entry << '\n';
+    if (text.empty())
+        return "null";
+    std::string json = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            json += escaped;
+        } else {
+            json += c;
+        }
+    }
+    return json + '"';
+}
+
+int CmdPorts(std::ostream& out, bool json)
+{
+    for (const SerialPortInfo& port : ScanSerialPorts()) {
+        if (!json) {
+            out << port.Entry() << '\n';
+            continue;
+        }
+        out << "{\"name\":" << JsonText(port.Name()) << ",\"device\":" << JsonText(port.device)
+            << ",\"vendor_id\":" << JsonText(port.usb.vendorId)
+            << ",\"product_id\":" << JsonText(port.usb.productId)
+            << ",\"manufacturer\":" << JsonText(port.usb.manufacturer)
+            << ",\"product\":" << JsonText(port.usb.product) << ",\"serial\":" << JsonText(port.usb.serial)
+            << ",\"note\":" << JsonText(port.note) << "}\n";
+    }
     return kExitOk;
 }
 
@@ -687,9 +720,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     std::string error;
     if (command == "ports") {
-        if (args.size() > 1)
-            return Fail(err, kExitUsage, "The ports command takes no options.");
-        return CmdPorts(out);
+        const bool json = args.size() == 2 && args[1] == "--json";
+        if (args.size() > 1 && !json)
+            return Fail(err, kExitUsage, "The ports command takes no options but --json.");
+        return CmdPorts(out, json);
     }
     if (command == "read") {
         const auto o = ParseOptions(args, 1, {"--port", "-o", "--board"}, {}, error);

@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev
   fonts-wqy-microhei
   xvfb xauth
+  dpkg-dev file desktop-file-utils appstream man-db
 )
 
 SUDO=""

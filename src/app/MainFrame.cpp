@@ -12,6 +12,12 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace qav {
 
@@ -33,7 +39,12 @@ CMainFrame::CMainFrame(CUARTDoc& doc, ControllerParams& params, IPrompts& prompt
     setStatusBar(status_);
     view_ = new CUARTView(params, status_, prompts, this);
     view_->SetStartupDirectory(startupDirectory);
-    setCentralWidget(view_);
+    // The screen keeps its size; where the window is smaller, it scrolls.
+    viewArea_ = new QScrollArea(this);
+    viewArea_->setFrameShape(QFrame::NoFrame);
+    viewArea_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    viewArea_->setWidget(view_);
+    setCentralWidget(viewArea_);
 
     setFixedSize(kWidth, kHeight);
     move(kLeft, kTop);
@@ -61,6 +72,112 @@ void CMainFrame::OnNewDocument()
 {
     if (doc_.OnNewDocument())
         view_->OnInitialUpdate();
+}
+
+void CMainFrame::FitInto(const QRect& available, const QMargins& frame)
+{
+    Place(available, frame, pos());
+}
+
+void CMainFrame::Place(const QRect& available, const QMargins& frame, QPoint preferred)
+{
+    // Below this the window is of no use; the window manager may clip it.
+    constexpr int kMinWidth = 320;
+    constexpr int kMinHeight = 240;
+    const int roomWidth = available.width() - frame.left() - frame.right();
+    const int roomHeight = available.height() - frame.top() - frame.bottom();
+    int width = std::min(kWidth, roomWidth);
+    int height = std::min(kHeight, roomHeight);
+    // A scroll bar in one direction takes room from the other; where the
+    // screen has it, the window grows by the bar rather than scroll both ways.
+    const int bar = viewArea_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, viewArea_);
+    if (height < kHeight)
+        width = std::min(roomWidth, kWidth + bar);
+    if (width < kWidth)
+        height = std::min(roomHeight, kHeight + bar);
+    width = std::max(width, kMinWidth);
+    height = std::max(height, kMinHeight);
+    setFixedSize(width, height);
+
+    // Positions are the frame's corner; move it in only as far as needed.
+    const int outerWidth = width + frame.left() + frame.right();
+    const int outerHeight = height + frame.top() + frame.bottom();
+    placed_ = QPoint(std::max(available.left(),
+                              std::min(preferred.x(), available.left() + available.width() - outerWidth)),
+                     std::max(available.top(),
+                              std::min(preferred.y(), available.top() + available.height() - outerHeight)));
+    // Also where it seems to be already: right after the window manager
+    // has framed the window, pos() may not yet say where the frame went,
+    // and a move to the same place would be skipped.
+    if (QWindow* window = windowHandle(); window && window->isVisible())
+        window->setFramePosition(placed_);
+    else
+        move(placed_);
+}
+
+void CMainFrame::FitToScreen(QPoint preferred)
+{
+    QScreen* current = screen();
+    if (!current)
+        return;
+    QMargins frame;
+    if (QWindow* window = windowHandle())
+        frame = window->frameMargins();
+    // Before the window manager has framed the window its frame is unknown;
+    // leave room for a title bar.
+    const bool framed = !frame.isNull();
+    if (!framed)
+        frame = QMargins(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this), 0, 0);
+    // Noted first: placing moves the window, which comes back here.
+    fittedFrame_ = framed ? frame : QMargins();
+    Place(current->availableGeometry(), frame, preferred);
+}
+
+void CMainFrame::RefitIfFramed()
+{
+    // The window manager's frame becomes known once it has framed the
+    // window; fit again, where the window was placed, if the frame is not
+    // the one assumed. Seen as a move or as the activation that follows.
+    if (QWindow* window = windowHandle(); window && isVisible()) {
+        const QMargins frame = window->frameMargins();
+        if (!frame.isNull() && frame != fittedFrame_)
+            FitToScreen(placed_);
+    }
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    RefitIfFramed();
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange)
+        RefitIfFramed();
+}
+
+void CMainFrame::WatchScreen(QScreen* current)
+{
+    disconnect(screenWatch_);
+    if (current)
+        screenWatch_ =
+            connect(current, &QScreen::availableGeometryChanged, this, [this] { FitToScreen(pos()); });
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    if (QWindow* window = windowHandle(); window && !screenHooked_) {
+        screenHooked_ = true;
+        connect(window, &QWindow::screenChanged, this, [this](QScreen* now) {
+            WatchScreen(now);
+            FitToScreen(pos());
+        });
+        WatchScreen(window->screen());
+    }
+    FitToScreen(pos());
+    QMainWindow::showEvent(event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

@@ -11,7 +11,37 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Qt ends the program with abort() when it finds no display. While the
+// application object is made, its messages are held back; a fatal one is
+// replaced by one line that says what is wrong, and the program exits 1.
+std::vector<std::pair<QtMsgType, QString>> g_heldMessages;
+
+void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type != QtFatalMsg) {
+        g_heldMessages.emplace_back(type, text);
+        return;
+    }
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    if (display.isEmpty() && wayland.isEmpty())
+        std::fputs("qav-nuva: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                   "start it in a desktop session.\n",
+                   stderr);
+    else
+        std::fprintf(stderr, "qav-nuva: cannot open the display %s.\n",
+                     (display.isEmpty() ? wayland : display).constData());
+    std::_Exit(1);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -29,7 +59,13 @@ int main(int argc, char** argv)
             return 0;
         }
     }
+
+    const QtMessageHandler previous = qInstallMessageHandler(HoldStartupMessage);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const auto& [type, text] : std::exchange(g_heldMessages, {}))
+        qt_message_output(type, QMessageLogContext(), text);
+
     qav::ShellPrompts prompts;
     qav::CUARTApp uartApp(prompts, qav::DefaultInstanceName());
     if (!uartApp.InitInstance())

@@ -4,6 +4,8 @@
 #include "platform/PortMap.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <dirent.h>
 #include <fstream>
 #include <limits>
@@ -38,38 +40,111 @@ bool HasUart(const std::string& sysDir)
     return static_cast<bool>(in >> type) && type != 0;
 }
 
-std::string Entry(int number, const std::string& device, std::string_view note)
+// A sysfs attribute's first line, blanks trimmed; a USB string descriptor
+// is the device's to choose, so control characters become spaces and the
+// length is bounded.
+std::string ReadAttribute(const std::string& path)
 {
-    std::string e = PortName(number) + " " + device;
-    if (!note.empty())
-        e += " (" + std::string(note) + ")";
-    return e;
+    constexpr std::size_t kMaxLength = 128;
+    std::ifstream in(path);
+    std::string line;
+    if (!in || !std::getline(in, line))
+        return {};
+    if (line.size() > kMaxLength)
+        line.resize(kMaxLength);
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    }
+    const auto first = line.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return line.substr(first, line.find_last_not_of(' ') - first + 1);
+}
+
+std::string RealPath(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+std::string BaseName(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Dirname(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 } // namespace
 
-std::vector<std::string> ListSerialPorts()
+UsbPortInfo ReadUsbPortInfo(const std::string& sysClassTty, const std::string& ttyName)
 {
-    return ListSerialPorts(PortScanRoots{});
+    // A ttyACM's device is the USB interface, a ttyUSB's the serial port
+    // below it; the USB device is one or two folders up.
+    constexpr int kLevels = 4;
+    std::string dir = RealPath(sysClassTty + "/" + ttyName + "/device");
+    for (int level = 0; level < kLevels && !dir.empty() && dir != "/"; ++level, dir = Dirname(dir)) {
+        if (!Exists(dir + "/idVendor"))
+            continue;
+        return {ReadAttribute(dir + "/idVendor"), ReadAttribute(dir + "/idProduct"),
+                ReadAttribute(dir + "/manufacturer"), ReadAttribute(dir + "/product"),
+                ReadAttribute(dir + "/serial")};
+    }
+    return {};
 }
 
-std::vector<std::string> ListSerialPorts(const PortScanRoots& roots)
+std::string SerialPortInfo::Name() const
+{
+    return PortName(number);
+}
+
+std::string SerialPortInfo::Entry() const
+{
+    std::string e = Name() + " " + device;
+    std::string what = !usb.product.empty() ? usb.product : usb.manufacturer;
+    if (what.empty() && !usb.vendorId.empty())
+        what = "USB " + usb.vendorId + ":" + usb.productId;
+    if (!what.empty())
+        e += " " + what;
+    if (!what.empty() && !usb.serial.empty())
+        e += " (" + usb.serial + ")";
+    if (!note.empty())
+        e += " (" + note + ")";
+    return e;
+}
+
+std::vector<SerialPortInfo> ScanSerialPorts()
+{
+    return ScanSerialPorts(PortScanRoots{});
+}
+
+std::vector<SerialPortInfo> ScanSerialPorts(const PortScanRoots& roots)
 {
     const auto mayOpen = roots.mayOpen ? roots.mayOpen : MayOpenByAccess;
-    std::vector<std::string> entries;
+    std::vector<SerialPortInfo> ports;
     std::set<int> taken;
 
     for (const PortAlias& alias : ListPortAliases()) {
         taken.insert(alias.number);
-        std::string_view note;
-        if (!alias.live)
-            note = "missing";
-        else if (!mayOpen(AliasPath(alias.number)))
-            note = "no permission";
-        entries.push_back(Entry(alias.number, alias.target, note));
+        SerialPortInfo port{alias.number, alias.target, {}, {}};
+        if (!alias.live) {
+            port.note = "missing";
+        } else {
+            if (!mayOpen(AliasPath(alias.number)))
+                port.note = "no permission";
+            const std::string name = BaseName(RealPath(alias.target));
+            if (!name.empty() && Exists(roots.sysClassTty + "/" + name))
+                port.usb = ReadUsbPortInfo(roots.sysClassTty, name);
+        }
+        ports.push_back(std::move(port));
     }
 
-    std::vector<std::pair<int, std::string>> detected;
+    std::vector<SerialPortInfo> detected;
     if (DIR* d = ::opendir(roots.sysClassTty.c_str())) {
         while (const dirent* e = ::readdir(d)) {
             const std::string name = e->d_name;
@@ -84,13 +159,28 @@ std::vector<std::string> ListSerialPorts(const PortScanRoots& roots)
             const std::string device = roots.devDir + "/" + name;
             if (!Exists(device))
                 continue;
-            detected.emplace_back(number, Entry(number, device, mayOpen(device) ? "" : "no permission"));
+            detected.push_back({number, device, mayOpen(device) ? "" : "no permission",
+                                ReadUsbPortInfo(roots.sysClassTty, name)});
         }
         ::closedir(d);
     }
-    std::sort(detected.begin(), detected.end());
-    for (auto& [number, entry] : detected)
-        entries.push_back(std::move(entry));
+    std::sort(detected.begin(), detected.end(),
+              [](const SerialPortInfo& a, const SerialPortInfo& b) { return a.number < b.number; });
+    for (SerialPortInfo& port : detected)
+        ports.push_back(std::move(port));
+    return ports;
+}
+
+std::vector<std::string> ListSerialPorts()
+{
+    return ListSerialPorts(PortScanRoots{});
+}
+
+std::vector<std::string> ListSerialPorts(const PortScanRoots& roots)
+{
+    std::vector<std::string> entries;
+    for (const SerialPortInfo& port : ScanSerialPorts(roots))
+        entries.push_back(port.Entry());
     return entries;
 }
 

@@ -2,10 +2,14 @@
 // Discovery of installed serial ports, as entries for a port list, and the
 // rule that turns a chosen entry back into a port number.
 //
-// Entries read "COM<n> <device>" with an optional note in parentheses:
-// aliases first (by number), then detected devices (by number) whose number
-// no alias has taken. Notes: "(missing)" for an alias whose device is gone,
-// "(no permission)" for a device the user may not open.
+// Entries read "COM<n> <device>", then for a USB adapter its product name
+// and, in parentheses, its serial number as sysfs reports them
+// ("COM33 /dev/ttyUSB0 CP2102 USB to UART Bridge Controller (0001)"), then
+// an optional note in parentheses: aliases first (by number), then detected
+// devices (by number) whose number no alias has taken. Notes: "(missing)"
+// for an alias whose device is gone, "(no permission)" for a device the
+// user may not open. An alias to a device with a tty under /sys/class/tty
+// gets that device's product name too.
 //
 // Detected devices are the ttys under /sys/class/tty that belong to a device
 // family of the device map and have a driver bound. Serial ports of the
@@ -29,8 +33,35 @@ struct PortScanRoots
     std::function<bool(const std::string& path)> mayOpen;
 };
 
+// What sysfs tells of the USB device behind a tty; all empty for a port
+// that is not on USB. Texts are trimmed, control characters become spaces.
+struct UsbPortInfo
+{
+    std::string vendorId, productId; // four hex digits, as sysfs gives them
+    std::string manufacturer, product, serial;
+};
+
+struct SerialPortInfo
+{
+    int number = 0;     // COM number
+    std::string device; // the path to open (an alias: its target)
+    std::string note;   // "missing", "no permission" or empty
+    UsbPortInfo usb;
+
+    std::string Name() const; // "COM<n>"
+    // The port list entry, as described above.
+    std::string Entry() const;
+};
+
+std::vector<SerialPortInfo> ScanSerialPorts();
+std::vector<SerialPortInfo> ScanSerialPorts(const PortScanRoots& roots);
 std::vector<std::string> ListSerialPorts();
 std::vector<std::string> ListSerialPorts(const PortScanRoots& roots);
+
+// The USB device of tty `ttyName` (for example "ttyUSB0") under the
+// /sys/class/tty folder `sysClassTty`: the nearest folder above the tty's
+// device that has an "idVendor".
+UsbPortInfo ReadUsbPortInfo(const std::string& sysClassTty, const std::string& ttyName);
 
 // The text after the first three characters read by the atol rule:
 // "COM12" gives 12, "COM3 /dev/ttyS2" gives 3, fewer than four characters

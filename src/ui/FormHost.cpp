@@ -5,6 +5,9 @@
 #include "ui/Skin.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -58,12 +61,151 @@ public:
     void showPopup() override
     {
         aboutToOpen_();
+        // An entry may be longer than the list is wide (a port with its
+        // adapter's name): the open list grows to show it whole.
+        view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth());
         QComboBox::showPopup();
     }
 
 private:
     std::function<void()> aboutToOpen_;
 };
+
+// Marks the radio buttons the host makes, for the accessibility factory.
+class FormRadio : public QRadioButton
+{
+public:
+    using QRadioButton::QRadioButton;
+};
+
+// Qt on Linux names a list by its shown entry and leaves the label to a
+// relation some readers ignore; ours is named by its label, and the chosen
+// entry is its value, also readable as text.
+class ComboAccessible : public QAccessibleWidget, public QAccessibleTextInterface
+{
+public:
+    explicit ComboAccessible(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QComboBox* Combo() const { return static_cast<QComboBox*>(widget()); }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name) {
+            const QString name = widget()->accessibleName();
+            return name.isEmpty() ? Combo()->currentText() : name;
+        }
+        if (t == QAccessible::Value)
+            return Combo()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+
+    // The drop-down list, whose current entry is the chosen one.
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override
+    {
+        return index == 0 ? QAccessible::queryAccessibleInterface(Combo()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child && child->object() == Combo()->view() ? 0 : -1;
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{showMenuAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override
+    {
+        if (action == showMenuAction())
+            Combo()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+    // Read-only text: the chosen entry.
+    QString text(int start, int end) const override { return Combo()->currentText().mid(start, end - start); }
+    int characterCount() const override { return static_cast<int>(Combo()->currentText().size()); }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int* start, int* end) const override
+    {
+        *start = *end = offset;
+        return {};
+    }
+};
+
+// Qt reports a radio button that is not auto-exclusive as a check box; the
+// host's radio buttons are exclusive, only by hand.
+class RadioAccessible : public QAccessibleWidget
+{
+public:
+    explicit RadioAccessible(QRadioButton* radio) : QAccessibleWidget(radio, QAccessible::RadioButton) {}
+
+    QRadioButton* Radio() const { return static_cast<QRadioButton*>(widget()); }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return Radio()->text();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = Radio()->isChecked();
+        return s;
+    }
+    QStringList actionNames() const override
+    {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction())
+            Radio()->click();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* FormAccessibleFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("QComboBox")) {
+        if (auto* combo = dynamic_cast<FormCombo*>(object))
+            return new ComboAccessible(combo);
+    } else if (className == QLatin1String("QRadioButton")) {
+        if (auto* radio = dynamic_cast<FormRadio*>(object))
+            return new RadioAccessible(radio);
+    }
+    return nullptr;
+}
+
+// A widget's accessible interface is made at its first query and then kept;
+// the factory must be in place before the host makes its first list.
+void InstallAccessibleFactory()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(FormAccessibleFactory);
+        return true;
+    }();
+    (void)installed;
+}
 
 SkinKind KindOf(ControlType type)
 {
@@ -109,6 +251,7 @@ QString SpokenName(const QString& caption)
 FormHost::FormHost(const std::vector<ControlRow>& rows, IFormEvents* events, QWidget* parent)
     : QWidget(parent), events_(events), rows_(rows)
 {
+    InstallAccessibleFactory();
     SetSkinKind(this, SkinKind::FormWindow);
     setAttribute(Qt::WA_StyledBackground, true);
     for (std::size_t i = 0; i < rows_.size(); ++i) {
@@ -135,19 +278,14 @@ FormHost::FormHost(const std::vector<ControlRow>& rows, IFormEvents* events, QWi
     // Accessible names, once every label exists.
     for (const ControlRow& row : rows_) {
         QWidget* w = Control(row.id);
-        QString name = QString::fromUtf8(row.caption);
         if (row.label != 0) {
-            if (auto* label = qobject_cast<QLabel*>(Control(row.label))) {
-                name = SpokenName(label->text());
-                // The slider and the box beside it share one label; the box
-                // is its buddy and keeps the plain name.
-                if (row.type == ControlType::Slider)
-                    name += QStringLiteral(" slider");
-                else if (!label->buddy())
-                    label->setBuddy(w);
-            }
+            // The slider and the box beside it share one label; the box is
+            // its buddy.
+            auto* label = qobject_cast<QLabel*>(Control(row.label));
+            if (label && row.type != ControlType::Slider && !label->buddy())
+                label->setBuddy(w);
         }
-        w->setAccessibleName(name);
+        w->setAccessibleName(AccessibleNameOf(row));
     }
     for (const ControlRow& row : rows_)
         Connect(row, Control(row.id));
@@ -157,6 +295,31 @@ FormHost::FormHost(const std::vector<ControlRow>& rows, IFormEvents* events, QWi
 FormHost::~FormHost()
 {
     qApp->removeEventFilter(this);
+}
+
+QString FormHost::AccessibleNameOf(const ControlRow& row) const
+{
+    QString name = QString::fromUtf8(row.caption);
+    if (row.type == ControlType::Label)
+        return name;
+    if (row.label != 0) {
+        if (auto* label = qobject_cast<QLabel*>(Control(row.label))) {
+            name = SpokenName(label->text());
+            if (row.type == ControlType::Slider)
+                name += QStringLiteral(" slider");
+        }
+    }
+    // The nearest enclosing group with a scope word leads the name, so the
+    // roll and tilt gains are told apart by a screen reader.
+    for (const ControlRow* group = Row(row.group); group; group = Row(group->group)) {
+        if (!group->scope)
+            continue;
+        const QString scope = QString::fromUtf8(group->scope);
+        if (!name.split(QLatin1Char(' ')).contains(scope))
+            name = scope + QLatin1Char(' ') + name;
+        break;
+    }
+    return name;
 }
 
 QWidget* FormHost::Create(const ControlRow& row, QWidget* parent)
@@ -169,7 +332,10 @@ QWidget* FormHost::Create(const ControlRow& row, QWidget* parent)
     case ControlType::CheckBox:
         return new QCheckBox(caption, parent);
     case ControlType::Radio: {
-        auto* radio = new QRadioButton(caption, parent);
+        // Made before its text is set: setting it is the first time Qt asks
+        // for its accessible interface, which must come from our factory.
+        auto* radio = new FormRadio(parent);
+        radio->setText(caption);
         // The program checks and unchecks each radio button on its own, so
         // Qt's exclusivity would get in the way; a click does it by hand.
         radio->setAutoExclusive(false);
@@ -299,9 +465,11 @@ void FormHost::SetText(int id, const QString& text)
     QWidget* w = Control(id);
     if (auto* edit = qobject_cast<QLineEdit*>(w))
         edit->setText(text); // reports the change, as any change of a box's text does
-    else if (auto* label = qobject_cast<QLabel*>(w))
+    else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);
-    else if (auto* button = qobject_cast<QAbstractButton*>(w))
+        // A label is read by its name only, so the name keeps up.
+        label->setAccessibleName(text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w))
         button->setText(text);
     else if (auto* group = qobject_cast<QGroupBox*>(w))
         group->setTitle(text);

@@ -2,7 +2,11 @@
 // A screen built from a table of controls, like a dialog template: one
 // widget per row, its objectName the control id in decimal, its accessible
 // name its caption (or, for a box, slider or list, the text of the label
-// named in its row). The host routes what the user does to one handler
+// named in its row), led by the scope word of the group it lies in ("Roll
+// Total Gain"). Lists are spoken by that name with their chosen entry as
+// their value, and radio buttons as radio buttons, also the ones the
+// program checks on its own. A label's name follows its text. The host
+// routes what the user does to one handler
 // interface by control id, and offers by-id access to every control, so
 // handlers never hold widget pointers.
 //
@@ -46,6 +50,9 @@ struct ControlRow
     int group = 0;                       // id of the enclosing group, 0 for none
     int label = 0;                       // for boxes, sliders and lists: the label that names them
     std::vector<const char*> items = {}; // list items
+    // For a group: a word that leads the accessible names of the controls
+    // inside it, nested groups included ("Roll"), unless a name has it already.
+    const char* scope = nullptr;
 };
 
 // The screen's reactions, by control id.
@@ -100,6 +107,7 @@ protected:
 
 private:
     QWidget* Create(const ControlRow& row, QWidget* parent);
+    QString AccessibleNameOf(const ControlRow& row) const;
     void Connect(const ControlRow& row, QWidget* widget);
 
     IFormEvents* events_;

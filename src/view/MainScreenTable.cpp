@@ -15,6 +15,7 @@ struct AxisIds
     int labels[8]; // total, velocity, integral, accelerate, max, min, rc, init
     int sliders[4], boxes[4];
     int max, min, reverse, rc, init;
+    const char* axis; // leads the accessible names of the group's controls
     const char* caption;
     const char* initCaption;
 };
@@ -22,7 +23,7 @@ struct AxisIds
 void AddAxis(std::vector<ControlRow>& rows, const AxisIds& a, int top)
 {
     constexpr int left = 10, width = 480, height = 276;
-    rows.push_back({a.group, T::Group, a.caption, {left, top, width, height}});
+    rows.push_back({a.group, T::Group, a.caption, {left, top, width, height}, false, 0, 0, {}, a.axis});
     static const char* const kGainCaptions[4] = {"Total Gain", "Velocity Gain", "Integral Gain",
                                                  "Accelerate Gain"};
     for (int i = 0; i < 4; ++i) {
@@ -60,6 +61,7 @@ std::vector<ControlRow> BuildTable()
              idc::RollMotorReverse,
              idc::RollRcSensitivity,
              idc::InitRollAngle,
+             "Roll",
              "Roll Setting",
              "Init Roll Angle"},
             6);
@@ -74,6 +76,7 @@ std::vector<ControlRow> BuildTable()
              idc::TiltMotorReverse,
              idc::TiltRcSensitivity,
              idc::InitTiltAngle,
+             "Tilt",
              "Tilt Setting",
              "Init Tilt Angle"},
             290);

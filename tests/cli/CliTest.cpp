@@ -112,6 +112,38 @@ TEST_F(CliTest, PortsListsTheSimulatorsAliasFirst)
     EXPECT_EQ(r.out.rfind(kPort + " ", 0), 0u) << r.out;
 }
 
+TEST_F(CliTest, PortsJsonGivesOneObjectAPortWithEveryField)
+{
+    const fs::path odd = dir / "we\"ird\\dev";
+    std::ofstream(odd).put('x');
+    ASSERT_TRUE(RegisterPortAlias(7, odd.string()));
+    ASSERT_TRUE(RegisterPortAlias(8, (dir / "gone").string()));
+    const CliRun r = Cli({"ports", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::string escapedDir;
+    for (char c : dir.string())
+        escapedDir += c == '\\' || c == '"' ? std::string("\\") + c : std::string(1, c);
+    const std::vector<std::string> expected = {
+        "{\"name\":\"COM7\",\"device\":\"" + escapedDir +
+            "/we\\\"ird\\\\dev\",\"vendor_id\":null,\"product_id\":null,\"manufacturer\":null,"
+            "\"product\":null,\"serial\":null,\"note\":null}",
+        "{\"name\":\"COM8\",\"device\":\"" + escapedDir +
+            "/gone\",\"vendor_id\":null,\"product_id\":null,\"manufacturer\":null,"
+            "\"product\":null,\"serial\":null,\"note\":\"missing\"}",
+    };
+    std::istringstream lines(r.out);
+    std::vector<std::string> got;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("{\"name\":\"COM7\"", 0) == 0 || line.rfind("{\"name\":\"COM8\"", 0) == 0)
+            got.push_back(line);
+    }
+    EXPECT_EQ(got, expected) << r.out;
+
+    const CliRun bad = Cli({"ports", "--jsn"});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_TRUE(bad.out.empty());
+}
+
 TEST_F(CliTest, ReadPrintsTheControllersSetAsAConfigurationFile)
 {
     StartSim();

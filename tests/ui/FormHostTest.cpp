@@ -5,6 +5,7 @@
 #include "gui_support/QtPrinters.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -110,6 +111,37 @@ TEST_F(FormHostTest, AccessibleNamesComeFromCaptionsAndLabels)
     EXPECT_EQ(Get<QLabel>(30)->buddy(), host_.Control(31));
 }
 
+TEST(FormHostNames, AGroupsScopeWordLeadsTheNamesInsideIt)
+{
+    Recorder rec;
+    FormHost host({{50, T::Group, "Pan Setting", {0, 0, 300, 200}, false, 0, 0, {}, "Pan"},
+                   {51, T::Label, "Gain:", {10, 20, 60, 24}, false, 50},
+                   {52, T::Slider, "", {70, 20, 100, 24}, false, 50, 51},
+                   {53, T::Edit, "", {180, 20, 60, 24}, false, 50, 51},
+                   {54, T::Group, "Limit", {10, 60, 200, 80}, false, 50},
+                   {55, T::Edit, "Max", {20, 90, 60, 24}, false, 54},
+                   {56, T::CheckBox, "Reverse Pan", {20, 150, 100, 24}, false, 50},
+                   {57, T::Combo, "Mode", {120, 150, 100, 24}, false, 50, 0, {"a", "b"}},
+                   {60, T::Edit, "Outside", {0, 210, 60, 24}}},
+                  &rec);
+    const struct
+    {
+        int id;
+        const char* name;
+    } cases[] = {
+        {50, "Pan Setting"}, {51, "Gain:"},     {52, "Pan Gain slider"},
+        {53, "Pan Gain"},    {54, "Pan Limit"}, {55, "Pan Max"},
+        {56, "Reverse Pan"}, {57, "Pan Mode"},  {60, "Outside"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(host.Control(c.id)->accessibleName().toStdString(), c.name) << c.id;
+        EXPECT_EQ(
+            QAccessible::queryAccessibleInterface(host.Control(c.id))->text(QAccessible::Name).toStdString(),
+            c.name)
+            << c.id;
+    }
+}
+
 TEST_F(FormHostTest, EveryControlCarriesItsSkinKind)
 {
     EXPECT_EQ(GetSkinKind(&host_), SkinKind::FormWindow);
@@ -211,7 +243,7 @@ TEST_F(FormHostTest, ListReportsBeforeItOpensSoItCanBeRefilled)
         void OnDropDown(int id) override
         {
             Recorder::OnDropDown(id);
-            host->SetItems(id, {"COM1", "COM7"});
+            host->SetItems(id, {"COM1", "COM7 /dev/ttyUSB0 CP2102 USB to UART Bridge Controller (0001)"});
         }
     } refill;
     FormHost host(Table(), &refill);
@@ -220,10 +252,13 @@ TEST_F(FormHostTest, ListReportsBeforeItOpensSoItCanBeRefilled)
     auto* combo = qobject_cast<QComboBox*>(host.Control(31));
     combo->showPopup();
     itemsSeenByPopup = combo->view()->model()->rowCount();
+    // The long entry shows whole in the open list.
+    EXPECT_GE(combo->view()->width(), combo->view()->sizeHintForColumn(0));
+    EXPECT_GT(combo->view()->width(), combo->width());
     combo->hidePopup();
     EXPECT_EQ(refill.events, (std::vector<Event>{{"dropdown", 31}}));
     EXPECT_EQ(itemsSeenByPopup, 2);
-    EXPECT_EQ(host.ItemText(31, 1), "COM7");
+    EXPECT_EQ(host.ItemText(31, 1).left(5), "COM7 ");
 }
 
 TEST_F(FormHostTest, EnterIsSeenOnceOnPressAndOnceOnReleaseWithTheFocusedControl)

@@ -166,7 +166,7 @@ TEST_F(ViewTest, EveryControlHasASpeakableNameUniqueInItsGroup)
         EXPECT_FALSE(names.contains(name)) << row.id << " repeats " << name.toStdString();
         names.insert(name);
     }
-    EXPECT_EQ(view_.Control(idc::RollTotal)->accessibleName(), "Total Gain");
+    EXPECT_EQ(view_.Control(idc::RollTotal)->accessibleName(), "Roll Total Gain");
     EXPECT_EQ(view_.Control(idc::AccelX)->accessibleName(), "AX");
     EXPECT_EQ(view_.Control(idc::RcMode)->accessibleName(), "RC mode:C");
     EXPECT_EQ(view_.Control(idc::InitTiltAngle)->accessibleName(), "Init Tilt Angle");

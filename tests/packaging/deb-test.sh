@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build, as scripts/package.sh does, and
+# checks it: its dependencies come from the libraries the programs link, it
+# holds exactly the installed files, and the programs unpacked from it run.
+# Usage: deb-test.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1
+version=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+(cd "$build" && cpack -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1) || {
+    cat "$scratch/cpack.log" >&2
+    fail "cpack"
+}
+deb=$(ls "$scratch"/out/qav-nuva_"$version"_*.deb)
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+    case ", $depends," in *", $lib "* | *", $lib,"*) ;; *) fail "Depends lacks $lib: $depends" ;; esac
+done
+[ "$(dpkg-deb -f "$deb" Package)" = qav-nuva ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version"
+
+app=io.github.qavnuva.QavNuva
+expected="./usr/bin/qav-nuva
+./usr/bin/qav-nuva-cli
+./usr/bin/qav-nuva-sim
+./usr/share/applications/$app.desktop
+./usr/share/bash-completion/completions/qav-nuva-cli
+./usr/share/icons/hicolor/16x16/apps/qav-nuva.png
+./usr/share/icons/hicolor/32x32/apps/qav-nuva.png
+./usr/share/icons/hicolor/48x48/apps/qav-nuva.png
+./usr/share/icons/hicolor/64x64/apps/qav-nuva.png
+./usr/share/icons/hicolor/128x128/apps/qav-nuva.png
+./usr/share/icons/hicolor/256x256/apps/qav-nuva.png
+./usr/share/icons/hicolor/scalable/apps/qav-nuva.svg
+./usr/share/man/man1/qav-nuva-cli.1.gz
+./usr/share/man/man1/qav-nuva-sim.1.gz
+./usr/share/man/man1/qav-nuva.1.gz
+./usr/share/metainfo/$app.metainfo.xml"
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
+[ "$files" = "$(printf '%s\n' "$expected" | sort)" ] || fail "contents differ: $files"
+
+root=$scratch/root
+dpkg-deb -x "$deb" "$root"
+export HOME=$scratch/home QAV_NUVA_PORTS_DIR=$scratch/ports
+mkdir -p "$HOME" "$QAV_NUVA_PORTS_DIR"
+for program in qav-nuva qav-nuva-cli qav-nuva-sim; do
+    file "$root/usr/bin/$program" | grep -q ", stripped" || fail "$program is not stripped"
+done
+[ "$("$root/usr/bin/qav-nuva" --version)" = "qav-nuva $version" ] || fail "qav-nuva --version"
+"$root/usr/bin/qav-nuva-cli" ports >/dev/null || fail "qav-nuva-cli ports"
+"$root/usr/bin/qav-nuva-sim" --help >/dev/null || fail "qav-nuva-sim --help"
+echo "package test passed: $(basename "$deb")"
