@@ -200,7 +200,9 @@ protected:
     virtual void OnCommit(CommitBranch branch, int id);
 
 private:
-    // Hands every answer to the screen first, then to the tuning aids.
+    // Hands every answer to the screen first, then to the tuning aids. It
+    // stands between the engine and the screen, so it forwards every event
+    // of IControllerEvents: a new event needs its line here.
     class TuningTee final : public IControllerEvents
     {
     public:

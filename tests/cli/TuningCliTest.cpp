@@ -116,6 +116,7 @@ TEST_F(TuningCliTest, MonitorCsvPrintsAHeaderAndOneRowPerAnswer)
     const CliRun both = Cli({"monitor", "--port", "COM181", "--json", "--csv"});
     EXPECT_EQ(both.code, 1);
     EXPECT_EQ(both.err, "qav-nuva-cli: Choose one of --json and --csv.\n");
+    EXPECT_EQ(Cli({"monitor", "--board", "motor", "--port", "COM181", "--csv"}).code, 1);
 }
 
 TEST_F(TuningCliTest, DiffListsDifferingKeysAndExitsLikeGit)
