@@ -185,9 +185,13 @@ void PlotWindow::AddSample(const TelemetrySample& s, Clock::time_point at)
     if (recorder_ && !recorder_->Append(s, at)) {
         const QString path = QString::fromStdString(recorder_->Path());
         StopRecording();
-        prompts_.Message(this, AppTitle(),
-                         QStringLiteral("Recording to %1 stopped: the file cannot be written.").arg(path),
-                         MessageButtons::Ok);
+        // Said once the answer has been handled: a message box here would
+        // run its own event loop in the middle of the link's dispatch.
+        QTimer::singleShot(0, this, [this, path] {
+            prompts_.Message(this, AppTitle(),
+                             QStringLiteral("Recording to %1 stopped: the file cannot be written.").arg(path),
+                             MessageButtons::Ok);
+        });
     }
 }
 

@@ -189,6 +189,16 @@ TEST_F(TuningAidsTest, RecordingWritesEveryAnswerUntilStoppedOrClosed)
     plots->close();
     EXPECT_FALSE(plots->Recording());
 
+    // A file that fills up ends the recording and says so, after the answer.
+    if (fs::exists("/dev/full")) {
+        ASSERT_TRUE(plots->StartRecordingTo(QStringLiteral("/dev/full")));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !plots->Recording() && !prompts.messages.isEmpty(); }, 5000));
+        EXPECT_EQ(prompts.messages.last().text,
+                  QStringLiteral("Recording to /dev/full stopped: the file cannot be written."));
+        EXPECT_EQ(record->text(), QStringLiteral("Record"));
+    }
+
     // A file that cannot be made is said, and nothing records.
     prompts.savePath = QString::fromStdString(dir.File("no/such/folder/x.csv"));
     record->click();
