@@ -10,18 +10,12 @@ namespace qav {
 
 void CUARTView::InitUpgrade()
 {
-    upgradeTarget_ =
-        new UpgradeNotifyTarget([this](std::intptr_t lParam) { upgrade_.OnNotification(lParam); }, this);
-    upgrade_.Init(upgradeTarget_->Sink());
+    upgradeTarget_ = InitUpgradeDriver(upgrade_, this);
 }
 
 void CUARTView::OnOpenFirmware()
 {
-    const QString path = prompts_.OpenFileName(this, QString::fromUtf8(upgrade_.ChooserTitle()),
-                                               QString::fromUtf8(upgrade_.ChooserFilter()));
-    if (path.isEmpty())
-        return;
-    upgrade_.OnFileChosen(path.toStdString());
+    OpenFirmwareFile(upgrade_, prompts_, this);
 }
 
 void CUARTView::OnStartUpgrade()

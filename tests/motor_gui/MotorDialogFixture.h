@@ -27,11 +27,13 @@ inline constexpr int kMotorCom = 172;
 class MotorDialogFixture : public ::testing::Test
 {
 protected:
-    void StartSim(int refuseFlash = 0)
+    // `paced`: at the line's rate, boot loader bytes included.
+    void StartSim(int refuseFlash = 0, bool paced = false)
     {
         sim::SimulatorConfig config;
         config.motorCom = kMotorCom;
         config.faults.refuseFlashWrites = refuseFlash;
+        config.paceOutput = paced;
         sim = std::make_unique<sim::Simulator>(config);
         std::string error;
         ASSERT_TRUE(sim->Start(&error)) << error;

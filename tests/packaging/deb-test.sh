@@ -51,7 +51,7 @@ dpkg-deb -x "$deb" "$root"
 export HOME=$scratch/home QAV_NUVA_PORTS_DIR=$scratch/ports
 mkdir -p "$HOME" "$QAV_NUVA_PORTS_DIR"
 for program in qav-nuva qav-nuva-cli qav-nuva-sim; do
-    file "$root/usr/bin/$program" | grep -q ", stripped" || fail "$program is not stripped"
+    file "$root/usr/bin/$program" | grep >/dev/null ", stripped" || fail "$program is not stripped"
 done
 [ "$("$root/usr/bin/qav-nuva" --version)" = "qav-nuva $version" ] || fail "qav-nuva --version"
 "$root/usr/bin/qav-nuva-cli" ports >/dev/null || fail "qav-nuva-cli ports"

@@ -48,13 +48,13 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml" || fai
 grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$app.metainfo.xml" || fail "metainfo release"
 icon=$(sed -n 's/^Icon=//p' "$prefix/share/applications/$app.desktop")
 for size in 16 32 48 64 128 256; do
-    file "$prefix/share/icons/hicolor/${size}x${size}/apps/$icon.png" | grep -q "PNG image data, $size x $size" ||
+    file "$prefix/share/icons/hicolor/${size}x${size}/apps/$icon.png" | grep >/dev/null "PNG image data, $size x $size" ||
         fail "icon $size"
 done
 
 for program in qav-nuva qav-nuva-cli qav-nuva-sim; do
     page=$prefix/share/man/man1/$program.1.gz
-    zcat "$page" | grep -q "^\.TH .* \"$program $version\"" || fail "$program.1 names no version $version"
+    zcat "$page" | grep >/dev/null "^\.TH .* \"$program $version\"" || fail "$program.1 names no version $version"
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "$program.1: $warnings"
 done
@@ -75,7 +75,7 @@ complete_words() {
              printf "%s\n" "${COMPREPLY[@]}"' _ "$prefix/share/bash-completion/completions/qav-nuva-cli" "$@"
 }
 [ "$(complete_words qav-nuva-cli mo | sort | tr '\n' ' ')" = "monitor motor-off motor-on " ] || fail "completion of commands"
-complete_words qav-nuva-cli read --port CO | grep -qx COM7 || fail "completion of ports"
+complete_words qav-nuva-cli read --port CO | grep >/dev/null -x COM7 || fail "completion of ports"
 [ "$(complete_words qav-nuva-cli monitor --j)" = "--json" ] || fail "completion of options"
 
 # The man pages and the completion know every command and option the
@@ -83,14 +83,14 @@ complete_words qav-nuva-cli read --port CO | grep -qx COM7 || fail "completion o
 rendered() { LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/$1.1.gz" 2>/dev/null; }
 all_commands=$(complete_words qav-nuva-cli "")
 for command in $(qav-nuva-cli --help | sed -n 's/^  \([a-z][a-z-]*\).*/\1/p' | sort -u); do
-    rendered qav-nuva-cli | grep -q "^       $command\b" || fail "qav-nuva-cli.1 lacks the $command command"
-    printf '%s\n' "$all_commands" | grep -qx -- "$command" || fail "completion lacks the $command command"
+    rendered qav-nuva-cli | grep >/dev/null "^       $command\b" || fail "qav-nuva-cli.1 lacks the $command command"
+    printf '%s\n' "$all_commands" | grep >/dev/null -x -- "$command" || fail "completion lacks the $command command"
 done
 for option in $(qav-nuva-sim --help | sed -n 's/^  \(--[a-z-]*\).*/\1/p'); do
-    rendered qav-nuva-sim | grep -q -- "^       $option\b" || fail "qav-nuva-sim.1 lacks $option"
+    rendered qav-nuva-sim | grep >/dev/null -- "^       $option\b" || fail "qav-nuva-sim.1 lacks $option"
 done
 for option in $(qav-nuva --help | grep -o -- '--[a-z-]*' | sort -u); do
-    rendered qav-nuva | grep -q -- "^       $option\b" || fail "qav-nuva.1 lacks $option"
+    rendered qav-nuva | grep >/dev/null -- "^       $option\b" || fail "qav-nuva.1 lacks $option"
 done
 
 # Without a display: one line, exit 1, no core dump.

@@ -7,6 +7,7 @@
 #include "ui/PostedNotify.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
+#include "ui/UpgradeNotifyTarget.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -64,7 +65,7 @@ const char* const kVersionSheet = "QLineEdit { color: white; background: rgb(0, 
 CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts,
                                  std::string startupDirectory, QWidget* parent)
     : QDialog(parent), params_(params), prompts_(prompts), startupDirectory_(std::move(startupDirectory)),
-      engine_(params, *this)
+      engine_(params, *this), upgrade_(*this, UpgradeOwnerKind::MotorDialog, FirmwareBoard::Motor)
 {
     setWindowTitle(Title());
     SetSkinKind(this, SkinKind::FormWindow);
@@ -102,6 +103,7 @@ CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, I
     form_->SetSliderPos(mdc::Progress, 0);
     form_->Enable(mdc::StartUpgrade, false);
     form_->Enable(mdc::CancelUpgrade, false);
+    upgradeTarget_ = InitUpgradeDriver(upgrade_, this);
 }
 
 CMotorConfigDlg::~CMotorConfigDlg()
@@ -238,6 +240,7 @@ void CMotorConfigDlg::OnPortReceived(std::intptr_t portNumber)
 
 void CMotorConfigDlg::reject()
 {
+    upgrade_.StopQuietly();
     linkTimer_.stop();
     if (serial_.IsOpen())
         serial_.Close(kCloseWaitMs);
@@ -269,8 +272,17 @@ void CMotorConfigDlg::OnClicked(int id)
     case mdc::Motor2Reverse:
         OnDirectionClicked(id);
         break;
+    case mdc::OpenFirmware:
+        OpenFirmwareFile(upgrade_, prompts_, this);
+        break;
+    case mdc::StartUpgrade:
+        upgrade_.OnStart();
+        break;
+    case mdc::CancelUpgrade:
+        upgrade_.OnCancel();
+        break;
     default:
-        break; // the upgrade buttons are the upgrade's; the spare button does nothing
+        break; // the spare button does nothing
     }
 }
 
@@ -403,6 +415,38 @@ void CMotorConfigDlg::OnMotorLost(bool wasConnected)
     if (wasConnected)
         ShowStatus(QStringLiteral("Motor disconnected!"));
     form_->Enable(mdc::LoadConfig, false);
+}
+
+// ---- firmware upgrade ----------------------------------------------------------
+
+void CMotorConfigDlg::ReleaseLinkForUpgrade()
+{
+    // The library opens the port itself; the link stays down afterwards
+    // until "Open COM Port".
+    waitingForDevice_ = false;
+    if (serial_.IsOpen())
+        serial_.Close(kCloseWaitMs);
+    linkTimer_.stop();
+}
+
+void CMotorConfigDlg::ShowUpgradeText(std::string_view text)
+{
+    ShowStatus(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void CMotorConfigDlg::SetUpgradeProgress(int position)
+{
+    form_->SetSliderPos(mdc::Progress, position);
+}
+
+void CMotorConfigDlg::EnableUpgradeStart(bool enable)
+{
+    form_->Enable(mdc::StartUpgrade, enable);
+}
+
+void CMotorConfigDlg::EnableUpgradeCancel(bool enable)
+{
+    form_->Enable(mdc::CancelUpgrade, enable);
 }
 
 } // namespace qav

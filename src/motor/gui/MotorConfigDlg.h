@@ -9,13 +9,18 @@
 //
 // Enter in a parameter box sends the parameters and never closes the
 // dialog. Escape and the close box both run the close sequence (the COM
-// entry is saved either way).
+// entry is saved either way), which first stops a running upgrade.
+//
+// The Upgrade group drives the board's firmware upgrade through the shared
+// UpgradeDriver; starting one closes the dialog's link, which stays closed
+// until "Open COM Port".
 //
 // GUI thread only.
 #include "motor/MotorLink.h"
 #include "protocol/FrameIntake.h"
 #include "serial/SerialLink.h"
 #include "ui/FormHost.h"
+#include "upgrade/UpgradeDriver.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -30,11 +35,13 @@ namespace qav {
 
 class IPrompts;
 class PostedNotifySink;
+class UpgradeNotifyTarget;
 
 class CMotorConfigDlg : public QDialog,
                         protected IFormEvents,
                         protected IMotorEvents,
-                        protected IFrameTransport
+                        protected IFrameTransport,
+                        protected IUpgradeOwner
 {
     Q_OBJECT
 public:
@@ -57,6 +64,7 @@ public:
     int ComListIndex() const { return comListIndex_; }
     bool LinkTimerActive() const { return linkTimer_.isActive(); }
     std::int32_t Value(int box) const;
+    UpgradeDriver& Upgrade() { return upgrade_; }
 
     // "Open COM Port".
     void OnOpenComPort();
@@ -78,8 +86,8 @@ public:
     // False (and reported) when the file could not be written.
     bool SaveMotorConfigFile(const QString& path);
 
-    // The close sequence: port closed, timer stopped, the COM entry saved,
-    // the dialog ended. The close box and Escape both come here.
+    // The close sequence: a running upgrade stopped, port closed, timer
+    // stopped, the COM entry saved, the dialog ended. The close box and Escape both come here.
     void reject() override;
     // The template's default OK action: nothing.
     void accept() override {}
@@ -107,6 +115,14 @@ protected:
     // IFrameTransport
     bool IsOpen() const override { return serial_.IsOpen(); }
     void WriteFrame(const Frame& frame) override;
+
+    // IUpgradeOwner
+    int UpgradePortNumber() override { return comPortNumber_; }
+    void ReleaseLinkForUpgrade() override;
+    void ShowUpgradeText(std::string_view text) override;
+    void SetUpgradeProgress(int position) override;
+    void EnableUpgradeStart(bool enable) override;
+    void EnableUpgradeCancel(bool enable) override;
 
     bool event(QEvent* e) override;
 
@@ -142,6 +158,10 @@ private:
     static constexpr int kReopenEveryTicks = 25;
     int ticksSinceHangUp_ = 0;
     bool waitingForDevice_ = false;
+    // Last among the members: its library is stopped before anything it
+    // reports to goes.
+    UpgradeDriver upgrade_;
+    UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
 };
 
 } // namespace qav

@@ -1,0 +1,178 @@
+// The motor dialog's Upgrade group on the real widgets against the simulated
+// motor board's boot loader: the status box's texts in order, the progress
+// bar, the button states, an error and a cancel, and a close while an
+// upgrade runs. Each code's text and reaction are the shared driver's, tested
+// with it.
+#include "motor_gui/MotorDialogFixture.h"
+
+#include "BootLoaderModel.h"
+#include "upgrade/FirmwareFile.h"
+
+#include <QProgressBar>
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+
+namespace qav {
+namespace {
+
+using Buttons = std::array<bool, 3>; // Open firmware, Start, Cancel
+constexpr Buttons kNoFile{true, false, false}, kReady{true, true, false}, kRunning{true, false, true};
+
+class MotorUpgradeTest : public test::MotorDialogFixture
+{
+protected:
+    void MakeUpgradeDialog()
+    {
+        MakeDialog();
+        QObject::connect(Bar(), &QProgressBar::valueChanged, [this](int v) { positions.push_back(v); });
+    }
+
+    QProgressBar* Bar() { return qobject_cast<QProgressBar*>(dlg->Form().Control(mdc::Progress)); }
+
+    Buttons ButtonStates()
+    {
+        const FormHost& f = dlg->Form();
+        return {f.Enabled(mdc::OpenFirmware), f.Enabled(mdc::StartUpgrade), f.Enabled(mdc::CancelUpgrade)};
+    }
+
+    // Writes a firmware file and has the chooser return it.
+    void ChooseFirmware(FirmwareBoard board, std::uint8_t version, std::size_t size)
+    {
+        const auto bytes =
+            PackFirmware(board, version, sim::kSimFlashBase, sim::SimFirmwareImage(version, size));
+        const std::string path = dir.File(board == FirmwareBoard::Motor ? "fw.bmcf" : "fw.bgsf");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        prompts.openPath = QString::fromStdString(path);
+        Click(mdc::OpenFirmware);
+    }
+
+    bool FlashHolds(std::uint8_t version, std::size_t size)
+    {
+        const auto image = sim::SimFirmwareImage(version, size);
+        const auto flash = sim->Flash(sim::DeviceKind::Motor);
+        return flash.size() >= image.size() && std::equal(image.begin(), image.end(), flash.begin());
+    }
+
+    std::vector<int> positions;
+};
+
+TEST_F(MotorUpgradeTest, UpgradesTheBoardAndShowsTheNewVersionAfterReopening)
+{
+    StartSim();
+    MakeUpgradeDialog();
+    EXPECT_EQ(ButtonStates(), kNoFile);
+    Connect();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text(mdc::FirmwareVersion) == "Firmware Version:V1.5"; }, 5000));
+
+    // A cancelled chooser changes nothing.
+    Click(mdc::OpenFirmware);
+    EXPECT_EQ(prompts.fileTitles.back(), QStringLiteral("Motor firmware file"));
+    EXPECT_EQ(prompts.fileFilters.back(), QStringLiteral("bmcf File (*.bmcf)"));
+    EXPECT_EQ(ButtonStates(), kNoFile);
+
+    ChooseFirmware(FirmwareBoard::Motor, 26, 24 * 1024);
+    EXPECT_EQ(Text(mdc::Status), QStringLiteral("Firmware open successfully!"));
+    EXPECT_EQ(ButtonStates(), kReady);
+
+    Bar()->setValue(40); // Start puts it back to 0
+    statuses.clear();
+    positions.clear();
+    Click(mdc::StartUpgrade);
+    EXPECT_EQ(ButtonStates(), kRunning);
+    EXPECT_FALSE(dlg->Serial().IsOpen());
+    EXPECT_FALSE(dlg->LinkTimerActive());
+
+    ASSERT_TRUE(WaitForStatus(QStringLiteral("Firmware upgraded successfully!"), 30000)) << Log();
+    const QStringList expected{
+        QStringLiteral("Start upgrade..."),
+        QStringLiteral("COM port open successfully!"),
+        QStringLiteral("Starting upgrade procedure, please waiting"),
+        QStringLiteral("Upgrade start successfully!"),
+        QStringLiteral("Erasing chips..."),
+        QStringLiteral("Chips erased successfully!"),
+        QStringLiteral("Firmware upgrading..."),
+        QStringLiteral("Firmware upgraded successfully!"),
+    };
+    EXPECT_EQ(statuses, expected) << Log();
+    // From 0, rising to 100, then back to 0 with the success.
+    ASSERT_GE(positions.size(), 4u);
+    EXPECT_EQ(positions.front(), 0);
+    EXPECT_EQ(positions.back(), 0);
+    EXPECT_EQ(positions[positions.size() - 2], 100);
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end() - 1));
+    EXPECT_EQ(ButtonStates(), kReady);
+    EXPECT_TRUE(FlashHolds(26, 24 * 1024));
+
+    // The link stays down until the user opens the port again.
+    QTest::qWait(100);
+    EXPECT_FALSE(dlg->Serial().IsOpen());
+    EXPECT_FALSE(dlg->LinkTimerActive());
+    EXPECT_EQ(Text(mdc::Status), QStringLiteral("Firmware upgraded successfully!"));
+
+    Connect();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Text(mdc::FirmwareVersion) == "Firmware Version:V2.6"; }, 5000))
+        << Text(mdc::FirmwareVersion).toStdString();
+}
+
+TEST_F(MotorUpgradeTest, ClosingTheDialogMidUpgradeStopsItAndANewDialogFinishesIt)
+{
+    // At the line's rate 24 KiB take seconds: long enough to close mid-way.
+    StartSim(0, true);
+    MakeUpgradeDialog();
+    constexpr std::size_t kSize = 24 * 1024;
+    ChooseFirmware(FirmwareBoard::Motor, 31, kSize);
+    Click(mdc::StartUpgrade);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Bar()->value() > 0; }, 30000)) << Log();
+    ASSERT_LT(Bar()->value(), 100);
+
+    dlg->close();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_FALSE(dlg->Upgrade().Library().Running());
+    // Nothing more reaches the boot loader (what was already on the line
+    // is given time to arrive first).
+    QTest::qWait(500);
+    const sim::BootStats stopped = sim->BootLoaderStats(sim::DeviceKind::Motor);
+    QTest::qWait(500);
+    const sim::BootStats later = sim->BootLoaderStats(sim::DeviceKind::Motor);
+    EXPECT_EQ(later.writes, stopped.writes);
+    EXPECT_LT(static_cast<std::size_t>(later.writes) * 256, kSize);
+    EXPECT_EQ(later.starts, 0);
+    EXPECT_FALSE(statuses.contains(QStringLiteral("Firmware upgraded successfully!")));
+    EXPECT_FALSE(FlashHolds(31, kSize));
+
+    // The main screen makes the dialog afresh; the new one finishes the job.
+    dlg.reset();
+    statuses.clear();
+    positions.clear();
+    MakeUpgradeDialog();
+    ChooseFirmware(FirmwareBoard::Motor, 31, kSize);
+    Click(mdc::StartUpgrade);
+    ASSERT_TRUE(WaitForStatus(QStringLiteral("Firmware upgraded successfully!"), 120000)) << Log();
+    EXPECT_TRUE(FlashHolds(31, kSize));
+}
+
+TEST_F(MotorUpgradeTest, AControllerFileIsRefusedAndCancelKeepsTheBar)
+{
+    StartSim();
+    MakeUpgradeDialog();
+    ChooseFirmware(FirmwareBoard::Controller, 26, 2048);
+    const auto before = sim->Flash(sim::DeviceKind::Motor);
+    Click(mdc::StartUpgrade);
+    ASSERT_TRUE(WaitForStatus(QStringLiteral("Upgrade error code:9!"))) << Log();
+    // Code 1 follows: Start again, Cancel still enabled.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->Form().Enabled(mdc::StartUpgrade); }, 5000));
+    EXPECT_TRUE(dlg->Form().Enabled(mdc::CancelUpgrade));
+    EXPECT_EQ(sim->Flash(sim::DeviceKind::Motor), before);
+
+    Bar()->setValue(30);
+    Click(mdc::CancelUpgrade);
+    EXPECT_EQ(Text(mdc::Status), QStringLiteral("Upgrade procedure cancel!"));
+    EXPECT_EQ(ButtonStates(), kReady);
+    EXPECT_EQ(Bar()->value(), 30);
+}
+
+} // namespace
+} // namespace qav
