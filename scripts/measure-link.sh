@@ -4,11 +4,17 @@
 #  - the link timer's period and its 99th-percentile jitter, as the device
 #    sees the frames arrive, over DURATION seconds (default 30);
 #  - the time from "Open COM Port" to the end of the parameter read-back;
-#  - the CPU share and resident memory of the connected GUI.
-# Usage: scripts/measure-link.sh [DURATION]   (after a build into build/)
+#  - the CPU share and resident memory of the connected GUI, with --plots
+#    while its live plot window is open (showing every telemetry answer).
+# Usage: scripts/measure-link.sh [--plots] [DURATION]   (after a build into build/)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
+gui_args=()
+if [ "${1:-}" = "--plots" ]; then
+  gui_args+=(--plots)
+  shift
+fi
 duration="${1:-30}"
 for tool in Xvfb python3; do
   command -v "$tool" >/dev/null || { echo "measure-link: $tool is needed" >&2; exit 1; }
@@ -23,6 +29,7 @@ cleanup() {
   for pid in $gui_pid $sim_pid $x_pid; do
     kill -TERM "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
+  [ -s "$work/gui.err" ] && grep -v "^This plugin" "$work/gui.err" >&2
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -39,7 +46,7 @@ sleep 1
 
 # The GUI runs from a scratch folder so its settings file lands there.
 cd "$work"
-DISPLAY="$display" XDG_RUNTIME_DIR="$work" "$build/src/qav-nuva" --connect COM211 2>/dev/null &
+DISPLAY="$display" XDG_RUNTIME_DIR="$work" "$build/src/qav-nuva" --connect COM211 "${gui_args[@]}" 2>"$work/gui.err" &
 gui_pid=$!
 
 sleep 3 # let it connect and settle
@@ -83,8 +90,8 @@ print(f"link period: mean {mean:.3f} ms, median {pct(gaps, 50):.3f} ms, min {gap
 print(f"jitter |period - 20 ms|: p50 {pct(jitter, 50):.3f} ms, p99 {pct(jitter, 99):.3f} ms, max {jitter[-1]:.3f} ms")
 print(f"Open COM Port to all parameters updated: about {readback_ms:.0f} ms (as the device sees it, within one period)")
 PY
-awk -v c0="$cpu0" -v c1="$cpu1" -v t0="$t0" -v t1="$t1" -v hz="$ticks" -v rss="$rss_kib" -v hwm="$hwm_kib" 'BEGIN {
+awk -v plots="$([ ${#gui_args[@]} -gt 0 ] && echo ' (plot window open)')" -v c0="$cpu0" -v c1="$cpu1" -v t0="$t0" -v t1="$t1" -v hz="$ticks" -v rss="$rss_kib" -v hwm="$hwm_kib" 'BEGIN {
   secs = (t1 - t0) / 1e9
-  printf "GUI CPU share: %.2f %% of one core over %.0f s\n", 100 * (c1 - c0) / hz / secs, secs
+  printf "GUI CPU share%s: %.2f %% of one core over %.0f s\n", plots, 100 * (c1 - c0) / hz / secs, secs
   printf "GUI resident memory: %.1f MiB (peak %.1f MiB)\n", rss / 1024, hwm / 1024
 }'
