@@ -7,15 +7,21 @@
 #    tick when each answer is taken before the next tick) and how often each
 #    read-back request goes out;
 #  - the time from "Open COM Port" to the end of the parameter read-back;
-#  - the CPU share and resident memory of the connected GUI;
+#  - the CPU share and resident memory of the connected GUI, with --plots
+#    while its live plot window is open (showing every telemetry answer);
 #  - the time `qav-nuva-cli read` takes;
 #  - with bench/link_follow: the read-back time as the screen shows it, and
 #    how many telemetry answers the live boxes and the 3D display show.
-# Usage: scripts/measure-link.sh [DURATION]   (after a build into build/)
+# Usage: scripts/measure-link.sh [--plots] [DURATION]   (after a build into build/)
 # PACE=0 lets the simulator answer at once instead, as a pseudo-terminal does.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
+gui_args=()
+if [ "${1:-}" = "--plots" ]; then
+  gui_args+=(--plots)
+  shift
+fi
 duration="${1:-30}"
 pace_option=()
 if [ "${PACE:-1}" != 0 ]; then pace_option=(--pace); fi
@@ -32,6 +38,7 @@ cleanup() {
   for pid in $gui_pid $sim_pid $x_pid; do
     kill -TERM "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
+  [ -s "$work/gui.err" ] && grep -v "^This plugin" "$work/gui.err" >&2
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -52,7 +59,7 @@ sleep 1
 cd "$work"
 isolate=()
 if unshare -rn true 2>/dev/null; then isolate=(unshare -rn); fi
-DISPLAY="$display" XDG_RUNTIME_DIR="$work" "${isolate[@]}" "$build/src/qav-nuva" --connect COM211 2>/dev/null &
+DISPLAY="$display" XDG_RUNTIME_DIR="$work" "${isolate[@]}" "$build/src/qav-nuva" --connect COM211 "${gui_args[@]}" 2>"$work/gui.err" &
 gui_pid=$!
 
 sleep 3 # let it connect and settle
@@ -104,9 +111,9 @@ first_poll = next((i for i, (_, f) in enumerate(frames) if f[13] == 0), len(fram
 sent = [sum(1 for _, f in frames[:first_poll] if f[13] == kind) for kind in (0x81, 0x82, 0x83, 0x84)]
 print("read-back requests sent (0x81 0x82 0x83 0x84): " + " ".join(str(n) for n in sent))
 PY
-awk -v c0="$cpu0" -v c1="$cpu1" -v t0="$t0" -v t1="$t1" -v hz="$ticks" -v rss="$rss_kib" -v hwm="$hwm_kib" 'BEGIN {
+awk -v plots="$([ ${#gui_args[@]} -gt 0 ] && echo ' (plot window open)')" -v c0="$cpu0" -v c1="$cpu1" -v t0="$t0" -v t1="$t1" -v hz="$ticks" -v rss="$rss_kib" -v hwm="$hwm_kib" 'BEGIN {
   secs = (t1 - t0) / 1e9
-  printf "GUI CPU share: %.2f %% of one core over %.0f s\n", 100 * (c1 - c0) / hz / secs, secs
+  printf "GUI CPU share%s: %.2f %% of one core over %.0f s\n", plots, 100 * (c1 - c0) / hz / secs, secs
   printf "GUI resident memory: %.1f MiB (peak %.1f MiB)\n", rss / 1024, hwm / 1024
 }'
 

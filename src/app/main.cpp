@@ -3,6 +3,7 @@
 #include "app/ShellPrompts.h"
 #include "app/UARTApp.h"
 #include "serial/PortList.h"
+#include "ui/PlotWindow.h"
 #include "view/UARTView.h"
 
 #include <QApplication>
@@ -51,9 +52,10 @@ int main(int argc, char** argv)
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::printf("usage: qav-nuva [--connect COM<n>]\n"
-                        "The QAV-NUVA gimbal configuration tool. --connect chooses that port and opens it at "
-                        "start.\n--version prints the version.\n");
+            std::printf(
+                "usage: qav-nuva [--connect COM<n>] [--plots]\n"
+                "The QAV-NUVA gimbal configuration tool. --connect chooses that port and opens it at "
+                "start.\n--plots opens the live plot window at start. --version prints the version.\n");
             return 0;
         }
     }
@@ -79,17 +81,23 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "qav-nuva: %s is not in the port list.\n", port.c_str());
     }
 
+    const bool plots = args.contains(QStringLiteral("--plots"));
+    if (plots)
+        uartApp.MainFrame()->View()->OpenPlotWindow();
+
     // For the documentation: QAV_NUVA_SCREENSHOT=<file.png> saves the window
-    // as it appears on screen once it has settled, then quits.
+    // (the plot window with --plots) as it appears on screen once it has
+    // settled, then quits.
     const QString shot = qEnvironmentVariable("QAV_NUVA_SCREENSHOT");
     if (!shot.isEmpty()) {
-        QTimer::singleShot(1500, &app, [&] {
+        QTimer::singleShot(plots ? 12000 : 1500, &app, [&] {
             if (qav::CMainFrame* frame = uartApp.MainFrame()) {
-                const QRect area = frame->frameGeometry();
+                QWidget* window = plots ? static_cast<QWidget*>(frame->View()->Plots()) : frame;
+                const QRect area = window->frameGeometry();
                 QPixmap image =
-                    frame->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+                    window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
                 if (image.isNull())
-                    image = frame->grab();
+                    image = window->grab();
                 image.save(shot);
             }
             QApplication::exit(0);

@@ -131,6 +131,9 @@ void CUARTView::LoadConfigFile(const QString& path)
             MessageButtons::Ok);
         return;
     }
+    QString report;
+    if (!BackupBeforeLoad(read, report))
+        return;
     params_ = read;
     const ControllerParams& p = params_;
 
@@ -170,7 +173,7 @@ void CUARTView::LoadConfigFile(const QString& path)
 
     ShowAllValues();
     Link().SelectFrameType(kTypeGains);
-    ShowStatusMessage(QStringLiteral("$INKblue$Config file uploaded successfully!"));
+    ShowStatusMessage(QStringLiteral("$INKblue$Config file uploaded successfully!") + report);
 }
 
 void CUARTView::ShowModeList(int list)

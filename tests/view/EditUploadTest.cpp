@@ -327,7 +327,9 @@ TEST_F(EditUploadTest, ASavedFileChangedOnDiskAndLoadedReachesTheController)
     ASSERT_TRUE(view_->Enabled(idc::LoadConfig));
     prompts_.openPath = path;
     Click(idc::LoadConfig);
-    EXPECT_EQ(status_.texts.last(), QStringLiteral("$INKblue$Config file uploaded successfully!"));
+    EXPECT_TRUE(status_.texts.last().startsWith(QStringLiteral(
+        "$INKblue$Config file uploaded successfully! 5 values changed. Previous set kept in ")))
+        << status_.texts.last().toStdString();
     EXPECT_EQ(view_->Text(idc::TiltMin), "-99");
     EXPECT_EQ(view_->Text(idc::InitRollAngle), "-12.3");
     EXPECT_EQ(prompts_.receiverNotices, 0); // a file changes the list without the notice
