@@ -69,6 +69,13 @@ public:
     ControllerLinkState& Link() { return engine_.State(); }
     CSerialLink& Serial() { return serial_; }
     int ComPortNumber() const { return comPortNumber_; }
+    // The port "Open COM Port" last opened (or tried to); a lost link is
+    // reopened there, whatever the COM list shows meanwhile.
+    int OpenedPortNumber() const { return openedPortNumber_; }
+    // True while the live displays (attitude, RC channels, accelerations,
+    // mode bar, 3D display) show values of a link that is gone; they are
+    // greyed then.
+    bool LiveDisplaysStale() const { return liveDisplaysStale_; }
     int ComListIndex() const { return comListIndex_; }
     bool LinkTimerActive() const { return linkTimer_.isActive(); }
 
@@ -255,6 +262,8 @@ private:
     void ReopenAfterHangUp();
     void OnPortReceived(std::intptr_t portNumber);
     void ShowAttitude();
+    void SetLiveText(int id, const QString& text);
+    void SetLiveDisplaysStale(bool stale);
     // Selects the item of a mode list ("Sensor Module Mount", "Default
     // Mode") that stands for its parameter's value; other values leave it.
     void ShowModeList(int list);
@@ -281,6 +290,8 @@ private:
     std::string startupDirectory_;
     std::int32_t comListIndex_ = 0;
     int comPortNumber_ = 0;
+    int openedPortNumber_ = 0;
+    bool liveDisplaysStale_ = false;
     static constexpr int kReopenEveryTicks = 25;
     int ticksSinceHangUp_ = 0;
     bool waitingForDevice_ = false; // the port went away with the device; reopen it now and then

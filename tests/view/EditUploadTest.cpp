@@ -132,6 +132,11 @@ protected:
         const ControllerParams want = OnDevice(params_, sim_->ControllerWorkingParams());
         (void)QTest::qWaitFor([&] { return sim_->ControllerWorkingParams() == want; }, kWaitMs);
         EXPECT_EQ(sim_->ControllerWorkingParams(), want);
+        // The device holds the values as soon as it has heard the last
+        // quarter; its answer is still on the way. The next edit must come
+        // after the screen has taken it, as a person's would: an answer that
+        // ends the chain after a new upload was chosen would end that one.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return view_->Link().pendingFrameType == kTypePoll; }, kWaitMs));
     }
 
     static test::ScopedPortsDir* ports_;
