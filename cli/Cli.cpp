@@ -3,13 +3,17 @@
 #include "CliOptions.h"
 #include "CliReport.h"
 #include "ControllerSession.h"
+#include "DiffCommand.h"
 #include "MotorCommands.h"
 #include "UpgradeCommands.h"
+#include "files/Backups.h"
 #include "files/ConfigFileCheck.h"
 #include "files/ControllerConfigFile.h"
+#include "files/CsvRecorder.h"
 #include "platform/IniFile.h"
 #include "protocol/ControllerResults.h"
 #include "protocol/StatusMarkup.h"
+#include "protocol/TelemetrySample.h"
 #include "serial/PortList.h"
 #include "serial/SerialLink.h"
 
@@ -18,11 +22,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace qav::cli {
@@ -41,21 +48,31 @@ constexpr CommandHelp kCommandHelp[] = {
      "--json gives one JSON object a line"},
     {"read", "read [--board B] --port PORT [-o FILE]",
      "read the board's parameters and print them (or write FILE) as a configuration file"},
-    {"monitor", "monitor [--board B] --port PORT [--count N] [--json]",
+    {"monitor", "monitor [--board B] --port PORT [--count N] [--json | --csv]",
      "print live telemetry, one line per answer, until N lines or interrupted; --json lines carry t,\n"
-     "the seconds since the first line (the motor board: voltage, current and firmware)"},
-    {"write", "write [--board B] --port PORT FILE [--flash]",
+     "the seconds since the first line (the motor board: voltage, current and firmware); --csv prints\n"
+     "the controller's as a header line, then the same fields as rows"},
+    {"write", "write [--board B] --port PORT [--port PORT ...] FILE [--flash] [--no-backup]",
      "send a configuration file's parameters over the board's own (keys the file lacks keep\n"
      "the board's values), then with --flash store them in the board's flash; the file is\n"
-     "checked before the port is opened"},
+     "checked before the port is opened, and the controller's set read back is first saved in\n"
+     "~/.local/share/qav-nuva/backups (the last 50 kept) unless --no-backup is given. With several\n"
+     "ports, all are written at the same time and each gives one line when it ends: port, ok, failed\n"
+     "or interrupted, seconds, what happened; the exit code is the worst of them"},
+    {"diff", "diff [--board B] FILE_A FILE_B | diff [--board B] --port PORT FILE [--exit-code]",
+     "list each parameter whose value differs between two configuration files, or between the\n"
+     "board's set and a file, one line each: key, first value, second value, separated by tabs\n"
+     "(values as a load reads them; a key a file lacks loads as 0 and is marked \"(missing)\");\n"
+     "--exit-code exits with 1 when anything differs"},
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
-    {"upgrade", "upgrade --port PORT [--board controller|motor] FILE",
+    {"upgrade", "upgrade --port PORT [--port PORT ...] [--board controller|motor] FILE",
      "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
      "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
      "on a terminal, one line per 10 % otherwise. Exit 1 also for a firmware file that is unreadable,\n"
-     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure"},
+     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure.\n"
+     "With several ports, all are upgraded at the same time, one line each as for write"},
     {"firmware",
      "firmware pack --board controller|motor --version N [--address A] IN -o OUT\n"
      "  firmware info FILE",
@@ -216,13 +233,15 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
     return kExitOk;
 }
 
-// Prints one line per telemetry answer.
+// Prints one line per telemetry answer: words, JSON objects or CSV rows.
 struct Monitor final : IControllerEvents
 {
-    Monitor(std::ostream& out, bool json) : out(out), json(json) {}
+    enum class Format { Words, Json, Csv };
+    Monitor(std::ostream& out, Format format) : out(out), format(format), csv(out) {}
     const ControllerLinkState* state = nullptr;
     std::ostream& out;
-    bool json;
+    Format format;
+    CsvRecorder csv;
     long printed = 0;
     long limit = -1;   // lines to print; -1 for no end
     bool gone = false; // the reader of the output has gone (EPIPE)
@@ -241,26 +260,22 @@ struct Monitor final : IControllerEvents
         const auto now = std::chrono::steady_clock::now();
         if (printed == 0)
             first = now;
-        const double seconds = std::chrono::duration<double>(now - first).count();
         const ControllerLinkState& s = *state;
-        const char* motorText = !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
-        char line[512];
-        if (json) {
-            char fw[16] = "null";
-            if (firmware)
-                std::snprintf(fw, sizeof fw, "%.1f", *firmware * 0.1);
-            std::snprintf(
-                line, sizeof line,
-                "{\"t\":%.3f,\"roll\":%.1f,\"tilt\":%.1f,\"pan\":%.1f,\"rc_roll\":%d,\"rc_tilt\":%d,"
-                "\"rc_pan\":%d,\"rc_mode\":%d,\"rc_shot\":%d,\"ax\":%.2f,\"ay\":%.2f,\"az\":%.2f,"
-                "\"motor\":\"%s\",\"firmware\":%s}",
-                seconds, static_cast<double>(s.roll), static_cast<double>(s.tilt), static_cast<double>(s.pan),
-                t.rcRoll, t.rcTilt, t.rcPan, t.rcMode, t.rcShot, t.accX * 0.01, t.accY * 0.01, t.accZ * 0.01,
-                motorText, fw);
+        const TelemetrySample sample{s.roll, s.tilt, s.pan, t, motor, firmware};
+        ++printed;
+        if (format == Format::Csv) {
+            // Flushed as the recorder does it, and once more at the end.
+            gone = !csv.Append(sample, now) || (Done() && !csv.Finish());
+            return;
+        }
+        if (format == Format::Json) {
+            out << TelemetryJson(std::chrono::duration<double>(now - first).count(), sample) << std::endl;
         } else {
+            const char* motorText = !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
             char fw[16] = "-";
             if (firmware)
                 std::snprintf(fw, sizeof fw, "%.1f", *firmware * 0.1);
+            char line[512];
             std::snprintf(line, sizeof line,
                           "roll %s tilt %s pan %s rc_roll %d rc_tilt %d rc_pan %d rc_mode %d rc_shot %d "
                           "ax %s ay %s az %s motor %s firmware %s",
@@ -268,12 +283,11 @@ struct Monitor final : IControllerEvents
                           FormatAttitude(s.pan).c_str(), t.rcRoll, t.rcTilt, t.rcPan, t.rcMode, t.rcShot,
                           FormatAcceleration(t.accX).c_str(), FormatAcceleration(t.accY).c_str(),
                           FormatAcceleration(t.accZ).c_str(), motorText, fw);
+            out << line << std::endl;
         }
-        out << line << std::endl;
         // A failed write means the reader has gone (a closed pipe): stop
         // rather than poll the controller for no one.
         gone = !out;
-        ++printed;
     }
 };
 
@@ -282,10 +296,15 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     const auto port = o.values.find("--port");
     if (port == o.values.end() || !o.positional.empty())
         return Fail(err, kExitUsage,
-                    "Usage: qav-nuva-cli monitor [--board B] --port PORT [--count N] [--json]");
+                    "Usage: qav-nuva-cli monitor [--board B] --port PORT [--count N] [--json | --csv]");
     const auto board = ChosenBoard(o);
     if (!board)
         return Fail(err, kExitUsage, kBadBoard);
+    const bool json = o.flags.count("--json") > 0, csv = o.flags.count("--csv") > 0;
+    if (json && csv)
+        return Fail(err, kExitUsage, "Choose one of --json and --csv.");
+    if (csv && *board == Board::Motor)
+        return Fail(err, kExitUsage, "--csv is for the controller's telemetry.");
     long count = -1;
     if (const auto c = o.values.find("--count"); c != o.values.end()) {
         const auto& text = c->second;
@@ -296,7 +315,7 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     if (*board == Board::Motor)
         return MotorMonitor(port->second, count, o.flags.count("--json") > 0, out, err, stop);
     ControllerParams params;
-    Monitor events(out, o.flags.count("--json") > 0);
+    Monitor events(out, json ? Monitor::Format::Json : csv ? Monitor::Format::Csv : Monitor::Format::Words);
     ControllerSession session(params, events);
     events.state = &session.Link().State();
     events.limit = count;
@@ -306,6 +325,8 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     session.Link().State().SelectFrameType(kTypePoll);
     // A monitor ends normally when stopped, so a signal is no failure here.
     const auto outcome = session.RunUntil([&] { return events.Done(); }, kAnswerTimeout, stop);
+    if (csv)
+        events.csv.Finish();
     if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port->second));
     return kExitOk;
@@ -353,10 +374,13 @@ class UploadJob final : public IControllerEvents
 {
 public:
     UploadJob(const CheckedConfig& file, bool flash) : file_(file), flash_(flash) {}
+    // Called with the controller's own set once it is read, before anything
+    // is changed; false stops the job with nothing sent.
+    std::function<bool(const ControllerParams&)> backup;
     // The engine this job listens to; set before the port is opened.
     void SetLink(ControllerLink& link) { link_ = &link; }
 
-    enum class Phase { ReadBack, Settle, Upload, Done, Stuck };
+    enum class Phase { ReadBack, Settle, Upload, Done, Stuck, NoBackup };
     Phase phase() const { return phase_; }
     const ControllerResult* FlashResult() const { return result_; }
     std::uint8_t MotorState() const { return motorState_; }
@@ -375,6 +399,10 @@ public:
         switch (phase_) {
         case Phase::ReadBack:
             if (quarters_ == 0xF) {
+                if (backup && !backup(link_->Params())) {
+                    phase_ = Phase::NoBackup;
+                    return true;
+                }
                 ApplyControllerConfig(file_, link_->Params());
                 wanted_ = link_->Params();
                 BeginSettle();
@@ -392,7 +420,8 @@ public:
             break;
         case Phase::Done:
         case Phase::Stuck:
-            break;
+        case Phase::NoBackup:
+            return true;
         }
         if (phase_ != before || progress_)
             lastProgress_ = now;
@@ -465,17 +494,124 @@ private:
     std::chrono::steady_clock::time_point lastProgress_ = std::chrono::steady_clock::now();
 };
 
+// One port's write: read back, keep a backup of what was read, upload, and
+// with `flash` store. Returns the exit code; says what happened on `out` and
+// `err` as a single-port write does.
+int WriteToPort(const std::string& port, const CheckedConfig& checked, bool flash, bool backup,
+                std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop)
+{
+    ControllerParams params;
+    UploadJob job(checked, flash);
+    std::string backupWhy;
+    if (backup)
+        job.backup = [&](const ControllerParams& read) {
+            std::string path;
+            if (!BackupControllerParams(DefaultBackupFolder(), read, port, path, backupWhy))
+                return false;
+            err << kProgram << ": The controller's set on " << port << " was saved to " << ShortenHome(path)
+                << ".\n";
+            return true;
+        };
+    ControllerSession session(params, job);
+    job.SetLink(session.Link());
+    if (int rc = OpenOrFail(session, port, err))
+        return rc;
+    const Outcome outcome = session.RunUntil([&] { return job.Step(); }, kAnswerTimeout, stop);
+    if (outcome == Outcome::Stopped)
+        return Interrupted(
+            err, stop, job.Uploads() == 0 ? "no parameters were sent" : "the upload may not have finished");
+    if (outcome == Outcome::NoAnswer)
+        return Fail(err, kExitNoAnswer, NoAnswer(port));
+    if (job.phase() == UploadJob::Phase::NoBackup)
+        return Fail(err, kExitUsage, backupWhy + " Nothing was sent (--no-backup skips the backup).");
+    if (job.phase() == UploadJob::Phase::Stuck)
+        return Fail(err, kExitNoAnswer,
+                    "The controller on " + port + " answered but did not take the parameters.");
+    if (const ControllerResult* result = job.FlashResult())
+        return ReportResult(*result, job.MotorState(), out, err);
+    out << "Parameters uploaded.\n";
+    return kExitOk;
+}
+
+// What a port's command said, on one line: its notes and failures, then
+// the last line of its results (progress lines before it are left out),
+// without the program's prefix.
+std::string OneLine(const std::string& outText, const std::string& errText)
+{
+    std::vector<std::string> said;
+    const std::string prefix = std::string(kProgram) + ": ";
+    std::istringstream errLines(errText);
+    for (std::string l; std::getline(errLines, l);)
+        if (!l.empty())
+            said.push_back(l.rfind(prefix, 0) == 0 ? l.substr(prefix.size()) : l);
+    std::string last;
+    std::istringstream outLines(outText);
+    for (std::string l; std::getline(outLines, l);)
+        if (!l.empty())
+            last = l;
+    if (!last.empty())
+        said.push_back(last);
+    std::string line;
+    for (const std::string& s : said)
+        line += (line.empty() ? "" : " ") + s;
+    return line;
+}
+
+// One port's whole command; says what happened on `out` and `err`.
+using PortJob = std::function<int(const std::string& port, std::ostream& out, std::ostream& err)>;
+
+// Many ports at once, one thread and one session each; a port's failure
+// does not touch the others. One line per port as it ends: port, outcome,
+// seconds, what it said. The exit code is the worst (highest) of them.
+int RunOnPorts(const std::vector<std::string>& ports, const PortJob& job, std::ostream& out)
+{
+    std::mutex lock;
+    int worst = kExitOk;
+    std::vector<std::thread> workers;
+    for (const std::string& port : ports)
+        workers.emplace_back([&, port] {
+            const auto start = std::chrono::steady_clock::now();
+            std::ostringstream portOut, portErr;
+            const int code = job(port, portOut, portErr);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const char* outcome = code == kExitOk ? "ok" : code > 128 ? "interrupted" : "failed";
+            char timing[32];
+            std::snprintf(timing, sizeof timing, "%.2f s", seconds);
+            const std::lock_guard<std::mutex> hold(lock);
+            out << port << '\t' << outcome << '\t' << timing << '\t' << OneLine(portOut.str(), portErr.str())
+                << std::endl;
+            worst = std::max(worst, code);
+        });
+    for (std::thread& w : workers)
+        w.join();
+    return worst;
+}
+
 int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
-    const auto port = o.values.find("--port");
-    if (port == o.values.end() || o.positional.size() != 1)
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli write [--board B] --port PORT FILE [--flash]");
+    const auto port = o.all.find("--port");
+    if (port == o.all.end() || o.positional.size() != 1)
+        return Fail(err, kExitUsage,
+                    "Usage: qav-nuva-cli write [--board B] --port PORT [--port PORT ...] FILE [--flash] "
+                    "[--no-backup]");
     const auto board = ChosenBoard(o);
     if (!board)
         return Fail(err, kExitUsage, kBadBoard);
+    const std::vector<std::string>& ports = port->second;
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        if (std::find(ports.begin(), ports.begin() + static_cast<std::ptrdiff_t>(i), ports[i]) !=
+            ports.begin() + static_cast<std::ptrdiff_t>(i))
+            return Fail(err, kExitUsage, "The port " + ports[i] + " is given twice.");
     const std::string& file = o.positional[0];
-    if (*board == Board::Motor)
-        return MotorWrite(port->second, file, o.flags.count("--flash") > 0, out, err, stop);
+    const bool flash = o.flags.count("--flash") > 0;
+    const bool backup = o.flags.count("--no-backup") == 0;
+    if (*board == Board::Motor) {
+        const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
+            return MotorWrite(p, file, flash, backup, portOut, portErr, stop);
+        };
+        return ports.size() == 1 ? job(ports.front(), out, err) : RunOnPorts(ports, job, out);
+    }
     // The whole file is checked before the port is opened: a file that
     // cannot be sent as it is sends nothing.
     CheckedConfig checked;
@@ -487,26 +623,10 @@ int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volat
         err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing)
             << (checked.missing.size() == 1 ? "; the controller's value is kept.\n"
                                             : "; the controller's values are kept.\n");
-
-    ControllerParams params;
-    UploadJob job(checked, o.flags.count("--flash") > 0);
-    ControllerSession session(params, job);
-    job.SetLink(session.Link());
-    if (int rc = OpenOrFail(session, port->second, err))
-        return rc;
-    const Outcome outcome = session.RunUntil([&] { return job.Step(); }, kAnswerTimeout, stop);
-    if (outcome == Outcome::Stopped)
-        return Interrupted(
-            err, stop, job.Uploads() == 0 ? "no parameters were sent" : "the upload may not have finished");
-    if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
-    if (job.phase() == UploadJob::Phase::Stuck)
-        return Fail(err, kExitNoAnswer,
-                    "The controller on " + port->second + " answered but did not take the parameters.");
-    if (const ControllerResult* result = job.FlashResult())
-        return ReportResult(*result, job.MotorState(), out, err);
-    out << "Parameters uploaded.\n";
-    return kExitOk;
+    const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
+        return WriteToPort(p, checked, flash, backup, portOut, portErr, stop);
+    };
+    return ports.size() == 1 ? job(ports.front(), out, err) : RunOnPorts(ports, job, out);
 }
 
 int CmdCommand(const std::string& name, std::uint8_t code, const Options& o, std::ostream& out,
@@ -575,18 +695,57 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return o ? CmdRead(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "monitor") {
-        const auto o = ParseOptions(args, 1, {"--port", "--count", "--board"}, {"--json"}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--count", "--board"}, {"--json", "--csv"}, error);
         return o ? CmdMonitor(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "write") {
-        const auto o = ParseOptions(args, 1, {"--port", "--board"}, {"--flash"}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--board"}, {"--flash", "--no-backup"}, error);
         return o ? CmdWrite(*o, out, err, stop) : Fail(err, kExitUsage, error);
+    }
+    if (command == "diff") {
+        const auto o = ParseOptions(args, 1, {"--port", "--board"}, {"--exit-code"}, error);
+        if (!o)
+            return Fail(err, kExitUsage, error);
+        const auto board = ChosenBoard(*o);
+        if (!board)
+            return Fail(err, kExitUsage, kBadBoard);
+        const bool motor = *board == Board::Motor, exitCode = o->flags.count("--exit-code") > 0;
+        if (const auto port = o->values.find("--port"); port != o->values.end()) {
+            if (o->positional.size() != 1)
+                return Fail(err, kExitUsage,
+                            "Usage: qav-nuva-cli diff [--board B] --port PORT FILE [--exit-code]");
+            return DiffDevice(port->second, o->positional[0], motor, exitCode, out, err, stop);
+        }
+        if (o->positional.size() != 2)
+            return Fail(err, kExitUsage, "Usage: qav-nuva-cli diff [--board B] FILE_A FILE_B [--exit-code]");
+        return DiffFiles(o->positional[0], o->positional[1], motor, exitCode, out, err);
     }
     static const std::map<std::string, std::uint8_t> kCommands{
         {"motor-on", kCmdMotorOn}, {"motor-off", kCmdMotorOff}, {"calibrate", kCmdCalibrate}};
     if (const auto c = kCommands.find(command); c != kCommands.end()) {
         const auto o = ParseOptions(args, 1, {"--port"}, {}, error);
         return o ? CmdCommand(command, c->second, *o, out, err, stop) : Fail(err, kExitUsage, error);
+    }
+    if (command == "upgrade" && !AsksForHelp(args)) {
+        // Several --port options: every board at once, one line each.
+        std::vector<std::string> ports, rest;
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (args[i] == "--port" && i + 1 < args.size())
+                ports.push_back(args[++i]);
+            else
+                rest.push_back(args[i]);
+        }
+        if (ports.size() > 1) {
+            for (std::size_t i = 0; i < ports.size(); ++i)
+                if (std::count(ports.begin(), ports.end(), ports[i]) > 1)
+                    return Fail(err, kExitUsage, "The port " + ports[i] + " is given twice.");
+            const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
+                std::vector<std::string> one = rest;
+                one.insert(one.begin() + 1, {"--port", p});
+                return RunFirmwareCommand(one, portOut, portErr, stop, false);
+            };
+            return RunOnPorts(ports, job, out);
+        }
     }
     if (IsFirmwareCommand(command))
         return RunFirmwareCommand(args, out, err, stop, &out == &std::cout && ::isatty(STDOUT_FILENO));

@@ -11,7 +11,8 @@ namespace qav::cli {
 
 enum ExitCode : int {
     kExitOk = 0,
-    kExitUsage = 1,      // bad command line, or a file that cannot be read, written or sent
+    kExitUsage = 1,      // bad command line, or a file that cannot be read, written or sent;
+                         // also `diff --exit-code` finding differences, as git does
     kExitPort = 2,       // the port cannot be opened
     kExitNoAnswer = 3,   // the controller did not answer within 3 s
     kExitDeviceFail = 4, // the device reported a failure

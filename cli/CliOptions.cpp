@@ -13,6 +13,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     for (const std::string& name : withValue)
         rows.push_back({name, {}, true, [&o, &name](const std::string& v) {
                             o.values[name] = v;
+                            o.all[name].push_back(v);
                             return true;
                         }});
     for (const std::string& name : flagNames)

@@ -14,6 +14,7 @@ struct Options
     std::map<std::string, std::string> values;
     std::map<std::string, bool> flags;
     std::vector<std::string> positional;
+    std::map<std::string, std::vector<std::string>> all; // every value of an option given more than once
 };
 
 // Options named in `withValue` take the next argument, those in `flagNames`

@@ -3,9 +3,11 @@
 #include "Cli.h"
 #include "CliReport.h"
 #include "MotorSession.h"
+#include "files/Backups.h"
 #include "motor/MotorConfigFile.h"
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <ostream>
 
@@ -81,8 +83,11 @@ class MotorWriteJob final : public IMotorEvents
 public:
     MotorWriteJob(const CheckedConfig& file, bool flash) : file_(file), flash_(flash) {}
     void SetLink(MotorLink& link) { link_ = &link; }
+    // Called with the board's own set once it is read, before anything is
+    // changed; false stops the job with nothing sent.
+    std::function<bool(const MotorParams&)> backup;
 
-    enum class Phase { ReadBack, Settle, Write, Done, Refused, Stuck };
+    enum class Phase { ReadBack, Settle, Write, Done, Refused, Stuck, NoBackup };
     Phase phase() const { return phase_; }
     int Writes() const { return writes_; }
 
@@ -99,6 +104,10 @@ public:
         switch (phase_) {
         case Phase::ReadBack:
             if (reported_) {
+                if (backup && !backup(link_->Params())) {
+                    phase_ = Phase::NoBackup;
+                    return true;
+                }
                 ApplyMotorConfig(file_, link_->Params());
                 wanted_ = link_->Params();
                 BeginSettle();
@@ -234,7 +243,7 @@ int MotorMonitor(const std::string& port, long count, bool json, std::ostream& o
     return kExitOk;
 }
 
-int MotorWrite(const std::string& port, const std::string& file, bool flash, std::ostream& out,
+int MotorWrite(const std::string& port, const std::string& file, bool flash, bool backup, std::ostream& out,
                std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
     // The whole file is checked before the port is opened.
@@ -249,6 +258,18 @@ int MotorWrite(const std::string& port, const std::string& file, bool flash, std
 
     MotorParams params;
     MotorWriteJob job(checked, flash);
+    std::string backupWhy;
+    if (backup)
+        job.backup = [&](const MotorParams& read) {
+            std::string path;
+            if (!WriteBackup(
+                    DefaultBackupFolder(), kMotorBackupExtension, port,
+                    [&](const std::string& to) { return SaveMotorConfig(to, read); }, path, backupWhy))
+                return false;
+            err << kProgram << ": The motor board's set on " << port << " was saved to " << ShortenHome(path)
+                << ".\n";
+            return true;
+        };
     MotorSession session(params, job);
     job.SetLink(session.Link());
     if (int rc = OpenOrFail(session, port, err))
@@ -260,6 +281,8 @@ int MotorWrite(const std::string& port, const std::string& file, bool flash, std
     if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, NoAnswer(port));
     switch (job.phase()) {
+    case MotorWriteJob::Phase::NoBackup:
+        return Fail(err, kExitUsage, backupWhy + " Nothing was sent (--no-backup skips the backup).");
     case MotorWriteJob::Phase::Refused:
         return Fail(err, kExitDeviceFail, "Write flash failed! The board refused for 3 seconds.");
     case MotorWriteJob::Phase::Stuck:

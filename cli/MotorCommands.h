@@ -24,7 +24,7 @@ int MotorMonitor(const std::string& port, long count, bool json, std::ostream& o
 // values with command 1 until the board takes them; with `flash` then
 // writes them to flash until the board reports the result. A board that
 // keeps refusing the flash write for 3 s gives exit 4 with its words.
-int MotorWrite(const std::string& port, const std::string& file, bool flash, std::ostream& out,
+int MotorWrite(const std::string& port, const std::string& file, bool flash, bool backup, std::ostream& out,
                std::ostream& err, const volatile std::sig_atomic_t* stop);
 
 } // namespace qav::cli

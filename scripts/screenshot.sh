@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
 # Takes docs/main-window.png: the main window as a new user first sees it
 # with scripts/run.sh, connected to the simulated gimbal, on a virtual X
-# display (needs xvfb, see install-deps.sh, and a built GUI).
-# Usage: scripts/screenshot.sh [output.png]
+# display (needs xvfb, see install-deps.sh, and a built GUI). With --plots,
+# docs/plot-window.png: the live plot window after a few seconds of the
+# simulated gimbal's telemetry.
+# Usage: scripts/screenshot.sh [--plots] [output.png]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-out="$(realpath -m "${1:-$root/docs/main-window.png}")"
+gui_args=()
+default_out="$root/docs/main-window.png"
+if [ "${1:-}" = "--plots" ]; then
+  gui_args+=(--plots)
+  default_out="$root/docs/plot-window.png"
+  shift
+fi
+out="$(realpath -m "${1:-$default_out}")"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 chmod 700 "$scratch"
@@ -18,5 +27,5 @@ export XDG_RUNTIME_DIR="$scratch" HOME="$scratch" QAV_NUVA_PORTS_DIR="$scratch/p
 sim=$!
 trap 'kill -TERM "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; rm -rf "$scratch"' EXIT
 for _ in $(seq 50); do [ -s "$scratch/sim.out" ] && break; sleep 0.1; done
-QAV_NUVA_SCREENSHOT="$out" xvfb-run -a -s "-screen 0 1280x800x24" "$build/src/qav-nuva" --connect COM201
+QAV_NUVA_SCREENSHOT="$out" xvfb-run -a -s "-screen 0 1280x800x24" "$build/src/qav-nuva" --connect COM201 "${gui_args[@]}"
 echo "Saved $out"

@@ -18,7 +18,7 @@ _qav_nuva_cli()
         cword=$COMP_CWORD
     fi
 
-    local commands="ports read monitor write motor-on motor-off calibrate upgrade firmware help --help --version"
+    local commands="ports read monitor write diff motor-on motor-off calibrate upgrade firmware help --help --version"
     if ((cword == 1)); then
         mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
         return
@@ -49,8 +49,9 @@ _qav_nuva_cli()
     case ${words[1]} in
         ports) options="--json --help" ;;
         read) options="--board --port -o --help" ;;
-        monitor) options="--board --port --count --json --help" ;;
-        write) options="--board --port --flash --help" ;;
+        monitor) options="--board --port --count --json --csv --help" ;;
+        write) options="--board --port --flash --no-backup --help" ;;
+        diff) options="--board --port --exit-code --help" ;;
         motor-on | motor-off | calibrate) options="--port --help" ;;
         upgrade) options="--port --board --help" ;;
         firmware)
@@ -62,13 +63,13 @@ _qav_nuva_cli()
                 options=""
             fi
             ;;
-        help) options="ports read monitor write motor-on motor-off calibrate upgrade firmware" ;;
+        help) options="ports read monitor write diff motor-on motor-off calibrate upgrade firmware" ;;
         *) return ;;
     esac
-    # write and upgrade take a file, and so do the firmware subcommands.
+    # write, diff and upgrade take files, and so do the firmware subcommands.
     local takesFile=0
     case ${words[1]} in
-        write | upgrade) takesFile=1 ;;
+        write | diff | upgrade) takesFile=1 ;;
         firmware) ((cword > 2)) && takesFile=1 ;;
     esac
     if ((takesFile)) && [[ $cur != -* ]]; then

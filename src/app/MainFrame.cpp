@@ -199,6 +199,8 @@ CMainFrame::Shortcut CMainFrame::ShortcutFor(int key, Qt::KeyboardModifiers modi
             return Shortcut::Open;
         case Qt::Key_S:
             return Shortcut::Save;
+        case Qt::Key_P:
+            return Shortcut::Plots;
         case Qt::Key_Z:
         case Qt::Key_X:
         case Qt::Key_C:
@@ -238,6 +240,9 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
                     break;
                 case Shortcut::Save:
                     view_->OnSaveIniCommand();
+                    break;
+                case Shortcut::Plots:
+                    view_->OpenPlotWindow();
                     break;
                 default:
                     break;

@@ -67,7 +67,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class Shortcut { None, New, Open, Save, Inert };
+    enum class Shortcut { None, New, Open, Save, Plots, Inert };
     static Shortcut ShortcutFor(int key, Qt::KeyboardModifiers modifiers);
     void FitToScreen(QPoint preferred);
     void RefitIfFramed();

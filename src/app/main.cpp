@@ -4,6 +4,7 @@
 #include "app/UARTApp.h"
 #include "platform/CommandLine.h"
 #include "serial/PortList.h"
+#include "ui/PlotWindow.h"
 #include "view/UARTView.h"
 
 #include <QApplication>
@@ -50,6 +51,7 @@ int main(int argc, char** argv)
     // does not know are left to Qt.
     enum class Answer { None, Version, Help } answer = Answer::None;
     std::optional<std::string> connect;
+    bool plots = false;
     auto answerWith = [&answer](Answer a) {
         return [&answer, a](const std::string&) {
             if (answer == Answer::None)
@@ -68,6 +70,13 @@ int main(int argc, char** argv)
                  connect = port;
              return true;
          }},
+        {"--plots",
+         {},
+         false,
+         [&plots](const std::string&) {
+             plots = true;
+             return true;
+         }},
     };
     qav::OptionStyle style;
     style.ignoreUnknown = true;
@@ -78,9 +87,9 @@ int main(int argc, char** argv)
         return 0;
     }
     if (answer == Answer::Help) {
-        std::printf("usage: qav-nuva [--connect COM<n>]\n"
+        std::printf("usage: qav-nuva [--connect COM<n>] [--plots]\n"
                     "The QAV-NUVA gimbal configuration tool. --connect chooses that port and opens it at "
-                    "start.\n--version prints the version.\n");
+                    "start.\n--plots opens the live plot window at start. --version prints the version.\n");
         return 0;
     }
 
@@ -103,17 +112,22 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "qav-nuva: %s is not in the port list.\n", connect->c_str());
     }
 
+    if (plots)
+        uartApp.MainFrame()->View()->OpenPlotWindow();
+
     // For the documentation: QAV_NUVA_SCREENSHOT=<file.png> saves the window
-    // as it appears on screen once it has settled, then quits.
+    // (the plot window with --plots) as it appears on screen once it has
+    // settled, then quits.
     const QString shot = qEnvironmentVariable("QAV_NUVA_SCREENSHOT");
     if (!shot.isEmpty()) {
-        QTimer::singleShot(1500, &app, [&] {
+        QTimer::singleShot(plots ? 12000 : 1500, &app, [&] {
             if (qav::CMainFrame* frame = uartApp.MainFrame()) {
-                const QRect area = frame->frameGeometry();
+                QWidget* window = plots ? static_cast<QWidget*>(frame->View()->Plots()) : frame;
+                const QRect area = window->frameGeometry();
                 QPixmap image =
-                    frame->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+                    window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
                 if (image.isNull())
-                    image = frame->grab();
+                    image = window->grab();
                 image.save(shot);
             }
             QApplication::exit(0);

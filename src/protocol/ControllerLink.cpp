@@ -15,6 +15,7 @@ void ControllerLink::OnPortOpened()
     state_.lastShownFirmware = 0;
     state_.commandCode = reconnectCommand_;
     state_.SelectFrameType(kTypeReadGains);
+    events_.OnPortOpened();
 }
 
 void ControllerLink::Tick()

@@ -22,6 +22,8 @@ public:
     // The first echo of the counter after the link was not established. The
     // flag is already set.
     virtual void OnLinkEstablished() {}
+    // The port was opened anew (the link state is fresh).
+    virtual void OnPortOpened() {}
     // Byte 3 of an answer when it is 1 (on) or 3 (off).
     virtual void OnMotorState(std::uint8_t /*state*/) {}
     // A known result code arrived; the command code is already cleared and

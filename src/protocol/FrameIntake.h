@@ -24,16 +24,30 @@ public:
     // Link must offer Read(dest, n, timeoutMs) and QueuedCount(), and
     // HasRxQueue() telling whether its reads come from a receive queue.
     // Feed is called as feed(const uint8_t* bytes, uint32_t count).
+    //
+    // A link that offers SetNotifyThreshold(n) is told after each drain how
+    // many more bytes would make a frame's worth, so it need not notify for
+    // fewer.
     template <class Link, class Feed> void OnPortReceived(Link& link, Feed&& feed)
     {
-        do {
-            const std::uint32_t got = link.Read(work_.data(), kReadChunk, kInfinite);
-            buffer_.Append(work_.data(), got);
-        } while (link.HasRxQueue() && link.QueuedCount() != 0);
-        if (buffer_.QueuedCount() < kFrameSize)
+        for (;;) {
+            do {
+                const std::uint32_t got = link.Read(work_.data(), kReadChunk, kInfinite);
+                buffer_.Append(work_.data(), got);
+            } while (link.HasRxQueue() && link.QueuedCount() != 0);
+            if (buffer_.QueuedCount() >= kFrameSize) {
+                while (std::uint32_t n = buffer_.Take(work_.data(), kWorkingSize))
+                    feed(static_cast<const std::uint8_t*>(work_.data()), n);
+            }
+            if constexpr (requires { link.SetNotifyThreshold(std::uint32_t{1}); }) {
+                const std::uint32_t missing = kFrameSize - buffer_.QueuedCount();
+                link.SetNotifyThreshold(missing);
+                // What came in meanwhile may not have been notified.
+                if (link.HasRxQueue() && link.QueuedCount() >= missing)
+                    continue;
+            }
             return;
-        while (std::uint32_t n = buffer_.Take(work_.data(), kWorkingSize))
-            feed(static_cast<const std::uint8_t*>(work_.data()), n);
+        }
     }
 
     // Forgets buffered bytes (opening a port); the receiver is not touched.

@@ -6,28 +6,34 @@
 namespace qav {
 namespace {
 
-DispatchResult ReceiveStep(LineDispatch& d)
+DispatchResult ReceiveStep(LineDispatch& d, bool& stopped)
 {
     DispatchResult result;
     std::uint32_t pending = 0;
     if (!d.port.PendingCount(pending)) {
         // Status unreadable (a removed device): try a small read anyway and
         // notify, so the owner notices and can close the link.
-        pending = 0xFFFFFFFFu;
+        pending = kUnknownPendingRead;
     } else if (pending == 0) {
         return result;
     }
-    const std::uint32_t want = std::min(ReceiveWant(pending), kMaxReceiveBatch);
+    const std::uint32_t want = std::min(pending, kMaxReceiveBatch);
     if (d.scratch.size() < want)
         d.scratch.resize(want);
     // Read outside the queue's lock; only the append takes it.
     const std::uint32_t got = d.port.ReadBatch(d.scratch.data(), want);
     d.receivedTotal.fetch_add(got, std::memory_order_relaxed);
-    if (d.stopping && d.stopping())
+    if (got != 0 && !d.keep(d.scratch.data(), got)) {
+        stopped = true;
         return result;
-    if (got != 0)
-        d.queue.Append(d.scratch.data(), got);
-    d.post(WM_PORT_RECEIVED, 0);
+    }
+    // A step that read nothing still notifies: that is how the owner hears
+    // of a device that has gone.
+    const bool tell = got == 0 || !d.worthNotifying || d.worthNotifying();
+    if (tell && !d.post(WM_PORT_RECEIVED, 0)) {
+        stopped = true;
+        return result;
+    }
     result.received = true;
     result.bytesRead = got;
     return result;
@@ -91,13 +97,14 @@ std::uint32_t LineCountEvents(const LineCounts& before, const LineCounts& after)
 DispatchResult DispatchLineEvents(std::uint32_t events, LineDispatch& d)
 {
     DispatchResult result;
+    bool stopped = false;
     if (events & EV_RXCHAR)
-        result = ReceiveStep(d);
-    // A link being stopped tells its owner nothing more.
-    if (d.stopping && d.stopping())
+        result = ReceiveStep(d, stopped);
+    // A stopped link tells its owner nothing more.
+    if (stopped)
         return result;
-    if (events & EV_TXEMPTY)
-        d.post(WM_PORT_TXEMPTY, 0);
+    if ((events & EV_TXEMPTY) && !d.post(WM_PORT_TXEMPTY, 0))
+        return result;
     for (const ModemEvent& row : kModemEvents) {
         if (!(events & row.event))
             continue;
@@ -105,11 +112,13 @@ DispatchResult DispatchLineEvents(std::uint32_t events, LineDispatch& d)
         std::uint32_t status = 0;
         if (!d.port.ModemStatus(status))
             status = 0;
-        d.post(row.message, (status & row.statusBit) ? 1 : 0);
+        if (!d.post(row.message, (status & row.statusBit) ? 1 : 0))
+            return result;
     }
     if (events & EV_BREAK) {
         d.port.ClearBreak();
-        d.post(WM_PORT_BREAK, 0);
+        if (!d.post(WM_PORT_BREAK, 0))
+            return result;
     }
     if (events & EV_ERR) {
         std::uint32_t errors = 0;

@@ -58,9 +58,8 @@ public:
     // Bytes waiting in the driver; false when the status cannot be read
     // (device gone, port closed).
     virtual bool PendingCount(std::uint32_t& pending) = 0;
-    // Reads up to `want` bytes into dest and returns how many came. Ends when
-    // want bytes have come, 100 ms after the last byte, 500 ms after the
-    // start, on an error, or when the link is being stopped.
+    // Reads up to `want` bytes that have already arrived into dest, without
+    // waiting for more, and returns how many came.
     virtual std::uint32_t ReadBatch(std::uint8_t* dest, std::uint32_t want) = 0;
     // MS_* bits; false when the lines cannot be read.
     virtual bool ModemStatus(std::uint32_t& bits) = 0;
@@ -70,27 +69,29 @@ public:
     virtual bool TakeErrors(std::uint32_t& bits) = 0;
 };
 
-// Size of one receive step's read: twice what is pending plus 64, in 32-bit
-// unsigned arithmetic (so an unknown count, all ones, gives 62).
-constexpr std::uint32_t ReceiveWant(std::uint32_t pending)
-{
-    return 2u * pending + 64u;
-}
-
 // Largest single read of a receive step. Whatever is left stays in the
 // driver for the next step, so the cap only bounds the scratch buffer.
 inline constexpr std::uint32_t kMaxReceiveBatch = 64 * 1024;
+// What a receive step tries to read when the driver cannot say how much is
+// pending (a removed device): a small read, so the owner still hears.
+inline constexpr std::uint32_t kUnknownPendingRead = 64;
 
 struct LineDispatch
 {
     ILinePort& port;
-    CBlockQueue& queue;
     std::vector<std::uint8_t>& scratch; // reused between steps
     std::atomic<std::uint32_t>& receivedTotal;
-    // Posts (message, lParam) to the owner with the port number as wParam.
-    std::function<void(std::uint32_t, std::intptr_t)> post;
-    // Polled before bytes are committed: a stopping link drops them.
-    std::function<bool()> stopping;
+    // Appends bytes to the receive queue. Returns false, keeping nothing,
+    // once the link has stopped this thread's session: a thread let go by
+    // its link can no longer reach the link's next session.
+    std::function<bool(const std::uint8_t*, std::uint32_t)> keep;
+    // Posts (message, lParam) to the owner with the port number as wParam;
+    // false, posting nothing, once the session has been stopped.
+    std::function<bool(std::uint32_t, std::intptr_t)> post;
+    // Whether the bytes now queued are enough for the owner to act on; when
+    // not, they wait in the queue without a notification of their own.
+    // Unset: every step that queued bytes notifies.
+    std::function<bool()> worthNotifying;
 };
 
 struct DispatchResult
@@ -117,7 +118,9 @@ std::uint32_t LineErrorBits(const LineCounts& before, const LineCounts& after);
 std::uint32_t LineCountEvents(const LineCounts& before, const LineCounts& after);
 
 // Runs the events of one wake-up in the order: receive step, TXEMPTY, CTS,
-// DSR, RING, carrier, BREAK (after clearing the break), ERROR.
+// DSR, RING, carrier, BREAK (after clearing the break), ERROR. The receive
+// step hands on at once whatever the driver holds; it never waits for more.
+// Once the session has been stopped nothing more is kept or posted.
 DispatchResult DispatchLineEvents(std::uint32_t events, LineDispatch& d);
 
 } // namespace qav

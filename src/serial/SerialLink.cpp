@@ -24,6 +24,14 @@ bool OpenAndStart(CSerialLink& link)
 
 } // namespace
 
+std::string PortOpenFailure(std::string_view port, const LinkError& error)
+{
+    std::string text = "Cannot open " + std::string(port);
+    if (!error.message.empty())
+        text += ": " + error.message;
+    return text + ".";
+}
+
 bool OpenLinkSequence(CSerialLink& link, int portNumber)
 {
     if (link.IsOpen())

@@ -7,9 +7,13 @@
 //
 // Threads: every member function is for the owner's thread only. The event
 // thread (one per open, monitored link) reads received bytes into the
-// receive queue under the queue's lock and posts notifications to the owner
-// (WM_PORT_* in serial/LineEvents.h, wParam = port number). Read and
-// QueuedCount may run while it appends.
+// receive queue under the queue's lock as soon as the driver has them and
+// posts notifications to the owner (WM_PORT_* in serial/LineEvents.h,
+// wParam = port number). Read and QueuedCount may run while it appends.
+//
+// Sessions: nothing crosses from one opening to the next. Open drops
+// whatever the receive queue still holds, and an event thread that outlived
+// its stop wait can no longer queue bytes, set flags or post.
 //
 // Device: the name is "COM<n>" (resolved through the device map, see
 // platform/PortMap.h) or an absolute device path. The device is opened
@@ -75,7 +79,8 @@ public:
     int NativeHandle() const { return fd_; }
     bool IsMonitoring() const { return thread_.joinable(); }
 
-    // Opens the device named by DeviceName (closing first if open).
+    // Opens the device named by DeviceName (closing first if open). Bytes
+    // still queued from an earlier opening are dropped.
     bool Open();
     // Speed in bit/s; parity and stop bits as the k* constants above; data
     // bits 5 to 8. Also puts the line in raw mode (no echo, no line editing,
@@ -91,9 +96,10 @@ public:
     bool StartMonitor(std::uint32_t extraModeBits);
     // Stops the event thread, waiting up to waitMs for it to end. A thread
     // that takes longer is let go: it holds its own duplicate of the
-    // descriptor, takes no lock the link needs, drops what it reads and
-    // closes its descriptors itself when it ends (its waits are bounded by
-    // 500 ms). False when no thread exists.
+    // descriptor, is cut off from the link at once (it drops what it reads
+    // and posts nothing more; a post already in flight is let finish) and
+    // closes its descriptors itself when it ends. False when no thread
+    // exists.
     bool StopMonitor(std::uint32_t waitMs);
     // Stops the thread (as StopMonitor), discards the driver's buffers and
     // closes the device. Nothing when closed.
@@ -103,14 +109,24 @@ public:
     // took at once. 0 when closed or n is 0. Bytes the driver could not take
     // are kept and go out first at the next Write; while such a rest is
     // still unsent, a new Write is not started, returns 0 and its bytes are
-    // dropped (whole frames on the wire, never interleaved pieces).
+    // dropped (whole frames on the wire, never interleaved pieces). Every
+    // failure (a device gone with EIO, dropped bytes) is left in LastError().
     std::uint32_t Write(const std::uint8_t* bytes, std::uint32_t n);
     // With MODE_RX_QUEUE: takes up to n bytes from the receive queue (dest
     // may be null to discard them); the time-out is not used. Without it:
-    // reads from the device with the receive step's ending rules.
+    // waits up to timeoutMs (kInfinite: no limit) for bytes from the device
+    // and returns as soon as some have come, up to n.
     std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t timeoutMs);
     std::uint32_t QueuedCount() const;
     bool HasRxQueue() const { return (mode_ & MODE_RX_QUEUE) != 0; }
+    // With MODE_RX_QUEUE: received bytes are queued at once, but
+    // WM_PORT_RECEIVED is posted for them only once the queue holds at least
+    // this many (at least 1; 1 after construction), so an owner that needs
+    // a whole frame is not woken for every byte of a slow line. A device
+    // that has gone is still reported. The owner sets it after draining and
+    // must then check QueuedCount() itself: bytes queued just before may
+    // have had no notification.
+    void SetNotifyThreshold(std::uint32_t bytes);
 
     // True once the event thread has seen the far side hang up (an adapter
     // unplugged, a pseudo-terminal's master closed) since the last Open. Any
@@ -121,7 +137,7 @@ public:
     std::uint32_t ReceivedTotal() const;
     std::uint32_t SentTotal() const { return sentTotal_; }
 
-    // Why the last Open, SetLine, Setup or StartMonitor failed.
+    // Why the last Open, SetLine, Setup, StartMonitor or Write failed.
     const LinkError& LastError() const { return lastError_; }
 
 private:
@@ -147,6 +163,11 @@ private:
     std::uint32_t sentTotal_ = 0;
     LinkError lastError_;
 };
+
+// The sentence a front end shows when a port does not open, e.g. "Cannot
+// open COM5: COM5 (/dev/ttyUSB0) is busy: it is already open in this or
+// another program."
+std::string PortOpenFailure(std::string_view port, const LinkError& error);
 
 // Both owners' way of connecting: closes the link if open; for a number in
 // 1..1024 sets the port number and the device name "COM<n>", opens, sets

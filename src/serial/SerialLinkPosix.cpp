@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <mutex>
 #include <poll.h>
@@ -28,9 +29,6 @@ using std::chrono::milliseconds;
 
 namespace {
 
-// The receive step's ending rules.
-constexpr milliseconds kInterByteTimeout{100};
-constexpr milliseconds kTotalReadTimeout{500};
 // Pause between iterations while the far side is gone or input reads empty.
 constexpr milliseconds kIdleRetry{10};
 // How often modem lines, line error counts and the transmit queue are looked
@@ -103,13 +101,30 @@ bool SpeedCode(std::uint32_t baud, speed_t& code)
     return false;
 }
 
+// The group that may use the device (dialout on most systems).
+std::string DeviceGroup(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) == 0 && st.st_gid != 0 && (st.st_mode & S_IRWXG) != 0) {
+        if (const group* g = ::getgrgid(st.st_gid))
+            return g->gr_name;
+    }
+    return "dialout";
+}
+
 std::string OpenFailureSentence(int code, const std::string& name, const std::string& path)
 {
     const std::string what = name == path ? name : name + " (" + path + ")";
     switch (code) {
     case EACCES:
-    case EPERM:
-        return "permission denied on " + what + ": add your user to the dialout group";
+    case EPERM: {
+        const std::string group = DeviceGroup(path);
+        return "permission denied on " + what + ": add your user to the " + group +
+               " group (sudo usermod -aG " + group + " $USER) and log in again, since a new group " +
+               "takes effect at the next login";
+    }
     case ENOENT:
     case ENXIO:
     case ENODEV:
@@ -122,46 +137,43 @@ std::string OpenFailureSentence(int code, const std::string& name, const std::st
     }
 }
 
-// Reads up to want bytes with the ending rules: want bytes, 100 ms without a
-// byte after the first, 500 ms in all; an error or the stop descriptor
-// (when given) ends it early. Sets hungUp when the far side is gone.
-std::uint32_t ReadWithEndingRules(int fd, int stopFd, std::uint8_t* dest, std::uint32_t want, bool& hungUp)
+// One read of what has arrived, never waiting. Sets hungUp when the far
+// side is gone (end of file, or an error such as EIO).
+std::uint32_t ReadArrived(int fd, std::uint8_t* dest, std::uint32_t want, bool& hungUp)
 {
-    std::uint32_t got = 0;
-    const auto start = Clock::now();
-    auto lastByte = start;
-    while (got < want) {
-        const auto now = Clock::now();
-        auto remaining = std::chrono::duration_cast<milliseconds>(start + kTotalReadTimeout - now);
-        if (got != 0)
-            remaining = std::min(
-                remaining, std::chrono::duration_cast<milliseconds>(lastByte + kInterByteTimeout - now));
-        if (remaining.count() <= 0)
-            break;
-        std::array<pollfd, 2> fds{pollfd{fd, POLLIN, 0}, pollfd{stopFd, POLLIN, 0}};
-        const int r = ::poll(fds.data(), stopFd >= 0 ? 2 : 1, PollMs(remaining));
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        if (r == 0)
-            break;
-        if (stopFd >= 0 && fds[1].revents)
-            break;
-        const ssize_t n = ::read(fd, dest + got, want - got);
-        if (n > 0) {
-            got += static_cast<std::uint32_t>(n);
-            lastByte = Clock::now();
+    for (;;) {
+        const ssize_t n = ::read(fd, dest, want);
+        if (n > 0)
+            return static_cast<std::uint32_t>(n);
+        if (n < 0 && errno == EINTR)
             continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            continue;
-        // End of file or an error such as EIO: the far side is gone.
+        if (n < 0 && errno == EAGAIN)
+            return 0;
         hungUp = true;
-        break;
+        return 0;
     }
-    return got;
+}
+
+// Waits up to timeout (negative: no limit) for the first bytes, then returns
+// what has arrived.
+std::uint32_t ReadWhenArrived(int fd, std::uint8_t* dest, std::uint32_t want, milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        const int wait = timeout.count() < 0
+                             ? -1
+                             : PollMs(std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
+        pollfd p{fd, POLLIN, 0};
+        const int r = ::poll(&p, 1, wait);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return 0;
+        bool hungUp = false;
+        const std::uint32_t got = ReadArrived(fd, dest, want, hungUp);
+        if (got != 0 || hungUp || wait == 0)
+            return got;
+    }
 }
 
 bool ReadLineCounts(int fd, LineCounts& counts)
@@ -205,6 +217,13 @@ struct CSerialLink::Shared
     std::atomic<bool> farSideGone{false};
     std::mutex ownerLock;
     std::weak_ptr<INotifySink> owner;
+    // Each event thread serves one session; StopMonitor starts the next. An
+    // event thread changes the queue, the flags and the owner's messages
+    // only under this lock and only while its session is current, so a
+    // thread let go after an overrun stop wait cannot touch what follows.
+    std::mutex sessionLock;
+    std::uint64_t session = 0;
+    std::atomic<std::uint32_t> notifyThreshold{1};
 
     void Post(std::uint32_t message, std::intptr_t lParam)
     {
@@ -222,6 +241,7 @@ struct CSerialLink::Shared
 struct CSerialLink::Monitor
 {
     std::shared_ptr<Shared> shared;
+    std::uint64_t session = 0;
     int fd = -1;
     int stopFd = -1; // signalled once, never drained: every later wait ends at once
     int wakeFd = -1; // signalled by Write so the transmit queue gets watched
@@ -237,6 +257,17 @@ struct CSerialLink::Monitor
         CloseFd(stopFd);
         CloseFd(wakeFd);
     }
+
+    // Runs f under the session lock if this thread's session is still the
+    // link's; false (f not run) once the link has moved on.
+    template <class F> bool InSession(F&& f)
+    {
+        std::lock_guard guard(shared->sessionLock);
+        if (shared->session != session)
+            return false;
+        f();
+        return true;
+    }
 };
 
 namespace {
@@ -244,10 +275,7 @@ namespace {
 class PosixLinePort final : public ILinePort
 {
 public:
-    PosixLinePort(int fd, int stopFd) : fd_(fd), stopFd_(stopFd)
-    {
-        errorsSupported_ = ReadLineCounts(fd_, errorBase_);
-    }
+    explicit PosixLinePort(int fd) : fd_(fd) { errorsSupported_ = ReadLineCounts(fd_, errorBase_); }
 
     bool HungUp() const { return hungUp_; }
     void MarkHungUp() { hungUp_ = true; }
@@ -265,7 +293,7 @@ public:
     {
         if (hungUp_)
             return 0;
-        return ReadWithEndingRules(fd_, stopFd_, dest, want, hungUp_);
+        return ReadArrived(fd_, dest, want, hungUp_);
     }
 
     bool ModemStatus(std::uint32_t& bits) override { return !hungUp_ && ReadModemBits(fd_, bits); }
@@ -284,7 +312,6 @@ public:
 
 private:
     int fd_;
-    int stopFd_;
     bool hungUp_ = false;
     bool errorsSupported_ = false;
     LineCounts errorBase_;
@@ -334,7 +361,10 @@ bool CSerialLink::Open()
 {
     if (IsOpen())
         Close(500);
+    // Nothing of an earlier opening reaches this one: its event thread has
+    // been stopped (or let go and cut off), and what it queued is dropped.
     shared_->farSideGone.store(false);
+    shared_->queue.Clear();
     const std::string path = ResolvePortDevice(deviceName_);
     if (path.empty()) {
         Fail(ENOENT, "no such device: nothing is known as \"" + deviceName_ + "\"");
@@ -473,6 +503,10 @@ bool CSerialLink::StartMonitor(std::uint32_t extraModeBits)
         return false;
     auto m = std::make_shared<Monitor>();
     m->shared = shared_;
+    {
+        std::lock_guard guard(shared_->sessionLock);
+        m->session = shared_->session;
+    }
     m->fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
     m->stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -495,6 +529,11 @@ bool CSerialLink::StopMonitor(std::uint32_t waitMs)
     if (!thread_.joinable())
         return false;
     const std::shared_ptr<Monitor> m = std::move(monitor_);
+    {
+        // From here on the thread can neither queue, flag nor post.
+        std::lock_guard guard(shared_->sessionLock);
+        ++shared_->session;
+    }
     m->stopping.store(true);
     Signal(m->stopFd);
     bool ended = false;
@@ -536,17 +575,25 @@ std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t n)
 {
     if (!IsOpen() || n == 0)
         return 0;
+    auto failed = [this](int code) {
+        Fail(code, "cannot write to " + devicePath_ + ": " + std::strerror(code));
+        return 0u;
+    };
     if (!txRest_.empty()) {
         const ssize_t w = ::write(fd_, txRest_.data(), txRest_.size());
+        if (w < 0 && errno != EAGAIN && errno != EINTR)
+            return failed(errno);
         if (w > 0)
             txRest_.erase(txRest_.begin(), txRest_.begin() + w);
-        if (!txRest_.empty())
+        if (!txRest_.empty()) {
+            Fail(EAGAIN, devicePath_ + " is not taking bytes: a frame was dropped");
             return 0;
+        }
     }
     ssize_t w = ::write(fd_, bytes, n);
     if (w < 0) {
         if (errno != EAGAIN && errno != EINTR)
-            return 0;
+            return failed(errno);
         w = 0;
     }
     const auto written = static_cast<std::uint32_t>(w);
@@ -557,16 +604,21 @@ std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t n)
     return written;
 }
 
-std::uint32_t CSerialLink::Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t)
+std::uint32_t CSerialLink::Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t timeoutMs)
 {
     if (HasRxQueue())
         return shared_->queue.Take(dest, n);
     if (!IsOpen() || !dest || n == 0)
         return 0;
-    bool hungUp = false;
-    const std::uint32_t got = ReadWithEndingRules(fd_, -1, dest, n, hungUp);
+    const milliseconds timeout = timeoutMs == kInfinite ? milliseconds(-1) : milliseconds(timeoutMs);
+    const std::uint32_t got = ReadWhenArrived(fd_, dest, n, timeout);
     shared_->receivedTotal.fetch_add(got, std::memory_order_relaxed);
     return got;
+}
+
+void CSerialLink::SetNotifyThreshold(std::uint32_t bytes)
+{
+    shared_->notifyThreshold.store(std::max<std::uint32_t>(bytes, 1));
 }
 
 std::uint32_t CSerialLink::QueuedCount() const
@@ -586,14 +638,19 @@ bool CSerialLink::FarSideGone() const
 
 void CSerialLink::RunEventLoop(const std::shared_ptr<Monitor>& m)
 {
-    PosixLinePort port(m->fd, m->stopFd);
+    PosixLinePort port(m->fd);
     std::vector<std::uint8_t> scratch;
+    Shared& shared = *m->shared;
     LineDispatch d{port,
-                   m->shared->queue,
                    scratch,
-                   m->shared->receivedTotal,
-                   [&m](std::uint32_t message, std::intptr_t lParam) { m->shared->Post(message, lParam); },
-                   [&m] { return m->stopping.load(); }};
+                   shared.receivedTotal,
+                   [&](const std::uint8_t* bytes, std::uint32_t n) {
+                       return m->InSession([&] { shared.queue.Append(bytes, n); });
+                   },
+                   [&](std::uint32_t message, std::intptr_t lParam) {
+                       return m->InSession([&] { shared.Post(message, lParam); });
+                   },
+                   [&] { return shared.queue.QueuedCount() >= shared.notifyThreshold.load(); }};
 
     std::uint32_t modem = 0;
     const bool modemWatched = ReadModemBits(m->fd, modem);
@@ -655,7 +712,7 @@ void CSerialLink::RunEventLoop(const std::shared_ptr<Monitor>& m)
             continue;
         const DispatchResult result = DispatchLineEvents(events, d);
         if (port.HungUp())
-            m->shared->farSideGone.store(true);
+            m->InSession([&] { shared.farSideGone.store(true); });
         // Readable but nothing came: do not spin on it.
         if ((events & EV_RXCHAR) && result.bytesRead == 0 && !port.HungUp() &&
             WaitForStop(m->stopFd, kIdleRetry))

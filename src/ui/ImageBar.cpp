@@ -25,8 +25,12 @@ void CImageBar::SetRange(int a, int b)
 bool CImageBar::SetPos(int value)
 {
     const bool limited = value > maximum_;
-    position_ = limited ? maximum_ : value;
-    update();
+    const int position = limited ? maximum_ : value;
+    // Set at the link's rate: repaint only what moved.
+    if (position != position_) {
+        position_ = position;
+        update();
+    }
     return !limited;
 }
 
@@ -60,6 +64,9 @@ void CImageBar::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     // Nearest-pixel stretching, as a plain stretch copy does.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // Disabled: the position is old (no live link), so it is shown faded.
+    if (!isEnabled())
+        painter.setOpacity(kDisabledOpacity);
     painter.drawPixmap(client, background_);
     const int f = FillWidth(client.width());
     const int s = FillSourceColumns();

@@ -1,7 +1,8 @@
 #pragma once
 // The RC mode bar: a light picture ("Mode1", "Mode2") covered from the left
 // by its dark twin in proportion to the position. Both 150 x 20 pictures are
-// stretched to the control's client area.
+// stretched to the control's client area. A disabled bar (its position no
+// longer live) is drawn faded.
 #include <QFrame>
 #include <QPixmap>
 
@@ -11,13 +12,15 @@ class CImageBar : public QFrame
 {
     Q_OBJECT
 public:
+    static constexpr double kDisabledOpacity = 0.35;
+
     explicit CImageBar(QWidget* parent = nullptr);
 
     // The smaller of the two becomes the minimum.
     void SetRange(int a, int b);
     // Stores the position, limited to the maximum (not to the minimum: a
     // position below it just shows no fill). Returns false when it was
-    // limited. Repaints.
+    // limited. Repaints when the position changed.
     bool SetPos(int value);
 
     int Minimum() const { return minimum_; }

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QPointer>
 
 #include <algorithm>
@@ -164,6 +165,8 @@ public:
         setAccessibleName(tr("3D attitude display"));
         host->installEventFilter(this);
         setGeometry(host->contentsRect());
+        // Every paint covers the whole area.
+        setAttribute(Qt::WA_OpaquePaintEvent);
         show();
     }
 
@@ -190,11 +193,17 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
+        // The sky is drawn once per size; the model up to 50 times a second.
+        if (sky_.size() != size()) {
+            sky_ = QPixmap(size());
+            QPainter sp(&sky_);
+            QLinearGradient sky(0, 0, 0, height());
+            sky.setColorAt(0, QColor(236, 240, 246));
+            sky.setColorAt(1, QColor(206, 213, 224));
+            sp.fillRect(rect(), sky);
+        }
+        p.drawPixmap(0, 0, sky_);
         p.setRenderHint(QPainter::Antialiasing);
-        QLinearGradient sky(0, 0, 0, height());
-        sky.setColorAt(0, QColor(236, 240, 246));
-        sky.setColorAt(1, QColor(206, 213, 224));
-        p.fillRect(rect(), sky);
 
         const Mat3 base = AboutZ(pan_);
         const Mat3 rollFrame = base * AboutX(roll_);
@@ -245,15 +254,23 @@ protected:
         std::sort(drawn.begin(), drawn.end(),
                   [](const Drawn& a, const Drawn& b) { return a.depth < b.depth; });
         for (const auto& d : drawn) {
-            p.setPen(QPen(d.colour.darker(135), 0.8));
+            // A cosmetic hairline: drawn directly, where a scaled pen would
+            // be stroked into a path for every face.
+            QPen edge(d.colour.darker(135), 0);
+            edge.setCosmetic(true);
+            p.setPen(edge);
             p.setBrush(d.colour);
             p.drawPolygon(d.polygon);
         }
+        // Disabled (the attitude is no longer live): shown behind a veil.
+        if (!isEnabled())
+            p.fillRect(rect(), QColor(236, 240, 246, 170));
     }
 
 private:
     double scale_;
     std::vector<PartFace> model_;
+    QPixmap sky_;
     double roll_ = 0, tilt_ = 0, pan_ = 0;
 };
 

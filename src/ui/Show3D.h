@@ -2,7 +2,8 @@
 // The 3D attitude display: a shaded two-axis camera gimbal drawn inside a
 // host widget and turned by the attitude it is given. The host keeps the
 // display for its whole life; Update may be called at the link rate (50 times
-// a second) and repaints only when the attitude changed.
+// a second) and repaints only when the attitude changed. While the host is
+// disabled (the attitude is no longer live) the drawing is veiled.
 #include <QPointer>
 #include <QWidget>
 

@@ -25,6 +25,8 @@ constexpr std::size_t kProgressStep = 2048;
 // stays short.
 constexpr std::size_t kPagesPerErase = 64;
 constexpr int kWriteRetries = 3;
+// The line counts as quiet once no byte has come for this long.
+constexpr milliseconds kQuietLine{20};
 
 BootStatus FromIo(PortIo io)
 {
@@ -281,21 +283,35 @@ private:
         }
     }
 
+    // An answer to a sync byte does not yet show a boot loader waiting for a
+    // command: right after a cancelled run it may be the late answer of the
+    // old command, or the NACK of a boot loader that took the sync byte as
+    // part of that command. Only a GET answered in full shows both sides in
+    // step; until then the sync bytes go on, and they also fill up an
+    // unfinished command, which the boot loader refuses for its checksum
+    // before it waits for a command again.
     int WaitForBootLoader()
     {
         Report(iap::kStarting);
         const auto end = Clock::now() + timing_.syncWindow;
+        // A boot loader that refused our GET is there; stray bytes or no
+        // answer to it are not.
+        bool refused = false;
         for (;;) {
             const auto attemptEnd = Clock::now() + timing_.syncInterval;
-            const BootResult r = client_.Sync(timing_.syncInterval);
-            if (r.ok())
-                break;
+            BootResult r = client_.Sync(timing_.syncInterval);
+            if (r.ok()) {
+                r = AskCommands();
+                if (r.ok())
+                    break;
+                refused = r.status == BootStatus::Refused;
+            }
             if (r.status == BootStatus::Stopped)
                 return Failed(r, 0);
             if (r.status == BootStatus::Gone)
                 return iap::kDeviceGone;
             if (Clock::now() >= end)
-                return iap::kNoBootLoader;
+                return refused ? iap::kRefused : iap::kNoBootLoader;
             // A failed write returns early: keep the rhythm.
             if (const auto left = attemptEnd - Clock::now(); left > Clock::duration::zero()) {
                 std::uint8_t b = 0;
@@ -303,16 +319,32 @@ private:
                     return Failed({BootStatus::Stopped}, 0);
             }
         }
-        line_.DiscardInput();
         Report(iap::kBootLoaderAnswered);
         return 0;
     }
 
+    // GET, once whatever is still on its way has arrived (for at most one
+    // sync interval: a line that never falls quiet is tried as it is), and
+    // with no more patience than a sync: an answer, if any, is due at once.
+    BootResult AskCommands()
+    {
+        line_.DiscardInput();
+        const auto end = Clock::now() + timing_.syncInterval;
+        for (std::uint8_t b = 0; Clock::now() < end;) {
+            const PortIo io = line_.Receive({&b, 1}, kQuietLine);
+            if (io == PortIo::TimedOut)
+                break;
+            if (io != PortIo::Ok)
+                return {FromIo(io), BootStage::Command};
+        }
+        BootLoaderTiming probe = timing_;
+        probe.answer = timing_.syncInterval;
+        std::uint8_t version = 0;
+        return BootLoaderClient(line_, probe).Get(version, commands_);
+    }
+
     int LearnChip()
     {
-        std::uint8_t version = 0;
-        if (BootResult r = client_.Get(version, commands_); !r.ok())
-            return Failed(r, iap::kRefused);
         extendedErase_ = Lists(commands_, boot::kExtendedErase);
         for (std::uint8_t needed : {boot::kGetId, boot::kReadMemory, boot::kWriteMemory, boot::kGo})
             if (!Lists(commands_, needed))

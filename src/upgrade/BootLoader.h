@@ -77,7 +77,9 @@ public:
     explicit BootLoaderClient(IBootLine& line, BootLoaderTiming timing = {}) : line_(line), timing_(timing) {}
 
     // One sync byte and its answer within `wait`. A NACK also counts: a boot
-    // loader already synchronised refuses the stray 0x7F as a command.
+    // loader already synchronised refuses the stray 0x7F as a command. Either
+    // answer may also be left over from an earlier exchange: only a GET that
+    // follows shows the boot loader in step.
     BootResult Sync(std::chrono::milliseconds wait);
     BootResult Get(std::uint8_t& version, std::vector<std::uint8_t>& commands);
     BootResult GetId(std::uint16_t& pid);

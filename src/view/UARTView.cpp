@@ -46,10 +46,11 @@ CommitBranch CommitBranchFor(int id)
 
 CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
     : FormHost(MainScreenControls(), this, parent), params_(params), status_(status), prompts_(prompts),
-      engine_(params, *this), upgrade_(*this, UpgradeOwnerKind::MainScreen, FirmwareBoard::Controller)
+      engine_(params, tee_), upgrade_(*this, UpgradeOwnerKind::MainScreen, FirmwareBoard::Controller)
 {
     InitLink();
     InitUpgrade();
+    InitTuningAids();
     setFixedSize(kMainScreenWidth, kMainScreenHeight);
     for (int id : MainScreenCaptionIds())
         if (QWidget* caption = Control(id))

@@ -18,13 +18,18 @@
 
 #include <QTimer>
 
+class QLabel;
+class QPushButton;
+
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qav {
 
 class IPrompts;
 class IStatusLine;
+class PlotWindow;
 class PostedNotifySink;
 class UpgradeNotifyTarget;
 
@@ -64,6 +69,13 @@ public:
     ControllerLinkState& Link() { return engine_.State(); }
     CSerialLink& Serial() { return serial_; }
     int ComPortNumber() const { return comPortNumber_; }
+    // The port "Open COM Port" last opened (or tried to); a lost link is
+    // reopened there, whatever the COM list shows meanwhile.
+    int OpenedPortNumber() const { return openedPortNumber_; }
+    // True while the live displays (attitude, RC channels, accelerations,
+    // mode bar, 3D display) show values of a link that is gone; they are
+    // greyed then.
+    bool LiveDisplaysStale() const { return liveDisplaysStale_; }
     int ComListIndex() const { return comListIndex_; }
     bool LinkTimerActive() const { return linkTimer_.isActive(); }
 
@@ -154,6 +166,19 @@ public:
     void OnCancelUpgrade();
     UpgradeDriver& Upgrade() { return upgrade_; }
 
+    // Tuning aids beside the specified controls: the live plot window
+    // (button "Live Plots", Ctrl+P) and the marker of uploads the controller
+    // holds in RAM only.
+    void OpenPlotWindow();
+    PlotWindow* Plots() const { return plots_; }
+    QPushButton* PlotsButton() const { return plotsButton_; }
+    // Set by an acknowledged upload, cleared by a successful flash write and
+    // when the port is opened anew.
+    bool HasUnflashedChanges() const { return unflashedChanges_; }
+    QLabel* UnflashedIndicator() const { return unflashedIndicator_; }
+    // Where a load keeps the set it replaces; empty: no backups.
+    void SetBackupFolder(std::string folder) { backupFolder_ = std::move(folder); }
+
     static QString IntParseMessage() { return QStringLiteral("请键入一个整数。"); }
     static QString FloatParseMessage() { return QStringLiteral("请键入一个数。"); }
 
@@ -198,6 +223,34 @@ protected:
     virtual void OnCommit(CommitBranch branch, int id);
 
 private:
+    // Hands every answer to the screen first, then to the tuning aids. It
+    // stands between the engine and the screen, so it forwards every event
+    // of IControllerEvents: a new event needs its line here.
+    class TuningTee final : public IControllerEvents
+    {
+    public:
+        explicit TuningTee(CUARTView& view) : view_(view) {}
+        void OnPortOpened() override;
+        void OnLinkEstablished() override { view_.OnLinkEstablished(); }
+        void OnMotorState(std::uint8_t state) override;
+        void OnCommandResult(const ControllerResult& result, std::uint8_t motorState) override;
+        void OnFirmwareVersion(std::uint8_t tenths) override;
+        void OnEchoDecoded(std::uint8_t type) override { view_.OnEchoDecoded(type); }
+        void OnUploadAcknowledged(std::uint8_t type) override;
+        void OnTelemetry(const ControllerTelemetry& t) override;
+        void OnLinkLost() override { view_.OnLinkLost(); }
+
+    private:
+        CUARTView& view_;
+    };
+
+    void InitTuningAids();
+    void SetUnflashedChanges(bool on);
+    // The load's report: how many values it changed, and where the set it
+    // replaced was kept. False when the user chose not to load without a
+    // backup.
+    bool BackupBeforeLoad(const ControllerParams& loaded, QString& report);
+
     void ShowParseError(int box, const QString& message);
 
     // Editing handlers, by the kind of control.
@@ -225,6 +278,8 @@ private:
     void ReopenAfterHangUp();
     void OnPortReceived(std::intptr_t portNumber);
     void ShowAttitude();
+    void SetLiveText(int id, const QString& text);
+    void SetLiveDisplaysStale(bool stale);
     // Selects the item of a mode list ("Sensor Module Mount", "Default
     // Mode") that stands for its parameter's value; other values leave it.
     void ShowModeList(int list);
@@ -239,6 +294,7 @@ private:
     IStatusLine* status_;
     IPrompts& prompts_;
     ScreenValues values_;
+    TuningTee tee_{*this};
     ControllerLink engine_;
     CSerialLink serial_;
     std::shared_ptr<PostedNotifySink> notify_;
@@ -250,12 +306,20 @@ private:
     std::string startupDirectory_;
     std::int32_t comListIndex_ = 0;
     int comPortNumber_ = 0;
+    int openedPortNumber_ = 0;
+    bool liveDisplaysStale_ = false;
     static constexpr int kReopenEveryTicks = 25;
     int ticksSinceHangUp_ = 0;
     bool waitingForDevice_ = false; // the port went away with the device; reopen it now and then
     bool messageGateOpen_ = false;
-    int showingValues_ = 0;      // nesting depth of ShowAllValues
-    bool enterDownSeen_ = false; // the Enter now released was pressed on this screen
+    int showingValues_ = 0;       // nesting depth of ShowAllValues
+    bool enterDownSeen_ = false;  // the Enter now released was pressed on this screen
+    PlotWindow* plots_ = nullptr; // a window of its own, child of the screen
+    QPushButton* plotsButton_ = nullptr;
+    QLabel* unflashedIndicator_ = nullptr;
+    bool unflashedChanges_ = false;
+    std::optional<std::uint8_t> motorState_, firmware_; // as last reported, for the plots
+    std::string backupFolder_;
 };
 
 } // namespace qav

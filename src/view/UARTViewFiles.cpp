@@ -115,10 +115,13 @@ void CUARTView::LoadConfigFile(const QString& path)
             MessageButtons::Ok);
         return;
     }
+    QString report;
+    if (!BackupBeforeLoad(read, report))
+        return;
     params_ = read;
     ShowParameterSet(kAllParts);
     Link().SelectFrameType(kTypeGains);
-    ShowStatusMessage(QStringLiteral("$INKblue$Config file uploaded successfully!"));
+    ShowStatusMessage(QStringLiteral("$INKblue$Config file uploaded successfully!") + report);
 }
 
 void CUARTView::ShowModeList(int list)

@@ -2,6 +2,7 @@
 // the 20 ms link timer with its watchdog, and what each answer of the
 // controller does to the controls.
 #include "files/SettingsFile.h"
+#include "platform/PortMap.h"
 #include "serial/PortList.h"
 #include "ui/ImageBar.h"
 #include "ui/PostedNotify.h"
@@ -9,8 +10,11 @@
 #include "view/EditTables.h"
 #include "view/UARTView.h"
 
+#include <QLineEdit>
+#include <QPalette>
 #include <QStringList>
 
+#include <array>
 #include <span>
 
 namespace qav {
@@ -18,6 +22,13 @@ namespace {
 
 constexpr std::uint32_t kCloseWaitMs = 500;
 constexpr int kRcModeBarOffset = 100;
+
+// What the controller keeps up to date while it answers: greyed while the
+// link is down, since their values are then old.
+constexpr std::array kLiveDisplays{idc::AttitudeRoll, idc::AttitudeTilt, idc::AttitudePan, idc::RcRoll,
+                                   idc::RcTilt,       idc::RcPan,        idc::RcMode,      idc::RcShot,
+                                   idc::AccelX,       idc::AccelY,       idc::AccelZ,      idc::RcModeBar,
+                                   idc::AttitudeArea};
 
 QString FromUtf8(std::string_view s)
 {
@@ -28,6 +39,22 @@ QString FromUtf8(std::string_view s)
 
 void CUARTView::InitLink()
 {
+    // The live boxes change up to 50 times a second. Filled beneath with
+    // their group's colour (their rounded corners show it), they count as
+    // opaque, so the group box and the screen behind them are not painted
+    // again with every value. After polishing, which sets the palette.
+    for (int id : kLiveDisplays) {
+        auto* box = qobject_cast<QLineEdit*>(Control(id));
+        if (!box || !box->parentWidget())
+            continue;
+        box->ensurePolished();
+        box->parentWidget()->ensurePolished();
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Window, box->parentWidget()->palette().color(QPalette::Window));
+        box->setPalette(palette);
+        box->setBackgroundRole(QPalette::Window);
+        box->setAutoFillBackground(true);
+    }
     serial_.SetMode(CSerialLink::kOwnerMode);
     notify_ = std::make_shared<PostedNotifySink>(this);
     serial_.SetOwner(notify_);
@@ -79,14 +106,21 @@ void CUARTView::OnOpenComPort()
         linkTimer_.stop();
     }
     waitingForDevice_ = false;
+    if (engine_.State().linkEstablished)
+        SetLiveDisplaysStale(true);
     // A number outside 1..1024 opens nothing; the timer runs all the same
     // and the watchdog finds the link lost.
-    OpenLinkSequence(serial_, comPortNumber_);
+    openedPortNumber_ = comPortNumber_;
+    OpenLinkSequence(serial_, openedPortNumber_);
     intake_.Clear();
     OpenMessageGate();
     if (serial_.IsOpen()) {
         SetStatusText(QString());
         SetStatusText(QStringLiteral("$INKblue$COM port open successfully, please connect QAV-NUVA!"));
+    } else {
+        // In the command-line tool's words.
+        SetStatusText(QStringLiteral("$INKred$") +
+                      FromUtf8(PortOpenFailure(PortName(openedPortNumber_), serial_.LastError())));
     }
     engine_.OnPortOpened();
     linkTimer_.start();
@@ -113,6 +147,7 @@ void CUARTView::TakeDownLink()
     waitingForDevice_ = false;
     serial_.Close(kCloseWaitMs);
     linkTimer_.stop();
+    SetLiveDisplaysStale(true);
 }
 
 void CUARTView::WriteFrame(const Frame& frame)
@@ -131,13 +166,14 @@ void CUARTView::ReopenAfterHangUp()
 {
     // A device that went away with its port (an unplugged USB adapter) never
     // comes back on the old descriptor. While the link is lost, reopen the
-    // chosen port now and then, so plugging it back in reconnects.
+    // port that was opened now and then, so plugging it back in reconnects;
+    // the COM list may meanwhile show or select something else.
     if (engine_.State().watchdogCount > ControllerLink::kWatchdogLimit && serial_.FarSideGone())
         waitingForDevice_ = true;
     if (!waitingForDevice_ || ++ticksSinceHangUp_ < kReopenEveryTicks)
         return;
     ticksSinceHangUp_ = 0;
-    if (OpenLinkSequence(serial_, comPortNumber_)) {
+    if (OpenLinkSequence(serial_, openedPortNumber_)) {
         intake_.Clear();
         waitingForDevice_ = false;
     }
@@ -162,17 +198,35 @@ void CUARTView::OnPortReceived(std::intptr_t portNumber)
                            [this](const std::uint8_t* bytes, std::uint32_t n) { engine_.OnBytes(bytes, n); });
 }
 
+void CUARTView::SetLiveText(int id, const QString& text)
+{
+    // Runs 50 times a second: a box is only touched (and repainted) when
+    // its text changes.
+    if (Text(id) != text)
+        SetText(id, text);
+}
+
+void CUARTView::SetLiveDisplaysStale(bool stale)
+{
+    if (liveDisplaysStale_ == stale)
+        return;
+    liveDisplaysStale_ = stale;
+    for (int id : kLiveDisplays)
+        Enable(id, !stale);
+}
+
 void CUARTView::ShowAttitude()
 {
     const ControllerLinkState& s = engine_.State();
     show3d_.Update(s.roll, s.tilt, s.pan);
-    SetText(idc::AttitudeRoll, QString::fromStdString(FormatAttitude(s.roll)));
-    SetText(idc::AttitudeTilt, QString::fromStdString(FormatAttitude(s.tilt)));
-    SetText(idc::AttitudePan, QString::fromStdString(FormatAttitude(s.pan)));
+    SetLiveText(idc::AttitudeRoll, QString::fromStdString(FormatAttitude(s.roll)));
+    SetLiveText(idc::AttitudeTilt, QString::fromStdString(FormatAttitude(s.tilt)));
+    SetLiveText(idc::AttitudePan, QString::fromStdString(FormatAttitude(s.pan)));
 }
 
 void CUARTView::OnLinkEstablished()
 {
+    SetLiveDisplaysStale(false);
     OpenMessageGate();
     ShowStatusMessage(QStringLiteral("$INKblue$QAV-NUVA connected successfully!"));
     Enable(idc::LoadConfig, true);
@@ -183,6 +237,7 @@ void CUARTView::OnLinkLost()
     ShowStatusMessage(QStringLiteral("$INKred$QAV-NUVA disconnected!"));
     CloseMessageGate();
     Enable(idc::LoadConfig, false);
+    SetLiveDisplaysStale(true);
 }
 
 void CUARTView::SetMotorButtons(int checked)
@@ -234,41 +289,20 @@ void CUARTView::OnFirmwareVersion(std::uint8_t tenths)
 
 void CUARTView::OnEchoDecoded(std::uint8_t type)
 {
-    // The first eight gain rows are roll and tilt (echo 0x81), the last four
-    // pan (echo 0x84).
-    const auto rollTilt = std::span(edit::kGains).first<8>();
-    const auto pan = std::span(edit::kGains).last<4>();
-    const ControllerParams& p = params_;
+    // What each quarter of the echo brings onto the screen; the servo types
+    // and control modes it carries stay off it.
     switch (type) {
     case kTypeReadGains:
-        for (const auto& g : rollTilt)
-            values_.Int(g.box) = p.*g.param;
-        ShowAllValues();
-        SyncSliders();
+        ShowParameterSet(kRollTiltGains);
         break;
     case kTypeReadDirections:
-        for (const auto& c : edit::kServoCenters)
-            values_.Int(c.box) = p.*c.param;
-        SetChecked(idc::TiltMotorReverse, p.PITCH_SERVO_REV == -1);
-        SetChecked(idc::RollMotorReverse, p.ROLL_SERVO_REV == -1);
-        ShowAllValues();
+        ShowParameterSet(kServoCentres | kRollTiltDirections);
         break;
     case kTypeReadLimits:
-        for (const auto& l : edit::kLimits)
-            values_.Int(l.box) = p.*l.param;
-        for (const auto& rc : edit::kRcSensitivities)
-            values_.Int(rc.box) = p.*rc.param;
-        ShowAllValues();
-        ShowModeList(idc::SensorModuleMount);
-        SetSelection(idc::ReceiverType, p.RECEIVER_TYPE - 1); // 0 or past the end: no selection
+        ShowParameterSet(kLimitsAndReceiver);
         break;
     case kTypeReadPan:
-        for (const auto& g : pan)
-            values_.Int(g.box) = p.*g.param;
-        for (const auto& a : edit::kInitAngles)
-            values_.Float(a.box) = static_cast<float>(p.*a.param * 0.1);
-        ShowModeList(idc::DefaultMode);
-        ShowAllValues();
+        ShowParameterSet(kPanGainsAndAngles);
         ShowStatusMessage(QStringLiteral("$INKblue$All parameters updated!"));
         break;
     default:
@@ -278,16 +312,19 @@ void CUARTView::OnEchoDecoded(std::uint8_t type)
 
 void CUARTView::OnTelemetry(const ControllerTelemetry& t)
 {
-    SetText(idc::RcRoll, QString::number(t.rcRoll));
-    SetText(idc::RcTilt, QString::number(t.rcTilt));
-    SetText(idc::RcPan, QString::number(t.rcPan));
-    SetText(idc::RcMode, QString::number(t.rcMode));
-    SetText(idc::RcShot, QString::number(t.rcShot));
-    SetText(idc::AccelX, QString::fromStdString(FormatAcceleration(t.accX)));
-    SetText(idc::AccelY, QString::fromStdString(FormatAcceleration(t.accY)));
-    SetText(idc::AccelZ, QString::fromStdString(FormatAcceleration(t.accZ)));
+    SetLiveText(idc::RcRoll, QString::number(t.rcRoll));
+    SetLiveText(idc::RcTilt, QString::number(t.rcTilt));
+    SetLiveText(idc::RcPan, QString::number(t.rcPan));
+    SetLiveText(idc::RcMode, QString::number(t.rcMode));
+    SetLiveText(idc::RcShot, QString::number(t.rcShot));
+    SetLiveText(idc::AccelX, QString::fromStdString(FormatAcceleration(t.accX)));
+    SetLiveText(idc::AccelY, QString::fromStdString(FormatAcceleration(t.accY)));
+    SetLiveText(idc::AccelZ, QString::fromStdString(FormatAcceleration(t.accZ)));
     if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))
         bar->SetPos(t.rcMode + kRcModeBarOffset);
+    // The answer's attitude with its other values, in the same repaint; the
+    // next tick then finds nothing new to show.
+    ShowAttitude();
 }
 
 } // namespace qav

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <sstream>
 
@@ -34,9 +35,22 @@ CliRun Cli(std::vector<std::string> args)
     return {code, out.str(), err.str()};
 }
 
+// A write first says where it kept the board's set.
+std::string WithoutBackupNote(const std::string& err)
+{
+    std::string out;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(" was saved to ") == std::string::npos)
+            out += line + "\n";
+    return out;
+}
+
 class MotorCliTest : public ::testing::Test
 {
 protected:
+    // Backups of a write land in the test's folder.
+    void SetUp() override { ::setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1); }
     void StartSim(int refuseFlash = 0)
     {
         sim::SimulatorConfig config;
@@ -68,7 +82,17 @@ TEST_F(MotorCliTest, FileWrittenToFlashReadsBackTheSameAfterARestart)
     const CliRun w = Cli({"write", "--board", "motor", "--port", kPort, file, "--flash"});
     ASSERT_EQ(w.code, 0) << w.err;
     EXPECT_EQ(w.out, "Write flash successfully!\n");
-    EXPECT_EQ(w.err, "");
+    // The board's own set was kept first, as a motor configuration file.
+    std::vector<std::filesystem::path> backups;
+    for (const auto& e : std::filesystem::directory_iterator(dir.File("data/qav-nuva/backups")))
+        backups.push_back(e.path());
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(w.err,
+              "qav-nuva-cli: The motor board's set on COM161 was saved to " + backups[0].string() + ".\n");
+    EXPECT_EQ(backups[0].extension(), ".bmc");
+    MotorParams kept;
+    ASSERT_TRUE(LoadMotorConfig(backups[0].string(), kept));
+    EXPECT_EQ(kept.POL_MOTOR1, 14); // the simulated board's default
 
     sim.reset();
     StartSim();
@@ -89,8 +113,9 @@ TEST_F(MotorCliTest, WithoutFlashTheBoardTakesTheValuesButDoesNotStoreThem)
     ASSERT_EQ(w.code, 0) << w.err;
     EXPECT_EQ(w.out, "Parameters uploaded.\n");
     // The keys the file lacks keep the board's values, and that is said.
-    EXPECT_EQ(w.err, "qav-nuva-cli: " + file +
-                         " has no POL_MOTOR1, POL_MOTOR2 and POW_MOTOR2; the board's values are kept.\n");
+    EXPECT_EQ(WithoutBackupNote(w.err),
+              "qav-nuva-cli: " + file +
+                  " has no POL_MOTOR1, POL_MOTOR2 and POW_MOTOR2; the board's values are kept.\n");
     EXPECT_EQ(sim->MotorWorkingParams(), (MotorParams{14, 33, 14, 60, 0x01, 0x01}));
     EXPECT_EQ(sim->MotorFlashParams().POW_MOTOR1, 80);
 }
@@ -131,7 +156,8 @@ TEST_F(MotorCliTest, BoardThatKeepsRefusingTheFlashWriteIsExitFour)
                                             "POL_MOTOR2=20\nPOW_MOTOR2=20\n");
     const CliRun r = Cli({"write", "--board", "motor", "--port", kPort, file, "--flash"});
     EXPECT_EQ(r.code, 4) << r.err;
-    EXPECT_EQ(r.err, "qav-nuva-cli: Write flash failed! The board refused for 3 seconds.\n");
+    EXPECT_EQ(WithoutBackupNote(r.err),
+              "qav-nuva-cli: Write flash failed! The board refused for 3 seconds.\n");
     EXPECT_EQ(sim->MotorFlashParams().POL_MOTOR1, 14);
     EXPECT_EQ(sim->MotorWorkingParams().POL_MOTOR1, 20); // taken, just not stored
 }

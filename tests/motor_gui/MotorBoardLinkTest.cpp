@@ -2,6 +2,7 @@
 // pseudo-terminal: connecting, the parameter report, live voltage and
 // current, sending with Enter, writing to flash (also refused and retried),
 // losing and regaining the board, and configuration files reaching it.
+#include "files/Backups.h"
 #include "motor_gui/MotorDialogFixture.h"
 
 #include "motor/MotorConfigFile.h"
@@ -159,7 +160,17 @@ TEST_F(MotorBoardLinkTest, SavedFileChangedOnDiskAndLoadedReachesTheBoard)
     prompts.openPath = QString::fromStdString(path);
     Click(mdc::LoadConfig);
     EXPECT_EQ(prompts.fileTitles.back(), QStringLiteral("Load config file"));
-    EXPECT_EQ(statuses.back(), QStringLiteral("Config file uploaded successfully!"));
+    // Four values changed; the board's set was kept first.
+    EXPECT_TRUE(statuses.back().startsWith(
+        QStringLiteral("Config file uploaded successfully! 4 values changed. Previous set kept in ")))
+        << statuses.back().toStdString();
+    std::filesystem::path newest;
+    for (const auto& e : std::filesystem::directory_iterator(DefaultBackupFolder()))
+        if (e.path().extension() == ".bmc" && e.path().filename() > newest.filename())
+            newest = e.path();
+    ASSERT_FALSE(newest.empty());
+    EXPECT_EQ(test::ReadWholeFile(newest.string()),
+              "[MOTOR_PARAMETERS]\nPOL_MOTOR1=14\nPOW_MOTOR1=80\nPOL_MOTOR2=14\nPOW_MOTOR2=60\n");
     EXPECT_EQ(Text(mdc::PolMotor1), QStringLiteral("24"));
     EXPECT_EQ(Text(mdc::PowMotor1), QStringLiteral("100"));
     EXPECT_EQ(Text(mdc::PolMotor2), QStringLiteral("44"));

@@ -65,38 +65,58 @@ protected:
     std::vector<std::uint8_t> scratch_;
     std::atomic<std::uint32_t> received_{0};
     std::vector<std::pair<std::uint32_t, std::intptr_t>> posted_;
-    bool stopping_ = false;
+    bool stopping_ = false; // the link has moved on to another session
     LineDispatch d_{port_,
-                    queue_,
                     scratch_,
                     received_,
-                    [this](std::uint32_t m, std::intptr_t l) { posted_.emplace_back(m, l); },
-                    [this] { return stopping_; }};
+                    [this](const std::uint8_t* bytes, std::uint32_t n) {
+                        if (!stopping_)
+                            queue_.Append(bytes, n);
+                        return !stopping_;
+                    },
+                    [this](std::uint32_t m, std::intptr_t l) {
+                        if (!stopping_)
+                            posted_.emplace_back(m, l);
+                        return !stopping_;
+                    },
+                    [this] { return queue_.QueuedCount() >= threshold_; }};
+    std::uint32_t threshold_ = 1;
 };
 
+// The receive step asks for what is pending, never more: it hands on what
+// has arrived instead of waiting for a batch to fill.
 struct WantRow
 {
+    bool pendingOk;
     std::uint32_t pending;
     std::uint32_t want;
 };
-class ReceiveWantRows : public ::testing::TestWithParam<WantRow>
+class ReceiveWantRows : public Dispatch, public ::testing::WithParamInterface<WantRow>
 {
 };
-TEST_P(ReceiveWantRows, TwicePendingPlus64Wrapping)
+TEST_P(ReceiveWantRows, ReadsWhatIsPendingUpToTheCap)
 {
-    EXPECT_EQ(ReceiveWant(GetParam().pending), GetParam().want);
+    port_.pendingOk = GetParam().pendingOk;
+    port_.pending = GetParam().pending;
+    port_.incoming.assign(100, 0x5A);
+    const auto r = Run(EV_RXCHAR);
+    EXPECT_EQ(port_.lastWant, GetParam().want);
+    EXPECT_EQ(r.bytesRead, std::min<std::uint32_t>(GetParam().want, 100));
+    EXPECT_LE(scratch_.size(), kMaxReceiveBatch);
+    ASSERT_EQ(posted_.size(), 1u);
+    EXPECT_EQ(posted_[0], std::make_pair(WM_PORT_RECEIVED, std::intptr_t{0}));
 }
 INSTANTIATE_TEST_SUITE_P(Rows, ReceiveWantRows,
-                         ::testing::Values(WantRow{0, 64}, WantRow{1, 66}, WantRow{32, 128},
-                                           WantRow{0xFFFFFFFFu, 62}, WantRow{0x80000000u, 64},
-                                           WantRow{0x7FFFFFFFu, 62}));
+                         ::testing::Values(WantRow{true, 1, 1}, WantRow{true, 10, 10}, WantRow{true, 32, 32},
+                                           WantRow{true, 0x10000000u, kMaxReceiveBatch},
+                                           WantRow{true, 0xFFFFFFFFu, kMaxReceiveBatch},
+                                           WantRow{false, 0, kUnknownPendingRead}));
 
-TEST_F(Dispatch, ReceiveStepReadsTwicePendingPlus64AndNotifiesOnce)
+TEST_F(Dispatch, ReceiveStepQueuesWhatCameAndNotifiesOnce)
 {
-    port_.pending = 10;
+    port_.pending = 12;
     port_.incoming = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     const auto r = Run(EV_RXCHAR);
-    EXPECT_EQ(port_.lastWant, 84u);
     EXPECT_EQ(r.bytesRead, 12u);
     EXPECT_TRUE(r.received);
     EXPECT_EQ(queue_.QueuedCount(), 12u);
@@ -104,6 +124,37 @@ TEST_F(Dispatch, ReceiveStepReadsTwicePendingPlus64AndNotifiesOnce)
     ASSERT_EQ(posted_.size(), 1u);
     EXPECT_EQ(posted_[0], std::make_pair(WM_PORT_RECEIVED, std::intptr_t{0}));
 }
+
+// Bytes are always queued at once; the owner is told when the queue holds
+// what it asked for, and always when a step read nothing (a gone device).
+struct ThresholdRow
+{
+    std::uint32_t alreadyQueued;
+    std::uint32_t arriving;
+    std::uint32_t threshold;
+    bool notified;
+};
+class ThresholdRows : public Dispatch, public ::testing::WithParamInterface<ThresholdRow>
+{
+};
+TEST_P(ThresholdRows, NotifiesOnceTheOwnerHasEnough)
+{
+    const ThresholdRow row = GetParam();
+    const std::vector<std::uint8_t> before(row.alreadyQueued, 0x11);
+    queue_.Append(before.data(), row.alreadyQueued);
+    threshold_ = row.threshold;
+    port_.pending = row.arriving;
+    port_.pendingOk = row.arriving != 0;
+    port_.incoming.assign(row.arriving, 0x22);
+    Run(EV_RXCHAR);
+    EXPECT_EQ(queue_.QueuedCount(), row.alreadyQueued + row.arriving);
+    EXPECT_EQ(posted_.size(), row.notified ? 1u : 0u);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, ThresholdRows,
+                         ::testing::Values(ThresholdRow{0, 1, 1, true}, ThresholdRow{0, 1, 32, false},
+                                           ThresholdRow{0, 31, 32, false}, ThresholdRow{0, 32, 32, true},
+                                           ThresholdRow{31, 1, 32, true}, ThresholdRow{10, 5, 22, false},
+                                           ThresholdRow{0, 0, 32, true}));
 
 TEST_F(Dispatch, NothingPendingMeansNoReadAndNoNotification)
 {
@@ -120,7 +171,6 @@ TEST_F(Dispatch, UnreadableStatusStillReadsAndNotifies)
     // to read.
     port_.pendingOk = false;
     const auto r = Run(EV_RXCHAR);
-    EXPECT_EQ(port_.lastWant, 62u);
     EXPECT_TRUE(r.received);
     EXPECT_EQ(r.bytesRead, 0u);
     EXPECT_EQ(queue_.QueuedCount(), 0u);
@@ -128,19 +178,12 @@ TEST_F(Dispatch, UnreadableStatusStillReadsAndNotifies)
     EXPECT_EQ(posted_[0].first, WM_PORT_RECEIVED);
 }
 
-TEST_F(Dispatch, HugePendingCountIsReadInBoundedSteps)
-{
-    port_.pending = 0x10000000u;
-    Run(EV_RXCHAR);
-    EXPECT_EQ(port_.lastWant, kMaxReceiveBatch);
-    EXPECT_LE(scratch_.size(), kMaxReceiveBatch);
-}
-
 TEST_F(Dispatch, BytesOfSuccessiveStepsQueueInOrder)
 {
-    port_.pending = 2;
+    port_.pending = 3;
     port_.incoming = {1, 2, 3};
     Run(EV_RXCHAR);
+    port_.pending = 2;
     port_.incoming = {4, 5};
     Run(EV_RXCHAR);
     std::uint8_t out[8] = {};
@@ -157,6 +200,7 @@ TEST_F(Dispatch, AStoppingLinkDropsItsReadAndPostsNothing)
     EXPECT_FALSE(r.received);
     EXPECT_EQ(queue_.QueuedCount(), 0u);
     EXPECT_TRUE(posted_.empty());
+    EXPECT_EQ(std::count(port_.calls.begin(), port_.calls.end(), "modem"), 0) << "nothing after the stop";
 }
 
 TEST_F(Dispatch, EveryEventPostsInTheFixedOrder)

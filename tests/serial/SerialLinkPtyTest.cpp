@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <numeric>
 #include <thread>
 
@@ -113,6 +115,145 @@ TEST_F(SerialLinkPty, BytesSplitOverSeveralWritesArriveInOrder)
     EXPECT_EQ(got, bytes);
 }
 
+TEST_F(SerialLinkPty, AFrameIsHandedOnWhileTheDeviceKeepsTalking)
+{
+    // The device sends a frame and then one byte every 10 ms, never falling
+    // quiet. The frame must reach the owner as soon as it has arrived, not
+    // once a batch has filled or the line has gone quiet.
+    OpenLink();
+    const auto frame = Pattern(32, 12);
+    std::atomic<bool> talk{true};
+    std::atomic<int> extra{0};
+    std::thread device([&] {
+        pty_.Write(frame);
+        while (talk.load()) {
+            std::this_thread::sleep_for(10ms);
+            pty_.Write({0xEE});
+            ++extra;
+        }
+    });
+    const auto got = Receive(32);
+    const int extraWhenHandedOn = extra.load();
+    talk.store(false);
+    device.join();
+    ASSERT_GE(got.size(), 32u);
+    EXPECT_TRUE(std::equal(frame.begin(), frame.end(), got.begin()));
+    // Generous for a loaded machine: a batching receive step would wait for
+    // at least 500 ms (50 more bytes) here.
+    EXPECT_LT(extraWhenHandedOn, 40);
+}
+
+TEST_F(SerialLinkPty, AnOwnerWaitingForAFrameIsToldOnlyOnceItIsThere)
+{
+    OpenLink();
+    link_.SetNotifyThreshold(32);
+    const auto frame = Pattern(32, 13);
+    // A slow line: the first 20 bytes are queued at once but not notified.
+    ASSERT_TRUE(pty_.Write({frame.begin(), frame.begin() + 20}));
+    const auto deadline = Clock::now() + kPatience;
+    while (link_.QueuedCount() < 20 && Clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(link_.QueuedCount(), 20u);
+    EXPECT_FALSE(owner_->WaitForMessage(WM_PORT_RECEIVED, 50ms));
+    ASSERT_TRUE(pty_.Write({frame.begin() + 20, frame.end()}));
+    EXPECT_EQ(Receive(32), frame);
+
+    // A device that goes away is reported whatever the threshold.
+    pty_.CloseMaster();
+    EXPECT_TRUE(owner_->WaitForMessage(WM_PORT_RECEIVED, kPatience));
+}
+
+TEST_F(SerialLinkPty, BytesLeftQueuedNeverReachTheNextOpening)
+{
+    OpenLink();
+    ASSERT_TRUE(pty_.Write(Pattern(48, 1)));
+    const auto deadline = Clock::now() + kPatience;
+    while (link_.QueuedCount() < 48 && Clock::now() < deadline)
+        std::this_thread::sleep_for(2ms);
+    ASSERT_EQ(link_.QueuedCount(), 48u) << "the owner never read them";
+    // Reopening (as "Open COM Port" does) starts clean.
+    OpenLink();
+    EXPECT_EQ(link_.QueuedCount(), 0u);
+    while (owner_->TryTake()) {
+    }
+    const auto fresh = Pattern(32, 2);
+    ASSERT_TRUE(pty_.Write(fresh));
+    EXPECT_EQ(Receive(32), fresh);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(link_.QueuedCount(), 0u);
+}
+
+// An owner whose next post, once armed, holds the posting thread until the
+// test lets it go: it keeps an event thread busy at a chosen moment.
+class StallingSink final : public INotifySink
+{
+public:
+    void Post(std::uint32_t, std::intptr_t, std::intptr_t) override
+    {
+        std::unique_lock guard(lock_);
+        if (!armed_)
+            return;
+        armed_ = false;
+        stalled_ = true;
+        changed_.notify_all();
+        changed_.wait(guard, [&] { return released_; });
+    }
+    void Arm()
+    {
+        std::lock_guard guard(lock_);
+        armed_ = true;
+    }
+    bool WaitUntilStalled()
+    {
+        std::unique_lock guard(lock_);
+        return changed_.wait_for(guard, kPatience, [&] { return stalled_; });
+    }
+    void Release()
+    {
+        std::lock_guard guard(lock_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool armed_ = false, stalled_ = false, released_ = false;
+};
+
+TEST_F(SerialLinkPty, AThreadLetGoCannotReachTheNextSession)
+{
+    // The event thread is held inside its report of a hang-up while the link
+    // gives up waiting for it and opens another device. When it runs on, it
+    // must neither flag the new session as hung up nor queue or post for it.
+    auto sink = std::make_shared<StallingSink>();
+    link_.SetOwner(sink);
+    OpenLink();
+    sink->Arm();
+    pty_.CloseMaster();
+    ASSERT_TRUE(sink->WaitUntilStalled());
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(100ms);
+        sink->Release();
+    });
+    link_.StopMonitor(0);
+    link_.Close(0);
+
+    PseudoTerminal next;
+    ASSERT_TRUE(next.Ok());
+    ASSERT_TRUE(RegisterPortAlias(kPort, next.SlavePath()));
+    link_.SetOwner(owner_);
+    OpenLink();
+    releaser.join();
+    std::this_thread::sleep_for(100ms); // time for the old thread to run on
+    EXPECT_FALSE(link_.FarSideGone());
+    EXPECT_EQ(link_.QueuedCount(), 0u);
+    EXPECT_FALSE(owner_->TryTake()) << "nothing was posted for the new session";
+    const auto frame = Pattern(32, 4);
+    ASSERT_TRUE(next.Write(frame));
+    EXPECT_EQ(Receive(32), frame);
+}
+
 TEST_F(SerialLinkPty, WriteReachesTheDeviceAndTransmitEmptyIsPosted)
 {
     OpenLink();
@@ -151,6 +292,7 @@ TEST_F(SerialLinkPty, AStalledDeviceGetsWholeFramesInOrderNeverPieces)
             partial |= took != 32;
         } else {
             EXPECT_EQ(took, 0u);
+            EXPECT_EQ(link_.LastError().code, EAGAIN) << "a dropped frame is reported";
             ++refused;
         }
     }
@@ -270,6 +412,8 @@ TEST_F(SerialLinkPty, WriteAfterHangUpReportsNothingWritten)
     const auto frame = Pattern(32);
     EXPECT_EQ(link_.Write(frame.data(), 32), 0u);
     EXPECT_EQ(link_.SentTotal(), 0u);
+    EXPECT_EQ(link_.LastError().code, EIO);
+    EXPECT_NE(link_.LastError().message.find("cannot write"), std::string::npos) << link_.LastError().message;
 }
 
 TEST_F(SerialLinkPty, CloseWhileReceivingReturnsWithinItsWait)

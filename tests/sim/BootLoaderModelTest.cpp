@@ -6,6 +6,7 @@
 #include "upgrade/UpgradeCodes.h"
 
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace qav {
@@ -117,8 +118,19 @@ class ModelLine final : public IBootLine
 {
 public:
     explicit ModelLine(BootLoaderModel& m) : m_(m) {}
+    // A boot loader already running, as a cancelled run left it: `heard` fed
+    // to it, its answers still on their way (they arrive after the next
+    // request is sent).
+    void LeftBehind(const Bytes& heard)
+    {
+        inBoot_ = true;
+        for (std::uint8_t b : heard)
+            m_.Feed(b, late_);
+    }
     PortIo Send(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override
     {
+        answers_.insert(answers_.end(), late_.begin(), late_.end());
+        late_.clear();
         for (std::uint8_t b : bytes) {
             Bytes out;
             if (!inBoot_ && b == 0x7F) {
@@ -146,6 +158,7 @@ public:
 private:
     BootLoaderModel& m_;
     std::deque<std::uint8_t> answers_;
+    Bytes late_;
     bool inBoot_ = false;
 };
 
@@ -193,6 +206,108 @@ TEST(BootProcedure, EndsWithTheCodeOfWhatWentWrong)
         } else {
             EXPECT_EQ(m.Stats().writes, 0);
         }
+    }
+}
+
+// A new run started right after a cancelled one finds the boot loader still
+// in the middle of the old command, or its answer still on the line: it must
+// get back in step with the boot loader and finish the job.
+TEST(BootProcedure, StartsCleanWhereACancelledRunLeftTheBootLoader)
+{
+    Bytes flash(64 * 1024);
+    for (std::size_t i = 0; i < flash.size(); ++i)
+        flash[i] = i % 2 ? 0x79 : 0x1F; // read back, looks like ACKs and NACKs
+    Bytes block(100, 0x55);
+    const std::vector<std::pair<const char*, Bytes>> cases{
+        {"awaits the complement", {0x31}},
+        {"awaits the address, its ACK on the line", {0x31, 0xCE}},
+        {"half an address", Cat({{0x31, 0xCE}, Bytes{0x08, 0x00}})},
+        {"awaits the block, the address's ACK on the line", Cat({{0x31, 0xCE}, Address(0x08000000)})},
+        {"half a block", Cat({{0x31, 0xCE}, Address(0x08000000), {0xFF}, block})},
+        {"awaits the read length", Cat({{0x11, 0xEE}, Address(0x08000000)})},
+        {"read data on the line", Cat({{0x11, 0xEE}, Address(0x08000000), {0xFF, 0x00}})},
+        {"an erase's ACK on the line", {0x44, 0xBB, 0x00, 0x01, 0x00, 0x05, 0x00, 0x06, 0x02}},
+        {"a GET's answer on the line", {0x00, 0xFF}},
+        {"a GET ID's answer on the line", {0x02, 0xFD}},
+    };
+    for (const auto& [name, heard] : cases) {
+        SCOPED_TRACE(name);
+        BootLoaderModel m(64, true, flash);
+        ModelLine line(m);
+        line.LeftBehind(heard);
+        FirmwareImage fw;
+        fw.header.address = 0x08000000;
+        fw.image = sim::SimFirmwareImage(4, 3000);
+        BootLoaderTiming quick;
+        quick.syncWindow = std::chrono::milliseconds(2000);
+        std::vector<int> codes;
+        EXPECT_EQ(RunBootProcedure(
+                      line, fw, [&](int code, int) { codes.push_back(code); }, quick),
+                  iap::kDone);
+        ASSERT_GE(codes.size(), 2u);
+        EXPECT_EQ(codes[1], iap::kBootLoaderAnswered);
+        EXPECT_TRUE(std::equal(fw.image.begin(), fw.image.end(), m.Flash().begin()));
+    }
+}
+
+// A line whose far end answers each byte by a fixed rule.
+class ScriptedLine final : public IBootLine
+{
+public:
+    explicit ScriptedLine(std::function<Bytes(std::uint8_t)> rule) : rule_(std::move(rule)) {}
+    PortIo Send(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override
+    {
+        for (std::uint8_t b : bytes)
+            for (std::uint8_t a : rule_(b))
+                answers_.push_back(a);
+        return PortIo::Ok;
+    }
+    PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds) override
+    {
+        if (answers_.size() < dest.size())
+            return PortIo::TimedOut;
+        for (auto& b : dest) {
+            b = answers_.front();
+            answers_.pop_front();
+        }
+        return PortIo::Ok;
+    }
+    void DiscardInput() override { answers_.clear(); }
+
+private:
+    std::function<Bytes(std::uint8_t)> rule_;
+    std::deque<std::uint8_t> answers_;
+};
+
+TEST(BootProcedure, ASyncAnswerAloneIsNotABootLoader)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<Bytes(std::uint8_t)> rule;
+        int code;
+    };
+    const std::vector<Case> cases{
+        {"silence", [](std::uint8_t) { return Bytes{}; }, iap::kNoBootLoader},
+        {"a NACK for everything", [](std::uint8_t) { return Bytes{N}; }, iap::kRefused},
+        {"an ACK for every sync, nothing else", [](std::uint8_t b) { return b == 0x7F ? Bytes{A} : Bytes{}; },
+         iap::kNoBootLoader},
+        {"an ACK for every byte", [](std::uint8_t) { return Bytes{A}; }, iap::kNoBootLoader},
+        {"a NACK for a GET", [](std::uint8_t b) { return b == 0x7F ? Bytes{A} : Bytes{N}; }, iap::kRefused},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedLine line(c.rule);
+        FirmwareImage fw;
+        fw.header.address = 0x08000000;
+        fw.image = Bytes(1024, 1);
+        BootLoaderTiming quick;
+        quick.syncWindow = std::chrono::milliseconds(300);
+        std::vector<int> codes;
+        EXPECT_EQ(RunBootProcedure(
+                      line, fw, [&](int code, int) { codes.push_back(code); }, quick),
+                  c.code);
+        EXPECT_EQ(codes, std::vector<int>{iap::kStarting});
     }
 }
 

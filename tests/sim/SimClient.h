@@ -1,8 +1,8 @@
 #pragma once
 // The PC's side for simulator tests: the project's CSerialLink on a COM name,
 // its notifications drained as the owners do, and the bytes fed through a
-// FrameReceiver. The link hands bytes over once the line has been quiet for
-// a while, so answers can arrive after the next request has gone out:
+// FrameReceiver. The link hands bytes over as they arrive, but a slow or
+// paced device can still answer after the next request has gone out:
 // callers match answers to requests (by counter on the controller link).
 #include "platform/Notify.h"
 #include "protocol/Frame.h"

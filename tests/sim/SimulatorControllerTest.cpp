@@ -334,6 +334,9 @@ TEST_F(SimController, TelemetryLooksAlive)
     Command(kCmdMotorOn);
     std::set<int> rolls, sticks, modes;
     for (int i = 0; i < 15; ++i) {
+        // One sample per link period: answers come back at once, so without
+        // the spacing the model would hardly have moved between them.
+        std::this_thread::sleep_for(20ms);
         const Frame fr = Command(kCmdNone);
         const Frame* f = &fr;
         rolls.insert(static_cast<std::int16_t>(GetLE16(*f, ctl::kRoll)));

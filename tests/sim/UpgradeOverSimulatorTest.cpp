@@ -317,5 +317,53 @@ TEST_F(UpgradeOverSim, AnUnplugMidWayIsCode23AndTheNextStartSucceeds)
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
 }
 
+// Cancel then Start at once, on a line paced like the real one: the boot
+// loader is still busy with the cancelled command (or its answer is still on
+// the line) when the first sync byte of the new run arrives.
+TEST_F(UpgradeOverSim, CancelThenStartAtOnceOnAPacedLineEndsWithTheRightImage)
+{
+    config_.paceOutput = true;
+    StartSim();
+    CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+    lib.Init(queue_);
+    struct Case
+    {
+        const char* name;
+        int stopAtCode;
+        int stopAtProgress;
+    };
+    std::uint32_t seed = 10;
+    const std::vector<Case> cases{
+        {"once the boot loader answered", iap::kBootLoaderAnswered, 0},
+        {"once erased", iap::kErased, 0},
+        {"early while writing", iap::kProgress, 10},
+        {"while writing", iap::kProgress, 25},
+        {"late while writing", iap::kProgress, 40},
+        {"while verifying", iap::kProgress, 60},
+        {"late while verifying", iap::kProgress, 85},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto image = SimFirmwareImage(28, 8 * 1024, ++seed);
+        const std::string path = Pack(FirmwareBoard::Controller, image, "p.bgsf");
+        lib.Start(kControllerCom, path);
+        for (;;) {
+            const auto n = queue_->WaitFor(30s);
+            ASSERT_TRUE(n);
+            const int code = IapRecordCode(n->lParam);
+            if (code == c.stopAtCode &&
+                (code != iap::kProgress || IapRecordProgress(n->lParam) >= c.stopAtProgress))
+                break;
+        }
+        lib.Stop();
+        while (queue_->TryTake()) {
+        }
+        lib.Start(kControllerCom, path);
+        EXPECT_EQ(Collect().codes, kSuccess);
+        const auto flash = sim_->Flash(DeviceKind::Controller);
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+    }
+}
+
 } // namespace
 } // namespace qav

@@ -6,11 +6,13 @@
 #include "Simulator.h"
 #include "files/SettingsFile.h"
 #include "platform/PortMap.h"
+#include "serial/PortList.h"
 #include "ui/ImageBar.h"
 #include "view/ControlIds.h"
 
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
+#include "support/PseudoTerminal.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
 
@@ -21,7 +23,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qav {
 namespace {
@@ -225,6 +230,216 @@ TEST_F(ControllerConnectionTest, StoredIndexBeyondTheListFallsBackToTheFirstEntr
     auto view = MakeView();
     EXPECT_EQ(view->Selection(idc::ComList), 0);
     EXPECT_EQ(view->ComListIndex(), 0);
+}
+
+TEST_F(ControllerConnectionTest, EachAnswerIsTakenBeforeTheNextTick)
+{
+    // Every answer echoes the counter of the frame it answers; taken before
+    // the next tick, it steps the counter for that tick's frame. Held back
+    // for a batch, most ticks would go out with the old counter again.
+    StartSim(DeviceSet());
+    auto view = MakeView();
+    Click(*view, idc::OpenComPort);
+    ASSERT_TRUE(WaitFor(kAllUpdated));
+    const std::uint32_t sent0 = view->Serial().SentTotal();
+    const int steps0 = view->Link().sequenceCounter;
+    int steps = 0;
+    int last = steps0;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const int now = view->Link().sequenceCounter;
+            steps += (now - last + 256) % 256;
+            last = now;
+            return view->Serial().SentTotal() - sent0 >= 50u * 32u;
+        },
+        10000));
+    const auto frames = static_cast<int>((view->Serial().SentTotal() - sent0) / 32);
+    ASSERT_GE(frames, 50);
+    // Generous for a loaded machine; holding answers back gave about 25 %.
+    EXPECT_GE(steps * 100, frames * 60) << steps << " steps in " << frames << " frames";
+}
+
+// What the user does to the COM list while connected or after the
+// controller went away; none of it may redirect the reconnect.
+struct ListChangeRow
+{
+    const char* name;
+    bool pickOtherWhileConnected;
+    bool dropDownWhileGone; // the gone port drops out of the refilled list
+    bool pickOtherWhileGone;
+};
+void PrintTo(const ListChangeRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class ReconnectTarget : public ControllerConnectionTest, public ::testing::WithParamInterface<ListChangeRow>
+{
+protected:
+    // As the user opens the list: it is refilled first.
+    static void DropDown(CUARTView& view)
+    {
+        auto* list = qobject_cast<QComboBox*>(view.Control(idc::ComList));
+        list->showPopup();
+        list->hidePopup();
+    }
+
+    void PickOther(CUARTView& view)
+    {
+        DropDown(view);
+        for (int i = 0; i < view.ItemCount(idc::ComList); ++i) {
+            if (PortNumberFromEntry(view.ItemText(idc::ComList, i).toStdString()) != kCom + 1)
+                continue;
+            view.SetSelection(idc::ComList, i);
+            emit qobject_cast<QComboBox*>(view.Control(idc::ComList))->activated(i);
+        }
+        ASSERT_EQ(view.ComPortNumber(), kCom + 1);
+    }
+};
+
+TEST_P(ReconnectTarget, TheLinkReopensThePortItOpened)
+{
+    const ListChangeRow row = GetParam();
+    StartSim(DeviceSet());
+    // Another port nobody answers on, listed after the controller's.
+    test::PseudoTerminal other;
+    ASSERT_TRUE(other.Ok());
+    ASSERT_TRUE(RegisterPortAlias(kCom + 1, other.SlavePath()));
+    auto view = MakeView();
+    Click(*view, idc::OpenComPort);
+    ASSERT_TRUE(WaitFor(kAllUpdated));
+    if (row.pickOtherWhileConnected)
+        PickOther(*view);
+
+    sim->Unplug(sim::DeviceKind::Controller, 1500ms);
+    ASSERT_TRUE(WaitFor(kDisconnected, 3000));
+    const int lostAt = static_cast<int>(status.texts.size());
+    if (row.dropDownWhileGone) {
+        DropDown(*view);
+        for (int i = 0; i < view->ItemCount(idc::ComList); ++i)
+            EXPECT_FALSE(view->ItemText(idc::ComList, i).startsWith(QStringLiteral("COM171 ")))
+                << "the unplugged port is still listed";
+    }
+    if (row.pickOtherWhileGone)
+        PickOther(*view);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status.texts.lastIndexOf(kConnected) >= lostAt; }, 8000))
+        << status.texts.join('\n').toStdString();
+    EXPECT_EQ(view->Serial().PortNumber(), kCom);
+    EXPECT_EQ(view->OpenedPortNumber(), kCom);
+    EXPECT_EQ(view->Serial().DeviceName(), "COM171");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ReconnectTarget,
+                         ::testing::Values(ListChangeRow{"OtherEntryPicked", true, false, false},
+                                           ListChangeRow{"ListShrank", false, true, false},
+                                           ListChangeRow{"ListShrankAndOtherPicked", false, true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Why a port did not open, as the command-line tool words it.
+struct OpenFailureRow
+{
+    const char* name;
+    int com;
+    const char* says;
+};
+void PrintTo(const OpenFailureRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class OpenFailure : public ControllerConnectionTest, public ::testing::WithParamInterface<OpenFailureRow>
+{
+};
+
+TEST_P(OpenFailure, TheStatusLineSaysWhy)
+{
+    const OpenFailureRow row = GetParam();
+    StartSim(DeviceSet());
+    CSerialLink holder; // for the busy row
+    holder.SetMode(CSerialLink::kOwnerMode);
+    ASSERT_TRUE(OpenLinkSequence(holder, kCom)) << holder.LastError().message;
+    ASSERT_TRUE(RegisterPortAlias(kCom + 2, dir.path().string() + "/unplugged-adapter"));
+    auto view = MakeView();
+    ASSERT_TRUE(view->ConnectTo(row.com));
+    EXPECT_FALSE(view->Serial().IsOpen());
+    ASSERT_FALSE(status.texts.isEmpty());
+    const QString shown = status.texts.last();
+    const QString expected = QStringLiteral("$INKred$Cannot open COM%1: ").arg(row.com);
+    EXPECT_TRUE(shown.startsWith(expected)) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QString::fromUtf8(row.says))) << shown.toStdString();
+    EXPECT_FALSE(status.texts.contains(kPortOpened));
+    // The link still runs its timer, as it always did.
+    EXPECT_TRUE(view->LinkTimerActive());
+
+    // Once the port is free, the same button opens it.
+    holder.Close(500);
+    ASSERT_TRUE(view->ConnectTo(kCom));
+    EXPECT_TRUE(WaitFor(kConnected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, OpenFailure,
+                         ::testing::Values(OpenFailureRow{"Busy", kCom, "is busy: it is already open"},
+                                           OpenFailureRow{"NotConnected", kCom + 2, "is not connected"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PortOpenFailureText, PermissionSaysWhatToDoAndWhenItTakesEffect)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root opens every device";
+    test::TempDir dir;
+    const std::string path = dir.File("locked-device");
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    ::chmod(path.c_str(), 0);
+    CSerialLink link;
+    ASSERT_FALSE(OpenLinkSequence(link, path));
+    const std::string text = PortOpenFailure(path, link.LastError());
+    EXPECT_NE(text.find("permission denied"), std::string::npos) << text;
+    EXPECT_NE(text.find("usermod -aG"), std::string::npos) << text;
+    EXPECT_NE(text.find("next login"), std::string::npos) << text;
+}
+
+TEST_F(ControllerConnectionTest, LiveDisplaysAreGreyedWhileTheLinkIsLost)
+{
+    StartSim(DeviceSet());
+    auto view = MakeView();
+    const int live[] = {idc::AttitudeRoll, idc::AttitudeTilt, idc::AttitudePan, idc::RcRoll,
+                        idc::RcTilt,       idc::RcMode,       idc::RcShot,      idc::AccelX,
+                        idc::AccelY,       idc::AccelZ,       idc::RcModeBar,   idc::AttitudeArea};
+    auto allLive = [&](bool enabled) {
+        for (int id : live) {
+            if (view->Control(id)->isEnabled() != enabled)
+                return false;
+        }
+        // The 3D drawing sits inside its area.
+        QWidget* drawing = view->Control(idc::AttitudeArea)->findChild<QWidget*>();
+        return drawing && drawing->isEnabled() == enabled;
+    };
+    Click(*view, idc::OpenComPort);
+    ASSERT_TRUE(WaitFor(kAllUpdated));
+    EXPECT_TRUE(allLive(true));
+    EXPECT_FALSE(view->LiveDisplaysStale());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->Text(idc::AccelX).isEmpty(); }, 3000));
+
+    sim->FallSilent(sim::DeviceKind::Controller, 1500ms);
+    ASSERT_TRUE(WaitFor(kDisconnected, 3000));
+    EXPECT_TRUE(view->LiveDisplaysStale());
+    EXPECT_TRUE(allLive(false));
+    const QString staleAx = view->Text(idc::AccelX);
+    EXPECT_FALSE(staleAx.isEmpty()) << "the last values stay readable, greyed";
+
+    status.texts.clear();
+    ASSERT_TRUE(WaitFor(kConnected, 5000));
+    EXPECT_TRUE(allLive(true));
+    EXPECT_FALSE(view->LiveDisplaysStale());
+
+    // Pressing "Open COM Port" again leaves the old values stale until the
+    // controller answers anew.
+    sim->FallSilent(sim::DeviceKind::Controller, 3000ms);
+    Click(*view, idc::OpenComPort);
+    EXPECT_TRUE(allLive(false));
 }
 
 } // namespace

@@ -132,6 +132,11 @@ protected:
         const ControllerParams want = OnDevice(params_, sim_->ControllerWorkingParams());
         (void)QTest::qWaitFor([&] { return sim_->ControllerWorkingParams() == want; }, kWaitMs);
         EXPECT_EQ(sim_->ControllerWorkingParams(), want);
+        // The device holds the values as soon as it has heard the last
+        // quarter; its answer is still on the way. The next edit must come
+        // after the screen has taken it, as a person's would: an answer that
+        // ends the chain after a new upload was chosen would end that one.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return view_->Link().pendingFrameType == kTypePoll; }, kWaitMs));
     }
 
     static test::ScopedPortsDir* ports_;
@@ -322,7 +327,9 @@ TEST_F(EditUploadTest, ASavedFileChangedOnDiskAndLoadedReachesTheController)
     ASSERT_TRUE(view_->Enabled(idc::LoadConfig));
     prompts_.openPath = path;
     Click(idc::LoadConfig);
-    EXPECT_EQ(status_.texts.last(), QStringLiteral("$INKblue$Config file uploaded successfully!"));
+    EXPECT_TRUE(status_.texts.last().startsWith(QStringLiteral(
+        "$INKblue$Config file uploaded successfully! 5 values changed. Previous set kept in ")))
+        << status_.texts.last().toStdString();
     EXPECT_EQ(view_->Text(idc::TiltMin), "-99");
     EXPECT_EQ(view_->Text(idc::InitRollAngle), "-12.3");
     EXPECT_EQ(prompts_.receiverNotices, 0); // a file changes the list without the notice

@@ -1,6 +1,8 @@
 // Motor configuration files in the dialog: "Load Config" puts a file's four
 // parameters into the boxes and sends them to the board; "Save Config"
 // writes the parameter set as it is.
+#include "files/Backups.h"
+#include "files/ConfigDiff.h"
 #include "motor/MotorConfigFile.h"
 #include "motor/gui/MotorConfigDlg.h"
 #include "motor/gui/MotorDialogTable.h"
@@ -66,6 +68,23 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
                          MessageButtons::Ok);
         return;
     }
+    // The board's own set is kept before a file replaces it.
+    const MotorParams before = params_;
+    QString kept;
+    if (MotorConnected()) {
+        const std::string folder = DefaultBackupFolder();
+        std::string backup, why;
+        if (WriteBackup(
+                folder, kMotorBackupExtension, "COM" + std::to_string(comPortNumber_),
+                [&](const std::string& to) { return qav::SaveMotorConfig(to, before); }, backup, why))
+            kept =
+                QStringLiteral(" Previous set kept in %1").arg(QString::fromStdString(ShortenHome(folder)));
+        else if (!prompts_.Message(this, AppTitle(),
+                                   QString::fromLocal8Bit(why.c_str()) +
+                                       QStringLiteral(" Load the file without a backup of the board's set?"),
+                                   MessageButtons::YesNo))
+            return;
+    }
     params_ = read;
     // The box rules limit each changed value to 0..100 and store it back.
     for (const MotorParamBox& p : kMotorParamBoxes)
@@ -73,7 +92,12 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
     form_->SetChecked(mdc::Motor1Reverse, params_.DIR_MOTOR1 == 0xFF);
     form_->SetChecked(mdc::Motor2Reverse, params_.DIR_MOTOR2 == 0xFF);
     engine_.RequestCommand(kMotorCmdWrite);
-    ShowStatus(QStringLiteral("Config file uploaded successfully!"));
+    const auto changed =
+        DiffEntries(MotorConfigEntries(before), MotorConfigEntries(params_), kMotorConfigRanges).size();
+    ShowStatus(QStringLiteral("Config file uploaded successfully!") +
+               (changed == 1 ? QStringLiteral(" 1 value changed.")
+                             : QStringLiteral(" %1 values changed.").arg(changed)) +
+               kept);
 }
 
 bool CMotorConfigDlg::SaveMotorConfigFile(const QString& path)

@@ -1,0 +1,49 @@
+#pragma once
+// Comparing controller parameter sets key by key, as configuration files
+// carry them: the 23 keys a load reads, each value as the load puts it into
+// the set and a save writes it back ("0300" and "300" are the same value, and
+// so are -1 and 255 for a motor direction).
+#include "files/ConfigFileCheck.h"
+#include "platform/IniFile.h"
+#include "protocol/ControllerProtocol.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qav {
+
+struct ConfigDifference
+{
+    std::string key;
+    std::string a, b; // values as a save writes them
+};
+
+// The keys whose values differ, in file order.
+std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, const ControllerParams& b);
+
+// The same for any file kind: the entries two sets save as, compared over
+// the keys a load reads.
+std::vector<ConfigDifference> DiffEntries(const std::vector<IniEntry>& a, const std::vector<IniEntry>& b,
+                                          std::span<const ConfigKeyRange> keys);
+
+// Whether `path` can be compared as a file of `section`: it exists, is
+// readable and has the section. Fills `missing` with the keys it lacks;
+// false with `why` set to one sentence otherwise.
+bool CheckFileForDiff(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
+                      std::vector<std::string>& missing, std::string& why);
+
+// A controller configuration file read by the load rules (a key the file
+// lacks reads as 0), and the keys it lacks.
+struct LoadedControllerConfig
+{
+    ControllerParams params;
+    std::vector<std::string> missing;
+};
+
+// False with `why` set to one sentence when the file cannot be read or has
+// no [PARAMETERS] section (it would load as all zeros).
+bool LoadControllerConfigForDiff(const std::string& path, LoadedControllerConfig& out, std::string& why);
+
+} // namespace qav

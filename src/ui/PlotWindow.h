@@ -1,0 +1,114 @@
+#pragma once
+// The live plot window: attitude, RC channels and accelerations against
+// time, one chart per group, every telemetry answer plotted. Pause freezes
+// the picture (answers keep arriving and keep being recorded); the time
+// window is 10, 30 or 60 s; a click on a legend entry hides or shows its
+// series; the values nearest the mouse pointer are shown under the charts.
+// "Record" writes every answer to a CSV file until stopped or the window
+// is closed.
+//
+// Cheap to keep open: answers go into a plain buffer, and the charts take
+// the visible part as one batch per series four times a second, thinned to
+// about one point per two pixel columns, against a time axis that stays
+// put.
+//
+// GUI thread only.
+#include "protocol/TelemetrySample.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <optional>
+
+class QChart;
+class QComboBox;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QValueAxis;
+
+namespace qav {
+
+class CsvRecorder;
+class IPrompts;
+class PlotChartView;
+
+class PlotWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int kGroups = 3;
+    static constexpr int kChannels = 11; // roll tilt pan | 5 RC | ax ay az
+    static constexpr std::chrono::milliseconds kRefreshPeriod{250};
+    static constexpr int kLongestWindowSeconds = 60;
+
+    explicit PlotWindow(IPrompts& prompts, QWidget* parent = nullptr);
+    ~PlotWindow() override;
+
+    // One telemetry answer, received at `at`.
+    void AddSample(const TelemetrySample& sample, Clock::time_point at);
+
+    void SetPaused(bool paused);
+    bool Paused() const { return paused_; }
+    // 10, 30 or 60.
+    void SetWindowSeconds(int seconds);
+    int WindowSeconds() const { return windowSeconds_; }
+
+    // Asks for a file and records into it; false when cancelled or the file
+    // cannot be created (said in a message box).
+    bool StartRecording();
+    bool StartRecordingTo(const QString& path);
+    void StopRecording();
+    bool Recording() const { return recorder_ != nullptr; }
+
+    // Moves the visible part of the buffer into the charts now (the refresh
+    // timer does this while the window is shown and not paused).
+    void Refresh();
+    // Shows the values of the answer nearest `x` on the time axis (seconds
+    // before the latest answer drawn).
+    void ShowValuesAt(double x);
+
+    QChart* Chart(int group) const;
+    QLineSeries* Series(int channel) const { return series_[static_cast<std::size_t>(channel)]; }
+    QString ValuesText() const;
+    long SamplesReceived() const { return received_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct Point
+    {
+        double t;
+        std::array<float, kChannels> v;
+    };
+    void OnTimer();
+    void ToggleSeries(QLineSeries* series);
+    void UpdateRecordingControls();
+
+    IPrompts& prompts_;
+    std::deque<Point> points_;
+    std::optional<Clock::time_point> first_;
+    long received_ = 0;
+    bool dirty_ = false;
+    bool paused_ = false;
+    double latest_ = 0; // t of the newest answer drawn
+    int windowSeconds_ = 30;
+    std::array<PlotChartView*, kGroups> views_{};
+    std::array<QValueAxis*, kGroups> xAxes_{}, yAxes_{};
+    std::array<QLineSeries*, kChannels> series_{};
+    QPushButton* pause_ = nullptr;
+    QPushButton* record_ = nullptr;
+    QComboBox* window_ = nullptr;
+    QLabel* values_ = nullptr;
+    QLabel* recordingState_ = nullptr;
+    std::unique_ptr<CsvRecorder> recorder_;
+    QTimer timer_;
+};
+
+} // namespace qav

@@ -1,0 +1,126 @@
+// Tuning aids of the main screen, placed in the free strip under the mode
+// lists so that no specified control moves: the "Live Plots" button (also
+// Ctrl+P) and the marker of uploads the controller holds only in RAM; and
+// the backup a configuration-file load takes of the set it replaces.
+#include "files/Backups.h"
+#include "files/ConfigDiff.h"
+#include "ui/PlotWindow.h"
+#include "ui/Prompts.h"
+#include "ui/Skin.h"
+#include "view/UARTView.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace qav {
+namespace {
+
+// Below "Default Mode" (ending at 540), above the "Upgrade" group (574).
+const QRect kPlotsButtonRect(504, 546, 150, 24);
+const QRect kUnflashedRect(660, 546, 330, 24);
+
+const QString kUnflashedText = QStringLiteral("Changes not written to flash");
+
+} // namespace
+
+void CUARTView::InitTuningAids()
+{
+    plotsButton_ = new QPushButton(QStringLiteral("Live Plots"), this);
+    plotsButton_->setObjectName(QStringLiteral("livePlots"));
+    plotsButton_->setProperty(kSkinKindProperty, static_cast<int>(SkinKind::PushButton));
+    plotsButton_->setToolTip(QStringLiteral("Attitude, RC channels and accelerations against time (Ctrl+P)"));
+    plotsButton_->setGeometry(kPlotsButtonRect);
+    connect(plotsButton_, &QPushButton::clicked, this, &CUARTView::OpenPlotWindow);
+
+    unflashedIndicator_ = new QLabel(kUnflashedText, this);
+    unflashedIndicator_->setObjectName(QStringLiteral("unflashedChanges"));
+    unflashedIndicator_->setAccessibleName(kUnflashedText);
+    unflashedIndicator_->setAccessibleDescription(
+        QStringLiteral("The controller holds uploaded settings that a restart would lose; "
+                       "Write Settings To Flash keeps them."));
+    unflashedIndicator_->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0); font-weight: bold;"));
+    unflashedIndicator_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    unflashedIndicator_->setGeometry(kUnflashedRect);
+    unflashedIndicator_->setVisible(false);
+
+    backupFolder_ = DefaultBackupFolder();
+}
+
+void CUARTView::OpenPlotWindow()
+{
+    if (!plots_)
+        plots_ = new PlotWindow(prompts_, this);
+    plots_->show();
+    plots_->raise();
+    plots_->activateWindow();
+}
+
+void CUARTView::SetUnflashedChanges(bool on)
+{
+    unflashedChanges_ = on;
+    unflashedIndicator_->setVisible(on);
+}
+
+bool CUARTView::BackupBeforeLoad(const ControllerParams& loaded, QString& report)
+{
+    const auto changed = DiffControllerParams(params_, loaded).size();
+    report = changed == 1 ? QStringLiteral(" 1 value changed.")
+                          : QStringLiteral(" %1 values changed.").arg(changed);
+    // Only a set that came from the controller is worth keeping.
+    if (!Link().linkEstablished || backupFolder_.empty())
+        return true;
+    std::string path, why;
+    if (BackupControllerParams(backupFolder_, params_, "COM" + std::to_string(comPortNumber_), path, why)) {
+        report += QStringLiteral(" Previous set kept in %1")
+                      .arg(QString::fromStdString(ShortenHome(backupFolder_)));
+        return true;
+    }
+    return prompts_.Message(window(), AppTitle(),
+                            QString::fromLocal8Bit(why.c_str()) +
+                                QStringLiteral(" Load the file without a backup of the controller's set?"),
+                            MessageButtons::YesNo);
+}
+
+void CUARTView::TuningTee::OnPortOpened()
+{
+    view_.SetUnflashedChanges(false);
+    view_.motorState_.reset();
+    view_.firmware_.reset();
+}
+
+void CUARTView::TuningTee::OnMotorState(std::uint8_t state)
+{
+    view_.OnMotorState(state);
+    view_.motorState_ = state;
+}
+
+void CUARTView::TuningTee::OnCommandResult(const ControllerResult& result, std::uint8_t motorState)
+{
+    view_.OnCommandResult(result, motorState);
+    if (result.code == kCmdWriteFlash && result.success)
+        view_.SetUnflashedChanges(false);
+}
+
+void CUARTView::TuningTee::OnFirmwareVersion(std::uint8_t tenths)
+{
+    view_.OnFirmwareVersion(tenths);
+    view_.firmware_ = tenths;
+}
+
+void CUARTView::TuningTee::OnUploadAcknowledged(std::uint8_t type)
+{
+    view_.OnUploadAcknowledged(type);
+    view_.SetUnflashedChanges(true);
+}
+
+void CUARTView::TuningTee::OnTelemetry(const ControllerTelemetry& t)
+{
+    view_.OnTelemetry(t);
+    if (!view_.plots_)
+        return;
+    const ControllerLinkState& s = view_.engine_.State();
+    view_.plots_->AddSample(TelemetrySample{s.roll, s.tilt, s.pan, t, view_.motorState_, view_.firmware_},
+                            PlotWindow::Clock::now());
+}
+
+} // namespace qav

@@ -1,0 +1,118 @@
+// Backups of a device's set: names by time and port, the folder made
+// private, only the newest kept, and other files left alone.
+#include "files/Backups.h"
+
+#include "files/ControllerConfigFile.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+namespace qav {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::set<std::string> Names(const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
+TEST(BackupsTest, ABackupHoldsTheSetUnderANameOfTimeAndPort)
+{
+    test::TempDir dir;
+    const std::string folder = dir.File("data/qav-nuva/backups");
+    ControllerParams p;
+    p.ROLL_TOTAL = 321;
+    p.ROLL_SERVO_REV = -1;
+    const auto now = std::chrono::system_clock::now();
+    std::string path, why;
+    ASSERT_TRUE(BackupControllerParams(folder, p, "/dev/ttyUSB0", path, why, now)) << why;
+    const std::string name = fs::path(path).filename().string();
+    EXPECT_TRUE(name.ends_with("_dev-ttyUSB0.bgsc")) << name;
+    EXPECT_EQ(name.size(), std::string("2026-12-08_11-25-00.123_dev-ttyUSB0.bgsc").size()) << name;
+    ControllerParams back;
+    ASSERT_TRUE(LoadControllerConfig(path, back));
+    EXPECT_EQ(back.ROLL_TOTAL, 321);
+    EXPECT_EQ(back.ROLL_SERVO_REV, -1);
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+
+    // The same moment again never merges into the first file.
+    std::string second;
+    ASSERT_TRUE(BackupControllerParams(folder, ControllerParams{}, "/dev/ttyUSB0", second, why, now)) << why;
+    EXPECT_NE(second, path);
+    ASSERT_TRUE(LoadControllerConfig(path, back));
+    EXPECT_EQ(back.ROLL_TOTAL, 321);
+}
+
+TEST(BackupsTest, OnlyTheNewestOfEachKindAreKeptAndOtherFilesStay)
+{
+    test::TempDir dir;
+    const std::string folder = dir.File("backups");
+    fs::create_directories(folder);
+    for (const char* other : {"notes.bgsc", "2026-bad.bgsc", "keep.txt"})
+        test::WriteWholeFile(folder + "/" + other, "x");
+    test::WriteWholeFile(folder + "/2020-01-01_00-00-00.000_COM1.bmc", "[MOTOR_PARAMETERS]\n");
+    const auto start = std::chrono::system_clock::now();
+    std::vector<std::string> written;
+    for (int i = 0; i < kBackupsKept + 5; ++i) {
+        std::string path, why;
+        // Out of order in the port names, in order in time.
+        ASSERT_TRUE(BackupControllerParams(folder, ControllerParams{}, i % 2 ? "COM9" : "COM10", path, why,
+                                           start + std::chrono::seconds(i)))
+            << why;
+        written.push_back(fs::path(path).filename().string());
+    }
+    const std::set<std::string> names = Names(folder);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(names.count(written[static_cast<std::size_t>(i)]))
+            << written[static_cast<std::size_t>(i)];
+    for (std::size_t i = 5; i < written.size(); ++i)
+        EXPECT_TRUE(names.count(written[i])) << written[i];
+    for (const char* other : {"notes.bgsc", "2026-bad.bgsc", "keep.txt", "2020-01-01_00-00-00.000_COM1.bmc"})
+        EXPECT_TRUE(names.count(other)) << other;
+    EXPECT_EQ(names.size(), static_cast<std::size_t>(kBackupsKept) + 4);
+}
+
+TEST(BackupsTest, TheFolderFollowsTheDataHome)
+{
+    struct Case
+    {
+        const char* xdg;  // null: unset
+        const char* home; // null: unset
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"/data", "/home/u", "/data/qav-nuva/backups"},
+        {nullptr, "/home/u", "/home/u/.local/share/qav-nuva/backups"},
+        {"relative", "/home/u", "/home/u/.local/share/qav-nuva/backups"},
+        {nullptr, nullptr, ""},
+    };
+    const std::string savedXdg = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    const bool hadXdg = std::getenv("XDG_DATA_HOME") != nullptr;
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    for (const Case& c : cases) {
+        c.xdg ? ::setenv("XDG_DATA_HOME", c.xdg, 1) : ::unsetenv("XDG_DATA_HOME");
+        c.home ? ::setenv("HOME", c.home, 1) : ::unsetenv("HOME");
+        EXPECT_EQ(DefaultBackupFolder(), c.folder);
+    }
+    ::setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(ShortenHome("/home/u/.local/x.bgsc"), "~/.local/x.bgsc");
+    EXPECT_EQ(ShortenHome("/home/user/x.bgsc"), "/home/user/x.bgsc");
+    hadXdg ? ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+    ::setenv("HOME", savedHome.c_str(), 1);
+
+    std::string path, why;
+    EXPECT_FALSE(BackupControllerParams("", ControllerParams{}, "COM1", path, why));
+    EXPECT_FALSE(BackupControllerParams("/proc/no-such", ControllerParams{}, "COM1", path, why));
+    EXPECT_NE(why.find("backup"), std::string::npos) << why;
+}
+
+} // namespace
+} // namespace qav

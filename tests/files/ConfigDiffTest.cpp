@@ -1,0 +1,119 @@
+// Comparing configuration files by their load rules: missing keys,
+// duplicates, CRLF line ends, spellings of the same number.
+#include "files/ConfigDiff.h"
+
+#include "files/ControllerConfigFile.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace qav {
+namespace {
+
+std::string Listed(const std::vector<ConfigDifference>& d)
+{
+    std::string out;
+    for (const ConfigDifference& x : d)
+        out += x.key + "=" + x.a + "|" + x.b + ";";
+    return out;
+}
+
+TEST(ConfigDiffTest, FilesCompareByWhatALoadReads)
+{
+    test::TempDir dir;
+    const std::string base =
+        "[PARAMETERS]\nROLL_TOTAL=120\nROLL_VEL=80\nROLL_SERVO_REV=-1\nRECEIVER_TYPE=2\n";
+    struct Case
+    {
+        const char* name;
+        std::string other;
+        std::string differences;
+        std::vector<std::string> missing;
+    };
+    const std::string allButBase =
+        "ROLL_ACC=0\nROLL_INT=0\nPITCH_ACC=0\nPITCH_TOTAL=0\nPITCH_VEL=0\nPITCH_INT=0\n";
+    const Case cases[] = {
+        {"same text", base, "", {}},
+        {"CRLF line ends and blanks",
+         "[PARAMETERS]\r\nROLL_TOTAL = 120\r\nROLL_VEL=80\r\nROLL_SERVO_REV=-1\r\nRECEIVER_TYPE=2\r\n",
+         "",
+         {}},
+        {"other spellings of the same values",
+         "[parameters]\nroll_total=0120\nROLL_VEL=80abc\nROLL_SERVO_REV=255\nRECEIVER_TYPE=258\n",
+         "",
+         {}},
+        {"a duplicate key: the first one counts",
+         "[PARAMETERS]\nROLL_TOTAL=150\nROLL_TOTAL=120\nROLL_VEL=80\nROLL_SERVO_REV=-1\nRECEIVER_TYPE=2\n",
+         "ROLL_TOTAL=120|150;",
+         {}},
+        {"a duplicate section: the first one counts",
+         "[PARAMETERS]\nROLL_TOTAL=120\nROLL_VEL=80\nROLL_SERVO_REV=-1\nRECEIVER_TYPE=2\n[PARAMETERS]\nROLL_"
+         "VEL=1\n",
+         "",
+         {}},
+        {"missing keys load as 0",
+         "[PARAMETERS]\nROLL_TOTAL=120\nRECEIVER_TYPE=2\n",
+         "ROLL_VEL=80|0;ROLL_SERVO_REV=-1|0;",
+         {"ROLL_VEL", "ROLL_SERVO_REV"}},
+        {"the pan servo centre is not read", base + "YAW_SERVO_CENTER=77\n", "", {}},
+        {"several differences in file order",
+         "[PARAMETERS]\nRECEIVER_TYPE=3\nROLL_VEL=81\nROLL_TOTAL=120\nROLL_SERVO_REV=1\n",
+         "ROLL_VEL=80|81;ROLL_SERVO_REV=-1|1;RECEIVER_TYPE=2|3;",
+         {}},
+    };
+    test::WriteWholeFile(dir.File("a.bgsc"), base);
+    LoadedControllerConfig a;
+    std::string why;
+    ASSERT_TRUE(LoadControllerConfigForDiff(dir.File("a.bgsc"), a, why)) << why;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteWholeFile(dir.File("b.bgsc"), c.other);
+        LoadedControllerConfig b;
+        ASSERT_TRUE(LoadControllerConfigForDiff(dir.File("b.bgsc"), b, why)) << why;
+        EXPECT_EQ(Listed(DiffControllerParams(a.params, b.params)), c.differences);
+        std::vector<std::string> missingOfInterest;
+        for (const std::string& k : b.missing)
+            if (base.find(k + "=") != std::string::npos)
+                missingOfInterest.push_back(k);
+        EXPECT_EQ(missingOfInterest, c.missing);
+    }
+}
+
+TEST(ConfigDiffTest, FilesThatWouldLoadAsZerosAreRefused)
+{
+    test::TempDir dir;
+    test::WriteWholeFile(dir.File("foreign.ini"), "[Setting]\nCOM=3\n");
+    test::WriteWholeFile(dir.File("empty.bgsc"), "");
+    struct Case
+    {
+        std::string path;
+        const char* words;
+    };
+    const Case cases[] = {
+        {dir.File("missing.bgsc"), "Cannot read"},
+        {dir.File("foreign.ini"), "has no [PARAMETERS] section"},
+        {dir.File("empty.bgsc"), "has no [PARAMETERS] section"},
+        {dir.path().string(), "Cannot read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        LoadedControllerConfig out;
+        std::string why;
+        EXPECT_FALSE(LoadControllerConfigForDiff(c.path, out, why));
+        EXPECT_NE(why.find(c.words), std::string::npos) << why;
+    }
+}
+
+TEST(ConfigDiffTest, SetsDifferOnlyInKeysALoadReads)
+{
+    ControllerParams a, b;
+    b.YAW_TOTAL = 99;        // no file key
+    b.YAW_SERVO_CENTER = 12; // written, never read
+    EXPECT_TRUE(DiffControllerParams(a, b).empty());
+    b.INIT_PITCH = -1350;
+    b.ROLL_TOTAL = 65535;
+    EXPECT_EQ(Listed(DiffControllerParams(a, b)), "ROLL_TOTAL=0|65535;INIT_PITCH=0|-1350;");
+}
+
+} // namespace
+} // namespace qav

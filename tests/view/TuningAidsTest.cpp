@@ -1,0 +1,302 @@
+// The main screen's tuning aids against the simulated controller on a real
+// pseudo-terminal: the live plot window, recording, the marker of changes
+// not written to flash, and the backup and count of a configuration load.
+#include "view/UARTView.h"
+
+#include "Simulator.h"
+#include "app/MainFrame.h"
+#include "app/UARTDoc.h"
+#include "files/ControllerConfigFile.h"
+#include "ui/PlotWindow.h"
+#include "view/ControlIds.h"
+#include "view/MainScreenTable.h"
+
+#include "gui_support/FakePrompts.h"
+#include "gui_support/RecordingStatus.h"
+#include "support/ScopedPortsDir.h"
+#include "support/TempDir.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QtCharts/QChart>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace qav {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kCom = 173;
+const QString kAllUpdated = QStringLiteral("$INKblue$All parameters updated!");
+const QString kFlashDone = QStringLiteral("$INKblue$Write setting to flash successfully!");
+const QString kLoaded = QStringLiteral("$INKblue$Config file uploaded successfully!");
+
+class TuningAidsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        sim::SimulatorConfig config;
+        config.controllerCom = kCom;
+        config.flashPath = dir.File("flash.bgsc");
+        sim = std::make_unique<sim::Simulator>(config);
+        std::string error;
+        ASSERT_TRUE(sim->Start(&error)) << error;
+        view = std::make_unique<CUARTView>(params, &status, prompts);
+        view->SetBackupFolder(dir.File("backups"));
+        view->OnInitialUpdate();
+    }
+    void Connect()
+    {
+        status.texts.clear();
+        Click(idc::OpenComPort);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return status.texts.contains(kAllUpdated); }, 5000))
+            << status.texts.join('\n').toStdString();
+    }
+    void Click(int id) { qobject_cast<QAbstractButton*>(view->Control(id))->click(); }
+    bool Marked() const
+    {
+        return view->HasUnflashedChanges() && view->UnflashedIndicator()->isVisibleTo(view.get());
+    }
+    std::string FileWith(int rollTotal, int pitchMin)
+    {
+        ControllerParams p = sim->ControllerWorkingParams();
+        p.ROLL_TOTAL = static_cast<std::uint16_t>(rollTotal);
+        p.PITCH_MIN = pitchMin;
+        const std::string path = dir.File("tuned.bgsc");
+        EXPECT_TRUE(SaveControllerConfig(path, p));
+        return path;
+    }
+
+    test::ScopedPortsDir ports;
+    test::TempDir dir;
+    std::unique_ptr<sim::Simulator> sim;
+    ControllerParams params;
+    test::RecordingStatus status;
+    test::FakePrompts prompts;
+    std::unique_ptr<CUARTView> view;
+};
+
+TEST_F(TuningAidsTest, PlotWindowDrawsEveryAnswerFromTheSimulatedController)
+{
+    Connect();
+    view->PlotsButton()->click();
+    PlotWindow* plots = view->Plots();
+    ASSERT_NE(plots, nullptr);
+    ASSERT_TRUE(plots->isVisible());
+    EXPECT_EQ(plots->Chart(0)->series().size(), 3);
+    EXPECT_EQ(plots->Chart(1)->series().size(), 5);
+    EXPECT_EQ(plots->Chart(2)->series().size(), 3);
+
+    // Every answer becomes a point (fewer than two per pixel column, so
+    // nothing is thinned yet).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return plots->SamplesReceived() >= 50; }, 5000));
+    plots->SetPaused(true);
+    plots->Refresh();
+    const long received = plots->SamplesReceived();
+    for (int c = 0; c < PlotWindow::kChannels; ++c)
+        EXPECT_EQ(plots->Series(c)->count(), received) << c;
+    const QPointF last = plots->Series(0)->at(plots->Series(0)->count() - 1);
+    EXPECT_NEAR(last.y(), view->Link().roll, 0.05);
+    auto* x = qobject_cast<QValueAxis*>(plots->Chart(0)->axes(Qt::Horizontal).front());
+    EXPECT_DOUBLE_EQ(x->max() - x->min(), 30.0);
+
+    // Paused: answers still arrive, the picture stays.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return plots->SamplesReceived() >= received + 10; }, 5000));
+    QTest::qWait(2 * static_cast<int>(PlotWindow::kRefreshPeriod.count()));
+    EXPECT_EQ(plots->Series(0)->count(), received);
+    plots->SetPaused(false);
+    EXPECT_GT(plots->Series(0)->count(), received);
+
+    struct WindowCase
+    {
+        int seconds;
+        double span;
+    };
+    for (const WindowCase c : {WindowCase{10, 10.0}, WindowCase{60, 60.0}, WindowCase{45, 60.0}}) {
+        plots->SetWindowSeconds(c.seconds);
+        EXPECT_DOUBLE_EQ(x->max() - x->min(), c.span) << c.seconds;
+    }
+
+    // A legend entry hides its series and shows it again; the entry stays.
+    QLegendMarker* tilt = plots->Chart(0)->legend()->markers(plots->Series(1)).front();
+    emit tilt->clicked();
+    EXPECT_FALSE(plots->Series(1)->isVisible());
+    EXPECT_TRUE(tilt->isVisible());
+    emit tilt->clicked();
+    EXPECT_TRUE(plots->Series(1)->isVisible());
+
+    // Values under the pointer: a real mouse move over the attitude chart.
+    plots->Refresh();
+    QWidget* chartView = plots->findChildren<QWidget*>().at(0);
+    for (QWidget* w : plots->findChildren<QWidget*>())
+        if (w->accessibleName() == QStringLiteral("Attitude (degrees)"))
+            chartView = w;
+    const QString before = plots->ValuesText();
+    const QPointF at = plots->Chart(0)->mapToPosition(plots->Series(0)->at(0), plots->Series(0));
+    QTest::mouseMove(chartView, at.toPoint());
+    EXPECT_NE(plots->ValuesText(), before);
+    EXPECT_TRUE(plots->ValuesText().startsWith(QStringLiteral("t 0."))) << plots->ValuesText().toStdString();
+    EXPECT_TRUE(plots->ValuesText().contains(QStringLiteral("RC shot"))) << plots->ValuesText().toStdString();
+}
+
+TEST_F(TuningAidsTest, RecordingWritesEveryAnswerUntilStoppedOrClosed)
+{
+    Connect();
+    view->OpenPlotWindow();
+    PlotWindow* plots = view->Plots();
+    prompts.savePath = QString::fromStdString(dir.File("run.csv"));
+    auto* record = plots->findChild<QPushButton*>(QString(), Qt::FindChildrenRecursively);
+    for (QPushButton* b : plots->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("Record"))
+            record = b;
+    record->click();
+    ASSERT_TRUE(plots->Recording());
+    EXPECT_EQ(record->text(), QStringLiteral("Stop Recording"));
+    EXPECT_EQ(prompts.saveSuffixes.last(), QStringLiteral("csv"));
+    const long from = plots->SamplesReceived();
+    // Rows reach the file within a second, with the window still open.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const std::string text = test::ReadWholeFile(dir.File("run.csv"));
+            return std::count(text.begin(), text.end(), '\n') >= 10;
+        },
+        5000));
+    record->click();
+    EXPECT_FALSE(plots->Recording());
+    const long rows = plots->SamplesReceived() - from;
+    const std::string text = test::ReadWholeFile(dir.File("run.csv"));
+    EXPECT_EQ(
+        text.rfind("t,roll,tilt,pan,rc_roll,rc_tilt,rc_pan,rc_mode,rc_shot,ax,ay,az,motor,firmware\n0.000,",
+                   0),
+        0u);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), rows + 1);
+    EXPECT_NE(text.find(",off,2.3\n"), std::string::npos);
+
+    // Closing the window ends a recording.
+    prompts.savePath = QString::fromStdString(dir.File("second.csv"));
+    record->click();
+    ASSERT_TRUE(plots->Recording());
+    plots->close();
+    EXPECT_FALSE(plots->Recording());
+
+    // A file that fills up ends the recording and says so, after the answer.
+    if (fs::exists("/dev/full")) {
+        ASSERT_TRUE(plots->StartRecordingTo(QStringLiteral("/dev/full")));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !plots->Recording() && !prompts.messages.isEmpty(); }, 5000));
+        EXPECT_EQ(prompts.messages.last().text,
+                  QStringLiteral("Recording to /dev/full stopped: the file cannot be written."));
+        EXPECT_EQ(record->text(), QStringLiteral("Record"));
+    }
+
+    // A file that cannot be made is said, and nothing records.
+    prompts.savePath = QString::fromStdString(dir.File("no/such/folder/x.csv"));
+    record->click();
+    EXPECT_FALSE(plots->Recording());
+    ASSERT_FALSE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.last().text.startsWith(QStringLiteral("Cannot create")));
+}
+
+TEST_F(TuningAidsTest, UnflashedMarkerFollowsUploadFlashWriteAndReopen)
+{
+    QLabel* marker = view->UnflashedIndicator();
+    EXPECT_EQ(marker->accessibleName(), QStringLiteral("Changes not written to flash"));
+    EXPECT_FALSE(marker->accessibleDescription().isEmpty());
+    Connect();
+    EXPECT_FALSE(Marked()); // reading back changes nothing
+
+    struct Step
+    {
+        const char* what;
+        std::function<void()> act;
+        bool marked;
+    };
+    const Step steps[] = {
+        {"an upload the controller acknowledges",
+         [&] { view->LoadConfigFile(QString::fromStdString(FileWith(201, -61))); }, true},
+        {"a flash write", [&] { Click(idc::WriteSettingsToFlash); }, false},
+        {"another upload", [&] { view->LoadConfigFile(QString::fromStdString(FileWith(202, -62))); }, true},
+        {"the port opened anew", [&] { Click(idc::OpenComPort); }, false},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        s.act();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Marked() == s.marked; }, 5000));
+    }
+    EXPECT_EQ(sim->ControllerFlashParams().ROLL_TOTAL, 201);
+    EXPECT_EQ(sim->ControllerWorkingParams().ROLL_TOTAL, 202);
+}
+
+TEST_F(TuningAidsTest, ALoadKeepsTheControllersSetAndSaysHowManyValuesChanged)
+{
+    Connect();
+    const ControllerParams device = sim->ControllerWorkingParams();
+    status.texts.clear();
+    view->LoadConfigFile(QString::fromStdString(FileWith(device.ROLL_TOTAL + 1, device.PITCH_MIN - 1)));
+    ASSERT_FALSE(status.texts.isEmpty());
+    EXPECT_EQ(status.texts.last(), kLoaded + QStringLiteral(" 2 values changed. Previous set kept in ") +
+                                       QString::fromStdString(dir.File("backups")));
+    std::vector<fs::path> backups;
+    for (const auto& e : fs::directory_iterator(dir.File("backups")))
+        backups.push_back(e.path());
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_TRUE(backups[0].filename().string().ends_with("_COM173.bgsc")) << backups[0];
+    ControllerParams kept;
+    ASSERT_TRUE(LoadControllerConfig(backups[0].string(), kept));
+    EXPECT_EQ(kept.ROLL_TOTAL, device.ROLL_TOTAL);
+    EXPECT_EQ(kept.PITCH_MIN, device.PITCH_MIN);
+
+    // The same file again changes nothing.
+    view->LoadConfigFile(QString::fromStdString(dir.File("tuned.bgsc")));
+    EXPECT_TRUE(status.texts.last().startsWith(kLoaded + QStringLiteral(" 0 values changed.")))
+        << status.texts.last().toStdString();
+
+    // No place for the backup: asked first; "No" loads nothing.
+    view->SetBackupFolder(dir.File("tuned.bgsc") + "/backups");
+    prompts.answerYes = false;
+    const ControllerParams before = params;
+    view->LoadConfigFile(QString::fromStdString(FileWith(999, -99)));
+    ASSERT_FALSE(prompts.messages.isEmpty());
+    EXPECT_EQ(prompts.messages.last().buttons, MessageButtons::YesNo);
+    EXPECT_EQ(params, before);
+}
+
+TEST(TuningAidsLayoutTest, NewControlsLeaveTheScreensControlsWhereTheyAre)
+{
+    CUARTDoc doc;
+    ControllerParams params;
+    test::FakePrompts prompts;
+    CMainFrame frame(doc, params, prompts);
+    frame.show();
+    CUARTView* view = frame.View();
+    const QRect added[] = {view->PlotsButton()->geometry(), view->UnflashedIndicator()->geometry()};
+    for (const ControlRow& row : MainScreenControls()) {
+        if (row.hidden || row.group != 0)
+            continue; // groups are checked whole
+        QWidget* control = view->Control(row.id);
+        ASSERT_NE(control, nullptr) << row.id;
+        for (const QRect& r : added)
+            EXPECT_FALSE(control->geometry().intersects(r)) << row.id;
+    }
+    for (const QRect& r : added)
+        EXPECT_TRUE(view->rect().contains(r));
+
+    // Ctrl+P from any box opens the plot window.
+    EXPECT_EQ(view->Plots(), nullptr);
+    QTest::keyClick(view->Control(idc::RollTotal), Qt::Key_P, Qt::ControlModifier);
+    ASSERT_NE(view->Plots(), nullptr);
+    EXPECT_TRUE(view->Plots()->isVisible());
+}
+
+} // namespace
+} // namespace qav
