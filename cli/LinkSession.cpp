@@ -10,7 +10,7 @@ LinkSession::LinkSession()
 
 LinkSession::~LinkSession()
 {
-    serial_.Close(500);
+    serial_.Close(CSerialLink::kCloseWaitMs);
 }
 
 bool LinkSession::Open(std::string_view port, std::string& error)

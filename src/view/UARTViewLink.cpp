@@ -20,7 +20,6 @@
 namespace qav {
 namespace {
 
-constexpr std::uint32_t kCloseWaitMs = 500;
 constexpr int kRcModeBarOffset = 100;
 
 // What the controller keeps up to date while it answers: greyed while the
@@ -72,7 +71,7 @@ CUARTView::~CUARTView()
         WriteStoredIndex(startupDirectory_, kSettingsComKey, comListIndex_);
     }
     notify_->Detach();
-    serial_.Close(kCloseWaitMs);
+    serial_.Close(CSerialLink::kCloseWaitMs);
 }
 
 void CUARTView::InitComList()
@@ -102,7 +101,7 @@ void CUARTView::TakePortNumberFromSelection()
 void CUARTView::OnOpenComPort()
 {
     if (serial_.IsOpen()) {
-        serial_.Close(kCloseWaitMs);
+        serial_.Close(CSerialLink::kCloseWaitMs);
         linkTimer_.stop();
     }
     waitingForDevice_ = false;
@@ -145,7 +144,7 @@ bool CUARTView::ConnectTo(int number)
 void CUARTView::TakeDownLink()
 {
     waitingForDevice_ = false;
-    serial_.Close(kCloseWaitMs);
+    serial_.Close(CSerialLink::kCloseWaitMs);
     linkTimer_.stop();
     SetLiveDisplaysStale(true);
 }
