@@ -79,6 +79,9 @@ private:
     IFrameTransport* transport_ = nullptr;
     std::uint8_t reconnectCommand_ = kCmdMotorOff;
     ControllerLinkState state_;
+    // The pending type and selection of the last frame sent.
+    std::uint8_t sentType_ = kTypePoll;
+    std::uint32_t sentSelection_ = 0;
     FrameReceiver receiver_{kControllerHeader0, kControllerHeader1};
     Frame tx_{};
     std::uint32_t framesDispatched_ = 0;

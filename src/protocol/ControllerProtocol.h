@@ -111,9 +111,17 @@ struct ControllerLinkState
     float roll = 0, tilt = 0, pan = 0; // degrees
     std::uint8_t lastShownFirmware = 0;
 
+    // Counts the selections, so the link can tell an answer to a frame sent
+    // before the latest selection from one sent after it.
+    std::uint32_t selections = 0;
+
     // Replaces whatever was pending: 1 starts the upload sequence 1..4, 0x81
     // the read-back sequence 0x81..0x84, 0 plain polls.
-    void SelectFrameType(std::uint8_t type) { pendingFrameType = type; }
+    void SelectFrameType(std::uint8_t type)
+    {
+        pendingFrameType = type;
+        ++selections;
+    }
 };
 
 // Fills `out` with the frame the PC sends on this tick: counter, command
