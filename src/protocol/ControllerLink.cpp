@@ -123,16 +123,7 @@ void ControllerLink::DispatchFrame(const Frame& f)
 
 void ControllerLink::ShowTelemetry(const Frame& f)
 {
-    ControllerTelemetry t;
-    t.rcRoll = static_cast<std::int8_t>(f[14]);
-    t.rcTilt = static_cast<std::int8_t>(f[15]);
-    t.rcPan = static_cast<std::int8_t>(f[16]);
-    t.rcMode = static_cast<std::int8_t>(f[17]);
-    t.rcShot = static_cast<std::int8_t>(f[18]);
-    t.accX = static_cast<std::int16_t>(GetBE16(f, 20));
-    t.accY = static_cast<std::int16_t>(GetBE16(f, 22));
-    t.accZ = static_cast<std::int16_t>(GetBE16(f, 24));
-    events_.OnTelemetry(t);
+    events_.OnTelemetry(DecodeTelemetryPayload(f));
 }
 
 } // namespace qav

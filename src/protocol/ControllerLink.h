@@ -15,12 +15,6 @@
 namespace qav {
 
 // Live values of a telemetry answer, as sent (signed bytes, raw hundredths).
-struct ControllerTelemetry
-{
-    std::int8_t rcRoll = 0, rcTilt = 0, rcPan = 0, rcMode = 0, rcShot = 0;
-    std::int16_t accX = 0, accY = 0, accZ = 0; // × 0.01
-};
-
 class IControllerEvents
 {
 public:
