@@ -37,6 +37,9 @@
 
 namespace qav {
 
+struct LinkShared;
+struct LinkMonitor;
+
 // Why the last open failed: its errno and the reason for the user.
 using LinkError = Result;
 
@@ -50,7 +53,7 @@ public:
     // SetLine arguments, with the meanings of the Windows line settings.
     static constexpr std::uint8_t kNoParity = 0, kOddParity = 1, kEvenParity = 2, kMarkParity = 3,
                                   kSpaceParity = 4;
-    static constexpr std::uint8_t kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2;
+    static constexpr std::uint8_t kOneStopBit = 0, kTwoStopBits = 2;
 
     static constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
@@ -145,10 +148,6 @@ private:
     friend bool OpenLinkSequence(CSerialLink& link, int portNumber);
     friend bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath);
 
-    struct Shared;
-    struct Monitor;
-
-    static void RunEventLoop(const std::shared_ptr<Monitor>& m);
     void Fail(int code, std::string message);
     void WakeMonitor();
 
@@ -157,8 +156,8 @@ private:
     bool exclusiveFlag_ = false; // TIOCEXCL set by us, to clear on Close
     std::string deviceName_;
     std::string devicePath_;
-    std::shared_ptr<Shared> shared_;
-    std::shared_ptr<Monitor> monitor_;
+    std::shared_ptr<LinkShared> shared_;
+    std::shared_ptr<LinkMonitor> monitor_;
     std::thread thread_;
     std::vector<std::uint8_t> txRest_;
     std::uint32_t sentTotal_ = 0;
