@@ -260,7 +260,7 @@ bool CSerialLink::StartMonitor(std::uint32_t extraModeBits)
     return true;
 }
 
-bool CSerialLink::StopMonitor(std::uint32_t waitMs)
+bool CSerialLink::StopMonitor(milliseconds wait)
 {
     if (!thread_.joinable())
         return false;
@@ -275,7 +275,7 @@ bool CSerialLink::StopMonitor(std::uint32_t waitMs)
     bool ended = false;
     {
         std::unique_lock guard(m->exitLock);
-        ended = m->exitSignal.wait_for(guard, milliseconds(waitMs), [&] { return m->exited; });
+        ended = m->exitSignal.wait_for(guard, wait, [&] { return m->exited; });
     }
     if (ended)
         thread_.join();

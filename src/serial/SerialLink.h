@@ -28,6 +28,7 @@
 #include "platform/Result.h"
 #include "serial/LineEvents.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -55,7 +56,8 @@ public:
                                   kSpaceParity = 4;
     static constexpr std::uint8_t kOneStopBit = 0, kTwoStopBits = 2;
 
-    static constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
+    // A Read time-out without limit.
+    static constexpr std::chrono::milliseconds kInfinite = std::chrono::milliseconds::max();
 
     CSerialLink();
     ~CSerialLink();
@@ -96,18 +98,18 @@ public:
     // the event thread. False when a thread already exists or the port is
     // closed.
     bool StartMonitor(std::uint32_t extraModeBits);
-    // Stops the event thread, waiting up to waitMs for it to end. A thread
+    // Stops the event thread, waiting up to wait for it to end. A thread
     // that takes longer is let go: it holds its own duplicate of the
     // descriptor, is cut off from the link at once (it drops what it reads
     // and posts nothing more; a post already in flight is let finish) and
     // closes its descriptors itself when it ends. False when no thread
     // exists.
-    bool StopMonitor(std::uint32_t waitMs);
+    bool StopMonitor(std::chrono::milliseconds wait);
     // Stops the thread (as StopMonitor), discards the driver's buffers and
     // closes the device. Nothing when closed.
-    void Close(std::uint32_t waitMs);
+    void Close(std::chrono::milliseconds wait);
     // How long every owner lets Close wait for the event thread.
-    static constexpr std::uint32_t kCloseWaitMs = 500;
+    static constexpr std::chrono::milliseconds kCloseWaitMs{500};
 
     // Hands n bytes to the driver without waiting and returns how many it
     // took at once. 0 when closed or n is 0. Bytes the driver could not take
@@ -118,9 +120,9 @@ public:
     std::uint32_t Write(const std::uint8_t* bytes, std::uint32_t n);
     // With MODE_RX_QUEUE: takes up to n bytes from the receive queue (dest
     // may be null to discard them); the time-out is not used. Without it:
-    // waits up to timeoutMs (kInfinite: no limit) for bytes from the device
+    // waits up to timeout (kInfinite: no limit) for bytes from the device
     // and returns as soon as some have come, up to n.
-    std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t timeoutMs);
+    std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::chrono::milliseconds timeout);
     std::uint32_t QueuedCount() const;
     bool HasRxQueue() const { return (mode_ & MODE_RX_QUEUE) != 0; }
     // With MODE_RX_QUEUE: received bytes are queued at once, but

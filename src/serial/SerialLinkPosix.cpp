@@ -220,12 +220,12 @@ bool CSerialLink::Setup()
     return true;
 }
 
-void CSerialLink::Close(std::uint32_t waitMs)
+void CSerialLink::Close(milliseconds wait)
 {
     if (!IsOpen())
         return;
     if (thread_.joinable())
-        StopMonitor(waitMs);
+        StopMonitor(wait);
     if (exclusiveFlag_)
         ::ioctl(fd_, TIOCNXCL);
     exclusiveFlag_ = false;
@@ -268,14 +268,14 @@ std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t n)
     return written;
 }
 
-std::uint32_t CSerialLink::Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t timeoutMs)
+std::uint32_t CSerialLink::Read(std::uint8_t* dest, std::uint32_t n, milliseconds timeout)
 {
     if (HasRxQueue())
         return shared_->queue.Take(dest, n);
     if (!IsOpen() || !dest || n == 0)
         return 0;
-    const milliseconds timeout = timeoutMs == kInfinite ? milliseconds(-1) : milliseconds(timeoutMs);
-    const std::uint32_t got = ReadWhenArrived(fd_, dest, n, timeout);
+    const std::uint32_t got =
+        ReadWhenArrived(fd_, dest, n, timeout == kInfinite ? milliseconds(-1) : timeout);
     shared_->receivedTotal.fetch_add(got, std::memory_order_relaxed);
     return got;
 }

@@ -236,8 +236,8 @@ TEST_F(SerialLinkPty, AThreadLetGoCannotReachTheNextSession)
         std::this_thread::sleep_for(100ms);
         sink->Release();
     });
-    link_.StopMonitor(0);
-    link_.Close(0);
+    link_.StopMonitor(std::chrono::milliseconds{0});
+    link_.Close(std::chrono::milliseconds{0});
 
     PseudoTerminal next;
     ASSERT_TRUE(next.Ok());
@@ -339,7 +339,7 @@ TEST_F(SerialLinkPty, SecondLinkCannotOpenTheSameDeviceAndSaysWhy)
     EXPECT_EQ(second.LastError().code, EBUSY);
 
     // Once the first lets go, the second gets it.
-    link_.Close(500);
+    link_.Close(std::chrono::milliseconds{500});
     EXPECT_TRUE(OpenLinkSequence(second, kPort)) << second.LastError().message;
 }
 
@@ -350,7 +350,7 @@ TEST_F(SerialLinkPty, ReopeningAfterCloseWorksAndStillReceives)
         const auto frame = Pattern(32, static_cast<std::uint8_t>(round));
         ASSERT_TRUE(pty_.Write(frame));
         EXPECT_EQ(Receive(32), frame) << "round " << round;
-        link_.Close(500);
+        link_.Close(std::chrono::milliseconds{500});
         EXPECT_FALSE(link_.IsOpen());
     }
 }
@@ -370,10 +370,10 @@ TEST_F(SerialLinkPty, HangUpKeepsNotifyingWithoutSpinningAndCloses)
     EXPECT_GE(notes, 5);
     EXPECT_LE(owner_->Size() + static_cast<std::size_t>(notes), 500u);
     std::uint8_t buffer[64];
-    EXPECT_EQ(link_.Read(buffer, sizeof buffer, 0), 0u);
+    EXPECT_EQ(link_.Read(buffer, sizeof buffer, std::chrono::milliseconds{0}), 0u);
 
     const auto before = Clock::now();
-    link_.Close(500);
+    link_.Close(std::chrono::milliseconds{500});
     EXPECT_LT(Clock::now() - before, 2s);
     EXPECT_FALSE(link_.IsOpen());
     // Nothing is posted once closed.
@@ -430,7 +430,7 @@ TEST_F(SerialLinkPty, CloseWhileReceivingReturnsWithinItsWait)
     });
     std::this_thread::sleep_for(100ms);
     const auto before = Clock::now();
-    link_.Close(500);
+    link_.Close(std::chrono::milliseconds{500});
     const auto took = Clock::now() - before;
     talk.store(false);
     device.join();
@@ -442,10 +442,10 @@ TEST_F(SerialLinkPty, CloseWhileReceivingReturnsWithinItsWait)
 TEST_F(SerialLinkPty, StopMonitorKeepsThePortOpenForAnotherStart)
 {
     OpenLink();
-    EXPECT_TRUE(link_.StopMonitor(500));
+    EXPECT_TRUE(link_.StopMonitor(std::chrono::milliseconds{500}));
     EXPECT_FALSE(link_.IsMonitoring());
     EXPECT_TRUE(link_.IsOpen());
-    EXPECT_FALSE(link_.StopMonitor(500));
+    EXPECT_FALSE(link_.StopMonitor(std::chrono::milliseconds{500}));
     ASSERT_TRUE(link_.StartMonitor(0));
     EXPECT_FALSE(link_.StartMonitor(0)) << "a second thread must not start";
     const auto frame = Pattern(32, 9);
@@ -458,7 +458,7 @@ TEST_F(SerialLinkPty, ThreadLetGoWithoutWaitingDoesNotDisturbTheLink)
     OpenLink();
     // A zero wait cannot see the thread end: it is let go and must neither
     // take bytes meant for the next thread nor post for this link.
-    EXPECT_TRUE(link_.StopMonitor(0));
+    EXPECT_TRUE(link_.StopMonitor(std::chrono::milliseconds{0}));
     EXPECT_FALSE(link_.IsMonitoring());
     std::this_thread::sleep_for(50ms);
     while (owner_->TryTake()) {
@@ -467,7 +467,7 @@ TEST_F(SerialLinkPty, ThreadLetGoWithoutWaitingDoesNotDisturbTheLink)
     const auto frame = Pattern(64, 1);
     ASSERT_TRUE(pty_.Write(frame));
     EXPECT_EQ(Receive(64), frame);
-    link_.Close(0);
+    link_.Close(std::chrono::milliseconds{0});
     EXPECT_FALSE(link_.IsOpen());
 }
 
@@ -483,7 +483,7 @@ TEST_F(SerialLinkPty, GoneOwnerIsNotPostedToButBytesStillQueue)
     while (link_.QueuedCount() < 32 && Clock::now() < deadline)
         std::this_thread::sleep_for(5ms);
     std::vector<std::uint8_t> got(32);
-    EXPECT_EQ(link_.Read(got.data(), 32, 0), 32u);
+    EXPECT_EQ(link_.Read(got.data(), 32, std::chrono::milliseconds{0}), 32u);
     EXPECT_EQ(got, frame);
 }
 
@@ -510,7 +510,7 @@ TEST_F(SerialLinkPty, OpeningByDevicePathWorks)
         if (!owner_->WaitForMessage(WM_PORT_RECEIVED, 100ms))
             continue;
         std::uint8_t buffer[64];
-        const auto k = link_.Read(buffer, sizeof buffer, 0);
+        const auto k = link_.Read(buffer, sizeof buffer, std::chrono::milliseconds{0});
         got.insert(got.end(), buffer, buffer + k);
     }
     EXPECT_EQ(got, frame);
@@ -527,7 +527,7 @@ TEST_F(SerialLinkPty, WithoutReceiveQueueReadTakesFromTheDevice)
     const auto frame = Pattern(32, 2);
     ASSERT_TRUE(pty_.Write(frame));
     std::vector<std::uint8_t> got(32);
-    EXPECT_EQ(link_.Read(got.data(), 32, 1000), 32u);
+    EXPECT_EQ(link_.Read(got.data(), 32, std::chrono::milliseconds{1000}), 32u);
     EXPECT_EQ(got, frame);
 }
 
@@ -555,12 +555,12 @@ TEST(SerialLinkClosed, OperationsOnAClosedLinkDoNothing)
     const std::uint8_t bytes[4] = {1, 2, 3, 4};
     EXPECT_EQ(link.Write(bytes, 4), 0u);
     EXPECT_EQ(link.SentTotal(), 0u);
-    EXPECT_FALSE(link.StopMonitor(500));
+    EXPECT_FALSE(link.StopMonitor(std::chrono::milliseconds{500}));
     EXPECT_FALSE(link.SetLine(115200, 0, 8, 0));
     EXPECT_FALSE(link.Setup());
     link.SetMode(CSerialLink::kOwnerMode);
     EXPECT_FALSE(link.StartMonitor(0));
-    link.Close(500);
+    link.Close(std::chrono::milliseconds{500});
     EXPECT_FALSE(link.IsOpen());
 }
 
