@@ -44,6 +44,13 @@ struct LinkMonitor;
 // Why the last open failed: its errno and the reason for the user.
 using LinkError = Result;
 
+// What became of a frame handed to CSerialLink::Write.
+enum class WriteResult {
+    Accepted, // the driver took all of it
+    Held,     // the driver took part; the rest is kept and goes out first next time
+    Refused,  // nothing of it goes out
+};
+
 class CSerialLink
 {
 public:
@@ -111,13 +118,14 @@ public:
     // How long every owner lets Close wait for the event thread.
     static constexpr std::chrono::milliseconds kCloseWaitMs{500};
 
-    // Hands n bytes to the driver without waiting and returns how many it
-    // took at once. 0 when closed or n is 0. Bytes the driver could not take
-    // are kept and go out first at the next Write; while such a rest is
-    // still unsent, a new Write is not started, returns 0 and its bytes are
-    // dropped (whole frames on the wire, never interleaved pieces). Every
-    // failure (a device gone with EIO, dropped bytes) is left in LastError().
-    std::uint32_t Write(const std::uint8_t* bytes, std::uint32_t n);
+    // Hands n bytes to the driver without waiting. Bytes the driver could
+    // not take at once are kept (Held) and go out first at the next Write;
+    // while such a rest is still unsent, a new Write is Refused and its
+    // bytes are dropped (whole frames on the wire, never interleaved
+    // pieces). Refused also when closed or n is 0. Every failure (a device
+    // gone with EIO, dropped bytes) is left in LastError(); a closed link or
+    // an empty frame leaves LastError() alone.
+    WriteResult Write(const std::uint8_t* bytes, std::uint32_t n);
     // With MODE_RX_QUEUE: takes up to n bytes from the receive queue (dest
     // may be null to discard them); the time-out is not used. Without it:
     // waits up to timeout (kInfinite: no limit) for bytes from the device

@@ -235,13 +235,13 @@ void CSerialLink::Close(milliseconds wait)
     txRest_.clear();
 }
 
-std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t n)
+WriteResult CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t n)
 {
     if (!IsOpen() || n == 0)
-        return 0;
+        return WriteResult::Refused;
     auto failed = [this](int code) {
         Fail(code, "cannot write to " + devicePath_ + ": " + std::strerror(code));
-        return 0u;
+        return WriteResult::Refused;
     };
     if (!txRest_.empty()) {
         const ssize_t w = ::write(fd_, txRest_.data(), txRest_.size());
@@ -251,7 +251,7 @@ std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t n)
             txRest_.erase(txRest_.begin(), txRest_.begin() + w);
         if (!txRest_.empty()) {
             Fail(EAGAIN, devicePath_ + " is not taking bytes: a frame was dropped");
-            return 0;
+            return WriteResult::Refused;
         }
     }
     ssize_t w = ::write(fd_, bytes, n);
@@ -265,7 +265,7 @@ std::uint32_t CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t n)
         txRest_.assign(bytes + written, bytes + n);
     sentTotal_ += n;
     WakeMonitor();
-    return written;
+    return written < n ? WriteResult::Held : WriteResult::Accepted;
 }
 
 std::uint32_t CSerialLink::Read(std::uint8_t* dest, std::uint32_t n, milliseconds timeout)

@@ -258,7 +258,7 @@ TEST_F(SerialLinkPty, WriteReachesTheDeviceAndTransmitEmptyIsPosted)
 {
     OpenLink();
     const auto frame = Pattern(32, 5);
-    EXPECT_EQ(link_.Write(frame.data(), 32), 32u);
+    EXPECT_EQ(link_.Write(frame.data(), 32), WriteResult::Accepted);
     EXPECT_EQ(pty_.Read(32, kPatience), frame);
     EXPECT_EQ(link_.SentTotal(), 32u);
     const auto note = owner_->WaitForMessage(WM_PORT_TXEMPTY, kPatience);
@@ -286,12 +286,13 @@ TEST_F(SerialLinkPty, AStalledDeviceGetsWholeFramesInOrderNeverPieces)
     for (; i < 200000 && refused < 3; ++i) {
         const auto f = frame(i);
         const std::uint32_t before = link_.SentTotal();
-        const std::uint32_t took = link_.Write(f.data(), 32);
+        const WriteResult took = link_.Write(f.data(), 32);
         if (link_.SentTotal() - before == 32) {
             expected.insert(expected.end(), f.begin(), f.end());
-            partial |= took != 32;
+            partial |= took == WriteResult::Held;
+            EXPECT_NE(took, WriteResult::Refused);
         } else {
-            EXPECT_EQ(took, 0u);
+            EXPECT_EQ(took, WriteResult::Refused);
             EXPECT_EQ(link_.LastError().code, EAGAIN) << "a dropped frame is reported";
             ++refused;
         }
@@ -381,7 +382,7 @@ TEST_F(SerialLinkPty, HangUpKeepsNotifyingWithoutSpinningAndCloses)
     }
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(owner_->Size(), 0u);
-    EXPECT_EQ(link_.Write(buffer, 8), 0u);
+    EXPECT_EQ(link_.Write(buffer, 8), WriteResult::Refused);
 }
 
 TEST_F(SerialLinkPty, ADeviceBackUnderTheSameNameIsReachedOnReconnect)
@@ -400,7 +401,7 @@ TEST_F(SerialLinkPty, ADeviceBackUnderTheSameNameIsReachedOnReconnect)
     const auto frame = Pattern(32, 6);
     ASSERT_TRUE(replugged.Write(frame));
     EXPECT_EQ(Receive(32), frame);
-    EXPECT_EQ(link_.Write(frame.data(), 32), 32u);
+    EXPECT_EQ(link_.Write(frame.data(), 32), WriteResult::Accepted);
     EXPECT_EQ(replugged.Read(32, kPatience), frame);
 }
 
@@ -410,7 +411,7 @@ TEST_F(SerialLinkPty, WriteAfterHangUpReportsNothingWritten)
     pty_.CloseMaster();
     ASSERT_TRUE(owner_->WaitForMessage(WM_PORT_RECEIVED, kPatience));
     const auto frame = Pattern(32);
-    EXPECT_EQ(link_.Write(frame.data(), 32), 0u);
+    EXPECT_EQ(link_.Write(frame.data(), 32), WriteResult::Refused);
     EXPECT_EQ(link_.SentTotal(), 0u);
     EXPECT_EQ(link_.LastError().code, EIO);
     EXPECT_NE(link_.LastError().message.find("cannot write"), std::string::npos) << link_.LastError().message;
@@ -553,7 +554,7 @@ TEST(SerialLinkClosed, OperationsOnAClosedLinkDoNothing)
     EXPECT_EQ(link.PortNumber(), -1);
     EXPECT_FALSE(link.IsOpen());
     const std::uint8_t bytes[4] = {1, 2, 3, 4};
-    EXPECT_EQ(link.Write(bytes, 4), 0u);
+    EXPECT_EQ(link.Write(bytes, 4), WriteResult::Refused);
     EXPECT_EQ(link.SentTotal(), 0u);
     EXPECT_FALSE(link.StopMonitor(std::chrono::milliseconds{500}));
     EXPECT_FALSE(link.SetLine(115200, 0, 8, 0));
