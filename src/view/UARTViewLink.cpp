@@ -66,10 +66,6 @@ void CUARTView::InitLink()
 CUARTView::~CUARTView()
 {
     linkTimer_.stop();
-    if (!startupDirectory_.empty()) {
-        ReadAllBoxes();
-        WriteStoredIndex(startupDirectory_, kSettingsComKey, comListIndex_);
-    }
     notify_->Detach();
     serial_.Close(CSerialLink::kCloseWaitMs);
 }
