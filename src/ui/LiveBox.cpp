@@ -16,6 +16,17 @@ constexpr int kHorizontalMargin = 2;
 CLiveBox::CLiveBox(QWidget* parent) : QLineEdit(parent)
 {
     setReadOnly(true);
+    // It paints its whole area, beneath its rounded corners with the colour
+    // behind it, so what lies behind (group box, screen) is not painted
+    // again with every value. An attribute the skin's polishing leaves
+    // alone, unlike a filled background.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QColor CLiveBox::Behind() const
+{
+    const QWidget* under = parentWidget() ? parentWidget() : this;
+    return under->palette().color(QPalette::Window);
 }
 
 void CLiveBox::changeEvent(QEvent* event)
@@ -39,23 +50,22 @@ void CLiveBox::paintEvent(QPaintEvent* event)
     if (hasFocus() || hasSelectedText() || !isReadOnly() || layoutDirection() != Qt::LeftToRight ||
         alignment() != (Qt::AlignLeft | Qt::AlignVCenter) ||
         fm.horizontalAdvance(text()) + 1 > r.width() - 2 * kHorizontalMargin) {
+        QPainter(this).fillRect(rect(), Behind());
         QLineEdit::paintEvent(event);
         return;
     }
     const qreal ratio = devicePixelRatioF();
     if (frame_.isNull() || frame_.deviceIndependentSize().toSize() != size() ||
         frame_.devicePixelRatio() != ratio || framePalette_ != palette().cacheKey() ||
-        frameEnabled_ != isEnabled() || frameFilled_ != autoFillBackground()) {
+        frameEnabled_ != isEnabled() || frameBehind_ != Behind()) {
         frame_ = QPixmap((QSizeF(size()) * ratio).toSize());
         frame_.setDevicePixelRatio(ratio);
-        // Over the colour it is filled with beneath, the picture is drawn as
-        // the frame would be drawn on the widget, antialiased corners alike.
-        frame_.fill(autoFillBackground() ? palette().color(backgroundRole()) : QColor(Qt::transparent));
+        frame_.fill(Behind());
         QPainter fp(&frame_);
         style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &fp, this);
         framePalette_ = palette().cacheKey();
         frameEnabled_ = isEnabled();
-        frameFilled_ = autoFillBackground();
+        frameBehind_ = Behind();
         ++framesRendered_;
     }
     QPainter p(this);

@@ -5,6 +5,7 @@
 // not being interacted with it paints itself cheaply: its frame, drawn by
 // the style (the skin's style sheet), is kept as a picture and only the text
 // is drawn anew. With focus or a selection it paints as any line edit.
+#include <QColor>
 #include <QLineEdit>
 #include <QPixmap>
 
@@ -24,10 +25,13 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The colour behind the box: that of the group box or screen it is on.
+    QColor Behind() const;
+
     QPixmap frame_;
     qint64 framePalette_ = 0;
     bool frameEnabled_ = false;
-    bool frameFilled_ = false;
+    QColor frameBehind_;
     int framesRendered_ = 0;
 };
 

@@ -22,19 +22,23 @@ protected:
     {
         screen_ = std::make_unique<QWidget>();
         screen_->setStyleSheet(SkinStyleSheet());
+        QPalette behind = screen_->palette();
+        behind.setColor(QPalette::Window, QColor(0xfb, 0xfc, 0xfd));
+        screen_->setPalette(behind);
         live_ = new CLiveBox(screen_.get());
         plain_ = new QLineEdit(screen_.get());
         plain_->setReadOnly(true);
         for (QLineEdit* box : {static_cast<QLineEdit*>(live_), plain_}) {
             SetSkinKind(box, SkinKind::EditBox);
             box->ensurePolished();
-            // As on the screen: filled beneath with the colour of the group behind.
-            QPalette palette = box->palette();
-            palette.setColor(QPalette::Window, QColor(0xfb, 0xfc, 0xfd));
-            box->setPalette(palette);
-            box->setBackgroundRole(QPalette::Window);
-            box->setAutoFillBackground(true);
         }
+        // The plain box is filled beneath with the colour behind, as the live
+        // box paints it itself.
+        QPalette palette = plain_->palette();
+        palette.setColor(QPalette::Window, QColor(0xfb, 0xfc, 0xfd));
+        plain_->setPalette(palette);
+        plain_->setBackgroundRole(QPalette::Window);
+        plain_->setAutoFillBackground(true);
         plain_->move(0, 40);
     }
 
