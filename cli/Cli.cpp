@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "CliOptions.h"
 #include "CliReport.h"
 #include "ControllerSession.h"
 #include "DiffCommand.h"
@@ -116,41 +117,6 @@ std::string CommandUsage(const CommandHelp& c)
     return std::string("usage: qav-nuva-cli ") + c.synopsis + "\n" + c.summary + "\n" + kUsageTail;
 }
 
-// Options of the form --name VALUE or -n VALUE, and bare flags.
-struct Options
-{
-    std::map<std::string, std::string> values;
-    std::map<std::string, bool> flags;
-    std::vector<std::string> positional;
-    std::map<std::string, std::vector<std::string>> all; // every value of an option given more than once
-};
-
-std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::size_t from,
-                                    const std::vector<std::string>& withValue,
-                                    const std::vector<std::string>& flagNames, std::string& error)
-{
-    Options o;
-    for (std::size_t i = from; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (std::find(withValue.begin(), withValue.end(), a) != withValue.end()) {
-            if (i + 1 >= args.size()) {
-                error = "Option " + a + " needs a value.";
-                return std::nullopt;
-            }
-            o.values[a] = args[++i];
-            o.all[a].push_back(args[i]);
-        } else if (std::find(flagNames.begin(), flagNames.end(), a) != flagNames.end()) {
-            o.flags[a] = true;
-        } else if (!a.empty() && a[0] == '-') {
-            error = "Unknown option " + a + ".";
-            return std::nullopt;
-        } else {
-            o.positional.push_back(a);
-        }
-    }
-    return o;
-}
-
 // --board: which board read, monitor and write talk to.
 enum class Board { Controller, Motor };
 std::optional<Board> ChosenBoard(const Options& o)
@@ -253,8 +219,7 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
 
     if (file != o.values.end()) {
         if (const IniWriteResult r = SaveControllerConfig(file->second, params); !r)
-            return Fail(err, kExitUsage,
-                        "Cannot write " + file->second + ": " + IniReadErrorText(r.error) + ".");
+            return Fail(err, kExitUsage, "Cannot write " + file->second + ": " + r.message + ".");
         return kExitOk;
     }
     // Rendered in memory by the configuration file's own writer, so what is

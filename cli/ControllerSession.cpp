@@ -1,7 +1,5 @@
 #include "ControllerSession.h"
 
-#include <cerrno>
-
 namespace qav::cli {
 
 ControllerSession::ControllerSession(ControllerParams& params, IControllerEvents& events)
@@ -9,68 +7,6 @@ ControllerSession::ControllerSession(ControllerParams& params, IControllerEvents
 {
     link_.SetTransport(this);
     link_.SetReconnectCommand(kCmdNone);
-    serial_.SetMode(CSerialLink::kOwnerMode);
-    serial_.SetOwner(queue_);
-}
-
-ControllerSession::~ControllerSession()
-{
-    serial_.Close(500);
-}
-
-bool ControllerSession::Open(std::string_view port, std::string& error)
-{
-    if (!OpenLinkSequence(serial_, port)) {
-        error = "Cannot open " + std::string(port);
-        if (!serial_.LastError().message.empty())
-            error += ": " + serial_.LastError().message;
-        error += ".";
-        return false;
-    }
-    intake_.Clear();
-    link_.OnPortOpened();
-    return true;
-}
-
-void ControllerSession::WriteFrame(const Frame& frame)
-{
-    serial_.Write(frame.data(), static_cast<std::uint32_t>(frame.size()));
-}
-
-ControllerSession::Outcome ControllerSession::RunUntil(const std::function<bool()>& done,
-                                                       std::chrono::milliseconds silence,
-                                                       const volatile std::sig_atomic_t* stop)
-{
-    using Clock = std::chrono::steady_clock;
-    auto lastAnswer = Clock::now();
-    std::uint32_t framesSeen = link_.FramesDispatched();
-    auto nextTick = Clock::now();
-    for (;;) {
-        if (stop && *stop)
-            return Outcome::Stopped;
-        if (done())
-            return Outcome::Done;
-        const auto now = Clock::now();
-        if (link_.FramesDispatched() != framesSeen) {
-            framesSeen = link_.FramesDispatched();
-            lastAnswer = now;
-        }
-        if (now - lastAnswer > silence)
-            return Outcome::NoAnswer;
-        if (now >= nextTick) {
-            link_.Tick();
-            nextTick += kLinkPeriod;
-            if (now - nextTick > kLinkPeriod) // fell behind: keep the rhythm, skip the backlog
-                nextTick = now + kLinkPeriod;
-            continue;
-        }
-        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextTick - now);
-        if (auto note = queue_->WaitFor(wait)) {
-            if (note->message == WM_PORT_RECEIVED && note->wParam == serial_.PortNumber())
-                intake_.OnPortReceived(
-                    serial_, [this](const std::uint8_t* bytes, std::uint32_t n) { link_.OnBytes(bytes, n); });
-        }
-    }
 }
 
 } // namespace qav::cli

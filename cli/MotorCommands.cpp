@@ -213,7 +213,7 @@ int MotorRead(const std::string& port, const std::string& outFile, std::ostream&
         return Fail(err, kExitNoAnswer, NoAnswer(port));
     if (!outFile.empty()) {
         if (const IniWriteResult r = SaveMotorConfig(outFile, params); !r)
-            return Fail(err, kExitUsage, "Cannot write " + outFile + ": " + IniReadErrorText(r.error) + ".");
+            return Fail(err, kExitUsage, "Cannot write " + outFile + ": " + r.message + ".");
         return kExitOk;
     }
     // Rendered in memory by the file's own writer: byte for byte what a save

@@ -1,6 +1,8 @@
 #include "UpgradeCommands.h"
 
 #include "Cli.h"
+#include "CliOptions.h"
+#include "CliReport.h"
 #include "platform/Notify.h"
 #include "upgrade/FirmwareFile.h"
 #include "upgrade/UpgradeCodes.h"
@@ -21,41 +23,6 @@ namespace qav::cli {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct Args
-{
-    std::map<std::string, std::string> values;
-    std::vector<std::string> positional;
-};
-
-// Options with a value, and positional arguments; false with a sentence.
-bool Parse(const std::vector<std::string>& args, std::size_t from, const std::vector<std::string>& names,
-           Args& out, std::string& error)
-{
-    for (std::size_t i = from; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.size() > 1 && a[0] == '-') {
-            if (std::find(names.begin(), names.end(), a) == names.end()) {
-                error = "Unknown option " + a + ".";
-                return false;
-            }
-            if (i + 1 >= args.size()) {
-                error = "Option " + a + " needs a value.";
-                return false;
-            }
-            out.values[a] = args[++i];
-        } else {
-            out.positional.push_back(a);
-        }
-    }
-    return true;
-}
-
-int Fail(std::ostream& err, int code, const std::string& sentence)
-{
-    err << "qav-nuva-cli: " << sentence << '\n';
-    return code;
-}
 
 std::optional<FirmwareBoard> BoardByName(const std::string& name)
 {
@@ -184,10 +151,11 @@ int CmdUpgrade(const std::vector<std::string>& args, std::ostream& out, std::ost
 {
     constexpr const char* kUsageLine =
         "Usage: qav-nuva-cli upgrade --port PORT [--board controller|motor] FILE";
-    Args a;
     std::string error;
-    if (!Parse(args, 1, {"--port", "--board"}, a, error))
+    auto parsed = ParseOptions(args, 1, {"--port", "--board"}, {}, error);
+    if (!parsed)
         return Fail(err, kExitUsage, error);
+    Options& a = *parsed;
     if (!a.values.count("--port") || a.positional.size() != 1)
         return Fail(err, kExitUsage, kUsageLine);
     const auto board = BoardByName(a.values.count("--board") ? a.values["--board"] : "controller");
@@ -204,10 +172,7 @@ int CmdUpgrade(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (stop && *stop) {
             lib.Stop();
             progress.Break();
-            // As a shell reports a signal: 128 + its number.
-            const int signal = *stop > 0 ? static_cast<int>(*stop) : SIGINT;
-            return Fail(err, 128 + signal,
-                        "Interrupted; the upgrade was stopped and the board may need it again.");
+            return Interrupted(err, stop, "the upgrade was stopped and the board may need it again");
         }
         const auto n = notes->WaitFor(100ms);
         if (!n)
@@ -248,10 +213,11 @@ int CmdPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 {
     constexpr const char* kUsageLine =
         "Usage: qav-nuva-cli firmware pack --board controller|motor --version N [--address A] IN -o OUT";
-    Args a;
     std::string error;
-    if (!Parse(args, 2, {"--board", "--version", "--address", "-o"}, a, error))
+    auto parsed = ParseOptions(args, 2, {"--board", "--version", "--address", "-o"}, {}, error);
+    if (!parsed)
         return Fail(err, kExitUsage, error);
+    Options& a = *parsed;
     if (!a.values.count("--board") || !a.values.count("--version") || !a.values.count("-o") ||
         a.positional.size() != 1)
         return Fail(err, kExitUsage, kUsageLine);

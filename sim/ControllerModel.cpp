@@ -122,9 +122,9 @@ bool LoadControllerFlash(const std::string& path, ControllerParams& params, std:
             *error = S_ISREG(st.st_mode) ? std::strerror(errno) : "not a regular file";
         return false;
     }
-    if (!LoadControllerConfig(path, params)) {
+    if (const Result loaded = LoadControllerConfig(path, params); !loaded) {
         if (error)
-            *error = std::strerror(errno);
+            *error = loaded.message;
         return false;
     }
     std::string value;
@@ -140,9 +140,9 @@ bool SaveControllerFlash(const std::string& path, const ControllerParams& params
     for (const ExtraKey& k : kExtraKeys)
         entries.push_back(IniEntry{kFlashExtraSection, k.key, std::to_string(k.get(params))});
     const IniWriteResult r = WritePrivateProfileStrings(entries, path);
-    if (!r.ok && error)
-        *error = r.error;
-    return r.ok;
+    if (!r && error)
+        *error = r.code;
+    return r.Ok();
 }
 
 ControllerModel::ControllerModel(ControllerModelConfig config, Clock::time_point start)
@@ -341,11 +341,12 @@ void ControllerModel::Advance(Clock::time_point now)
 
 void ControllerModel::PutTelemetry(Frame& out)
 {
-    out[14] = static_cast<std::uint8_t>(sticks_.roll);
-    out[15] = static_cast<std::uint8_t>(sticks_.tilt);
-    out[16] = static_cast<std::uint8_t>(sticks_.pan);
-    out[17] = static_cast<std::uint8_t>(sticks_.mode);
-    out[18] = static_cast<std::uint8_t>(sticks_.shot);
+    ControllerTelemetry t;
+    t.rcRoll = sticks_.roll;
+    t.rcTilt = sticks_.tilt;
+    t.rcPan = sticks_.pan;
+    t.rcMode = sticks_.mode;
+    t.rcShot = sticks_.shot;
     // Gravity seen by a sensor turned by roll and tilt; a module mounted
     // face down sees it upside down.
     const double roll = axes_[0].angle * kPi / 180.0;
@@ -354,9 +355,10 @@ void ControllerModel::PutTelemetry(Frame& out)
     const double ax = -std::sin(tilt) * kGravity + Noise(1.5);
     const double ay = flip * std::sin(roll) * std::cos(tilt) * kGravity + Noise(1.5);
     const double az = flip * std::cos(roll) * std::cos(tilt) * kGravity + Noise(1.5);
-    PutBE16(out, 20, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(ax))));
-    PutBE16(out, 22, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(ay))));
-    PutBE16(out, 24, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(az))));
+    t.accX = static_cast<std::int16_t>(std::lround(ax));
+    t.accY = static_cast<std::int16_t>(std::lround(ay));
+    t.accZ = static_cast<std::int16_t>(std::lround(az));
+    EncodeTelemetryPayload(t, out);
 }
 
 void ControllerModel::Answer(const Frame& request, Clock::time_point now, Frame& out)

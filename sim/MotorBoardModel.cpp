@@ -49,9 +49,9 @@ bool MotorBoardModel::LoadFlash(std::string* error)
                 *error = "not a regular file";
             return false;
         }
-        if (present && !LoadMotorConfig(config_.flashPath, loaded)) {
+        if (const Result read = present ? LoadMotorConfig(config_.flashPath, loaded) : Result{}; !read) {
             if (error)
-                *error = std::strerror(errno);
+                *error = read.message;
             return false;
         }
     }

@@ -1,5 +1,6 @@
 #include "SimOptions.h"
 
+#include "platform/CommandLine.h"
 #include "platform/PortMap.h"
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 
 namespace qav::sim {
 namespace {
@@ -84,151 +86,129 @@ std::string SimUsage()
 bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, std::string& error)
 {
     SimulatorConfig& c = out.config;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> inlineValue;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name = name.substr(0, eq);
-        }
-        auto takesNoValue = [&]() {
-            if (inlineValue) {
-                error = name + " takes no value";
-                return false;
-            }
+    constexpr long long kIntMax = std::numeric_limits<int>::max();
+    auto flag = [](bool& target) {
+        return [&target](const std::string&) {
+            target = true;
             return true;
         };
-        auto value = [&](std::string& v) {
-            if (inlineValue) {
-                v = *inlineValue;
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = name + " needs a value";
-                return false;
-            }
-            v = args[++i];
-            return true;
+    };
+    auto count = [](auto& target, long long lo, long long hi) {
+        return [&target, lo, hi](const std::string& v) {
+            const auto n = ParseInteger(v, lo, hi);
+            if (n)
+                target = static_cast<std::remove_reference_t<decltype(target)>>(*n);
+            return n.has_value();
         };
-        auto bad = [&](const std::string& v, const char* what) {
-            error = name + ": '" + v + "' is not " + what;
-            return false;
+    };
+    auto time = [](milliseconds& target, long long hi) {
+        return [&target, hi](const std::string& v) {
+            const auto n = ParseInteger(v, 0, hi);
+            if (n)
+                target = milliseconds(*n);
+            return n.has_value();
         };
-        std::string v;
-        if (name == "-h" || name == "--help") {
-            if (!takesNoValue())
-                return false;
-            out.help = true;
-        } else if (name == "--version") {
-            if (!takesNoValue())
-                return false;
-            out.version = true;
-        } else if (name == "--pace") {
-            if (!takesNoValue())
-                return false;
-            c.paceOutput = true;
-        } else if (name == "--boot-deaf") {
-            if (!takesNoValue())
-                return false;
-            c.bootFaults.deaf = true;
-        } else if (name == "--boot-refuse-write") {
-            if (!value(v))
-                return false;
-            const auto colon = v.find(':');
-            const auto n = ParseInteger(v.substr(0, colon), 1, std::numeric_limits<int>::max());
-            const auto count = colon == std::string::npos
-                                   ? std::optional<long long>(1)
-                                   : ParseInteger(v.substr(colon + 1), 1, std::numeric_limits<int>::max());
-            if (!n || !count)
-                return bad(v, "N or N:COUNT, counting from 1");
-            c.bootFaults.refuseWrite = static_cast<int>(*n);
-            c.bootFaults.refuseWriteCount = static_cast<int>(*count);
-        } else if (name == "--boot-corrupt-read") {
-            if (!value(v))
-                return false;
-            const auto n = ParseInteger(v, 1, std::numeric_limits<int>::max());
-            if (!n)
-                return bad(v, "a count from 1");
-            c.bootFaults.corruptRead = static_cast<int>(*n);
-        } else if (name == "--boot-silent-after") {
-            if (!value(v))
-                return false;
-            const auto n = ParseInteger(v, 0, std::numeric_limits<int>::max());
-            if (!n)
-                return bad(v, "a count of bytes");
-            c.bootFaults.silentAfter = static_cast<long>(*n);
-        } else if (name == "--controller" || name == "--motor") {
-            if (!value(v))
-                return false;
-            const int com = PortNumberFromName(v);
-            if (com == 0)
-                return bad(v, "a port name COM1 to COM1024");
-            (name == "--controller" ? c.controllerCom : c.motorCom) = com;
-        } else if (name == "--frame-log") {
-            if (!value(v))
-                return false;
-            c.frameLog = v;
-        } else if (name == "--flash" || name == "--motor-flash") {
-            if (!value(v))
-                return false;
-            if (v.empty())
-                return bad(v, "a file name");
-            (name == "--flash" ? c.flashPath : c.motorFlashPath) = v;
-        } else if (name == "--firmware" || name == "--motor-firmware") {
-            if (!value(v))
-                return false;
-            const auto n = ParseInteger(v, 0, 255);
-            if (!n)
-                return bad(v, "a number from 0 to 255");
-            (name == "--firmware" ? c.controllerFirmware : c.motorFirmware) = static_cast<std::uint8_t>(*n);
-        } else if (name == "--calibration-ms") {
-            if (!value(v))
-                return false;
-            const auto n = ParseInteger(v, 0, 600000);
-            if (!n)
-                return bad(v, "a number of milliseconds up to 600000");
-            c.calibrationTime = milliseconds(*n);
-        } else if (name == "--drop" || name == "--corrupt" || name == "--garbage") {
-            if (!value(v))
-                return false;
+    };
+    auto port = [](int& target) {
+        return [&target](const std::string& v) {
+            target = PortNumberFromName(v);
+            return target != 0;
+        };
+    };
+    auto file = [](std::string& target) {
+        return [&target](const std::string& v) {
+            target = v;
+            return !v.empty();
+        };
+    };
+    auto fraction = [](double& target) {
+        return [&target](const std::string& v) {
             const auto f = ParseFraction(v);
-            if (!f)
-                return bad(v, "a fraction from 0 to 1");
-            (name == "--drop"      ? c.faults.drop
-             : name == "--corrupt" ? c.faults.corrupt
-                                   : c.faults.garbage) = *f;
-        } else if (name == "--silence" || name == "--unplug") {
-            if (!value(v))
-                return false;
-            const bool ok = name == "--silence" ? ParseWindow(v, c.faults.silenceAfter, c.faults.silenceFor)
-                                                : ParseWindow(v, c.faults.unplugAfter, c.faults.unplugFor);
-            if (!ok)
-                return bad(v, "AFTER:FOR in milliseconds");
-        } else if (name == "--answer-delay") {
-            if (!value(v))
-                return false;
-            const auto n = ParseInteger(v, 0, 10000);
-            if (!n)
-                return bad(v, "a number of milliseconds up to 10000");
-            c.faults.answerDelay = milliseconds(*n);
-        } else if (name == "--refuse-flash") {
-            if (!value(v))
-                return false;
-            const auto n = ParseInteger(v, 0, std::numeric_limits<int>::max());
-            if (!n)
-                return bad(v, "a count");
-            c.faults.refuseFlashWrites = static_cast<int>(*n);
-        } else if (name == "--seed") {
-            if (!value(v))
-                return false;
-            const auto n = ParseInteger(v, 0, std::numeric_limits<std::uint32_t>::max());
-            if (!n)
-                return bad(v, "a number from 0 to 4294967295");
-            c.seed = static_cast<std::uint32_t>(*n);
-        } else {
-            error = "unknown option " + args[i] + " (try --help)";
+            if (f)
+                target = *f;
+            return f.has_value();
+        };
+    };
+    auto window = [](milliseconds& after, milliseconds& length) {
+        return [&after, &length](const std::string& v) { return ParseWindow(v, after, length); };
+    };
+    auto refuseWrite = [&c](const std::string& v) {
+        const auto colon = v.find(':');
+        const auto n = ParseInteger(v.substr(0, colon), 1, kIntMax);
+        const auto times = colon == std::string::npos ? std::optional<long long>(1)
+                                                      : ParseInteger(v.substr(colon + 1), 1, kIntMax);
+        if (!n || !times)
             return false;
+        c.bootFaults.refuseWrite = static_cast<int>(*n);
+        c.bootFaults.refuseWriteCount = static_cast<int>(*times);
+        return true;
+    };
+    const OptionRow rows[] = {
+        {"--help", "-h", false, flag(out.help)},
+        {"--version", {}, false, flag(out.version)},
+        {"--pace", {}, false, flag(c.paceOutput)},
+        {"--boot-deaf", {}, false, flag(c.bootFaults.deaf)},
+        {"--boot-refuse-write", {}, true, refuseWrite, "N or N:COUNT, counting from 1"},
+        {"--boot-corrupt-read", {}, true, count(c.bootFaults.corruptRead, 1, kIntMax), "a count from 1"},
+        {"--boot-silent-after", {}, true, count(c.bootFaults.silentAfter, 0, kIntMax), "a count of bytes"},
+        {"--controller", {}, true, port(c.controllerCom), "a port name COM1 to COM1024"},
+        {"--motor", {}, true, port(c.motorCom), "a port name COM1 to COM1024"},
+        {"--frame-log",
+         {},
+         true,
+         [&c](const std::string& v) {
+             c.frameLog = v;
+             return true;
+         }},
+        {"--flash", {}, true, file(c.flashPath), "a file name"},
+        {"--motor-flash", {}, true, file(c.motorFlashPath), "a file name"},
+        {"--firmware", {}, true, count(c.controllerFirmware, 0, 255), "a number from 0 to 255"},
+        {"--motor-firmware", {}, true, count(c.motorFirmware, 0, 255), "a number from 0 to 255"},
+        {"--calibration-ms",
+         {},
+         true,
+         time(c.calibrationTime, 600000),
+         "a number of milliseconds up to 600000"},
+        {"--drop", {}, true, fraction(c.faults.drop), "a fraction from 0 to 1"},
+        {"--corrupt", {}, true, fraction(c.faults.corrupt), "a fraction from 0 to 1"},
+        {"--garbage", {}, true, fraction(c.faults.garbage), "a fraction from 0 to 1"},
+        {"--silence",
+         {},
+         true,
+         window(c.faults.silenceAfter, c.faults.silenceFor),
+         "AFTER:FOR in milliseconds"},
+        {"--unplug", {}, true, window(c.faults.unplugAfter, c.faults.unplugFor), "AFTER:FOR in milliseconds"},
+        {"--answer-delay",
+         {},
+         true,
+         time(c.faults.answerDelay, 10000),
+         "a number of milliseconds up to 10000"},
+        {"--refuse-flash", {}, true, count(c.faults.refuseFlashWrites, 0, kIntMax), "a count"},
+        {"--seed",
+         {},
+         true,
+         count(c.seed, 0, std::numeric_limits<std::uint32_t>::max()),
+         "a number from 0 to 4294967295"},
+    };
+    OptionStyle style;
+    style.inlineValues = true;
+    style.positional = false;
+    if (const auto fault = ParseOptionRows(args, 0, rows, style)) {
+        switch (fault->kind) {
+        case OptionFault::Unknown:
+            error = "unknown option " + fault->option + " (try --help)";
+            break;
+        case OptionFault::NeedsValue:
+            error = fault->option + " needs a value";
+            break;
+        case OptionFault::TakesNoValue:
+            error = fault->option + " takes no value";
+            break;
+        case OptionFault::BadValue:
+            error = fault->option + ": '" + fault->value + "' is not " + std::string(fault->expected);
+            break;
         }
+        return false;
     }
     if (!out.help && !out.version && c.controllerCom == 0 && c.motorCom == 0) {
         error = "give --controller COM<n>, --motor COM<m> or both (try --help)";

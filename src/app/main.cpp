@@ -2,6 +2,7 @@
 #include "app/MainFrame.h"
 #include "app/ShellPrompts.h"
 #include "app/UARTApp.h"
+#include "platform/CommandLine.h"
 #include "serial/PortList.h"
 #include "ui/PlotWindow.h"
 #include "view/UARTView.h"
@@ -12,7 +13,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -45,19 +47,50 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString
 
 int main(int argc, char** argv)
 {
-    // Answered before any window system is needed.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("qav-nuva %s\n", QAV_VERSION);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::printf(
-                "usage: qav-nuva [--connect COM<n>] [--plots]\n"
-                "The QAV-NUVA gimbal configuration tool. --connect chooses that port and opens it at "
-                "start.\n--plots opens the live plot window at start. --version prints the version.\n");
-            return 0;
-        }
+    // Answered before any window system is needed; options this program
+    // does not know are left to Qt.
+    enum class Answer { None, Version, Help } answer = Answer::None;
+    std::optional<std::string> connect;
+    bool plots = false;
+    auto answerWith = [&answer](Answer a) {
+        return [&answer, a](const std::string&) {
+            if (answer == Answer::None)
+                answer = a;
+            return true;
+        };
+    };
+    const qav::OptionRow rows[] = {
+        {"--version", {}, false, answerWith(Answer::Version)},
+        {"--help", {}, false, answerWith(Answer::Help)},
+        {"--connect",
+         {},
+         true,
+         [&connect](const std::string& port) {
+             if (!connect)
+                 connect = port;
+             return true;
+         }},
+        {"--plots",
+         {},
+         false,
+         [&plots](const std::string&) {
+             plots = true;
+             return true;
+         }},
+    };
+    qav::OptionStyle style;
+    style.ignoreUnknown = true;
+    // A --connect without a port is ignored.
+    (void)qav::ParseOptionRows(std::vector<std::string>(argv, argv + argc), 1, rows, style);
+    if (answer == Answer::Version) {
+        std::printf("qav-nuva %s\n", QAV_VERSION);
+        return 0;
+    }
+    if (answer == Answer::Help) {
+        std::printf("usage: qav-nuva [--connect COM<n>] [--plots]\n"
+                    "The QAV-NUVA gimbal configuration tool. --connect chooses that port and opens it at "
+                    "start.\n--plots opens the live plot window at start. --version prints the version.\n");
+        return 0;
     }
 
     const QtMessageHandler previous = qInstallMessageHandler(HoldStartupMessage);
@@ -73,15 +106,12 @@ int main(int argc, char** argv)
 
     // --connect COM<n>: choose that port and press "Open COM Port" at start,
     // as the demonstration with the simulated gimbal does.
-    const QStringList args = QApplication::arguments();
-    if (const qsizetype at = args.indexOf(QStringLiteral("--connect")); at >= 0 && at + 1 < args.size()) {
-        const std::string port = args[at + 1].toStdString();
-        const int number = qav::PortNumberFromEntry(port);
+    if (connect) {
+        const int number = qav::PortNumberFromEntry(*connect);
         if (!uartApp.MainFrame()->View()->ConnectTo(number))
-            std::fprintf(stderr, "qav-nuva: %s is not in the port list.\n", port.c_str());
+            std::fprintf(stderr, "qav-nuva: %s is not in the port list.\n", connect->c_str());
     }
 
-    const bool plots = args.contains(QStringLiteral("--plots"));
     if (plots)
         uartApp.MainFrame()->View()->OpenPlotWindow();
 

@@ -97,7 +97,7 @@ bool WriteBackup(const std::string& folder, std::string_view extension, std::str
     for (int n = 2; fs::exists(path, ec); ++n)
         path = base + "-" + std::to_string(n) + std::string(extension);
     if (const IniWriteResult r = write(path); !r) {
-        why = "Cannot write the backup " + path + ": " + IniReadErrorText(r.error) + ".";
+        why = "Cannot write the backup " + path + ": " + r.message + ".";
         return false;
     }
     PruneBackups(folder, extension, kBackupsKept);

@@ -119,19 +119,18 @@ void ApplyControllerConfig(const CheckedConfig& checked, ControllerParams& param
                 f.set(params, v.value);
 }
 
-bool LoadControllerConfig(const std::string& path, ControllerParams& params, bool* hasSection)
+Result LoadControllerConfig(const std::string& path, ControllerParams& params, bool* hasSection)
 {
     IniDocument doc;
     const bool readable = doc.Load(path);
-    const int error = errno;
+    const Result result = readable ? Result{} : Result::Failed(errno, IniReadErrorText(errno));
     if (hasSection)
         *hasSection = doc.HasSection(kControllerConfigSection);
     for (const KeyField& f : kKeys) {
         if (f.read)
             f.set(params, AsLong(ReadAtol(doc.Get(kControllerConfigSection, f.key, "0"))));
     }
-    errno = error;
-    return readable;
+    return result;
 }
 
 } // namespace qav

@@ -33,10 +33,10 @@ std::vector<IniEntry> ControllerConfigEntries(const ControllerParams& params);
 // missing key or file reads as 0) and cut to its parameter's width (the low
 // bits of the number: 70000 gives 4464 in a 16-bit parameter, -1 and 255 both
 // give 0xFF in an 8-bit one). Every other field of `params` is left alone.
-// Returns false when the file exists but cannot be read (errno set); the keys
-// then read as 0 like those of a missing file. `hasSection`, when given, is
+// Fails when the file exists but cannot be read; the keys then read as 0
+// like those of a missing file. `hasSection`, when given, is
 // set to whether the file has a "PARAMETERS" section at all.
-bool LoadControllerConfig(const std::string& path, ControllerParams& params, bool* hasSection = nullptr);
+Result LoadControllerConfig(const std::string& path, ControllerParams& params, bool* hasSection = nullptr);
 
 // The 23 keys a load reads, in order, each with the range its parameter can
 // hold: the table for ReadCheckedConfig.

@@ -31,11 +31,11 @@ IniWriteResult SaveMotorConfig(const std::string& path, const MotorParams& param
     return WritePrivateProfileStrings(MotorConfigEntries(params), path);
 }
 
-bool LoadMotorConfig(const std::string& path, MotorParams& params)
+Result LoadMotorConfig(const std::string& path, MotorParams& params)
 {
     IniDocument doc;
     const bool readable = doc.Load(path);
-    const int error = errno;
+    const Result result = readable ? Result{} : Result::Failed(errno, IniReadErrorText(errno));
     for (const MotorConfigKey& k : kMotorConfigKeys) {
         // The 32-bit long of the platform the files come from saturates;
         // only then is the number cut to a byte.
@@ -44,8 +44,7 @@ bool LoadMotorConfig(const std::string& path, MotorParams& params)
                                                         std::numeric_limits<std::int32_t>::max());
         params.*k.param = static_cast<std::uint8_t>(v);
     }
-    errno = error;
-    return readable;
+    return result;
 }
 
 const std::array<ConfigKeyRange, 4> kMotorConfigRanges = {{

@@ -35,9 +35,9 @@ IniWriteResult SaveMotorConfig(const std::string& path, const MotorParams& param
 // Reads the four keys of `path` into `params`, each by the atol rules (a
 // missing key, section or file reads as 0), saturated to 32 bits as the
 // Windows atol does, then cut to its low 8 bits (300 gives 44, -1 gives 255).
-// The directions are left alone. Returns false when the file exists but
-// cannot be read (errno set); the keys then read as 0.
-bool LoadMotorConfig(const std::string& path, MotorParams& params);
+// The directions are left alone. Fails when the file exists but cannot be
+// read; the keys then read as 0.
+Result LoadMotorConfig(const std::string& path, MotorParams& params);
 
 // The four keys with the range a tool sending a file to the board accepts
 // (the range of the dialog's boxes), for ReadCheckedConfig.

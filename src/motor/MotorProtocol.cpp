@@ -1,5 +1,7 @@
 #include "motor/MotorProtocol.h"
 
+#include "protocol/FieldLayout.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -18,6 +20,22 @@ std::uint16_t ToRaw(double value, double perUnit)
     const double raw = std::round(value / perUnit);
     return static_cast<std::uint16_t>(std::clamp(raw, 0.0, 65535.0));
 }
+
+// Bytes 6 to 9 of a write request and of a parameter report. The
+// directions never travel.
+constexpr std::array<WireField<MotorParams>, 4> kParamsLayout{{
+    {mot::kParams, Wire::Byte, &MotorParams::POL_MOTOR1},
+    {mot::kParams + 1, Wire::Byte, &MotorParams::POW_MOTOR1},
+    {mot::kParams + 2, Wire::Byte, &MotorParams::POL_MOTOR2},
+    {mot::kParams + 3, Wire::Byte, &MotorParams::POW_MOTOR2},
+}};
+// Bytes 6 to 9 of a monitor reply.
+constexpr std::array<WireField<MotorReply>, 2> kMonitorLayout{{
+    {mot::kParams, Wire::LE16, &MotorReply::voltageRaw},
+    {mot::kParams + 2, Wire::LE16, &MotorReply::currentRaw},
+}};
+static_assert(FieldsFit<MotorParams>(kParamsLayout, mot::kParams, mot::kParams + 4));
+static_assert(FieldsFit<MotorReply>(kMonitorLayout, mot::kParams, mot::kParams + 4));
 
 } // namespace
 
@@ -40,12 +58,8 @@ void EncodeMotorRequest(std::uint8_t command, std::uint8_t flashFlag, const Moto
     PutHeader(out);
     out[mot::kFlash] = flashFlag;
     out[mot::kCommand] = IsSentMotorCommand(command) ? command : kMotorCmdNone;
-    if (command == kMotorCmdWrite) {
-        out[mot::kParams] = params.POL_MOTOR1;
-        out[mot::kParams + 1] = params.POW_MOTOR1;
-        out[mot::kParams + 2] = params.POL_MOTOR2;
-        out[mot::kParams + 3] = params.POW_MOTOR2;
-    }
+    if (command == kMotorCmdWrite)
+        PutFields<MotorParams>(kParamsLayout, params, out);
     SealFrame(out);
 }
 
@@ -54,10 +68,12 @@ MotorRequest ParseMotorRequest(const Frame& f)
     MotorRequest r;
     r.flashFlag = f[mot::kFlash];
     r.command = f[mot::kCommand];
-    r.POL_MOTOR1 = f[mot::kParams];
-    r.POW_MOTOR1 = f[mot::kParams + 1];
-    r.POL_MOTOR2 = f[mot::kParams + 2];
-    r.POW_MOTOR2 = f[mot::kParams + 3];
+    MotorParams p;
+    TakeFields<MotorParams>(kParamsLayout, f, p);
+    r.POL_MOTOR1 = p.POL_MOTOR1;
+    r.POW_MOTOR1 = p.POW_MOTOR1;
+    r.POL_MOTOR2 = p.POL_MOTOR2;
+    r.POW_MOTOR2 = p.POW_MOTOR2;
     return r;
 }
 
@@ -67,15 +83,10 @@ MotorReply ParseMotorReply(const Frame& f)
     r.flashResult = f[mot::kFlash];
     r.firmware = f[mot::kFirmware];
     r.type = f[mot::kCommand];
-    if (r.type == kMotorCmdRead) {
-        r.params.POL_MOTOR1 = f[mot::kParams];
-        r.params.POW_MOTOR1 = f[mot::kParams + 1];
-        r.params.POL_MOTOR2 = f[mot::kParams + 2];
-        r.params.POW_MOTOR2 = f[mot::kParams + 3];
-    } else if (r.type == kMotorCmdMonitor) {
-        r.voltageRaw = static_cast<std::uint16_t>(f[mot::kParams] | f[mot::kParams + 1] << 8);
-        r.currentRaw = static_cast<std::uint16_t>(f[mot::kParams + 2] | f[mot::kParams + 3] << 8);
-    }
+    if (r.type == kMotorCmdRead)
+        TakeFields<MotorParams>(kParamsLayout, f, r.params);
+    else if (r.type == kMotorCmdMonitor)
+        TakeFields<MotorReply>(kMonitorLayout, f, r);
     return r;
 }
 
@@ -85,17 +96,10 @@ void EncodeMotorReply(const MotorReply& reply, Frame& out)
     out[mot::kFlash] = reply.flashResult;
     out[mot::kFirmware] = reply.firmware;
     out[mot::kCommand] = reply.type;
-    if (reply.type == kMotorCmdRead) {
-        out[mot::kParams] = reply.params.POL_MOTOR1;
-        out[mot::kParams + 1] = reply.params.POW_MOTOR1;
-        out[mot::kParams + 2] = reply.params.POL_MOTOR2;
-        out[mot::kParams + 3] = reply.params.POW_MOTOR2;
-    } else if (reply.type == kMotorCmdMonitor) {
-        out[mot::kParams] = static_cast<std::uint8_t>(reply.voltageRaw & 0xFF);
-        out[mot::kParams + 1] = static_cast<std::uint8_t>(reply.voltageRaw >> 8);
-        out[mot::kParams + 2] = static_cast<std::uint8_t>(reply.currentRaw & 0xFF);
-        out[mot::kParams + 3] = static_cast<std::uint8_t>(reply.currentRaw >> 8);
-    }
+    if (reply.type == kMotorCmdRead)
+        PutFields<MotorParams>(kParamsLayout, reply.params, out);
+    else if (reply.type == kMotorCmdMonitor)
+        PutFields<MotorReply>(kMonitorLayout, reply, out);
     SealFrame(out);
 }
 

@@ -167,7 +167,7 @@ std::string DirectoryOf(const std::string& path)
 
 IniWriteResult Failure(int error)
 {
-    return IniWriteResult{false, error};
+    return Result::Failed(error, IniReadErrorText(error));
 }
 
 // Creates a fresh temporary file beside `target`, with mode 0666 less the

@@ -19,6 +19,8 @@
 // Text is handled as bytes; names are matched by ASCII case folding only.
 // Functions here may be called from any thread, but two writers of the same
 // file at the same time may lose one of the two updates (as on Windows).
+#include "platform/Result.h"
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -38,15 +40,11 @@ inline constexpr int kNotRegularFile = EMEDIUMTYPE;
 // A read or write failure's errno in words, the two refusals above included.
 std::string IniReadErrorText(int error);
 
-// Outcome of a write. `error` holds the errno of the first failing call, or
+// Outcome of a write. `code` holds the errno of the first failing call, or
 // EINVAL for a section, key or value that cannot be represented in an INI
-// line (line breaks, a ']' in a section name, a '=' in a key, empty names).
-struct IniWriteResult
-{
-    bool ok = true;
-    int error = 0;
-    explicit operator bool() const { return ok; }
-};
+// line (line breaks, a ']' in a section name, a '=' in a key, empty names);
+// `message` the same in words.
+using IniWriteResult = Result;
 
 // The value of `key` in `section`, or `defaultValue` when the file, the
 // section or the key is missing or the file cannot be read.

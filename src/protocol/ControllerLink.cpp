@@ -23,6 +23,8 @@ void ControllerLink::Tick()
     BuildFrame(state_, params_, tx_);
     if (transport_ && transport_->IsOpen())
         transport_->WriteFrame(tx_);
+    sentType_ = state_.pendingFrameType;
+    sentSelection_ = state_.selections;
 
     if (state_.watchdogCount < kWatchdogLimit) {
         ++state_.watchdogCount;
@@ -75,20 +77,27 @@ void ControllerLink::DispatchFrame(const Frame& f)
         events_.OnFirmwareVersion(firmware);
     state_.lastShownFirmware = firmware;
 
-    // The next type follows from the answer's type, not from what was
-    // pending, so a repeated answer sets the same next type again.
     const std::uint8_t type = f[ctl::kType];
     switch (type) {
     case kTypeGains:
     case kTypeDirections:
     case kTypeLimits:
-        state_.pendingFrameType = static_cast<std::uint8_t>(type + 1);
-        events_.OnUploadAcknowledged(type);
-        break;
     case kTypePan:
-        state_.pendingFrameType = kTypePoll;
-        if (state_.flashWritePending)
-            state_.commandCode = kCmdWriteFlash;
+        // An upload quarter moves on only when the answer is to the quarter
+        // now pending, sent since it was last chosen. An answer still in
+        // flight from an earlier upload (or repeated by a late controller)
+        // would otherwise skip quarters of a newer upload, or move on past
+        // values edited after the frame went out, and they would never
+        // reach the controller.
+        if (type != state_.pendingFrameType || sentType_ != type || sentSelection_ != state_.selections)
+            break;
+        if (type == kTypePan) {
+            state_.pendingFrameType = kTypePoll;
+            if (state_.flashWritePending)
+                state_.commandCode = kCmdWriteFlash;
+        } else {
+            state_.pendingFrameType = static_cast<std::uint8_t>(type + 1);
+        }
         events_.OnUploadAcknowledged(type);
         break;
     case kTypeReadGains:
@@ -114,16 +123,7 @@ void ControllerLink::DispatchFrame(const Frame& f)
 
 void ControllerLink::ShowTelemetry(const Frame& f)
 {
-    ControllerTelemetry t;
-    t.rcRoll = static_cast<std::int8_t>(f[14]);
-    t.rcTilt = static_cast<std::int8_t>(f[15]);
-    t.rcPan = static_cast<std::int8_t>(f[16]);
-    t.rcMode = static_cast<std::int8_t>(f[17]);
-    t.rcShot = static_cast<std::int8_t>(f[18]);
-    t.accX = static_cast<std::int16_t>(GetBE16(f, 20));
-    t.accY = static_cast<std::int16_t>(GetBE16(f, 22));
-    t.accZ = static_cast<std::int16_t>(GetBE16(f, 24));
-    events_.OnTelemetry(t);
+    events_.OnTelemetry(DecodeTelemetryPayload(f));
 }
 
 } // namespace qav

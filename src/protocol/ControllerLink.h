@@ -15,12 +15,6 @@
 namespace qav {
 
 // Live values of a telemetry answer, as sent (signed bytes, raw hundredths).
-struct ControllerTelemetry
-{
-    std::int8_t rcRoll = 0, rcTilt = 0, rcPan = 0, rcMode = 0, rcShot = 0;
-    std::int16_t accX = 0, accY = 0, accZ = 0; // × 0.01
-};
-
 class IControllerEvents
 {
 public:
@@ -85,6 +79,9 @@ private:
     IFrameTransport* transport_ = nullptr;
     std::uint8_t reconnectCommand_ = kCmdMotorOff;
     ControllerLinkState state_;
+    // The pending type and selection of the last frame sent.
+    std::uint8_t sentType_ = kTypePoll;
+    std::uint32_t sentSelection_ = 0;
     FrameReceiver receiver_{kControllerHeader0, kControllerHeader1};
     Frame tx_{};
     std::uint32_t framesDispatched_ = 0;

@@ -3,122 +3,138 @@
 namespace qav {
 namespace {
 
+using P = ControllerParams;
+using F = WireField<P>;
+
 constexpr std::uint8_t kFixedServoType = 7;
 constexpr std::uint8_t kFixedControlMode = 1;
 
-std::uint8_t Byte(std::int8_t v)
-{
-    return static_cast<std::uint8_t>(v);
-}
+// Type 1 and echo 0x81.
+constexpr std::array<F, 8> kGains{{
+    {14, Wire::BE16, &P::ROLL_TOTAL},
+    {16, Wire::BE16, &P::ROLL_VEL},
+    {18, Wire::BE16, &P::ROLL_INT},
+    {20, Wire::BE16, &P::ROLL_ACC},
+    {22, Wire::BE16, &P::PITCH_TOTAL},
+    {24, Wire::BE16, &P::PITCH_VEL},
+    {26, Wire::BE16, &P::PITCH_INT},
+    {28, Wire::BE16, &P::PITCH_ACC},
+}};
 
-// Bytes 14..29 of type 1 and echo 0x81 share one layout.
-void PutGains(const ControllerParams& p, Frame& f)
-{
-    PutBE16(f, 14, p.ROLL_TOTAL);
-    PutBE16(f, 16, p.ROLL_VEL);
-    PutBE16(f, 18, p.ROLL_INT);
-    PutBE16(f, 20, p.ROLL_ACC);
-    PutBE16(f, 22, p.PITCH_TOTAL);
-    PutBE16(f, 24, p.PITCH_VEL);
-    PutBE16(f, 26, p.PITCH_INT);
-    PutBE16(f, 28, p.PITCH_ACC);
-}
+// Bytes 14 to 16 of type 2 and echo 0x82.
+constexpr std::array<F, 3> kDirections{{
+    {14, Wire::Byte, &P::ROLL_SERVO_REV},
+    {15, Wire::Byte, &P::PITCH_SERVO_REV},
+    {16, Wire::Byte, &P::YAW_SERVO_REV},
+}};
+// The servo centres are never sent; the servo types go as a fixed value.
+constexpr std::array<F, 3> kFixedServoTypes{{
+    FixedByte<P>(23, kFixedServoType),
+    FixedByte<P>(24, kFixedServoType),
+    FixedByte<P>(25, kFixedServoType),
+}};
+constexpr std::array<F, 6> kServoSetup{{
+    {17, Wire::BE16, &P::ROLL_SERVO_CENTER},
+    {19, Wire::BE16, &P::PITCH_SERVO_CENTER},
+    {21, Wire::BE16, &P::YAW_SERVO_CENTER},
+    {23, Wire::Byte, &P::ROLL_SERVO_TYPE},
+    {24, Wire::Byte, &P::PITCH_SERVO_TYPE},
+    {25, Wire::Byte, &P::YAW_SERVO_TYPE},
+}};
 
-void GetGains(const Frame& f, ControllerParams& p)
-{
-    p.ROLL_TOTAL = GetBE16(f, 14);
-    p.ROLL_VEL = GetBE16(f, 16);
-    p.ROLL_INT = GetBE16(f, 18);
-    p.ROLL_ACC = GetBE16(f, 20);
-    p.PITCH_TOTAL = GetBE16(f, 22);
-    p.PITCH_VEL = GetBE16(f, 24);
-    p.PITCH_INT = GetBE16(f, 26);
-    p.PITCH_ACC = GetBE16(f, 28);
-}
+// Bytes 17 to 26 of type 3 and echo 0x83, which differ only in bytes 14 to 16.
+constexpr std::array<F, 9> kLimits{{
+    {17, Wire::Byte, &P::RECEIVER_TYPE},
+    {19, Wire::Byte, &P::INSTALL_MODE},
+    {20, Wire::HalfDegrees, &P::ROLL_MAX},
+    {21, Wire::HalfDegrees, &P::ROLL_MIN},
+    {22, Wire::HalfDegrees, &P::PITCH_MAX},
+    {23, Wire::HalfDegrees, &P::PITCH_MIN},
+    {24, Wire::Byte, &P::ROLL_RC_ACC},
+    {25, Wire::Byte, &P::PITCH_RC_ACC},
+    {26, Wire::Byte, &P::YAW_RC_ACC},
+}};
+constexpr std::array<F, 3> kFixedControlModes{{
+    FixedByte<P>(14, kFixedControlMode),
+    FixedByte<P>(15, kFixedControlMode),
+    FixedByte<P>(16, kFixedControlMode),
+}};
+constexpr std::array<F, 3> kControlModes{{
+    {14, Wire::Byte, &P::ROLL_CTRL_MODE},
+    {15, Wire::Byte, &P::PITCH_CTRL_MODE},
+    {16, Wire::Byte, &P::YAW_CTRL_MODE},
+}};
 
-// Type 3 and echo 0x83 differ only in bytes 14 to 16.
-void PutLimits(const ControllerParams& p, Frame& f)
-{
-    f[17] = p.RECEIVER_TYPE;
-    f[19] = p.INSTALL_MODE;
-    f[20] = LimitToWire(p.ROLL_MAX);
-    f[21] = LimitToWire(p.ROLL_MIN);
-    f[22] = LimitToWire(p.PITCH_MAX);
-    f[23] = LimitToWire(p.PITCH_MIN);
-    f[24] = p.ROLL_RC_ACC;
-    f[25] = p.PITCH_RC_ACC;
-    f[26] = p.YAW_RC_ACC;
-}
+// Type 4 and echo 0x84; the pan integral gain comes before the pan velocity
+// gain.
+constexpr std::array<F, 7> kPan{{
+    {14, Wire::BE16, &P::YAW_TOTAL},
+    {16, Wire::BE16, &P::YAW_INT},
+    {18, Wire::BE16, &P::YAW_VEL},
+    {20, Wire::BE16, &P::YAW_ACC},
+    {22, Wire::BE16, &P::INIT_PITCH},
+    {24, Wire::BE16, &P::INIT_ROLL},
+    {26, Wire::Byte, &P::DEFAULT_MODE},
+}};
 
-void GetLimits(const Frame& f, ControllerParams& p)
-{
-    p.RECEIVER_TYPE = f[17];
-    p.INSTALL_MODE = f[19];
-    p.ROLL_MAX = LimitFromWire(f[20]);
-    p.ROLL_MIN = LimitFromWire(f[21]);
-    p.PITCH_MAX = LimitFromWire(f[22]);
-    p.PITCH_MIN = LimitFromWire(f[23]);
-    p.ROLL_RC_ACC = f[24];
-    p.PITCH_RC_ACC = f[25];
-    p.YAW_RC_ACC = f[26];
-}
+constexpr auto kUploadDirections = Join(kDirections, kFixedServoTypes);
+constexpr auto kUploadLimits = Join(kFixedControlModes, kLimits);
+constexpr auto kEchoDirections = Join(kDirections, kServoSetup);
+constexpr auto kEchoLimits = Join(kControlModes, kLimits);
 
-// Type 4 and echo 0x84 share one layout; the pan integral gain comes before
-// the pan velocity gain.
-void PutPan(const ControllerParams& p, Frame& f)
+template <class S, std::size_t N> constexpr bool InPayload(const std::array<WireField<S>, N>& fields)
 {
-    PutBE16(f, 14, p.YAW_TOTAL);
-    PutBE16(f, 16, p.YAW_INT);
-    PutBE16(f, 18, p.YAW_VEL);
-    PutBE16(f, 20, p.YAW_ACC);
-    PutBE16(f, 22, static_cast<std::uint16_t>(p.INIT_PITCH & 0xFFFF));
-    PutBE16(f, 24, static_cast<std::uint16_t>(p.INIT_ROLL & 0xFFFF));
-    f[26] = p.DEFAULT_MODE;
+    return FieldsFit<S>(fields, ctl::kPayload, kCrcCoveredBytes);
 }
+static_assert(InPayload(kGains) && InPayload(kUploadDirections) && InPayload(kUploadLimits) &&
+              InPayload(kPan));
+static_assert(InPayload(kEchoDirections) && InPayload(kEchoLimits));
 
-void GetPan(const Frame& f, ControllerParams& p)
-{
-    p.YAW_TOTAL = GetBE16(f, 14);
-    p.YAW_INT = GetBE16(f, 16);
-    p.YAW_VEL = GetBE16(f, 18);
-    p.YAW_ACC = GetBE16(f, 20);
-    p.INIT_PITCH = static_cast<std::int16_t>(GetBE16(f, 22));
-    p.INIT_ROLL = static_cast<std::int16_t>(GetBE16(f, 24));
-    p.DEFAULT_MODE = f[26];
-}
-
-void PutDirections(const ControllerParams& p, Frame& f)
-{
-    f[14] = Byte(p.ROLL_SERVO_REV);
-    f[15] = Byte(p.PITCH_SERVO_REV);
-    f[16] = Byte(p.YAW_SERVO_REV);
-}
+using T = ControllerTelemetry;
+constexpr std::array<WireField<T>, 8> kTelemetry{{
+    {14, Wire::Byte, &T::rcRoll},
+    {15, Wire::Byte, &T::rcTilt},
+    {16, Wire::Byte, &T::rcPan},
+    {17, Wire::Byte, &T::rcMode},
+    {18, Wire::Byte, &T::rcShot},
+    {20, Wire::BE16, &T::accX},
+    {22, Wire::BE16, &T::accY},
+    {24, Wire::BE16, &T::accZ},
+}};
+static_assert(InPayload(kTelemetry));
 
 } // namespace
 
-void EncodeUploadPayload(std::uint8_t type, const ControllerParams& p, Frame& f)
+std::span<const WireField<ControllerParams>> ControllerPayloadLayout(std::uint8_t type)
 {
-    f[ctl::kType] = type;
     switch (type) {
     case kTypeGains:
-        PutGains(p, f);
-        break;
+    case kTypeReadGains:
+        return kGains;
     case kTypeDirections:
-        // The servo centres are never sent.
-        PutDirections(p, f);
-        f[23] = f[24] = f[25] = kFixedServoType;
-        break;
+        return kUploadDirections;
+    case kTypeReadDirections:
+        return kEchoDirections;
     case kTypeLimits:
-        f[14] = f[15] = f[16] = kFixedControlMode;
-        PutLimits(p, f);
-        break;
+        return kUploadLimits;
+    case kTypeReadLimits:
+        return kEchoLimits;
     case kTypePan:
-        PutPan(p, f);
-        break;
+    case kTypeReadPan:
+        return kPan;
     default:
-        f[ctl::kType] = kTypePoll;
-        break;
+        return {};
     }
+}
+
+void EncodeUploadPayload(std::uint8_t type, const ControllerParams& p, Frame& f)
+{
+    if (!IsUploadType(type)) {
+        f[ctl::kType] = kTypePoll;
+        return;
+    }
+    f[ctl::kType] = type;
+    PutFields(ControllerPayloadLayout(type), p, f);
 }
 
 void BuildFrame(const ControllerLinkState& link, const ControllerParams& params, Frame& out)
@@ -138,85 +154,33 @@ void BuildFrame(const ControllerLinkState& link, const ControllerParams& params,
 
 void ApplyUploadPayload(const Frame& f, ControllerParams& p)
 {
-    switch (f[ctl::kType]) {
-    case kTypeGains:
-        GetGains(f, p);
-        break;
-    case kTypeDirections:
-        p.ROLL_SERVO_REV = static_cast<std::int8_t>(f[14]);
-        p.PITCH_SERVO_REV = static_cast<std::int8_t>(f[15]);
-        p.YAW_SERVO_REV = static_cast<std::int8_t>(f[16]);
-        break;
-    case kTypeLimits:
-        GetLimits(f, p);
-        break;
-    case kTypePan:
-        GetPan(f, p);
-        break;
-    default:
-        break;
-    }
+    if (IsUploadType(f[ctl::kType]))
+        TakeFields(ControllerPayloadLayout(f[ctl::kType]), f, p);
 }
 
 void EncodeEchoPayload(std::uint8_t type, const ControllerParams& p, Frame& f)
 {
     f[ctl::kType] = type;
-    switch (type) {
-    case kTypeReadGains:
-        PutGains(p, f);
-        break;
-    case kTypeReadDirections:
-        PutDirections(p, f);
-        PutBE16(f, 17, static_cast<std::uint16_t>(p.ROLL_SERVO_CENTER));
-        PutBE16(f, 19, static_cast<std::uint16_t>(p.PITCH_SERVO_CENTER));
-        PutBE16(f, 21, static_cast<std::uint16_t>(p.YAW_SERVO_CENTER));
-        f[23] = p.ROLL_SERVO_TYPE;
-        f[24] = p.PITCH_SERVO_TYPE;
-        f[25] = p.YAW_SERVO_TYPE;
-        break;
-    case kTypeReadLimits:
-        f[14] = p.ROLL_CTRL_MODE;
-        f[15] = p.PITCH_CTRL_MODE;
-        f[16] = p.YAW_CTRL_MODE;
-        PutLimits(p, f);
-        break;
-    case kTypeReadPan:
-        PutPan(p, f);
-        break;
-    default:
-        break;
-    }
+    if (IsReadBackType(type))
+        PutFields(ControllerPayloadLayout(type), p, f);
 }
 
 void DecodeEchoPayload(const Frame& f, ControllerParams& p)
 {
-    switch (f[ctl::kType]) {
-    case kTypeReadGains:
-        GetGains(f, p);
-        break;
-    case kTypeReadDirections:
-        p.ROLL_SERVO_REV = static_cast<std::int8_t>(f[14]);
-        p.PITCH_SERVO_REV = static_cast<std::int8_t>(f[15]);
-        p.YAW_SERVO_REV = static_cast<std::int8_t>(f[16]);
-        p.ROLL_SERVO_CENTER = static_cast<std::int16_t>(GetBE16(f, 17));
-        p.PITCH_SERVO_CENTER = static_cast<std::int16_t>(GetBE16(f, 19));
-        p.YAW_SERVO_CENTER = static_cast<std::int16_t>(GetBE16(f, 21));
-        p.ROLL_SERVO_TYPE = f[23];
-        p.PITCH_SERVO_TYPE = f[24];
-        p.YAW_SERVO_TYPE = f[25];
-        break;
-    case kTypeReadLimits:
-        p.ROLL_CTRL_MODE = f[14];
-        p.PITCH_CTRL_MODE = f[15];
-        p.YAW_CTRL_MODE = f[16];
-        GetLimits(f, p);
-        break;
-    case kTypeReadPan:
-        GetPan(f, p);
-        break;
-    default:
-        break;
-    }
+    if (IsReadBackType(f[ctl::kType]))
+        TakeFields(ControllerPayloadLayout(f[ctl::kType]), f, p);
+}
+
+void EncodeTelemetryPayload(const ControllerTelemetry& t, Frame& f)
+{
+    PutFields<T>(kTelemetry, t, f);
+}
+
+ControllerTelemetry DecodeTelemetryPayload(const Frame& f)
+{
+    ControllerTelemetry t;
+    TakeFields<T>(kTelemetry, f, t);
+    return t;
 }
 
 } // namespace qav

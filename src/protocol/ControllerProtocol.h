@@ -6,6 +6,7 @@
 // the controller's answers is little-endian. Angle limits travel as half
 // their value in degrees in one signed byte; initial angles as tenths of a
 // degree in 16 bits.
+#include "protocol/FieldLayout.h"
 #include "protocol/Frame.h"
 
 #include <cstdint>
@@ -89,6 +90,14 @@ struct ControllerParams
     bool operator==(const ControllerParams&) const = default;
 };
 
+// What the controller reports in the payload of its plain answers: the
+// receiver's sticks and switches, and the accelerometer.
+struct ControllerTelemetry
+{
+    std::int8_t rcRoll = 0, rcTilt = 0, rcPan = 0, rcMode = 0, rcShot = 0;
+    std::int16_t accX = 0, accY = 0, accZ = 0; // × 0.01
+};
+
 // The protocol state of the PC's link to the controller. Touched by one
 // thread only (the GUI thread, or the CLI's loop).
 struct ControllerLinkState
@@ -102,9 +111,17 @@ struct ControllerLinkState
     float roll = 0, tilt = 0, pan = 0; // degrees
     std::uint8_t lastShownFirmware = 0;
 
+    // Counts the selections, so the link can tell an answer to a frame sent
+    // before the latest selection from one sent after it.
+    std::uint32_t selections = 0;
+
     // Replaces whatever was pending: 1 starts the upload sequence 1..4, 0x81
     // the read-back sequence 0x81..0x84, 0 plain polls.
-    void SelectFrameType(std::uint8_t type) { pendingFrameType = type; }
+    void SelectFrameType(std::uint8_t type)
+    {
+        pendingFrameType = type;
+        ++selections;
+    }
 };
 
 // Fills `out` with the frame the PC sends on this tick: counter, command
@@ -127,6 +144,14 @@ void ApplyUploadPayload(const Frame& frame, ControllerParams& params);
 void EncodeEchoPayload(std::uint8_t type, const ControllerParams& params, Frame& frame);
 // Decodes the echo quarter of frame type `frame[13]` into params.
 void DecodeEchoPayload(const Frame& frame, ControllerParams& params);
+
+// The payload layout of frame type `type` (uploads 1..4 and echoes
+// 0x81..0x84), shared by encoder and decoder; empty for other types.
+std::span<const WireField<ControllerParams>> ControllerPayloadLayout(std::uint8_t type);
+
+// The payload of a plain answer (types 0, or any the PC did not ask for).
+void EncodeTelemetryPayload(const ControllerTelemetry& telemetry, Frame& frame);
+ControllerTelemetry DecodeTelemetryPayload(const Frame& frame);
 
 // Big-endian and little-endian 16-bit helpers for frame fields.
 inline void PutBE16(Frame& f, std::size_t at, std::uint16_t v)

@@ -7,7 +7,6 @@
 namespace qav {
 namespace {
 
-constexpr std::uint32_t kCloseWaitMs = 500;
 constexpr std::uint32_t kLinkBaud = 115200;
 constexpr std::uint8_t kLinkDataBits = 8;
 
@@ -18,7 +17,7 @@ bool OpenAndStart(CSerialLink& link)
     if (link.SetLine(kLinkBaud, CSerialLink::kNoParity, kLinkDataBits, CSerialLink::kOneStopBit) &&
         link.Setup() && link.StartMonitor(0))
         return true;
-    link.Close(kCloseWaitMs);
+    link.Close(CSerialLink::kCloseWaitMs);
     return false;
 }
 
@@ -35,7 +34,7 @@ std::string PortOpenFailure(std::string_view port, const LinkError& error)
 bool OpenLinkSequence(CSerialLink& link, int portNumber)
 {
     if (link.IsOpen())
-        link.Close(kCloseWaitMs);
+        link.Close(CSerialLink::kCloseWaitMs);
     if (!IsValidPortNumber(portNumber)) {
         link.Fail(EINVAL, PortName(portNumber) + " is not a port: port numbers run from " +
                               std::to_string(kMinPortNumber) + " to " + std::to_string(kMaxPortNumber));
@@ -52,7 +51,7 @@ bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath)
         const int number = PortNumberFromName(nameOrPath);
         if (number == 0) {
             if (link.IsOpen())
-                link.Close(kCloseWaitMs);
+                link.Close(CSerialLink::kCloseWaitMs);
             link.Fail(EINVAL, "\"" + std::string(nameOrPath) +
                                   "\" is not a port: give COM1 to COM1024 or a device path");
             return false;
@@ -60,7 +59,7 @@ bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath)
         return OpenLinkSequence(link, number);
     }
     if (link.IsOpen())
-        link.Close(kCloseWaitMs);
+        link.Close(CSerialLink::kCloseWaitMs);
     link.SetPortNumber(PortNumberForDevice(nameOrPath));
     link.SetDeviceName(std::string(nameOrPath));
     return OpenAndStart(link);

@@ -3,7 +3,7 @@
 //
 // Life: construct, SetMode(kOwnerMode), SetOwner, SetPortNumber and
 // SetDeviceName (or use OpenLinkSequence), Open, SetLine, Setup,
-// StartMonitor(0); then Write and Read from the owner's thread; Close(500).
+// StartMonitor(0); then Write and Read from the owner's thread; Close(kCloseWaitMs).
 //
 // Threads: every member function is for the owner's thread only. The event
 // thread (one per open, monitored link) reads received bytes into the
@@ -25,6 +25,7 @@
 // master) leaves the link open: the event thread then posts WM_PORT_RECEIVED
 // about every 10 ms with nothing to read until the owner closes the link.
 #include "platform/Notify.h"
+#include "platform/Result.h"
 #include "serial/LineEvents.h"
 
 #include <cstdint>
@@ -36,19 +37,15 @@
 
 namespace qav {
 
-struct LinkError
-{
-    int code = 0;        // errno value, 0 when nothing failed
-    std::string message; // one plain sentence for the user
-};
+// Why the last open failed: its errno and the reason for the user.
+using LinkError = Result;
 
 class CSerialLink
 {
 public:
     static constexpr std::uint32_t MODE_EVENT_THREAD = 0x01; // StartMonitor runs the event thread
-    static constexpr std::uint32_t MODE_OVERLAPPED = 0x02;   // kept for the owners' mode word
     static constexpr std::uint32_t MODE_RX_QUEUE = 0x04;     // the event thread fills the receive queue
-    static constexpr std::uint32_t kOwnerMode = MODE_EVENT_THREAD | MODE_OVERLAPPED | MODE_RX_QUEUE;
+    static constexpr std::uint32_t kOwnerMode = MODE_EVENT_THREAD | MODE_RX_QUEUE;
 
     // SetLine arguments, with the meanings of the Windows line settings.
     static constexpr std::uint8_t kNoParity = 0, kOddParity = 1, kEvenParity = 2, kMarkParity = 3,
@@ -106,6 +103,8 @@ public:
     // Stops the thread (as StopMonitor), discards the driver's buffers and
     // closes the device. Nothing when closed.
     void Close(std::uint32_t waitMs);
+    // How long every owner lets Close wait for the event thread.
+    static constexpr std::uint32_t kCloseWaitMs = 500;
 
     // Hands n bytes to the driver without waiting and returns how many it
     // took at once. 0 when closed or n is 0. Bytes the driver could not take

@@ -332,7 +332,7 @@ CSerialLink::CSerialLink() : shared_(std::make_shared<Shared>()) {}
 
 CSerialLink::~CSerialLink()
 {
-    Close(500);
+    Close(kCloseWaitMs);
 }
 
 void CSerialLink::SetOwner(std::weak_ptr<INotifySink> owner)
@@ -360,7 +360,7 @@ void CSerialLink::Fail(int code, std::string message)
 bool CSerialLink::Open()
 {
     if (IsOpen())
-        Close(500);
+        Close(kCloseWaitMs);
     // Nothing of an earlier opening reaches this one: its event thread has
     // been stopped (or let go and cut off), and what it queued is dropped.
     shared_->farSideGone.store(false);

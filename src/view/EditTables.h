@@ -1,8 +1,8 @@
 #pragma once
 // The main screen's editable controls as data: for each box, slider, check
 // box, button and list, the parameter it stands for, its range and its
-// messages (UTF-8). Read by the editing handlers and by the configuration
-// file load.
+// messages (UTF-8). Read by the editing handlers, the Enter routing and the
+// routine that shows the parameter set.
 #include "protocol/ControllerProtocol.h"
 #include "view/ControlIds.h"
 
@@ -177,6 +177,21 @@ inline constexpr std::array<DirectionRow, 3> kDirections = {{
     {&P::YAW_SERVO_REV, idc::PanServoReverse, "$INKblue$指向舵机反向参数已上传！",
      "$INKblue$指向舵机正向参数已上传！"},
 }};
+
+// The hidden servo lists of each axis: a speed servo (type above 3) has no
+// control mode to choose.
+struct ServoListRow
+{
+    std::uint8_t P::*servoType;
+    std::uint8_t P::*controlMode;
+    int typeList, modeList;
+};
+inline constexpr std::array<ServoListRow, 3> kServoLists = {{
+    {&P::ROLL_SERVO_TYPE, &P::ROLL_CTRL_MODE, idc::RollServoType, idc::RollControlMode},
+    {&P::PITCH_SERVO_TYPE, &P::PITCH_CTRL_MODE, idc::TiltServoType, idc::TiltControlMode},
+    {&P::YAW_SERVO_TYPE, &P::YAW_CTRL_MODE, idc::PanServoType, idc::PanControlMode},
+}};
+inline constexpr std::uint8_t kLastPositionServo = 3;
 
 // Buttons that issue a command code with plain polls.
 struct CommandRow

@@ -6,17 +6,14 @@
 #include "ui/Skin.h"
 #include "ui/StatusLine.h"
 #include "view/ControlIds.h"
+#include "view/EditTables.h"
 #include "view/MainScreenTable.h"
 
 #include <algorithm>
+#include <span>
 
 namespace qav {
 namespace {
-
-bool IsOneOf(int id, std::initializer_list<int> ids)
-{
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
 
 std::u16string_view Utf16(const QString& s)
 {
@@ -29,19 +26,20 @@ constexpr int kRcModeBarMax = 200;
 
 } // namespace
 
+// Every box row of the edit tables commits on Enter, so a row added there
+// cannot miss its commit.
 CommitBranch CommitBranchFor(int id)
 {
-    using namespace idc;
-    if (IsOneOf(id, {TiltTotal, TiltVel, TiltInt, RollTotal, RollVel, RollInt, PanTotal, PanInt, PanVel,
-                     RollAcc, TiltAcc, PanAcc}))
+    using namespace edit;
+    if (FindRow(kGains, id, &GainRow::box))
         return CommitBranch::Gain;
-    if (IsOneOf(id, {TiltMax, TiltMin, RollMax, RollMin}))
+    if (FindRow(kLimits, id, &LimitRow::box))
         return CommitBranch::AngleLimit;
-    if (IsOneOf(id, {RollServoCenter, TiltServoCenter, PanServoCenter}))
+    if (FindRow(kServoCenters, id, &BoxRow<std::int16_t>::box))
         return CommitBranch::ServoCenter;
-    if (IsOneOf(id, {RollRcSensitivity, TiltRcSensitivity, PanRcSensitivity}))
+    if (FindRow(kRcSensitivities, id, &BoxRow<std::uint8_t>::box))
         return CommitBranch::RcSensitivity;
-    if (IsOneOf(id, {InitTiltAngle, InitRollAngle}))
+    if (FindRow(kInitAngles, id, &InitAngleRow::box))
         return CommitBranch::InitAngle;
     return CommitBranch::None;
 }
@@ -144,6 +142,62 @@ void CUARTView::SyncSliders()
 {
     for (const SliderBox& pair : kGainSliders)
         SetSliderPos(pair.slider, values_.Int(pair.box));
+}
+
+void CUARTView::ShowParameterSet(unsigned parts)
+{
+    using namespace edit;
+    const ControllerParams& p = params_;
+    // The first eight gain rows are roll and tilt, the last four pan.
+    for (const GainRow& g : std::span(kGains).first<8>())
+        if (parts & kRollTiltGains)
+            values_.Int(g.box) = p.*g.param;
+    for (const GainRow& g : std::span(kGains).last<4>())
+        if (parts & kPanGainsAndAngles)
+            values_.Int(g.box) = p.*g.param;
+    if (parts & kServoCentres)
+        for (const auto& c : kServoCenters)
+            values_.Int(c.box) = p.*c.param;
+    for (const DirectionRow& d : kDirections)
+        if (parts & (d.param == &P::YAW_SERVO_REV ? kPanDirection : kRollTiltDirections))
+            SetChecked(d.checkBox, p.*d.param == kReversed);
+
+    if (parts & kServoTypesAndModes) {
+        for (const ServoListRow& s : kServoLists) {
+            const bool speedServo = p.*s.servoType > kLastPositionServo;
+            if (speedServo)
+                SetSelection(s.modeList, 0);
+            Enable(s.modeList, !speedServo);
+        }
+        for (const ServoListRow& s : kServoLists)
+            SetSelection(s.typeList, p.*s.servoType - 1);
+    }
+
+    if (parts & kPanGainsAndAngles) {
+        ShowModeList(idc::DefaultMode);
+        for (const InitAngleRow& a : kInitAngles)
+            values_.Float(a.box) = static_cast<float>(p.*a.param * 0.1); // tenths of a degree
+    }
+    if (parts & kLimitsAndReceiver) {
+        for (const LimitRow& l : kLimits)
+            values_.Int(l.box) = p.*l.param;
+        for (const auto& rc : kRcSensitivities)
+            values_.Int(rc.box) = p.*rc.param;
+    }
+    if (parts & kServoTypesAndModes) {
+        for (const ServoListRow& s : kServoLists) {
+            const std::uint8_t mode = p.*s.controlMode;
+            if (mode == 1 || mode == 2)
+                SetSelection(s.modeList, mode - 1);
+        }
+    }
+    if (parts & kLimitsAndReceiver) {
+        ShowModeList(idc::SensorModuleMount);
+        SetSelection(idc::ReceiverType, p.RECEIVER_TYPE - 1); // 0 or past the end: no selection
+    }
+    ShowAllValues();
+    if (parts & kRollTiltGains)
+        SyncSliders();
 }
 
 void CUARTView::ShowStatusMessage(const QString& text)

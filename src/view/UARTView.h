@@ -107,6 +107,22 @@ public:
     // Moves the twelve gain sliders to their boxes' values, quietly.
     void SyncSliders();
 
+    // Parts of the parameter set on screen: what one quarter of the echo
+    // brings, and what only a file brings.
+    enum ScreenPart : unsigned {
+        kRollTiltGains = 1u << 0,
+        kServoCentres = 1u << 1,
+        kRollTiltDirections = 1u << 2,
+        kLimitsAndReceiver = 1u << 3, // limits, RC sensitivities, mount, receiver
+        kPanGainsAndAngles = 1u << 4, // pan gains, initial angles, default mode
+        kPanDirection = 1u << 5,
+        kServoTypesAndModes = 1u << 6,
+        kAllParts = (1u << 7) - 1,
+    };
+    // Puts the named parts of the parameter set into the boxes, sliders,
+    // check boxes and lists.
+    void ShowParameterSet(unsigned parts);
+
     // Shown only while the link is established and the message gate is open.
     void ShowStatusMessage(const QString& text);
     // Always shown.

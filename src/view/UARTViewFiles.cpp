@@ -43,29 +43,14 @@ const QString kOpenTitle = QStringLiteral("Select config file");
 const QString kSaveTitle = QStringLiteral("Save config file");
 const QString kIniSuffix = QStringLiteral(".ini");
 
-// The hidden servo lists of each axis: a speed servo (type above 3) has no
-// control mode to choose.
-struct ServoListRow
-{
-    std::uint8_t P::*servoType;
-    std::uint8_t P::*controlMode;
-    int typeList, modeList;
-};
-constexpr ServoListRow kServoLists[] = {
-    {&P::ROLL_SERVO_TYPE, &P::ROLL_CTRL_MODE, idc::RollServoType, idc::RollControlMode},
-    {&P::PITCH_SERVO_TYPE, &P::PITCH_CTRL_MODE, idc::TiltServoType, idc::TiltControlMode},
-    {&P::YAW_SERVO_TYPE, &P::YAW_CTRL_MODE, idc::PanServoType, idc::PanControlMode},
-};
-constexpr std::uint8_t kLastPositionServo = 3;
-
 std::string LocalPath(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
 }
 
-QString ErrorText(int error)
+QString Reason(const Result& result)
 {
-    return QString::fromLocal8Bit(IniReadErrorText(error).c_str());
+    return QString::fromLocal8Bit(result.message.c_str());
 }
 
 } // namespace
@@ -114,10 +99,9 @@ void CUARTView::LoadConfigFile(const QString& path)
     // not put zeros into the set and send them to the controller.
     ControllerParams read = params_;
     bool hasSection = false;
-    if (!LoadControllerConfig(LocalPath(path), read, &hasSection)) {
-        const int error = errno;
+    if (const Result loaded = LoadControllerConfig(LocalPath(path), read, &hasSection); !loaded) {
         prompts_.Message(window(), AppTitle(),
-                         QStringLiteral("Could not read %1: %2").arg(path, ErrorText(error)),
+                         QStringLiteral("Could not read %1: %2").arg(path, Reason(loaded)),
                          MessageButtons::Ok);
         return;
     }
@@ -135,43 +119,7 @@ void CUARTView::LoadConfigFile(const QString& path)
     if (!BackupBeforeLoad(read, report))
         return;
     params_ = read;
-    const ControllerParams& p = params_;
-
-    for (const GainRow& g : kGains)
-        values_.Int(g.box) = p.*g.param;
-    SyncSliders();
-    for (const auto& c : kServoCenters)
-        values_.Int(c.box) = p.*c.param;
-    for (const DirectionRow& d : kDirections)
-        SetChecked(d.checkBox, p.*d.param == kReversed);
-
-    for (const ServoListRow& s : kServoLists) {
-        const bool speedServo = p.*s.servoType > kLastPositionServo;
-        if (speedServo)
-            SetSelection(s.modeList, 0);
-        Enable(s.modeList, !speedServo);
-    }
-    for (const ServoListRow& s : kServoLists)
-        SetSelection(s.typeList, p.*s.servoType - 1);
-
-    ShowModeList(idc::DefaultMode);
-
-    for (const LimitRow& l : kLimits)
-        values_.Int(l.box) = p.*l.param;
-    for (const InitAngleRow& a : kInitAngles)
-        values_.Float(a.box) = static_cast<float>(p.*a.param * 0.1);
-    for (const auto& rc : kRcSensitivities)
-        values_.Int(rc.box) = p.*rc.param;
-
-    for (const ServoListRow& s : kServoLists) {
-        const std::uint8_t mode = p.*s.controlMode;
-        if (mode == 1 || mode == 2)
-            SetSelection(s.modeList, mode - 1);
-    }
-    ShowModeList(idc::SensorModuleMount);
-    SetSelection(idc::ReceiverType, p.RECEIVER_TYPE - 1); // 0 or past the end: no selection
-
-    ShowAllValues();
+    ShowParameterSet(kAllParts);
     Link().SelectFrameType(kTypeGains);
     ShowStatusMessage(QStringLiteral("$INKblue$Config file uploaded successfully!") + report);
 }
@@ -188,12 +136,11 @@ void CUARTView::ShowModeList(int list)
 bool CUARTView::SaveConfigFile(const QString& path)
 {
     const IniWriteResult result = SaveControllerConfig(LocalPath(path), params_);
-    if (result.ok)
+    if (result)
         return true;
     // Status messages are dropped while no controller is connected, and a
     // save fails mostly then: say it in a box.
-    prompts_.Message(window(), AppTitle(),
-                     QStringLiteral("Could not write %1: %2").arg(path, ErrorText(result.error)),
+    prompts_.Message(window(), AppTitle(), QStringLiteral("Could not write %1: %2").arg(path, Reason(result)),
                      MessageButtons::Ok);
     return false;
 }

@@ -18,7 +18,6 @@
 namespace qav {
 namespace {
 
-constexpr std::uint32_t kCloseWaitMs = 500;
 constexpr int kRcModeBarOffset = 100;
 
 // What the controller keeps up to date while it answers: greyed while the
@@ -54,7 +53,7 @@ CUARTView::~CUARTView()
         WriteStoredIndex(startupDirectory_, kSettingsComKey, comListIndex_);
     }
     notify_->Detach();
-    serial_.Close(kCloseWaitMs);
+    serial_.Close(CSerialLink::kCloseWaitMs);
 }
 
 void CUARTView::InitComList()
@@ -84,7 +83,7 @@ void CUARTView::TakePortNumberFromSelection()
 void CUARTView::OnOpenComPort()
 {
     if (serial_.IsOpen()) {
-        serial_.Close(kCloseWaitMs);
+        serial_.Close(CSerialLink::kCloseWaitMs);
         linkTimer_.stop();
     }
     waitingForDevice_ = false;
@@ -127,7 +126,7 @@ bool CUARTView::ConnectTo(int number)
 void CUARTView::TakeDownLink()
 {
     waitingForDevice_ = false;
-    serial_.Close(kCloseWaitMs);
+    serial_.Close(CSerialLink::kCloseWaitMs);
     linkTimer_.stop();
     SetLiveDisplaysStale(true);
 }
@@ -271,41 +270,20 @@ void CUARTView::OnFirmwareVersion(std::uint8_t tenths)
 
 void CUARTView::OnEchoDecoded(std::uint8_t type)
 {
-    // The first eight gain rows are roll and tilt (echo 0x81), the last four
-    // pan (echo 0x84).
-    const auto rollTilt = std::span(edit::kGains).first<8>();
-    const auto pan = std::span(edit::kGains).last<4>();
-    const ControllerParams& p = params_;
+    // What each quarter of the echo brings onto the screen; the servo types
+    // and control modes it carries stay off it.
     switch (type) {
     case kTypeReadGains:
-        for (const auto& g : rollTilt)
-            values_.Int(g.box) = p.*g.param;
-        ShowAllValues();
-        SyncSliders();
+        ShowParameterSet(kRollTiltGains);
         break;
     case kTypeReadDirections:
-        for (const auto& c : edit::kServoCenters)
-            values_.Int(c.box) = p.*c.param;
-        SetChecked(idc::TiltMotorReverse, p.PITCH_SERVO_REV == -1);
-        SetChecked(idc::RollMotorReverse, p.ROLL_SERVO_REV == -1);
-        ShowAllValues();
+        ShowParameterSet(kServoCentres | kRollTiltDirections);
         break;
     case kTypeReadLimits:
-        for (const auto& l : edit::kLimits)
-            values_.Int(l.box) = p.*l.param;
-        for (const auto& rc : edit::kRcSensitivities)
-            values_.Int(rc.box) = p.*rc.param;
-        ShowAllValues();
-        ShowModeList(idc::SensorModuleMount);
-        SetSelection(idc::ReceiverType, p.RECEIVER_TYPE - 1); // 0 or past the end: no selection
+        ShowParameterSet(kLimitsAndReceiver);
         break;
     case kTypeReadPan:
-        for (const auto& g : pan)
-            values_.Int(g.box) = p.*g.param;
-        for (const auto& a : edit::kInitAngles)
-            values_.Float(a.box) = static_cast<float>(p.*a.param * 0.1);
-        ShowModeList(idc::DefaultMode);
-        ShowAllValues();
+        ShowParameterSet(kPanGainsAndAngles);
         ShowStatusMessage(QStringLiteral("$INKblue$All parameters updated!"));
         break;
     default:

@@ -2,7 +2,9 @@
 
 #include "support/TempDir.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -74,7 +76,7 @@ TEST(ControllerConfigFile, NewFileListsTheKeysInSaveOrder)
 {
     TempDir dir;
     const std::string path = dir.File("c.bgsc");
-    ASSERT_TRUE(SaveControllerConfig(path, Sample()).ok);
+    ASSERT_TRUE(SaveControllerConfig(path, Sample()).Ok());
     EXPECT_EQ(ReadWholeFile(path), kSampleText);
 }
 
@@ -84,7 +86,7 @@ TEST(ControllerConfigFile, RoundTripKeepsKeyedValuesAndLeavesTheRestAlone)
     const std::string path = dir.File("c.bgsc");
     ControllerParams saved = Sample();
     SetKeyless(saved); // not written, so they must not come back either
-    ASSERT_TRUE(SaveControllerConfig(path, saved).ok);
+    ASSERT_TRUE(SaveControllerConfig(path, saved).Ok());
 
     ControllerParams loaded;
     SetKeyless(loaded);
@@ -121,7 +123,7 @@ TEST(ControllerConfigFile, WindowsWrittenFileLoadsTheSame)
     EXPECT_EQ(loaded, expected);
 
     // Saving over it rewrites the keyed lines only and keeps their spelling.
-    ASSERT_TRUE(SaveControllerConfig(path, loaded).ok);
+    ASSERT_TRUE(SaveControllerConfig(path, loaded).Ok());
     const std::string after = ReadWholeFile(path);
     EXPECT_NE(after.find("; saved by the Windows tool\r\n[Other]\r\nROLL_TOTAL=1\r\n\r\n[parameters]\r\n"
                          "roll_acc=11\r\nRoll_Total=300\r\n"),
@@ -191,7 +193,7 @@ TEST(ControllerConfigFile, ReversedDirectionReadAs255IsSavedAsMinusOne)
     WriteWholeFile(path, "[PARAMETERS]\nROLL_SERVO_REV=255\nPITCH_SERVO_REV=-1\n");
     ControllerParams p;
     ASSERT_TRUE(LoadControllerConfig(path, p));
-    ASSERT_TRUE(SaveControllerConfig(path, p).ok);
+    ASSERT_TRUE(SaveControllerConfig(path, p).Ok());
     const std::string text = ReadWholeFile(path);
     EXPECT_NE(text.find("ROLL_SERVO_REV=-1\n"), std::string::npos) << text;
     EXPECT_NE(text.find("PITCH_SERVO_REV=-1\n"), std::string::npos) << text;
@@ -224,11 +226,13 @@ TEST(ControllerConfigFile, UnreadableFileIsReportedAndNotOverwritten)
     const std::string folder = dir.File("folder.bgsc");
     std::filesystem::create_directory(folder);
     ControllerParams p = Sample();
-    EXPECT_FALSE(LoadControllerConfig(folder, p));
+    const Result loaded = LoadControllerConfig(folder, p);
+    EXPECT_EQ(loaded.code, EISDIR);
+    EXPECT_EQ(loaded.message, std::strerror(EISDIR));
     EXPECT_EQ(p.ROLL_TOTAL, 0);
     const IniWriteResult r = SaveControllerConfig(folder, Sample());
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.error, 0);
+    EXPECT_FALSE(r.Ok());
+    EXPECT_NE(r.code, 0);
     EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
 

@@ -84,7 +84,7 @@ TEST_F(SettingsFileTest, UnwritableFolderReportsFailure)
     const std::string missing = startup + "no/such/folder/";
     const IniWriteResult r = WriteStoredIndex(missing, kSettingsComKey, 1);
     EXPECT_FALSE(r);
-    EXPECT_NE(r.error, 0);
+    EXPECT_NE(r.code, 0);
 }
 
 } // namespace

@@ -43,8 +43,8 @@ TEST(MotorConfigFile, FailedSaveIsReportedAndLeavesNothing)
     TempDir dir;
     const std::string path = dir.File("missing-folder/board.bmc");
     const IniWriteResult result = SaveMotorConfig(path, MotorParams{});
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, ENOENT);
+    EXPECT_FALSE(result.Ok());
+    EXPECT_EQ(result.code, ENOENT);
 }
 
 struct LoadRow

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
+
+#include <cstring>
 #include <sys/stat.h>
 
 namespace qav {
@@ -132,7 +134,7 @@ TEST_P(IniWriteTest, ChangesOnlyWhatTheKeyNeeds)
     if (row.before != nullptr)
         WriteWholeFile(path, row.before);
     const IniWriteResult result = WritePrivateProfileString(row.section, row.key, row.value, path);
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.Ok()) << result.message;
     EXPECT_EQ(ReadWholeFile(path), row.after);
     EXPECT_EQ(GetPrivateProfileString(row.section, row.key, "def", path), row.value);
 }
@@ -157,8 +159,8 @@ TEST(IniFile, UnwritableTextIsRefusedAndLeavesTheFileAlone)
     };
     for (const auto& b : bad) {
         const IniWriteResult r = WritePrivateProfileString(b.section, b.key, b.value, path);
-        EXPECT_FALSE(r.ok) << b.section << "/" << b.key << "/" << b.value;
-        EXPECT_EQ(r.error, EINVAL);
+        EXPECT_FALSE(r.Ok()) << b.section << "/" << b.key << "/" << b.value;
+        EXPECT_EQ(r.code, EINVAL);
     }
     EXPECT_EQ(ReadWholeFile(path), before);
 }
@@ -167,16 +169,17 @@ TEST(IniFile, FailureIsReportedWithErrno)
 {
     TempDir dir;
     const IniWriteResult noFolder = WritePrivateProfileString("A", "x", "1", dir.File("missing/w.ini"));
-    EXPECT_FALSE(noFolder.ok);
-    EXPECT_EQ(noFolder.error, ENOENT);
+    EXPECT_FALSE(noFolder.Ok());
+    EXPECT_EQ(noFolder.code, ENOENT);
+    EXPECT_EQ(noFolder.message, std::strerror(ENOENT));
 
     // A path that exists but cannot be read as a file is not replaced.
     const std::string folder = dir.File("folder.ini");
     std::filesystem::create_directory(folder);
     std::filesystem::create_directory(folder + "/keep");
     const IniWriteResult notAFile = WritePrivateProfileString("A", "x", "1", folder);
-    EXPECT_FALSE(notAFile.ok);
-    EXPECT_EQ(notAFile.error, EISDIR);
+    EXPECT_FALSE(notAFile.Ok());
+    EXPECT_EQ(notAFile.code, EISDIR);
     EXPECT_TRUE(std::filesystem::is_directory(folder + "/keep"));
 }
 
@@ -227,13 +230,17 @@ TEST(IniFile, OnlyRegularFilesUpToOneMebibyteAreReadOrReplaced)
     EXPECT_EQ(IniReadErrorText(kNotRegularFile), "not a regular file");
     EXPECT_EQ(IniReadErrorText(EFBIG), "larger than 1 MiB");
     // Neither the FIFO nor the device is replaced by a write.
-    EXPECT_EQ(WritePrivateProfileString("A", "x", "2", fifo).error, kNotRegularFile);
+    const IniWriteResult toFifo = WritePrivateProfileString("A", "x", "2", fifo);
+    EXPECT_EQ(toFifo.code, kNotRegularFile);
+    EXPECT_EQ(toFifo.message, "not a regular file");
     struct stat st
     {
     };
     ASSERT_EQ(stat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_EQ(WritePrivateProfileString("A", "x", "2", big).error, EFBIG);
+    const IniWriteResult toBig = WritePrivateProfileString("A", "x", "2", big);
+    EXPECT_EQ(toBig.code, EFBIG);
+    EXPECT_EQ(toBig.message, "larger than 1 MiB");
 }
 
 TEST(IniFile, ReplacementLeavesNoTemporaryAndKeepsModeAndLink)
@@ -245,7 +252,7 @@ TEST(IniFile, ReplacementLeavesNoTemporaryAndKeepsModeAndLink)
     ASSERT_EQ(chmod(target.c_str(), 0640), 0);
     std::filesystem::create_symlink(target, link);
 
-    ASSERT_TRUE(WritePrivateProfileString("A", "x", "2", link).ok);
+    ASSERT_TRUE(WritePrivateProfileString("A", "x", "2", link).Ok());
 
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(ReadWholeFile(target), "[A]\nx=2\n");
@@ -277,8 +284,8 @@ TEST(IniFile, ManyWritesAtOnceEqualTheSameWritesOneByOne)
     WriteWholeFile(one, start);
     WriteWholeFile(many, start);
     for (const IniEntry& e : entries)
-        ASSERT_TRUE(WritePrivateProfileString(e.section, e.key, e.value, one).ok);
-    ASSERT_TRUE(WritePrivateProfileStrings(entries, many).ok);
+        ASSERT_TRUE(WritePrivateProfileString(e.section, e.key, e.value, one).Ok());
+    ASSERT_TRUE(WritePrivateProfileStrings(entries, many).Ok());
     EXPECT_EQ(ReadWholeFile(many), ReadWholeFile(one));
     EXPECT_EQ(ReadWholeFile(many), "; keep me\r\n[PARAMETERS]\r\nROLL_TOTAL=300\r\nROLL_ACC=2\r\n\r\n"
                                    "[Other]\r\nk=w\r\n[New]\r\na=x\r\nb=y\r\n");
@@ -289,7 +296,7 @@ TEST(IniFile, ManyWritesWithOneBadEntryWriteNothing)
     TempDir dir;
     const std::string path = dir.File("m.ini");
     const IniWriteResult r = WritePrivateProfileStrings({{"A", "x", "1"}, {"A", "y", "bad\nline"}}, path);
-    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.Ok());
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 

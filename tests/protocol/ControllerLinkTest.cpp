@@ -158,21 +158,87 @@ TEST_F(ControllerLinkTest, LateEchoNeitherOverwritesNorDropsAPendingUpload)
     }
 }
 
-TEST_F(ControllerLinkTest, UploadChainFollowsTheAnswersTypeAndIssuesPendingFlashWrite)
+TEST_F(ControllerLinkTest, UploadChainRunsQuarterByQuarterAndIssuesPendingFlashWrite)
 {
     link.State().SelectFrameType(kTypeGains);
     link.State().flashWritePending = true;
-    Feed(Answer(9, kTypeDirections)); // an answer of type 2 while 1 is pending
-    EXPECT_EQ(link.State().pendingFrameType, kTypeLimits);
-    Feed(Answer(9, kTypeLimits));
-    Feed(Answer(9, kTypePan));
+    for (std::uint8_t type : {kTypeGains, kTypeDirections, kTypeLimits, kTypePan}) {
+        EXPECT_EQ(link.State().pendingFrameType, type);
+        link.Tick();
+        Feed(Answer(9, type));
+    }
     EXPECT_EQ(link.State().pendingFrameType, kTypePoll);
     EXPECT_EQ(link.State().commandCode, kCmdWriteFlash);
+    const std::vector<std::string> acks{"ack 1", "ack 2", "ack 3", "ack 4"};
+    EXPECT_EQ(events.log, acks);
+    Feed(Answer(9, kTypePan)); // a repeated last answer issues nothing again
+    link.State().commandCode = kCmdNone;
+    Feed(Answer(9, kTypePan));
+    EXPECT_EQ(link.State().commandCode, kCmdNone);
+    link.State().commandCode = kCmdWriteFlash;
     Feed(Answer(9, 0, kMotorsOff, kCmdWriteFlash | kResultFailed));
     EXPECT_TRUE(link.State().flashWritePending);
     EXPECT_EQ(link.State().commandCode, kCmdNone);
     Feed(Answer(9, 0, kMotorsOff, kCmdWriteFlash));
     EXPECT_FALSE(link.State().flashWritePending);
+}
+
+// An answer still in flight from an earlier upload, or to a frame built
+// before the latest edit, must not move a newer upload on: the quarters it
+// skipped would never reach the controller while the screen says uploaded.
+TEST_F(ControllerLinkTest, StaleUploadAnswersNeverSkipQuartersOfANewerUpload)
+{
+    enum Step { Select, Tick, Answer1, Answer2, Answer4 };
+    struct Row
+    {
+        const char* what;
+        std::vector<Step> steps;
+        std::uint8_t pendingAfter;
+        int acks;
+    };
+    const Row rows[] = {
+        {"answer before the quarter went out", {Select, Answer1}, kTypeGains, 0},
+        {"answer of a later quarter than pending", {Select, Tick, Answer2}, kTypeGains, 0},
+        {"edit after the frame went out", {Select, Tick, Select, Answer1}, kTypeGains, 0},
+        {"edit after the frame went out, then sent again",
+         {Select, Tick, Select, Tick, Answer1},
+         kTypeDirections,
+         1},
+        {"last quarter of the old upload in flight",
+         {Select, Tick, Answer1, Tick, Answer2, Select, Tick, Answer4},
+         kTypeGains,
+         2},
+        {"the next quarter needs its own frame", {Select, Tick, Answer1, Answer2}, kTypeDirections, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        link.State() = ControllerLinkState{};
+        events.log.clear();
+        int acks = 0;
+        for (Step step : row.steps) {
+            switch (step) {
+            case Select:
+                link.State().SelectFrameType(kTypeGains);
+                break;
+            case Tick:
+                link.Tick();
+                break;
+            case Answer1:
+                Feed(Answer(0, kTypeGains));
+                break;
+            case Answer2:
+                Feed(Answer(0, kTypeDirections));
+                break;
+            case Answer4:
+                Feed(Answer(0, kTypePan));
+                break;
+            }
+        }
+        for (const auto& line : events.log)
+            acks += line.rfind("ack", 0) == 0;
+        EXPECT_EQ(link.State().pendingFrameType, row.pendingAfter);
+        EXPECT_EQ(acks, row.acks);
+    }
 }
 
 TEST_F(ControllerLinkTest, RepeatedEchoDecodesAgainAndKeepsNextType)

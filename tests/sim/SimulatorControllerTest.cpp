@@ -97,7 +97,7 @@ protected:
                                                 {"PARAMETERS", "PITCH_MAX", "90"},
                                                 {"PARAMETERS", "PITCH_MIN", "-134"}},
                                                flash_)
-                        .ok);
+                        .Ok());
         config_.controllerCom = kCom;
         config_.flashPath = flash_;
         config_.calibrationTime = 100ms;

@@ -231,7 +231,7 @@ TEST_F(ConfigFileCommandTest, AFailedSaveIsReportedWithItsReason)
 
 TEST_F(ConfigFileCommandTest, LoadShowsTheFileAndStartsTheUpload)
 {
-    ASSERT_TRUE(SaveControllerConfig(File("in.bgsc"), Sample()).ok);
+    ASSERT_TRUE(SaveControllerConfig(File("in.bgsc"), Sample()).Ok());
     params_.YAW_SERVO_CENTER = -7; // not read from the file
     params_.YAW_TOTAL = 99;        // no key at all
     LoadThroughButton(File("in.bgsc"));
@@ -269,7 +269,7 @@ TEST_F(ConfigFileCommandTest, LoadShowsTheFileAndStartsTheUpload)
 
 TEST_F(ConfigFileCommandTest, AWindowsWrittenFileLoadsLikeOurOwn)
 {
-    ASSERT_TRUE(SaveControllerConfig(File("own.bgsc"), Sample()).ok);
+    ASSERT_TRUE(SaveControllerConfig(File("own.bgsc"), Sample()).Ok());
     // The Windows tool's file: CRLF, blanks around "=", keys in another case
     // and order, other sections before and after, a comment.
     std::string windows = "; written on Windows\r\n[Other]\r\nROLL_TOTAL=1\r\n\r\n[ parameters ]\r\n";

@@ -19,7 +19,6 @@
 namespace qav {
 namespace {
 
-constexpr std::uint32_t kCloseWaitMs = 500;
 constexpr std::uint8_t kReversed = 0xFF;
 constexpr std::uint8_t kNormal = 0x01;
 
@@ -110,7 +109,7 @@ CMotorConfigDlg::~CMotorConfigDlg()
 {
     linkTimer_.stop();
     notify_->Detach();
-    serial_.Close(kCloseWaitMs);
+    serial_.Close(CSerialLink::kCloseWaitMs);
 }
 
 std::int32_t CMotorConfigDlg::Value(int box) const
@@ -180,7 +179,7 @@ void CMotorConfigDlg::TakePortNumberFromSelection()
 void CMotorConfigDlg::OnOpenComPort()
 {
     if (serial_.IsOpen())
-        serial_.Close(kCloseWaitMs);
+        serial_.Close(CSerialLink::kCloseWaitMs);
     linkTimer_.stop();
     waitingForDevice_ = false;
     // A port that cannot be opened is closed again without a word; the
@@ -243,7 +242,7 @@ void CMotorConfigDlg::reject()
     upgrade_.StopQuietly();
     linkTimer_.stop();
     if (serial_.IsOpen())
-        serial_.Close(kCloseWaitMs);
+        serial_.Close(CSerialLink::kCloseWaitMs);
     waitingForDevice_ = false;
     ReadAllBoxes();
     if (!startupDirectory_.empty())
@@ -425,7 +424,7 @@ void CMotorConfigDlg::ReleaseLinkForUpgrade()
     // until "Open COM Port".
     waitingForDevice_ = false;
     if (serial_.IsOpen())
-        serial_.Close(kCloseWaitMs);
+        serial_.Close(CSerialLink::kCloseWaitMs);
     linkTimer_.stop();
 }
 

@@ -26,9 +26,9 @@ std::string LocalPath(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
-QString ErrorText(int error)
+QString Reason(const Result& result)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return QString::fromLocal8Bit(result.message.c_str());
 }
 
 } // namespace
@@ -63,10 +63,8 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
     // Read into a copy first: a file that is there but cannot be read must
     // not put zeros into the set and send them to the board.
     MotorParams read = params_;
-    if (!qav::LoadMotorConfig(LocalPath(path), read)) {
-        const int error = errno;
-        prompts_.Message(this, AppTitle(),
-                         QStringLiteral("Could not read %1: %2").arg(path, ErrorText(error)),
+    if (const Result loaded = qav::LoadMotorConfig(LocalPath(path), read); !loaded) {
+        prompts_.Message(this, AppTitle(), QStringLiteral("Could not read %1: %2").arg(path, Reason(loaded)),
                          MessageButtons::Ok);
         return;
     }
@@ -105,10 +103,9 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
 bool CMotorConfigDlg::SaveMotorConfigFile(const QString& path)
 {
     const IniWriteResult result = qav::SaveMotorConfig(LocalPath(path), params_);
-    if (result.ok)
+    if (result)
         return true;
-    prompts_.Message(this, AppTitle(),
-                     QStringLiteral("Could not write %1: %2").arg(path, ErrorText(result.error)),
+    prompts_.Message(this, AppTitle(), QStringLiteral("Could not write %1: %2").arg(path, Reason(result)),
                      MessageButtons::Ok);
     return false;
 }

@@ -1,0 +1,58 @@
+#pragma once
+// What the command-line tool's connections to both boards share: the port,
+// and a plain loop that ticks the board's link engine every 20 ms and hands
+// it the bytes that arrive in between.
+#include "platform/Notify.h"
+#include "protocol/FrameIntake.h"
+#include "protocol/FrameTransport.h"
+#include "serial/SerialLink.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qav::cli {
+
+inline constexpr std::chrono::milliseconds kLinkPeriod{20};
+inline constexpr std::chrono::seconds kAnswerTimeout{3};
+
+class LinkSession : public IFrameTransport
+{
+public:
+    ~LinkSession() override;
+
+    // Opens "COM<n>" or a device path and starts the link. On failure
+    // `error` holds one sentence saying why.
+    bool Open(std::string_view port, std::string& error);
+
+    enum class Outcome { Done, NoAnswer, Stopped };
+    // Ticks and dispatches until `done` holds (checked after every answer
+    // and tick), until no valid answer came for `silence`, or until `stop`
+    // (e.g. set by a signal handler) becomes true.
+    Outcome RunUntil(const std::function<bool()>& done, std::chrono::milliseconds silence,
+                     const volatile std::sig_atomic_t* stop = nullptr);
+
+    bool IsOpen() const override { return serial_.IsOpen(); }
+    void WriteFrame(const Frame& frame) override;
+
+protected:
+    LinkSession();
+
+    // The board's link engine, as the loop drives it.
+    virtual void StartLink() = 0;
+    virtual void TickLink() = 0;
+    virtual void FeedLink(const std::uint8_t* bytes, std::uint32_t count) = 0;
+    // How many valid answers the engine has taken so far.
+    virtual std::uint32_t AnswersTaken() const = 0;
+
+private:
+    CSerialLink serial_;
+    std::shared_ptr<NotifyQueue> queue_ = std::make_shared<NotifyQueue>();
+    FrameIntake intake_;
+};
+
+} // namespace qav::cli
