@@ -18,9 +18,17 @@ CLiveBox::CLiveBox(QWidget* parent) : QLineEdit(parent)
     setReadOnly(true);
     // It paints its whole area, beneath its rounded corners with the colour
     // behind it, so what lies behind (group box, screen) is not painted
-    // again with every value. An attribute the skin's polishing leaves
-    // alone, unlike a filled background.
+    // again with every value.
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool CLiveBox::event(QEvent* event)
+{
+    const bool taken = QLineEdit::event(event);
+    // Polishing by a style sheet clears the attribute: it is set again.
+    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange)
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    return taken;
 }
 
 QColor CLiveBox::Behind() const

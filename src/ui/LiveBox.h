@@ -21,6 +21,7 @@ public:
     int FramesRendered() const { return framesRendered_; }
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 

@@ -87,6 +87,18 @@ TEST_F(LiveBoxLook, PaintsAsAReadOnlyLineEdit)
     }
 }
 
+TEST_F(LiveBoxLook, StaysOpaqueUnderTheSkin)
+{
+    // What is behind it is then not painted again with every value.
+    EXPECT_TRUE(live_->testAttribute(Qt::WA_OpaquePaintEvent)) << "after polishing";
+    live_->setStyleSheet(QStringLiteral("QLineEdit { padding: 2px; }"));
+    live_->ensurePolished();
+    EXPECT_TRUE(live_->testAttribute(Qt::WA_OpaquePaintEvent)) << "after a new style sheet";
+    live_->setEnabled(false);
+    live_->setEnabled(true);
+    EXPECT_TRUE(live_->testAttribute(Qt::WA_OpaquePaintEvent)) << "after being greyed and live again";
+}
+
 TEST_F(LiveBoxLook, FrameDrawnOncePerLookNotPerValue)
 {
     live_->resize(72, 24);
