@@ -2,6 +2,7 @@
 
 #include "ui/AttitudeArea.h"
 #include "ui/ImageBar.h"
+#include "ui/LiveBox.h"
 #include "ui/Skin.h"
 
 #include <QAbstractButton>
@@ -347,9 +348,9 @@ QWidget* FormHost::Create(const ControlRow& row, QWidget* parent)
         return new QLabel(caption, parent);
     case ControlType::Edit:
     case ControlType::ReadOnlyEdit: {
-        auto* edit = new QLineEdit(parent);
-        edit->setReadOnly(row.type == ControlType::ReadOnlyEdit);
-        return edit;
+        if (row.type == ControlType::ReadOnlyEdit)
+            return new CLiveBox(parent);
+        return new QLineEdit(parent);
     }
     case ControlType::Slider: {
         auto* slider = new FormSlider([this, id] { events_->OnSliderReleased(id); }, parent);

@@ -254,12 +254,19 @@ protected:
         std::sort(drawn.begin(), drawn.end(),
                   [](const Drawn& a, const Drawn& b) { return a.depth < b.depth; });
         for (const auto& d : drawn) {
-            // A cosmetic hairline: drawn directly, where a scaled pen would
-            // be stroked into a path for every face.
+            // The face is filled without antialiasing, the costly part of
+            // drawing it; its antialiased edge, drawn over the fill's border,
+            // smooths it as before. A cosmetic hairline: drawn directly, where
+            // a scaled pen would be stroked into a path for every face.
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(Qt::NoPen);
+            p.setBrush(d.colour);
+            p.drawPolygon(d.polygon);
+            p.setRenderHint(QPainter::Antialiasing, true);
             QPen edge(d.colour.darker(135), 0);
             edge.setCosmetic(true);
             p.setPen(edge);
-            p.setBrush(d.colour);
+            p.setBrush(Qt::NoBrush);
             p.drawPolygon(d.polygon);
         }
         // Disabled (the attitude is no longer live): shown behind a veil.

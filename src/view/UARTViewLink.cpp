@@ -10,8 +10,6 @@
 #include "view/EditTables.h"
 #include "view/UARTView.h"
 
-#include <QLineEdit>
-#include <QPalette>
 #include <QStringList>
 
 #include <array>
@@ -38,22 +36,6 @@ QString FromUtf8(std::string_view s)
 
 void CUARTView::InitLink()
 {
-    // The live boxes change up to 50 times a second. Filled beneath with
-    // their group's colour (their rounded corners show it), they count as
-    // opaque, so the group box and the screen behind them are not painted
-    // again with every value. After polishing, which sets the palette.
-    for (int id : kLiveDisplays) {
-        auto* box = qobject_cast<QLineEdit*>(Control(id));
-        if (!box || !box->parentWidget())
-            continue;
-        box->ensurePolished();
-        box->parentWidget()->ensurePolished();
-        QPalette palette = box->palette();
-        palette.setColor(QPalette::Window, box->parentWidget()->palette().color(QPalette::Window));
-        box->setPalette(palette);
-        box->setBackgroundRole(QPalette::Window);
-        box->setAutoFillBackground(true);
-    }
     serial_.SetMode(CSerialLink::kOwnerMode);
     notify_ = std::make_shared<PostedNotifySink>(this);
     serial_.SetOwner(notify_);

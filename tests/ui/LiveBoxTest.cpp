@@ -1,0 +1,139 @@
+#include "ui/LiveBox.h"
+#include "ui/Skin.h"
+
+#include <QAccessible>
+#include <QImage>
+#include <QLineEdit>
+#include <QPalette>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace qav {
+namespace {
+
+// A live box and a plain read-only line edit side by side under the skin:
+// whatever the live box paints must be what the line edit paints.
+class LiveBoxLook : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        screen_ = std::make_unique<QWidget>();
+        screen_->setStyleSheet(SkinStyleSheet());
+        QPalette behind = screen_->palette();
+        behind.setColor(QPalette::Window, QColor(0xfb, 0xfc, 0xfd));
+        screen_->setPalette(behind);
+        live_ = new CLiveBox(screen_.get());
+        plain_ = new QLineEdit(screen_.get());
+        plain_->setReadOnly(true);
+        for (QLineEdit* box : {static_cast<QLineEdit*>(live_), plain_}) {
+            SetSkinKind(box, SkinKind::EditBox);
+            box->ensurePolished();
+        }
+        // The plain box is filled beneath with the colour behind, as the live
+        // box paints it itself.
+        QPalette palette = plain_->palette();
+        palette.setColor(QPalette::Window, QColor(0xfb, 0xfc, 0xfd));
+        plain_->setPalette(palette);
+        plain_->setBackgroundRole(QPalette::Window);
+        plain_->setAutoFillBackground(true);
+        plain_->move(0, 40);
+    }
+
+    static QImage Render(QWidget* w) { return w->grab().toImage().convertToFormat(QImage::Format_ARGB32); }
+
+    void ExpectSameLook(const char* what)
+    {
+        const QImage live = Render(live_), plain = Render(plain_);
+        ASSERT_EQ(live.size(), plain.size()) << what;
+        int differing = 0;
+        for (int y = 0; y < live.height(); ++y)
+            for (int x = 0; x < live.width(); ++x)
+                differing += live.pixel(x, y) != plain.pixel(x, y);
+        EXPECT_EQ(differing, 0) << what << ": pixels differ from a plain line edit's";
+    }
+
+    std::unique_ptr<QWidget> screen_;
+    CLiveBox* live_ = nullptr;
+    QLineEdit* plain_ = nullptr;
+};
+
+TEST_F(LiveBoxLook, PaintsAsAReadOnlyLineEdit)
+{
+    const struct
+    {
+        const char* text;
+        int width;
+        bool enabled;
+    } cases[] = {
+        {"", 72, true},
+        {"0", 72, true},
+        {"-180.0", 100, true},
+        {"12.5", 100, false},
+        {"-0.98", 72, true},
+        {"1500", 56, false},
+        {"-32768", 56, true},
+        {"123456789012345678901234567890", 72, true}, // longer than the box: scrolled as a line edit does
+    };
+    for (const auto& c : cases) {
+        for (QLineEdit* box : {static_cast<QLineEdit*>(live_), plain_}) {
+            box->resize(c.width, 24);
+            box->setEnabled(c.enabled);
+            box->setText(QString::fromUtf8(c.text));
+        }
+        ExpectSameLook(c.text);
+    }
+}
+
+TEST_F(LiveBoxLook, StaysOpaqueUnderTheSkin)
+{
+    // What is behind it is then not painted again with every value.
+    EXPECT_TRUE(live_->testAttribute(Qt::WA_OpaquePaintEvent)) << "after polishing";
+    live_->setStyleSheet(QStringLiteral("QLineEdit { padding: 2px; }"));
+    live_->ensurePolished();
+    EXPECT_TRUE(live_->testAttribute(Qt::WA_OpaquePaintEvent)) << "after a new style sheet";
+    live_->setEnabled(false);
+    live_->setEnabled(true);
+    EXPECT_TRUE(live_->testAttribute(Qt::WA_OpaquePaintEvent)) << "after being greyed and live again";
+}
+
+TEST_F(LiveBoxLook, FrameDrawnOncePerLookNotPerValue)
+{
+    live_->resize(72, 24);
+    for (int i = 0; i < 20; ++i) {
+        live_->setText(QString::number(i * 7 - 50));
+        Render(live_);
+    }
+    EXPECT_EQ(live_->FramesRendered(), 1);
+    live_->setEnabled(false); // greyed while stale: another frame, then kept
+    for (int i = 0; i < 5; ++i) {
+        live_->setText(QString::number(i));
+        Render(live_);
+    }
+    EXPECT_EQ(live_->FramesRendered(), 2);
+    live_->resize(100, 24);
+    plain_->resize(100, 24);
+    plain_->setEnabled(false);
+    plain_->setText(live_->text());
+    ExpectSameLook("after resize");
+    EXPECT_EQ(live_->FramesRendered(), 3);
+}
+
+TEST(LiveBox, ReadsAsALineEditToAssistiveTools)
+{
+    QWidget screen;
+    auto* box = new CLiveBox(&screen);
+    box->setAccessibleName(QStringLiteral("Roll"));
+    box->setText(QStringLiteral("-12.5"));
+    EXPECT_TRUE(box->isReadOnly());
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(box);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::EditableText);
+    EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("Roll"));
+    EXPECT_EQ(a->text(QAccessible::Value), QStringLiteral("-12.5"));
+}
+
+} // namespace
+} // namespace qav
