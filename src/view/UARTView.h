@@ -54,7 +54,8 @@ public:
 
     // `status` may be null (nothing is shown then).
     CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent = nullptr);
-    // Closes the port. The window-end work is FinishSession's.
+    // Closes the port, storing the COM list's index if FinishSession did
+    // not run; the rest of the window-end work is FinishSession's.
     ~CUARTView() override;
     // The window-end work, while the window is still whole: stops the
     // link's notifications and timer, reads the boxes (a bad one shows its
