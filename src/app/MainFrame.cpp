@@ -182,9 +182,11 @@ void CMainFrame::showEvent(QShowEvent* event)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (prompts_.ConfirmExit(this))
+    if (prompts_.ConfirmExit(this)) {
+        if (view_)
+            view_->FinishSession();
         event->accept();
-    else
+    } else
         event->ignore();
 }
 

@@ -129,6 +129,7 @@ int main(int argc, char** argv)
                 if (image.isNull())
                     image = window->grab();
                 image.save(shot);
+                frame->View()->FinishSession();
             }
             QApplication::exit(0);
         });

@@ -8,6 +8,7 @@
 #include "serial/BlockQueue.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 
 namespace qav {
@@ -21,7 +22,7 @@ public:
 
     FrameIntake() { buffer_.SetMinimumBlockSize(kOwnerMinimumBlockSize); }
 
-    // Link must offer Read(dest, n, timeoutMs) and QueuedCount(), and
+    // Link must offer Read(dest, n, timeout) and QueuedCount(), and
     // HasRxQueue() telling whether its reads come from a receive queue.
     // Feed is called as feed(const uint8_t* bytes, uint32_t count).
     //
@@ -55,7 +56,7 @@ public:
     std::uint32_t Buffered() const { return buffer_.QueuedCount(); }
 
 private:
-    static constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
+    static constexpr std::chrono::milliseconds kInfinite = std::chrono::milliseconds::max();
     CBlockQueue buffer_;
     std::array<std::uint8_t, kWorkingSize> work_{};
 };

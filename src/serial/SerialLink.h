@@ -28,6 +28,7 @@
 #include "platform/Result.h"
 #include "serial/LineEvents.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -37,8 +38,18 @@
 
 namespace qav {
 
+struct LinkShared;
+struct LinkMonitor;
+
 // Why the last open failed: its errno and the reason for the user.
 using LinkError = Result;
+
+// What became of a frame handed to CSerialLink::Write.
+enum class WriteResult {
+    Accepted, // the driver took all of it
+    Held,     // the driver took part; the rest is kept and goes out first next time
+    Refused,  // nothing of it goes out
+};
 
 class CSerialLink
 {
@@ -50,9 +61,10 @@ public:
     // SetLine arguments, with the meanings of the Windows line settings.
     static constexpr std::uint8_t kNoParity = 0, kOddParity = 1, kEvenParity = 2, kMarkParity = 3,
                                   kSpaceParity = 4;
-    static constexpr std::uint8_t kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2;
+    static constexpr std::uint8_t kOneStopBit = 0, kTwoStopBits = 2;
 
-    static constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
+    // A Read time-out without limit.
+    static constexpr std::chrono::milliseconds kInfinite = std::chrono::milliseconds::max();
 
     CSerialLink();
     ~CSerialLink();
@@ -93,31 +105,32 @@ public:
     // the event thread. False when a thread already exists or the port is
     // closed.
     bool StartMonitor(std::uint32_t extraModeBits);
-    // Stops the event thread, waiting up to waitMs for it to end. A thread
+    // Stops the event thread, waiting up to wait for it to end. A thread
     // that takes longer is let go: it holds its own duplicate of the
     // descriptor, is cut off from the link at once (it drops what it reads
     // and posts nothing more; a post already in flight is let finish) and
     // closes its descriptors itself when it ends. False when no thread
     // exists.
-    bool StopMonitor(std::uint32_t waitMs);
+    bool StopMonitor(std::chrono::milliseconds wait);
     // Stops the thread (as StopMonitor), discards the driver's buffers and
     // closes the device. Nothing when closed.
-    void Close(std::uint32_t waitMs);
+    void Close(std::chrono::milliseconds wait);
     // How long every owner lets Close wait for the event thread.
-    static constexpr std::uint32_t kCloseWaitMs = 500;
+    static constexpr std::chrono::milliseconds kCloseWaitMs{500};
 
-    // Hands n bytes to the driver without waiting and returns how many it
-    // took at once. 0 when closed or n is 0. Bytes the driver could not take
-    // are kept and go out first at the next Write; while such a rest is
-    // still unsent, a new Write is not started, returns 0 and its bytes are
-    // dropped (whole frames on the wire, never interleaved pieces). Every
-    // failure (a device gone with EIO, dropped bytes) is left in LastError().
-    std::uint32_t Write(const std::uint8_t* bytes, std::uint32_t n);
+    // Hands n bytes to the driver without waiting. Bytes the driver could
+    // not take at once are kept (Held) and go out first at the next Write;
+    // while such a rest is still unsent, a new Write is Refused and its
+    // bytes are dropped (whole frames on the wire, never interleaved
+    // pieces). Refused also when closed or n is 0. Every failure (a device
+    // gone with EIO, dropped bytes) is left in LastError(); a closed link or
+    // an empty frame leaves LastError() alone.
+    WriteResult Write(const std::uint8_t* bytes, std::uint32_t n);
     // With MODE_RX_QUEUE: takes up to n bytes from the receive queue (dest
     // may be null to discard them); the time-out is not used. Without it:
-    // waits up to timeoutMs (kInfinite: no limit) for bytes from the device
+    // waits up to timeout (kInfinite: no limit) for bytes from the device
     // and returns as soon as some have come, up to n.
-    std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t timeoutMs);
+    std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::chrono::milliseconds timeout);
     std::uint32_t QueuedCount() const;
     bool HasRxQueue() const { return (mode_ & MODE_RX_QUEUE) != 0; }
     // With MODE_RX_QUEUE: received bytes are queued at once, but
@@ -145,10 +158,6 @@ private:
     friend bool OpenLinkSequence(CSerialLink& link, int portNumber);
     friend bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath);
 
-    struct Shared;
-    struct Monitor;
-
-    static void RunEventLoop(const std::shared_ptr<Monitor>& m);
     void Fail(int code, std::string message);
     void WakeMonitor();
 
@@ -157,8 +166,8 @@ private:
     bool exclusiveFlag_ = false; // TIOCEXCL set by us, to clear on Close
     std::string deviceName_;
     std::string devicePath_;
-    std::shared_ptr<Shared> shared_;
-    std::shared_ptr<Monitor> monitor_;
+    std::shared_ptr<LinkShared> shared_;
+    std::shared_ptr<LinkMonitor> monitor_;
     std::thread thread_;
     std::vector<std::uint8_t> txRest_;
     std::uint32_t sentTotal_ = 0;

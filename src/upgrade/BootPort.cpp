@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <termios.h>
@@ -23,12 +24,12 @@ BootPort::~BootPort()
 
 bool BootPort::Open(const std::string& nameOrPath)
 {
-    link_.Close(0);
+    link_.Close(std::chrono::milliseconds{0});
     link_.SetDeviceName(nameOrPath);
     if (!link_.Open())
         return false;
     if (!link_.SetLine(115200, CSerialLink::kEvenParity, 8, CSerialLink::kOneStopBit) || !link_.Setup()) {
-        link_.Close(0);
+        link_.Close(std::chrono::milliseconds{0});
         return false;
     }
     return true;
@@ -36,7 +37,7 @@ bool BootPort::Open(const std::string& nameOrPath)
 
 void BootPort::Close()
 {
-    link_.Close(0);
+    link_.Close(std::chrono::milliseconds{0});
 }
 
 void BootPort::Stop()

@@ -1,7 +1,9 @@
 #include "view/UARTView.h"
 
+#include "files/SettingsFile.h"
 #include "platform/BoxParse.h"
 #include "ui/ImageBar.h"
+#include "ui/PostedNotify.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
 #include "ui/StatusLine.h"
@@ -76,6 +78,20 @@ void CUARTView::OnInitialUpdate()
     SetChecked(idc::MotorOff, true);
     if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))
         bar->SetRange(0, kRcModeBarMax);
+}
+
+void CUARTView::FinishSession()
+{
+    if (sessionFinished_)
+        return;
+    sessionFinished_ = true;
+    // No serial event may reach the window while a message box is up.
+    notify_->Detach();
+    linkTimer_.stop();
+    if (!startupDirectory_.empty()) {
+        ReadAllBoxes();
+        WriteStoredIndex(startupDirectory_, kSettingsComKey, comListIndex_);
+    }
 }
 
 bool CUARTView::ReadAllBoxes()

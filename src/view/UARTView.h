@@ -54,8 +54,13 @@ public:
 
     // `status` may be null (nothing is shown then).
     CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent = nullptr);
-    // Stores the COM list's index in the settings file and closes the port.
+    // Closes the port, storing the COM list's index if FinishSession did
+    // not run; the rest of the window-end work is FinishSession's.
     ~CUARTView() override;
+    // The window-end work, while the window is still whole: stops the
+    // link's notifications and timer, reads the boxes (a bad one shows its
+    // message) and stores the COM list's index in the settings file. Once.
+    void FinishSession();
 
     // Where the settings file lives (ending in "/"); empty: no settings file.
     // Set before OnInitialUpdate.
@@ -300,6 +305,7 @@ private:
     std::shared_ptr<PostedNotifySink> notify_;
     FrameIntake intake_;
     QTimer linkTimer_;
+    bool sessionFinished_ = false;
     QAVShow3DLibExp show3d_;
     UpgradeDriver upgrade_;
     UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications

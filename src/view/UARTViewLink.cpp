@@ -48,11 +48,11 @@ void CUARTView::InitLink()
 CUARTView::~CUARTView()
 {
     linkTimer_.stop();
-    if (!startupDirectory_.empty()) {
-        ReadAllBoxes();
-        WriteStoredIndex(startupDirectory_, kSettingsComKey, comListIndex_);
-    }
     notify_->Detach();
+    // Ended without a confirmed close: the COM choice is still kept, but no
+    // box is read, since a message box would find its parent half gone.
+    if (!sessionFinished_ && !startupDirectory_.empty())
+        WriteStoredIndex(startupDirectory_, kSettingsComKey, comListIndex_);
     serial_.Close(CSerialLink::kCloseWaitMs);
 }
 

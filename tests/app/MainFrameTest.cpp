@@ -3,10 +3,13 @@
 #include "ui/InkStatusBar.h"
 #include "view/ControlIds.h"
 #include "view/MainScreenTable.h"
+#include "view/ScreenValues.h"
 #include "view/UARTView.h"
 
+#include "files/SettingsFile.h"
 #include "gui_support/Activate.h"
 #include "gui_support/FakePrompts.h"
+#include "support/TempDir.h"
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -15,6 +18,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace qav {
@@ -230,6 +234,60 @@ TEST_F(MainFrameTest, RestoreAndRaiseBringsBackAMinimisedWindow)
     EXPECT_FALSE(frame_.isMinimized());
     EXPECT_TRUE(frame_.isVisible());
 }
+
+} // namespace
+} // namespace qav
+
+namespace qav {
+namespace {
+
+struct WindowEndRow
+{
+    const char* name;
+    bool confirmed;
+    const char* text; // left in the first exchanged box
+    bool settingsWritten;
+    std::size_t messages; // shown while the window is still whole
+};
+
+class WindowEndRows : public ::testing::TestWithParam<WindowEndRow>
+{
+};
+
+TEST_P(WindowEndRows, ConfirmedCloseReadsTheBoxesAndStoresTheSettingsOnce)
+{
+    const WindowEndRow& row = GetParam();
+    test::TempDir dir;
+    const std::string startup = dir.path().string() + "/";
+    CUARTDoc doc;
+    ControllerParams params;
+    test::FakePrompts prompts;
+    prompts.confirmExit = row.confirmed;
+    bool windowWholeAtMessage = true;
+    {
+        CMainFrame frame(doc, params, prompts, nullptr, startup);
+        prompts.onMessage = [&] {
+            windowWholeAtMessage = frame.View()->Control(kExchangeOrder[0].box) != nullptr;
+        };
+        frame.show();
+        qobject_cast<QLineEdit*>(frame.View()->Control(kExchangeOrder[0].box))
+            ->setText(QString::fromUtf8(row.text));
+        EXPECT_EQ(frame.close(), row.confirmed);
+        EXPECT_EQ(std::filesystem::exists(SettingsFilePath(startup)), row.settingsWritten);
+        EXPECT_EQ(prompts.messages.size(), row.messages);
+        prompts.onMessage = nullptr;
+    }
+    // Destroying the window keeps the COM choice but reads no box.
+    EXPECT_TRUE(std::filesystem::exists(SettingsFilePath(startup)));
+    EXPECT_EQ(prompts.messages.size(), row.messages);
+    EXPECT_TRUE(windowWholeAtMessage);
+}
+
+INSTANTIATE_TEST_SUITE_P(Closes, WindowEndRows,
+                         ::testing::Values(WindowEndRow{"Declined", false, "12", false, 0},
+                                           WindowEndRow{"Confirmed", true, "12", true, 0},
+                                           WindowEndRow{"ConfirmedWithABadBox", true, "x", true, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace qav

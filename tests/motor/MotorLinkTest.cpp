@@ -324,7 +324,7 @@ struct FakeLink
     std::deque<std::uint8_t> queued;
     bool HasRxQueue() const { return true; }
     std::uint32_t QueuedCount() const { return static_cast<std::uint32_t>(queued.size()); }
-    std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t)
+    std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::chrono::milliseconds)
     {
         std::uint32_t i = 0;
         for (; i < n && !queued.empty(); ++i) {

@@ -154,7 +154,7 @@ struct FakeLink
     int reads = 0;
     bool HasRxQueue() const { return true; }
     std::uint32_t QueuedCount() const { return static_cast<std::uint32_t>(queued.size()); }
-    std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t)
+    std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::chrono::milliseconds)
     {
         ++reads;
         std::uint32_t i = 0;

@@ -236,8 +236,8 @@ TEST_F(SerialLinkPty, AThreadLetGoCannotReachTheNextSession)
         std::this_thread::sleep_for(100ms);
         sink->Release();
     });
-    link_.StopMonitor(0);
-    link_.Close(0);
+    link_.StopMonitor(std::chrono::milliseconds{0});
+    link_.Close(std::chrono::milliseconds{0});
 
     PseudoTerminal next;
     ASSERT_TRUE(next.Ok());
@@ -258,7 +258,7 @@ TEST_F(SerialLinkPty, WriteReachesTheDeviceAndTransmitEmptyIsPosted)
 {
     OpenLink();
     const auto frame = Pattern(32, 5);
-    EXPECT_EQ(link_.Write(frame.data(), 32), 32u);
+    EXPECT_EQ(link_.Write(frame.data(), 32), WriteResult::Accepted);
     EXPECT_EQ(pty_.Read(32, kPatience), frame);
     EXPECT_EQ(link_.SentTotal(), 32u);
     const auto note = owner_->WaitForMessage(WM_PORT_TXEMPTY, kPatience);
@@ -286,12 +286,13 @@ TEST_F(SerialLinkPty, AStalledDeviceGetsWholeFramesInOrderNeverPieces)
     for (; i < 200000 && refused < 3; ++i) {
         const auto f = frame(i);
         const std::uint32_t before = link_.SentTotal();
-        const std::uint32_t took = link_.Write(f.data(), 32);
+        const WriteResult took = link_.Write(f.data(), 32);
         if (link_.SentTotal() - before == 32) {
             expected.insert(expected.end(), f.begin(), f.end());
-            partial |= took != 32;
+            partial |= took == WriteResult::Held;
+            EXPECT_NE(took, WriteResult::Refused);
         } else {
-            EXPECT_EQ(took, 0u);
+            EXPECT_EQ(took, WriteResult::Refused);
             EXPECT_EQ(link_.LastError().code, EAGAIN) << "a dropped frame is reported";
             ++refused;
         }
@@ -339,7 +340,7 @@ TEST_F(SerialLinkPty, SecondLinkCannotOpenTheSameDeviceAndSaysWhy)
     EXPECT_EQ(second.LastError().code, EBUSY);
 
     // Once the first lets go, the second gets it.
-    link_.Close(500);
+    link_.Close(std::chrono::milliseconds{500});
     EXPECT_TRUE(OpenLinkSequence(second, kPort)) << second.LastError().message;
 }
 
@@ -350,7 +351,7 @@ TEST_F(SerialLinkPty, ReopeningAfterCloseWorksAndStillReceives)
         const auto frame = Pattern(32, static_cast<std::uint8_t>(round));
         ASSERT_TRUE(pty_.Write(frame));
         EXPECT_EQ(Receive(32), frame) << "round " << round;
-        link_.Close(500);
+        link_.Close(std::chrono::milliseconds{500});
         EXPECT_FALSE(link_.IsOpen());
     }
 }
@@ -370,10 +371,10 @@ TEST_F(SerialLinkPty, HangUpKeepsNotifyingWithoutSpinningAndCloses)
     EXPECT_GE(notes, 5);
     EXPECT_LE(owner_->Size() + static_cast<std::size_t>(notes), 500u);
     std::uint8_t buffer[64];
-    EXPECT_EQ(link_.Read(buffer, sizeof buffer, 0), 0u);
+    EXPECT_EQ(link_.Read(buffer, sizeof buffer, std::chrono::milliseconds{0}), 0u);
 
     const auto before = Clock::now();
-    link_.Close(500);
+    link_.Close(std::chrono::milliseconds{500});
     EXPECT_LT(Clock::now() - before, 2s);
     EXPECT_FALSE(link_.IsOpen());
     // Nothing is posted once closed.
@@ -381,7 +382,7 @@ TEST_F(SerialLinkPty, HangUpKeepsNotifyingWithoutSpinningAndCloses)
     }
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(owner_->Size(), 0u);
-    EXPECT_EQ(link_.Write(buffer, 8), 0u);
+    EXPECT_EQ(link_.Write(buffer, 8), WriteResult::Refused);
 }
 
 TEST_F(SerialLinkPty, ADeviceBackUnderTheSameNameIsReachedOnReconnect)
@@ -400,7 +401,7 @@ TEST_F(SerialLinkPty, ADeviceBackUnderTheSameNameIsReachedOnReconnect)
     const auto frame = Pattern(32, 6);
     ASSERT_TRUE(replugged.Write(frame));
     EXPECT_EQ(Receive(32), frame);
-    EXPECT_EQ(link_.Write(frame.data(), 32), 32u);
+    EXPECT_EQ(link_.Write(frame.data(), 32), WriteResult::Accepted);
     EXPECT_EQ(replugged.Read(32, kPatience), frame);
 }
 
@@ -410,7 +411,7 @@ TEST_F(SerialLinkPty, WriteAfterHangUpReportsNothingWritten)
     pty_.CloseMaster();
     ASSERT_TRUE(owner_->WaitForMessage(WM_PORT_RECEIVED, kPatience));
     const auto frame = Pattern(32);
-    EXPECT_EQ(link_.Write(frame.data(), 32), 0u);
+    EXPECT_EQ(link_.Write(frame.data(), 32), WriteResult::Refused);
     EXPECT_EQ(link_.SentTotal(), 0u);
     EXPECT_EQ(link_.LastError().code, EIO);
     EXPECT_NE(link_.LastError().message.find("cannot write"), std::string::npos) << link_.LastError().message;
@@ -430,7 +431,7 @@ TEST_F(SerialLinkPty, CloseWhileReceivingReturnsWithinItsWait)
     });
     std::this_thread::sleep_for(100ms);
     const auto before = Clock::now();
-    link_.Close(500);
+    link_.Close(std::chrono::milliseconds{500});
     const auto took = Clock::now() - before;
     talk.store(false);
     device.join();
@@ -442,10 +443,10 @@ TEST_F(SerialLinkPty, CloseWhileReceivingReturnsWithinItsWait)
 TEST_F(SerialLinkPty, StopMonitorKeepsThePortOpenForAnotherStart)
 {
     OpenLink();
-    EXPECT_TRUE(link_.StopMonitor(500));
+    EXPECT_TRUE(link_.StopMonitor(std::chrono::milliseconds{500}));
     EXPECT_FALSE(link_.IsMonitoring());
     EXPECT_TRUE(link_.IsOpen());
-    EXPECT_FALSE(link_.StopMonitor(500));
+    EXPECT_FALSE(link_.StopMonitor(std::chrono::milliseconds{500}));
     ASSERT_TRUE(link_.StartMonitor(0));
     EXPECT_FALSE(link_.StartMonitor(0)) << "a second thread must not start";
     const auto frame = Pattern(32, 9);
@@ -458,7 +459,7 @@ TEST_F(SerialLinkPty, ThreadLetGoWithoutWaitingDoesNotDisturbTheLink)
     OpenLink();
     // A zero wait cannot see the thread end: it is let go and must neither
     // take bytes meant for the next thread nor post for this link.
-    EXPECT_TRUE(link_.StopMonitor(0));
+    EXPECT_TRUE(link_.StopMonitor(std::chrono::milliseconds{0}));
     EXPECT_FALSE(link_.IsMonitoring());
     std::this_thread::sleep_for(50ms);
     while (owner_->TryTake()) {
@@ -467,7 +468,7 @@ TEST_F(SerialLinkPty, ThreadLetGoWithoutWaitingDoesNotDisturbTheLink)
     const auto frame = Pattern(64, 1);
     ASSERT_TRUE(pty_.Write(frame));
     EXPECT_EQ(Receive(64), frame);
-    link_.Close(0);
+    link_.Close(std::chrono::milliseconds{0});
     EXPECT_FALSE(link_.IsOpen());
 }
 
@@ -483,7 +484,7 @@ TEST_F(SerialLinkPty, GoneOwnerIsNotPostedToButBytesStillQueue)
     while (link_.QueuedCount() < 32 && Clock::now() < deadline)
         std::this_thread::sleep_for(5ms);
     std::vector<std::uint8_t> got(32);
-    EXPECT_EQ(link_.Read(got.data(), 32, 0), 32u);
+    EXPECT_EQ(link_.Read(got.data(), 32, std::chrono::milliseconds{0}), 32u);
     EXPECT_EQ(got, frame);
 }
 
@@ -510,7 +511,7 @@ TEST_F(SerialLinkPty, OpeningByDevicePathWorks)
         if (!owner_->WaitForMessage(WM_PORT_RECEIVED, 100ms))
             continue;
         std::uint8_t buffer[64];
-        const auto k = link_.Read(buffer, sizeof buffer, 0);
+        const auto k = link_.Read(buffer, sizeof buffer, std::chrono::milliseconds{0});
         got.insert(got.end(), buffer, buffer + k);
     }
     EXPECT_EQ(got, frame);
@@ -527,7 +528,7 @@ TEST_F(SerialLinkPty, WithoutReceiveQueueReadTakesFromTheDevice)
     const auto frame = Pattern(32, 2);
     ASSERT_TRUE(pty_.Write(frame));
     std::vector<std::uint8_t> got(32);
-    EXPECT_EQ(link_.Read(got.data(), 32, 1000), 32u);
+    EXPECT_EQ(link_.Read(got.data(), 32, std::chrono::milliseconds{1000}), 32u);
     EXPECT_EQ(got, frame);
 }
 
@@ -553,14 +554,14 @@ TEST(SerialLinkClosed, OperationsOnAClosedLinkDoNothing)
     EXPECT_EQ(link.PortNumber(), -1);
     EXPECT_FALSE(link.IsOpen());
     const std::uint8_t bytes[4] = {1, 2, 3, 4};
-    EXPECT_EQ(link.Write(bytes, 4), 0u);
+    EXPECT_EQ(link.Write(bytes, 4), WriteResult::Refused);
     EXPECT_EQ(link.SentTotal(), 0u);
-    EXPECT_FALSE(link.StopMonitor(500));
+    EXPECT_FALSE(link.StopMonitor(std::chrono::milliseconds{500}));
     EXPECT_FALSE(link.SetLine(115200, 0, 8, 0));
     EXPECT_FALSE(link.Setup());
     link.SetMode(CSerialLink::kOwnerMode);
     EXPECT_FALSE(link.StartMonitor(0));
-    link.Close(500);
+    link.Close(std::chrono::milliseconds{500});
     EXPECT_FALSE(link.IsOpen());
 }
 

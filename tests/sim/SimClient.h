@@ -27,10 +27,10 @@ public:
         link_.SetMode(CSerialLink::kOwnerMode);
         link_.SetOwner(owner_);
     }
-    ~SimClient() { link_.Close(500); }
+    ~SimClient() { link_.Close(std::chrono::milliseconds{500}); }
 
     bool Open(int com) { return OpenLinkSequence(link_, com); }
-    void Close() { link_.Close(500); }
+    void Close() { link_.Close(std::chrono::milliseconds{500}); }
     CSerialLink& Link() { return link_; }
 
     void Send(const Frame& f) { link_.Write(f.data(), static_cast<std::uint32_t>(f.size())); }
@@ -121,7 +121,7 @@ private:
     void Drain()
     {
         std::uint8_t buf[1024];
-        while (std::uint32_t n = link_.Read(buf, sizeof buf, 0)) {
+        while (std::uint32_t n = link_.Read(buf, sizeof buf, std::chrono::milliseconds{0})) {
             bytes_ += n;
             receiver_.Feed(buf, n, [&](const Frame& f) { frames_.push_back(f); });
         }

@@ -373,7 +373,7 @@ TEST_P(OpenFailure, TheStatusLineSaysWhy)
     EXPECT_TRUE(view->LinkTimerActive());
 
     // Once the port is free, the same button opens it.
-    holder.Close(500);
+    holder.Close(std::chrono::milliseconds{500});
     ASSERT_TRUE(view->ConnectTo(kCom));
     EXPECT_TRUE(WaitFor(kConnected));
 }

@@ -1,0 +1,294 @@
+// The event thread of CSerialLink on POSIX: poll on the port and two
+// eventfds (stop, wake), modem lines and line error counts looked at on a
+// timer, everything handed to DispatchLineEvents.
+#include "serial/SerialLinkPosixShared.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+namespace qav {
+
+using namespace posix;
+
+namespace {
+
+// Pause between iterations while the far side is gone or input reads empty.
+constexpr milliseconds kIdleRetry{10};
+// How often modem lines, line error counts and the transmit queue are looked
+// at when the driver supports them (none of them can wake poll).
+constexpr milliseconds kLineWatchInterval{50};
+
+class PosixLinePort final : public ILinePort
+{
+public:
+    explicit PosixLinePort(int fd) : fd_(fd) { errorsSupported_ = ReadLineCounts(fd_, errorBase_); }
+
+    bool HungUp() const { return hungUp_; }
+    void MarkHungUp() { hungUp_ = true; }
+
+    bool PendingCount(std::uint32_t& pending) override
+    {
+        int n = 0;
+        if (hungUp_ || ::ioctl(fd_, FIONREAD, &n) != 0 || n < 0)
+            return false;
+        pending = static_cast<std::uint32_t>(n);
+        return true;
+    }
+
+    std::uint32_t ReadBatch(std::uint8_t* dest, std::uint32_t want) override
+    {
+        if (hungUp_)
+            return 0;
+        return ReadArrived(fd_, dest, want, hungUp_);
+    }
+
+    bool ModemStatus(std::uint32_t& bits) override { return !hungUp_ && ReadModemBits(fd_, bits); }
+
+    void ClearBreak() override { ::ioctl(fd_, TIOCCBRK); }
+
+    bool TakeErrors(std::uint32_t& bits) override
+    {
+        LineCounts now;
+        if (!errorsSupported_ || !ReadLineCounts(fd_, now))
+            return false;
+        bits = LineErrorBits(errorBase_, now);
+        errorBase_ = now;
+        return true;
+    }
+
+private:
+    int fd_;
+    bool hungUp_ = false;
+    bool errorsSupported_ = false;
+    LineCounts errorBase_;
+};
+
+// Waits up to d unless the link is being stopped; true when it is.
+bool WaitForStop(int stopFd, milliseconds d)
+{
+    pollfd p{stopFd, POLLIN, 0};
+    while (::poll(&p, 1, PollMs(d)) < 0 && errno == EINTR) {
+    }
+    return p.revents != 0;
+}
+
+// The event thread's work, one named step at a time.
+class EventLoop
+{
+public:
+    explicit EventLoop(const std::shared_ptr<LinkMonitor>& m)
+        : m_(*m), shared_(*m->shared),
+          port_(m->fd), dispatch_{
+                            port_,
+                            scratch_,
+                            shared_.receivedTotal,
+                            [this](const std::uint8_t* bytes, std::uint32_t n) {
+                                return m_.InSession([&] { shared_.queue.Append(bytes, n); });
+                            },
+                            [this](std::uint32_t message, std::intptr_t lParam) {
+                                return m_.InSession([&] { shared_.Post(message, lParam); });
+                            },
+                            [this] { return shared_.queue.QueuedCount() >= shared_.notifyThreshold.load(); }}
+    {
+        modemWatched_ = ReadModemBits(m_.fd, modem_);
+        countsWatched_ = ReadLineCounts(m_.fd, counts_);
+    }
+
+    void Run()
+    {
+        while (!m_.stopping.load()) {
+            if (port_.HungUp()) {
+                if (!KeepReportingHangUp())
+                    break;
+                continue;
+            }
+            std::array<pollfd, 3> fds{pollfd{m_.fd, POLLIN, 0}, pollfd{m_.stopFd, POLLIN, 0},
+                                      pollfd{m_.wakeFd, POLLIN, 0}};
+            const Wake wake = WaitForActivity(fds);
+            if (wake == Wake::Stop)
+                break;
+            if (wake == Wake::Retry)
+                continue;
+            const std::uint32_t events = CollectEvents(fds[0].revents);
+            if (events != 0 && !Dispatch(events))
+                break;
+        }
+        SignalExit();
+    }
+
+private:
+    enum class Wake { Stop, Retry, Look };
+
+    // The device is gone for good; keep telling the owner, gently, until it
+    // closes the link. False once the link is being stopped.
+    bool KeepReportingHangUp()
+    {
+        if (WaitForStop(m_.stopFd, kIdleRetry))
+            return false;
+        DispatchLineEvents(EV_RXCHAR, dispatch_);
+        return true;
+    }
+
+    // Polls the port, the stop and the wake eventfds; on a timer while
+    // anything must be looked at that cannot wake poll.
+    Wake WaitForActivity(std::array<pollfd, 3>& fds)
+    {
+        const bool watch = modemWatched_ || countsWatched_ || m_.txPending.load();
+        const int r = ::poll(fds.data(), fds.size(), watch ? PollMs(kLineWatchInterval) : -1);
+        if (r < 0)
+            return errno != EINTR && WaitForStop(m_.stopFd, kIdleRetry) ? Wake::Stop : Wake::Retry;
+        if (fds[1].revents)
+            return Wake::Stop;
+        if (fds[2].revents)
+            Drain(m_.wakeFd);
+        return Wake::Look;
+    }
+
+    std::uint32_t CollectEvents(short portEvents)
+    {
+        std::uint32_t events = 0;
+        if (portEvents & (POLLHUP | POLLERR | POLLNVAL)) {
+            port_.MarkHungUp();
+            events |= EV_RXCHAR;
+        } else if (portEvents & POLLIN) {
+            events |= EV_RXCHAR;
+        }
+        return events | TransmitEmptyEvent() | ModemEvents() | LineCountChanges();
+    }
+
+    std::uint32_t TransmitEmptyEvent()
+    {
+        if (!m_.txPending.load())
+            return 0;
+        int queued = 0;
+        if (::ioctl(m_.fd, TIOCOUTQ, &queued) == 0 && queued != 0)
+            return 0;
+        m_.txPending.store(false);
+        return EV_TXEMPTY;
+    }
+
+    std::uint32_t ModemEvents()
+    {
+        std::uint32_t now = 0;
+        if (!modemWatched_ || !ReadModemBits(m_.fd, now))
+            return 0;
+        const std::uint32_t events = ModemChangeEvents(modem_, now);
+        modem_ = now;
+        return events;
+    }
+
+    std::uint32_t LineCountChanges()
+    {
+        LineCounts now;
+        if (!countsWatched_ || !ReadLineCounts(m_.fd, now))
+            return 0;
+        const std::uint32_t events = LineCountEvents(counts_, now);
+        counts_ = now;
+        return events;
+    }
+
+    // False once the link is being stopped.
+    bool Dispatch(std::uint32_t events)
+    {
+        const DispatchResult result = DispatchLineEvents(events, dispatch_);
+        if (port_.HungUp())
+            m_.InSession([&] { shared_.farSideGone.store(true); });
+        // Readable but nothing came: do not spin on it.
+        return !((events & EV_RXCHAR) && result.bytesRead == 0 && !port_.HungUp() &&
+                 WaitForStop(m_.stopFd, kIdleRetry));
+    }
+
+    void SignalExit()
+    {
+        {
+            std::lock_guard guard(m_.exitLock);
+            m_.exited = true;
+        }
+        m_.exitSignal.notify_all();
+    }
+
+    LinkMonitor& m_;
+    LinkShared& shared_;
+    PosixLinePort port_;
+    std::vector<std::uint8_t> scratch_;
+    LineDispatch dispatch_;
+    std::uint32_t modem_ = 0;
+    bool modemWatched_ = false;
+    LineCounts counts_;
+    bool countsWatched_ = false;
+};
+
+} // namespace
+
+bool CSerialLink::StartMonitor(std::uint32_t extraModeBits)
+{
+    if (thread_.joinable())
+        return false;
+    mode_ |= extraModeBits;
+    if (!(mode_ & MODE_EVENT_THREAD))
+        return true;
+    if (!IsOpen())
+        return false;
+    auto m = std::make_shared<LinkMonitor>();
+    m->shared = shared_;
+    {
+        std::lock_guard guard(shared_->sessionLock);
+        m->session = shared_->session;
+    }
+    m->fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    m->stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m->fd < 0 || m->stopFd < 0 || m->wakeFd < 0) {
+        Fail(errno, std::string("cannot start the event thread: ") + std::strerror(errno));
+        return false;
+    }
+    try {
+        thread_ = std::thread([m] { EventLoop(m).Run(); });
+    } catch (const std::system_error& e) {
+        Fail(e.code().value(), std::string("cannot start the event thread: ") + e.what());
+        return false;
+    }
+    monitor_ = std::move(m);
+    return true;
+}
+
+bool CSerialLink::StopMonitor(milliseconds wait)
+{
+    if (!thread_.joinable())
+        return false;
+    const std::shared_ptr<LinkMonitor> m = std::move(monitor_);
+    {
+        // From here on the thread can neither queue, flag nor post.
+        std::lock_guard guard(shared_->sessionLock);
+        ++shared_->session;
+    }
+    m->stopping.store(true);
+    Signal(m->stopFd);
+    bool ended = false;
+    {
+        std::unique_lock guard(m->exitLock);
+        ended = m->exitSignal.wait_for(guard, wait, [&] { return m->exited; });
+    }
+    if (ended)
+        thread_.join();
+    else
+        thread_.detach(); // it ends on its own; see the header
+    return true;
+}
+
+void CSerialLink::WakeMonitor()
+{
+    if (monitor_) {
+        monitor_->txPending.store(true);
+        Signal(monitor_->wakeFd);
+    }
+}
+} // namespace qav
