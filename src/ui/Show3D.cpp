@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace qav {
@@ -183,16 +184,19 @@ public:
         // Hidden: nothing is drawn now; showing it paints the whole area.
         if (!isVisible()) {
             stale_ = true;
+            projected_.reset();
             return;
         }
-        // Turns below a tenth of a degree move no edge visibly: the picture
-        // already drawn is shown again, only where the model is.
-        const std::array<long, 3> key{std::lround(roll * 10), std::lround(tilt * 10), std::lround(pan * 10)};
-        if (key != drawnKey_ || stale_) {
-            drawnKey_ = key;
+        // A turn that moves no corner by half a pixel or more changes
+        // nothing visibly: the picture already drawn is shown again, only
+        // where the model is. Measured against the drawn model, so such
+        // turns cannot add up unseen.
+        std::vector<Drawn> faces = Project();
+        if (stale_ || !projected_ || projected_->size != size() || MovedVisibly(projected_->faces, faces)) {
             stale_ = true;
             const QRect before = modelRect_;
-            modelRect_ = Bounds(Project());
+            modelRect_ = Bounds(faces);
+            projected_ = Projected{size(), std::move(faces)};
             update(before | modelRect_);
         } else {
             update(modelRect_);
@@ -280,6 +284,24 @@ private:
         return drawn;
     }
 
+    static bool MovedVisibly(const std::vector<Drawn>& drawn, const std::vector<Drawn>& next)
+    {
+        if (drawn.size() != next.size())
+            return true;
+        for (size_t i = 0; i < drawn.size(); ++i) {
+            const QPolygonF& a = drawn[i].polygon;
+            const QPolygonF& b = next[i].polygon;
+            if (a.size() != b.size() || drawn[i].colour != next[i].colour)
+                return true;
+            for (qsizetype j = 0; j < a.size(); ++j) {
+                const QPointF d = a[j] - b[j];
+                if (d.x() * d.x() + d.y() * d.y() >= 0.25)
+                    return true;
+            }
+        }
+        return false;
+    }
+
     // The area the faces cover, with room for their antialiased edges.
     static QRect Bounds(const std::vector<Drawn>& drawn)
     {
@@ -302,7 +324,9 @@ private:
             sky.setColorAt(1, QColor(206, 213, 224));
             sp.fillRect(rect(), sky);
         }
-        const std::vector<Drawn> drawn = Project();
+        if (!projected_ || projected_->size != size())
+            projected_ = Projected{size(), Project()};
+        const std::vector<Drawn>& drawn = projected_->faces;
         const QRect area = Bounds(drawn);
         if (picture_.size() != pixels) {
             picture_ = sky_.copy();
@@ -342,7 +366,14 @@ private:
     QRect drawnRect_;
     // Where the model is now, for the areas to repaint.
     QRect modelRect_;
-    std::array<long, 3> drawnKey_{};
+    // The faces as projected for the model drawn next or last, and the
+    // widget size they were projected for.
+    struct Projected
+    {
+        QSize size;
+        std::vector<Drawn> faces;
+    };
+    std::optional<Projected> projected_;
     bool stale_ = true;
     double roll_ = 0, tilt_ = 0, pan_ = 0;
 };
