@@ -1,14 +1,16 @@
 #include "ui/Show3D.h"
 
 #include <QEvent>
+#include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 #include <QPointer>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace qav {
@@ -175,11 +177,30 @@ public:
         if (roll == roll_ && tilt == tilt_ && pan == pan_)
             return;
         roll_ = roll, tilt_ = tilt, pan_ = pan;
-        update();
         setAccessibleDescription(QStringLiteral("Roll %1, tilt %2, pan %3 degrees")
                                      .arg(roll, 0, 'f', 1)
                                      .arg(tilt, 0, 'f', 1)
                                      .arg(pan, 0, 'f', 1));
+        // Hidden: nothing is drawn now; showing it paints the whole area.
+        if (!isVisible()) {
+            stale_ = true;
+            projected_.reset();
+            return;
+        }
+        // A turn that moves no corner by half a pixel or more changes
+        // nothing visibly: the picture already drawn is shown again, only
+        // where the model is. Measured against the drawn model, so such
+        // turns cannot add up unseen.
+        std::vector<Drawn> faces = Project();
+        if (stale_ || !projected_ || projected_->size != size() || MovedVisibly(projected_->faces, faces)) {
+            stale_ = true;
+            const QRect before = modelRect_;
+            modelRect_ = Bounds(faces);
+            projected_ = Projected{size(), std::move(faces)};
+            update(before | modelRect_);
+        } else {
+            update(modelRect_);
+        }
     }
 
 protected:
@@ -190,21 +211,34 @@ protected:
         return false;
     }
 
-    void paintEvent(QPaintEvent*) override
+    void paintEvent(QPaintEvent* event) override
     {
-        QPainter p(this);
-        // The sky is drawn once per size; the model up to 50 times a second.
-        if (sky_.size() != size()) {
-            sky_ = QPixmap(size());
-            QPainter sp(&sky_);
-            QLinearGradient sky(0, 0, 0, height());
-            sky.setColorAt(0, QColor(236, 240, 246));
-            sky.setColorAt(1, QColor(206, 213, 224));
-            sp.fillRect(rect(), sky);
+        const qreal ratio = devicePixelRatioF();
+        const QSize pixels = (QSizeF(size()) * ratio).toSize();
+        if (stale_ || picture_.size() != pixels) {
+            Draw(pixels, ratio);
+            stale_ = false;
         }
-        p.drawPixmap(0, 0, sky_);
-        p.setRenderHint(QPainter::Antialiasing);
+        QPainter p(this);
+        const QRect dirty = event->rect();
+        const QRectF source(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio);
+        p.drawImage(QRectF(dirty), picture_, source);
+        // Disabled (the attitude is no longer live): shown behind a veil.
+        if (!isEnabled())
+            p.fillRect(rect(), QColor(236, 240, 246, 170));
+    }
 
+private:
+    struct Drawn
+    {
+        QPolygonF polygon;
+        double depth;
+        QColor colour;
+    };
+
+    // The visible faces, far to near, at the widget's present size.
+    std::vector<Drawn> Project() const
+    {
         const Mat3 base = AboutZ(pan_);
         const Mat3 rollFrame = base * AboutX(roll_);
         const Mat3 cameraPose = rollFrame * AboutY(-tilt_); // positive tilt lifts the lens
@@ -214,12 +248,6 @@ protected:
         const double size = std::min(width(), height()) * scale_ * 0.55;
         const QPointF centre(width() / 2.0, height() / 2.0 + size * 0.05);
 
-        struct Drawn
-        {
-            QPolygonF polygon;
-            double depth;
-            QColor colour;
-        };
         std::vector<Drawn> drawn;
         drawn.reserve(model_.size());
         for (const auto& pf : model_) {
@@ -253,6 +281,64 @@ protected:
         }
         std::sort(drawn.begin(), drawn.end(),
                   [](const Drawn& a, const Drawn& b) { return a.depth < b.depth; });
+        return drawn;
+    }
+
+    static bool MovedVisibly(const std::vector<Drawn>& drawn, const std::vector<Drawn>& next)
+    {
+        if (drawn.size() != next.size())
+            return true;
+        for (size_t i = 0; i < drawn.size(); ++i) {
+            const QPolygonF& a = drawn[i].polygon;
+            const QPolygonF& b = next[i].polygon;
+            if (a.size() != b.size() || drawn[i].colour != next[i].colour)
+                return true;
+            for (qsizetype j = 0; j < a.size(); ++j) {
+                const QPointF d = a[j] - b[j];
+                if (d.x() * d.x() + d.y() * d.y() >= 0.25)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    // The area the faces cover, with room for their antialiased edges.
+    static QRect Bounds(const std::vector<Drawn>& drawn)
+    {
+        QRectF r;
+        for (const auto& d : drawn)
+            r |= d.polygon.boundingRect();
+        return r.toAlignedRect().adjusted(-2, -2, 2, 2);
+    }
+
+    // Draws the sky and the model into the picture the paints copy from.
+    void Draw(QSize pixels, qreal ratio)
+    {
+        // The sky is drawn once per size; the model whenever it turned.
+        if (sky_.size() != pixels) {
+            sky_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            sky_.setDevicePixelRatio(ratio);
+            QPainter sp(&sky_);
+            QLinearGradient sky(0, 0, 0, height());
+            sky.setColorAt(0, QColor(236, 240, 246));
+            sky.setColorAt(1, QColor(206, 213, 224));
+            sp.fillRect(rect(), sky);
+        }
+        if (!projected_ || projected_->size != size())
+            projected_ = Projected{size(), Project()};
+        const std::vector<Drawn>& drawn = projected_->faces;
+        const QRect area = Bounds(drawn);
+        if (picture_.size() != pixels) {
+            picture_ = sky_.copy();
+            picture_.setDevicePixelRatio(ratio);
+        }
+        QPainter p(&picture_);
+        // Only where the model was or is now needs the sky again.
+        const QRect redo = (drawnRect_ | area) & rect();
+        p.setClipRect(redo);
+        p.drawImage(redo, sky_, QRectF(QPointF(redo.topLeft()) * ratio, QSizeF(redo.size()) * ratio));
+        drawnRect_ = area;
+        p.setRenderHint(QPainter::Antialiasing);
         for (const auto& d : drawn) {
             // The face is filled without antialiasing, the costly part of
             // drawing it; its antialiased edge, drawn over the fill's border,
@@ -269,15 +355,26 @@ protected:
             p.setBrush(Qt::NoBrush);
             p.drawPolygon(d.polygon);
         }
-        // Disabled (the attitude is no longer live): shown behind a veil.
-        if (!isEnabled())
-            p.fillRect(rect(), QColor(236, 240, 246, 170));
+        modelRect_ = area;
     }
 
-private:
     double scale_;
     std::vector<PartFace> model_;
-    QPixmap sky_;
+    QImage sky_;
+    // Sky and model as last drawn; `drawnRect_` is where that model lies.
+    QImage picture_;
+    QRect drawnRect_;
+    // Where the model is now, for the areas to repaint.
+    QRect modelRect_;
+    // The faces as projected for the model drawn next or last, and the
+    // widget size they were projected for.
+    struct Projected
+    {
+        QSize size;
+        std::vector<Drawn> faces;
+    };
+    std::optional<Projected> projected_;
+    bool stale_ = true;
     double roll_ = 0, tilt_ = 0, pan_ = 0;
 };
 

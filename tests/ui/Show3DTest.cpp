@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <initializer_list>
 #include <memory>
 
 namespace qav {
@@ -60,6 +62,75 @@ TEST(Show3D, UpdateBeforeInitIsHarmless)
     QAVShow3DLibExp display;
     display.Update(1, 2, 3);
     EXPECT_EQ(display.View(), nullptr);
+}
+
+} // namespace
+} // namespace qav
+
+namespace qav {
+namespace {
+
+// The shown view draws the model anew only where it moved; what it shows
+// must match a fresh view given the same attitude, or the last one drawn
+// when the turn since is too small to see.
+TEST(Show3D, ShownPictureMatchesAFreshDrawing)
+{
+    struct Case
+    {
+        const char* name;
+        std::array<double, 3> from, to;
+        bool sameAsFrom; // the turn moves no corner by half a pixel
+    };
+    const Case cases[] = {
+        {"large roll", {0, 0, 0}, {35, 0, 0}, false},
+        {"tilt and pan", {10, -5, 20}, {10, 30, -60}, false},
+        {"back and forth", {-40, 25, -90}, {0, 0, 0}, false},
+        {"a hundredth of a degree", {5, 5, 5}, {5.01, 5.01, 5}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto draw = [](std::initializer_list<std::array<double, 3>> attitudes) {
+            QFrame host;
+            host.resize(320, 260);
+            QAVShow3DLibExp display;
+            display.Init(&host, 0, 0.8);
+            host.show();
+            QImage last;
+            for (const auto& a : attitudes) {
+                display.Update(a[0], a[1], a[2]);
+                last = Render(display);
+            }
+            return last;
+        };
+        const QImage stepped = draw({c.from, c.to});
+        EXPECT_EQ(stepped, draw({c.sameAsFrom ? c.from : c.to}));
+        if (!c.sameAsFrom) {
+            EXPECT_NE(stepped, draw({c.from}));
+        }
+    }
+}
+
+TEST(Show3D, HiddenViewShowsTheLatestAttitudeWhenShown)
+{
+    QFrame host;
+    host.resize(240, 200);
+    QAVShow3DLibExp display;
+    display.Init(&host, 0, 0.8);
+    host.show();
+    display.Update(0, 0, 0);
+    Render(display);
+    host.hide();
+    display.Update(30, -20, 45);
+    host.show();
+    const QImage shown = Render(display);
+
+    QFrame freshHost;
+    freshHost.resize(240, 200);
+    QAVShow3DLibExp fresh;
+    fresh.Init(&freshHost, 0, 0.8);
+    freshHost.show();
+    fresh.Update(30, -20, 45);
+    EXPECT_EQ(shown, Render(fresh));
 }
 
 } // namespace
