@@ -123,32 +123,34 @@ BootResult BootLoaderClient::Sync(milliseconds wait)
     }
 }
 
-BootResult BootLoaderClient::Get(std::uint8_t& version, std::vector<std::uint8_t>& commands)
+// GET and GET ID answer alike: a count N, N + 1 bytes, then ACK.
+BootResult BootLoaderClient::CountedReply(std::uint8_t command, std::vector<std::uint8_t>& bytes)
 {
-    if (BootResult r = Command(boot::kGet); !r.ok())
+    if (BootResult r = Command(command); !r.ok())
         return r;
     std::uint8_t n = 0;
     if (BootResult r = Receive({&n, 1}, BootStage::Payload); !r.ok())
         return r;
-    std::vector<std::uint8_t> bytes(std::size_t(n) + 1);
+    bytes.assign(std::size_t(n) + 1, 0);
     if (BootResult r = Receive(bytes, BootStage::Payload); !r.ok())
+        return r;
+    return Expect(BootStage::Payload, timing_.answer);
+}
+
+BootResult BootLoaderClient::Get(std::uint8_t& version, std::vector<std::uint8_t>& commands)
+{
+    std::vector<std::uint8_t> bytes;
+    if (BootResult r = CountedReply(boot::kGet, bytes); !r.ok())
         return r;
     version = bytes[0];
     commands.assign(bytes.begin() + 1, bytes.end());
-    return Expect(BootStage::Payload, timing_.answer);
+    return {};
 }
 
 BootResult BootLoaderClient::GetId(std::uint16_t& pid)
 {
-    if (BootResult r = Command(boot::kGetId); !r.ok())
-        return r;
-    std::uint8_t n = 0;
-    if (BootResult r = Receive({&n, 1}, BootStage::Payload); !r.ok())
-        return r;
-    std::vector<std::uint8_t> bytes(std::size_t(n) + 1);
-    if (BootResult r = Receive(bytes, BootStage::Payload); !r.ok())
-        return r;
-    if (BootResult r = Expect(BootStage::Payload, timing_.answer); !r.ok())
+    std::vector<std::uint8_t> bytes;
+    if (BootResult r = CountedReply(boot::kGetId, bytes); !r.ok())
         return r;
     if (bytes.size() != 2)
         return {BootStatus::Garbled, BootStage::Payload};

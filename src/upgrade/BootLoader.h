@@ -97,6 +97,7 @@ private:
     BootResult Expect(BootStage stage, std::chrono::milliseconds wait);
     BootResult Send(std::span<const std::uint8_t> bytes, BootStage stage);
     BootResult Receive(std::span<std::uint8_t> dest, BootStage stage);
+    BootResult CountedReply(std::uint8_t command, std::vector<std::uint8_t>& bytes);
 
     IBootLine& line_;
     BootLoaderTiming timing_;
