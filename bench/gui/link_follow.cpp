@@ -10,6 +10,7 @@
 #include "Simulator.h"
 #include "app/ShellPrompts.h"
 #include "protocol/ControllerResults.h"
+#include "ui/LiveBox.h"
 #include "ui/Skin.h"
 #include "ui/StatusLine.h"
 #include "view/ControlIds.h"
@@ -96,11 +97,15 @@ protected:
     {
         if (e->type() == QEvent::Paint) {
             ++paints;
-            if (auto* box = qobject_cast<QLineEdit*>(widget_)) {
-                if (box->text() != last_)
-                    ++newValues;
-                last_ = box->text();
-            }
+            // A live box paints the value it was given last.
+            QString shown;
+            if (auto* live = qobject_cast<CLiveBox*>(widget_))
+                shown = live->LiveText();
+            else if (auto* box = qobject_cast<QLineEdit*>(widget_))
+                shown = box->text();
+            if (shown != last_)
+                ++newValues;
+            last_ = shown;
         }
         return false;
     }

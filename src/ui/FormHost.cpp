@@ -446,6 +446,8 @@ int FormHost::FocusedId() const
 QString FormHost::Text(int id) const
 {
     QWidget* w = Control(id);
+    if (auto* live = qobject_cast<CLiveBox*>(w))
+        return live->LiveText();
     if (auto* edit = qobject_cast<QLineEdit*>(w))
         return edit->text();
     if (auto* label = qobject_cast<QLabel*>(w))

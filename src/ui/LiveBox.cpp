@@ -1,6 +1,7 @@
 #include "ui/LiveBox.h"
 
 #include <QEvent>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -11,6 +12,15 @@ namespace {
 // The line edit's own margins around its text (QLineEdit keeps them private).
 constexpr int kHorizontalMargin = 2;
 
+constexpr int kFollowMs = static_cast<int>(CLiveBox::kTextFollowsWithin.count());
+
+// What a value is written with. Drawn glyph by glyph, unshaped: none of
+// these joins or kerns with its neighbours in a text font.
+bool IsValueCharacter(char16_t c)
+{
+    return (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.' || c == u',' || c == u' ';
+}
+
 } // namespace
 
 CLiveBox::CLiveBox(QWidget* parent) : QLineEdit(parent)
@@ -20,6 +30,60 @@ CLiveBox::CLiveBox(QWidget* parent) : QLineEdit(parent)
     // behind it, so what lies behind (group box, screen) is not painted
     // again with every value.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Whoever sets the line edit's text sets the value shown.
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { live_ = text; });
+}
+
+void CLiveBox::SetLiveText(const QString& text)
+{
+    if (text == live_)
+        return;
+    live_ = text;
+    sinceChanged_.start();
+    const bool followNow = hasFocus() || !sinceFollowed_.isValid() ||
+                           sinceFollowed_.elapsed() >= kFollowMs || !FrameIsCurrent() ||
+                           !PaintsItself(text);
+    if (followNow)
+        FollowLiveText();
+    else if (!followTimer_.isActive())
+        followTimer_.start(kFollowMs, Qt::CoarseTimer, this);
+    // Also when the line edit's text already was this value.
+    update(textArea_);
+}
+
+void CLiveBox::FollowLiveText()
+{
+    followTimer_.stop();
+    sinceFollowed_.start();
+    if (text() != live_)
+        setText(QString(live_)); // a copy: the change handler assigns live_
+}
+
+void CLiveBox::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != followTimer_.timerId()) {
+        QLineEdit::timerEvent(event);
+        return;
+    }
+    // While values keep coming, the next one brings the text up to date in
+    // the repaint it causes anyway; once they stop, the last one is followed
+    // here.
+    if (sinceChanged_.elapsed() >= kFollowMs ||
+        sinceFollowed_.elapsed() >= 2 * kFollowMs)
+        FollowLiveText();
+}
+
+void CLiveBox::focusInEvent(QFocusEvent* event)
+{
+    // Read with focus, the box is a line edit and shows its own text.
+    FollowLiveText();
+    QLineEdit::focusInEvent(event);
+}
+
+void CLiveBox::mousePressEvent(QMouseEvent* event)
+{
+    FollowLiveText(); // a selection starts on the value shown
+    QLineEdit::mousePressEvent(event);
 }
 
 bool CLiveBox::event(QEvent* event)
@@ -39,49 +103,117 @@ QColor CLiveBox::Behind() const
 
 void CLiveBox::changeEvent(QEvent* event)
 {
-    // A new style sheet or palette draws another frame.
-    if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange)
+    // A new style sheet or palette draws another frame; a new font needs
+    // other glyphs.
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::FontChange)
         frame_ = QPixmap();
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange)
+        glyphsReady_ = false;
     QLineEdit::changeEvent(event);
 }
 
-void CLiveBox::paintEvent(QPaintEvent* event)
+bool CLiveBox::FrameIsCurrent() const
+{
+    return !frame_.isNull() && frame_.deviceIndependentSize().toSize() == size() &&
+           frame_.devicePixelRatio() == devicePixelRatioF() && framePalette_ == palette().cacheKey() &&
+           frameEnabled_ == isEnabled() && frameBehind_ == Behind() && frameMargins_ == textMargins();
+}
+
+void CLiveBox::RenderFrame()
 {
     QStyleOptionFrame panel;
     initStyleOption(&panel);
     // The text where QLineEdit puts it: left, centred on the line height.
-    const QRect r =
+    textArea_ =
         style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins());
-    const QFontMetrics fm = fontMetrics();
+    const qreal ratio = devicePixelRatioF();
+    frame_ = QPixmap((QSizeF(size()) * ratio).toSize());
+    frame_.setDevicePixelRatio(ratio);
+    frame_.fill(Behind());
+    QPainter fp(&frame_);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &fp, this);
+    framePalette_ = palette().cacheKey();
+    frameEnabled_ = isEnabled();
+    frameBehind_ = Behind();
+    frameMargins_ = textMargins();
+    ++framesRendered_;
+}
+
+qreal CLiveBox::GlyphWidth(const QString& text)
+{
+    if (!glyphsReady_) {
+        rawFont_ = QRawFont::fromFont(font());
+        for (char16_t c = kFirstGlyph; c <= kLastGlyph; ++c) {
+            const QChar ch(c);
+            quint32 index = 0;
+            int count = 1;
+            QPointF advance;
+            if (!IsValueCharacter(c) || !rawFont_.isValid() || !rawFont_.glyphIndexesForChars(&ch, 1, &index, &count) ||
+                count != 1 || !rawFont_.advancesForGlyphIndexes(&index, &advance, 1))
+                index = 0;
+            glyphIndex_[c - kFirstGlyph] = index;
+            glyphAdvance_[c - kFirstGlyph] = advance.x();
+        }
+        glyphsReady_ = true;
+    }
+    qreal width = 0;
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c < kFirstGlyph || c > kLastGlyph || glyphIndex_[c - kFirstGlyph] == 0)
+            return -1;
+        width += glyphAdvance_[c - kFirstGlyph];
+    }
+    return width;
+}
+
+bool CLiveBox::PaintsItself(const QString& text)
+{
     // Being read, selected or scrolled (too long for the box), it is drawn
     // as a line edit draws itself.
     if (hasFocus() || hasSelectedText() || !isReadOnly() || layoutDirection() != Qt::LeftToRight ||
-        alignment() != (Qt::AlignLeft | Qt::AlignVCenter) ||
-        fm.horizontalAdvance(text()) + 1 > r.width() - 2 * kHorizontalMargin) {
+        alignment() != (Qt::AlignLeft | Qt::AlignVCenter))
+        return false;
+    const qreal width = GlyphWidth(text);
+    return width >= 0 && qRound(width) + 1 <= textArea_.width() - 2 * kHorizontalMargin;
+}
+
+void CLiveBox::paintEvent(QPaintEvent* event)
+{
+    if (!FrameIsCurrent())
+        RenderFrame();
+    if (!PaintsItself(live_)) {
+        if (text() != live_)
+            FollowLiveText(); // its repaint follows this one
         QPainter(this).fillRect(rect(), Behind());
         QLineEdit::paintEvent(event);
         return;
     }
-    const qreal ratio = devicePixelRatioF();
-    if (frame_.isNull() || frame_.deviceIndependentSize().toSize() != size() ||
-        frame_.devicePixelRatio() != ratio || framePalette_ != palette().cacheKey() ||
-        frameEnabled_ != isEnabled() || frameBehind_ != Behind()) {
-        frame_ = QPixmap((QSizeF(size()) * ratio).toSize());
-        frame_.setDevicePixelRatio(ratio);
-        frame_.fill(Behind());
-        QPainter fp(&frame_);
-        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &fp, this);
-        framePalette_ = palette().cacheKey();
-        frameEnabled_ = isEnabled();
-        frameBehind_ = Behind();
-        ++framesRendered_;
-    }
     QPainter p(this);
     p.drawPixmap(0, 0, frame_);
-    p.setClipRect(r);
+    if (live_.isEmpty())
+        return;
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    indexes.reserve(live_.size());
+    positions.reserve(live_.size());
+    qreal x = 0;
+    for (const QChar ch : live_) {
+        const auto i = static_cast<std::size_t>(ch.unicode() - kFirstGlyph);
+        indexes.append(glyphIndex_[i]);
+        positions.append(QPointF(x, 0));
+        x += glyphAdvance_[i];
+    }
+    QGlyphRun run;
+    run.setRawFont(rawFont_);
+    run.setGlyphIndexes(indexes);
+    run.setPositions(positions);
+    const QFontMetrics fm = fontMetrics();
+    p.setClipRect(textArea_);
     p.setPen(palette().text().color());
-    p.drawText(QPoint(r.x() + kHorizontalMargin, r.y() + (r.height() - fm.height() + 1) / 2 + fm.ascent()),
-               text());
+    p.drawGlyphRun(QPointF(textArea_.x() + kHorizontalMargin,
+                           textArea_.y() + (textArea_.height() - fm.height() + 1) / 2 + fm.ascent()),
+                   run);
 }
 
 } // namespace qav

@@ -2,12 +2,23 @@
 // A read-only box whose value the controller changes up to 50 times a
 // second. It is a QLineEdit in every way the program and assistive tools
 // see (text, accessible name and value, selection, focus), but while it is
-// not being interacted with it paints itself cheaply: its frame, drawn by
-// the style (the skin's style sheet), is kept as a picture and only the text
-// is drawn anew. With focus or a selection it paints as any line edit.
+// not being interacted with it shows its values cheaply:
+//  - its frame, drawn by the style (the skin's style sheet), is kept as a
+//    picture and only the text is drawn anew, from glyphs looked up once;
+//  - a value given with SetLiveText is painted at once, while the line
+//    edit's own text, whose every change lays the text out again and is
+//    announced to assistive tools, follows at most kTextFollowsWithin later
+//    (at once while the box has focus).
+// With focus or a selection it paints as any line edit.
+#include <QBasicTimer>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QRawFont>
+
+#include <array>
+#include <chrono>
 
 namespace qav {
 
@@ -15,7 +26,14 @@ class CLiveBox : public QLineEdit
 {
     Q_OBJECT
 public:
+    static constexpr std::chrono::milliseconds kTextFollowsWithin{200};
+
     explicit CLiveBox(QWidget* parent = nullptr);
+
+    // Shows `text` with the next paint; text() follows as said above.
+    void SetLiveText(const QString& text);
+    // The value shown: the last one given, by SetLiveText or setText.
+    const QString& LiveText() const { return live_; }
 
     // How many times the frame picture was drawn by the style (tests).
     int FramesRendered() const { return framesRendered_; }
@@ -24,16 +42,44 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     // The colour behind the box: that of the group box or screen it is on.
     QColor Behind() const;
+    // Brings the line edit's own text up to the value shown.
+    void FollowLiveText();
+    // Whether the frame picture and text area fit the box's present look.
+    bool FrameIsCurrent() const;
+    void RenderFrame();
+    // The width of `text` drawn from the kept glyphs, or a negative value
+    // when it has a character they do not cover.
+    qreal GlyphWidth(const QString& text);
+    // Whether `text` is painted by this box rather than as a line edit.
+    bool PaintsItself(const QString& text);
+
+    QString live_;
+    QBasicTimer followTimer_;
+    QElapsedTimer sinceFollowed_;
+    QElapsedTimer sinceChanged_;
 
     QPixmap frame_;
     qint64 framePalette_ = 0;
     bool frameEnabled_ = false;
     QColor frameBehind_;
+    QMargins frameMargins_;
+    // Where the text goes, for the frame drawn.
+    QRect textArea_;
     int framesRendered_ = 0;
+
+    // Printable ASCII (all a value needs) as glyphs of the box's font.
+    static constexpr char16_t kFirstGlyph = 0x20, kLastGlyph = 0x7e;
+    QRawFont rawFont_;
+    bool glyphsReady_ = false;
+    std::array<quint32, kLastGlyph - kFirstGlyph + 1> glyphIndex_{};
+    std::array<qreal, kLastGlyph - kFirstGlyph + 1> glyphAdvance_{};
 };
 
 } // namespace qav

@@ -5,6 +5,7 @@
 #include "platform/PortMap.h"
 #include "serial/PortList.h"
 #include "ui/ImageBar.h"
+#include "ui/LiveBox.h"
 #include "ui/PostedNotify.h"
 #include "view/ControlIds.h"
 #include "view/EditTables.h"
@@ -183,7 +184,9 @@ void CUARTView::SetLiveText(int id, const QString& text)
 {
     // Runs 50 times a second: a box is only touched (and repainted) when
     // its text changes.
-    if (Text(id) != text)
+    if (auto* live = qobject_cast<CLiveBox*>(Control(id)))
+        live->SetLiveText(text);
+    else if (Text(id) != text)
         SetText(id, text);
 }
 

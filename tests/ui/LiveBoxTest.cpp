@@ -2,16 +2,22 @@
 #include "ui/Skin.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QPalette>
+#include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace qav {
 namespace {
+
+using namespace std::chrono_literals;
 
 // A live box and a plain read-only line edit side by side under the skin:
 // whatever the live box paints must be what the line edit paints.
@@ -81,8 +87,13 @@ TEST_F(LiveBoxLook, PaintsAsAReadOnlyLineEdit)
         for (QLineEdit* box : {static_cast<QLineEdit*>(live_), plain_}) {
             box->resize(c.width, 24);
             box->setEnabled(c.enabled);
-            box->setText(QString::fromUtf8(c.text));
         }
+        plain_->setText(QString::fromUtf8(c.text));
+        // Given as a live value: shown at once, before the line edit's own
+        // text follows.
+        live_->SetLiveText(QString::fromUtf8(c.text));
+        ExpectSameLook(c.text);
+        live_->setText(QString::fromUtf8(c.text));
         ExpectSameLook(c.text);
     }
 }
@@ -119,6 +130,81 @@ TEST_F(LiveBoxLook, FrameDrawnOncePerLookNotPerValue)
     plain_->setText(live_->text());
     ExpectSameLook("after resize");
     EXPECT_EQ(live_->FramesRendered(), 3);
+}
+
+// Counts a box's paints and keeps the value each showed.
+class PaintLog : public QObject
+{
+public:
+    explicit PaintLog(CLiveBox* box) : box_(box) { box->installEventFilter(this); }
+    QStringList shown;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            shown << box_->LiveText();
+        return false;
+    }
+
+private:
+    CLiveBox* box_;
+};
+
+TEST(LiveBox, EveryValueIsPaintedAndTheTextFollows)
+{
+    QWidget screen;
+    screen.resize(120, 60);
+    auto* box = new CLiveBox(&screen);
+    box->resize(100, 24);
+    auto* other = new QLineEdit(&screen); // where the focus is
+    other->move(0, 30);
+    screen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+    other->setFocus();
+    PaintLog log(box);
+    const auto follow = CLiveBox::kTextFollowsWithin;
+    // Each step gives a value after sleeping `before` without handling
+    // events (so no timer runs), then lets the screen repaint.
+    const struct
+    {
+        const char* value;
+        std::chrono::milliseconds before;
+    } steps[] = {
+        {"+1.00", follow + 10ms},    // the text follows
+        {"+1.01", 0ms},              // within the follow time: only painted
+        {"+1.02", 0ms},
+        {"+1.00", follow + 10ms},    // the text follows, back to a value it already had
+        {"-0.50", 0ms},
+        {"-0.50", 0ms},              // the same value: nothing to paint
+        {"12", follow + 10ms},
+        {"123456789012345678901234567890", 0ms}, // too long: a line edit at once
+        {"7", 0ms},
+    };
+    QString last;
+    for (const auto& step : steps) {
+        std::this_thread::sleep_for(step.before);
+        log.shown.clear();
+        box->SetLiveText(QString::fromUtf8(step.value));
+        QApplication::processEvents();
+        EXPECT_EQ(box->LiveText(), QString::fromUtf8(step.value));
+        if (QString::fromUtf8(step.value) != last)
+            EXPECT_EQ(log.shown.join(u','), QString::fromUtf8(step.value)) << "painted";
+        else
+            EXPECT_TRUE(log.shown.isEmpty()) << step.value;
+        last = QString::fromUtf8(step.value);
+    }
+    // Once values stop, the line edit's own text catches up.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box->text() == last; }, 3 * follow.count()));
+    // Read with focus, it is the value shown at once.
+    box->SetLiveText(QStringLiteral("42"));
+    box->setFocus();
+    EXPECT_EQ(box->text(), QStringLiteral("42"));
+    box->SetLiveText(QStringLiteral("43"));
+    EXPECT_EQ(box->text(), QStringLiteral("43"));
+    // Whoever sets the line edit's text sets the value shown.
+    box->setText(QStringLiteral("-1"));
+    EXPECT_EQ(box->LiveText(), QStringLiteral("-1"));
 }
 
 TEST(LiveBox, ReadsAsALineEditToAssistiveTools)
