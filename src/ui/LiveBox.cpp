@@ -40,9 +40,11 @@ void CLiveBox::SetLiveText(const QString& text)
         return;
     live_ = text;
     sinceChanged_.start();
-    const bool followNow = hasFocus() || !sinceFollowed_.isValid() ||
-                           sinceFollowed_.elapsed() >= kFollowMs || !FrameIsCurrent() ||
-                           !PaintsItself(text);
+    // Not on screen yet (hidden, or scrolled away and never painted), the
+    // value waits for the timer or the first paint.
+    const bool followNow =
+        hasFocus() || (isVisible() && FrameIsCurrent() &&
+                       (!sinceFollowed_.isValid() || sinceFollowed_.elapsed() >= kFollowMs || !PaintsItself(text)));
     if (followNow)
         FollowLiveText();
     else if (!followTimer_.isActive())

@@ -26,7 +26,7 @@ class CLiveBox : public QLineEdit
 {
     Q_OBJECT
 public:
-    static constexpr std::chrono::milliseconds kTextFollowsWithin{200};
+    static constexpr std::chrono::milliseconds kTextFollowsWithin{500};
 
     explicit CLiveBox(QWidget* parent = nullptr);
 

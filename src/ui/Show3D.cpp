@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -60,6 +61,11 @@ struct Mat3
         return r;
     }
 };
+
+Mat3 Transposed(const Mat3& a)
+{
+    return {{a.m[0], a.m[3], a.m[6], a.m[1], a.m[4], a.m[7], a.m[2], a.m[5], a.m[8]}};
+}
 
 constexpr double kDegree = 3.14159265358979323846 / 180.0;
 
@@ -163,6 +169,11 @@ class AttitudeView : public QWidget
 public:
     AttitudeView(QWidget* host, double scale) : QWidget(host), scale_(scale), model_(BuildGimbal())
     {
+        // Outward normals, from the corners' counter-clockwise order.
+        for (const PartFace& pf : model_) {
+            const auto& pts = pf.face.points;
+            normals_.push_back(Normalised(Cross(pts[1] - pts[0], pts[2] - pts[0])));
+        }
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAccessibleName(tr("3D attitude display"));
         host->installEventFilter(this);
@@ -229,15 +240,24 @@ protected:
     }
 
 private:
+    struct Shaded
+    {
+        QColor fill;
+        QColor edge;
+    };
     struct Drawn
     {
         QPolygonF polygon;
         double depth;
-        QColor colour;
+        Shaded colour;
+        int face;
     };
 
-    // The visible faces, far to near, at the widget's present size.
-    std::vector<Drawn> Project() const
+    // The visible faces, far to near, at the widget's present size. Runs
+    // for every attitude given (50 a second): each part's pose is combined
+    // with the view once, hidden faces are dropped before their corners are
+    // turned, and the shades come from a table.
+    std::vector<Drawn> Project()
     {
         const Mat3 base = AboutZ(pan_);
         const Mat3 rollFrame = base * AboutX(roll_);
@@ -245,43 +265,60 @@ private:
         // Seen from the front right, a little from above.
         const Mat3 view = AboutY(20) * AboutZ(-35);
         const Vec3 light = Normalised({-0.4, 0.5, 0.9});
+        const std::array<Mat3, 3> poses{base, rollFrame, cameraPose};
+        std::array<Mat3, 3> seen;
+        std::array<Vec3, 3> lightInPart; // the light as the part's own axes see it
+        for (size_t i = 0; i < poses.size(); ++i) {
+            seen[i] = view * poses[i];
+            lightInPart[i] = Transposed(poses[i]) * light;
+        }
         const double size = std::min(width(), height()) * scale_ * 0.55;
         const QPointF centre(width() / 2.0, height() / 2.0 + size * 0.05);
 
         std::vector<Drawn> drawn;
         drawn.reserve(model_.size());
-        for (const auto& pf : model_) {
-            const Mat3& pose = pf.part == Part::Base        ? base
-                               : pf.part == Part::RollFrame ? rollFrame
-                                                            : cameraPose;
-            std::vector<Vec3> pts;
-            pts.reserve(pf.face.points.size());
-            for (const auto& v : pf.face.points)
-                pts.push_back(view * (pose * v));
-            const Vec3 normal = Normalised(Cross(pts[1] - pts[0], pts[2] - pts[0]));
+        for (size_t f = 0; f < model_.size(); ++f) {
+            const PartFace& pf = model_[f];
+            const auto part = static_cast<size_t>(pf.part);
+            const Mat3& m = seen[part];
+            const Vec3 normal = normals_[f];
             // Screen depth runs along the view's x axis (towards the viewer).
-            if (normal.x <= 0)
+            if (m.m[0] * normal.x + m.m[1] * normal.y + m.m[2] * normal.z <= 0)
                 continue;
             QPolygonF poly;
+            poly.reserve(static_cast<qsizetype>(pf.face.points.size()));
             double depth = 0;
-            for (const auto& v : pts) {
+            for (const auto& point : pf.face.points) {
+                const Vec3 v = m * point;
                 const double perspective = 3.5 / (3.5 - v.x);
                 poly << QPointF(centre.x() + v.y * size * perspective, centre.y() - v.z * size * perspective);
                 depth += v.x;
             }
-            const Vec3 worldNormal = Normalised(Cross(pose * pf.face.points[1] - pose * pf.face.points[0],
-                                                      pose * pf.face.points[2] - pose * pf.face.points[0]));
-            const double lambert = std::max(0.0, Dot(worldNormal, light));
+            const double lambert = std::max(0.0, Dot(normal, lightInPart[part]));
             const int factor = static_cast<int>(55 + 75 * lambert);
-            QColor c = pf.face.colour;
-            c = QColor::fromRgbF(std::min(1.0, c.redF() * factor / 100.0),
-                                 std::min(1.0, c.greenF() * factor / 100.0),
-                                 std::min(1.0, c.blueF() * factor / 100.0));
-            drawn.push_back({poly, depth / pts.size(), c});
+            drawn.push_back({std::move(poly), depth / static_cast<double>(pf.face.points.size()),
+                             Shade(f, factor), static_cast<int>(f)});
         }
         std::sort(drawn.begin(), drawn.end(),
                   [](const Drawn& a, const Drawn& b) { return a.depth < b.depth; });
         return drawn;
+    }
+
+    // A face's colour lit by `factor` per cent, with its darker edge; each
+    // base colour and factor is worked out once.
+    const Shaded& Shade(size_t face, int factor)
+    {
+        const QRgb key = model_[face].face.colour.rgb();
+        auto& byFactor = shades_[key];
+        const auto i = static_cast<size_t>(std::clamp(factor - kDarkest, 0, kBrightest - kDarkest));
+        if (!byFactor[i]) {
+            const QColor c = model_[face].face.colour;
+            const QColor fill = QColor::fromRgbF(std::min(1.0, c.redF() * factor / 100.0),
+                                                 std::min(1.0, c.greenF() * factor / 100.0),
+                                                 std::min(1.0, c.blueF() * factor / 100.0));
+            byFactor[i] = Shaded{fill, fill.darker(135)};
+        }
+        return *byFactor[i];
     }
 
     static bool MovedVisibly(const std::vector<Drawn>& drawn, const std::vector<Drawn>& next)
@@ -291,7 +328,7 @@ private:
         for (size_t i = 0; i < drawn.size(); ++i) {
             const QPolygonF& a = drawn[i].polygon;
             const QPolygonF& b = next[i].polygon;
-            if (a.size() != b.size() || drawn[i].colour != next[i].colour)
+            if (a.size() != b.size() || drawn[i].face != next[i].face || drawn[i].colour.fill != next[i].colour.fill)
                 return true;
             for (qsizetype j = 0; j < a.size(); ++j) {
                 const QPointF d = a[j] - b[j];
@@ -346,10 +383,10 @@ private:
             // a scaled pen would be stroked into a path for every face.
             p.setRenderHint(QPainter::Antialiasing, false);
             p.setPen(Qt::NoPen);
-            p.setBrush(d.colour);
+            p.setBrush(d.colour.fill);
             p.drawPolygon(d.polygon);
             p.setRenderHint(QPainter::Antialiasing, true);
-            QPen edge(d.colour.darker(135), 0);
+            QPen edge(d.colour.edge, 0);
             edge.setCosmetic(true);
             p.setPen(edge);
             p.setBrush(Qt::NoBrush);
@@ -360,6 +397,9 @@ private:
 
     double scale_;
     std::vector<PartFace> model_;
+    std::vector<Vec3> normals_;
+    static constexpr int kDarkest = 55, kBrightest = 130;
+    std::map<QRgb, std::array<std::optional<Shaded>, kBrightest - kDarkest + 1>> shades_;
     QImage sky_;
     // Sky and model as last drawn; `drawnRect_` is where that model lies.
     QImage picture_;

@@ -21,6 +21,7 @@
 class QLabel;
 class QPushButton;
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -314,6 +315,9 @@ private:
     int comPortNumber_ = 0;
     int openedPortNumber_ = 0;
     bool liveDisplaysStale_ = false;
+    // The attitude last shown (roll, tilt, pan): a tick that brings no new
+    // one leaves the displays as they are.
+    std::optional<std::array<float, 3>> attitudeShown_;
     static constexpr int kReopenEveryTicks = 25;
     int ticksSinceHangUp_ = 0;
     bool waitingForDevice_ = false; // the port went away with the device; reopen it now and then

@@ -202,6 +202,10 @@ void CUARTView::SetLiveDisplaysStale(bool stale)
 void CUARTView::ShowAttitude()
 {
     const ControllerLinkState& s = engine_.State();
+    const std::array<float, 3> attitude{s.roll, s.tilt, s.pan};
+    if (attitudeShown_ == attitude)
+        return;
+    attitudeShown_ = attitude;
     show3d_.Update(s.roll, s.tilt, s.pan);
     SetLiveText(idc::AttitudeRoll, QString::fromStdString(FormatAttitude(s.roll)));
     SetLiveText(idc::AttitudeTilt, QString::fromStdString(FormatAttitude(s.tilt)));
