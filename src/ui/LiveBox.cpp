@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGlyphRun>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -129,6 +130,9 @@ void CLiveBox::RenderFrame()
     // The text where QLineEdit puts it: left, centred on the line height.
     textArea_ =
         style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins());
+    const QFontMetrics fm = fontMetrics();
+    textOrigin_ = QPointF(textArea_.x() + kHorizontalMargin,
+                          textArea_.y() + (textArea_.height() - fm.height() + 1) / 2 + fm.ascent());
     const qreal ratio = devicePixelRatioF();
     frame_ = QPixmap((QSizeF(size()) * ratio).toSize());
     frame_.setDevicePixelRatio(ratio);
@@ -192,7 +196,10 @@ void CLiveBox::paintEvent(QPaintEvent* event)
         return;
     }
     QPainter p(this);
-    p.drawPixmap(0, 0, frame_);
+    // Only where the box is repainted: the text area, for a new value.
+    const QRect dirty = event->rect();
+    p.drawPixmap(dirty, frame_, QRectF(QPointF(dirty.topLeft()) * frame_.devicePixelRatio(),
+                                       QSizeF(dirty.size()) * frame_.devicePixelRatio()));
     if (live_.isEmpty())
         return;
     QList<quint32> indexes;
@@ -210,12 +217,9 @@ void CLiveBox::paintEvent(QPaintEvent* event)
     run.setRawFont(rawFont_);
     run.setGlyphIndexes(indexes);
     run.setPositions(positions);
-    const QFontMetrics fm = fontMetrics();
     p.setClipRect(textArea_);
     p.setPen(palette().text().color());
-    p.drawGlyphRun(QPointF(textArea_.x() + kHorizontalMargin,
-                           textArea_.y() + (textArea_.height() - fm.height() + 1) / 2 + fm.ascent()),
-                   run);
+    p.drawGlyphRun(textOrigin_, run);
 }
 
 } // namespace qav

@@ -70,8 +70,9 @@ private:
     bool frameEnabled_ = false;
     QColor frameBehind_;
     QMargins frameMargins_;
-    // Where the text goes, for the frame drawn.
+    // Where the text goes, for the frame drawn, and its first baseline point.
     QRect textArea_;
+    QPointF textOrigin_;
     int framesRendered_ = 0;
 
     // Printable ASCII (all a value needs) as glyphs of the box's font.

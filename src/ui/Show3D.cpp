@@ -1,5 +1,7 @@
 #include "ui/Show3D.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QImage>
 #include <QPaintEvent>
@@ -10,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -169,11 +170,19 @@ class AttitudeView : public QWidget
 public:
     AttitudeView(QWidget* host, double scale) : QWidget(host), scale_(scale), model_(BuildGimbal())
     {
-        // Outward normals, from the corners' counter-clockwise order.
+        // Outward normals, from the corners' counter-clockwise order, and
+        // which of the model's few colours each face has.
+        std::vector<QRgb> colours;
         for (const PartFace& pf : model_) {
             const auto& pts = pf.face.points;
             normals_.push_back(Normalised(Cross(pts[1] - pts[0], pts[2] - pts[0])));
+            const QRgb c = pf.face.colour.rgb();
+            const auto known = std::find(colours.begin(), colours.end(), c);
+            colourOf_.push_back(static_cast<size_t>(known - colours.begin()));
+            if (known == colours.end())
+                colours.push_back(c);
         }
+        shades_.resize(colours.size());
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAccessibleName(tr("3D attitude display"));
         host->installEventFilter(this);
@@ -183,15 +192,21 @@ public:
         show();
     }
 
+    // What assistive tools read, made when they ask rather than with each
+    // of the 50 attitudes a second.
+    QString Description() const
+    {
+        return QStringLiteral("Roll %1, tilt %2, pan %3 degrees")
+            .arg(roll_, 0, 'f', 1)
+            .arg(tilt_, 0, 'f', 1)
+            .arg(pan_, 0, 'f', 1);
+    }
+
     void SetAttitude(double roll, double tilt, double pan)
     {
         if (roll == roll_ && tilt == tilt_ && pan == pan_)
             return;
         roll_ = roll, tilt_ = tilt, pan_ = pan;
-        setAccessibleDescription(QStringLiteral("Roll %1, tilt %2, pan %3 degrees")
-                                     .arg(roll, 0, 'f', 1)
-                                     .arg(tilt, 0, 'f', 1)
-                                     .arg(pan, 0, 'f', 1));
         // Hidden: nothing is drawn now; showing it paints the whole area.
         if (!isVisible()) {
             stale_ = true;
@@ -202,12 +217,16 @@ public:
         // nothing visibly: the picture already drawn is shown again, only
         // where the model is. Measured against the drawn model, so such
         // turns cannot add up unseen.
-        std::vector<Drawn> faces = Project();
-        if (stale_ || !projected_ || projected_->size != size() || MovedVisibly(projected_->faces, faces)) {
+        Project(next_);
+        if (stale_ || !projected_ || projected_->size != size() || MovedVisibly(projected_->faces, next_)) {
             stale_ = true;
             const QRect before = modelRect_;
-            modelRect_ = Bounds(faces);
-            projected_ = Projected{size(), std::move(faces)};
+            modelRect_ = Bounds(next_);
+            if (!projected_)
+                projected_.emplace();
+            projected_->size = size();
+            // The faces drawn before become the buffers of the next turn.
+            std::swap(projected_->faces, next_);
             update(before | modelRect_);
         } else {
             update(modelRect_);
@@ -257,7 +276,7 @@ private:
     // for every attitude given (50 a second): each part's pose is combined
     // with the view once, hidden faces are dropped before their corners are
     // turned, and the shades come from a table.
-    std::vector<Drawn> Project()
+    void Project(std::vector<Drawn>& drawn)
     {
         const Mat3 base = AboutZ(pan_);
         const Mat3 rollFrame = base * AboutX(roll_);
@@ -275,8 +294,9 @@ private:
         const double size = std::min(width(), height()) * scale_ * 0.55;
         const QPointF centre(width() / 2.0, height() / 2.0 + size * 0.05);
 
-        std::vector<Drawn> drawn;
-        drawn.reserve(model_.size());
+        // The polygons of `drawn` are refilled in place, keeping their memory.
+        drawn.resize(model_.size());
+        size_t visible = 0;
         for (size_t f = 0; f < model_.size(); ++f) {
             const PartFace& pf = model_[f];
             const auto part = static_cast<size_t>(pf.part);
@@ -285,31 +305,32 @@ private:
             // Screen depth runs along the view's x axis (towards the viewer).
             if (m.m[0] * normal.x + m.m[1] * normal.y + m.m[2] * normal.z <= 0)
                 continue;
-            QPolygonF poly;
-            poly.reserve(static_cast<qsizetype>(pf.face.points.size()));
+            Drawn& d = drawn[visible++];
+            d.polygon.resize(static_cast<qsizetype>(pf.face.points.size()));
             double depth = 0;
+            QPointF* corner = d.polygon.data();
             for (const auto& point : pf.face.points) {
                 const Vec3 v = m * point;
                 const double perspective = 3.5 / (3.5 - v.x);
-                poly << QPointF(centre.x() + v.y * size * perspective, centre.y() - v.z * size * perspective);
+                *corner++ = QPointF(centre.x() + v.y * size * perspective, centre.y() - v.z * size * perspective);
                 depth += v.x;
             }
             const double lambert = std::max(0.0, Dot(normal, lightInPart[part]));
             const int factor = static_cast<int>(55 + 75 * lambert);
-            drawn.push_back({std::move(poly), depth / static_cast<double>(pf.face.points.size()),
-                             Shade(f, factor), static_cast<int>(f)});
+            d.depth = depth / static_cast<double>(pf.face.points.size());
+            d.colour = Shade(f, factor);
+            d.face = static_cast<int>(f);
         }
+        drawn.resize(visible);
         std::sort(drawn.begin(), drawn.end(),
                   [](const Drawn& a, const Drawn& b) { return a.depth < b.depth; });
-        return drawn;
     }
 
     // A face's colour lit by `factor` per cent, with its darker edge; each
     // base colour and factor is worked out once.
     const Shaded& Shade(size_t face, int factor)
     {
-        const QRgb key = model_[face].face.colour.rgb();
-        auto& byFactor = shades_[key];
+        auto& byFactor = shades_[colourOf_[face]];
         const auto i = static_cast<size_t>(std::clamp(factor - kDarkest, 0, kBrightest - kDarkest));
         if (!byFactor[i]) {
             const QColor c = model_[face].face.colour;
@@ -361,8 +382,11 @@ private:
             sky.setColorAt(1, QColor(206, 213, 224));
             sp.fillRect(rect(), sky);
         }
-        if (!projected_ || projected_->size != size())
-            projected_ = Projected{size(), Project()};
+        if (!projected_ || projected_->size != size()) {
+            projected_.emplace();
+            projected_->size = size();
+            Project(projected_->faces);
+        }
         const std::vector<Drawn>& drawn = projected_->faces;
         const QRect area = Bounds(drawn);
         if (picture_.size() != pixels) {
@@ -399,7 +423,8 @@ private:
     std::vector<PartFace> model_;
     std::vector<Vec3> normals_;
     static constexpr int kDarkest = 55, kBrightest = 130;
-    std::map<QRgb, std::array<std::optional<Shaded>, kBrightest - kDarkest + 1>> shades_;
+    std::vector<size_t> colourOf_;
+    std::vector<std::array<std::optional<Shaded>, kBrightest - kDarkest + 1>> shades_;
     QImage sky_;
     // Sky and model as last drawn; `drawnRect_` is where that model lies.
     QImage picture_;
@@ -414,11 +439,42 @@ private:
         std::vector<Drawn> faces;
     };
     std::optional<Projected> projected_;
+    std::vector<Drawn> next_; // the faces of the turn being weighed
     bool stale_ = true;
     double roll_ = 0, tilt_ = 0, pan_ = 0;
 };
 
-QAVShow3DLibExp::QAVShow3DLibExp() = default;
+namespace {
+
+class AttitudeAccessible : public QAccessibleWidget
+{
+public:
+    explicit AttitudeAccessible(AttitudeView* view) : QAccessibleWidget(view, QAccessible::Graphic) {}
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Description)
+            return static_cast<const AttitudeView*>(widget())->Description();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* AttitudeAccessibleFactory(const QString&, QObject* object)
+{
+    if (auto* view = dynamic_cast<AttitudeView*>(object))
+        return new AttitudeAccessible(view);
+    return nullptr;
+}
+
+} // namespace
+
+QAVShow3DLibExp::QAVShow3DLibExp()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(AttitudeAccessibleFactory);
+        return true;
+    }();
+    (void)installed;
+}
 
 QAVShow3DLibExp::~QAVShow3DLibExp()
 {

@@ -1,5 +1,6 @@
 #include "ui/Show3D.h"
 
+#include <QAccessible>
 #include <QFrame>
 #include <QImage>
 
@@ -8,6 +9,7 @@
 #include <array>
 #include <initializer_list>
 #include <memory>
+#include <tuple>
 
 namespace qav {
 namespace {
@@ -131,6 +133,23 @@ TEST(Show3D, HiddenViewShowsTheLatestAttitudeWhenShown)
     freshHost.show();
     fresh.Update(30, -20, 45);
     EXPECT_EQ(shown, Render(fresh));
+}
+
+TEST(Show3D, AssistiveToolsReadTheAttitudeShown)
+{
+    QFrame host;
+    host.resize(240, 200);
+    QAVShow3DLibExp display;
+    display.Init(&host, 0, 0.8);
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(display.View());
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("3D attitude display"));
+    for (const auto& [roll, tilt, pan, said] :
+         {std::tuple{0.0, 0.0, 0.0, "Roll 0.0, tilt 0.0, pan 0.0 degrees"},
+          std::tuple{12.34, -40.05, 179.96, "Roll 12.3, tilt -40.0, pan 180.0 degrees"}}) {
+        display.Update(roll, tilt, pan);
+        EXPECT_EQ(a->text(QAccessible::Description), QString::fromUtf8(said));
+    }
 }
 
 } // namespace
