@@ -4,6 +4,7 @@
 #include "serial/SerialLinkPosixShared.h"
 
 #include <array>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -25,6 +26,9 @@ constexpr milliseconds kIdleRetry{10};
 // How often modem lines, line error counts and the transmit queue are looked
 // at when the driver supports them (none of them can wake poll).
 constexpr milliseconds kLineWatchInterval{50};
+// How long after a frame went out the thread keeps waking on that interval,
+// so the next frame of a link that writes regularly needs no wake-up.
+constexpr milliseconds kTransmitWatchHold{1000};
 
 class PosixLinePort final : public ILinePort
 {
@@ -141,8 +145,16 @@ private:
     // anything must be looked at that cannot wake poll.
     Wake WaitForActivity(std::array<pollfd, 3>& fds)
     {
-        const bool watch = modemWatched_ || countsWatched_ || m_.txPending.load();
+        bool watch = modemWatched_ || countsWatched_ || m_.txPending.load() ||
+                     std::chrono::steady_clock::now() - lastTransmit_ < kTransmitWatchHold;
+        if (!watch) {
+            // A Write after this store wakes the thread; one before it is
+            // seen by the load that follows.
+            m_.waitingUnbounded.store(true);
+            watch = m_.txPending.load();
+        }
         const int r = ::poll(fds.data(), fds.size(), watch ? PollMs(kLineWatchInterval) : -1);
+        m_.waitingUnbounded.store(false);
         if (r < 0)
             return errno != EINTR && WaitForStop(m_.stopFd, kIdleRetry) ? Wake::Stop : Wake::Retry;
         if (fds[1].revents)
@@ -168,6 +180,7 @@ private:
     {
         if (!m_.txPending.load())
             return 0;
+        lastTransmit_ = std::chrono::steady_clock::now();
         int queued = 0;
         if (::ioctl(m_.fd, TIOCOUTQ, &queued) == 0 && queued != 0)
             return 0;
@@ -224,6 +237,7 @@ private:
     bool modemWatched_ = false;
     LineCounts counts_;
     bool countsWatched_ = false;
+    std::chrono::steady_clock::time_point lastTransmit_;
 };
 
 } // namespace
@@ -288,7 +302,8 @@ void CSerialLink::WakeMonitor()
 {
     if (monitor_) {
         monitor_->txPending.store(true);
-        Signal(monitor_->wakeFd);
+        if (monitor_->waitingUnbounded.exchange(false))
+            Signal(monitor_->wakeFd);
     }
 }
 } // namespace qav

@@ -68,9 +68,14 @@ struct LinkMonitor
     std::uint64_t session = 0;
     int fd = -1;
     int stopFd = -1; // signalled once, never drained: every later wait ends at once
-    int wakeFd = -1; // signalled by Write so the transmit queue gets watched
+    int wakeFd = -1; // signalled by Write when the thread waits with no time-out
     std::atomic<bool> stopping{false};
     std::atomic<bool> txPending{false};
+    // Set by the thread while it waits without a time-out: only then does a
+    // Write wake it to watch the transmit queue. Otherwise the queue is
+    // looked at on the next wake-up, which for a device that answers is the
+    // answer's arrival: a transmitted frame costs no wake-up of its own.
+    std::atomic<bool> waitingUnbounded{false};
     std::mutex exitLock;
     std::condition_variable exitSignal;
     bool exited = false;

@@ -41,11 +41,9 @@ void CLiveBox::SetLiveText(const QString& text)
         return;
     live_ = text;
     sinceChanged_.start();
-    // Not on screen yet (hidden, or scrolled away and never painted), the
-    // value waits for the timer or the first paint.
-    const bool followNow =
-        hasFocus() || (isVisible() && FrameIsCurrent() &&
-                       (!sinceFollowed_.isValid() || sinceFollowed_.elapsed() >= kFollowMs || !PaintsItself(text)));
+    // A value the box cannot paint itself (too long, say) is followed by
+    // its paint.
+    const bool followNow = hasFocus() || !sinceFollowed_.isValid() || sinceFollowed_.elapsed() >= kFollowMs;
     if (followNow)
         FollowLiveText();
     else if (!followTimer_.isActive())
