@@ -264,6 +264,14 @@ TEST_F(SerialLinkPty, WriteReachesTheDeviceAndTransmitEmptyIsPosted)
     const auto note = owner_->WaitForMessage(WM_PORT_TXEMPTY, kPatience);
     ASSERT_TRUE(note);
     EXPECT_EQ(note->wParam, kPort);
+    // Frames that follow, with the device silent, are reported too: at
+    // once, or while the thread waits for answers, on its watch interval.
+    for (std::uint8_t i = 0; i < 3; ++i) {
+        const auto next = Pattern(32, static_cast<std::uint8_t>(6 + i));
+        EXPECT_EQ(link_.Write(next.data(), 32), WriteResult::Accepted);
+        EXPECT_EQ(pty_.Read(32, kPatience), next);
+        EXPECT_TRUE(owner_->WaitForMessage(WM_PORT_TXEMPTY, kPatience)) << "frame " << int(i);
+    }
 }
 
 TEST_F(SerialLinkPty, AStalledDeviceGetsWholeFramesInOrderNeverPieces)
