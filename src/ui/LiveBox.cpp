@@ -1,5 +1,6 @@
 #include "ui/LiveBox.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QGlyphRun>
 #include <QPaintEvent>
@@ -14,6 +15,14 @@ namespace {
 constexpr int kHorizontalMargin = 2;
 
 constexpr int kFollowMs = static_cast<int>(CLiveBox::kTextFollowsWithin.count());
+
+// How long the line edit's text may lag while values keep coming: no one
+// but an assistive tool reads it then (the program reads LiveText).
+int FlowFollowMs()
+{
+    return static_cast<int>(
+        (QAccessible::isActive() ? CLiveBox::kTextFollowsWithin : CLiveBox::kTextFollowsUnheard).count());
+}
 
 // What a value is written with. Drawn glyph by glyph, unshaped: none of
 // these joins or kerns with its neighbours in a text font.
@@ -43,7 +52,7 @@ void CLiveBox::SetLiveText(const QString& text)
     sinceChanged_.start();
     // A value the box cannot paint itself (too long, say) is followed by
     // its paint.
-    const bool followNow = hasFocus() || !sinceFollowed_.isValid() || sinceFollowed_.elapsed() >= kFollowMs;
+    const bool followNow = hasFocus() || !sinceFollowed_.isValid() || sinceFollowed_.elapsed() >= FlowFollowMs();
     if (followNow)
         FollowLiveText();
     else if (!followTimer_.isActive())
@@ -69,8 +78,7 @@ void CLiveBox::timerEvent(QTimerEvent* event)
     // While values keep coming, the next one brings the text up to date in
     // the repaint it causes anyway; once they stop, the last one is followed
     // here.
-    if (sinceChanged_.elapsed() >= kFollowMs ||
-        sinceFollowed_.elapsed() >= 2 * kFollowMs)
+    if (sinceChanged_.elapsed() >= kFollowMs || sinceFollowed_.elapsed() >= 2 * FlowFollowMs())
         FollowLiveText();
 }
 

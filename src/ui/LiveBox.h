@@ -8,7 +8,8 @@
 //  - a value given with SetLiveText is painted at once, while the line
 //    edit's own text, whose every change lays the text out again and is
 //    announced to assistive tools, follows at most kTextFollowsWithin later
-//    (at once while the box has focus).
+//    (kTextFollowsUnheard while no assistive tool is active and values keep
+//    coming; at once while the box has focus).
 // With focus or a selection it paints as any line edit.
 #include <QBasicTimer>
 #include <QColor>
@@ -27,6 +28,7 @@ class CLiveBox : public QLineEdit
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kTextFollowsWithin{500};
+    static constexpr std::chrono::milliseconds kTextFollowsUnheard{2000};
 
     explicit CLiveBox(QWidget* parent = nullptr);
 
