@@ -145,6 +145,21 @@ void CLiveBox::RenderFrame()
     frame_.fill(Behind());
     QPainter fp(&frame_);
     style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &fp, this);
+    fp.end();
+    // Where the frame is of one colour all over the text area, a new value
+    // is painted on a plain fill rather than on a copy of the picture.
+    textGround_ = QColor();
+    const QImage inside = frame_.toImage().copy(
+        QRectF(QPointF(textArea_.topLeft()) * ratio, QSizeF(textArea_.size()) * ratio).toAlignedRect());
+    if (!inside.isNull()) {
+        const QRgb first = inside.pixel(0, 0);
+        bool plain = true;
+        for (int y = 0; plain && y < inside.height(); ++y)
+            for (int x = 0; plain && x < inside.width(); ++x)
+                plain = inside.pixel(x, y) == first;
+        if (plain)
+            textGround_ = QColor::fromRgba(first);
+    }
     framePalette_ = palette().cacheKey();
     frameEnabled_ = isEnabled();
     frameBehind_ = Behind();
@@ -204,8 +219,11 @@ void CLiveBox::paintEvent(QPaintEvent* event)
     QPainter p(this);
     // Only where the box is repainted: the text area, for a new value.
     const QRect dirty = event->rect();
-    p.drawPixmap(dirty, frame_, QRectF(QPointF(dirty.topLeft()) * frame_.devicePixelRatio(),
-                                       QSizeF(dirty.size()) * frame_.devicePixelRatio()));
+    if (textGround_.isValid() && textArea_.contains(dirty))
+        p.fillRect(dirty, textGround_);
+    else
+        p.drawPixmap(dirty, frame_, QRectF(QPointF(dirty.topLeft()) * frame_.devicePixelRatio(),
+                                           QSizeF(dirty.size()) * frame_.devicePixelRatio()));
     if (live_.isEmpty())
         return;
     QList<quint32> indexes;

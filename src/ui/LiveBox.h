@@ -37,6 +37,9 @@ public:
     // The value shown: the last one given, by SetLiveText or setText.
     const QString& LiveText() const { return live_; }
 
+    // Where values are drawn, for the look last painted (tests).
+    QRect TextArea() const { return textArea_; }
+
     // How many times the frame picture was drawn by the style (tests).
     int FramesRendered() const { return framesRendered_; }
 
@@ -75,6 +78,8 @@ private:
     // Where the text goes, for the frame drawn, and its first baseline point.
     QRect textArea_;
     QPointF textOrigin_;
+    // The frame's colour all over the text area, when it is one colour.
+    QColor textGround_;
     int framesRendered_ = 0;
 
     // Printable ASCII (all a value needs) as glyphs of the box's font.

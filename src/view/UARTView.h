@@ -318,6 +318,7 @@ private:
     // The attitude last shown (roll, tilt, pan): a tick that brings no new
     // one leaves the displays as they are.
     std::optional<std::array<float, 3>> attitudeShown_;
+    std::optional<ControllerTelemetry> telemetryShown_; // the answer last shown
     static constexpr int kReopenEveryTicks = 25;
     int ticksSinceHangUp_ = 0;
     bool waitingForDevice_ = false; // the port went away with the device; reopen it now and then

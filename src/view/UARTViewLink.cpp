@@ -214,6 +214,9 @@ void CUARTView::ShowAttitude()
 
 void CUARTView::OnLinkEstablished()
 {
+    // Every value of the first answers is shown anew.
+    telemetryShown_.reset();
+    attitudeShown_.reset();
     SetLiveDisplaysStale(false);
     OpenMessageGate();
     ShowStatusMessage(QStringLiteral("$INKblue$QAV-NUVA connected successfully!"));
@@ -300,14 +303,22 @@ void CUARTView::OnEchoDecoded(std::uint8_t type)
 
 void CUARTView::OnTelemetry(const ControllerTelemetry& t)
 {
-    SetLiveText(idc::RcRoll, QString::number(t.rcRoll));
-    SetLiveText(idc::RcTilt, QString::number(t.rcTilt));
-    SetLiveText(idc::RcPan, QString::number(t.rcPan));
-    SetLiveText(idc::RcMode, QString::number(t.rcMode));
-    SetLiveText(idc::RcShot, QString::number(t.rcShot));
-    SetLiveText(idc::AccelX, QString::fromStdString(FormatAcceleration(t.accX)));
-    SetLiveText(idc::AccelY, QString::fromStdString(FormatAcceleration(t.accY)));
-    SetLiveText(idc::AccelZ, QString::fromStdString(FormatAcceleration(t.accZ)));
+    // Only the values that changed since the last answer are formatted.
+    const ControllerTelemetry* was = telemetryShown_ ? &*telemetryShown_ : nullptr;
+    auto changed = [&](auto ControllerTelemetry::*field) { return !was || was->*field != t.*field; };
+    for (const auto& [id, field] : {std::pair{idc::RcRoll, &ControllerTelemetry::rcRoll},
+                                    std::pair{idc::RcTilt, &ControllerTelemetry::rcTilt},
+                                    std::pair{idc::RcPan, &ControllerTelemetry::rcPan},
+                                    std::pair{idc::RcMode, &ControllerTelemetry::rcMode},
+                                    std::pair{idc::RcShot, &ControllerTelemetry::rcShot}})
+        if (changed(field))
+            SetLiveText(id, QString::number(t.*field));
+    for (const auto& [id, field] : {std::pair{idc::AccelX, &ControllerTelemetry::accX},
+                                    std::pair{idc::AccelY, &ControllerTelemetry::accY},
+                                    std::pair{idc::AccelZ, &ControllerTelemetry::accZ}})
+        if (changed(field))
+            SetLiveText(id, QString::fromStdString(FormatAcceleration(t.*field)));
+    telemetryShown_ = t;
     if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))
         bar->SetPos(t.rcMode + kRcModeBarOffset);
     // The answer's attitude with its other values, in the same repaint; the

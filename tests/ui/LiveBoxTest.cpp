@@ -59,6 +59,13 @@ protected:
             for (int x = 0; x < live.width(); ++x)
                 differing += live.pixel(x, y) != plain.pixel(x, y);
         EXPECT_EQ(differing, 0) << what << ": pixels differ from a plain line edit's";
+        // A new value repaints the text area only, as it does on screen.
+        QImage partial = live.copy();
+        const QRect area = live_->TextArea();
+        ASSERT_TRUE(area.isValid()) << what;
+        partial.fill(Qt::magenta);
+        live_->render(&partial, area.topLeft(), QRegion(area));
+        EXPECT_EQ(partial.copy(area), live.copy(area)) << what << ": the text area alone";
     }
 
     std::unique_ptr<QWidget> screen_;
