@@ -4,6 +4,8 @@
 # run side by side, each GUI against a simulator of its own on a display of
 # its own, the builds meet the same conditions and their difference shows.
 # Usage: scripts/compare-gui-cpu.sh SECONDS BUILD_DIR [BUILD_DIR ...]
+# The simulators answer at the pace of a 115200 baud line; PACE=0 lets them
+# answer at once instead.
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: $0 SECONDS BUILD_DIR [BUILD_DIR ...]" >&2; exit 1; }
 seconds="$1"
@@ -21,13 +23,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
+pace_option=()
+if [ "${PACE:-1}" != 0 ]; then pace_option=(--pace); fi
 isolate=()
 if unshare -rn true 2>/dev/null; then isolate=(unshare -rn); fi
 i=0
 for build in "$@"; do
   i=$((i + 1))
   mkdir -p "$work/$i/ports"
-  QAV_NUVA_PORTS_DIR="$work/$i/ports" "$build/sim/qav-nuva-sim" --controller "COM23$i" >"$work/$i/sim.out" 2>&1 &
+  QAV_NUVA_PORTS_DIR="$work/$i/ports" "$build/sim/qav-nuva-sim" "${pace_option[@]}" --controller "COM23$i" >"$work/$i/sim.out" 2>&1 &
   helpers+=($!)
   display=":$((100 + RANDOM % 400))"
   Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &

@@ -29,6 +29,8 @@ constexpr milliseconds kLineWatchInterval{50};
 // How long after a frame went out the thread keeps waking on that interval,
 // so the next frame of a link that writes regularly needs no wake-up.
 constexpr milliseconds kTransmitWatchHold{1000};
+// The longest the thread sleeps for the rest of a frame the line is bringing.
+constexpr milliseconds kRestOfFrameCap{20};
 
 class PosixLinePort final : public ILinePort
 {
@@ -80,6 +82,17 @@ bool WaitForStop(int stopFd, milliseconds d)
 {
     pollfd p{stopFd, POLLIN, 0};
     while (::poll(&p, 1, PollMs(d)) < 0 && errno == EINTR) {
+    }
+    return p.revents != 0;
+}
+
+// As WaitForStop, to the microsecond.
+bool WaitForStopNs(int stopFd, std::chrono::nanoseconds d)
+{
+    pollfd p{stopFd, POLLIN, 0};
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(d);
+    const timespec wait{static_cast<time_t>(seconds.count()), static_cast<long>((d - seconds).count())};
+    while (::ppoll(&p, 1, &wait, nullptr) < 0 && errno == EINTR) {
     }
     return p.revents != 0;
 }
@@ -215,8 +228,26 @@ private:
         if (port_.HungUp())
             m_.InSession([&] { shared_.farSideGone.store(true); });
         // Readable but nothing came: do not spin on it.
-        return !((events & EV_RXCHAR) && result.bytesRead == 0 && !port_.HungUp() &&
-                 WaitForStop(m_.stopFd, kIdleRetry));
+        if ((events & EV_RXCHAR) && result.bytesRead == 0 && !port_.HungUp())
+            return !WaitForStop(m_.stopFd, kIdleRetry);
+        return result.bytesRead == 0 || port_.HungUp() || !WaitForRestOfFrame();
+    }
+
+    // Bytes came, but fewer than the owner waits for: the line cannot bring
+    // the rest sooner than one character time each, so the thread sleeps
+    // that long instead of waking for every character of a paced line. The
+    // owner hears of the bytes no later than it would have. True once the
+    // link is being stopped.
+    bool WaitForRestOfFrame()
+    {
+        const std::uint32_t queued = shared_.queue.QueuedCount();
+        const std::uint32_t wanted = shared_.notifyThreshold.load();
+        const std::int64_t character = shared_.characterNs.load();
+        if (queued >= wanted || character <= 0)
+            return false;
+        const auto rest = std::chrono::nanoseconds(std::min<std::int64_t>(
+            (wanted - queued) * character, std::chrono::nanoseconds(kRestOfFrameCap).count()));
+        return WaitForStopNs(m_.stopFd, rest);
     }
 
     void SignalExit()

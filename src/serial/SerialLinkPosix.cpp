@@ -205,6 +205,8 @@ bool CSerialLink::SetLine(std::uint32_t baud, std::uint8_t parity, std::uint8_t 
         Fail(EINVAL, "the device did not accept the line settings");
         return false;
     }
+    const std::int64_t bits = 1 + dataBits + (parity != kNoParity ? 1 : 0) + (stopBits == kOneStopBit ? 1 : 2);
+    shared_->characterNs.store(baud > 0 ? bits * 1'000'000'000 / baud : 0);
     return true;
 }
 

@@ -48,6 +48,9 @@ struct LinkShared
     std::mutex sessionLock;
     std::uint64_t session = 0;
     std::atomic<std::uint32_t> notifyThreshold{1};
+    // The time one character takes on the line as set (start, data, parity
+    // and stop bits), in nanoseconds; 0 until the line is set.
+    std::atomic<std::int64_t> characterNs{0};
 
     void Post(std::uint32_t message, std::intptr_t lParam)
     {

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace qav {
 
 QEvent::Type PortNotifyEvent::EventType()
@@ -14,6 +16,8 @@ void PostedNotifySink::Post(std::uint32_t message, std::intptr_t wParam, std::in
 {
     // Held while posting, so the target cannot be destroyed in between;
     // events still queued for it are discarded by Qt when it goes.
+    if (!handled_.empty() && std::find(handled_.begin(), handled_.end(), message) == handled_.end())
+        return;
     std::lock_guard guard(lock_);
     if (target_)
         QCoreApplication::postEvent(target_, new PortNotifyEvent(message, wParam, lParam));

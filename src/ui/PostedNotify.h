@@ -8,7 +8,9 @@
 #include <QEvent>
 #include <QObject>
 
+#include <initializer_list>
 #include <mutex>
+#include <vector>
 
 namespace qav {
 
@@ -29,6 +31,13 @@ class PostedNotifySink final : public INotifySink
 {
 public:
     explicit PostedNotifySink(QObject* target) : target_(target) {}
+    // A target that acts on `handled` messages only: the others, which it
+    // would receive and ignore, are not posted, so they never wake the GUI
+    // thread (a link reports every frame sent, 50 a second).
+    PostedNotifySink(QObject* target, std::initializer_list<std::uint32_t> handled)
+        : target_(target), handled_(handled)
+    {
+    }
     // Any thread.
     void Post(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
     // GUI thread, before the target is destroyed.
@@ -37,6 +46,7 @@ public:
 private:
     std::mutex lock_;
     QObject* target_;
+    std::vector<std::uint32_t> handled_; // empty: every message
 };
 
 } // namespace qav

@@ -38,7 +38,8 @@ QString FromUtf8(std::string_view s)
 void CUARTView::InitLink()
 {
     serial_.SetMode(CSerialLink::kOwnerMode);
-    notify_ = std::make_shared<PostedNotifySink>(this);
+    // Only received bytes are acted on.
+    notify_ = std::make_shared<PostedNotifySink>(this, std::initializer_list<std::uint32_t>{WM_PORT_RECEIVED});
     serial_.SetOwner(notify_);
     engine_.SetTransport(this);
     linkTimer_.setTimerType(Qt::PreciseTimer);

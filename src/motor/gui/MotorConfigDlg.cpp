@@ -86,7 +86,8 @@ CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, I
     engine_.UseReceiver(receiver);
     engine_.SetTransport(this);
     serial_.SetMode(CSerialLink::kOwnerMode);
-    notify_ = std::make_shared<PostedNotifySink>(this);
+    // Only received bytes are acted on.
+    notify_ = std::make_shared<PostedNotifySink>(this, std::initializer_list<std::uint32_t>{WM_PORT_RECEIVED});
     serial_.SetOwner(notify_);
     linkTimer_.setTimerType(Qt::PreciseTimer);
     linkTimer_.setInterval(kLinkPeriod);
