@@ -4,8 +4,8 @@
 #include "serial/SerialLinkPosixShared.h"
 
 #include <array>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>

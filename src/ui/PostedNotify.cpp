@@ -14,10 +14,10 @@ QEvent::Type PortNotifyEvent::EventType()
 
 void PostedNotifySink::Post(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam)
 {
-    // Held while posting, so the target cannot be destroyed in between;
-    // events still queued for it are discarded by Qt when it goes.
     if (!handled_.empty() && std::find(handled_.begin(), handled_.end(), message) == handled_.end())
         return;
+    // Held while posting, so the target cannot be destroyed in between;
+    // events still queued for it are discarded by Qt when it goes.
     std::lock_guard guard(lock_);
     if (target_)
         QCoreApplication::postEvent(target_, new PortNotifyEvent(message, wParam, lParam));
