@@ -5,7 +5,7 @@
 # its own, the builds meet the same conditions and their difference shows.
 # Usage: scripts/compare-gui-cpu.sh SECONDS BUILD_DIR [BUILD_DIR ...]
 # The simulators answer at the pace of a 115200 baud line; PACE=0 lets them
-# answer at once instead.
+# answer at once instead; PLOTS=1 opens the live plot window in every GUI.
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: $0 SECONDS BUILD_DIR [BUILD_DIR ...]" >&2; exit 1; }
 seconds="$1"
@@ -23,6 +23,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
+gui_options=(--connect)
+if [ "${PLOTS:-0}" != 0 ]; then gui_options=(--plots --connect); fi
 pace_option=()
 if [ "${PACE:-1}" != 0 ]; then pace_option=(--pace); fi
 isolate=()
@@ -43,7 +45,7 @@ i=0
 for build in "$@"; do
   i=$((i + 1))
   (cd "$work/$i" && QAV_NUVA_PORTS_DIR="$work/$i/ports" DISPLAY="$(cat "$work/$i/display")" XDG_RUNTIME_DIR="$work/$i" \
-    exec "${isolate[@]}" "$build/src/qav-nuva" --connect "COM23$i" >gui.out 2>&1) &
+    exec "${isolate[@]}" "$build/src/qav-nuva" "${gui_options[@]}" "COM23$i" >gui.out 2>&1) &
   guis+=($!)
 done
 sleep 4 # connected and settled
