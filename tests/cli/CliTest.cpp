@@ -1,8 +1,9 @@
-#include "Cli.h"
 #include "Simulator.h"
 #include "files/ControllerConfigFile.h"
 #include "platform/PortMap.h"
 #include "serial/SerialLink.h"
+
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 
@@ -27,18 +28,8 @@ using namespace std::chrono_literals;
 constexpr int kCom = 151;
 const std::string kPort = "COM151";
 
-struct CliRun
-{
-    int code;
-    std::string out, err;
-};
-
-CliRun Cli(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    const int code = cli::RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 std::string ReadFile(const fs::path& p)
 {
@@ -48,17 +39,7 @@ std::string ReadFile(const fs::path& p)
     return s.str();
 }
 
-// A write first says where it kept the controller's set; the rest is what
-// these tests look at.
-std::string WithoutBackupNote(const std::string& err)
-{
-    std::string out;
-    std::istringstream lines(err);
-    for (std::string line; std::getline(lines, line);)
-        if (line.find(" was saved to ") == std::string::npos)
-            out += line + "\n";
-    return out;
-}
+using test::WithoutBackupNote;
 
 class CliTest : public ::testing::Test
 {

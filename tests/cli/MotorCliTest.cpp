@@ -2,10 +2,10 @@
 // written to flash survives a restart and reads back the same, refused
 // files send nothing, missing keys keep the board's values, a board that
 // keeps refusing the flash write ends with exit 4, and monitoring.
-#include "Cli.h"
 #include "Simulator.h"
 #include "motor/MotorConfigFile.h"
 
+#include "support/CliRun.h"
 #include "support/ParamsPrinter.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
@@ -22,29 +22,10 @@ namespace {
 constexpr int kCom = 161;
 const std::string kPort = "COM161";
 
-struct CliRun
-{
-    int code;
-    std::string out, err;
-};
+using test::Cli;
+using test::CliRun;
 
-CliRun Cli(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    const int code = cli::RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
-
-// A write first says where it kept the board's set.
-std::string WithoutBackupNote(const std::string& err)
-{
-    std::string out;
-    std::istringstream lines(err);
-    for (std::string line; std::getline(lines, line);)
-        if (line.find(" was saved to ") == std::string::npos)
-            out += line + "\n";
-    return out;
-}
+using test::WithoutBackupNote;
 
 class MotorCliTest : public ::testing::Test
 {

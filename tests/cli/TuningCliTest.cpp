@@ -2,10 +2,10 @@
 // telemetry as CSV, diffs, the backup a write takes first, and writes to
 // several controllers at once.
 #include "BootLoaderModel.h"
-#include "Cli.h"
 #include "Simulator.h"
 #include "files/ControllerConfigFile.h"
 
+#include "support/CliRun.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -20,18 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-struct CliRun
-{
-    int code;
-    std::string out, err;
-};
-
-CliRun Cli(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    const int code = cli::RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 std::vector<std::string> Lines(const std::string& text)
 {

@@ -3,6 +3,7 @@
 #include "BootLoaderModel.h"
 #include "Cli.h"
 #include "Simulator.h"
+#include "support/CliRun.h"
 #include "support/ScopedPortsDir.h"
 #include "upgrade/FirmwareFile.h"
 
@@ -18,18 +19,8 @@ using namespace std::chrono_literals;
 constexpr int kControllerCom = 161;
 constexpr int kMotorCom = 162;
 
-struct Result
-{
-    int code;
-    std::string out, err;
-};
-
-Result Cli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int code = cli::RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 class UpgradeCli : public testing::Test
 {
@@ -69,10 +60,10 @@ TEST_F(UpgradeCli, PackThenUpgradeBothBoards)
     const auto image = sim::SimFirmwareImage(33, 6000, 4);
     const std::string raw = Write("fw.bin", image);
     const std::string packed = ports_.Scratch() + "/fw.bmcf";
-    const Result pack = Cli({"firmware", "pack", "--board", "motor", "--version", "3.3", raw, "-o", packed});
+    const CliRun pack = Cli({"firmware", "pack", "--board", "motor", "--version", "3.3", raw, "-o", packed});
     ASSERT_EQ(pack.code, 0) << pack.err;
 
-    const Result info = Cli({"firmware", "info", packed});
+    const CliRun info = Cli({"firmware", "info", packed});
     ASSERT_EQ(info.code, 0) << info.err;
     EXPECT_NE(info.out.find(
                   "board: 2 (motor board)\nversion: 33 (V3.3)\naddress: 0x08000000\nlength: 6000 bytes\n"),
@@ -80,7 +71,7 @@ TEST_F(UpgradeCli, PackThenUpgradeBothBoards)
         << info.out;
     EXPECT_NE(info.out.find("image CRC-32: 0x"), std::string::npos);
 
-    const Result up = Cli({"upgrade", "--port", "COM162", "--board", "motor", packed});
+    const CliRun up = Cli({"upgrade", "--port", "COM162", "--board", "motor", packed});
     ASSERT_EQ(up.code, 0) << up.err;
     // Not a terminal: one line per 10 %.
     for (int p = 0; p <= 100; p += 10)
@@ -131,7 +122,7 @@ TEST_F(UpgradeCli, EveryExitCode)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Result r = Cli(c.args);
+        const CliRun r = Cli(c.args);
         EXPECT_EQ(r.code, c.code);
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     }
@@ -147,7 +138,7 @@ TEST_F(UpgradeCli, ABoardThatNeverAnswersIsExitCode3)
     StartSim(deaf);
     const std::string file = Write(
         "d.bgsf", PackFirmware(FirmwareBoard::Controller, 1, 0x08000000, sim::SimFirmwareImage(1, 1024)));
-    const Result r = Cli({"upgrade", "--port", "COM161", file});
+    const CliRun r = Cli({"upgrade", "--port", "COM161", file});
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("code 10: no answer from the boot loader"), std::string::npos) << r.err;
 }
@@ -170,7 +161,7 @@ TEST_F(UpgradeCli, PackTakesIntelHexAndInfoFindsFlaws)
     const std::string hex = Write("fw.hex", {});
     std::ofstream(hex) << ":020000040800F2\n:0400100001020304E2\n:00000001FF\n";
     const std::string out = ports_.Scratch() + "/h.bgsf";
-    const Result pack = Cli({"firmware", "pack", "--board", "controller", "--version", "7", hex, "-o", out});
+    const CliRun pack = Cli({"firmware", "pack", "--board", "controller", "--version", "7", hex, "-o", out});
     ASSERT_EQ(pack.code, 0) << pack.err;
     EXPECT_NE(pack.out.find("4 bytes for the main controller at 0x08000010, version 7"), std::string::npos)
         << pack.out;
@@ -209,7 +200,7 @@ TEST_F(UpgradeCli, PackTakesIntelHexAndInfoFindsFlaws)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Result r = Cli(c.args);
+        const CliRun r = Cli(c.args);
         EXPECT_EQ(r.code, c.code);
         EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
     }
