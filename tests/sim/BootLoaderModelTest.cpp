@@ -113,8 +113,28 @@ TEST(SimBootLoader, GoReportsTheStartAndTheImageVersion)
     EXPECT_EQ(m.Stats().starts, 1);
 }
 
+// A line whose far end's answers wait in a queue until the PC reads them.
+class QueuedAnswersLine : public IBootLine
+{
+public:
+    PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds) override
+    {
+        if (answers_.size() < dest.size())
+            return PortIo::TimedOut;
+        for (auto& b : dest) {
+            b = answers_.front();
+            answers_.pop_front();
+        }
+        return PortIo::Ok;
+    }
+    void DiscardInput() override { answers_.clear(); }
+
+protected:
+    std::deque<std::uint8_t> answers_;
+};
+
 // The PC's line wired straight to the model: what is sent is answered at once.
-class ModelLine final : public IBootLine
+class ModelLine final : public QueuedAnswersLine
 {
 public:
     explicit ModelLine(BootLoaderModel& m) : m_(m) {}
@@ -143,21 +163,9 @@ public:
         }
         return PortIo::Ok;
     }
-    PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds) override
-    {
-        if (answers_.size() < dest.size())
-            return PortIo::TimedOut;
-        for (auto& b : dest) {
-            b = answers_.front();
-            answers_.pop_front();
-        }
-        return PortIo::Ok;
-    }
-    void DiscardInput() override { answers_.clear(); }
 
 private:
     BootLoaderModel& m_;
-    std::deque<std::uint8_t> answers_;
     Bytes late_;
     bool inBoot_ = false;
 };
@@ -251,7 +259,7 @@ TEST(BootProcedure, StartsCleanWhereACancelledRunLeftTheBootLoader)
 }
 
 // A line whose far end answers each byte by a fixed rule.
-class ScriptedLine final : public IBootLine
+class ScriptedLine final : public QueuedAnswersLine
 {
 public:
     explicit ScriptedLine(std::function<Bytes(std::uint8_t)> rule) : rule_(std::move(rule)) {}
@@ -262,21 +270,9 @@ public:
                 answers_.push_back(a);
         return PortIo::Ok;
     }
-    PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds) override
-    {
-        if (answers_.size() < dest.size())
-            return PortIo::TimedOut;
-        for (auto& b : dest) {
-            b = answers_.front();
-            answers_.pop_front();
-        }
-        return PortIo::Ok;
-    }
-    void DiscardInput() override { answers_.clear(); }
 
 private:
     std::function<Bytes(std::uint8_t)> rule_;
-    std::deque<std::uint8_t> answers_;
 };
 
 TEST(BootProcedure, ASyncAnswerAloneIsNotABootLoader)
