@@ -3,6 +3,7 @@
 // timer, everything handed to DispatchLineEvents.
 #include "serial/SerialLinkPosixShared.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -77,19 +78,12 @@ private:
     LineCounts errorBase_;
 };
 
-// Waits up to d unless the link is being stopped; true when it is.
-bool WaitForStop(int stopFd, milliseconds d)
+// Waits up to d (to the microsecond) unless the link is being stopped;
+// true when it is.
+bool WaitForStop(int stopFd, std::chrono::nanoseconds d)
 {
     pollfd p{stopFd, POLLIN, 0};
-    while (::poll(&p, 1, PollMs(d)) < 0 && errno == EINTR) {
-    }
-    return p.revents != 0;
-}
-
-// As WaitForStop, to the microsecond.
-bool WaitForStopNs(int stopFd, std::chrono::nanoseconds d)
-{
-    pollfd p{stopFd, POLLIN, 0};
+    d = std::max(d, std::chrono::nanoseconds::zero());
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(d);
     const timespec wait{static_cast<time_t>(seconds.count()), static_cast<long>((d - seconds).count())};
     while (::ppoll(&p, 1, &wait, nullptr) < 0 && errno == EINTR) {
@@ -247,7 +241,7 @@ private:
             return false;
         const auto rest = std::chrono::nanoseconds(std::min<std::int64_t>(
             (wanted - queued) * character, std::chrono::nanoseconds(kRestOfFrameCap).count()));
-        return WaitForStopNs(m_.stopFd, rest);
+        return WaitForStop(m_.stopFd, rest);
     }
 
     void SignalExit()
