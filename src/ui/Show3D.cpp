@@ -294,7 +294,8 @@ private:
         const double size = std::min(width(), height()) * scale_ * 0.55;
         const QPointF centre(width() / 2.0, height() / 2.0 + size * 0.05);
 
-        // The polygons of `drawn` are refilled in place, keeping their memory.
+        // The polygons of `drawn` are refilled in place: those left from the
+        // last turn keep their memory.
         drawn.resize(model_.size());
         size_t visible = 0;
         for (size_t f = 0; f < model_.size(); ++f) {
