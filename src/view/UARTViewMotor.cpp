@@ -1,7 +1,7 @@
 // The main screen's "Motor Configuration": only one link may hold a port at
 // a time, so the controller link is taken down before the motor dialog runs
 // and stays down after it; the user reopens it with "Open COM Port".
-#include "motor/gui/MotorConfigDlg.h"
+#include "view/MotorConfigDlg.h"
 #include "view/ControlIds.h"
 #include "view/UARTView.h"
 

@@ -1,4 +1,4 @@
-#include "motor/gui/MotorDialogTable.h"
+#include "view/MotorDialogTable.h"
 
 namespace qav {
 namespace {

@@ -3,7 +3,7 @@
 // current, sending with Enter, writing to flash (also refused and retried),
 // losing and regaining the board, and configuration files reaching it.
 #include "files/Backups.h"
-#include "motor_gui/MotorDialogFixture.h"
+#include "view/MotorDialogFixture.h"
 
 #include "motor/MotorConfigFile.h"
 #include "support/ParamsPrinter.h"

@@ -4,8 +4,8 @@
 // stays closed afterwards, and the motor parameters outlive the dialog.
 #include "view/UARTView.h"
 
-#include "motor/gui/MotorConfigDlg.h"
-#include "motor/gui/MotorDialogTable.h"
+#include "view/MotorConfigDlg.h"
+#include "view/MotorDialogTable.h"
 #include "view/ControlIds.h"
 
 #include "Simulator.h"

@@ -2,7 +2,7 @@
 // box rules, what Enter, the flash button and the direction boxes ask of the
 // link, the COM list with its stored entry, the close sequence, file names
 // it refuses and failures it reports.
-#include "motor_gui/MotorDialogFixture.h"
+#include "view/MotorDialogFixture.h"
 
 #include "files/SettingsFile.h"
 #include "platform/PortMap.h"

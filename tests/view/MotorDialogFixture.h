@@ -2,8 +2,8 @@
 // The motor dialog made as the main screen makes it, shown and active, with
 // every text its status box showed recorded in order, and the simulated
 // motor board on a real pseudo-terminal when a test starts it.
-#include "motor/gui/MotorConfigDlg.h"
-#include "motor/gui/MotorDialogTable.h"
+#include "view/MotorConfigDlg.h"
+#include "view/MotorDialogTable.h"
 
 #include "Simulator.h"
 

@@ -3,7 +3,7 @@
 // bar, the button states, an error and a cancel, and a close while an
 // upgrade runs. Each code's text and reaction are the shared driver's, tested
 // with it.
-#include "motor_gui/MotorDialogFixture.h"
+#include "view/MotorDialogFixture.h"
 
 #include "BootLoaderModel.h"
 #include "upgrade/FirmwareFile.h"

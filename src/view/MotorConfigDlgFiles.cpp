@@ -4,8 +4,8 @@
 #include "files/Backups.h"
 #include "files/ConfigDiff.h"
 #include "motor/MotorConfigFile.h"
-#include "motor/gui/MotorConfigDlg.h"
-#include "motor/gui/MotorDialogTable.h"
+#include "view/MotorConfigDlg.h"
+#include "view/MotorDialogTable.h"
 #include "ui/Prompts.h"
 
 #include <QFile>

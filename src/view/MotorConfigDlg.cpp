@@ -1,7 +1,7 @@
-#include "motor/gui/MotorConfigDlg.h"
+#include "view/MotorConfigDlg.h"
 
 #include "files/SettingsFile.h"
-#include "motor/gui/MotorDialogTable.h"
+#include "view/MotorDialogTable.h"
 #include "platform/BoxParse.h"
 #include "serial/PortList.h"
 #include "ui/PostedNotify.h"
