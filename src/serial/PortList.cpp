@@ -2,6 +2,7 @@
 
 #include "platform/Atol.h"
 #include "platform/PortMap.h"
+#include "serial/MemoryPort.h"
 
 #include <algorithm>
 #include <climits>
@@ -129,8 +130,14 @@ std::vector<SerialPortInfo> ScanSerialPorts(const PortScanRoots& roots)
     std::vector<SerialPortInfo> ports;
     std::set<int> taken;
 
+    // In-memory ports (tests) come first: they are what the name opens.
+    for (const int number : MemoryPortNumbers()) {
+        taken.insert(number);
+        ports.push_back({number, "(in memory)", {}, {}});
+    }
     for (const PortAlias& alias : ListPortAliases()) {
-        taken.insert(alias.number);
+        if (!taken.insert(alias.number).second)
+            continue;
         SerialPortInfo port{alias.number, alias.target, {}, {}};
         if (!alias.live) {
             port.note = "missing";

@@ -5,8 +5,9 @@
 // Entries read "COM<n> <device>", then for a USB adapter its product name
 // and, in parentheses, its serial number as sysfs reports them
 // ("COM33 /dev/ttyUSB0 CP2102 USB to UART Bridge Controller (0001)"), then
-// an optional note in parentheses: aliases first (by number), then detected
-// devices (by number) whose number no alias has taken. Notes: "(missing)"
+// an optional note in parentheses: in-memory ports registered by tests
+// first ("COM201 (in memory)", see MemoryPort.h), then aliases (by number),
+// then detected devices (by number) whose number neither has taken. Notes: "(missing)"
 // for an alias whose device is gone, "(no permission)" for a device the
 // user may not open. An alias to a device with a tty under /sys/class/tty
 // gets that device's product name too.

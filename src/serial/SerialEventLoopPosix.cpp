@@ -1,7 +1,7 @@
-// The event thread of CSerialLink on POSIX: poll on the port and two
-// eventfds (stop, wake), modem lines and line error counts looked at on a
-// timer, everything handed to DispatchLineEvents.
-#include "serial/SerialLinkPosixShared.h"
+// The event thread of the POSIX port: poll on the port and two eventfds
+// (stop, wake), modem lines and line error counts looked at on a timer,
+// everything handed to DispatchLineEvents.
+#include "serial/SerialPosix.h"
 
 #include <algorithm>
 #include <array>
@@ -92,25 +92,26 @@ bool WaitForStop(int stopFd, std::chrono::nanoseconds d)
 }
 
 // The event thread's work, one named step at a time.
+struct WatchedFds
+{
+    int port = -1;
+    int stop = -1; // signalled once, never drained: every later wait ends at once
+    int wake = -1; // signalled by a write while the thread waits with no time-out
+    // Set by the thread while it waits without a time-out: only then does a
+    // write wake it to watch the transmit queue. Otherwise the queue is
+    // looked at on the next wake-up, which for a device that answers is the
+    // answer's arrival: a transmitted frame costs no wake-up of its own.
+    std::atomic<bool> waitingUnbounded{false};
+};
+
 class EventLoop
 {
 public:
-    explicit EventLoop(const std::shared_ptr<LinkMonitor>& m)
-        : m_(*m), shared_(*m->shared),
-          port_(m->fd), dispatch_{
-                            port_,
-                            scratch_,
-                            shared_.receivedTotal,
-                            [this](const std::uint8_t* bytes, std::uint32_t n) {
-                                return m_.InSession([&] { shared_.queue.Append(bytes, n); });
-                            },
-                            [this](std::uint32_t message, std::intptr_t lParam) {
-                                return m_.InSession([&] { shared_.Post(message, lParam); });
-                            },
-                            [this] { return shared_.queue.QueuedCount() >= shared_.notifyThreshold.load(); }}
+    EventLoop(LinkMonitor& m, WatchedFds& fds)
+        : m_(m), f_(fds), port_(fds.port), dispatch_(m.MakeDispatch(port_, scratch_))
     {
-        modemWatched_ = ReadModemBits(m_.fd, modem_);
-        countsWatched_ = ReadLineCounts(m_.fd, counts_);
+        modemWatched_ = ReadModemBits(f_.port, modem_);
+        countsWatched_ = ReadLineCounts(f_.port, counts_);
     }
 
     void Run()
@@ -121,8 +122,8 @@ public:
                     break;
                 continue;
             }
-            std::array<pollfd, 3> fds{pollfd{m_.fd, POLLIN, 0}, pollfd{m_.stopFd, POLLIN, 0},
-                                      pollfd{m_.wakeFd, POLLIN, 0}};
+            std::array<pollfd, 3> fds{pollfd{f_.port, POLLIN, 0}, pollfd{f_.stop, POLLIN, 0},
+                                      pollfd{f_.wake, POLLIN, 0}};
             const Wake wake = WaitForActivity(fds);
             if (wake == Wake::Stop)
                 break;
@@ -132,7 +133,6 @@ public:
             if (events != 0 && !Dispatch(events))
                 break;
         }
-        SignalExit();
     }
 
 private:
@@ -142,7 +142,7 @@ private:
     // closes the link. False once the link is being stopped.
     bool KeepReportingHangUp()
     {
-        if (WaitForStop(m_.stopFd, kIdleRetry))
+        if (WaitForStop(f_.stop, kIdleRetry))
             return false;
         DispatchLineEvents(EV_RXCHAR, dispatch_);
         return true;
@@ -157,17 +157,17 @@ private:
         if (!watch) {
             // A Write after this store wakes the thread; one before it is
             // seen by the load that follows.
-            m_.waitingUnbounded.store(true);
+            f_.waitingUnbounded.store(true);
             watch = m_.txPending.load();
         }
         const int r = ::poll(fds.data(), fds.size(), watch ? PollMs(kLineWatchInterval) : -1);
-        m_.waitingUnbounded.store(false);
+        f_.waitingUnbounded.store(false);
         if (r < 0)
-            return errno != EINTR && WaitForStop(m_.stopFd, kIdleRetry) ? Wake::Stop : Wake::Retry;
+            return errno != EINTR && WaitForStop(f_.stop, kIdleRetry) ? Wake::Stop : Wake::Retry;
         if (fds[1].revents)
             return Wake::Stop;
         if (fds[2].revents)
-            Drain(m_.wakeFd);
+            Drain(f_.wake);
         return Wake::Look;
     }
 
@@ -189,7 +189,7 @@ private:
             return 0;
         lastTransmit_ = std::chrono::steady_clock::now();
         int queued = 0;
-        if (::ioctl(m_.fd, TIOCOUTQ, &queued) == 0 && queued != 0)
+        if (::ioctl(f_.port, TIOCOUTQ, &queued) == 0 && queued != 0)
             return 0;
         m_.txPending.store(false);
         return EV_TXEMPTY;
@@ -198,7 +198,7 @@ private:
     std::uint32_t ModemEvents()
     {
         std::uint32_t now = 0;
-        if (!modemWatched_ || !ReadModemBits(m_.fd, now))
+        if (!modemWatched_ || !ReadModemBits(f_.port, now))
             return 0;
         const std::uint32_t events = ModemChangeEvents(modem_, now);
         modem_ = now;
@@ -208,7 +208,7 @@ private:
     std::uint32_t LineCountChanges()
     {
         LineCounts now;
-        if (!countsWatched_ || !ReadLineCounts(m_.fd, now))
+        if (!countsWatched_ || !ReadLineCounts(f_.port, now))
             return 0;
         const std::uint32_t events = LineCountEvents(counts_, now);
         counts_ = now;
@@ -220,10 +220,10 @@ private:
     {
         const DispatchResult result = DispatchLineEvents(events, dispatch_);
         if (port_.HungUp())
-            m_.InSession([&] { shared_.farSideGone.store(true); });
+            m_.MarkFarSideGone();
         // Readable but nothing came: do not spin on it.
         if ((events & EV_RXCHAR) && result.bytesRead == 0 && !port_.HungUp())
-            return !WaitForStop(m_.stopFd, kIdleRetry);
+            return !WaitForStop(f_.stop, kIdleRetry);
         return result.bytesRead == 0 || port_.HungUp() || !WaitForRestOfFrame();
     }
 
@@ -234,27 +234,12 @@ private:
     // link is being stopped.
     bool WaitForRestOfFrame()
     {
-        const std::uint32_t queued = shared_.queue.QueuedCount();
-        const std::uint32_t wanted = shared_.notifyThreshold.load();
-        const std::int64_t character = shared_.characterNs.load();
-        if (queued >= wanted || character <= 0)
-            return false;
-        const auto rest = std::chrono::nanoseconds(std::min<std::int64_t>(
-            (wanted - queued) * character, std::chrono::nanoseconds(kRestOfFrameCap).count()));
-        return WaitForStop(m_.stopFd, rest);
-    }
-
-    void SignalExit()
-    {
-        {
-            std::lock_guard guard(m_.exitLock);
-            m_.exited = true;
-        }
-        m_.exitSignal.notify_all();
+        const auto rest = m_.RestOfFrame(kRestOfFrameCap);
+        return rest > std::chrono::nanoseconds::zero() && WaitForStop(f_.stop, rest);
     }
 
     LinkMonitor& m_;
-    LinkShared& shared_;
+    WatchedFds& f_;
     PosixLinePort port_;
     std::vector<std::uint8_t> scratch_;
     LineDispatch dispatch_;
@@ -265,70 +250,50 @@ private:
     std::chrono::steady_clock::time_point lastTransmit_;
 };
 
+
+class PosixWatcher final : public IPortWatcher
+{
+public:
+    ~PosixWatcher() override
+    {
+        CloseFd(fds_.port);
+        CloseFd(fds_.stop);
+        CloseFd(fds_.wake);
+    }
+
+    bool Init(int portFd, LinkError& error)
+    {
+        fds_.port = ::fcntl(portFd, F_DUPFD_CLOEXEC, 0);
+        fds_.stop = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        fds_.wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (fds_.port >= 0 && fds_.stop >= 0 && fds_.wake >= 0)
+            return true;
+        error = {errno, std::string("cannot start the event thread: ") + std::strerror(errno)};
+        return false;
+    }
+
+    void Run(LinkMonitor& monitor) override { EventLoop(monitor, fds_).Run(); }
+
+    void Stop() override { Signal(fds_.stop); }
+
+    void TransmitStarted() override
+    {
+        if (fds_.waitingUnbounded.exchange(false))
+            Signal(fds_.wake);
+    }
+
+private:
+    WatchedFds fds_;
+};
+
 } // namespace
 
-bool CSerialLink::StartMonitor(std::uint32_t extraModeBits)
+std::unique_ptr<IPortWatcher> posix::MakePosixWatcher(int portFd, LinkError& error)
 {
-    if (thread_.joinable())
-        return false;
-    mode_ |= extraModeBits;
-    if (!(mode_ & MODE_EVENT_THREAD))
-        return true;
-    if (!IsOpen())
-        return false;
-    auto m = std::make_shared<LinkMonitor>();
-    m->shared = shared_;
-    {
-        std::lock_guard guard(shared_->sessionLock);
-        m->session = shared_->session;
-    }
-    m->fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-    m->stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    m->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m->fd < 0 || m->stopFd < 0 || m->wakeFd < 0) {
-        Fail(errno, std::string("cannot start the event thread: ") + std::strerror(errno));
-        return false;
-    }
-    try {
-        thread_ = std::thread([m] { EventLoop(m).Run(); });
-    } catch (const std::system_error& e) {
-        Fail(e.code().value(), std::string("cannot start the event thread: ") + e.what());
-        return false;
-    }
-    monitor_ = std::move(m);
-    return true;
+    auto watcher = std::make_unique<PosixWatcher>();
+    if (!watcher->Init(portFd, error))
+        return nullptr;
+    return watcher;
 }
 
-bool CSerialLink::StopMonitor(milliseconds wait)
-{
-    if (!thread_.joinable())
-        return false;
-    const std::shared_ptr<LinkMonitor> m = std::move(monitor_);
-    {
-        // From here on the thread can neither queue, flag nor post.
-        std::lock_guard guard(shared_->sessionLock);
-        ++shared_->session;
-    }
-    m->stopping.store(true);
-    Signal(m->stopFd);
-    bool ended = false;
-    {
-        std::unique_lock guard(m->exitLock);
-        ended = m->exitSignal.wait_for(guard, wait, [&] { return m->exited; });
-    }
-    if (ended)
-        thread_.join();
-    else
-        thread_.detach(); // it ends on its own; see the header
-    return true;
-}
-
-void CSerialLink::WakeMonitor()
-{
-    if (monitor_) {
-        monitor_->txPending.store(true);
-        if (monitor_->waitingUnbounded.exchange(false))
-            Signal(monitor_->wakeFd);
-    }
-}
 } // namespace qav

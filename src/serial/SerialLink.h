@@ -19,7 +19,8 @@
 // platform/PortMap.h) or an absolute device path. The device is opened
 // non-blocking and locked exclusively, so a second link (in this or another
 // process) cannot open it; the reason of a failed Open is kept in
-// LastError().
+// LastError(). A name registered with the in-memory port (MemoryPort.h)
+// opens that instead; the port layer is described in SerialPort.h.
 //
 // A far side that hangs up (an unplugged adapter, a closed pseudo-terminal
 // master) leaves the link open: the event thread then posts WM_PORT_RECEIVED
@@ -27,6 +28,7 @@
 #include "platform/Notify.h"
 #include "platform/Result.h"
 #include "serial/LineEvents.h"
+#include "serial/SerialPort.h"
 
 #include <chrono>
 #include <cstdint>
@@ -37,12 +39,6 @@
 #include <vector>
 
 namespace qav {
-
-struct LinkShared;
-struct LinkMonitor;
-
-// Why the last open failed: its errno and the reason for the user.
-using LinkError = Result;
 
 // What became of a frame handed to CSerialLink::Write.
 enum class WriteResult {
@@ -84,10 +80,11 @@ public:
     // The path actually opened (an alias link or a device), empty while closed.
     const std::string& DevicePath() const { return devicePath_; }
 
-    bool IsOpen() const { return fd_ >= 0; }
-    // The open device's descriptor, -1 while closed: for a client that talks
-    // to the device itself without the event thread (the boot loader client).
-    int NativeHandle() const { return fd_; }
+    bool IsOpen() const { return port_ != nullptr; }
+    // The open device's descriptor, -1 while closed (and for the in-memory
+    // port): for a client that talks to the device itself without the event
+    // thread (the boot loader client).
+    int NativeHandle() const { return port_ ? port_->NativeHandle() : -1; }
     bool IsMonitoring() const { return thread_.joinable(); }
 
     // Opens the device named by DeviceName (closing first if open). Bytes
@@ -162,8 +159,7 @@ private:
     void WakeMonitor();
 
     std::uint32_t mode_ = 0;
-    int fd_ = -1;
-    bool exclusiveFlag_ = false; // TIOCEXCL set by us, to clear on Close
+    std::unique_ptr<IPortDevice> port_;
     std::string deviceName_;
     std::string devicePath_;
     std::shared_ptr<LinkShared> shared_;

@@ -1,5 +1,5 @@
 // Descriptor helpers both halves of the POSIX link use.
-#include "serial/SerialLinkPosixShared.h"
+#include "serial/SerialPosix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,7 +33,6 @@ void Drain(int eventFd)
     [[maybe_unused]] ssize_t r = ::read(eventFd, &value, sizeof value);
 }
 
-// side is gone (end of file, or an error such as EIO).
 std::uint32_t ReadArrived(int fd, std::uint8_t* dest, std::uint32_t want, bool& hungUp)
 {
     for (;;) {
@@ -48,9 +47,6 @@ std::uint32_t ReadArrived(int fd, std::uint8_t* dest, std::uint32_t want, bool& 
         return 0;
     }
 }
-
-// Waits up to timeout (negative: no limit) for the first bytes, then returns
-// what has arrived.
 
 bool ReadLineCounts(int fd, LineCounts& counts)
 {
