@@ -1,8 +1,21 @@
 #!/usr/bin/env bash
-# Configures and builds the project into BUILD_DIR (default build/).
-# Extra arguments go to cmake's configure step, e.g. -DQAV_SANITIZE=ON.
+# Configures the build folder BUILD_DIR (default build/) and builds the
+# targets named, or everything when none is named. scripts/run.sh,
+# scripts/test.sh and scripts/package.sh share build/, each building only
+# what it needs, so whatever one of them built the others reuse.
+# More configure options in QAV_CMAKE_OPTIONS, e.g. "-DQAV_SANITIZE=ON".
+# Usage: scripts/build.sh [TARGET...]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+options=(-G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" -DQAV_WERROR=ON)
+if command -v ccache >/dev/null; then
+  options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # Files built with a precompiled header are cached only with these.
+  export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
+fi
+read -ra extra <<<"${QAV_CMAKE_OPTIONS:-}"
+cmake -S "$root" -B "$build" "${options[@]}" "${extra[@]}" >/dev/null
+targets=()
+for target in "$@"; do targets+=(--target "$target"); done
+cmake --build "$build" -j "$(nproc)" "${targets[@]}"

@@ -2,10 +2,13 @@
 # Builds the Debian package from the build, as scripts/package.sh does, and
 # checks it: its dependencies come from the libraries the programs link, it
 # holds exactly the installed files, and the programs unpacked from it run.
-# Usage: deb-test.sh BUILD_DIR VERSION
+# Lintian, where installed, finds nothing worse than information.
+# Usage: deb-test.sh BUILD_DIR VERSION APP_ID LICENSE CONTACT
 set -euo pipefail
 build=$1
 version=$2
+app=$3
+contact=$5
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() {
@@ -25,13 +28,15 @@ for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
 done
 [ "$(dpkg-deb -f "$deb" Package)" = qav-nuva ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version"
+[ "$(dpkg-deb -f "$deb" Maintainer)" = "$contact" ] || fail "maintainer: $(dpkg-deb -f "$deb" Maintainer)"
 
-app=io.github.qavnuva.QavNuva
 expected="./usr/bin/qav-nuva
 ./usr/bin/qav-nuva-cli
 ./usr/bin/qav-nuva-sim
 ./usr/share/applications/$app.desktop
 ./usr/share/bash-completion/completions/qav-nuva-cli
+./usr/share/doc/qav-nuva/changelog.gz
+./usr/share/doc/qav-nuva/copyright
 ./usr/share/icons/hicolor/16x16/apps/qav-nuva.png
 ./usr/share/icons/hicolor/32x32/apps/qav-nuva.png
 ./usr/share/icons/hicolor/48x48/apps/qav-nuva.png
@@ -45,6 +50,13 @@ expected="./usr/bin/qav-nuva
 ./usr/share/metainfo/$app.metainfo.xml"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 [ "$files" = "$(printf '%s\n' "$expected" | sort)" ] || fail "contents differ: $files"
+
+if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning "$deb" >"$scratch/lintian.log" 2>&1 || {
+        cat "$scratch/lintian.log" >&2
+        fail "lintian"
+    }
+fi
 
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"

@@ -4,10 +4,16 @@
 # desktop entry and the metainfo, man pages without warnings, the shell
 # completion, the programs running from there, and the menu entry's command
 # starting the GUI in ~/.config/qav-nuva so that its Setting.ini lands there.
-# Usage: install-test.sh BUILD_DIR VERSION
+# The licence is declared alike everywhere: the metainfo's SPDX ids, the
+# machine-readable copyright file, the LICENSE beside the sources.
+# Usage: install-test.sh BUILD_DIR VERSION APP_ID LICENSE CONTACT
 set -euo pipefail
 build=$1
 version=$2
+app=$3
+license=$4
+contact=$5
+source=$(cd "$(dirname "$0")/../.." && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() {
@@ -18,7 +24,6 @@ fail() {
 prefix=$scratch/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-app=io.github.qavnuva.QavNuva
 expected=(
     bin/qav-nuva bin/qav-nuva-cli bin/qav-nuva-sim
     share/applications/$app.desktop
@@ -32,6 +37,7 @@ expected=(
     share/icons/hicolor/scalable/apps/qav-nuva.svg
     share/man/man1/qav-nuva.1.gz share/man/man1/qav-nuva-cli.1.gz share/man/man1/qav-nuva-sim.1.gz
     share/bash-completion/completions/qav-nuva-cli
+    share/doc/qav-nuva/copyright share/doc/qav-nuva/changelog.gz
 )
 for f in "${expected[@]}"; do
     [ -f "$prefix/$f" ] || fail "$f is not installed"
@@ -45,7 +51,42 @@ done
 
 desktop-file-validate "$prefix/share/applications/$app.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml" || fail "metainfo"
-grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$app.metainfo.xml" || fail "metainfo release"
+metainfo=$prefix/share/metainfo/$app.metainfo.xml
+grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo release"
+grep -q "<id>$app</id>" "$metainfo" || fail "metainfo id"
+grep -q "<launchable type=\"desktop-id\">$app.desktop</launchable>" "$metainfo" || fail "metainfo launchable"
+grep -q "<project_license>$license</project_license>" "$metainfo" || fail "metainfo project licence"
+grep -q "<metadata_license>CC0-1.0</metadata_license>" "$metainfo" || fail "metainfo licence of its own"
+grep -q "SPDX-License-Identifier: CC0-1.0" "$metainfo" || fail "metainfo SPDX line"
+if grep -n "@[A-Z_]*@\|LicenseRef-\|noreply\|example\.\(com\|org\)" "$metainfo" "$prefix/share/doc/qav-nuva/copyright"; then
+    fail "a placeholder is left"
+fi
+
+# The copyright file in the machine-readable format: paragraphs of fields,
+# a Files paragraph for everything, and every licence it names spelt out
+# in a paragraph of its own.
+copyright=$prefix/share/doc/qav-nuva/copyright
+head -1 "$copyright" | grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ||
+    fail "copyright format line"
+grep -qx "Upstream-Contact: $contact" "$copyright" || fail "copyright contact"
+awk -v license="$license" '
+    /^$/ { paragraph++; next }
+    /^[A-Za-z-]+:/ {
+        field = $1; sub(/:$/, "", field); fields[paragraph, field] = 1
+        if (field == "Files" && $2 == "*") all = paragraph
+        if (field == "License" && $2 != license) { print "unexpected licence " $2; bad = 1 }
+        next
+    }
+    /^ / { if (field == "License") spelt = 1; next }
+    { print "stray line: " $0; bad = 1 }
+    END {
+        if (all == "" || !fields[all, "Copyright"] || !fields[all, "License"]) { print "no Files: * paragraph"; bad = 1 }
+        if (!spelt) { print "the licence text is missing"; bad = 1 }
+        exit bad
+    }' "$copyright" || fail "copyright file"
+if [ -f /usr/share/common-licenses/GPL-3 ]; then
+    cmp -s "$source/LICENSE" /usr/share/common-licenses/GPL-3 || fail "LICENSE is not the GPL-3 text"
+fi
 icon=$(sed -n 's/^Icon=//p' "$prefix/share/applications/$app.desktop")
 for size in 16 32 48 64 128 256; do
     file "$prefix/share/icons/hicolor/${size}x${size}/apps/$icon.png" | grep >/dev/null "PNG image data, $size x $size" ||

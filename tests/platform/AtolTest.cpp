@@ -35,7 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Only 19 characters count.
                       AtolRow{"1234567890123456789", 1234567890123456789},
                       AtolRow{"12345678901234567890", 1234567890123456789},
-                      AtolRow{std::string(18, ' ') + "7", 7}, AtolRow{std::string(19, ' ') + "7", 0},
+                      AtolRow{std::string(18, ' ').append("7"), 7}, AtolRow{std::string(19, ' ').append("7"), 0},
                       AtolRow{"-922337203685477580", -922337203685477580},
                       AtolRow{"-9223372036854775808", -922337203685477580},
                       // Beyond the range it saturates.

@@ -94,6 +94,7 @@ protected:
         Click(idc::OpenComPort);
         ASSERT_TRUE(WaitShown(kAllUpdated)) << status_.texts.join('\n').toStdString();
         ASSERT_EQ(params_, sim_->ControllerWorkingParams());
+        deviceBefore_ = sim_->ControllerWorkingParams();
     }
     void TearDown() override { view_.reset(); }
 
@@ -124,14 +125,16 @@ protected:
     {
         return QTest::qWaitFor([&] { return status_.texts.indexOf(text, fromIndex) >= 0; }, kWaitMs);
     }
-    // Waits until the controller holds what the screen uploaded; the
-    // screen's set must differ from the device's before, or nothing would be
-    // shown by the wait.
+    // Waits until the controller holds what the screen uploaded. The
+    // screen's set must differ from what the device held before the edits,
+    // or the wait would find it at once and show nothing.
     void ExpectUploaded()
     {
         const ControllerParams want = OnDevice(params_, sim_->ControllerWorkingParams());
-        (void)QTest::qWaitFor([&] { return sim_->ControllerWorkingParams() == want; }, kWaitMs);
+        ASSERT_NE(want, deviceBefore_) << "the edits changed nothing the controller holds";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sim_->ControllerWorkingParams() == want; }, kWaitMs));
         EXPECT_EQ(sim_->ControllerWorkingParams(), want);
+        deviceBefore_ = want;
         // The device holds the values as soon as it has heard the last
         // quarter; its answer is still on the way. The next edit must come
         // after the screen has taken it, as a person's would: an answer that
@@ -142,6 +145,7 @@ protected:
     static test::ScopedPortsDir* ports_;
     static sim::Simulator* sim_;
     ControllerParams params_;
+    ControllerParams deviceBefore_; // what the controller held before the latest edits
     test::RecordingStatus status_;
     test::FakePrompts prompts_;
     std::unique_ptr<CUARTView> view_;
@@ -313,15 +317,17 @@ TEST_F(EditUploadTest, ASavedFileChangedOnDiskAndLoadedReachesTheController)
     std::string text = test::ReadWholeFile(path.toStdString());
     const auto replace = [&](const std::string& key, const std::string& value) {
         const std::size_t at = text.find(key + "=");
-        ASSERT_NE(at, std::string::npos) << key;
+        if (at == std::string::npos)
+            return false;
         const std::size_t end = text.find('\n', at);
         text.replace(at, end - at, key + "=" + value);
+        return true;
     };
-    replace("ROLL_TOTAL", params_.ROLL_TOTAL == 333 ? "334" : "333");
-    replace("PITCH_MIN", "-99");
-    replace("ROLL_SERVO_REV", params_.ROLL_SERVO_REV == -1 ? "1" : "-1");
-    replace("INIT_ROLL", "-123");
-    replace("RECEIVER_TYPE", params_.RECEIVER_TYPE == 3 ? "4" : "3");
+    ASSERT_TRUE(replace("ROLL_TOTAL", params_.ROLL_TOTAL == 333 ? "334" : "333"));
+    ASSERT_TRUE(replace("PITCH_MIN", "-99"));
+    ASSERT_TRUE(replace("ROLL_SERVO_REV", params_.ROLL_SERVO_REV == -1 ? "1" : "-1"));
+    ASSERT_TRUE(replace("INIT_ROLL", "-123"));
+    ASSERT_TRUE(replace("RECEIVER_TYPE", params_.RECEIVER_TYPE == 3 ? "4" : "3"));
     test::WriteWholeFile(path.toStdString(), text);
 
     ASSERT_TRUE(view_->Enabled(idc::LoadConfig));
