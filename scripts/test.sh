@@ -35,25 +35,27 @@ mkdir -p "$HOME"
 
 # ctest pads every result line to its longest test name: squeeze the dots.
 status=0
-ctest --test-dir "$build" -j "$(nproc)" --timeout 300 2>&1 | sed -E 's/ \.{2,} / /' || status=$?
+summary="$build/Testing/summary.log"
+mkdir -p "$(dirname "$summary")"
+ctest --test-dir "$build" -j "$(nproc)" --timeout 300 2>&1 | sed -E 's/ \.{2,}/ /' | tee "$summary" || status=$?
 if [ "$status" -ne 0 ]; then
   # Every failed test's own output, from ctest's log of this run.
   awk '
-    /^[0-9]+\/[0-9]+ Test: / { name = substr($0, index($0, "Test: ") + 6); out = ""; why = ""; inside = 0; passed = 0; next }
+    /^[0-9]+\/[0-9]+ Test: / { name = substr($0, index($0, "Test: ") + 6); out = ""; inside = 0; passed = 0; next }
     /^Output:$/ { inside = 1; first = 1; next }
     inside && first { first = 0; if ($0 ~ /^-+$/) next }
     /^<end of output>$/ { inside = 0; next }
     inside { out = out $0 "\n"; next }
     /^Test Passed\./ { passed = 1; next }
     /^"[^"]*" end time:/ {
-      if (name != "" && !passed) printf "\n==== %s: %s\n%s", name, why, out
+      if (name != "" && !passed) printf "\n==== %s\n%s", name, out
       name = ""
       next
     }
-    name != "" && !/^-+$/ && !/^Test time/ && !/^"/ && !/^(Command|Directory):/ { why = why (why == "" ? "" : " ") $0 }
   ' "$build/Testing/Temporary/LastTest.log"
   echo
   echo "Failed tests, each with its output above:"
-  sed 's/^[0-9]*:/  /' "$build/Testing/Temporary/LastTestsFailed.log"
+  sed -n '/^The following tests FAILED:/,/^Errors while running/p' "$summary" | grep -E '^[[:space:]]+[0-9]+ - ' ||
+    sed 's/^[0-9]*:/  /' "$build/Testing/Temporary/LastTestsFailed.log"
 fi
 exit "$status"
