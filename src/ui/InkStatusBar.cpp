@@ -76,7 +76,16 @@ void CInkStatusBar::SetStatusText(const QString& text)
     const QString plain = InkPlainText(text);
     setAccessibleName(plain);
     pane0_->setAccessibleName(plain);
+    SetStatusDetails(QString());
     pane0_->repaint();
+}
+
+void CInkStatusBar::SetStatusDetails(const QString& details)
+{
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(pane0_)}) {
+        w->setToolTip(details);
+        w->setAccessibleDescription(details);
+    }
 }
 
 void CInkStatusBar::SetProgress(int position)

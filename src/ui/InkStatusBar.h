@@ -24,6 +24,7 @@ public:
     explicit CInkStatusBar(QWidget* parent = nullptr);
 
     void SetStatusText(const QString& text) override;
+    void SetStatusDetails(const QString& details) override;
     void SetProgress(int position) override;
 
     const QString& StatusText() const { return message_; }

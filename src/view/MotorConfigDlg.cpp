@@ -1,6 +1,7 @@
 #include "view/MotorConfigDlg.h"
 
 #include "files/SettingsFile.h"
+#include "motor/MotorParamTable.h"
 #include "view/MotorDialogTable.h"
 #include "platform/BoxParse.h"
 #include "serial/PortList.h"
@@ -19,8 +20,8 @@
 namespace qav {
 namespace {
 
-constexpr std::uint8_t kReversed = 0xFF;
-constexpr std::uint8_t kNormal = 0x01;
+constexpr std::uint8_t kReversed = kMotorDirectionReversed;
+constexpr std::uint8_t kNormal = kMotorDirectionNormal;
 
 constexpr const auto& kParamBoxes = kMotorParamBoxes;
 
@@ -62,10 +63,12 @@ const char* const kVersionSheet = "QLineEdit { color: white; background: rgb(0, 
 } // namespace
 
 CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts,
-                                 std::string startupDirectory, QWidget* parent)
+                                 std::string startupDirectory, QWidget* parent, bool* valuesKnown)
     : QDialog(parent), params_(params), prompts_(prompts), startupDirectory_(std::move(startupDirectory)),
       engine_(params, *this), upgrade_(*this, UpgradeOwnerKind::MotorDialog, FirmwareBoard::Motor)
 {
+    if (valuesKnown)
+        valuesKnown_ = valuesKnown;
     setWindowTitle(Title());
     SetSkinKind(this, SkinKind::FormWindow);
     form_ = new FormHost(MotorDialogControls(), this, this);
@@ -122,6 +125,9 @@ std::int32_t CMotorConfigDlg::Value(int box) const
 void CMotorConfigDlg::ShowStatus(const QString& text)
 {
     form_->SetText(mdc::Status, text);
+    // Details belong to the message they were given with.
+    form_->Control(mdc::Status)->setToolTip(QString());
+    form_->Control(mdc::Status)->setAccessibleDescription(QString());
 }
 
 bool CMotorConfigDlg::ReadAllBoxes()
@@ -304,7 +310,7 @@ void CMotorConfigDlg::OnBoxChanged(int box)
         return;
     }
     const auto i = static_cast<std::size_t>(IndexOfBox(box));
-    values_[i] = std::clamp(values_[i], kParamMin, kParamMax);
+    values_[i] = static_cast<std::int32_t>(MotorParamOf(kParamBoxes[i].param).range.Clamp(values_[i]));
     ShowAllValues();
     params_.*kParamBoxes[i].param = static_cast<std::uint8_t>(values_[i]);
     if (MotorConnected())
@@ -401,6 +407,7 @@ void CMotorConfigDlg::OnParameterReport(const MotorParams& reported)
         form_->SetText(p.box, QString::number(reported.*p.param));
     for (const DirectionRow& d : kDirections)
         form_->SetChecked(d.checkBox, params_.*d.param == kReversed);
+    *valuesKnown_ = true;
     ShowStatus(QStringLiteral("Motor parameters updated!"));
 }
 

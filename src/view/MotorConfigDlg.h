@@ -46,12 +46,13 @@ class CMotorConfigDlg : public QDialog,
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kLinkPeriod{20};
-    static constexpr int kParamMin = 0;
-    static constexpr int kParamMax = 100;
 
     // `startupDirectory` holds Setting.ini (ending in "/"; empty: none).
+    // `valuesKnown`, when given, outlives the dialog with `params`: whether
+    // they came from a board's report or a loaded file (else the dialog
+    // keeps that to itself).
     CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts,
-                    std::string startupDirectory, QWidget* parent = nullptr);
+                    std::string startupDirectory, QWidget* parent = nullptr, bool* valuesKnown = nullptr);
     // Closes the port if still open.
     ~CMotorConfigDlg() override;
 
@@ -81,10 +82,15 @@ public:
     // Motor configuration files (.bmc).
     void LoadMotorConfig();
     void SaveMotorConfig();
-    // A file that exists but cannot be read is reported and changes nothing.
+    // A file that exists but cannot be read, or has none of the keys, is
+    // reported and changes nothing; a key the file lacks keeps its value.
     void LoadMotorConfigFile(const QString& path);
     // False (and reported) when the file could not be written.
     bool SaveMotorConfigFile(const QString& path);
+    // Whether the parameter set came from a board or a file; until then
+    // "Save Config" says there is nothing to save.
+    bool ValuesKnown() const { return *valuesKnown_; }
+    static QString NothingToSaveMessage();
 
     // The close sequence: a running upgrade stopped, port closed, timer
     // stopped, the COM entry saved, the dialog ended. The close box and Escape both come here.
@@ -152,6 +158,8 @@ private:
     FrameIntake intake_;
     QTimer linkTimer_;
     std::array<std::int32_t, 4> values_{}; // the four parameter boxes, in box order
+    bool ownValuesKnown_ = false;
+    bool* valuesKnown_ = &ownValuesKnown_;
     std::int32_t comListIndex_ = 0;
     int comPortNumber_ = 0;
     int showingValues_ = 0;

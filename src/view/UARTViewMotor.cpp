@@ -13,7 +13,8 @@ void CUARTView::OnMotorConfiguration()
     SetStatusText(QString());
     SetStatusText(QStringLiteral("$INKblue$Go to motor configuration, please connect to motor config port!"));
     {
-        CMotorConfigDlg dialog(motorParams_, motorReceiver_, prompts_, startupDirectory_, window());
+        CMotorConfigDlg dialog(motorParams_, motorReceiver_, prompts_, startupDirectory_, window(),
+                               &motorValuesKnown_);
         dialog.exec();
         if (QWidget* area = Control(idc::AttitudeArea))
             area->repaint();
