@@ -586,7 +586,7 @@ TEST_F(CliTest, StopSignalsEndEveryCommand)
     ASSERT_EQ(::unlockpt(master), 0);
     const std::string silent = ::ptsname(master);
     const auto file = dir / "any.bgsc";
-    ASSERT_TRUE(SaveControllerConfig(file.string(), ControllerParams{}));
+    ASSERT_TRUE(SaveControllerConfig(file.string(), sim::DefaultControllerParams()));
     StartSim();
     const struct
     {

@@ -108,11 +108,18 @@ TEST_F(MotorCliTest, RefusedFilesSendNothing)
         const char* name;
         const char* text; // nullptr: no such file
         const char* said;
+        bool allow = false; // --allow-out-of-range
     } rows[] = {
         {"no_section", "[PARAMETERS]\nPOL_MOTOR1=14\n", "has no [MOTOR_PARAMETERS] section"},
-        {"above_range", "[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\nPOL_MOTOR2=x\n",
-         "POW_MOTOR1=101 (0 to 100), POL_MOTOR2=x (not a whole number)"},
-        {"negative", "[MOTOR_PARAMETERS]\nPOL_MOTOR1=-1\n", "POL_MOTOR1=-1 (0 to 100)"},
+        {"not_a_number", "[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\nPOL_MOTOR2=x\n",
+         "values its parameters cannot hold: POL_MOTOR2=x (not a whole number)."},
+        {"above_range", "[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\nPOL_MOTOR2=100\n",
+         "values outside the motor board's ranges: POW_MOTOR1=101 (0 to 100). Nothing was sent. A file saved "
+         "from a motor board that holds such values can be sent as its frames carry them with "
+         "--allow-out-of-range."},
+        {"negative", "[MOTOR_PARAMETERS]\nPOL_MOTOR1=-1\n", "POL_MOTOR1=-1 (0 to 255)"},
+        {"beyond_a_byte_even_when_allowed", "[MOTOR_PARAMETERS]\nPOL_MOTOR1=256\n", "POL_MOTOR1=256 (0 to 255)",
+         true},
         {"missing", nullptr, "Cannot read "},
     };
     StartSim();
@@ -120,7 +127,10 @@ TEST_F(MotorCliTest, RefusedFilesSendNothing)
         SCOPED_TRACE(row.name);
         const std::string path =
             row.text ? File(std::string(row.name) + ".bmc", row.text) : dir.File("none.bmc");
-        const CliRun r = Cli({"write", "--board", "motor", "--port", kPort, path, "--flash"});
+        std::vector<std::string> args{"write", "--board", "motor", "--port", kPort, path, "--flash"};
+        if (row.allow)
+            args.push_back("--allow-out-of-range");
+        const CliRun r = Cli(args);
         EXPECT_EQ(r.code, 1);
         EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
         EXPECT_EQ(r.err.rfind("qav-nuva-cli: ", 0), 0u) << r.err;
@@ -169,6 +179,7 @@ TEST_F(MotorCliTest, BoardOptionErrorsNameTheOption)
     {
         std::vector<std::string> args;
         const char* said;
+        bool allow = false; // --allow-out-of-range
     } rows[] = {
         {{"read", "--board", "gimbal", "--port", kPort}, "--board"},
         {{"write", "--port", kPort, "x.bmc", "--board", "Motor"}, "--board"},

@@ -344,7 +344,10 @@ TEST_F(EditingTest, EnterInALimitBoxChecksBothAxes)
         {30, -30, 0, 0, idc::RollMin, kPitchCrossed, false}, // tilt checked from a roll box
         {30, -30, -10, 5, idc::TiltMax, kPitchCrossed, false},
         {30, -30, 80, -80, idc::TiltMax, kLimitsUploaded, true},
-        {1, 0, 1, 0, idc::RollMax, kLimitsUploaded, true},
+        {2, 0, 2, 0, idc::RollMax, kLimitsUploaded, true},
+        // Compared as the controller holds them: 1 arrives as 0.
+        {1, 0, 80, -80, idc::RollMax, kRollCrossed, false},
+        {30, -30, 1, -1, idc::TiltMin, kPitchCrossed, false},
     };
     for (const CrossCheckRow& row : rows) {
         params_ = ControllerParams{};
@@ -384,9 +387,11 @@ TEST_F(EditingTest, OutOfRangeLimitFromTheControllerIsStoredThenReportedAndClamp
     EXPECT_EQ(Last(), QStringLiteral("$INKred$Max roll angle not in range, please modify!"));
     EXPECT_EQ(view_.Text(idc::RollMax), "45");
     EXPECT_EQ(view_.Text(idc::TiltMin), "-200"); // only the focused box is checked
-    // The release commits again, now with the clamped value.
+    // The release commits again, now with the clamped value, which the
+    // controller holds as 44.
     QTest::keyRelease(view_.Control(idc::RollMax), Qt::Key_Return);
-    EXPECT_EQ(params_.ROLL_MAX, 45);
+    EXPECT_EQ(params_.ROLL_MAX, 44);
+    EXPECT_EQ(view_.Text(idc::RollMax), "44");
     EXPECT_EQ(Last(), kLimitsUploaded);
 
     // Failing the cross-check does not skip the range check.
@@ -399,6 +404,43 @@ TEST_F(EditingTest, OutOfRangeLimitFromTheControllerIsStoredThenReportedAndClamp
     EXPECT_EQ(view_.Text(idc::TiltMin), "-135");
     EXPECT_EQ(params_.PITCH_MIN, -200);
     QTest::keyRelease(view_.Control(idc::TiltMin), Qt::Key_Return);
+}
+
+// An angle limit travels as half its value in one byte: after Enter every
+// limit box shows what the controller will hold, and that is what is stored.
+TEST_F(EditingTest, AfterEnterTheLimitBoxesShowWhatTheControllerHolds)
+{
+    using P = ControllerParams;
+    const struct
+    {
+        int box;
+        std::int32_t P::*param;
+        const char* typed;
+        const char* held;
+    } rows[] = {
+        {idc::RollMax, &P::ROLL_MAX, "45", "44"},     {idc::RollMin, &P::ROLL_MIN, "-45", "-44"},
+        {idc::TiltMax, &P::PITCH_MAX, "89", "88"},    {idc::TiltMin, &P::PITCH_MIN, "-135", "-134"},
+        {idc::RollMax, &P::ROLL_MAX, "44", "44"},     {idc::TiltMax, &P::PITCH_MAX, "3", "2"},
+    };
+    for (const auto& row : rows) {
+        Show({{idc::RollMax, 30}, {idc::RollMin, -30}, {idc::TiltMax, 80}, {idc::TiltMin, -80}});
+        Reset();
+        Type(row.box, QString::fromUtf8(row.typed));
+        EXPECT_EQ(view_.Text(row.box), row.typed) << "typing shows what was typed";
+        Enter(row.box);
+        EXPECT_EQ(view_.Text(row.box), row.held) << row.typed;
+        EXPECT_EQ(params_.*row.param, QString::fromUtf8(row.held).toInt()) << row.typed;
+        EXPECT_EQ(Pending(), kTypeGains);
+        EXPECT_EQ(Last(), kLimitsUploaded);
+    }
+    // An odd limit in another box is shown as held too, since it went with
+    // the upload.
+    Show({{idc::RollMax, 31}, {idc::RollMin, -31}, {idc::TiltMax, 81}, {idc::TiltMin, -81}});
+    Enter(idc::TiltMin);
+    EXPECT_EQ(view_.Text(idc::RollMax), "30");
+    EXPECT_EQ(view_.Text(idc::RollMin), "-30");
+    EXPECT_EQ(view_.Text(idc::TiltMax), "80");
+    EXPECT_EQ(params_.PITCH_MIN, -80);
 }
 
 // ---- RC sensitivity ----------------------------------------------------------------
