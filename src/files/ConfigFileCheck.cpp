@@ -48,11 +48,11 @@ std::vector<std::string> UnknownKeys(const IniDocument& doc, std::string_view se
 {
     std::vector<std::string> unknown;
     for (const std::string& name : doc.Keys(section)) {
-        const auto same = [&](std::string_view known) { return SameIniName(name, known); };
+        const auto same = [&](std::string_view other) { return SameIniName(name, other); };
         const bool known =
             std::any_of(keys.begin(), keys.end(), [&](const ConfigKeyRange& k) { return same(k.key); }) ||
             std::any_of(alsoKnown.begin(), alsoKnown.end(), same);
-        if (!known && std::find(unknown.begin(), unknown.end(), name) == unknown.end())
+        if (!known && std::none_of(unknown.begin(), unknown.end(), same))
             unknown.push_back(name);
     }
     return unknown;

@@ -50,6 +50,7 @@ template <class S> using ParamMember = typename WireField<S>::Member;
 
 template <class S> struct ParamRow
 {
+    using Record = S;
     std::string_view key; // the file key; the field's name where files have none
     ParamMember<S> member;
     FileUse file = FileUse::ReadWrite;

@@ -140,6 +140,25 @@ TEST_F(MotorCliTest, RefusedFilesSendNothing)
     EXPECT_EQ(sim->MotorWorkingParams(), sim::DefaultMotorParams());
 }
 
+// Above the dialog's range only with the user's leave, and then as the
+// request's byte carries it; a misspelt key is named.
+TEST_F(MotorCliTest, AllowOutOfRangeSendsWhatAByteCarries)
+{
+    StartSim();
+    const std::string file = File("over.bmc", "[MOTOR_PARAMETERS]\nPOW_MOTOR1=150\nPOW_MOTR2=1\n");
+    const CliRun refused = Cli({"write", "--board", "motor", "--port", kPort, file});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.err, "qav-nuva-cli: " + file + " has no parameter named POW_MOTR2; it is ignored.\n" +
+                               "qav-nuva-cli: " + file +
+                               " has values outside the motor board's ranges: POW_MOTOR1=150 (0 to 100). Nothing "
+                               "was sent. A file saved from a motor board that holds such values can be sent as its "
+                               "frames carry them with --allow-out-of-range.\n");
+    EXPECT_EQ(sim->Stats(sim::DeviceKind::Motor).framesReceived, 0u);
+    const CliRun w = Cli({"write", "--board", "motor", "--port", kPort, file, "--allow-out-of-range"});
+    ASSERT_EQ(w.code, 0) << w.err;
+    EXPECT_EQ(sim->MotorWorkingParams().POW_MOTOR1, 150);
+}
+
 TEST_F(MotorCliTest, BoardThatKeepsRefusingTheFlashWriteIsExitFour)
 {
     StartSim(1000000);
