@@ -6,6 +6,7 @@
 #include "view/UARTView.h"
 
 #include "view/ControlIds.h"
+#include "view/EditTables.h"
 
 #include "gui_support/Activate.h"
 #include "gui_support/FakePrompts.h"
@@ -708,6 +709,81 @@ TEST_F(EditingTest, WithoutAControllerNothingIsShownButValuesChange)
     Choose(idc::ReceiverType, 3);
     EXPECT_EQ(prompts_.receiverNotices, 1);
     EXPECT_TRUE(status_.texts.isEmpty());
+}
+
+// ---- the parameter table --------------------------------------------------------
+
+// Every box clamps typed values to its parameter's row of the table, so a
+// range changed there changes the screen with it.
+TEST_F(EditingTest, TypedValuesStopAtTheTablesRanges)
+{
+    using namespace edit;
+    struct Box
+    {
+        int box;
+        ValueRange typing;
+    };
+    std::vector<Box> boxes;
+    for (const GainRow& g : kGains)
+        boxes.push_back({g.box, Rules(g.param).typing});
+    for (const auto& rc : kRcSensitivities)
+        boxes.push_back({rc.box, Rules(rc.param).typing});
+    for (const auto& c : kServoCenters)
+        boxes.push_back({c.box, Rules(c.param).typing});
+    for (const LimitRow& l : kLimits)
+        boxes.push_back({l.box, Rules(l.param).typing});
+    for (const Box& b : boxes) {
+        for (const std::int64_t typed : {b.typing.high + 1, b.typing.low - 1}) {
+            Paste(b.box, QString::number(typed));
+            EXPECT_EQ(view_.Text(b.box), QString::number(b.typing.Clamp(typed))) << b.box << " " << typed;
+        }
+    }
+    // Initial angles are clamped on Enter, in degrees.
+    for (const edit::InitAngleRow& a : kInitAngles) {
+        const ControllerParamRow& row = Rules(a.param);
+        Paste(a.box, QString::number(row.range.high / row.scale + 1));
+        Enter(a.box);
+        EXPECT_EQ(params_.*a.param, row.range.high) << a.box;
+    }
+}
+
+// ---- reading the boxes ---------------------------------------------------------------
+
+// A reading parses only the boxes that changed, and gives the values a
+// reading of every box would: the boxes' texts win over values the program
+// set without showing them, and a box that does not parse stops the reading
+// at the same place every time.
+TEST_F(EditingTest, ReadingTheBoxesGivesTheBoxesValues)
+{
+    Show({{idc::RollTotal, 120}, {idc::TiltInt, 30}, {idc::RollMax, 20}});
+    view_.Values().Int(idc::RollTotal) = 77; // set, not shown
+    EXPECT_TRUE(view_.ReadAllBoxes());
+    EXPECT_EQ(view_.Values().Int(idc::RollTotal), 120);
+
+    view_.Values().Float(idc::InitRollAngle) = 12.3456789f;
+    view_.ShowAllValues(); // shows 12.3457, which the next reading takes
+    EXPECT_TRUE(view_.ReadAllBoxes());
+    EXPECT_EQ(view_.Values().Float(idc::InitRollAngle), 12.3457f);
+
+    // A box that does not parse (here the RC monitor's, which no change
+    // reaction mends) stops every reading before the boxes after it, until
+    // it is mended.
+    const auto setText = [&](int box, const char* text) {
+        qobject_cast<QLineEdit*>(view_.Control(box))->setText(QString::fromUtf8(text));
+    };
+    setText(idc::InitRollAngle, "7"); // read on Enter only
+    setText(idc::RcTilt, "x");
+    for (int reading = 0; reading < 2; ++reading) {
+        prompts_.messages.clear();
+        EXPECT_FALSE(view_.ReadAllBoxes());
+        ASSERT_EQ(prompts_.messages.size(), 1);
+        EXPECT_EQ(prompts_.messages[0].text, CUARTView::IntParseMessage());
+        EXPECT_EQ(view_.Values().Float(idc::InitRollAngle), 12.3457f);
+    }
+    setText(idc::RcTilt, "5");
+    EXPECT_TRUE(view_.ReadAllBoxes());
+    EXPECT_EQ(view_.Values().Int(idc::RcTilt), 5);
+    EXPECT_EQ(view_.Values().Float(idc::InitRollAngle), 7.0f);
 }
 
 } // namespace
