@@ -402,7 +402,8 @@ void CMotorConfigDlg::OnFirmwareVersion(std::uint8_t tenths)
 void CMotorConfigDlg::OnParameterReport(const MotorParams& reported)
 {
     // Each box whose text changes goes through the box rules, so a value
-    // above 100 ends up as 100 in the box and in the parameter set.
+    // beyond the box's range ends up at its end, in the box and in the
+    // parameter set.
     for (const MotorParamBox& p : kParamBoxes)
         form_->SetText(p.box, QString::number(reported.*p.param));
     for (const DirectionRow& d : kDirections)
