@@ -122,31 +122,5 @@ TEST(ParamTable, HeldValuesAreWhatTheFramesBringBack)
     }
 }
 
-TEST(ParamTable, AllowedValuesAndTheirWords)
-{
-    const struct
-    {
-        const char* key;
-        std::int64_t value;
-        bool allowed;
-    } rows[] = {
-        {"ROLL_TOTAL", 500, true},    {"ROLL_TOTAL", 501, false},   {"ROLL_TOTAL", -1, false},
-        {"ROLL_MAX", -45, true},      {"ROLL_MAX", 46, false},      {"PITCH_MIN", -135, true},
-        {"PITCH_MIN", -136, false},   {"INSTALL_MODE", 3, true},    {"INSTALL_MODE", 0, false},
-        {"ROLL_SERVO_REV", -1, true}, {"ROLL_SERVO_REV", 0, false}, {"RECEIVER_TYPE", 9, true},
-        {"RECEIVER_TYPE", 10, false}, {"INIT_PITCH", -1350, true},  {"INIT_PITCH", 901, false},
-        {"DEFAULT_MODE", 2, true},    {"ROLL_RC_ACC", 101, false},  {"YAW_SERVO_CENTER", -500, true},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(Allows(*FindControllerParam(row.key), row.value), row.allowed) << row.key << "=" << row.value;
-    EXPECT_FALSE(Allows(*FindMotorParam("POW_MOTOR1"), 101));
-    EXPECT_TRUE(Allows(*FindMotorParam("DIR_MOTOR2"), kMotorDirectionReversed));
-
-    EXPECT_EQ(AllowedText(*FindControllerParam("ROLL_TOTAL")), "0 to 500");
-    EXPECT_EQ(AllowedText(*FindControllerParam("INSTALL_MODE")), "1, 2 or 3"); // sorted, not in list order
-    EXPECT_EQ(AllowedText(*FindControllerParam("ROLL_SERVO_REV")), "-1 or 1");
-    EXPECT_EQ(ControllerParamOf(&P::INSTALL_MODE).choices.front().value, 2); // the list's first item
-}
-
 } // namespace
 } // namespace qav
