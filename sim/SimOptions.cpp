@@ -242,20 +242,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
     style.inlineValues = true;
     style.positional = false;
     if (const auto fault = ParseOptionRows(args, 0, rows, style)) {
-        switch (fault->kind) {
-        case OptionFault::Unknown:
-            error = "unknown option " + fault->option + " (try --help)";
-            break;
-        case OptionFault::NeedsValue:
-            error = fault->option + " needs a value";
-            break;
-        case OptionFault::TakesNoValue:
-            error = fault->option + " takes no value";
-            break;
-        case OptionFault::BadValue:
-            error = fault->option + ": '" + fault->value + "' is not " + std::string(fault->expected);
-            break;
-        }
+        error = OptionFaultSentence(*fault);
         return false;
     }
     if (!out.help && !out.version && c.controllerCom == 0 && c.motorCom == 0) {

@@ -79,23 +79,9 @@ bool ParseStartupOptions(const std::vector<std::string>& args, StartupOptions& o
     OptionStyle style;
     style.inlineValues = true;
     const auto fault = ParseOptionRows(normalised, 1, rows, style);
-    if (!fault)
-        return true;
-    switch (fault->kind) {
-    case OptionFault::Unknown:
-        error = "unknown option " + fault->option + " (try --help)";
-        break;
-    case OptionFault::NeedsValue:
-        error = fault->option + " needs a value (try --help)";
-        break;
-    case OptionFault::TakesNoValue:
-        error = fault->option + " takes no value";
-        break;
-    case OptionFault::BadValue:
-        error = fault->option + ": '" + fault->value + "' is not " + std::string(fault->expected);
-        break;
-    }
-    return false;
+    if (fault)
+        error = OptionFaultSentence(*fault);
+    return !fault;
 }
 
 } // namespace qav

@@ -20,7 +20,8 @@ struct StartupOptions
 };
 
 // `args` as main has them, the program's name first. False with a sentence
-// in `error` ("unknown option --bogus (try --help)").
+// in `error` ("unknown option --bogus (try --help)", "--connect needs a
+// value").
 bool ParseStartupOptions(const std::vector<std::string>& args, StartupOptions& out, std::string& error);
 
 std::string StartupUsage();

@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsRow{"AFileNameIsLeftAlone", {"gains.bgsc"}, true, "", std::nullopt},
         OptionsRow{"Unknown", {"--bogus"}, false, "unknown option --bogus (try --help)", std::nullopt},
         OptionsRow{"UnknownSingleDash", {"-x"}, false, "unknown option -x (try --help)", std::nullopt},
-        OptionsRow{"ConnectWithoutValue", {"--connect"}, false, "--connect needs a value (try --help)", std::nullopt},
+        OptionsRow{"ConnectWithoutValue", {"--connect"}, false, "--connect needs a value", std::nullopt},
         OptionsRow{"ConnectSwallowsNextOption",
                    {"--connect", "--plots"},
                    false,
@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    "--connect: 'COM2000' is not a port name COM1 to COM1024", std::nullopt},
         OptionsRow{"FlagWithValue", {"--plots=yes"}, false, "--plots takes no value", std::nullopt},
-        OptionsRow{"QtOptionWithoutValue", {"-platform"}, false, "-platform needs a value (try --help)", std::nullopt}),
+        OptionsRow{"QtOptionWithoutValue", {"-platform"}, false, "-platform needs a value", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -82,11 +82,13 @@ public:
     }
 };
 
-class RecordingView final : public CUARTView
+// A screen that keeps what OnPortGaveNoFrame told it.
+template <class Base> class RecordingSilence final : public Base
 {
 public:
-    RecordingView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, std::vector<int>& silent)
-        : CUARTView(params, status, prompts), silent_(silent)
+    template <class... Args>
+    explicit RecordingSilence(std::vector<int>& silent, Args&&... args)
+        : Base(std::forward<Args>(args)...), silent_(silent)
     {
     }
 
@@ -96,13 +98,15 @@ protected:
 private:
     std::vector<int>& silent_;
 };
+using RecordingView = RecordingSilence<CUARTView>;
+using RecordingDialog = RecordingSilence<CMotorConfigDlg>;
 
 class MainScreen final : public ScreenUnderTest
 {
 public:
     explicit MainScreen(const std::string& startup)
     {
-        view_ = std::make_unique<RecordingView>(params_, &status_, prompts_, silentPorts);
+        view_ = std::make_unique<RecordingView>(silentPorts, params_, &status_, prompts_);
         view_->SetStartupDirectory(startup);
         view_->OnInitialUpdate();
     }
@@ -134,29 +138,13 @@ private:
     std::unique_ptr<RecordingView> view_;
 };
 
-class RecordingDialog final : public CMotorConfigDlg
-{
-public:
-    RecordingDialog(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts, const std::string& startup,
-                    int controllerPort, std::vector<int>& silent)
-        : CMotorConfigDlg(params, receiver, prompts, startup, nullptr, controllerPort), silent_(silent)
-    {
-    }
-
-protected:
-    void OnPortGaveNoFrame(int port) override { silent_.push_back(port); }
-
-private:
-    std::vector<int>& silent_;
-};
-
 class MotorDialog final : public ScreenUnderTest
 {
 public:
     MotorDialog(const std::string& startup, int controllerPort)
     {
-        dlg_ = std::make_unique<RecordingDialog>(params_, receiver_, prompts_, startup, controllerPort,
-                                                 silentPorts);
+        dlg_ = std::make_unique<RecordingDialog>(silentPorts, params_, receiver_, prompts_, startup, nullptr,
+                                                 controllerPort);
         auto* box = qobject_cast<QLineEdit*>(dlg_->Form().Control(mdc::Status));
         QObject::connect(box, &QLineEdit::textChanged, [this](const QString& t) { said_ << t; });
         test::ShowActive(dlg_.get());
