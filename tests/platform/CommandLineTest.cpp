@@ -94,17 +94,5 @@ TEST(OptionRows, ParseByTheRows)
     }
 }
 
-TEST(CommandLine, EachFaultIsOneSentence)
-{
-    const std::pair<OptionFault, const char*> rows[] = {
-        {{OptionFault::Unknown, "--bogus"}, "unknown option --bogus (try --help)"},
-        {{OptionFault::NeedsValue, "--connect"}, "--connect needs a value"},
-        {{OptionFault::TakesNoValue, "--plots"}, "--plots takes no value"},
-        {{OptionFault::BadValue, "--seed", "x", "a number"}, "--seed: 'x' is not a number"},
-    };
-    for (const auto& [fault, sentence] : rows)
-        EXPECT_EQ(OptionFaultSentence(fault), sentence);
-}
-
 } // namespace
 } // namespace qav

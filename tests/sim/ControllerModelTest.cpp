@@ -163,37 +163,5 @@ TEST(ControllerModel, FailedFlashSaveIsReportedAsAFailedWrite)
     EXPECT_EQ(out[ctl::kCommand], kCmdWriteFlash | kResultFailed);
 }
 
-TEST(ControllerModel, HeldStillItReportsExactlyTheSameAttitudeAndSticks)
-{
-    ControllerModelConfig config;
-    config.attitude = std::array<double, 3>{12.5, -4.0, 33.3};
-    config.sticks = std::array<std::int8_t, 5>{10, -20, 0, -100, 100};
-    ControllerModel m(config, Clock::time_point{});
-    Clock::time_point now{};
-    Frame out;
-    m.Answer(Poll(kCmdMotorOn), now, out); // motors on: still nothing moves
-    Frame first{};
-    for (int i = 0; i < 50; ++i) {
-        out = RunTicks(m, now, 20ms);
-        if (i == 0)
-            first = out;
-        SCOPED_TRACE(i);
-        EXPECT_EQ(static_cast<std::int16_t>(GetLE16(out, ctl::kRoll)), 125);
-        EXPECT_EQ(static_cast<std::int16_t>(GetLE16(out, ctl::kTilt)), -40);
-        EXPECT_EQ(static_cast<std::int16_t>(GetLE16(out, ctl::kPan)), 333);
-        EXPECT_EQ(static_cast<std::int8_t>(out[14]), 10);
-        EXPECT_EQ(static_cast<std::int8_t>(out[15]), -20);
-        EXPECT_EQ(static_cast<std::int8_t>(out[17]), -100);
-        EXPECT_EQ(static_cast<std::int8_t>(out[18]), 100);
-        // The same accelerations every time: no sensor noise.
-        for (std::size_t b = 20; b < 26; ++b)
-            EXPECT_EQ(out[b], first[b]) << b;
-    }
-    // Gravity turned by 12.5 degrees of roll and -4 of tilt, in hundredths of g.
-    EXPECT_EQ(static_cast<std::int16_t>(GetBE16(first, 20)), 7);
-    EXPECT_EQ(static_cast<std::int16_t>(GetBE16(first, 22)), 22);
-    EXPECT_EQ(static_cast<std::int16_t>(GetBE16(first, 24)), 97);
-}
-
 } // namespace
 } // namespace qav::sim

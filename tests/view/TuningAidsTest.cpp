@@ -109,6 +109,11 @@ TEST_F(TuningAidsTest, PlotWindowDrawsEveryAnswerFromTheSimulatedController)
     EXPECT_NEAR(last.y(), view->Link().roll, 0.05);
     auto* x = qobject_cast<QValueAxis*>(plots->Chart(0)->axes(Qt::Horizontal).front());
     EXPECT_DOUBLE_EQ(x->max() - x->min(), 30.0);
+    // One time at one x in all three charts, whatever their legends take.
+    for (int g = 1; g < PlotWindow::kGroups; ++g) {
+        EXPECT_DOUBLE_EQ(plots->Chart(g)->plotArea().left(), plots->Chart(0)->plotArea().left()) << g;
+        EXPECT_DOUBLE_EQ(plots->Chart(g)->plotArea().right(), plots->Chart(0)->plotArea().right()) << g;
+    }
 
     // Paused: answers still arrive, the picture stays.
     ASSERT_TRUE(QTest::qWaitFor([&] { return plots->SamplesReceived() >= received + 10; }, 5000));
