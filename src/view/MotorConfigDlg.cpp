@@ -161,8 +161,10 @@ void CMotorConfigDlg::OnOpenComPort()
 
 void CMotorConfigDlg::OnLinkTick()
 {
-    // A write request carries the four values: once it goes out, they are sent.
-    const bool carriesValues = engine_.State().command == kMotorCmdWrite && link_.IsOpen();
+    // A write request carries the four values: once it goes out to a board
+    // that answers, they are sent.
+    const bool carriesValues =
+        engine_.State().command == kMotorCmdWrite && link_.IsOpen() && engine_.State().motorConnected;
     engine_.Tick();
     if (!carriesValues)
         return;
