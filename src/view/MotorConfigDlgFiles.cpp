@@ -4,6 +4,7 @@
 #include "files/Backups.h"
 #include "files/ConfigDiff.h"
 #include "motor/MotorConfigFile.h"
+#include "platform/PortMap.h"
 #include "view/MotorConfigDlg.h"
 #include "view/KeptKeys.h"
 #include "view/MotorDialogTable.h"
@@ -101,7 +102,7 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
         const std::string folder = DefaultBackupFolder();
         std::string backup, why;
         if (WriteBackup(
-                folder, kMotorBackupExtension, "COM" + std::to_string(comPortNumber_),
+                folder, kMotorBackupExtension, PortName(OpenedPortNumber()),
                 [&](const std::string& to) { return qav::SaveMotorConfig(to, before); }, backup, why))
             kept =
                 QStringLiteral(" Previous set kept in %1").arg(QString::fromStdString(ShortenHome(folder)));
@@ -127,8 +128,7 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
                (changed == 1 ? QStringLiteral(" 1 value changed.")
                              : QStringLiteral(" %1 values changed.").arg(changed)) +
                kept + notInFile.count);
-    form_->Control(mdc::Status)->setToolTip(notInFile.list);
-    form_->Control(mdc::Status)->setAccessibleDescription(notInFile.list);
+    ShowStatusDetails(notInFile.list);
 }
 
 bool CMotorConfigDlg::SaveMotorConfigFile(const QString& path)

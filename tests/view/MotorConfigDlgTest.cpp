@@ -7,6 +7,7 @@
 #include "files/SettingsFile.h"
 #include "platform/PortMap.h"
 #include "support/ParamsPrinter.h"
+#include "ui/LiveBox.h"
 #include "ui/Skin.h"
 
 #include <QAccessible>
@@ -455,13 +456,17 @@ TEST_F(MotorConfigDlgTest, LoadOfAPartialFileKeepsTheBoxesItLacks)
         EXPECT_TRUE(prompts.messages.isEmpty());
         EXPECT_TRUE(Text(mdc::Status).startsWith(QStringLiteral("Config file uploaded successfully!")));
         EXPECT_TRUE(Text(mdc::Status).contains(QString::fromUtf8(r.said))) << Text(mdc::Status).toStdString();
-        EXPECT_EQ(Box(mdc::Status)->toolTip(), QString::fromUtf8(r.tooltip));
+        // After the whole message where the box had to cut it.
+        const QString tip = Box(mdc::Status)->toolTip();
+        EXPECT_TRUE(*r.tooltip ? tip.endsWith(QString::fromUtf8(r.tooltip)) : !tip.contains("Not in the file"))
+            << tip.toStdString();
         EXPECT_EQ(dlg->Engine().State().command, kMotorCmdWrite);
     }
     // The next message goes without the last one's tooltip.
     Enter(mdc::PolMotor1);
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Motor parameters uploaded!"));
     EXPECT_EQ(Box(mdc::Status)->toolTip(), QString());
+    EXPECT_EQ(Box(mdc::Status)->accessibleDescription(), QString());
 }
 
 TEST_F(MotorConfigDlgTest, SaveBeforeAnythingWasReadSaysThereIsNothingToSave)
@@ -506,6 +511,33 @@ TEST_F(MotorConfigDlgTest, LoadPutsFileValuesThroughTheBoxRules)
         EXPECT_TRUE(statuses.back().startsWith(QStringLiteral("Config file uploaded successfully! ")))
             << statuses.back().toStdString();
         EXPECT_EQ(dlg->Engine().State().command, kMotorCmdWrite);
+    }
+}
+
+TEST_F(MotorConfigDlgTest, LongStatusIsCutWithItsWholeTextInTheTooltip)
+{
+    MakeDialog();
+    auto* status = qobject_cast<CLiveBox*>(dlg->Form().Control(mdc::Status));
+    ASSERT_NE(status, nullptr);
+    const QString loaded = QStringLiteral(
+        "Config file uploaded successfully! 4 values changed. Previous set kept in "
+        "~/.local/share/qav-nuva/backups/2026-12-01T10-11-12-COM172.bmc, the file you can load to go back");
+    struct
+    {
+        QString text;
+        bool cut;
+    } rows[] = {{loaded, true}, {QStringLiteral("Motor connected successfully!"), false}, {loaded, true}};
+    for (const auto& row : rows) {
+        dlg->ShowStatus(row.text);
+        SCOPED_TRACE(row.text.toStdString());
+        EXPECT_EQ(Text(mdc::Status), row.text) << "the box keeps the whole text";
+        EXPECT_EQ(status->Elided(), row.cut);
+        EXPECT_EQ(status->toolTip(), row.cut ? row.text : QString());
+        EXPECT_EQ(status->accessibleDescription(), row.cut ? row.text : QString());
+        const QString shown = status->ShownText();
+        EXPECT_EQ(shown.endsWith(QStringLiteral("…")), row.cut) << shown.toStdString();
+        EXPECT_TRUE(row.text.startsWith(row.cut ? shown.chopped(1) : shown));
+        EXPECT_FALSE(status->grab().isNull());
     }
 }
 
