@@ -1,10 +1,11 @@
 #include "ui/InkStatusBar.h"
 
-#include "ui/InkMarkup.h"
-
 #include <QEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace qav {
 
@@ -17,14 +18,13 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override
     {
-        const QString& message = bar_->StatusText();
-        if (message.isEmpty())
+        if (bar_->StatusText().isEmpty())
             return;
         QPainter painter(this);
         const QFontMetrics fm(font());
         const int baseline = (height() - fm.height()) / 2 + fm.ascent();
         int x = kTextIndent;
-        for (const InkRun& run : ParseInk(message)) {
+        for (const InkRun& run : bar_->ShownRuns()) {
             painter.setPen(run.color);
             painter.drawText(QPoint(x, baseline), run.text);
             x += fm.horizontalAdvance(run.text);
@@ -51,6 +51,7 @@ CInkStatusBar::CInkStatusBar(QWidget* parent) : QStatusBar(parent)
     pane1_->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("进度")) + 8);
     addPermanentWidget(pane1_);
     pane1_->installEventFilter(this);
+    pane0_->installEventFilter(this);
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QString::number(kProgressBarId));
@@ -76,7 +77,46 @@ void CInkStatusBar::SetStatusText(const QString& text)
     const QString plain = InkPlainText(text);
     setAccessibleName(plain);
     pane0_->setAccessibleName(plain);
+    details_.clear();
+    UpdateElision();
     pane0_->repaint();
+}
+
+void CInkStatusBar::SetStatusDetails(const QString& details)
+{
+    details_ = details;
+    UpdateElision();
+}
+
+int CInkStatusBar::TextRoom() const
+{
+    const int visible = std::min(pane0_->width(), progress_->x() - pane0_->x());
+    return visible - kTextIndent;
+}
+
+QList<InkRun> CInkStatusBar::ShownRuns(bool* elided) const
+{
+    bool cut = false;
+    QList<InkRun> runs = ElideInk(ParseInk(message_), QFontMetrics(pane0_->font()), TextRoom(), &cut);
+    if (elided)
+        *elided = cut;
+    return runs;
+}
+
+void CInkStatusBar::UpdateElision()
+{
+    ShownRuns(&elided_);
+    // The whole message when it is cut, then its details.
+    QStringList parts;
+    if (elided_)
+        parts << InkPlainText(message_);
+    if (!details_.isEmpty())
+        parts << details_;
+    const QString tip = parts.join(QLatin1Char('\n'));
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(pane0_)}) {
+        w->setToolTip(tip);
+        w->setAccessibleDescription(tip);
+    }
 }
 
 void CInkStatusBar::SetProgress(int position)
@@ -86,8 +126,12 @@ void CInkStatusBar::SetProgress(int position)
 
 bool CInkStatusBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == pane1_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    const bool placed = event->type() == QEvent::Move || event->type() == QEvent::Resize;
+    if (watched == pane1_ && placed)
         PlaceProgressBar();
+    // The room for the message changed.
+    if ((watched == pane1_ || watched == pane0_) && placed && !message_.isEmpty())
+        UpdateElision();
     return QStatusBar::eventFilter(watched, event);
 }
 

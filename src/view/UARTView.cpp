@@ -22,9 +22,24 @@ std::u16string_view Utf16(const QString& s)
     return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
 }
 
-constexpr int kGainMax = 500;
-constexpr int kServoCenterLimit = 500;
 constexpr int kRcModeBarMax = 200;
+
+// The hidden spin control beside each servo-centre box.
+struct CentreSpin
+{
+    int spin;
+    std::int16_t ControllerParams::*param;
+};
+constexpr CentreSpin kCentreSpins[] = {
+    {idc::RollServoCenterSpin, &ControllerParams::ROLL_SERVO_CENTER},
+    {idc::TiltServoCenterSpin, &ControllerParams::PITCH_SERVO_CENTER},
+    {idc::PanServoCenterSpin, &ControllerParams::YAW_SERVO_CENTER},
+};
+
+void SetRangeOf(FormHost& host, int id, const ValueRange& range)
+{
+    host.SetRange(id, static_cast<int>(range.low), static_cast<int>(range.high));
+}
 
 } // namespace
 
@@ -48,7 +63,8 @@ CommitBranch CommitBranchFor(int id)
 
 CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
     : FormHost(MainScreenControls(), this, parent), params_(params), status_(status), prompts_(prompts),
-      engine_(params, tee_), upgrade_(*this, UpgradeOwnerKind::MainScreen, FirmwareBoard::Controller)
+      engine_(params, tee_), link_(*this), comChoice_(*this, idc::ComList, kSettingsComKey, kSettingsComNameKey),
+      upgrade_(*this, UpgradeOwnerKind::MainScreen, FirmwareBoard::Controller)
 {
     InitLink();
     InitUpgrade();
@@ -63,17 +79,17 @@ void CUARTView::OnInitialUpdate()
 {
     ShowAllValues();
     Enable(idc::CancelUpgrade, false);
-    for (const SliderBox& pair : kGainSliders) {
-        SetSliderPos(pair.slider, values_.Int(pair.box));
-        SetRange(pair.slider, 0, kGainMax);
+    for (const edit::GainRow& g : edit::kGains) {
+        SetSliderPos(g.slider, values_.Int(g.box));
+        SetRangeOf(*this, g.slider, edit::Rules(g.param).range);
     }
-    for (int spin : {idc::RollServoCenterSpin, idc::TiltServoCenterSpin, idc::PanServoCenterSpin})
-        SetRange(spin, -kServoCenterLimit, kServoCenterLimit);
+    for (const CentreSpin& c : kCentreSpins)
+        SetRangeOf(*this, c.spin, edit::Rules(c.param).range);
     for (int list = idc::RollServoType; list <= idc::PanControlMode; ++list)
         SetSelection(list, 0);
     Enable(idc::StartUpgrade, false);
     Enable(idc::LoadConfig, false);
-    InitComList();
+    comChoice_.Init(startupDirectory_);
     show3d_.Init(Control(idc::AttitudeArea), 0, 0.8);
     SetChecked(idc::MotorOff, true);
     if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))
@@ -86,11 +102,10 @@ void CUARTView::FinishSession()
         return;
     sessionFinished_ = true;
     // No serial event may reach the window while a message box is up.
-    notify_->Detach();
-    linkTimer_.stop();
+    link_.Detach();
     if (!startupDirectory_.empty()) {
         ReadAllBoxes();
-        WriteStoredIndex(startupDirectory_, kSettingsComKey, comListIndex_);
+        comChoice_.Save(startupDirectory_);
     }
 }
 
@@ -98,10 +113,21 @@ bool CUARTView::ReadAllBoxes()
 {
     for (const ExchangeEntry& entry : kExchangeOrder) {
         const QString text = Text(entry.box);
+        // A box whose text and value are those of its last reading would
+        // read as the same value again: only changed boxes are parsed.
+        const auto last = lastRead_.constFind(entry.box);
+        if (last != lastRead_.cend() && last->text == text) {
+            const bool same = entry.kind == ValueKind::Int     ? values_.Int(entry.box) == last->i
+                              : entry.kind == ValueKind::Float ? values_.Float(entry.box) == last->f
+                                                               : values_.Text(entry.box) == text;
+            if (same)
+                continue;
+        }
+        LastRead read{text, 0, 0.0f};
         switch (entry.kind) {
         case ValueKind::Int:
             if (const auto v = ParseBoxInt(Utf16(text))) {
-                values_.Int(entry.box) = *v;
+                values_.Int(entry.box) = read.i = *v;
             } else {
                 ShowParseError(entry.box, IntParseMessage());
                 return false;
@@ -109,7 +135,7 @@ bool CUARTView::ReadAllBoxes()
             break;
         case ValueKind::Float:
             if (const auto v = ParseBoxFloat(Utf16(text))) {
-                values_.Float(entry.box) = *v;
+                values_.Float(entry.box) = read.f = *v;
             } else {
                 ShowParseError(entry.box, FloatParseMessage());
                 return false;
@@ -119,6 +145,7 @@ bool CUARTView::ReadAllBoxes()
             values_.Text(entry.box) = text;
             break;
         }
+        lastRead_.insert(entry.box, read);
     }
     return true;
 }
@@ -135,6 +162,7 @@ void CUARTView::ShowParseError(int box, const QString& message)
 void CUARTView::ShowAllValues()
 {
     ++showingValues_;
+    bool liveRewritten = false;
     for (const ExchangeEntry& entry : kExchangeOrder) {
         QString text;
         switch (entry.kind) {
@@ -148,10 +176,16 @@ void CUARTView::ShowAllValues()
             text = values_.Text(entry.box);
             break;
         }
-        if (Text(entry.box) != text)
+        if (Text(entry.box) != text) {
             SetText(entry.box, text);
+            liveRewritten = liveRewritten || IsLiveDisplay(entry.box);
+        }
     }
     --showingValues_;
+    // A live value put back from an old screen value is shown anew with the
+    // next answer, even when that answer brings the value last shown.
+    if (liveRewritten)
+        ForgetShownLiveValues();
 }
 
 void CUARTView::SyncSliders()
@@ -186,7 +220,7 @@ void CUARTView::ShowParameterSet(unsigned parts)
             Enable(s.modeList, !speedServo);
         }
         for (const ServoListRow& s : kServoLists)
-            SetSelection(s.typeList, p.*s.servoType - 1);
+            SetSelection(s.typeList, ItemOf(s.servoType, p.*s.servoType));
     }
 
     if (parts & kPanGainsAndAngles) {
@@ -202,14 +236,13 @@ void CUARTView::ShowParameterSet(unsigned parts)
     }
     if (parts & kServoTypesAndModes) {
         for (const ServoListRow& s : kServoLists) {
-            const std::uint8_t mode = p.*s.controlMode;
-            if (mode == 1 || mode == 2)
-                SetSelection(s.modeList, mode - 1);
+            if (const int item = ItemOf(s.controlMode, p.*s.controlMode); item >= 0)
+                SetSelection(s.modeList, item);
         }
     }
     if (parts & kLimitsAndReceiver) {
         ShowModeList(idc::SensorModuleMount);
-        SetSelection(idc::ReceiverType, p.RECEIVER_TYPE - 1); // 0 or past the end: no selection
+        SetSelection(idc::ReceiverType, ItemOf(&P::RECEIVER_TYPE, p.RECEIVER_TYPE)); // none for 0
     }
     ShowAllValues();
     if (parts & kRollTiltGains)
@@ -228,6 +261,12 @@ void CUARTView::SetStatusText(const QString& text)
 {
     if (status_)
         status_->SetStatusText(text);
+}
+
+void CUARTView::SetStatusDetails(const QString& details)
+{
+    if (status_)
+        status_->SetStatusDetails(details);
 }
 
 void CUARTView::OnClicked(int id)
@@ -284,8 +323,7 @@ void CUARTView::OnSelectionChanged(int id)
     switch (id) {
     case idc::ComList:
         // The new port takes effect at the next "Open COM Port".
-        comListIndex_ = Selection(idc::ComList);
-        TakePortNumberFromSelection();
+        comChoice_.TakeSelection();
         break;
     case idc::ReceiverType:
         OnReceiverTypeSelected();
@@ -301,12 +339,8 @@ void CUARTView::OnSelectionChanged(int id)
 
 void CUARTView::OnDropDown(int id)
 {
-    if (id != idc::ComList)
-        return;
-    FillComList();
-    SetSelection(idc::ComList, comListIndex_);
-    comListIndex_ = Selection(idc::ComList);
-    TakePortNumberFromSelection();
+    if (id == idc::ComList)
+        comChoice_.Refill();
 }
 
 void CUARTView::OnEnterKey(int focusedId, bool keyDown, bool autoRepeat)

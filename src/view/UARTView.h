@@ -9,14 +9,12 @@
 // GUI thread only.
 #include "motor/MotorProtocol.h"
 #include "protocol/ControllerLink.h"
-#include "protocol/FrameIntake.h"
-#include "serial/SerialLink.h"
 #include "ui/FormHost.h"
 #include "ui/Show3D.h"
 #include "upgrade/UpgradeDriver.h"
+#include "view/ComPortChoice.h"
+#include "view/ScreenLink.h"
 #include "view/ScreenValues.h"
-
-#include <QTimer>
 
 class QLabel;
 class QPushButton;
@@ -31,7 +29,6 @@ namespace qav {
 class IPrompts;
 class IStatusLine;
 class PlotWindow;
-class PostedNotifySink;
 class UpgradeNotifyTarget;
 
 // The two kinds of controller configuration file: ".bgsc" from the "Load
@@ -46,12 +43,12 @@ CommitBranch CommitBranchFor(int focusedId);
 class CUARTView : public FormHost,
                   protected IFormEvents,
                   protected IControllerEvents,
-                  protected IFrameTransport,
+                  protected IScreenLinkOwner,
                   protected IUpgradeOwner
 {
     Q_OBJECT
 public:
-    static constexpr std::chrono::milliseconds kLinkPeriod{20};
+    static constexpr std::chrono::milliseconds kLinkPeriod = ScreenLink::kTickPeriod;
 
     // `status` may be null (nothing is shown then).
     CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent = nullptr);
@@ -73,23 +70,24 @@ public:
     ScreenValues& Values() { return values_; }
     ControllerParams& Params() { return params_; }
     ControllerLinkState& Link() { return engine_.State(); }
-    CSerialLink& Serial() { return serial_; }
-    int ComPortNumber() const { return comPortNumber_; }
+    CSerialLink& Serial() { return link_.Serial(); }
+    int ComPortNumber() const { return comChoice_.PortNumber(); }
     // The port "Open COM Port" last opened (or tried to); a lost link is
     // reopened there, whatever the COM list shows meanwhile.
-    int OpenedPortNumber() const { return openedPortNumber_; }
+    int OpenedPortNumber() const { return link_.OpenedPortNumber(); }
     // True while the live displays (attitude, RC channels, accelerations,
     // mode bar, 3D display) show values of a link that is gone; they are
     // greyed then.
     bool LiveDisplaysStale() const { return liveDisplaysStale_; }
-    int ComListIndex() const { return comListIndex_; }
-    bool LinkTimerActive() const { return linkTimer_.isActive(); }
+    int ComListIndex() const { return comChoice_.Index(); }
+    bool LinkTimerActive() const { return link_.TickActive(); }
 
     // "Open COM Port": (re)opens the chosen port, starts the read-back and
     // the 20 ms link timer.
     void OnOpenComPort();
     // Chooses the COM list entry of port `number` as the user would and
-    // opens it. False (and nothing done) when no entry has that number.
+    // opens it; a port the list does not have is opened all the same (the
+    // status line says why it did not open). False when it was not listed.
     bool ConnectTo(int number);
     // For the motor dialog and the firmware upgrade, which need the port:
     // closes it and stops the link timer; the link stays down until the
@@ -133,6 +131,8 @@ public:
     void ShowStatusMessage(const QString& text);
     // Always shown.
     void SetStatusText(const QString& text);
+    // The full story of the message shown last (its tooltip).
+    void SetStatusDetails(const QString& details);
     bool MessageGateOpen() const { return messageGateOpen_; }
     void OpenMessageGate() { messageGateOpen_ = true; }
     void CloseMessageGate() { messageGateOpen_ = false; }
@@ -164,6 +164,12 @@ public:
     // Writes the parameter set (not the boxes) to `path`; a failure is
     // reported in a message box. True when written.
     bool SaveConfigFile(const QString& path);
+    // True once the parameter set holds real values: the controller's whole
+    // set was read back, or a file was loaded. Until then the save commands
+    // say there is nothing to save (NothingToSaveMessage) instead of
+    // writing zeros.
+    bool ValuesKnown() const { return valuesKnown_; }
+    static QString NothingToSaveMessage();
 
     // The controller's firmware upgrade (UARTViewUpgrade.cpp): "Open
     // Firmware", "Start Upgrade", "Cancel Upgrade".
@@ -207,14 +213,14 @@ protected:
     void OnTelemetry(const ControllerTelemetry& t) override;
     void OnLinkLost() override;
 
-    // IFrameTransport
-    bool IsOpen() const override { return serial_.IsOpen(); }
-    void WriteFrame(const Frame& frame) override;
-
-    bool event(QEvent* e) override;
+    // IScreenLinkOwner
+    void OnLinkTick() override;
+    void OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count) override;
+    bool LinkLost() const override;
+    std::uint32_t FramesTaken() const override { return engine_.FramesDispatched(); }
 
     // IUpgradeOwner
-    int UpgradePortNumber() override { return comPortNumber_; }
+    int UpgradePortNumber() override { return comChoice_.PortNumber(); }
     void ReleaseLinkForUpgrade() override { TakeDownLink(); }
     void ShowUpgradeText(std::string_view text) override;
     void SetUpgradeProgress(int position) override;
@@ -241,13 +247,14 @@ private:
         void OnMotorState(std::uint8_t state) override;
         void OnCommandResult(const ControllerResult& result, std::uint8_t motorState) override;
         void OnFirmwareVersion(std::uint8_t tenths) override;
-        void OnEchoDecoded(std::uint8_t type) override { view_.OnEchoDecoded(type); }
+        void OnEchoDecoded(std::uint8_t type) override;
         void OnUploadAcknowledged(std::uint8_t type) override;
         void OnTelemetry(const ControllerTelemetry& t) override;
         void OnLinkLost() override { view_.OnLinkLost(); }
 
     private:
         CUARTView& view_;
+        unsigned echoQuarters_ = 0; // of a read-back, one bit per type 0x81..0x84
     };
 
     void InitTuningAids();
@@ -270,6 +277,10 @@ private:
     void CommitRcSensitivity(int box);
     void CommitInitAngle(int box);
     void CommitServoCenter(int box);
+    // The angle limit in `box` as the controller will hold it.
+    std::int32_t HeldLimit(int box) const;
+    // The minimum's box of the maximum in `maxBox`.
+    static int MinimumBoxOf(int maxBox);
     void OnMotorReverse(int checkBox);
     void OnCommandButton(int button);
     void OnWriteSettingsToFlash();
@@ -279,22 +290,21 @@ private:
 
     void InitLink();
     void InitUpgrade();
-    void InitComList();
-    void OnLinkTimer();
-    void ReopenAfterHangUp();
-    void OnPortReceived(std::intptr_t portNumber);
+    void OpenPort(int number);
     void ShowAttitude();
     void SetLiveText(int id, const QString& text);
     void SetLiveDisplaysStale(bool stale);
+    static bool IsLiveDisplay(int id);
+    // The next answer shows every live value, also those equal to the last.
+    void ForgetShownLiveValues();
     // Selects the item of a mode list ("Sensor Module Mount", "Default
     // Mode") that stands for its parameter's value; other values leave it.
     void ShowModeList(int list);
-    void FillComList();
-    void TakePortNumberFromSelection();
     void SetMotorButtons(int checked);
 
     ControllerParams& params_;
     MotorParams motorParams_;
+    bool motorValuesKnown_ = false; // motorParams_ came from a board or a file
     // The motor receiver's phase outlives each opening of the dialog.
     FrameReceiver motorReceiver_{kMotorHeader0, kMotorHeader1};
     IStatusLine* status_;
@@ -302,33 +312,35 @@ private:
     ScreenValues values_;
     TuningTee tee_{*this};
     ControllerLink engine_;
-    CSerialLink serial_;
-    std::shared_ptr<PostedNotifySink> notify_;
-    FrameIntake intake_;
-    QTimer linkTimer_;
+    ScreenLink link_;
+    ComPortChoice comChoice_;
     bool sessionFinished_ = false;
     QAVShow3DLibExp show3d_;
     UpgradeDriver upgrade_;
     UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
     std::string startupDirectory_;
-    std::int32_t comListIndex_ = 0;
-    int comPortNumber_ = 0;
-    int openedPortNumber_ = 0;
     bool liveDisplaysStale_ = false;
     // The attitude last shown (roll, tilt, pan): a tick that brings no new
     // one leaves the displays as they are.
     std::optional<std::array<float, 3>> attitudeShown_;
     std::optional<ControllerTelemetry> telemetryShown_; // the answer last shown
-    static constexpr int kReopenEveryTicks = 25;
-    int ticksSinceHangUp_ = 0;
-    bool waitingForDevice_ = false; // the port went away with the device; reopen it now and then
     bool messageGateOpen_ = false;
+    // Each box's text and value when it was last read, so that a reading
+    // parses only the boxes that changed since.
+    struct LastRead
+    {
+        QString text;
+        std::int32_t i;
+        float f;
+    };
+    QHash<int, LastRead> lastRead_;
     int showingValues_ = 0;       // nesting depth of ShowAllValues
     bool enterDownSeen_ = false;  // the Enter now released was pressed on this screen
     PlotWindow* plots_ = nullptr; // a window of its own, child of the screen
     QPushButton* plotsButton_ = nullptr;
     QLabel* unflashedIndicator_ = nullptr;
     bool unflashedChanges_ = false;
+    bool valuesKnown_ = false;
     std::optional<std::uint8_t> motorState_, firmware_; // as last reported, for the plots
     std::string backupFolder_;
 };

@@ -4,6 +4,7 @@
 // the backup a configuration-file load takes of the set it replaces.
 #include "files/Backups.h"
 #include "files/ConfigDiff.h"
+#include "platform/PortMap.h"
 #include "ui/PlotWindow.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
@@ -70,7 +71,7 @@ bool CUARTView::BackupBeforeLoad(const ControllerParams& loaded, QString& report
     if (!Link().linkEstablished || backupFolder_.empty())
         return true;
     std::string path, why;
-    if (BackupControllerParams(backupFolder_, params_, "COM" + std::to_string(comPortNumber_), path, why)) {
+    if (BackupControllerParams(backupFolder_, params_, PortName(OpenedPortNumber()), path, why)) {
         report += QStringLiteral(" Previous set kept in %1")
                       .arg(QString::fromStdString(ShortenHome(backupFolder_)));
         return true;
@@ -84,8 +85,19 @@ bool CUARTView::BackupBeforeLoad(const ControllerParams& loaded, QString& report
 void CUARTView::TuningTee::OnPortOpened()
 {
     view_.SetUnflashedChanges(false);
+    echoQuarters_ = 0;
     view_.motorState_.reset();
     view_.firmware_.reset();
+}
+
+void CUARTView::TuningTee::OnEchoDecoded(std::uint8_t type)
+{
+    view_.OnEchoDecoded(type);
+    // Once every quarter of the set has come from the controller, the set
+    // is the controller's and worth saving.
+    echoQuarters_ |= 1u << (type - kTypeReadGains);
+    if (echoQuarters_ == 0xF)
+        view_.valuesKnown_ = true;
 }
 
 void CUARTView::TuningTee::OnMotorState(std::uint8_t state)
