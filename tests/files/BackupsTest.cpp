@@ -3,6 +3,7 @@
 #include "files/Backups.h"
 
 #include "files/ControllerConfigFile.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -94,19 +95,17 @@ TEST(BackupsTest, TheFolderFollowsTheDataHome)
         {"relative", "/home/u", "/home/u/.local/share/qav-nuva/backups"},
         {nullptr, nullptr, ""},
     };
-    const std::string savedXdg = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
-    const bool hadXdg = std::getenv("XDG_DATA_HOME") != nullptr;
-    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    for (const Case& c : cases) {
-        c.xdg ? ::setenv("XDG_DATA_HOME", c.xdg, 1) : ::unsetenv("XDG_DATA_HOME");
-        c.home ? ::setenv("HOME", c.home, 1) : ::unsetenv("HOME");
-        EXPECT_EQ(DefaultBackupFolder(), c.folder);
+    {
+        test::ScopedEnv xdg("XDG_DATA_HOME"), home("HOME");
+        for (const Case& c : cases) {
+            xdg.Set(c.xdg);
+            home.Set(c.home);
+            EXPECT_EQ(DefaultBackupFolder(), c.folder);
+        }
+        home.Set("/home/u");
+        EXPECT_EQ(ShortenHome("/home/u/.local/x.bgsc"), "~/.local/x.bgsc");
+        EXPECT_EQ(ShortenHome("/home/user/x.bgsc"), "/home/user/x.bgsc");
     }
-    ::setenv("HOME", "/home/u", 1);
-    EXPECT_EQ(ShortenHome("/home/u/.local/x.bgsc"), "~/.local/x.bgsc");
-    EXPECT_EQ(ShortenHome("/home/user/x.bgsc"), "/home/user/x.bgsc");
-    hadXdg ? ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
-    ::setenv("HOME", savedHome.c_str(), 1);
 
     std::string path, why;
     EXPECT_FALSE(BackupControllerParams("", ControllerParams{}, "COM1", path, why));

@@ -1,4 +1,5 @@
 #include "platform/SingleInstance.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -134,13 +135,12 @@ TEST(PrivateRuntimeFolder, OnlyAFolderOfOursThatNobodyElseMayUse)
     ASSERT_EQ(chmod(open.c_str(), 0777), 0);
     ASSERT_EQ(symlink(own.c_str(), link.c_str()), 0);
     const std::string fallback = root + "/qav-nuva-" + std::to_string(getuid());
-    auto kept = [](const char* v) { return std::string(std::getenv(v) ? std::getenv(v) : ""); };
-    const std::string runtime = kept("XDG_RUNTIME_DIR"), temp = kept("TMPDIR");
-    setenv("TMPDIR", root.c_str(), 1);
+    test::ScopedEnv runtime("XDG_RUNTIME_DIR");
+    test::ScopedEnv temp("TMPDIR", root);
     const std::pair<std::string, std::string> rows[] = {
         {own, own}, {open, fallback}, {link, fallback}, {"relative/folder", fallback}, {"", fallback}};
     for (const auto& [xdg, expected] : rows) {
-        setenv("XDG_RUNTIME_DIR", xdg.c_str(), 1);
+        runtime.Set(xdg);
         EXPECT_EQ(PrivateRuntimeFolder(), expected) << xdg;
     }
     // A fallback folder anybody may use is refused, and the guard with it.
@@ -148,8 +148,6 @@ TEST(PrivateRuntimeFolder, OnlyAFolderOfOursThatNobodyElseMayUse)
     EXPECT_EQ(PrivateRuntimeFolder(), "");
     CSingleInstance unguarded;
     EXPECT_EQ(unguarded.Claim(UniqueName("nowhere")), CSingleInstance::Role::Unguarded);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    setenv("TMPDIR", temp.c_str(), 1);
     std::filesystem::remove_all(root);
 }
 
