@@ -25,6 +25,7 @@
 
 namespace qav {
 
+// Why an operation of a port failed: its errno and the reason for the user.
 using LinkError = Result;
 
 // Line settings as SetLine takes them (the CSerialLink::k* constants).
