@@ -45,7 +45,7 @@ CLoadReviewDlg::CLoadReviewDlg(const LoadReview& review, QWidget* parent) : QDia
     layout->setSpacing(10);
 
     const QString name = QFileInfo(review.file).fileName();
-    summary_ = MakeText(QStringLiteral("Loading %1 changes %2 on the %3. Nothing is sent before you press "
+    summary_ = MakeText(QStringLiteral("Loading %1 changes %2 on the %3.\nNothing is sent before you press "
                                        "Apply.")
                             .arg(name.isEmpty() ? review.file : name,
                                  Counted(review.changes.size(), "1 value", "%1 values"), review.board),
@@ -72,11 +72,13 @@ CLoadReviewDlg::CLoadReviewDlg(const LoadReview& review, QWidget* parent) : QDia
     }
     changes_->resizeColumnsToContents();
     changes_->horizontalHeader()->setStretchLastSection(true);
-    // Tall enough for every change up to a screenful, then it scrolls.
+    // As tall as its changes up to a screenful, then it scrolls.
     const int rows = std::min(static_cast<int>(review.changes.size()), kRowsShown);
-    changes_->setMinimumHeight(changes_->horizontalHeader()->sizeHint().height() +
-                               rows * changes_->verticalHeader()->defaultSectionSize() +
-                               2 * changes_->frameWidth());
+    const int height = changes_->horizontalHeader()->sizeHint().height() +
+                       rows * changes_->verticalHeader()->defaultSectionSize() + 2 * changes_->frameWidth();
+    changes_->setMinimumHeight(height);
+    if (rows == review.changes.size())
+        changes_->setMaximumHeight(height);
     int width = 2 * changes_->frameWidth();
     for (int col = 0; col < changes_->columnCount(); ++col)
         width += changes_->columnWidth(col);
@@ -106,6 +108,7 @@ CLoadReviewDlg::CLoadReviewDlg(const LoadReview& review, QWidget* parent) : QDia
         buttons->addWidget(b);
     }
     apply_->setDefault(true);
+    apply_->setFocus();
     apply_->setToolTip(QStringLiteral("Load the file and send it to the %1").arg(review.board));
     cancel_->setToolTip(QStringLiteral("Change nothing and send nothing"));
     layout->addLayout(buttons);

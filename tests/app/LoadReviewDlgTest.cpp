@@ -35,7 +35,7 @@ TEST(LoadReviewDlg, ListsEachChangeAndWhatTheFileLacksOrHasBeside)
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), CLoadReviewDlg::Title());
     EXPECT_EQ(dialog.Summary()->text(),
-              "Loading gains.bgsc changes 2 values on the controller. Nothing is sent before you press Apply.");
+              "Loading gains.bgsc changes 2 values on the controller.\nNothing is sent before you press Apply.");
     QTableWidget* table = dialog.Changes();
     ASSERT_EQ(table->rowCount(), 2);
     ASSERT_EQ(table->columnCount(), 4);
