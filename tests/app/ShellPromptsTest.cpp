@@ -3,8 +3,6 @@
 // they ask before replacing a file.
 #include "app/ShellPrompts.h"
 
-#include "app/LoadReviewDlg.h"
-
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -13,7 +11,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QUrl>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -227,27 +224,6 @@ TEST_F(ShellPromptsTest, OpenChooserOffersTheGivenPlaces)
     EXPECT_TRUE(places.contains(QUrl::fromLocalFile(Dir()))) << places.size();
     EXPECT_GT(places.size(), 1); // beside the usual places, not instead of them
     EXPECT_EQ(script.unexpected, 0);
-}
-
-// The review runs as a modal dialog; only Apply says yes.
-TEST_F(ShellPromptsTest, ReviewOfALoadIsAppliedOnlyByApply)
-{
-    LoadReview review;
-    review.file = Path("a.bgsc");
-    review.board = QStringLiteral("controller");
-    review.changes = {{"ROLL_TOTAL", "Roll Setting > Total Gain", "300", "7"}};
-    for (const bool apply : {true, false}) {
-        QStringList keys;
-        ModalScript script({[&](QWidget* w) {
-            auto* d = qobject_cast<CLoadReviewDlg*>(w);
-            ASSERT_NE(d, nullptr) << "expected the review";
-            keys << d->Changes()->item(0, 0)->text();
-            (apply ? d->ApplyButton() : d->CancelButton())->click();
-        }});
-        EXPECT_EQ(prompts_.ReviewLoad(nullptr, review), apply);
-        EXPECT_EQ(keys, QStringList{"ROLL_TOTAL"});
-        EXPECT_EQ(script.unexpected, 0);
-    }
 }
 
 TEST_F(ShellPromptsTest, CancelGivesNoName)
