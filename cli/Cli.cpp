@@ -238,7 +238,6 @@ struct Monitor final : IControllerEvents
 {
     enum class Format { Words, Json, Csv };
     Monitor(std::ostream& out, Format format) : out(out), format(format), csv(out) {}
-    const ControllerLinkState* state = nullptr;
     std::ostream& out;
     Format format;
     CsvRecorder csv;
@@ -260,31 +259,17 @@ struct Monitor final : IControllerEvents
         const auto now = std::chrono::steady_clock::now();
         if (printed == 0)
             first = now;
-        const ControllerLinkState& s = *state;
-        const TelemetrySample sample{s.roll, s.tilt, s.pan, t, motor, firmware};
+        const TelemetrySample sample{t, motor, firmware};
         ++printed;
         if (format == Format::Csv) {
             // Flushed as the recorder does it, and once more at the end.
             gone = !csv.Append(sample, now) || (Done() && !csv.Finish());
             return;
         }
-        if (format == Format::Json) {
+        if (format == Format::Json)
             out << TelemetryJson(std::chrono::duration<double>(now - first).count(), sample) << std::endl;
-        } else {
-            const char* motorText = !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
-            char fw[16] = "-";
-            if (firmware)
-                std::snprintf(fw, sizeof fw, "%.1f", *firmware * 0.1);
-            char line[512];
-            std::snprintf(line, sizeof line,
-                          "roll %s tilt %s pan %s rc_roll %d rc_tilt %d rc_pan %d rc_mode %d rc_shot %d "
-                          "ax %s ay %s az %s motor %s firmware %s",
-                          FormatAttitude(s.roll).c_str(), FormatAttitude(s.tilt).c_str(),
-                          FormatAttitude(s.pan).c_str(), t.rcRoll, t.rcTilt, t.rcPan, t.rcMode, t.rcShot,
-                          FormatAcceleration(t.accX).c_str(), FormatAcceleration(t.accY).c_str(),
-                          FormatAcceleration(t.accZ).c_str(), motorText, fw);
-            out << line << std::endl;
-        }
+        else
+            out << TelemetryText(sample) << std::endl;
         // A failed write means the reader has gone (a closed pipe): stop
         // rather than poll the controller for no one.
         gone = !out;
@@ -317,7 +302,6 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     ControllerParams params;
     Monitor events(out, json ? Monitor::Format::Json : csv ? Monitor::Format::Csv : Monitor::Format::Words);
     ControllerSession session(params, events);
-    events.state = &session.Link().State();
     events.limit = count;
     if (int rc = OpenOrFail(session, port->second, err))
         return rc;

@@ -280,6 +280,8 @@ private:
     void OpenPort(int number);
     void ShowAttitude();
     void SetLiveText(int id, const QString& text);
+    // A telemetry channel's value into its live box and its screen value.
+    void ShowChannel(std::size_t channel, double value);
     void SetLiveDisplaysStale(bool stale);
     static bool IsLiveDisplay(int id);
     // The next answer shows every live value, also those equal to the last.
