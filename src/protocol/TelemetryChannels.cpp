@@ -23,8 +23,8 @@ static_assert(ChannelsFit());
 std::string Printed(std::size_t channel, double value, bool plus)
 {
     char text[48];
-    std::snprintf(text, sizeof text, plus && value >= 0 ? "+%.*f" : "%.*f", kTelemetryChannels[channel].decimals,
-                  value);
+    std::snprintf(text, sizeof text, plus && value >= 0 ? "+%.*f" : "%.*f",
+                  kTelemetryChannels[channel].decimals, value);
     return text;
 }
 

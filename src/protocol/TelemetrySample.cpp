@@ -44,28 +44,25 @@ std::string TelemetryCsvRow(double t, const TelemetrySample& s)
 {
     std::string line = Seconds(t);
     for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
-        line.append(",").append(ChannelNumber(i, s.live.Value(i)));
-    return line.append(",").append(MotorText(s.motor)).append(",").append(FirmwareText(s.firmware, ""));
+        line += "," + ChannelNumber(i, s.live.Value(i));
+    return line + "," + MotorText(s.motor) + "," + FirmwareText(s.firmware, "");
 }
 
 std::string TelemetryJson(double t, const TelemetrySample& s)
 {
     std::string line = "{\"t\":" + Seconds(t);
     for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
-        line.append(",\"").append(kTelemetryChannels[i].key).append("\":").append(ChannelNumber(i, s.live.Value(i)));
-    return line.append(",\"motor\":\"")
-        .append(MotorText(s.motor))
-        .append("\",\"firmware\":")
-        .append(FirmwareText(s.firmware, "null"))
-        .append("}");
+        line += ",\"" + std::string(kTelemetryChannels[i].key) + "\":" + ChannelNumber(i, s.live.Value(i));
+    return line + ",\"motor\":\"" + MotorText(s.motor) +
+           "\",\"firmware\":" + FirmwareText(s.firmware, "null") + "}";
 }
 
 std::string TelemetryText(const TelemetrySample& s)
 {
     std::string line;
     for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
-        line.append(kTelemetryChannels[i].key).append(" ").append(ChannelText(i, s.live.Value(i))).append(" ");
-    return line.append("motor ").append(MotorText(s.motor)).append(" firmware ").append(FirmwareText(s.firmware, "-"));
+        line += std::string(kTelemetryChannels[i].key) + " " + ChannelText(i, s.live.Value(i)) + " ";
+    return line + "motor " + MotorText(s.motor) + " firmware " + FirmwareText(s.firmware, "-");
 }
 
 } // namespace qav

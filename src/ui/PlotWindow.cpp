@@ -362,9 +362,10 @@ void PlotWindow::ShowValuesAt(double x)
     QString text = QStringLiteral("t %1 s").arg(at->t - latest_, 0, 'f', 2);
     for (std::size_t c = 0; c < kTelemetryChannelCount; ++c) {
         const TelemetryChannel& channel = kTelemetryChannels[c];
-        text += QStringLiteral("   %1 %2")
-                    .arg(QString::fromUtf8(channel.label.data(), static_cast<qsizetype>(channel.label.size())))
-                    .arg(static_cast<double>(at->v[c]), 0, 'f', channel.decimals);
+        text +=
+            QStringLiteral("   %1 %2")
+                .arg(QString::fromUtf8(channel.label.data(), static_cast<qsizetype>(channel.label.size())))
+                .arg(static_cast<double>(at->v[c]), 0, 'f', channel.decimals);
     }
     values_->setText(text);
 }

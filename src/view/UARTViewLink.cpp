@@ -277,7 +277,8 @@ void CUARTView::OnTelemetry(const ControllerTelemetry& t)
     // Only the values that changed since the last answer are formatted. The
     // attitude, which every answer brings, is ShowAttitude's.
     for (std::size_t c = 0; c < kTelemetryChannelCount; ++c)
-        if (!kTelemetryChannels[c].InEveryAnswer() && (!telemetryShown_ || telemetryShown_->Count(c) != t.Count(c)))
+        if (!kTelemetryChannels[c].InEveryAnswer() &&
+            (!telemetryShown_ || telemetryShown_->Count(c) != t.Count(c)))
             ShowChannel(c, t.Value(c));
     telemetryShown_ = t;
     if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))

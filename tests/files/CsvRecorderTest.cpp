@@ -29,7 +29,7 @@ TelemetrySample Sample(std::int16_t roll, std::int8_t rcMode, std::int16_t accZ)
     return s;
 }
 
-TEST(TelemetrySampleTest, RowsAndJsonCarryTheSameFieldsInTheHeadersOrder)
+TEST(TelemetrySampleTest, RowsJsonAndTextCarryTheSameFieldsInTheHeadersOrder)
 {
     struct Case
     {
@@ -38,6 +38,7 @@ TEST(TelemetrySampleTest, RowsAndJsonCarryTheSameFieldsInTheHeadersOrder)
         double t;
         const char* csv;
         const char* json;
+        const char* text; // of `monitor` without --json or --csv
     };
     TelemetrySample known = Sample(300, 100, -200);
     known.motor = kMotorsOn;
@@ -48,20 +49,27 @@ TEST(TelemetrySampleTest, RowsAndJsonCarryTheSameFieldsInTheHeadersOrder)
         {"nothing reported yet", Sample(0, 0, 0), 0, "0.000,0.0,-4.5,0.0,-3,0,0,0,0,0.00,0.00,0.00,unknown,",
          "{\"t\":0.000,\"roll\":0.0,\"tilt\":-4.5,\"pan\":0.0,\"rc_roll\":-3,\"rc_tilt\":0,\"rc_pan\":0,"
          "\"rc_mode\":0,\"rc_shot\":0,\"ax\":0.00,\"ay\":0.00,\"az\":0.00,\"motor\":\"unknown\",\"firmware\":"
-         "null}"},
+         "null}",
+         "roll +0.0 tilt -4.5 pan +0.0 rc_roll -3 rc_tilt 0 rc_pan 0 rc_mode 0 rc_shot 0 "
+         "ax +0.00 ay +0.00 az +0.00 motor unknown firmware -"},
         {"motors on, firmware known", known, 1.25, "1.250,30.0,-4.5,0.0,-3,0,0,100,0,0.00,0.00,-2.00,on,2.3",
          "{\"t\":1.250,\"roll\":30.0,\"tilt\":-4.5,\"pan\":0.0,\"rc_roll\":-3,\"rc_tilt\":0,\"rc_pan\":0,"
          "\"rc_mode\":100,\"rc_shot\":0,\"ax\":0.00,\"ay\":0.00,\"az\":-2.00,\"motor\":\"on\",\"firmware\":2."
-         "3}"},
+         "3}",
+         "roll +30.0 tilt -4.5 pan +0.0 rc_roll -3 rc_tilt 0 rc_pan 0 rc_mode 100 rc_shot 0 "
+         "ax +0.00 ay +0.00 az -2.00 motor on firmware 2.3"},
         {"motors off", off, 61.0005, "61.001,-0.1,-4.5,0.0,-3,0,0,-100,0,0.00,0.00,1.00,off,",
          "{\"t\":61.001,\"roll\":-0.1,\"tilt\":-4.5,\"pan\":0.0,\"rc_roll\":-3,\"rc_tilt\":0,\"rc_pan\":0,"
          "\"rc_mode\":-100,\"rc_shot\":0,\"ax\":0.00,\"ay\":0.00,\"az\":1.00,\"motor\":\"off\",\"firmware\":"
-         "null}"},
+         "null}",
+         "roll -0.1 tilt -4.5 pan +0.0 rc_roll -3 rc_tilt 0 rc_pan 0 rc_mode -100 rc_shot 0 "
+         "ax +0.00 ay +0.00 az +1.00 motor off firmware -"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(TelemetryCsvRow(c.t, c.sample), c.csv);
         EXPECT_EQ(TelemetryJson(c.t, c.sample), c.json);
+        EXPECT_EQ(TelemetryText(c.sample), c.text);
     }
     // Every JSON key, in order, is a header column.
     std::string keys;
