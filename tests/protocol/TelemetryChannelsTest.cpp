@@ -67,30 +67,6 @@ TEST(TelemetryChannels, AnswerBytesAreShownAsTheLiveBoxesShowThem)
     }
 }
 
-TEST(TelemetryChannels, EachChannelTravelsInItsOwnBytes)
-{
-    for (std::size_t i = 0; i < kTelemetryChannelCount; ++i) {
-        const TelemetryChannel& c = kTelemetryChannels[i];
-        SCOPED_TRACE(std::string(c.key));
-        Frame f{};
-        PutChannel(f, i, Distinct(i));
-        for (std::size_t b = 0; b < f.size(); ++b) {
-            if (b < c.at || b >= c.End()) {
-                EXPECT_EQ(f[b], 0) << "byte " << b;
-            }
-        }
-        ControllerTelemetry expected;
-        expected.counts[i] = Distinct(i);
-        EXPECT_EQ(DecodeTelemetry(f), expected);
-
-        // A plain answer's payload carries the channel unless every answer
-        // does (the attitude, which the answer's header carries).
-        Frame payload{};
-        EncodeTelemetryPayload(expected, payload);
-        EXPECT_EQ(payload, c.InEveryAnswer() ? Frame{} : f);
-    }
-}
-
 TEST(TelemetryChannels, EachChannelReachesTheCsvJsonAndTextLinesUnderItsKey)
 {
     const std::vector<std::string> header = Split(std::string(TelemetryCsvHeader()), ',');
