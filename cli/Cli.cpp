@@ -67,17 +67,22 @@ constexpr CommandHelp kCommandHelp[] = {
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
-    {"upgrade", "upgrade --port PORT [--port PORT ...] [--board controller|motor] FILE",
+    {"upgrade", "upgrade --port PORT [--port PORT ...] [--board controller|motor] [--no-identify] FILE",
      "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
      "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
-     "on a terminal, one line per 10 % otherwise. Exit 1 also for a firmware file that is unreadable,\n"
-     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure.\n"
+     "on a terminal, one line per 10 % otherwise. First the running firmware is asked which board\n"
+     "it is, and the other board is never flashed; --no-identify skips that for a board that already\n"
+     "waits in its boot loader. Exit 1 also for a firmware file that is unreadable, invalid or for\n"
+     "the other board or chip, 3 when the boot loader never answers, 4 for any other failure.\n"
      "With several ports, all are upgraded at the same time, one line each as for write"},
     {"firmware",
-     "firmware pack --board controller|motor --version N [--address A] IN -o OUT\n"
+     "firmware pack --board controller|motor --version N [--address A] [--chip ID] [--force] IN -o OUT\n"
      "  firmware info FILE",
      "pack a raw binary or Intel HEX file IN as a firmware file (N in tenths, 24 for V2.4, or as 2.4;\n"
-     "A defaults to 0x08000000), or print a firmware file's header and check both its CRCs"},
+     "A defaults to 0x08000000; ID is the chip's product id, such as 0x410, checked before anything\n"
+     "is erased; a raw image must start with a stack pointer in RAM and a reset address inside it\n"
+     "unless --force is given; an ELF file needs objcopy -O binary first), or print a firmware\n"
+     "file's header and check both its CRCs"},
 };
 
 constexpr const char* kUsageTail =
@@ -136,11 +141,6 @@ int OpenOrFail(ControllerSession& session, const std::string& port, std::ostream
     if (!session.Open(port, why))
         return Fail(err, kExitPort, why);
     return kExitOk;
-}
-
-std::string NoAnswer(const std::string& port)
-{
-    return "No answer from the controller on " + port + " within 3 seconds.";
 }
 
 using Outcome = ControllerSession::Outcome;
@@ -215,7 +215,7 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
     if (outcome == Outcome::Stopped)
         return Interrupted(err, stop, "nothing was read");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
 
     if (file != o.values.end()) {
         if (const IniWriteResult r = SaveControllerConfig(file->second, params); !r)
@@ -328,7 +328,7 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     if (csv)
         events.csv.Finish();
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
     return kExitOk;
 }
 
@@ -521,7 +521,7 @@ int WriteToPort(const std::string& port, const CheckedConfig& checked, bool flas
         return Interrupted(
             err, stop, job.Uploads() == 0 ? "no parameters were sent" : "the upload may not have finished");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     if (job.phase() == UploadJob::Phase::NoBackup)
         return Fail(err, kExitUsage, backupWhy + " Nothing was sent (--no-backup skips the backup).");
     if (job.phase() == UploadJob::Phase::Stuck)
@@ -648,7 +648,7 @@ int CmdCommand(const std::string& name, std::uint8_t code, const Options& o, std
     if (outcome == Outcome::Stopped)
         return Interrupted(err, stop, "the command may have been sent");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
     return ReportResult(*watch.result, watch.motorState, out, err);
 }
 
@@ -727,24 +727,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return o ? CmdCommand(command, c->second, *o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "upgrade" && !AsksForHelp(args)) {
+        const auto o = ParseOptions(args, 1, kUpgradeValueOptions, kUpgradeFlags, error);
+        if (!o)
+            return Fail(err, kExitUsage, error);
         // Several --port options: every board at once, one line each.
-        std::vector<std::string> ports, rest;
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--port" && i + 1 < args.size())
-                ports.push_back(args[++i]);
-            else
-                rest.push_back(args[i]);
-        }
-        if (ports.size() > 1) {
-            for (std::size_t i = 0; i < ports.size(); ++i)
-                if (std::count(ports.begin(), ports.end(), ports[i]) > 1)
-                    return Fail(err, kExitUsage, "The port " + ports[i] + " is given twice.");
+        if (const auto ports = o->all.find("--port"); ports != o->all.end() && ports->second.size() > 1) {
+            for (const std::string& p : ports->second)
+                if (std::count(ports->second.begin(), ports->second.end(), p) > 1)
+                    return Fail(err, kExitUsage, "The port " + p + " is given twice.");
             const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
-                std::vector<std::string> one = rest;
-                one.insert(one.begin() + 1, {"--port", p});
-                return RunFirmwareCommand(one, portOut, portErr, stop, false);
+                return RunUpgrade(p, *o, portOut, portErr, stop, false);
             };
-            return RunOnPorts(ports, job, out);
+            return RunOnPorts(ports->second, job, out);
         }
     }
     if (IsFirmwareCommand(command))

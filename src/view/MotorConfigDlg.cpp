@@ -7,7 +7,7 @@
 #include "ui/PostedNotify.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
-#include "ui/UpgradeNotifyTarget.h"
+#include "view/UpgradeControls.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -379,6 +379,7 @@ void CMotorConfigDlg::OnDirectionClicked(int checkBox)
 
 void CMotorConfigDlg::OnMotorConnected()
 {
+    heardBoardOn_.insert(serial_.PortNumber());
     ShowStatus(QStringLiteral("Motor connected successfully!"));
     form_->Enable(mdc::LoadConfig, true);
 }

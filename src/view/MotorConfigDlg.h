@@ -20,7 +20,7 @@
 #include "protocol/FrameIntake.h"
 #include "serial/SerialLink.h"
 #include "ui/FormHost.h"
-#include "upgrade/UpgradeDriver.h"
+#include "view/UpgradeDriver.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -29,6 +29,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace qav {
@@ -118,6 +119,7 @@ protected:
 
     // IUpgradeOwner
     int UpgradePortNumber() override { return comPortNumber_; }
+    bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
     void ReleaseLinkForUpgrade() override;
     void ShowUpgradeText(std::string_view text) override;
     void SetUpgradeProgress(int position) override;
@@ -162,6 +164,7 @@ private:
     // reports to goes.
     UpgradeDriver upgrade_;
     UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
+    std::set<int> heardBoardOn_;                    // ports where the link heard the motor board
 };
 
 } // namespace qav

@@ -13,7 +13,7 @@
 #include "serial/SerialLink.h"
 #include "ui/FormHost.h"
 #include "ui/Show3D.h"
-#include "upgrade/UpgradeDriver.h"
+#include "view/UpgradeDriver.h"
 #include "view/ScreenValues.h"
 
 #include <QTimer>
@@ -24,6 +24,7 @@ class QPushButton;
 #include <array>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace qav {
@@ -215,6 +216,7 @@ protected:
 
     // IUpgradeOwner
     int UpgradePortNumber() override { return comPortNumber_; }
+    bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
     void ReleaseLinkForUpgrade() override { TakeDownLink(); }
     void ShowUpgradeText(std::string_view text) override;
     void SetUpgradeProgress(int position) override;
@@ -237,7 +239,11 @@ private:
     public:
         explicit TuningTee(CUARTView& view) : view_(view) {}
         void OnPortOpened() override;
-        void OnLinkEstablished() override { view_.OnLinkEstablished(); }
+        void OnLinkEstablished() override
+        {
+            view_.heardBoardOn_.insert(view_.serial_.PortNumber());
+            view_.OnLinkEstablished();
+        }
         void OnMotorState(std::uint8_t state) override;
         void OnCommandResult(const ControllerResult& result, std::uint8_t motorState) override;
         void OnFirmwareVersion(std::uint8_t tenths) override;
@@ -310,6 +316,7 @@ private:
     QAVShow3DLibExp show3d_;
     UpgradeDriver upgrade_;
     UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
+    std::set<int> heardBoardOn_;                    // ports where the link heard the controller
     std::string startupDirectory_;
     std::int32_t comListIndex_ = 0;
     int comPortNumber_ = 0;
