@@ -30,6 +30,12 @@ std::vector<std::uint8_t> SimFirmwareImage(std::uint8_t version, std::size_t siz
         x = x * 1664525u + 1013904223u;
         b = static_cast<std::uint8_t>(x >> 24);
     }
+    // Starts as a program does: a stack pointer in RAM, then a reset
+    // address (Thumb) inside the image when it sits at the flash's base.
+    const std::uint32_t reset = std::min<std::uint32_t>(0x100, static_cast<std::uint32_t>(size) - 1) & ~1u;
+    const std::uint32_t vectors[2] = {0x20005000, (kSimFlashBase + reset) | 1u};
+    for (std::size_t i = 0; i < 8 && i < size; ++i)
+        image[i] = static_cast<std::uint8_t>(vectors[i / 4] >> (8 * (i % 4)));
     if (size > kSimVersionOffset)
         image[kSimVersionOffset] = version;
     return image;

@@ -45,8 +45,8 @@ inline constexpr std::uint16_t kSimChipId = 0x410;
 inline constexpr std::uint32_t kSimVersionOffset = 0x1C;
 
 // A made-up firmware image of `size` bytes (a pattern that differs with
-// `seed`) whose version byte is `version`: what the boards hold at start, and
-// what tests flash.
+// `seed`) that starts like a program for the flash's base and whose version
+// byte is `version`: what the boards hold at start, and what tests flash.
 std::vector<std::uint8_t> SimFirmwareImage(std::uint8_t version, std::size_t size, std::uint32_t seed = 1);
 
 class BootLoaderModel
