@@ -166,40 +166,19 @@ TEST_F(UpgradeCli, EveryExitCode)
 }
 
 // Firmware for one board on the other board's port: code 9 before any sync
-// byte, and the board keeps its firmware.
+// byte (the library's tests go both ways), exit code 1.
 TEST_F(UpgradeCli, TheWrongBoardIsNeverFlashed)
 {
     StartSim();
-    const auto image = sim::SimFirmwareImage(50, 2048);
-    const std::string controller =
-        Write("c.bgsf", PackFirmware(FirmwareBoard::Controller, 50, 0x08000000, image));
-    const std::string motor = Write("m.bmcf", PackFirmware(FirmwareBoard::Motor, 50, 0x08000000, image));
-    struct Case
-    {
-        std::vector<std::string> args;
-        sim::DeviceKind target;
-        std::string err;
-    };
-    const std::vector<Case> cases{
-        {{"upgrade", "--port", "COM162", controller},
-         sim::DeviceKind::Motor,
-         "qav-nuva-cli: Upgrade failed with code 9: The motor board answered on COM162; this firmware is for "
-         "the main controller.\n"},
-        {{"upgrade", "--port", "COM161", "--board", "motor", motor},
-         sim::DeviceKind::Controller,
-         "qav-nuva-cli: Upgrade failed with code 9: The main controller answered on COM161; this firmware is "
-         "for the motor board.\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.err);
-        const auto flash = sim_->Flash(c.target);
-        const CliRun r = Cli(c.args);
-        EXPECT_EQ(r.code, 1);
-        EXPECT_EQ(r.err, c.err);
-        EXPECT_EQ(sim_->Stats(c.target).syncsHeard, 0u);
-        EXPECT_EQ(sim_->Flash(c.target), flash);
-        EXPECT_NE(sim_->FirmwareVersion(c.target), 50);
-    }
+    const std::string controller = Write(
+        "c.bgsf", PackFirmware(FirmwareBoard::Controller, 50, 0x08000000, sim::SimFirmwareImage(50, 2048)));
+    const auto flash = sim_->Flash(sim::DeviceKind::Motor);
+    const CliRun r = Cli({"upgrade", "--port", "COM162", controller});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "qav-nuva-cli: Upgrade failed with code 9: The motor board answered on COM162; this firmware "
+                     "is for the main controller.\n");
+    EXPECT_EQ(sim_->Stats(sim::DeviceKind::Motor).syncsHeard, 0u);
+    EXPECT_EQ(sim_->Flash(sim::DeviceKind::Motor), flash);
 }
 
 // A board already in its boot loader, freshly reset: --no-identify lets the
@@ -413,8 +392,8 @@ TEST_F(UpgradeCli, PackRefusesWhatIsNoFlashImage)
     }
 }
 
-// pack writes through a temporary file and a rename, never into something
-// that is not a regular file; --chip goes into the header and info shows it.
+// pack never writes into something that is not a regular file; --chip goes
+// into the header and info shows it.
 TEST_F(UpgradeCli, PackWritesOnlyRegularFilesAndKeepsTheChip)
 {
     const std::string raw = Write("a.bin", sim::SimFirmwareImage(12, 512));
@@ -428,20 +407,10 @@ TEST_F(UpgradeCli, PackWritesOnlyRegularFilesAndKeepsTheChip)
         EXPECT_EQ(r.err.rfind("qav-nuva-cli: Cannot write " + target + ": ", 0), 0u) << r.err;
     }
     const std::string out = ports_.Scratch() + "/c.bmcf";
-    Write("c.bmcf", {1, 2, 3});
-    chmod(out.c_str(), 0640);
     const CliRun pack =
         Cli({"firmware", "pack", "--board", "motor", "--version", "1.2", "--chip", "0x422", raw, "-o", out});
     ASSERT_EQ(pack.code, 0) << pack.err;
     EXPECT_NE(pack.out.find(", chip 0x422 (STM32F302/F303 xB/xC)."), std::string::npos) << pack.out;
-    struct stat st
-    {
-    };
-    ASSERT_EQ(stat(out.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-    // Nothing of the temporary file is left beside it.
-    for (const auto& entry : std::filesystem::directory_iterator(ports_.Scratch()))
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
     const CliRun info = Cli({"firmware", "info", out});
     EXPECT_NE(info.out.find("length: 512 bytes\nchip: 0x422 (STM32F302/F303 xB/xC)\n"), std::string::npos)
         << info.out;
