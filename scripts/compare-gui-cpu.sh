@@ -33,6 +33,7 @@ i=0
 for build in "$@"; do
   i=$((i + 1))
   mkdir -p "$work/$i/ports"
+  chmod 700 "$work/$i" # a private runtime folder each, so each copy is the first
   QAV_NUVA_PORTS_DIR="$work/$i/ports" "$build/sim/qav-nuva-sim" "${pace_option[@]}" --controller "COM23$i" >"$work/$i/sim.out" 2>&1 &
   helpers+=($!)
   display=":$((100 + RANDOM % 400))"

@@ -335,6 +335,8 @@ void ControllerModel::Advance(Clock::time_point now)
     last_ = now;
     const double t = std::chrono::duration<double>(now - start_).count();
     sticks_ = SticksAt(t);
+    if (const auto& held = config_.sticks)
+        sticks_ = Sticks{(*held)[0], (*held)[1], (*held)[2], (*held)[3], (*held)[4]};
     for (double done = 0; done < elapsed; done += kStepSeconds)
         Step(std::min(kStepSeconds, elapsed - done), t - elapsed + done);
 }
@@ -349,12 +351,14 @@ void ControllerModel::PutTelemetry(Frame& out)
     t.rcShot = sticks_.shot;
     // Gravity seen by a sensor turned by roll and tilt; a module mounted
     // face down sees it upside down.
-    const double roll = axes_[0].angle * kPi / 180.0;
-    const double tilt = axes_[1].angle * kPi / 180.0;
+    const auto& still = config_.attitude;
+    const double roll = (still ? (*still)[0] : axes_[0].angle) * kPi / 180.0;
+    const double tilt = (still ? (*still)[1] : axes_[1].angle) * kPi / 180.0;
     const double flip = params_.INSTALL_MODE == 3 ? -1.0 : 1.0;
-    const double ax = -std::sin(tilt) * kGravity + Noise(1.5);
-    const double ay = flip * std::sin(roll) * std::cos(tilt) * kGravity + Noise(1.5);
-    const double az = flip * std::cos(roll) * std::cos(tilt) * kGravity + Noise(1.5);
+    auto noise = [&] { return still ? 0.0 : Noise(1.5); };
+    const double ax = -std::sin(tilt) * kGravity + noise();
+    const double ay = flip * std::sin(roll) * std::cos(tilt) * kGravity + noise();
+    const double az = flip * std::cos(roll) * std::cos(tilt) * kGravity + noise();
     t.accX = static_cast<std::int16_t>(std::lround(ax));
     t.accY = static_cast<std::int16_t>(std::lround(ay));
     t.accZ = static_cast<std::int16_t>(std::lround(az));
@@ -382,9 +386,15 @@ void ControllerModel::Answer(const Frame& request, Clock::time_point now, Frame&
     // The accelerometer's noise shrinks as the accelerate gain grows.
     const double jitter[2] = {0.15 / (1.0 + params_.ROLL_ACC / 100.0),
                               0.15 / (1.0 + params_.PITCH_ACC / 100.0)};
-    PutLE16(out, ctl::kRoll, static_cast<std::uint16_t>(Tenths(axes_[0].angle + Noise(jitter[0]))));
-    PutLE16(out, ctl::kTilt, static_cast<std::uint16_t>(Tenths(axes_[1].angle + Noise(jitter[1]))));
-    PutLE16(out, ctl::kPan, static_cast<std::uint16_t>(Tenths(pan_ + Noise(0.1))));
+    if (const auto& still = config_.attitude) {
+        PutLE16(out, ctl::kRoll, static_cast<std::uint16_t>(Tenths((*still)[0])));
+        PutLE16(out, ctl::kTilt, static_cast<std::uint16_t>(Tenths((*still)[1])));
+        PutLE16(out, ctl::kPan, static_cast<std::uint16_t>(Tenths((*still)[2])));
+    } else {
+        PutLE16(out, ctl::kRoll, static_cast<std::uint16_t>(Tenths(axes_[0].angle + Noise(jitter[0]))));
+        PutLE16(out, ctl::kTilt, static_cast<std::uint16_t>(Tenths(axes_[1].angle + Noise(jitter[1]))));
+        PutLE16(out, ctl::kPan, static_cast<std::uint16_t>(Tenths(pan_ + Noise(0.1))));
+    }
     out[ctl::kFirmware] = config_.firmware;
     out[ctl::kType] = type;
     if (IsReadBackType(type))

@@ -7,8 +7,10 @@
 // Not thread-safe: the device that serves it calls it from one thread.
 #include "protocol/ControllerProtocol.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -26,6 +28,13 @@ struct ControllerModelConfig
     std::chrono::milliseconds calibrationTime{300};
     int refuseFlashWrites = 0; // the next N writes to flash fail
     std::uint32_t seed = 1;
+    // A gimbal standing still: roll, tilt and pan in degrees, reported
+    // exactly in every answer, with the accelerations they give and no
+    // sensor noise.
+    std::optional<std::array<double, 3>> attitude;
+    // Sticks left alone: roll, tilt, pan, mode and shot channels (-100..100)
+    // reported as they are in every answer.
+    std::optional<std::array<std::int8_t, 5>> sticks;
 };
 
 // The section of the flash file that holds what configuration files leave

@@ -4,6 +4,7 @@
 #include "platform/PortMap.h"
 #include "upgrade/BootChips.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -36,6 +37,31 @@ std::optional<double> ParseFraction(const std::string& text)
     return v;
 }
 
+// N numbers separated by commas, each in lo..hi: decimals when
+// `decimals`, else whole numbers with an optional sign.
+template <std::size_t N> bool ParseList(const std::string& text, double lo, double hi, bool decimals,
+                                        std::array<double, N>& out)
+{
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < N; ++i) {
+        const auto comma = text.find(',', from);
+        if ((comma == std::string::npos) != (i + 1 == N))
+            return false;
+        const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        if (item.empty() || item.size() > 12 ||
+            item.find_first_not_of(decimals ? "+-0123456789." : "+-0123456789") != std::string::npos)
+            return false;
+        char* end = nullptr;
+        errno = 0;
+        const double v = std::strtod(item.c_str(), &end);
+        if (errno != 0 || end != item.c_str() + item.size() || !(v >= lo && v <= hi))
+            return false;
+        out[i] = v;
+        from = comma + 1;
+    }
+    return true;
+}
+
 // "AFTER:FOR" in milliseconds.
 bool ParseWindow(const std::string& text, milliseconds& after, milliseconds& length)
 {
@@ -65,6 +91,9 @@ std::string SimUsage()
            "  --firmware N           controller firmware version byte (default 23, V2.3)\n"
            "  --motor-firmware N     motor board firmware version byte (default 15, V1.5)\n"
            "  --calibration-ms N     time a sensor calibration takes (default 300)\n"
+           "  --attitude R,T,P       hold the controller still at roll, tilt and pan (degrees),\n"
+           "                         reported without sensor noise\n"
+           "  --sticks R,T,P,M,S     hold the RC channels roll, tilt, pan, mode, shot (-100 to 100)\n"
            "  --drop F               drop a fraction F (0 to 1) of the answers\n"
            "  --corrupt F            send a fraction F of the answers with a bad CRC\n"
            "  --garbage F            put stray bytes before a fraction F of the answers\n"
@@ -154,6 +183,23 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
         c.bootFaults.refuseWriteCount = static_cast<int>(*times);
         return true;
     };
+    auto attitude = [&c](const std::string& v) {
+        std::array<double, 3> a{};
+        if (!ParseList(v, -180.0, 180.0, true, a))
+            return false;
+        c.attitude = a;
+        return true;
+    };
+    auto sticks = [&c](const std::string& v) {
+        std::array<double, 5> a{};
+        if (!ParseList(v, -100.0, 100.0, false, a))
+            return false;
+        std::array<std::int8_t, 5> held{};
+        for (std::size_t i = 0; i < a.size(); ++i)
+            held[i] = static_cast<std::int8_t>(a[i]);
+        c.sticks = held;
+        return true;
+    };
     const OptionRow rows[] = {
         {"--help", "-h", false, flag(out.help)},
         {"--version", {}, false, flag(out.version)},
@@ -182,6 +228,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
          true,
          time(c.calibrationTime, 600000),
          "a number of milliseconds up to 600000"},
+        {"--attitude", {}, true, attitude, "three angles R,T,P from -180 to 180 degrees"},
+        {"--sticks", {}, true, sticks, "five channels R,T,P,M,S from -100 to 100"},
         {"--drop", {}, true, fraction(c.faults.drop), "a fraction from 0 to 1"},
         {"--corrupt", {}, true, fraction(c.faults.corrupt), "a fraction from 0 to 1"},
         {"--garbage", {}, true, fraction(c.faults.garbage), "a fraction from 0 to 1"},
@@ -207,20 +255,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
     style.inlineValues = true;
     style.positional = false;
     if (const auto fault = ParseOptionRows(args, 0, rows, style)) {
-        switch (fault->kind) {
-        case OptionFault::Unknown:
-            error = "unknown option " + fault->option + " (try --help)";
-            break;
-        case OptionFault::NeedsValue:
-            error = fault->option + " needs a value";
-            break;
-        case OptionFault::TakesNoValue:
-            error = fault->option + " takes no value";
-            break;
-        case OptionFault::BadValue:
-            error = fault->option + ": '" + fault->value + "' is not " + std::string(fault->expected);
-            break;
-        }
+        error = OptionFaultSentence(*fault);
         return false;
     }
     if (!out.help && !out.version && c.controllerCom == 0 && c.motorCom == 0) {

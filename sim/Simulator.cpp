@@ -102,6 +102,8 @@ bool Simulator::Start(std::string* error)
         mc.flashPath = config_.flashPath;
         mc.calibrationTime = config_.calibrationTime;
         mc.seed = config_.seed;
+        mc.attitude = config_.attitude;
+        mc.sticks = config_.sticks;
         auto device = std::make_unique<ControllerDevice>(mc, start);
         std::string why;
         if (!device->model.LoadFlash(&why))

@@ -38,6 +38,9 @@ struct SimulatorConfig
     bool paceOutput = false;
     std::uint32_t seed = 1;
     std::string frameLog; // a file to log every valid frame heard; empty: none
+    // A controller standing still, its sticks left alone (see ControllerModelConfig).
+    std::optional<std::array<double, 3>> attitude;
+    std::optional<std::array<std::int8_t, 5>> sticks;
 };
 
 class Simulator

@@ -1,9 +1,8 @@
 // qav-nuva: the gimbal configuration tool.
 #include "app/MainFrame.h"
 #include "app/ShellPrompts.h"
+#include "app/StartupOptions.h"
 #include "app/UARTApp.h"
-#include "platform/CommandLine.h"
-#include "serial/PortList.h"
 #include "ui/PlotWindow.h"
 #include "view/UARTView.h"
 
@@ -13,7 +12,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,51 +45,23 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString
 
 int main(int argc, char** argv)
 {
-    // Answered before any window system is needed; options this program
-    // does not know are left to Qt.
-    enum class Answer { None, Version, Help } answer = Answer::None;
-    std::optional<std::string> connect;
-    bool plots = false;
-    auto answerWith = [&answer](Answer a) {
-        return [&answer, a](const std::string&) {
-            if (answer == Answer::None)
-                answer = a;
-            return true;
-        };
-    };
-    const qav::OptionRow rows[] = {
-        {"--version", {}, false, answerWith(Answer::Version)},
-        {"--help", {}, false, answerWith(Answer::Help)},
-        {"--connect",
-         {},
-         true,
-         [&connect](const std::string& port) {
-             if (!connect)
-                 connect = port;
-             return true;
-         }},
-        {"--plots",
-         {},
-         false,
-         [&plots](const std::string&) {
-             plots = true;
-             return true;
-         }},
-    };
-    qav::OptionStyle style;
-    style.ignoreUnknown = true;
-    // A --connect without a port is ignored.
-    (void)qav::ParseOptionRows(std::vector<std::string>(argv, argv + argc), 1, rows, style);
-    if (answer == Answer::Version) {
+    // Answered before any window system is needed; Qt's own options are
+    // left to Qt, anything else unknown ends the program.
+    qav::StartupOptions options;
+    std::string error;
+    if (!qav::ParseStartupOptions(std::vector<std::string>(argv, argv + argc), options, error)) {
+        std::fprintf(stderr, "qav-nuva: %s\n", error.c_str());
+        return qav::kBadOptionExit;
+    }
+    if (options.version) {
         std::printf("qav-nuva %s\n", QAV_VERSION);
         return 0;
     }
-    if (answer == Answer::Help) {
-        std::printf("usage: qav-nuva [--connect COM<n>] [--plots]\n"
-                    "The QAV-NUVA gimbal configuration tool. --connect chooses that port and opens it at "
-                    "start.\n--plots opens the live plot window at start. --version prints the version.\n");
+    if (options.help) {
+        std::fputs(qav::StartupUsage().c_str(), stdout);
         return 0;
     }
+    const bool plots = options.plots;
 
     const QtMessageHandler previous = qInstallMessageHandler(HoldStartupMessage);
     QApplication app(argc, argv);
@@ -106,11 +76,9 @@ int main(int argc, char** argv)
 
     // --connect COM<n>: choose that port and press "Open COM Port" at start,
     // as the demonstration with the simulated gimbal does.
-    if (connect) {
-        const int number = qav::PortNumberFromEntry(*connect);
-        if (!uartApp.MainFrame()->View()->ConnectTo(number))
-            std::fprintf(stderr, "qav-nuva: %s is not in the port list.\n", connect->c_str());
-    }
+    // A port that does not open says why in the status line.
+    if (options.connect)
+        uartApp.MainFrame()->View()->ConnectTo(*options.connect);
 
     if (plots)
         uartApp.MainFrame()->View()->OpenPlotWindow();

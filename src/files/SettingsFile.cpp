@@ -1,5 +1,7 @@
 #include "files/SettingsFile.h"
 
+#include "platform/PortMap.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -20,6 +22,17 @@ std::int32_t ReadStoredIndex(const std::string& startupDirectory, std::string_vi
 IniWriteResult WriteStoredIndex(const std::string& startupDirectory, std::string_view key, std::int32_t index)
 {
     return WritePrivateProfileString(kSettingsSection, key, std::to_string(index),
+                                     SettingsFilePath(startupDirectory));
+}
+
+int ReadStoredPortName(const std::string& startupDirectory, std::string_view key)
+{
+    return PortNumberFromName(GetPrivateProfileString(kSettingsSection, key, "", SettingsFilePath(startupDirectory)));
+}
+
+IniWriteResult WriteStoredPortName(const std::string& startupDirectory, std::string_view key, int number)
+{
+    return WritePrivateProfileString(kSettingsSection, key, number > 0 ? PortName(number) : std::string(),
                                      SettingsFilePath(startupDirectory));
 }
 

@@ -2,7 +2,9 @@
 // The program's own settings, "Setting.ini" in the start-up directory:
 // section "Setting" with the chosen entry of each COM-port list, the main
 // screen's under "COM" and the motor dialog's under "MOTOR_COM". Values are
-// list indexes, not port numbers.
+// list indexes, not port numbers. Beside each, the chosen port's name
+// ("COM12") under "COM_NAME" and "MOTOR_COM_NAME", so a port is found again
+// when others have appeared before it in the list.
 #include "platform/IniFile.h"
 
 #include <cstdint>
@@ -15,6 +17,8 @@ inline constexpr std::string_view kSettingsFileName = "Setting.ini";
 inline constexpr std::string_view kSettingsSection = "Setting";
 inline constexpr std::string_view kSettingsComKey = "COM";
 inline constexpr std::string_view kSettingsMotorComKey = "MOTOR_COM";
+inline constexpr std::string_view kSettingsComNameKey = "COM_NAME";
+inline constexpr std::string_view kSettingsMotorComNameKey = "MOTOR_COM_NAME";
 
 // `startupDirectory` ends with a path separator.
 std::string SettingsFilePath(const std::string& startupDirectory);
@@ -26,5 +30,11 @@ std::int32_t ReadStoredIndex(const std::string& startupDirectory, std::string_vi
 // Writes the index with "%d", creating the file and section when missing.
 IniWriteResult WriteStoredIndex(const std::string& startupDirectory, std::string_view key,
                                 std::int32_t index);
+
+// A stored port: its COM number from the name under `key` ("COM12" gives
+// 12); 0 when missing or not a port name.
+int ReadStoredPortName(const std::string& startupDirectory, std::string_view key);
+// Stores "COM<n>", or an empty value for 0 (no port chosen).
+IniWriteResult WriteStoredPortName(const std::string& startupDirectory, std::string_view key, int number);
 
 } // namespace qav

@@ -46,4 +46,19 @@ std::optional<OptionFault> ParseOptionRows(const std::vector<std::string>& args,
     return std::nullopt;
 }
 
+std::string OptionFaultSentence(const OptionFault& fault)
+{
+    switch (fault.kind) {
+    case OptionFault::Unknown:
+        return "unknown option " + fault.option + " (try --help)";
+    case OptionFault::NeedsValue:
+        return fault.option + " needs a value";
+    case OptionFault::TakesNoValue:
+        return fault.option + " takes no value";
+    case OptionFault::BadValue:
+        break;
+    }
+    return fault.option + ": '" + fault.value + "' is not " + std::string(fault.expected);
+}
+
 } // namespace qav

@@ -37,6 +37,11 @@ struct OptionFault
     std::string_view expected = {}; // for BadValue
 };
 
+// The fault in one sentence, as the simulator and the GUI word it:
+// "unknown option --bogus (try --help)", "--port needs a value",
+// "--plots takes no value", "--seed: 'x' is not a number from 0 to 4294967295".
+std::string OptionFaultSentence(const OptionFault& fault);
+
 // Parses args[from..] by the rows; positional arguments (a lone "-" counts as
 // one) go to `positional` when given. Stops at the first fault.
 std::optional<OptionFault> ParseOptionRows(const std::vector<std::string>& args, std::size_t from,

@@ -2,11 +2,15 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -19,16 +23,23 @@ constexpr char kMutexName[] = "QAVNUVAMUTEX";
 // first may itself be between bind and listen.
 constexpr int kConnectTimeoutMs = 1000;
 
-bool MakeAddress(const std::string& name, sockaddr_un& addr, socklen_t& len)
+bool MakeAddress(const std::string& path, sockaddr_un& addr, socklen_t& len)
 {
     std::memset(&addr, 0, sizeof addr);
     addr.sun_family = AF_UNIX;
-    // Abstract namespace: a leading NUL, then the name without terminator.
-    if (name.empty() || name.size() + 1 > sizeof addr.sun_path)
+    if (path.empty() || path.size() + 1 > sizeof addr.sun_path)
         return false;
-    std::memcpy(addr.sun_path + 1, name.data(), name.size());
-    len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    std::memcpy(addr.sun_path, path.data(), path.size());
+    len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
     return true;
+}
+
+// A directory of this user that no one else may use.
+bool IsPrivateFolder(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && path[0] == '/' && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == getuid() && (st.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 }
 
 // Best effort: the answer to a second copy is the message box it shows
@@ -46,7 +57,8 @@ void SendRaiseRequest(const sockaddr_un& addr, socklen_t len)
         }
         const int err = errno;
         close(fd);
-        if (err != ECONNREFUSED && err != EAGAIN)
+        // The first copy may hold the lock and not listen yet.
+        if (err != ECONNREFUSED && err != EAGAIN && err != ENOENT)
             return;
         poll(nullptr, 0, 50);
     }
@@ -56,37 +68,73 @@ void SendRaiseRequest(const sockaddr_un& addr, socklen_t len)
 
 std::string DefaultInstanceName()
 {
-    return std::string(kMutexName) + "-" + std::to_string(getuid());
+    return kMutexName;
+}
+
+std::string PrivateRuntimeFolder()
+{
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && IsPrivateFolder(runtime))
+        return runtime;
+    std::error_code ec;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    if (ec)
+        return {};
+    // Made by us, or by an earlier run of ours; one that anybody else made
+    // (or that is a link) fails the check and is not used.
+    const std::string own = (temp / ("qav-nuva-" + std::to_string(getuid()))).string();
+    if (mkdir(own.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    return IsPrivateFolder(own) ? own : std::string();
 }
 
 CSingleInstance::~CSingleInstance()
 {
-    if (listenFd_ >= 0)
+    if (listenFd_ >= 0) {
         close(listenFd_);
+        // Still under the lock, so no later copy's socket is removed.
+        unlink(socketPath_.c_str());
+    }
+    if (lockFd_ >= 0)
+        close(lockFd_);
 }
 
 CSingleInstance::Role CSingleInstance::Claim(const std::string& name)
 {
+    return Claim(name, PrivateRuntimeFolder());
+}
+
+CSingleInstance::Role CSingleInstance::Claim(const std::string& name, const std::string& folder)
+{
+    const std::string path = folder + "/" + name;
     sockaddr_un addr;
     socklen_t len = 0;
-    if (listenFd_ >= 0 || !MakeAddress(name, addr, len))
+    if (lockFd_ >= 0 || folder.empty() || name.empty() || name.find('/') != std::string::npos ||
+        !MakeAddress(path, addr, len))
         return role_ = Role::Unguarded;
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
+    const std::string lockPath = path + ".lock";
+    const int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lock < 0)
         return role_ = Role::Unguarded;
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0) {
+    if (flock(lock, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
-        close(fd);
-        if (err != EADDRINUSE)
+        close(lock);
+        if (err != EWOULDBLOCK)
             return role_ = Role::Unguarded;
         SendRaiseRequest(addr, len);
         return role_ = Role::Second;
     }
-    if (listen(fd, 8) != 0) {
+    lockFd_ = lock;
+    // What a copy that ended without cleaning up left behind.
+    unlink(path.c_str());
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return role_ = Role::First; // guarded, but deaf to raise requests
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0 || listen(fd, 8) != 0) {
         close(fd);
-        return role_ = Role::Unguarded;
+        return role_ = Role::First;
     }
     listenFd_ = fd;
+    socketPath_ = path;
     return role_ = Role::First;
 }
 

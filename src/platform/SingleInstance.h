@@ -1,17 +1,25 @@
 #pragma once
-// One running copy per user: the first copy binds a Unix socket in the
-// abstract namespace (no file to clean up after a crash; it vanishes with the
-// process) and listens on it. A later copy finds the name taken, connects and
-// asks the first to bring its window to the front.
+// One running copy per user. The name lives in the user's private runtime
+// folder (XDG_RUNTIME_DIR), where no other user can take it first: the
+// first copy holds a lock on "<name>.lock" there for its whole life and
+// listens on the socket "<name>"; a later copy finds the lock held,
+// connects and asks the first to bring its window to the front. A lock
+// ends with its process, so a crash leaves nothing that keeps the next copy
+// out (a socket file left behind is replaced).
 //
 // Not thread-safe; used from the GUI thread only.
 #include <string>
 
 namespace qav {
 
-// "QAVNUVAMUTEX-<uid>": one name per user, so two users on one machine do
-// not shut each other out.
+// "QAVNUVAMUTEX", the Windows tool's mutex name.
 std::string DefaultInstanceName();
+
+// The user's private runtime folder: $XDG_RUNTIME_DIR when it is an absolute
+// path to a directory of this user that no one else may use (no group or
+// other permission bits); else "qav-nuva-<uid>" in the temporary folder,
+// made with mode 0700 and checked the same way. Empty when neither will do.
+std::string PrivateRuntimeFolder();
 
 class CSingleInstance
 {
@@ -19,7 +27,7 @@ public:
     enum class Role {
         First,     // this copy owns the name and listens for requests
         Second,    // another copy owns it; a raise request has been sent if it could be
-        Unguarded, // the socket could not be set up; run without the guard
+        Unguarded, // the name could not be set up; run without the guard
     };
 
     CSingleInstance() = default;
@@ -27,8 +35,9 @@ public:
     CSingleInstance(const CSingleInstance&) = delete;
     CSingleInstance& operator=(const CSingleInstance&) = delete;
 
-    // Claims `name` (at most 100 bytes). Call once.
+    // Claims `name` in PrivateRuntimeFolder(), or in `folder`. Call once.
     Role Claim(const std::string& name);
+    Role Claim(const std::string& name, const std::string& folder);
 
     Role GetRole() const { return role_; }
 
@@ -42,7 +51,9 @@ public:
 
 private:
     Role role_ = Role::Unguarded;
+    int lockFd_ = -1;
     int listenFd_ = -1;
+    std::string socketPath_; // removed on destruction by the first copy
 };
 
 } // namespace qav

@@ -36,4 +36,39 @@ QString InkPlainText(const QString& message)
     return QString::fromStdString(StatusPlainText(std::string_view(utf8.constData(), utf8.size())));
 }
 
+QList<InkRun> ElideInk(const QList<InkRun>& runs, const QFontMetrics& metrics, int width, bool* elided)
+{
+    int total = 0;
+    for (const InkRun& run : runs)
+        total += metrics.horizontalAdvance(run.text);
+    *elided = total > width;
+    if (!*elided)
+        return runs;
+    const QString ellipsis = QStringLiteral("…");
+    int room = width - metrics.horizontalAdvance(ellipsis);
+    QList<InkRun> cut;
+    for (const InkRun& run : runs) {
+        const int w = metrics.horizontalAdvance(run.text);
+        if (w <= room) {
+            cut.append(run);
+            room -= w;
+            continue;
+        }
+        // The longest start of this run that fits, by halving.
+        qsizetype lo = 0, hi = run.text.size();
+        while (lo < hi) {
+            const qsizetype mid = (lo + hi + 1) / 2;
+            if (metrics.horizontalAdvance(run.text.left(mid)) <= room)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        if (lo > 0 && run.text.at(lo - 1).isHighSurrogate())
+            --lo; // never half a character
+        cut.append({run.text.left(lo) + ellipsis, run.color});
+        break;
+    }
+    return cut;
+}
+
 } // namespace qav

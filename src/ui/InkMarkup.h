@@ -5,6 +5,7 @@
 // green (a dark green, 0 85 0). An unknown name changes nothing and is not
 // shown; a tag without its closing "$" ends the message there.
 #include <QColor>
+#include <QFontMetrics>
 #include <QList>
 #include <QString>
 
@@ -23,5 +24,10 @@ QList<InkRun> ParseInk(const QString& message);
 
 // What the message reads as when drawn, without its tags.
 QString InkPlainText(const QString& message);
+
+// The runs as drawn `width` pixels wide: unchanged when they fit, else cut
+// after the last character that leaves room for "…", which ends the cut run
+// in its colour. `elided` tells which.
+QList<InkRun> ElideInk(const QList<InkRun>& runs, const QFontMetrics& metrics, int width, bool* elided);
 
 } // namespace qav

@@ -1,10 +1,10 @@
 #include "ui/InkStatusBar.h"
 
-#include "ui/InkMarkup.h"
-
 #include <QEvent>
 #include <QPainter>
 #include <QProgressBar>
+
+#include <algorithm>
 
 namespace qav {
 
@@ -17,14 +17,13 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override
     {
-        const QString& message = bar_->StatusText();
-        if (message.isEmpty())
+        if (bar_->StatusText().isEmpty())
             return;
         QPainter painter(this);
         const QFontMetrics fm(font());
         const int baseline = (height() - fm.height()) / 2 + fm.ascent();
         int x = kTextIndent;
-        for (const InkRun& run : ParseInk(message)) {
+        for (const InkRun& run : bar_->ShownRuns()) {
             painter.setPen(run.color);
             painter.drawText(QPoint(x, baseline), run.text);
             x += fm.horizontalAdvance(run.text);
@@ -51,6 +50,7 @@ CInkStatusBar::CInkStatusBar(QWidget* parent) : QStatusBar(parent)
     pane1_->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("进度")) + 8);
     addPermanentWidget(pane1_);
     pane1_->installEventFilter(this);
+    pane0_->installEventFilter(this);
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QString::number(kProgressBarId));
@@ -77,7 +77,33 @@ void CInkStatusBar::SetStatusText(const QString& text)
     const QString plain = InkPlainText(text);
     setAccessibleName(plain);
     pane0_->setAccessibleName(plain);
+    UpdateElision();
     pane0_->repaint();
+}
+
+int CInkStatusBar::TextRoom() const
+{
+    const int visible = std::min(pane0_->width(), progress_->x() - pane0_->x());
+    return visible - kTextIndent;
+}
+
+QList<InkRun> CInkStatusBar::ShownRuns(bool* elided) const
+{
+    bool cut = false;
+    QList<InkRun> runs = ElideInk(ParseInk(message_), QFontMetrics(pane0_->font()), TextRoom(), &cut);
+    if (elided)
+        *elided = cut;
+    return runs;
+}
+
+void CInkStatusBar::UpdateElision()
+{
+    ShownRuns(&elided_);
+    const QString whole = elided_ ? InkPlainText(message_) : QString();
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(pane0_)}) {
+        w->setToolTip(whole);
+        w->setAccessibleDescription(whole);
+    }
 }
 
 void CInkStatusBar::SetProgress(int position)
@@ -87,8 +113,12 @@ void CInkStatusBar::SetProgress(int position)
 
 bool CInkStatusBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == pane1_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    const bool placed = event->type() == QEvent::Move || event->type() == QEvent::Resize;
+    if (watched == pane1_ && placed)
         PlaceProgressBar();
+    // The room for the message changed.
+    if ((watched == pane1_ || watched == pane0_) && placed && !message_.isEmpty())
+        UpdateElision();
     return QStatusBar::eventFilter(watched, event);
 }
 

@@ -3,7 +3,10 @@
 // painted from its colour tags (see InkMarkup.h); pane 1 is as wide as the
 // word "进度" and carries the progress bar, which reaches 300 pixels further
 // left over pane 0. The message, without tags, is also the status line's
-// accessible name, so screen readers can speak it.
+// accessible name, so screen readers can speak it. A message longer than
+// the part of pane 0 left visible is cut with "…"; its whole text is then
+// the status line's tooltip and accessible description.
+#include "ui/InkMarkup.h"
 #include "ui/StatusLine.h"
 
 #include <QStatusBar>
@@ -29,6 +32,9 @@ public:
     const QString& StatusText() const { return message_; }
     QWidget* Pane(int index) const;
     QProgressBar* ProgressBar() const { return progress_; }
+    // The runs as drawn now, cut to the visible width when too long.
+    QList<InkRun> ShownRuns(bool* elided = nullptr) const;
+    bool Elided() const { return elided_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,8 +42,12 @@ protected:
 private:
     class InkPane;
     void PlaceProgressBar();
+    // Pixels of pane 0 a message may take: up to the progress bar.
+    int TextRoom() const;
+    void UpdateElision();
 
     QString message_;
+    bool elided_ = false;
     InkPane* pane0_ = nullptr;
     QWidget* pane1_ = nullptr;
     QProgressBar* progress_ = nullptr;

@@ -41,7 +41,45 @@ CLiveBox::CLiveBox(QWidget* parent) : QLineEdit(parent)
     // again with every value.
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Whoever sets the line edit's text sets the value shown.
-    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { live_ = text; });
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
+        live_ = text;
+        UpdateElision();
+    });
+}
+
+void CLiveBox::SetElideLongText(bool elide)
+{
+    elide_ = elide;
+    UpdateElision();
+}
+
+int CLiveBox::TextWidth() const
+{
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    return style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins()).width() -
+           2 * kHorizontalMargin;
+}
+
+QString CLiveBox::ShownText() const
+{
+    return elided_ ? fontMetrics().elidedText(live_, Qt::ElideRight, TextWidth()) : live_;
+}
+
+void CLiveBox::UpdateElision()
+{
+    const bool elided = elide_ && fontMetrics().horizontalAdvance(live_) > TextWidth();
+    if (elided == elided_ && (!elided || toolTip() == live_))
+        return;
+    elided_ = elided;
+    setToolTip(elided ? live_ : QString());
+    setAccessibleDescription(elided ? live_ : QString());
+}
+
+void CLiveBox::resizeEvent(QResizeEvent* event)
+{
+    QLineEdit::resizeEvent(event);
+    UpdateElision();
 }
 
 void CLiveBox::SetLiveText(const QString& text)
@@ -49,6 +87,7 @@ void CLiveBox::SetLiveText(const QString& text)
     if (text == live_)
         return;
     live_ = text;
+    UpdateElision();
     sinceChanged_.start();
     // A value the box cannot paint itself (too long, say) is followed by
     // its paint.
@@ -120,6 +159,8 @@ void CLiveBox::changeEvent(QEvent* event)
     if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange)
         glyphsReady_ = false;
     QLineEdit::changeEvent(event);
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange)
+        UpdateElision();
 }
 
 bool CLiveBox::FrameIsCurrent() const
@@ -209,6 +250,16 @@ void CLiveBox::paintEvent(QPaintEvent* event)
 {
     if (!FrameIsCurrent())
         RenderFrame();
+    if (elided_ && !hasFocus() && !hasSelectedText()) {
+        // Cut with "…" on the box's own frame; with focus it scrolls as a
+        // line edit does, so every word can be read.
+        QPainter p(this);
+        p.drawPixmap(rect(), frame_);
+        p.setPen(palette().text().color());
+        p.drawText(textArea_.adjusted(kHorizontalMargin, 0, -kHorizontalMargin, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   ShownText());
+        return;
+    }
     if (!PaintsItself(live_)) {
         if (text() != live_)
             FollowLiveText(); // its repaint follows this one

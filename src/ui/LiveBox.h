@@ -11,6 +11,10 @@
 //    (kTextFollowsUnheard while no assistive tool is active and values keep
 //    coming; at once while the box has focus).
 // With focus or a selection it paints as any line edit.
+//
+// A box that elides (a status box) draws a text too long for it cut with
+// "…", and gives the whole text as its tooltip and accessible description
+// while it is cut.
 #include <QBasicTimer>
 #include <QColor>
 #include <QElapsedTimer>
@@ -37,6 +41,12 @@ public:
     // The value shown: the last one given, by SetLiveText or setText.
     const QString& LiveText() const { return live_; }
 
+    // Cut long texts with "…" (see above).
+    void SetElideLongText(bool elide);
+    // The text as drawn without focus: LiveText(), or its cut form.
+    QString ShownText() const;
+    bool Elided() const { return elided_; }
+
     // Where values are drawn, for the look last painted (tests).
     QRect TextArea() const { return textArea_; }
 
@@ -49,6 +59,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
 private:
@@ -64,8 +75,13 @@ private:
     qreal GlyphWidth(const QString& text);
     // Whether `text` is painted by this box rather than as a line edit.
     bool PaintsItself(const QString& text);
+    // Where the style puts the text, less the line edit's own margins.
+    int TextWidth() const;
+    void UpdateElision();
 
     QString live_;
+    bool elide_ = false;
+    bool elided_ = false;
     QBasicTimer followTimer_;
     QElapsedTimer sinceFollowed_;
     QElapsedTimer sinceChanged_;

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QGraphicsLayout>
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace qav {
 
@@ -39,6 +41,11 @@ protected:
     {
         owner_.ShowValuesAt(chart()->mapToValue(event->position()).x());
         QChartView::mouseMoveEvent(event);
+    }
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QChartView::resizeEvent(event); // the chart takes the new size
+        owner_.AlignPlotAreas();
     }
 
 private:
@@ -216,6 +223,7 @@ void PlotWindow::Refresh()
     const auto from = std::lower_bound(points_.begin(), points_.end(), start,
                                        [](const Point& p, double t) { return p.t < t; });
     const auto count = static_cast<std::size_t>(points_.end() - from);
+    bool rangeChanged = false;
     for (int g = 0; g < kGroups; ++g) {
         // The smallest and the largest value of every four pixel columns,
         // in time order: the shape of the line at a few hundred points.
@@ -264,8 +272,38 @@ void PlotWindow::Refresh()
                 const double mid = (low + high) / 2;
                 y->setRange(mid - span * 0.55, mid + span * 0.55);
                 y->applyNiceNumbers();
+                rangeChanged = true; // its labels may need another width
             }
         }
+    }
+    if (rangeChanged)
+        AlignPlotAreas();
+}
+
+void PlotWindow::AlignPlotAreas()
+{
+    if (!views_.back())
+        return; // still being made
+    // Each chart's own layout first: its legend and axis labels take what
+    // they need.
+    std::array<QRectF, kGroups> natural;
+    for (int g = 0; g < kGroups; ++g) {
+        QChart* chart = Chart(g);
+        chart->setPlotArea(QRectF());
+        if (QGraphicsLayout* layout = chart->layout())
+            layout->activate();
+        natural[static_cast<std::size_t>(g)] = chart->plotArea();
+    }
+    qreal left = 0, right = std::numeric_limits<qreal>::max();
+    for (const QRectF& area : natural) {
+        left = std::max(left, area.left());
+        right = std::min(right, area.right());
+    }
+    if (right <= left)
+        return;
+    for (int g = 0; g < kGroups; ++g) {
+        const QRectF& area = natural[static_cast<std::size_t>(g)];
+        Chart(g)->setPlotArea(QRectF(QPointF(left, area.top()), QPointF(right, area.bottom())));
     }
 }
 
@@ -317,7 +355,8 @@ void PlotWindow::ShowValuesAt(double x)
         std::lower_bound(points_.begin(), points_.end(), t, [](const Point& p, double x) { return p.t < x; });
     if (at == points_.end() || (at != points_.begin() && t - (at - 1)->t < at->t - t))
         at = at == points_.begin() ? at : at - 1;
-    QString text = QStringLiteral("t %1 s").arg(at->t, 0, 'f', 2);
+    // The time as the axes count it: seconds before the latest answer drawn.
+    QString text = QStringLiteral("t %1 s").arg(at->t - latest_, 0, 'f', 2);
     for (int c = 0; c < kChannels; ++c)
         text += QStringLiteral("   %1 %2")
                     .arg(QString::fromUtf8(kChannelRows[c].name))

@@ -3,7 +3,10 @@
 // time, one chart per group, every telemetry answer plotted. Pause freezes
 // the picture (answers keep arriving and keep being recorded); the time
 // window is 10, 30 or 60 s; a click on a legend entry hides or shows its
-// series; the values nearest the mouse pointer are shown under the charts.
+// series; the values nearest the mouse pointer are shown under the charts,
+// with their time as the axes count it. The three plot areas share their
+// left and right edges, so one time lies at one x in all three charts,
+// whatever room each legend and axis takes.
 // "Record" writes every answer to a CSV file until stopped or the window
 // is closed.
 //
@@ -72,6 +75,10 @@ public:
     // Shows the values of the answer nearest `x` on the time axis (seconds
     // before the latest answer drawn).
     void ShowValuesAt(double x);
+    // Lets each chart lay itself out, then gives all three the widest plot
+    // area that fits in every one of them. Done on every resize and when
+    // a vertical axis changes its range.
+    void AlignPlotAreas();
 
     QChart* Chart(int group) const;
     QLineSeries* Series(int channel) const { return series_[static_cast<std::size_t>(channel)]; }

@@ -3,8 +3,7 @@
 #include "files/SettingsFile.h"
 #include "view/MotorDialogTable.h"
 #include "platform/BoxParse.h"
-#include "serial/PortList.h"
-#include "ui/PostedNotify.h"
+#include "ui/LiveBox.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
 #include "view/UpgradeControls.h"
@@ -58,13 +57,16 @@ QString Fixed3(double v)
 // White text on red for the status box, on blue for the firmware version.
 const char* const kStatusSheet = "QLineEdit { color: white; background: rgb(255, 0, 0); }";
 const char* const kVersionSheet = "QLineEdit { color: white; background: rgb(0, 0, 255); }";
+// A value typed and not sent: amber ground and a thick orange frame.
+const char* const kUnsentSheet =
+    "QLineEdit { background: rgb(255, 236, 179); border: 2px solid rgb(230, 120, 0); }";
 
 } // namespace
 
 CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts,
-                                 std::string startupDirectory, QWidget* parent)
+                                 std::string startupDirectory, QWidget* parent, int controllerPort)
     : QDialog(parent), params_(params), prompts_(prompts), startupDirectory_(std::move(startupDirectory)),
-      engine_(params, *this), upgrade_(*this, UpgradeOwnerKind::MotorDialog, FirmwareBoard::Motor)
+      engine_(params, *this), link_(*this), upgrade_(*this, UpgradeOwnerKind::MotorDialog, FirmwareBoard::Motor)
 {
     setWindowTitle(Title());
     SetSkinKind(this, SkinKind::FormWindow);
@@ -82,23 +84,20 @@ CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, I
     }
     form_->Control(mdc::Status)->setStyleSheet(QString::fromLatin1(kStatusSheet));
     form_->Control(mdc::FirmwareVersion)->setStyleSheet(QString::fromLatin1(kVersionSheet));
+    // A long message is cut with "…"; its whole text is the tooltip.
+    if (auto* status = qobject_cast<CLiveBox*>(form_->Control(mdc::Status)))
+        status->SetElideLongText(true);
 
     engine_.UseReceiver(receiver);
-    engine_.SetTransport(this);
-    serial_.SetMode(CSerialLink::kOwnerMode);
-    // Only received bytes are acted on.
-    notify_ = std::make_shared<PostedNotifySink>(this, std::initializer_list<std::uint32_t>{WM_PORT_RECEIVED});
-    serial_.SetOwner(notify_);
-    linkTimer_.setTimerType(Qt::PreciseTimer);
-    linkTimer_.setInterval(kLinkPeriod);
-    connect(&linkTimer_, &QTimer::timeout, this, &CMotorConfigDlg::OnLinkTimer);
+    engine_.SetTransport(&link_);
 
     ShowAllValues();
     form_->SetText(mdc::Voltage, QStringLiteral("0"));
     form_->SetText(mdc::Current, QStringLiteral("0"));
     form_->SetText(mdc::FirmwareVersion, QStringLiteral("Firmware Version:"));
     ShowStatus(QStringLiteral("Please open COM port!"));
-    InitComList();
+    comChoice_.emplace(*form_, mdc::ComList, kSettingsMotorComKey, kSettingsMotorComNameKey);
+    comChoice_->Init(startupDirectory_, controllerPort);
     form_->Enable(mdc::LoadConfig, false);
     form_->SetSliderPos(mdc::Progress, 0);
     form_->Enable(mdc::StartUpgrade, false);
@@ -108,9 +107,7 @@ CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, I
 
 CMotorConfigDlg::~CMotorConfigDlg()
 {
-    linkTimer_.stop();
-    notify_->Detach();
-    serial_.Close(CSerialLink::kCloseWaitMs);
+    link_.Detach();
 }
 
 std::int32_t CMotorConfigDlg::Value(int box) const
@@ -150,104 +147,43 @@ void CMotorConfigDlg::ShowAllValues()
     --showingValues_;
 }
 
-// ---- COM list and port -------------------------------------------------------
-
-void CMotorConfigDlg::InitComList()
-{
-    comListIndex_ = startupDirectory_.empty() ? 0 : ReadStoredIndex(startupDirectory_, kSettingsMotorComKey);
-    FillComList();
-    if (comListIndex_ >= form_->ItemCount(mdc::ComList))
-        comListIndex_ = 0;
-    form_->SetSelection(mdc::ComList, comListIndex_);
-    TakePortNumberFromSelection();
-}
-
-void CMotorConfigDlg::FillComList()
-{
-    QStringList entries;
-    for (const std::string& entry : ListSerialPorts())
-        entries << QString::fromStdString(entry);
-    form_->SetItems(mdc::ComList, entries);
-}
-
-void CMotorConfigDlg::TakePortNumberFromSelection()
-{
-    const int selected = form_->Selection(mdc::ComList);
-    comPortNumber_ =
-        selected < 0 ? 0 : PortNumberFromEntry(form_->ItemText(mdc::ComList, selected).toStdString());
-}
+// ---- port and link -----------------------------------------------------------
 
 void CMotorConfigDlg::OnOpenComPort()
 {
-    if (serial_.IsOpen())
-        serial_.Close(CSerialLink::kCloseWaitMs);
-    linkTimer_.stop();
-    waitingForDevice_ = false;
     // A port that cannot be opened is closed again without a word; the
     // ticks then send nothing and show nothing.
-    OpenLinkSequence(serial_, comPortNumber_);
-    intake_.Clear();
+    link_.Open(comChoice_->PortNumber());
     ShowStatus(QStringLiteral("Please connect to motor port!"));
     engine_.OnPortOpened();
-    linkTimer_.start();
+    link_.StartTicks();
 }
 
-void CMotorConfigDlg::WriteFrame(const Frame& frame)
+void CMotorConfigDlg::OnLinkTick()
 {
-    serial_.Write(frame.data(), static_cast<std::uint32_t>(frame.size()));
-}
-
-void CMotorConfigDlg::OnLinkTimer()
-{
+    // A write request carries the four values: once it goes out to a board
+    // that answers, they are sent.
+    const bool carriesValues =
+        engine_.State().command == kMotorCmdWrite && link_.IsOpen() && engine_.State().motorConnected;
     engine_.Tick();
-    ReopenAfterHangUp();
-}
-
-void CMotorConfigDlg::ReopenAfterHangUp()
-{
-    // A board that went away with its port (an unplugged USB adapter) never
-    // comes back on the old descriptor: while the link is lost, reopen the
-    // chosen port now and then.
-    if (engine_.State().missCount > MotorLink::kMissLimit && serial_.FarSideGone())
-        waitingForDevice_ = true;
-    if (!waitingForDevice_ || ++ticksSinceHangUp_ < kReopenEveryTicks)
+    if (!carriesValues)
         return;
-    ticksSinceHangUp_ = 0;
-    if (OpenLinkSequence(serial_, comPortNumber_)) {
-        intake_.Clear();
-        waitingForDevice_ = false;
-    }
+    for (std::size_t i = 0; i < kParamBoxes.size(); ++i)
+        boardValues_[i] = params_.*kParamBoxes[i].param;
+    UpdateUnsentMarks();
 }
 
-bool CMotorConfigDlg::event(QEvent* e)
+void CMotorConfigDlg::OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count)
 {
-    if (e->type() == PortNotifyEvent::EventType()) {
-        const auto* note = static_cast<PortNotifyEvent*>(e);
-        if (note->message == WM_PORT_RECEIVED)
-            OnPortReceived(note->wParam);
-        return true;
-    }
-    return QDialog::event(e);
-}
-
-void CMotorConfigDlg::OnPortReceived(std::intptr_t portNumber)
-{
-    if (portNumber != serial_.PortNumber())
-        return;
-    intake_.OnPortReceived(serial_,
-                           [this](const std::uint8_t* bytes, std::uint32_t n) { engine_.OnBytes(bytes, n); });
+    engine_.OnBytes(bytes, count);
 }
 
 void CMotorConfigDlg::reject()
 {
     upgrade_.StopQuietly();
-    linkTimer_.stop();
-    if (serial_.IsOpen())
-        serial_.Close(CSerialLink::kCloseWaitMs);
-    waitingForDevice_ = false;
+    link_.TakeDown();
     ReadAllBoxes();
-    if (!startupDirectory_.empty())
-        WriteStoredIndex(startupDirectory_, kSettingsMotorComKey, comListIndex_);
+    comChoice_->Save(startupDirectory_);
     QDialog::reject();
 }
 
@@ -307,27 +243,43 @@ void CMotorConfigDlg::OnBoxChanged(int box)
     values_[i] = std::clamp(values_[i], kParamMin, kParamMax);
     ShowAllValues();
     params_.*kParamBoxes[i].param = static_cast<std::uint8_t>(values_[i]);
+    UpdateUnsentMarks();
     if (MotorConnected())
         ShowStatus(QStringLiteral("input(0-100), push 'return' key!"));
 }
 
+bool CMotorConfigDlg::Unsent(int box) const
+{
+    const int i = IndexOfBox(box);
+    return i >= 0 && unsent_[static_cast<std::size_t>(i)];
+}
+
+void CMotorConfigDlg::UpdateUnsentMarks()
+{
+    for (std::size_t i = 0; i < kParamBoxes.size(); ++i) {
+        const bool unsent = values_[i] != boardValues_[i];
+        if (unsent == unsent_[i])
+            continue;
+        unsent_[i] = unsent;
+        QWidget* box = form_->Control(kParamBoxes[i].box);
+        box->setProperty("unsent", unsent);
+        box->setStyleSheet(unsent ? QString::fromLatin1(kUnsentSheet) : QString());
+        box->setToolTip(unsent ? UnsentText() : QString());
+        box->setAccessibleDescription(unsent ? UnsentText() : QString());
+    }
+}
+
 void CMotorConfigDlg::OnSelectionChanged(int id)
 {
-    if (id != mdc::ComList)
-        return;
     // The new port takes effect at the next "Open COM Port".
-    comListIndex_ = form_->Selection(mdc::ComList);
-    TakePortNumberFromSelection();
+    if (id == mdc::ComList)
+        comChoice_->TakeSelection();
 }
 
 void CMotorConfigDlg::OnDropDown(int id)
 {
-    if (id != mdc::ComList)
-        return;
-    FillComList();
-    form_->SetSelection(mdc::ComList, comListIndex_);
-    comListIndex_ = form_->Selection(mdc::ComList);
-    TakePortNumberFromSelection();
+    if (id == mdc::ComList)
+        comChoice_->Refill();
 }
 
 void CMotorConfigDlg::OnEnterKey(int focusedId, bool keyDown, bool)
@@ -379,7 +331,7 @@ void CMotorConfigDlg::OnDirectionClicked(int checkBox)
 
 void CMotorConfigDlg::OnMotorConnected()
 {
-    heardBoardOn_.insert(serial_.PortNumber());
+    heardBoardOn_.insert(link_.Serial().PortNumber());
     ShowStatus(QStringLiteral("Motor connected successfully!"));
     form_->Enable(mdc::LoadConfig, true);
 }
@@ -402,6 +354,11 @@ void CMotorConfigDlg::OnParameterReport(const MotorParams& reported)
         form_->SetText(p.box, QString::number(reported.*p.param));
     for (const DirectionRow& d : kDirections)
         form_->SetChecked(d.checkBox, params_.*d.param == kReversed);
+    // The board's values replace what was typed; a box the rules had to
+    // limit still differs from the board and stays marked.
+    for (std::size_t i = 0; i < kParamBoxes.size(); ++i)
+        boardValues_[i] = reported.*kParamBoxes[i].param;
+    UpdateUnsentMarks();
     ShowStatus(QStringLiteral("Motor parameters updated!"));
 }
 
@@ -424,10 +381,7 @@ void CMotorConfigDlg::ReleaseLinkForUpgrade()
 {
     // The library opens the port itself; the link stays down afterwards
     // until "Open COM Port".
-    waitingForDevice_ = false;
-    if (serial_.IsOpen())
-        serial_.Close(CSerialLink::kCloseWaitMs);
-    linkTimer_.stop();
+    link_.TakeDown();
 }
 
 void CMotorConfigDlg::ShowUpgradeText(std::string_view text)

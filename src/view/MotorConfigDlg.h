@@ -8,7 +8,9 @@
 // are the program's, passed in, so both outlive one opening.
 //
 // Enter in a parameter box sends the parameters and never closes the
-// dialog. Escape and the close box both run the close sequence (the COM
+// dialog. A box whose value differs from what the board was last sent or
+// reported is marked as not sent until a frame carries it or the board's
+// value replaces it. Escape and the close box both run the close sequence (the COM
 // entry is saved either way), which first stops a running upgrade.
 //
 // The Upgrade group drives the board's firmware upgrade through the shared
@@ -17,42 +19,42 @@
 //
 // GUI thread only.
 #include "motor/MotorLink.h"
-#include "protocol/FrameIntake.h"
-#include "serial/SerialLink.h"
 #include "ui/FormHost.h"
+#include "view/ComPortChoice.h"
+#include "view/ScreenLink.h"
 #include "view/UpgradeDriver.h"
 
 #include <QDialog>
-#include <QTimer>
 
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
 namespace qav {
 
 class IPrompts;
-class PostedNotifySink;
 class UpgradeNotifyTarget;
 
 class CMotorConfigDlg : public QDialog,
                         protected IFormEvents,
                         protected IMotorEvents,
-                        protected IFrameTransport,
+                        protected IScreenLinkOwner,
                         protected IUpgradeOwner
 {
     Q_OBJECT
 public:
-    static constexpr std::chrono::milliseconds kLinkPeriod{20};
+    static constexpr std::chrono::milliseconds kLinkPeriod = ScreenLink::kTickPeriod;
     static constexpr int kParamMin = 0;
     static constexpr int kParamMax = 100;
 
     // `startupDirectory` holds Setting.ini (ending in "/"; empty: none).
+    // `controllerPort` (0: none) is the port the main screen's link had
+    // open: never preselected, since the motor board cannot be on it.
     CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts,
-                    std::string startupDirectory, QWidget* parent = nullptr);
+                    std::string startupDirectory, QWidget* parent = nullptr, int controllerPort = 0);
     // Closes the port if still open.
     ~CMotorConfigDlg() override;
 
@@ -60,11 +62,17 @@ public:
 
     FormHost& Form() { return *form_; }
     MotorLink& Engine() { return engine_; }
-    CSerialLink& Serial() { return serial_; }
-    int ComPortNumber() const { return comPortNumber_; }
-    int ComListIndex() const { return comListIndex_; }
-    bool LinkTimerActive() const { return linkTimer_.isActive(); }
+    CSerialLink& Serial() { return link_.Serial(); }
+    int ComPortNumber() const { return comChoice_->PortNumber(); }
+    // The port "Open COM Port" last opened (or tried to); a lost link is
+    // reopened there, whatever the COM list shows meanwhile.
+    int OpenedPortNumber() const { return link_.OpenedPortNumber(); }
+    int ComListIndex() const { return comChoice_->Index(); }
+    bool LinkTimerActive() const { return link_.TickActive(); }
     std::int32_t Value(int box) const;
+    // Whether the box is marked as holding a value not sent to the board.
+    bool Unsent(int box) const;
+    static QString UnsentText() { return QStringLiteral("not sent: press Return"); }
     UpgradeDriver& Upgrade() { return upgrade_; }
 
     // "Open COM Port".
@@ -113,12 +121,14 @@ protected:
     void OnMonitor(std::uint16_t voltageRaw, std::uint16_t currentRaw) override;
     void OnMotorLost(bool wasConnected) override;
 
-    // IFrameTransport
-    bool IsOpen() const override { return serial_.IsOpen(); }
-    void WriteFrame(const Frame& frame) override;
+    // IScreenLinkOwner
+    void OnLinkTick() override;
+    void OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count) override;
+    bool LinkLost() const override { return engine_.State().missCount > MotorLink::kMissLimit; }
+    std::uint32_t FramesTaken() const override { return engine_.RepliesHandled(); }
 
     // IUpgradeOwner
-    int UpgradePortNumber() override { return comPortNumber_; }
+    int UpgradePortNumber() override { return comChoice_->PortNumber(); }
     bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
     void ReleaseLinkForUpgrade() override;
     void ShowUpgradeText(std::string_view text) override;
@@ -126,22 +136,16 @@ protected:
     void EnableUpgradeStart(bool enable) override;
     void EnableUpgradeCancel(bool enable) override;
 
-    bool event(QEvent* e) override;
-
 private:
-    void InitComList();
-    void FillComList();
-    void TakePortNumberFromSelection();
     void OnBoxChanged(int box);
+    // Marks each box whose value differs from the board's as not sent.
+    void UpdateUnsentMarks();
     // Takes the four values as last read and both direction check boxes
     // into the parameter set.
     void TakeValuesIntoParams();
     void SendParameters();
     void OnWriteSettingsToFlash();
     void OnDirectionClicked(int checkBox);
-    void OnLinkTimer();
-    void ReopenAfterHangUp();
-    void OnPortReceived(std::intptr_t portNumber);
     bool MotorConnected() const { return engine_.State().motorConnected; }
 
     MotorParams& params_;
@@ -149,17 +153,13 @@ private:
     std::string startupDirectory_;
     FormHost* form_ = nullptr;
     MotorLink engine_;
-    CSerialLink serial_;
-    std::shared_ptr<PostedNotifySink> notify_;
-    FrameIntake intake_;
-    QTimer linkTimer_;
+    ScreenLink link_;
+    std::optional<ComPortChoice> comChoice_; // made with the form
     std::array<std::int32_t, 4> values_{}; // the four parameter boxes, in box order
-    std::int32_t comListIndex_ = 0;
-    int comPortNumber_ = 0;
+    // What the board was last sent or reported, and which boxes differ from it.
+    std::array<std::int32_t, 4> boardValues_{};
+    std::array<bool, 4> unsent_{};
     int showingValues_ = 0;
-    static constexpr int kReopenEveryTicks = 25;
-    int ticksSinceHangUp_ = 0;
-    bool waitingForDevice_ = false;
     // Last among the members: its library is stopped before anything it
     // reports to goes.
     UpgradeDriver upgrade_;

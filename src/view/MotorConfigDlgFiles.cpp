@@ -4,6 +4,7 @@
 #include "files/Backups.h"
 #include "files/ConfigDiff.h"
 #include "motor/MotorConfigFile.h"
+#include "platform/PortMap.h"
 #include "view/MotorConfigDlg.h"
 #include "view/MotorDialogTable.h"
 #include "ui/Prompts.h"
@@ -75,7 +76,7 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
         const std::string folder = DefaultBackupFolder();
         std::string backup, why;
         if (WriteBackup(
-                folder, kMotorBackupExtension, "COM" + std::to_string(comPortNumber_),
+                folder, kMotorBackupExtension, PortName(OpenedPortNumber()),
                 [&](const std::string& to) { return qav::SaveMotorConfig(to, before); }, backup, why))
             kept =
                 QStringLiteral(" Previous set kept in %1").arg(QString::fromStdString(ShortenHome(folder)));

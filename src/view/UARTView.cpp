@@ -48,7 +48,8 @@ CommitBranch CommitBranchFor(int id)
 
 CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
     : FormHost(MainScreenControls(), this, parent), params_(params), status_(status), prompts_(prompts),
-      engine_(params, tee_), upgrade_(*this, UpgradeOwnerKind::MainScreen, FirmwareBoard::Controller)
+      engine_(params, tee_), link_(*this), comChoice_(*this, idc::ComList, kSettingsComKey, kSettingsComNameKey),
+      upgrade_(*this, UpgradeOwnerKind::MainScreen, FirmwareBoard::Controller)
 {
     InitLink();
     InitUpgrade();
@@ -73,7 +74,7 @@ void CUARTView::OnInitialUpdate()
         SetSelection(list, 0);
     Enable(idc::StartUpgrade, false);
     Enable(idc::LoadConfig, false);
-    InitComList();
+    comChoice_.Init(startupDirectory_);
     show3d_.Init(Control(idc::AttitudeArea), 0, 0.8);
     SetChecked(idc::MotorOff, true);
     if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))
@@ -86,11 +87,10 @@ void CUARTView::FinishSession()
         return;
     sessionFinished_ = true;
     // No serial event may reach the window while a message box is up.
-    notify_->Detach();
-    linkTimer_.stop();
+    link_.Detach();
     if (!startupDirectory_.empty()) {
         ReadAllBoxes();
-        WriteStoredIndex(startupDirectory_, kSettingsComKey, comListIndex_);
+        comChoice_.Save(startupDirectory_);
     }
 }
 
@@ -135,6 +135,7 @@ void CUARTView::ShowParseError(int box, const QString& message)
 void CUARTView::ShowAllValues()
 {
     ++showingValues_;
+    bool liveRewritten = false;
     for (const ExchangeEntry& entry : kExchangeOrder) {
         QString text;
         switch (entry.kind) {
@@ -148,10 +149,16 @@ void CUARTView::ShowAllValues()
             text = values_.Text(entry.box);
             break;
         }
-        if (Text(entry.box) != text)
+        if (Text(entry.box) != text) {
             SetText(entry.box, text);
+            liveRewritten = liveRewritten || IsLiveDisplay(entry.box);
+        }
     }
     --showingValues_;
+    // A live value put back from an old screen value is shown anew with the
+    // next answer, even when that answer brings the value last shown.
+    if (liveRewritten)
+        ForgetShownLiveValues();
 }
 
 void CUARTView::SyncSliders()
@@ -284,8 +291,7 @@ void CUARTView::OnSelectionChanged(int id)
     switch (id) {
     case idc::ComList:
         // The new port takes effect at the next "Open COM Port".
-        comListIndex_ = Selection(idc::ComList);
-        TakePortNumberFromSelection();
+        comChoice_.TakeSelection();
         break;
     case idc::ReceiverType:
         OnReceiverTypeSelected();
@@ -301,12 +307,8 @@ void CUARTView::OnSelectionChanged(int id)
 
 void CUARTView::OnDropDown(int id)
 {
-    if (id != idc::ComList)
-        return;
-    FillComList();
-    SetSelection(idc::ComList, comListIndex_);
-    comListIndex_ = Selection(idc::ComList);
-    TakePortNumberFromSelection();
+    if (id == idc::ComList)
+        comChoice_.Refill();
 }
 
 void CUARTView::OnEnterKey(int focusedId, bool keyDown, bool autoRepeat)

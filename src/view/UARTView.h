@@ -9,14 +9,12 @@
 // GUI thread only.
 #include "motor/MotorProtocol.h"
 #include "protocol/ControllerLink.h"
-#include "protocol/FrameIntake.h"
-#include "serial/SerialLink.h"
 #include "ui/FormHost.h"
 #include "ui/Show3D.h"
-#include "view/UpgradeDriver.h"
+#include "view/ComPortChoice.h"
+#include "view/ScreenLink.h"
 #include "view/ScreenValues.h"
-
-#include <QTimer>
+#include "view/UpgradeDriver.h"
 
 class QLabel;
 class QPushButton;
@@ -32,7 +30,6 @@ namespace qav {
 class IPrompts;
 class IStatusLine;
 class PlotWindow;
-class PostedNotifySink;
 class UpgradeNotifyTarget;
 
 // The two kinds of controller configuration file: ".bgsc" from the "Load
@@ -47,12 +44,12 @@ CommitBranch CommitBranchFor(int focusedId);
 class CUARTView : public FormHost,
                   protected IFormEvents,
                   protected IControllerEvents,
-                  protected IFrameTransport,
+                  protected IScreenLinkOwner,
                   protected IUpgradeOwner
 {
     Q_OBJECT
 public:
-    static constexpr std::chrono::milliseconds kLinkPeriod{20};
+    static constexpr std::chrono::milliseconds kLinkPeriod = ScreenLink::kTickPeriod;
 
     // `status` may be null (nothing is shown then).
     CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent = nullptr);
@@ -74,23 +71,24 @@ public:
     ScreenValues& Values() { return values_; }
     ControllerParams& Params() { return params_; }
     ControllerLinkState& Link() { return engine_.State(); }
-    CSerialLink& Serial() { return serial_; }
-    int ComPortNumber() const { return comPortNumber_; }
+    CSerialLink& Serial() { return link_.Serial(); }
+    int ComPortNumber() const { return comChoice_.PortNumber(); }
     // The port "Open COM Port" last opened (or tried to); a lost link is
     // reopened there, whatever the COM list shows meanwhile.
-    int OpenedPortNumber() const { return openedPortNumber_; }
+    int OpenedPortNumber() const { return link_.OpenedPortNumber(); }
     // True while the live displays (attitude, RC channels, accelerations,
     // mode bar, 3D display) show values of a link that is gone; they are
     // greyed then.
     bool LiveDisplaysStale() const { return liveDisplaysStale_; }
-    int ComListIndex() const { return comListIndex_; }
-    bool LinkTimerActive() const { return linkTimer_.isActive(); }
+    int ComListIndex() const { return comChoice_.Index(); }
+    bool LinkTimerActive() const { return link_.TickActive(); }
 
     // "Open COM Port": (re)opens the chosen port, starts the read-back and
     // the 20 ms link timer.
     void OnOpenComPort();
     // Chooses the COM list entry of port `number` as the user would and
-    // opens it. False (and nothing done) when no entry has that number.
+    // opens it; a port the list does not have is opened all the same (the
+    // status line says why it did not open). False when it was not listed.
     bool ConnectTo(int number);
     // For the motor dialog and the firmware upgrade, which need the port:
     // closes it and stops the link timer; the link stays down until the
@@ -208,14 +206,14 @@ protected:
     void OnTelemetry(const ControllerTelemetry& t) override;
     void OnLinkLost() override;
 
-    // IFrameTransport
-    bool IsOpen() const override { return serial_.IsOpen(); }
-    void WriteFrame(const Frame& frame) override;
-
-    bool event(QEvent* e) override;
+    // IScreenLinkOwner
+    void OnLinkTick() override;
+    void OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count) override;
+    bool LinkLost() const override;
+    std::uint32_t FramesTaken() const override { return engine_.FramesDispatched(); }
 
     // IUpgradeOwner
-    int UpgradePortNumber() override { return comPortNumber_; }
+    int UpgradePortNumber() override { return comChoice_.PortNumber(); }
     bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
     void ReleaseLinkForUpgrade() override { TakeDownLink(); }
     void ShowUpgradeText(std::string_view text) override;
@@ -241,7 +239,7 @@ private:
         void OnPortOpened() override;
         void OnLinkEstablished() override
         {
-            view_.heardBoardOn_.insert(view_.serial_.PortNumber());
+            view_.heardBoardOn_.insert(view_.link_.Serial().PortNumber());
             view_.OnLinkEstablished();
         }
         void OnMotorState(std::uint8_t state) override;
@@ -285,18 +283,16 @@ private:
 
     void InitLink();
     void InitUpgrade();
-    void InitComList();
-    void OnLinkTimer();
-    void ReopenAfterHangUp();
-    void OnPortReceived(std::intptr_t portNumber);
+    void OpenPort(int number);
     void ShowAttitude();
     void SetLiveText(int id, const QString& text);
     void SetLiveDisplaysStale(bool stale);
+    static bool IsLiveDisplay(int id);
+    // The next answer shows every live value, also those equal to the last.
+    void ForgetShownLiveValues();
     // Selects the item of a mode list ("Sensor Module Mount", "Default
     // Mode") that stands for its parameter's value; other values leave it.
     void ShowModeList(int list);
-    void FillComList();
-    void TakePortNumberFromSelection();
     void SetMotorButtons(int checked);
 
     ControllerParams& params_;
@@ -308,27 +304,19 @@ private:
     ScreenValues values_;
     TuningTee tee_{*this};
     ControllerLink engine_;
-    CSerialLink serial_;
-    std::shared_ptr<PostedNotifySink> notify_;
-    FrameIntake intake_;
-    QTimer linkTimer_;
+    ScreenLink link_;
+    ComPortChoice comChoice_;
     bool sessionFinished_ = false;
     QAVShow3DLibExp show3d_;
     UpgradeDriver upgrade_;
     UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
     std::set<int> heardBoardOn_;                    // ports where the link heard the controller
     std::string startupDirectory_;
-    std::int32_t comListIndex_ = 0;
-    int comPortNumber_ = 0;
-    int openedPortNumber_ = 0;
     bool liveDisplaysStale_ = false;
     // The attitude last shown (roll, tilt, pan): a tick that brings no new
     // one leaves the displays as they are.
     std::optional<std::array<float, 3>> attitudeShown_;
     std::optional<ControllerTelemetry> telemetryShown_; // the answer last shown
-    static constexpr int kReopenEveryTicks = 25;
-    int ticksSinceHangUp_ = 0;
-    bool waitingForDevice_ = false; // the port went away with the device; reopen it now and then
     bool messageGateOpen_ = false;
     int showingValues_ = 0;       // nesting depth of ShowAllValues
     bool enterDownSeen_ = false;  // the Enter now released was pressed on this screen

@@ -1,20 +1,15 @@
 // The main screen's link to the controller: choosing and opening the port,
 // the 20 ms link timer with its watchdog, and what each answer of the
 // controller does to the controls.
-#include "files/SettingsFile.h"
 #include "platform/PortMap.h"
-#include "serial/PortList.h"
 #include "ui/ImageBar.h"
 #include "ui/LiveBox.h"
-#include "ui/PostedNotify.h"
 #include "view/ControlIds.h"
 #include "view/EditTables.h"
 #include "view/UARTView.h"
 
-#include <QStringList>
-
+#include <algorithm>
 #include <array>
-#include <span>
 
 namespace qav {
 namespace {
@@ -37,148 +32,70 @@ QString FromUtf8(std::string_view s)
 
 void CUARTView::InitLink()
 {
-    serial_.SetMode(CSerialLink::kOwnerMode);
-    // Only received bytes are acted on.
-    notify_ = std::make_shared<PostedNotifySink>(this, std::initializer_list<std::uint32_t>{WM_PORT_RECEIVED});
-    serial_.SetOwner(notify_);
-    engine_.SetTransport(this);
-    linkTimer_.setTimerType(Qt::PreciseTimer);
-    linkTimer_.setInterval(kLinkPeriod);
-    connect(&linkTimer_, &QTimer::timeout, this, &CUARTView::OnLinkTimer);
+    engine_.SetTransport(&link_);
 }
 
 CUARTView::~CUARTView()
 {
-    linkTimer_.stop();
-    notify_->Detach();
+    link_.Detach();
     // Ended without a confirmed close: the COM choice is still kept, but no
     // box is read, since a message box would find its parent half gone.
-    if (!sessionFinished_ && !startupDirectory_.empty())
-        WriteStoredIndex(startupDirectory_, kSettingsComKey, comListIndex_);
-    serial_.Close(CSerialLink::kCloseWaitMs);
-}
-
-void CUARTView::InitComList()
-{
-    comListIndex_ = startupDirectory_.empty() ? 0 : ReadStoredIndex(startupDirectory_, kSettingsComKey);
-    FillComList();
-    if (comListIndex_ >= ItemCount(idc::ComList))
-        comListIndex_ = 0;
-    SetSelection(idc::ComList, comListIndex_);
-    TakePortNumberFromSelection();
-}
-
-void CUARTView::FillComList()
-{
-    QStringList entries;
-    for (const std::string& entry : ListSerialPorts())
-        entries << QString::fromStdString(entry);
-    SetItems(idc::ComList, entries);
-}
-
-void CUARTView::TakePortNumberFromSelection()
-{
-    const int selected = Selection(idc::ComList);
-    comPortNumber_ = selected < 0 ? 0 : PortNumberFromEntry(ItemText(idc::ComList, selected).toStdString());
+    if (!sessionFinished_)
+        comChoice_.Save(startupDirectory_);
 }
 
 void CUARTView::OnOpenComPort()
 {
-    if (serial_.IsOpen()) {
-        serial_.Close(CSerialLink::kCloseWaitMs);
-        linkTimer_.stop();
-    }
-    waitingForDevice_ = false;
+    OpenPort(comChoice_.PortNumber());
+}
+
+void CUARTView::OpenPort(int number)
+{
     if (engine_.State().linkEstablished)
         SetLiveDisplaysStale(true);
     // A number outside 1..1024 opens nothing; the timer runs all the same
     // and the watchdog finds the link lost.
-    openedPortNumber_ = comPortNumber_;
-    OpenLinkSequence(serial_, openedPortNumber_);
-    intake_.Clear();
+    const bool opened = link_.Open(number);
     OpenMessageGate();
-    if (serial_.IsOpen()) {
+    if (opened) {
         SetStatusText(QString());
         SetStatusText(QStringLiteral("$INKblue$COM port open successfully, please connect QAV-NUVA!"));
     } else {
         // In the command-line tool's words.
         SetStatusText(QStringLiteral("$INKred$") +
-                      FromUtf8(PortOpenFailure(PortName(openedPortNumber_), serial_.LastError())));
+                      FromUtf8(PortOpenFailure(PortName(number), link_.Serial().LastError())));
     }
     engine_.OnPortOpened();
-    linkTimer_.start();
+    link_.StartTicks();
 }
 
 bool CUARTView::ConnectTo(int number)
 {
-    FillComList();
-    for (int i = 0; i < ItemCount(idc::ComList); ++i) {
-        if (PortNumberFromEntry(ItemText(idc::ComList, i).toStdString()) != number)
-            continue;
-        SetSelection(idc::ComList, i);
-        comListIndex_ = i;
-        TakePortNumberFromSelection();
-        OnOpenComPort();
-        return true;
-    }
-    SetSelection(idc::ComList, comListIndex_);
-    return false;
+    const bool listed = comChoice_.Choose(number);
+    OpenPort(number);
+    return listed;
 }
 
 void CUARTView::TakeDownLink()
 {
-    waitingForDevice_ = false;
-    serial_.Close(CSerialLink::kCloseWaitMs);
-    linkTimer_.stop();
+    link_.TakeDown();
     SetLiveDisplaysStale(true);
 }
 
-void CUARTView::WriteFrame(const Frame& frame)
-{
-    serial_.Write(frame.data(), static_cast<std::uint32_t>(frame.size()));
-}
-
-void CUARTView::OnLinkTimer()
+void CUARTView::OnLinkTick()
 {
     engine_.Tick();
     ShowAttitude();
-    ReopenAfterHangUp();
 }
 
-void CUARTView::ReopenAfterHangUp()
+void CUARTView::OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count)
 {
-    // A device that went away with its port (an unplugged USB adapter) never
-    // comes back on the old descriptor. While the link is lost, reopen the
-    // port that was opened now and then, so plugging it back in reconnects;
-    // the COM list may meanwhile show or select something else.
-    if (engine_.State().watchdogCount > ControllerLink::kWatchdogLimit && serial_.FarSideGone())
-        waitingForDevice_ = true;
-    if (!waitingForDevice_ || ++ticksSinceHangUp_ < kReopenEveryTicks)
-        return;
-    ticksSinceHangUp_ = 0;
-    if (OpenLinkSequence(serial_, openedPortNumber_)) {
-        intake_.Clear();
-        waitingForDevice_ = false;
-    }
+    engine_.OnBytes(bytes, count);
 }
 
-bool CUARTView::event(QEvent* e)
+bool CUARTView::LinkLost() const
 {
-    if (e->type() == PortNotifyEvent::EventType()) {
-        const auto* note = static_cast<PortNotifyEvent*>(e);
-        if (note->message == WM_PORT_RECEIVED)
-            OnPortReceived(note->wParam);
-        return true;
-    }
-    return FormHost::event(e);
-}
-
-void CUARTView::OnPortReceived(std::intptr_t portNumber)
-{
-    if (portNumber != serial_.PortNumber())
-        return;
-    intake_.OnPortReceived(serial_,
-                           [this](const std::uint8_t* bytes, std::uint32_t n) { engine_.OnBytes(bytes, n); });
+    return engine_.State().watchdogCount > ControllerLink::kWatchdogLimit;
 }
 
 void CUARTView::SetLiveText(int id, const QString& text)
@@ -191,6 +108,17 @@ void CUARTView::SetLiveText(int id, const QString& text)
         SetText(id, text);
 }
 
+bool CUARTView::IsLiveDisplay(int id)
+{
+    return std::find(kLiveDisplays.begin(), kLiveDisplays.end(), id) != kLiveDisplays.end();
+}
+
+void CUARTView::ForgetShownLiveValues()
+{
+    attitudeShown_.reset();
+    telemetryShown_.reset();
+}
+
 void CUARTView::SetLiveDisplaysStale(bool stale)
 {
     if (liveDisplaysStale_ == stale)
@@ -198,6 +126,9 @@ void CUARTView::SetLiveDisplaysStale(bool stale)
     liveDisplaysStale_ = stale;
     for (int id : kLiveDisplays)
         Enable(id, !stale);
+    // Greyed or back: the next answer shows every value again, also one
+    // equal to the last shown.
+    ForgetShownLiveValues();
 }
 
 void CUARTView::ShowAttitude()
@@ -208,9 +139,14 @@ void CUARTView::ShowAttitude()
         return;
     attitudeShown_ = attitude;
     show3d_.Update(s.roll, s.tilt, s.pan);
-    SetLiveText(idc::AttitudeRoll, QString::fromStdString(FormatAttitude(s.roll)));
-    SetLiveText(idc::AttitudeTilt, QString::fromStdString(FormatAttitude(s.tilt)));
-    SetLiveText(idc::AttitudePan, QString::fromStdString(FormatAttitude(s.pan)));
+    for (const auto& [id, angle] : {std::pair{idc::AttitudeRoll, s.roll}, std::pair{idc::AttitudeTilt, s.tilt},
+                                    std::pair{idc::AttitudePan, s.pan}}) {
+        // The box's screen value keeps up, so showing all values (after each
+        // quarter of a read-back) puts back what is shown, not an old text.
+        QString& text = values_.Text(id);
+        text = QString::fromStdString(FormatAttitude(angle));
+        SetLiveText(id, text);
+    }
 }
 
 void CUARTView::OnLinkEstablished()
@@ -312,8 +248,10 @@ void CUARTView::OnTelemetry(const ControllerTelemetry& t)
                                     std::pair{idc::RcPan, &ControllerTelemetry::rcPan},
                                     std::pair{idc::RcMode, &ControllerTelemetry::rcMode},
                                     std::pair{idc::RcShot, &ControllerTelemetry::rcShot}})
-        if (changed(field))
+        if (changed(field)) {
+            values_.Int(id) = t.*field; // as for the attitude
             SetLiveText(id, QString::number(t.*field));
+        }
     for (const auto& [id, field] : {std::pair{idc::AccelX, &ControllerTelemetry::accX},
                                     std::pair{idc::AccelY, &ControllerTelemetry::accY},
                                     std::pair{idc::AccelZ, &ControllerTelemetry::accZ}})

@@ -9,11 +9,15 @@ namespace qav {
 
 void CUARTView::OnMotorConfiguration()
 {
+    // The board on the controller's port is not the motor board: the
+    // dialog does not offer that port first.
+    const int controllerPort = LinkTimerActive() ? OpenedPortNumber() : 0;
     TakeDownLink();
     SetStatusText(QString());
     SetStatusText(QStringLiteral("$INKblue$Go to motor configuration, please connect to motor config port!"));
     {
-        CMotorConfigDlg dialog(motorParams_, motorReceiver_, prompts_, startupDirectory_, window());
+        CMotorConfigDlg dialog(motorParams_, motorReceiver_, prompts_, startupDirectory_, window(),
+                               controllerPort);
         dialog.exec();
         if (QWidget* area = Control(idc::AttitudeArea))
             area->repaint();

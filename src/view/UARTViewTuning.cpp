@@ -4,6 +4,7 @@
 // the backup a configuration-file load takes of the set it replaces.
 #include "files/Backups.h"
 #include "files/ConfigDiff.h"
+#include "platform/PortMap.h"
 #include "ui/PlotWindow.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
@@ -70,7 +71,7 @@ bool CUARTView::BackupBeforeLoad(const ControllerParams& loaded, QString& report
     if (!Link().linkEstablished || backupFolder_.empty())
         return true;
     std::string path, why;
-    if (BackupControllerParams(backupFolder_, params_, "COM" + std::to_string(comPortNumber_), path, why)) {
+    if (BackupControllerParams(backupFolder_, params_, PortName(OpenedPortNumber()), path, why)) {
         report += QStringLiteral(" Previous set kept in %1")
                       .arg(QString::fromStdString(ShortenHome(backupFolder_)));
         return true;

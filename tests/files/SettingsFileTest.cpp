@@ -79,6 +79,26 @@ TEST_F(SettingsFileTest, HugeValueSaturatesInsteadOfWrapping)
     EXPECT_EQ(ReadStoredIndex(startup, kSettingsComKey), std::numeric_limits<std::int32_t>::max());
 }
 
+TEST_F(SettingsFileTest, PortNamesBesideThePositions)
+{
+    ASSERT_TRUE(WriteStoredIndex(startup, kSettingsComKey, 2));
+    ASSERT_TRUE(WriteStoredPortName(startup, kSettingsComNameKey, 12));
+    ASSERT_TRUE(WriteStoredPortName(startup, kSettingsMotorComNameKey, 0));
+    EXPECT_EQ(Contents(), "[Setting]\nCOM=2\nCOM_NAME=COM12\nMOTOR_COM_NAME=\n");
+    EXPECT_EQ(ReadStoredPortName(startup, kSettingsComNameKey), 12);
+    EXPECT_EQ(ReadStoredPortName(startup, kSettingsMotorComNameKey), 0);
+    // What a hand or another tool may have put there.
+    const std::pair<const char*, int> rows[] = {{"com7", 7},      {"COM1024", 1024}, {"COM1025", 0},
+                                                {"/dev/ttyUSB0", 0}, {"COM", 0},     {" COM3 ", 3}};
+    for (const auto& [text, number] : rows) {
+        {
+            std::ofstream out(SettingsFilePath(startup));
+            out << "[Setting]\nCOM_NAME=" << text << "\n";
+        }
+        EXPECT_EQ(ReadStoredPortName(startup, kSettingsComNameKey), number) << text;
+    }
+}
+
 TEST_F(SettingsFileTest, UnwritableFolderReportsFailure)
 {
     const std::string missing = startup + "no/such/folder/";

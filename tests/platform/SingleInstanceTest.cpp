@@ -2,10 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace qav {
 namespace {
@@ -78,9 +87,70 @@ TEST(SingleInstance, UnusableNamesRunUnguarded)
     EXPECT_EQ(tooLong.Claim(std::string(200, 'x')), CSingleInstance::Role::Unguarded);
 }
 
-TEST(SingleInstance, DefaultNameIsPerUser)
+sockaddr_un Address(const std::string& name, bool abstract, socklen_t& len)
 {
-    EXPECT_EQ(DefaultInstanceName(), "QAVNUVAMUTEX-" + std::to_string(getuid()));
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path + (abstract ? 1 : 0), name.data(), name.size());
+    len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size() + 1);
+    return addr;
+}
+
+TEST(SingleInstance, NeitherNamesOthersCanTakeNorACrashedCopysSocketKeepItOut)
+{
+    EXPECT_EQ(DefaultInstanceName(), "QAVNUVAMUTEX");
+    const std::string name = UniqueName("squatted");
+    // Any local user could bind the abstract names; a crashed copy leaves
+    // its socket file (nobody listening) and an unlocked lock file.
+    const std::string file = PrivateRuntimeFolder() + "/" + name;
+    std::vector<int> held;
+    for (const auto& [taken, abstract] : {std::pair{name, true}, std::pair{DefaultInstanceName() + "-" +
+                                                                              std::to_string(getuid()), true},
+                                          std::pair{file, false}}) {
+        socklen_t len = 0;
+        const sockaddr_un addr = Address(taken, abstract, len);
+        held.push_back(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        (void)bind(held.back(), reinterpret_cast<const sockaddr*>(&addr), len); // may be ours already
+    }
+    close(open((file + ".lock").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+    CSingleInstance first;
+    ASSERT_EQ(first.Claim(name), CSingleInstance::Role::First);
+    CSingleInstance later;
+    EXPECT_EQ(later.Claim(name), CSingleInstance::Role::Second);
+    ASSERT_TRUE(Readable(first.ListenFd(), 2000));
+    EXPECT_EQ(first.TakeRaiseRequests(), 1);
+    for (int fd : held)
+        close(fd);
+}
+
+// Which folder holds the name, by what XDG_RUNTIME_DIR is.
+TEST(PrivateRuntimeFolder, OnlyAFolderOfOursThatNobodyElseMayUse)
+{
+    char base[] = "/tmp/qav-runtime-XXXXXX";
+    ASSERT_NE(mkdtemp(base), nullptr);
+    const std::string root = base, own = root + "/own", open = root + "/open", link = root + "/link";
+    ASSERT_EQ(mkdir(own.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(open.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+    ASSERT_EQ(symlink(own.c_str(), link.c_str()), 0);
+    const std::string fallback = root + "/qav-nuva-" + std::to_string(getuid());
+    auto kept = [](const char* v) { return std::string(std::getenv(v) ? std::getenv(v) : ""); };
+    const std::string runtime = kept("XDG_RUNTIME_DIR"), temp = kept("TMPDIR");
+    setenv("TMPDIR", root.c_str(), 1);
+    const std::pair<std::string, std::string> rows[] = {
+        {own, own}, {open, fallback}, {link, fallback}, {"relative/folder", fallback}, {"", fallback}};
+    for (const auto& [xdg, expected] : rows) {
+        setenv("XDG_RUNTIME_DIR", xdg.c_str(), 1);
+        EXPECT_EQ(PrivateRuntimeFolder(), expected) << xdg;
+    }
+    // A fallback folder anybody may use is refused, and the guard with it.
+    ASSERT_EQ(chmod(fallback.c_str(), 0777), 0);
+    EXPECT_EQ(PrivateRuntimeFolder(), "");
+    CSingleInstance unguarded;
+    EXPECT_EQ(unguarded.Claim(UniqueName("nowhere")), CSingleInstance::Role::Unguarded);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    setenv("TMPDIR", temp.c_str(), 1);
+    std::filesystem::remove_all(root);
 }
 
 } // namespace

@@ -448,6 +448,32 @@ TEST(SimFrontEnd, ChipOptionsChooseARowOfTheChipTable)
     }
 }
 
+TEST(SimFrontEnd, StillAttitudeAndSticks)
+{
+    // Option and value; what is held, or "" for a refusal.
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--attitude", "12.5,-4,33.3"}, "12.5 -4 33.3 |"}, {{"--sticks=10,-20,0,-100,100"}, "| 10 -20 0 -100 100"},
+        {{"--attitude", "1,2"}, ""},          {{"--attitude", "1,2,3,4"}, ""},   {{"--attitude", "1,,3"}, ""},
+        {{"--attitude", "181,0,0"}, ""},      {{"--attitude", "1e2,0,0"}, ""},   {{"--sticks", "0,0,0,0,101"}, ""},
+        {{"--sticks", "0,0,0,0,1.5"}, ""},    {{"--sticks"}, ""}};
+    for (const auto& [option, held] : rows) {
+        std::vector<std::string> args{"--controller", "COM5"};
+        args.insert(args.end(), option.begin(), option.end());
+        sim::SimCommandLine cmd;
+        std::string error;
+        ASSERT_EQ(sim::ParseSimOptions(args, cmd, error), !held.empty()) << option[0] << " " << error;
+        std::ostringstream out;
+        if (cmd.config.attitude)
+            for (double v : *cmd.config.attitude)
+                out << v << " ";
+        out << "|";
+        if (cmd.config.sticks)
+            for (int v : *cmd.config.sticks)
+                out << " " << v;
+        EXPECT_EQ(held.empty() ? held : out.str(), held) << option[0];
+    }
+}
+
 TEST(SimFrontEnd, LiveAliasIsRefusedAndStaleOneReplaced)
 {
     test::ScopedPortsDir ports;

@@ -227,5 +227,76 @@ TEST(InkStatusBar, AccessibleNameFollowsEachMessageWithoutTags)
     EXPECT_EQ(bar.accessibleName(), "");
 }
 
+// ---- a message longer than the room left to it ------------------------------
+
+struct ElideRow
+{
+    const char* name;
+    const char* message;
+    bool elided;
+    QList<QColor> colours; // of the runs drawn
+};
+void PrintTo(const ElideRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class StatusElision : public ::testing::TestWithParam<ElideRow>
+{
+};
+
+TEST_P(StatusElision, CutWithAnEllipsisAndWholeInTheTooltip)
+{
+    const ElideRow row = GetParam();
+    CInkStatusBar bar;
+    bar.resize(1000, 26);
+    bar.show();
+    const QString message = QString::fromUtf8(row.message);
+    bar.SetStatusText(message);
+    const QString plain = InkPlainText(message);
+    QString shown;
+    QList<QColor> colours;
+    for (const InkRun& run : bar.ShownRuns()) {
+        shown += run.text;
+        colours << run.color;
+    }
+    EXPECT_EQ(bar.Elided(), row.elided);
+    EXPECT_EQ(colours, row.colours);
+    EXPECT_EQ(bar.accessibleName(), plain);
+    // Up to the progress bar, which lies over the rest of pane 0.
+    const int room = bar.ProgressBar()->x() - bar.Pane(0)->x() - CInkStatusBar::kTextIndent;
+    EXPECT_LE(QFontMetrics(bar.Pane(0)->font()).horizontalAdvance(shown), room);
+    if (row.elided) {
+        EXPECT_TRUE(shown.endsWith(QStringLiteral("…"))) << shown.toStdString();
+        EXPECT_TRUE(plain.startsWith(shown.chopped(1))) << shown.toStdString();
+        EXPECT_EQ(bar.toolTip(), plain);
+        EXPECT_EQ(bar.accessibleDescription(), plain);
+    } else {
+        EXPECT_EQ(shown, plain);
+        EXPECT_TRUE(bar.toolTip().isEmpty());
+        EXPECT_TRUE(bar.accessibleDescription().isEmpty());
+    }
+    // Wide enough, the same message is drawn whole and the tooltip goes.
+    bar.resize(4000, 26);
+    EXPECT_FALSE(bar.Elided());
+    EXPECT_TRUE(bar.toolTip().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StatusElision,
+    ::testing::Values(
+        ElideRow{"ShortFits", "$INKblue$COM port open successfully, please connect QAV-NUVA!", false, {kBlue}},
+        ElideRow{"LongOneColour",
+                 "$INKred$Cannot open COM5: COM5 (/dev/serial/by-id/usb-Silicon_Labs_CP2102_USB_to_UART_"
+                 "Bridge_Controller_0001-if00-port0) is busy: it is already open in this or another program.",
+                 true,
+                 {kRed}},
+        ElideRow{"LongCutInItsSecondColour",
+                 "Plain start $INKred$and then a very long red tail that goes on and on well past the end of the "
+                 "room the progress bar leaves for the message, much longer than any screen shows",
+                 true,
+                 {kBlack, kRed}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace qav

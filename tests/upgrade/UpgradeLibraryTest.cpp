@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <thread>
 
@@ -36,6 +37,8 @@ TEST(UpgradeLibrary, AFloodingLineEndsWithCode10)
 {
     test::PseudoTerminal pty;
     ASSERT_TRUE(pty.Ok());
+    // Never blocks: once the library has closed the port, no one reads.
+    ASSERT_EQ(::fcntl(pty.Master(), F_SETFL, ::fcntl(pty.Master(), F_GETFL) | O_NONBLOCK), 0);
     std::atomic<bool> flooding{true};
     std::thread flood([&] {
         const std::vector<std::uint8_t> bytes(64, 0x55);

@@ -18,6 +18,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QSlider>
 #include <QTest>
@@ -42,11 +43,10 @@ const QString kDisconnected = QStringLiteral("$INKred$QAV-NUVA disconnected!");
 class ControllerConnectionTest : public ::testing::Test
 {
 protected:
-    void StartSim(ControllerParams device)
+    void StartSim(ControllerParams device, sim::SimulatorConfig config = {})
     {
         // The simulator starts from its flash file: put the wanted set there.
         flash = dir.path() / "flash.bgsc";
-        sim::SimulatorConfig config;
         config.controllerCom = kCom;
         config.flashPath = flash.string();
         sim = std::make_unique<sim::Simulator>(config);
@@ -259,89 +259,13 @@ TEST_F(ControllerConnectionTest, EachAnswerIsTakenBeforeTheNextTick)
     EXPECT_GE(steps * 100, frames * 60) << steps << " steps in " << frames << " frames";
 }
 
-// What the user does to the COM list while connected or after the
-// controller went away; none of it may redirect the reconnect.
-struct ListChangeRow
-{
-    const char* name;
-    bool pickOtherWhileConnected;
-    bool dropDownWhileGone; // the gone port drops out of the refilled list
-    bool pickOtherWhileGone;
-};
-void PrintTo(const ListChangeRow& row, std::ostream* os)
-{
-    *os << row.name;
-}
-
-class ReconnectTarget : public ControllerConnectionTest, public ::testing::WithParamInterface<ListChangeRow>
-{
-protected:
-    // As the user opens the list: it is refilled first.
-    static void DropDown(CUARTView& view)
-    {
-        auto* list = qobject_cast<QComboBox*>(view.Control(idc::ComList));
-        list->showPopup();
-        list->hidePopup();
-    }
-
-    void PickOther(CUARTView& view)
-    {
-        DropDown(view);
-        for (int i = 0; i < view.ItemCount(idc::ComList); ++i) {
-            if (PortNumberFromEntry(view.ItemText(idc::ComList, i).toStdString()) != kCom + 1)
-                continue;
-            view.SetSelection(idc::ComList, i);
-            emit qobject_cast<QComboBox*>(view.Control(idc::ComList))->activated(i);
-        }
-        ASSERT_EQ(view.ComPortNumber(), kCom + 1);
-    }
-};
-
-TEST_P(ReconnectTarget, TheLinkReopensThePortItOpened)
-{
-    const ListChangeRow row = GetParam();
-    StartSim(DeviceSet());
-    // Another port nobody answers on, listed after the controller's.
-    test::PseudoTerminal other;
-    ASSERT_TRUE(other.Ok());
-    ASSERT_TRUE(RegisterPortAlias(kCom + 1, other.SlavePath()));
-    auto view = MakeView();
-    Click(*view, idc::OpenComPort);
-    ASSERT_TRUE(WaitFor(kAllUpdated));
-    if (row.pickOtherWhileConnected)
-        PickOther(*view);
-
-    sim->Unplug(sim::DeviceKind::Controller, 1500ms);
-    ASSERT_TRUE(WaitFor(kDisconnected, 3000));
-    const int lostAt = static_cast<int>(status.texts.size());
-    if (row.dropDownWhileGone) {
-        DropDown(*view);
-        for (int i = 0; i < view->ItemCount(idc::ComList); ++i)
-            EXPECT_FALSE(view->ItemText(idc::ComList, i).startsWith(QStringLiteral("COM171 ")))
-                << "the unplugged port is still listed";
-    }
-    if (row.pickOtherWhileGone)
-        PickOther(*view);
-
-    ASSERT_TRUE(QTest::qWaitFor([&] { return status.texts.lastIndexOf(kConnected) >= lostAt; }, 8000))
-        << status.texts.join('\n').toStdString();
-    EXPECT_EQ(view->Serial().PortNumber(), kCom);
-    EXPECT_EQ(view->OpenedPortNumber(), kCom);
-    EXPECT_EQ(view->Serial().DeviceName(), "COM171");
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, ReconnectTarget,
-                         ::testing::Values(ListChangeRow{"OtherEntryPicked", true, false, false},
-                                           ListChangeRow{"ListShrank", false, true, false},
-                                           ListChangeRow{"ListShrankAndOtherPicked", false, true, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // Why a port did not open, as the command-line tool words it.
 struct OpenFailureRow
 {
     const char* name;
     int com;
     const char* says;
+    bool listed = true;
 };
 void PrintTo(const OpenFailureRow& row, std::ostream* os)
 {
@@ -361,7 +285,8 @@ TEST_P(OpenFailure, TheStatusLineSaysWhy)
     ASSERT_TRUE(OpenLinkSequence(holder, kCom)) << holder.LastError().message;
     ASSERT_TRUE(RegisterPortAlias(kCom + 2, dir.path().string() + "/unplugged-adapter"));
     auto view = MakeView();
-    ASSERT_TRUE(view->ConnectTo(row.com));
+    // As "--connect COM<n>" at start: a port the list lacks is tried all the same.
+    EXPECT_EQ(view->ConnectTo(row.com), row.listed);
     EXPECT_FALSE(view->Serial().IsOpen());
     ASSERT_FALSE(status.texts.isEmpty());
     const QString shown = status.texts.last();
@@ -380,7 +305,8 @@ TEST_P(OpenFailure, TheStatusLineSaysWhy)
 
 INSTANTIATE_TEST_SUITE_P(Rows, OpenFailure,
                          ::testing::Values(OpenFailureRow{"Busy", kCom, "is busy: it is already open"},
-                                           OpenFailureRow{"NotConnected", kCom + 2, "is not connected"}),
+                                           OpenFailureRow{"NotConnected", kCom + 2, "is not connected"},
+                                           OpenFailureRow{"NotListed", 999, "COM999", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PortOpenFailureText, PermissionSaysWhatToDoAndWhenItTakesEffect)
@@ -441,6 +367,87 @@ TEST_F(ControllerConnectionTest, LiveDisplaysAreGreyedWhileTheLinkIsLost)
     Click(*view, idc::OpenComPort);
     EXPECT_TRUE(allLive(false));
 }
+
+// A gimbal standing still, its sticks left alone: every live box must show
+// its value again once the link is back, although no value has changed.
+struct StillRow
+{
+    const char* name;
+    enum { Silence, Unplug, Reopen } loss;
+};
+void PrintTo(const StillRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class StillGimbal : public ControllerConnectionTest, public ::testing::WithParamInterface<StillRow>
+{
+protected:
+    static constexpr int kLive[] = {idc::AttitudeRoll, idc::AttitudeTilt, idc::AttitudePan, idc::RcRoll,
+                                    idc::RcTilt,       idc::RcMode,       idc::RcShot,      idc::AccelX,
+                                    idc::AccelY,       idc::AccelZ};
+    // What the boxes show, on screen and in the line edits assistive tools read.
+    QStringList Shown(CUARTView& view) const
+    {
+        QStringList shown;
+        for (int id : kLive)
+            shown << view.Text(id) + QStringLiteral("|") + qobject_cast<QLineEdit*>(view.Control(id))->text();
+        return shown;
+    }
+};
+
+TEST_P(StillGimbal, LiveValuesAreShownAgainAfterTheLinkComesBack)
+{
+    sim::SimulatorConfig config;
+    config.attitude = std::array<double, 3>{12.5, -4.0, 33.3};
+    config.sticks = std::array<std::int8_t, 5>{10, -20, 0, -100, 100};
+    StartSim(DeviceSet(), config);
+    auto view = MakeView();
+    Click(*view, idc::OpenComPort);
+    ASSERT_TRUE(WaitFor(kAllUpdated));
+    const QStringList expectedStart{QStringLiteral("+12.5|+12.5"), QStringLiteral("-4.0|-4.0"),
+                                    QStringLiteral("+33.3|+33.3"), QStringLiteral("10|10"),
+                                    QStringLiteral("-20|-20"),     QStringLiteral("-100|-100"),
+                                    QStringLiteral("100|100")};
+    auto showsStill = [&] {
+        const QStringList shown = Shown(*view);
+        if (shown.mid(0, expectedStart.size()) != expectedStart)
+            return false;
+        // Accelerations: a fixed value, the same in the box and its text.
+        for (const QString& acc : shown.mid(expectedStart.size()))
+            if (acc.size() < 3 || acc.section('|', 0, 0) != acc.section('|', 1, 1))
+                return false;
+        return true;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(showsStill, 8000)) << Shown(*view).join(' ').toStdString();
+    const QStringList before = Shown(*view);
+
+    const int lostAt = static_cast<int>(status.texts.size());
+    switch (GetParam().loss) {
+    case StillRow::Silence:
+        sim->FallSilent(sim::DeviceKind::Controller, 1500ms);
+        ASSERT_TRUE(WaitFor(kDisconnected, 3000));
+        break;
+    case StillRow::Unplug:
+        sim->Unplug(sim::DeviceKind::Controller, 1500ms);
+        ASSERT_TRUE(WaitFor(kDisconnected, 3000));
+        break;
+    case StillRow::Reopen:
+        Click(*view, idc::OpenComPort);
+        break;
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status.texts.lastIndexOf(kAllUpdated) >= lostAt; }, 8000))
+        << status.texts.join('\n').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Shown(*view) == before; }, 8000))
+        << Shown(*view).join(' ').toStdString();
+    EXPECT_FALSE(view->LiveDisplaysStale());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StillGimbal,
+                         ::testing::Values(StillRow{"ControllerFellSilent", StillRow::Silence},
+                                           StillRow{"ControllerUnplugged", StillRow::Unplug},
+                                           StillRow{"PortOpenedAgain", StillRow::Reopen}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace qav

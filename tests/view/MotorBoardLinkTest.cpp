@@ -181,5 +181,75 @@ TEST_F(MotorBoardLinkTest, SavedFileChangedOnDiskAndLoadedReachesTheBoard)
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
+// A value typed and left (Tab) is marked as not sent until a frame carries
+// it to the board or the board's own value replaces it.
+struct UnsentRow
+{
+    const char* name;
+    enum { Return, Flash, BoardReport } ends;
+    int boardHolds; // POL_MOTOR1 on the board afterwards
+    friend void PrintTo(const UnsentRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class UnsentValue : public MotorBoardLinkTest, public testing::WithParamInterface<UnsentRow>
+{
+};
+
+TEST_P(UnsentValue, IsMarkedUntilSentOrReplaced)
+{
+    const UnsentRow row = GetParam();
+    StartSim();
+    MakeDialog();
+    Connect();
+    Type(mdc::PolMotor1, QStringLiteral("22"));
+    QTest::keyClick(Box(mdc::PolMotor1), Qt::Key_Tab);
+    ASSERT_NE(dlg->Form().FocusedId(), mdc::PolMotor1);
+    QWidget* typed = dlg->Form().Control(mdc::PolMotor1);
+    auto marked = [&](int id) {
+        QWidget* box = dlg->Form().Control(id);
+        return dlg->Unsent(id) && box->property("unsent").toBool() &&
+               box->toolTip() == CMotorConfigDlg::UnsentText() &&
+               box->accessibleDescription() == CMotorConfigDlg::UnsentText();
+    };
+    EXPECT_TRUE(marked(mdc::PolMotor1));
+    for (int other : {mdc::PowMotor1, mdc::PolMotor2, mdc::PowMotor2}) {
+        EXPECT_FALSE(dlg->Unsent(other)) << other;
+        EXPECT_TRUE(dlg->Form().Control(other)->toolTip().isEmpty()) << other;
+    }
+    // Answers keep coming and the value stays where it is.
+    const std::uint32_t replies = dlg->Engine().RepliesHandled();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->Engine().RepliesHandled() - replies >= 10; }, 5000));
+    EXPECT_TRUE(marked(mdc::PolMotor1));
+    EXPECT_EQ(sim->MotorWorkingParams().POL_MOTOR1, 14);
+
+    const qsizetype from = statuses.size();
+    switch (row.ends) {
+    case UnsentRow::Return:
+        Enter(mdc::PowMotor2); // Return in any of the four sends them all
+        break;
+    case UnsentRow::Flash:
+        Click(mdc::WriteSettingsToFlash);
+        break;
+    case UnsentRow::BoardReport:
+        Click(mdc::OpenComPort);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return statuses.lastIndexOf(QStringLiteral("Motor parameters updated!")) >= from; }, 5000))
+            << Log();
+        EXPECT_EQ(Text(mdc::PolMotor1), QStringLiteral("14"));
+        break;
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg->Unsent(mdc::PolMotor1); }, 5000));
+    EXPECT_FALSE(typed->property("unsent").toBool());
+    EXPECT_TRUE(typed->toolTip().isEmpty());
+    EXPECT_TRUE(typed->accessibleDescription().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim->MotorWorkingParams().POL_MOTOR1 == row.boardHolds; }, 3000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, UnsentValue,
+                         testing::Values(UnsentRow{"Return", UnsentRow::Return, 22},
+                                         UnsentRow{"WriteSettingsToFlash", UnsentRow::Flash, 22},
+                                         UnsentRow{"BoardReportReplacesIt", UnsentRow::BoardReport, 14}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace qav

@@ -7,6 +7,7 @@
 #include "files/SettingsFile.h"
 #include "platform/PortMap.h"
 #include "support/ParamsPrinter.h"
+#include "ui/LiveBox.h"
 #include "ui/Skin.h"
 
 #include <QAccessible>
@@ -417,6 +418,33 @@ TEST_F(MotorConfigDlgTest, LoadPutsFileValuesThroughTheBoxRules)
         EXPECT_TRUE(statuses.back().startsWith(QStringLiteral("Config file uploaded successfully! ")))
             << statuses.back().toStdString();
         EXPECT_EQ(dlg->Engine().State().command, kMotorCmdWrite);
+    }
+}
+
+TEST_F(MotorConfigDlgTest, LongStatusIsCutWithItsWholeTextInTheTooltip)
+{
+    MakeDialog();
+    auto* status = qobject_cast<CLiveBox*>(dlg->Form().Control(mdc::Status));
+    ASSERT_NE(status, nullptr);
+    const QString loaded = QStringLiteral(
+        "Config file uploaded successfully! 4 values changed. Previous set kept in "
+        "~/.local/share/qav-nuva/backups/2026-12-01T10-11-12-COM172.bmc, the file you can load to go back");
+    struct
+    {
+        QString text;
+        bool cut;
+    } rows[] = {{loaded, true}, {QStringLiteral("Motor connected successfully!"), false}, {loaded, true}};
+    for (const auto& row : rows) {
+        dlg->ShowStatus(row.text);
+        SCOPED_TRACE(row.text.toStdString());
+        EXPECT_EQ(Text(mdc::Status), row.text) << "the box keeps the whole text";
+        EXPECT_EQ(status->Elided(), row.cut);
+        EXPECT_EQ(status->toolTip(), row.cut ? row.text : QString());
+        EXPECT_EQ(status->accessibleDescription(), row.cut ? row.text : QString());
+        const QString shown = status->ShownText();
+        EXPECT_EQ(shown.endsWith(QStringLiteral("…")), row.cut) << shown.toStdString();
+        EXPECT_TRUE(row.text.startsWith(row.cut ? shown.chopped(1) : shown));
+        EXPECT_FALSE(status->grab().isNull());
     }
 }
 
