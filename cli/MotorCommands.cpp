@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "CliReport.h"
 #include "MotorSession.h"
+#include "WriteChecks.h"
 #include "files/Backups.h"
 #include "motor/MotorConfigFile.h"
 
@@ -238,14 +239,17 @@ int MotorMonitor(const std::string& port, long count, bool json, std::ostream& o
     return kExitOk;
 }
 
-int MotorWrite(const std::string& port, const std::string& file, bool flash, bool backup, std::ostream& out,
-               std::ostream& err, const volatile std::sig_atomic_t* stop)
+int MotorWrite(const std::string& port, const std::string& file, bool flash, bool backup, bool allowOutOfRange,
+               std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
     // The whole file is checked before the port is opened.
     CheckedConfig checked;
     std::string why;
-    if (!ReadCheckedConfig(file, kMotorConfigSection, kMotorConfigRanges, checked, why))
+    const std::vector<ConfigKeyRange> keys = MotorConfigKeyRanges();
+    if (!ReadCheckedConfig(file, kMotorConfigSection, keys, checked, why))
         return Fail(err, kExitUsage, why);
+    if (const int rc = CheckBeforeSending(file, checked, keys, "motor board", allowOutOfRange, err))
+        return rc;
     if (!checked.missing.empty())
         err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing)
             << (checked.missing.size() == 1 ? "; the board's value is kept.\n"

@@ -50,7 +50,7 @@ _qav_nuva_cli()
         ports) options="--json --help" ;;
         read) options="--board --port -o --help" ;;
         monitor) options="--board --port --count --json --csv --help" ;;
-        write) options="--board --port --flash --no-backup --help" ;;
+        write) options="--board --port --flash --no-backup --allow-out-of-range --help" ;;
         diff) options="--board --port --exit-code --help" ;;
         motor-on | motor-off | calibrate) options="--port --help" ;;
         upgrade) options="--port --board --no-identify --help" ;;

@@ -196,6 +196,31 @@ bool IniDocument::Find(std::string_view section, std::string_view key, std::stri
     return found;
 }
 
+std::vector<std::string> IniDocument::Keys(std::string_view section) const
+{
+    section = Trim(section);
+    enum { Before, Inside, After } where = Before;
+    std::vector<std::string> keys;
+    ForEachLine(text_, [&](const Line&, const Parsed& p) {
+        if (p.kind == LineKind::Section) {
+            if (where == Inside)
+                where = After;
+            else if (where == Before && SameName(p.name, section))
+                where = Inside;
+            return where != After;
+        }
+        if (where == Inside && p.kind == LineKind::Key)
+            keys.emplace_back(p.name);
+        return true;
+    });
+    return keys;
+}
+
+bool SameIniName(std::string_view a, std::string_view b)
+{
+    return SameName(Trim(a), Trim(b));
+}
+
 std::string IniDocument::Get(std::string_view section, std::string_view key,
                              std::string_view defaultValue) const
 {

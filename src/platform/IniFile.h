@@ -56,6 +56,9 @@ IniWriteResult WritePrivateProfileString(std::string_view section, std::string_v
 // rules, so a missing file or key, or a text without digits, gives 0.
 std::int64_t GetPrivateProfileInt(std::string_view section, std::string_view key, const std::string& path);
 
+// Whether two section or key names are the same name to the calls above.
+bool SameIniName(std::string_view a, std::string_view b);
+
 struct IniEntry
 {
     std::string section;
@@ -86,6 +89,9 @@ public:
     // nullptr-free lookup: false when the section or key is missing.
     bool Find(std::string_view section, std::string_view key, std::string& value) const;
     std::string Get(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+    // The key names of the first section of that name, in file order, as
+    // written (a key given twice is listed twice).
+    std::vector<std::string> Keys(std::string_view section) const;
     // Rejects (false) names and values that cannot be written as one line.
     bool Set(std::string_view section, std::string_view key, std::string_view value);
 

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -77,8 +78,15 @@ void CInkStatusBar::SetStatusText(const QString& text)
     const QString plain = InkPlainText(text);
     setAccessibleName(plain);
     pane0_->setAccessibleName(plain);
+    details_.clear();
     UpdateElision();
     pane0_->repaint();
+}
+
+void CInkStatusBar::SetStatusDetails(const QString& details)
+{
+    details_ = details;
+    UpdateElision();
 }
 
 int CInkStatusBar::TextRoom() const
@@ -99,10 +107,16 @@ QList<InkRun> CInkStatusBar::ShownRuns(bool* elided) const
 void CInkStatusBar::UpdateElision()
 {
     ShownRuns(&elided_);
-    const QString whole = elided_ ? InkPlainText(message_) : QString();
+    // The whole message when it is cut, then its details.
+    QStringList parts;
+    if (elided_)
+        parts << InkPlainText(message_);
+    if (!details_.isEmpty())
+        parts << details_;
+    const QString tip = parts.join(QLatin1Char('\n'));
     for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(pane0_)}) {
-        w->setToolTip(whole);
-        w->setAccessibleDescription(whole);
+        w->setToolTip(tip);
+        w->setAccessibleDescription(tip);
     }
 }
 
