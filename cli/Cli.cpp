@@ -6,11 +6,13 @@
 #include "DiffCommand.h"
 #include "MotorCommands.h"
 #include "UpgradeCommands.h"
+#include "WriteChecks.h"
 #include "files/Backups.h"
 #include "files/ConfigFileCheck.h"
 #include "files/ControllerConfigFile.h"
 #include "files/CsvRecorder.h"
 #include "platform/IniFile.h"
+#include "protocol/ControllerParamTable.h"
 #include "protocol/ControllerResults.h"
 #include "protocol/StatusMarkup.h"
 #include "protocol/TelemetrySample.h"
@@ -52,32 +54,45 @@ constexpr CommandHelp kCommandHelp[] = {
      "print live telemetry, one line per answer, until N lines or interrupted; --json lines carry t,\n"
      "the seconds since the first line (the motor board: voltage, current and firmware); --csv prints\n"
      "the controller's as a header line, then the same fields as rows"},
-    {"write", "write [--board B] --port PORT [--port PORT ...] FILE [--flash] [--no-backup]",
+    {"write",
+     "write [--board B] --port PORT [--port PORT ...] FILE [--flash] [--no-backup]\n"
+     "        [--allow-out-of-range]",
      "send a configuration file's parameters over the board's own (keys the file lacks keep\n"
      "the board's values), then with --flash store them in the board's flash; the file is\n"
-     "checked before the port is opened, and the controller's set read back is first saved in\n"
+     "checked before the port is opened: keys that are no parameter are named and ignored, and a\n"
+     "value outside the range the screen allows, a maximum not above its minimum or an odd angle\n"
+     "limit is refused (--allow-out-of-range sends such values as the board's frames carry them,\n"
+     "for files saved from a board that holds them; values the frames cannot carry are refused\n"
+     "always). The controller's set read back is first saved in\n"
      "~/.local/share/qav-nuva/backups (the last 50 kept) unless --no-backup is given. With several\n"
      "ports, all are written at the same time and each gives one line when it ends: port, ok, failed\n"
      "or interrupted, seconds, what happened; the exit code is the worst of them"},
     {"diff", "diff [--board B] FILE_A FILE_B | diff [--board B] --port PORT FILE [--exit-code]",
      "list each parameter whose value differs between two configuration files, or between the\n"
      "board's set and a file, one line each: key, first value, second value, separated by tabs\n"
-     "(values as a load reads them; a key a file lacks loads as 0 and is marked \"(missing)\");\n"
-     "--exit-code exits with 1 when anything differs"},
+     "(values as a load reads them; a key only one file has shows \"(missing)\" for the other, and\n"
+     "against a board the keys the file lacks are left out, since a load keeps the board's values\n"
+     "for them); keys that are no parameter are named and ignored; --exit-code exits with 1 when\n"
+     "anything differs"},
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
-    {"upgrade", "upgrade --port PORT [--port PORT ...] [--board controller|motor] FILE",
+    {"upgrade", "upgrade --port PORT [--port PORT ...] [--board controller|motor] [--no-identify] FILE",
      "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
      "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
-     "on a terminal, one line per 10 % otherwise. Exit 1 also for a firmware file that is unreadable,\n"
-     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure.\n"
+     "on a terminal, one line per 10 % otherwise. First the running firmware is asked which board\n"
+     "it is, and the other board is never flashed; --no-identify skips that for a board that already\n"
+     "waits in its boot loader. Exit 1 also for a firmware file that is unreadable, invalid or for\n"
+     "the other board or chip, 3 when the boot loader never answers, 4 for any other failure.\n"
      "With several ports, all are upgraded at the same time, one line each as for write"},
     {"firmware",
-     "firmware pack --board controller|motor --version N [--address A] IN -o OUT\n"
+     "firmware pack --board controller|motor --version N [--address A] [--chip ID] [--force] IN -o OUT\n"
      "  firmware info FILE",
      "pack a raw binary or Intel HEX file IN as a firmware file (N in tenths, 24 for V2.4, or as 2.4;\n"
-     "A defaults to 0x08000000), or print a firmware file's header and check both its CRCs"},
+     "A defaults to 0x08000000; ID is the chip's product id, such as 0x410, checked before anything\n"
+     "is erased; a raw image must start with a stack pointer in RAM and a reset address inside it\n"
+     "unless --force is given; an ELF file needs objcopy -O binary first), or print a firmware\n"
+     "file's header and check both its CRCs"},
 };
 
 constexpr const char* kUsageTail =
@@ -114,7 +129,9 @@ const CommandHelp* FindHelp(const std::string& name)
 
 std::string CommandUsage(const CommandHelp& c)
 {
-    return std::string("usage: qav-nuva-cli ") + c.synopsis + "\n" + c.summary + "\n" + kUsageTail;
+    // The ranges come from the parameter tables, as the checks do.
+    const std::string ranges = std::string_view(c.name) == "write" ? "\n" + WriteRangesHelp() : "";
+    return std::string("usage: qav-nuva-cli ") + c.synopsis + "\n" + c.summary + "\n" + ranges + kUsageTail;
 }
 
 // --board: which board read, monitor and write talk to.
@@ -136,11 +153,6 @@ int OpenOrFail(ControllerSession& session, const std::string& port, std::ostream
     if (!session.Open(port, why))
         return Fail(err, kExitPort, why);
     return kExitOk;
-}
-
-std::string NoAnswer(const std::string& port)
-{
-    return "No answer from the controller on " + port + " within 3 seconds.";
 }
 
 using Outcome = ControllerSession::Outcome;
@@ -215,7 +227,7 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
     if (outcome == Outcome::Stopped)
         return Interrupted(err, stop, "nothing was read");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
 
     if (file != o.values.end()) {
         if (const IniWriteResult r = SaveControllerConfig(file->second, params); !r)
@@ -312,7 +324,7 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     if (csv)
         events.csv.Finish();
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
     return kExitOk;
 }
 
@@ -361,10 +373,14 @@ public:
     // Called with the controller's own set once it is read, before anything
     // is changed; false stops the job with nothing sent.
     std::function<bool(const ControllerParams&)> backup;
+    // Called with the controller's own set once it is read, before the
+    // backup: a refusal sentence stops the job with nothing sent.
+    std::function<std::string(const ControllerParams&)> refuse;
+    const std::string& Refusal() const { return refusal_; }
     // The engine this job listens to; set before the port is opened.
     void SetLink(ControllerLink& link) { link_ = &link; }
 
-    enum class Phase { ReadBack, Settle, Upload, Done, Stuck, NoBackup };
+    enum class Phase { ReadBack, Settle, Upload, Done, Stuck, NoBackup, Refused };
     Phase phase() const { return phase_; }
     const ControllerResult* FlashResult() const { return result_; }
     std::uint8_t MotorState() const { return motorState_; }
@@ -383,6 +399,10 @@ public:
         switch (phase_) {
         case Phase::ReadBack:
             if (quarters_ == 0xF) {
+                if (refuse && !(refusal_ = refuse(link_->Params())).empty()) {
+                    phase_ = Phase::Refused;
+                    return true;
+                }
                 if (backup && !backup(link_->Params())) {
                     phase_ = Phase::NoBackup;
                     return true;
@@ -405,6 +425,7 @@ public:
         case Phase::Done:
         case Phase::Stuck:
         case Phase::NoBackup:
+        case Phase::Refused:
             return true;
         }
         if (phase_ != before || progress_)
@@ -475,17 +496,26 @@ private:
     const ControllerResult* result_ = nullptr;
     std::uint8_t motorState_ = 0;
     int uploads_ = 0;
+    std::string refusal_;
     std::chrono::steady_clock::time_point lastProgress_ = std::chrono::steady_clock::now();
 };
 
 // One port's write: read back, keep a backup of what was read, upload, and
 // with `flash` store. Returns the exit code; says what happened on `out` and
 // `err` as a single-port write does.
-int WriteToPort(const std::string& port, const CheckedConfig& checked, bool flash, bool backup,
-                std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop)
+int WriteToPort(const std::string& port, const std::string& file, const CheckedConfig& checked, bool flash,
+                bool backup, bool allowOutOfRange, std::ostream& out, std::ostream& err,
+                const volatile std::sig_atomic_t* stop)
 {
     ControllerParams params;
     UploadJob job(checked, flash);
+    if (!allowOutOfRange)
+        job.refuse = [&](const ControllerParams& read) {
+            return CrossedWithKeptValues(file, checked, ControllerConfigKeyRanges(), "controller",
+                                         [&](std::string_view key) {
+                                             return GetParam(*FindControllerParam(key), read);
+                                         });
+        };
     std::string backupWhy;
     if (backup)
         job.backup = [&](const ControllerParams& read) {
@@ -505,9 +535,11 @@ int WriteToPort(const std::string& port, const CheckedConfig& checked, bool flas
         return Interrupted(
             err, stop, job.Uploads() == 0 ? "no parameters were sent" : "the upload may not have finished");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     if (job.phase() == UploadJob::Phase::NoBackup)
         return Fail(err, kExitUsage, backupWhy + " Nothing was sent (--no-backup skips the backup).");
+    if (job.phase() == UploadJob::Phase::Refused)
+        return Fail(err, kExitUsage, job.Refusal());
     if (job.phase() == UploadJob::Phase::Stuck)
         return Fail(err, kExitNoAnswer,
                     "The controller on " + port + " answered but did not take the parameters.");
@@ -578,7 +610,7 @@ int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volat
     if (port == o.all.end() || o.positional.size() != 1)
         return Fail(err, kExitUsage,
                     "Usage: qav-nuva-cli write [--board B] --port PORT [--port PORT ...] FILE [--flash] "
-                    "[--no-backup]");
+                    "[--no-backup] [--allow-out-of-range]");
     const auto board = ChosenBoard(o);
     if (!board)
         return Fail(err, kExitUsage, kBadBoard);
@@ -590,9 +622,10 @@ int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volat
     const std::string& file = o.positional[0];
     const bool flash = o.flags.count("--flash") > 0;
     const bool backup = o.flags.count("--no-backup") == 0;
+    const bool allowOutOfRange = o.flags.count("--allow-out-of-range") > 0;
     if (*board == Board::Motor) {
         const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
-            return MotorWrite(p, file, flash, backup, portOut, portErr, stop);
+            return MotorWrite(p, file, flash, backup, allowOutOfRange, portOut, portErr, stop);
         };
         return ports.size() == 1 ? job(ports.front(), out, err) : RunOnPorts(ports, job, out);
     }
@@ -601,14 +634,16 @@ int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volat
     CheckedConfig checked;
     std::string why;
     const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
-    if (!ReadCheckedConfig(file, kControllerConfigSection, keys, checked, why))
+    if (!ReadCheckedConfig(file, kControllerConfigSection, keys, checked, why, ControllerConfigWriteOnlyKeys()))
         return Fail(err, kExitUsage, why);
+    if (const int rc = CheckBeforeSending(file, checked, keys, "controller", allowOutOfRange, err))
+        return rc;
     if (!checked.missing.empty())
         err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing)
             << (checked.missing.size() == 1 ? "; the controller's value is kept.\n"
                                             : "; the controller's values are kept.\n");
     const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
-        return WriteToPort(p, checked, flash, backup, portOut, portErr, stop);
+        return WriteToPort(p, file, checked, flash, backup, allowOutOfRange, portOut, portErr, stop);
     };
     return ports.size() == 1 ? job(ports.front(), out, err) : RunOnPorts(ports, job, out);
 }
@@ -632,7 +667,7 @@ int CmdCommand(const std::string& name, std::uint8_t code, const Options& o, std
     if (outcome == Outcome::Stopped)
         return Interrupted(err, stop, "the command may have been sent");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
     return ReportResult(*watch.result, watch.motorState, out, err);
 }
 
@@ -683,7 +718,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return o ? CmdMonitor(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "write") {
-        const auto o = ParseOptions(args, 1, {"--port", "--board"}, {"--flash", "--no-backup"}, error);
+        const auto o = ParseOptions(args, 1, {"--port", "--board"}, {"--flash", "--no-backup", "--allow-out-of-range"},
+                                    error);
         return o ? CmdWrite(*o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "diff") {
@@ -711,24 +747,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return o ? CmdCommand(command, c->second, *o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "upgrade" && !AsksForHelp(args)) {
+        const auto o = ParseOptions(args, 1, kUpgradeValueOptions, kUpgradeFlags, error);
+        if (!o)
+            return Fail(err, kExitUsage, error);
         // Several --port options: every board at once, one line each.
-        std::vector<std::string> ports, rest;
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--port" && i + 1 < args.size())
-                ports.push_back(args[++i]);
-            else
-                rest.push_back(args[i]);
-        }
-        if (ports.size() > 1) {
-            for (std::size_t i = 0; i < ports.size(); ++i)
-                if (std::count(ports.begin(), ports.end(), ports[i]) > 1)
-                    return Fail(err, kExitUsage, "The port " + ports[i] + " is given twice.");
+        if (const auto ports = o->all.find("--port"); ports != o->all.end() && ports->second.size() > 1) {
+            for (const std::string& p : ports->second)
+                if (std::count(ports->second.begin(), ports->second.end(), p) > 1)
+                    return Fail(err, kExitUsage, "The port " + p + " is given twice.");
             const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
-                std::vector<std::string> one = rest;
-                one.insert(one.begin() + 1, {"--port", p});
-                return RunFirmwareCommand(one, portOut, portErr, stop, false);
+                return RunUpgrade(p, *o, portOut, portErr, stop, false);
             };
-            return RunOnPorts(ports, job, out);
+            return RunOnPorts(ports->second, job, out);
         }
     }
     if (IsFirmwareCommand(command))

@@ -4,6 +4,7 @@
 #include "ControllerSession.h"
 #include "MotorSession.h"
 #include "files/ConfigDiff.h"
+#include "files/ControllerConfigFile.h"
 #include "motor/MotorConfigFile.h"
 
 #include <algorithm>
@@ -19,19 +20,33 @@ int Fail(std::ostream& err, int code, const std::string& sentence)
     return code;
 }
 
-std::string Shown(const std::string& key, const std::string& value, const std::vector<std::string>& missing)
-{
-    const bool lacks = std::find(missing.begin(), missing.end(), key) != missing.end();
-    return lacks ? value + " (missing)" : value;
-}
-
-int Report(const std::vector<ConfigDifference>& differences, const std::vector<std::string>& missingA,
-           const std::vector<std::string>& missingB, bool exitCode, std::ostream& out)
+int Report(const std::vector<ConfigDifference>& differences, bool exitCode, std::ostream& out)
 {
     for (const ConfigDifference& d : differences)
-        out << d.key << '\t' << Shown(d.key, d.a, missingA) << '\t' << Shown(d.key, d.b, missingB) << '\n';
+        out << d.key << '\t' << d.a << '\t' << d.b << '\n';
     out.flush();
     return exitCode && !differences.empty() ? 1 : kExitOk;
+}
+
+// A load keeps the board's value for a key the file lacks: no difference.
+std::vector<ConfigDifference> WithoutMissing(std::vector<ConfigDifference> differences,
+                                             const std::vector<std::string>& missing)
+{
+    std::erase_if(differences, [&](const ConfigDifference& d) {
+        return std::find(missing.begin(), missing.end(), d.key) != missing.end();
+    });
+    return differences;
+}
+
+// A misspelt key must not pass unseen.
+void SayIgnored(const std::string& path, const std::vector<std::string>& unknown, std::ostream& err)
+{
+    if (unknown.empty())
+        return;
+    const std::vector<std::string_view> names(unknown.begin(), unknown.end());
+    const bool one = names.size() == 1;
+    err << "qav-nuva-cli: " << path << (one ? " has no parameter named " : " has no parameters named ")
+        << JoinKeys(names) << (one ? "; it is ignored.\n" : "; they are ignored.\n");
 }
 
 // The four echo quarters of a read-back.
@@ -48,13 +63,15 @@ struct MotorReport final : IMotorEvents
     void OnParameterReport(const MotorParams&) override { reported = true; }
 };
 
-// A motor configuration file by the load rules (a key it lacks reads as 0).
+// A motor configuration file by the load rules, and the keys it lacks.
 bool LoadMotorForDiff(const std::string& path, MotorParams& params, std::vector<std::string>& missing,
-                      std::string& why)
+                      std::string& why, std::ostream& err)
 {
     params = {};
-    if (!CheckFileForDiff(path, kMotorConfigSection, kMotorConfigRanges, missing, why))
+    std::vector<std::string> unknown;
+    if (!CheckFileForDiff(path, kMotorConfigSection, MotorConfigKeyRanges(), missing, why, &unknown))
         return false;
+    SayIgnored(path, unknown, err);
     if (!LoadMotorConfig(path, params)) {
         why = "Cannot read " + path + ".";
         return false;
@@ -64,11 +81,20 @@ bool LoadMotorForDiff(const std::string& path, MotorParams& params, std::vector<
 
 std::vector<ConfigDifference> DiffMotor(const MotorParams& a, const MotorParams& b)
 {
-    return DiffEntries(MotorConfigEntries(a), MotorConfigEntries(b), kMotorConfigRanges);
+    return DiffEntries(MotorConfigEntries(a), MotorConfigEntries(b), MotorConfigKeyRanges());
+}
+
+bool LoadControllerForDiff(const std::string& path, LoadedControllerConfig& out, std::string& why,
+                           std::ostream& err)
+{
+    if (!LoadControllerConfigForDiff(path, out, why))
+        return false;
+    SayIgnored(path, out.unknown, err);
+    return true;
 }
 
 template <class Session>
-int RunRead(Session& session, const std::function<bool()>& done, const std::string& port, const char* board,
+int RunRead(Session& session, const std::function<bool()>& done, const std::string& port,
             std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
     std::string why;
@@ -80,8 +106,7 @@ int RunRead(Session& session, const std::function<bool()>& done, const std::stri
         return Fail(err, 128 + signal, "Interrupted; nothing was compared.");
     }
     if (outcome == Session::Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer,
-                    std::string("No answer from the ") + board + " on " + port + " within 3 seconds.");
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     return kExitOk;
 }
 
@@ -94,14 +119,18 @@ int DiffFiles(const std::string& fileA, const std::string& fileB, bool motor, bo
     if (motor) {
         MotorParams a, b;
         std::vector<std::string> missingA, missingB;
-        if (!LoadMotorForDiff(fileA, a, missingA, why) || !LoadMotorForDiff(fileB, b, missingB, why))
+        if (!LoadMotorForDiff(fileA, a, missingA, why, err) || !LoadMotorForDiff(fileB, b, missingB, why, err))
             return Fail(err, kExitUsage, why);
-        return Report(DiffMotor(a, b), missingA, missingB, exitCode, out);
+        return Report(DiffFileEntries(MotorConfigEntries(a), MotorConfigEntries(b), MotorConfigKeyRanges(),
+                                      missingA, missingB),
+                      exitCode, out);
     }
     LoadedControllerConfig a, b;
-    if (!LoadControllerConfigForDiff(fileA, a, why) || !LoadControllerConfigForDiff(fileB, b, why))
+    if (!LoadControllerForDiff(fileA, a, why, err) || !LoadControllerForDiff(fileB, b, why, err))
         return Fail(err, kExitUsage, why);
-    return Report(DiffControllerParams(a.params, b.params), a.missing, b.missing, exitCode, out);
+    return Report(DiffFileEntries(ControllerConfigEntries(a.params), ControllerConfigEntries(b.params),
+                                  ControllerConfigKeyRanges(), a.missing, b.missing),
+                  exitCode, out);
 }
 
 int DiffDevice(const std::string& port, const std::string& file, bool motor, bool exitCode, std::ostream& out,
@@ -113,25 +142,25 @@ int DiffDevice(const std::string& port, const std::string& file, bool motor, boo
     if (motor) {
         MotorParams loaded, device;
         std::vector<std::string> missing;
-        if (!LoadMotorForDiff(file, loaded, missing, why))
+        if (!LoadMotorForDiff(file, loaded, missing, why, err))
             return Fail(err, kExitUsage, why);
         MotorReport events;
         MotorSession session(device, events);
         if (int rc = RunRead(
-                session, [&] { return events.reported; }, port, "motor board", err, stop))
+                session, [&] { return events.reported; }, port, err, stop))
             return rc;
-        return Report(DiffMotor(device, loaded), {}, missing, exitCode, out);
+        return Report(WithoutMissing(DiffMotor(device, loaded), missing), exitCode, out);
     }
     LoadedControllerConfig loaded;
-    if (!LoadControllerConfigForDiff(file, loaded, why))
+    if (!LoadControllerForDiff(file, loaded, why, err))
         return Fail(err, kExitUsage, why);
     ControllerParams device;
     ReadBack events;
     ControllerSession session(device, events);
     if (int rc = RunRead(
-            session, [&] { return events.quarters == 0xF; }, port, "controller", err, stop))
+            session, [&] { return events.quarters == 0xF; }, port, err, stop))
         return rc;
-    return Report(DiffControllerParams(device, loaded.params), {}, loaded.missing, exitCode, out);
+    return Report(WithoutMissing(DiffControllerParams(device, loaded.params), loaded.missing), exitCode, out);
 }
 
 } // namespace qav::cli

@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "CliReport.h"
 #include "MotorSession.h"
+#include "WriteChecks.h"
 #include "files/Backups.h"
 #include "motor/MotorConfigFile.h"
 
@@ -16,11 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using Outcome = MotorSession::Outcome;
-
-std::string NoAnswer(const std::string& port)
-{
-    return "No answer from the motor board on " + port + " within 3 seconds.";
-}
 
 int OpenOrFail(MotorSession& session, const std::string& port, std::ostream& err)
 {
@@ -210,7 +206,7 @@ int MotorRead(const std::string& port, const std::string& outFile, std::ostream&
     if (outcome == Outcome::Stopped)
         return Interrupted(err, stop, "nothing was read");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     if (!outFile.empty()) {
         if (const IniWriteResult r = SaveMotorConfig(outFile, params); !r)
             return Fail(err, kExitUsage, "Cannot write " + outFile + ": " + r.message + ".");
@@ -239,18 +235,21 @@ int MotorMonitor(const std::string& port, long count, bool json, std::ostream& o
     session.Link().RequestCommand(kMotorCmdMonitor);
     // A monitor ends normally when stopped, so a signal is no failure here.
     if (session.RunUntil([&] { return printer.Done(); }, kAnswerTimeout, stop) == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     return kExitOk;
 }
 
-int MotorWrite(const std::string& port, const std::string& file, bool flash, bool backup, std::ostream& out,
-               std::ostream& err, const volatile std::sig_atomic_t* stop)
+int MotorWrite(const std::string& port, const std::string& file, bool flash, bool backup, bool allowOutOfRange,
+               std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
     // The whole file is checked before the port is opened.
     CheckedConfig checked;
     std::string why;
-    if (!ReadCheckedConfig(file, kMotorConfigSection, kMotorConfigRanges, checked, why))
+    const std::vector<ConfigKeyRange> keys = MotorConfigKeyRanges();
+    if (!ReadCheckedConfig(file, kMotorConfigSection, keys, checked, why))
         return Fail(err, kExitUsage, why);
+    if (const int rc = CheckBeforeSending(file, checked, keys, "motor board", allowOutOfRange, err))
+        return rc;
     if (!checked.missing.empty())
         err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing)
             << (checked.missing.size() == 1 ? "; the board's value is kept.\n"
@@ -279,7 +278,7 @@ int MotorWrite(const std::string& port, const std::string& file, bool flash, boo
         return Interrupted(err, stop,
                            job.Writes() == 0 ? "no parameters were sent" : "the write may not have finished");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     switch (job.phase()) {
     case MotorWriteJob::Phase::NoBackup:
         return Fail(err, kExitUsage, backupWhy + " Nothing was sent (--no-backup skips the backup).");

@@ -19,12 +19,13 @@ int MotorRead(const std::string& port, const std::string& outFile, std::ostream&
 int MotorMonitor(const std::string& port, long count, bool json, std::ostream& out, std::ostream& err,
                  const volatile std::sig_atomic_t* stop);
 
-// Checks `file` before the port is opened; reads the board's parameters
+// Checks `file` before the port is opened (values outside the dialog's
+// range only pass with `allowOutOfRange`); reads the board's parameters
 // (a key the file lacks keeps the board's value, said on `err`); sends the
 // values with command 1 until the board takes them; with `flash` then
 // writes them to flash until the board reports the result. A board that
 // keeps refusing the flash write for 3 s gives exit 4 with its words.
-int MotorWrite(const std::string& port, const std::string& file, bool flash, bool backup, std::ostream& out,
-               std::ostream& err, const volatile std::sig_atomic_t* stop);
+int MotorWrite(const std::string& port, const std::string& file, bool flash, bool backup, bool allowOutOfRange,
+               std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop);
 
 } // namespace qav::cli

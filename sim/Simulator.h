@@ -31,6 +31,10 @@ struct SimulatorConfig
     milliseconds calibrationTime{300};
     SimFaults faults;      // for both devices
     BootFaults bootFaults; // for both boot loaders
+    // The chips the boot loaders play (rows of the chip table): the
+    // controller's lists ERASE, the motor board's EXTENDED ERASE.
+    std::uint16_t controllerChip = kSimChipId;
+    std::uint16_t motorChip = 0x422;
     bool paceOutput = false;
     std::uint32_t seed = 1;
     std::string frameLog; // a file to log every valid frame heard; empty: none
@@ -71,6 +75,8 @@ public:
     void RefuseFlashWrites(DeviceKind kind, int count);
     void SetBootFaults(DeviceKind kind, const BootFaults& faults);
 
+    // The board reset with its boot jumper set (see SimDevice).
+    void ResetIntoBootLoader(DeviceKind kind);
     // The boot loader's flash (128 KiB on the controller, 64 KiB on the
     // motor board, at 0x08000000) and its counts.
     std::vector<std::uint8_t> Flash(DeviceKind kind) const;

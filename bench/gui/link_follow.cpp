@@ -44,6 +44,7 @@ public:
             seen.insert(text, clock_.nsecsElapsed());
     }
     void SetProgress(int) override {}
+    void SetStatusDetails(const QString&) override {}
     QMap<QString, qint64> seen; // first time each message was shown, ns
 
 private:

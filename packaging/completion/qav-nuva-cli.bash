@@ -40,7 +40,7 @@ _qav_nuva_cli()
             mapfile -t COMPREPLY < <(compgen -W "controller motor" -- "$cur")
             return
             ;;
-        --count | --version | --address)
+        --count | --version | --address | --chip)
             return
             ;;
     esac
@@ -50,15 +50,15 @@ _qav_nuva_cli()
         ports) options="--json --help" ;;
         read) options="--board --port -o --help" ;;
         monitor) options="--board --port --count --json --csv --help" ;;
-        write) options="--board --port --flash --no-backup --help" ;;
+        write) options="--board --port --flash --no-backup --allow-out-of-range --help" ;;
         diff) options="--board --port --exit-code --help" ;;
         motor-on | motor-off | calibrate) options="--port --help" ;;
-        upgrade) options="--port --board --help" ;;
+        upgrade) options="--port --board --no-identify --help" ;;
         firmware)
             if ((cword == 2)); then
                 options="pack info --help"
             elif [[ ${words[2]} == pack ]]; then
-                options="--board --version --address -o"
+                options="--board --version --address --chip --force -o"
             else
                 options=""
             fi

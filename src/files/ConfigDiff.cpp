@@ -22,6 +22,28 @@ std::vector<ConfigDifference> DiffEntries(const std::vector<IniEntry>& a, const 
     return out;
 }
 
+std::vector<ConfigDifference> DiffFileEntries(const std::vector<IniEntry>& a, const std::vector<IniEntry>& b,
+                                              std::span<const ConfigKeyRange> keys,
+                                              const std::vector<std::string>& missingA,
+                                              const std::vector<std::string>& missingB)
+{
+    const auto lacks = [](const std::vector<std::string>& missing, const std::string& key) {
+        return std::find(missing.begin(), missing.end(), key) != missing.end();
+    };
+    std::vector<ConfigDifference> out;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        const std::string& key = a[i].key;
+        const bool read =
+            std::any_of(keys.begin(), keys.end(), [&](const ConfigKeyRange& k) { return k.key == key; });
+        const bool lackA = lacks(missingA, key), lackB = lacks(missingB, key);
+        if (!read || (lackA && lackB))
+            continue;
+        if (lackA || lackB || a[i].value != b[i].value)
+            out.push_back({key, lackA ? kMissingValue : a[i].value, lackB ? kMissingValue : b[i].value});
+    }
+    return out;
+}
+
 std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, const ControllerParams& b)
 {
     static const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
@@ -29,7 +51,8 @@ std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, co
 }
 
 bool CheckFileForDiff(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
-                      std::vector<std::string>& missing, std::string& why)
+                      std::vector<std::string>& missing, std::string& why, std::vector<std::string>* unknown,
+                      std::span<const std::string_view> alsoKnown)
 {
     missing.clear();
     // A missing file would read as an empty one.
@@ -52,6 +75,8 @@ bool CheckFileForDiff(const std::string& path, std::string_view section, std::sp
     for (const ConfigKeyRange& k : keys)
         if (!doc.Find(section, k.key, value))
             missing.emplace_back(k.key);
+    if (unknown)
+        *unknown = UnknownKeys(doc, section, keys, alsoKnown);
     return true;
 }
 
@@ -59,10 +84,11 @@ bool LoadControllerConfigForDiff(const std::string& path, LoadedControllerConfig
 {
     out = {};
     const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
-    if (!CheckFileForDiff(path, kControllerConfigSection, keys, out.missing, why))
+    if (!CheckFileForDiff(path, kControllerConfigSection, keys, out.missing, why, &out.unknown,
+                          ControllerConfigWriteOnlyKeys()))
         return false;
-    bool hasSection = false;
-    if (!LoadControllerConfig(path, out.params, &hasSection) || !hasSection) {
+    ConfigLoadReport report;
+    if (!LoadControllerConfig(path, out.params, &report) || !report.hasSection) {
         why = "Cannot read " + path + ": " + IniReadErrorText(errno) + ".";
         return false;
     }

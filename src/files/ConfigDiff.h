@@ -2,7 +2,8 @@
 // Comparing controller parameter sets key by key, as configuration files
 // carry them: the 23 keys a load reads, each value as the load puts it into
 // the set and a save writes it back ("0300" and "300" are the same value, and
-// so are -1 and 255 for a motor direction).
+// so are -1 and 255 for a motor direction). A key a file lacks has no value:
+// a load keeps what was there.
 #include "files/ConfigFileCheck.h"
 #include "platform/IniFile.h"
 #include "protocol/ControllerProtocol.h"
@@ -28,18 +29,33 @@ std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, co
 std::vector<ConfigDifference> DiffEntries(const std::vector<IniEntry>& a, const std::vector<IniEntry>& b,
                                           std::span<const ConfigKeyRange> keys);
 
-// Whether `path` can be compared as a file of `section`: it exists, is
-// readable and has the section. Fills `missing` with the keys it lacks;
-// false with `why` set to one sentence otherwise.
-bool CheckFileForDiff(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
-                      std::vector<std::string>& missing, std::string& why);
+// What a file lacks shows as.
+inline constexpr const char* kMissingValue = "(missing)";
 
-// A controller configuration file read by the load rules (a key the file
-// lacks reads as 0), and the keys it lacks.
+// Two files compared: a key only one of them has differs, its missing side
+// shown as "(missing)"; a key both lack does not. The entries are those the
+// files load as, the missing lists the keys each lacks.
+std::vector<ConfigDifference> DiffFileEntries(const std::vector<IniEntry>& a, const std::vector<IniEntry>& b,
+                                              std::span<const ConfigKeyRange> keys,
+                                              const std::vector<std::string>& missingA,
+                                              const std::vector<std::string>& missingB);
+
+// Whether `path` can be compared as a file of `section`: it exists, is
+// readable and has the section. Fills `missing` with the keys it lacks and
+// `unknown`, when given, with those of its section that are no parameter
+// (nor in `alsoKnown`); false with `why` set to one sentence otherwise.
+bool CheckFileForDiff(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
+                      std::vector<std::string>& missing, std::string& why,
+                      std::vector<std::string>* unknown = nullptr,
+                      std::span<const std::string_view> alsoKnown = {});
+
+// A controller configuration file read by the load rules, and the keys it
+// lacks (read as 0 here; compare with DiffFileEntries).
 struct LoadedControllerConfig
 {
     ControllerParams params;
     std::vector<std::string> missing;
+    std::vector<std::string> unknown;
 };
 
 // False with `why` set to one sentence when the file cannot be read or has

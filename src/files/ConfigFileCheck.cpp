@@ -2,6 +2,7 @@
 
 #include "platform/IniFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <limits>
@@ -42,8 +43,32 @@ std::string JoinKeys(const std::vector<std::string_view>& keys)
     return text;
 }
 
+std::vector<std::string> UnknownKeys(const IniDocument& doc, std::string_view section,
+                                     std::span<const ConfigKeyRange> keys, std::span<const std::string_view> alsoKnown)
+{
+    std::vector<std::string> unknown;
+    for (const std::string& name : doc.Keys(section)) {
+        const auto same = [&](std::string_view other) { return SameIniName(name, other); };
+        const bool known =
+            std::any_of(keys.begin(), keys.end(), [&](const ConfigKeyRange& k) { return same(k.key); }) ||
+            std::any_of(alsoKnown.begin(), alsoKnown.end(), same);
+        if (!known && std::none_of(unknown.begin(), unknown.end(), same))
+            unknown.push_back(name);
+    }
+    return unknown;
+}
+
+std::optional<std::int64_t> CheckedConfig::ValueOf(std::string_view key) const
+{
+    for (const ConfigValue& v : values)
+        if (v.key == key)
+            return v.value;
+    return std::nullopt;
+}
+
 bool ReadCheckedConfig(const std::string& path, std::string_view section,
-                       std::span<const ConfigKeyRange> keys, CheckedConfig& out, std::string& why)
+                       std::span<const ConfigKeyRange> keys, CheckedConfig& out, std::string& why,
+                       std::span<const std::string_view> alsoKnown)
 {
     out = {};
     IniDocument doc;
@@ -77,6 +102,7 @@ bool ReadCheckedConfig(const std::string& path, std::string_view section,
         else
             checked.values.push_back(ConfigValue{k.key, value});
     }
+    checked.unknown = UnknownKeys(doc, section, keys, alsoKnown);
     if (!bad.empty()) {
         why = path + " has values its parameters cannot hold: ";
         for (std::size_t i = 0; i < bad.size(); ++i)
@@ -86,6 +112,59 @@ bool ReadCheckedConfig(const std::string& path, std::string_view section,
     }
     out = std::move(checked);
     return true;
+}
+
+std::vector<Crossing> CrossedValues(std::span<const ConfigKeyRange> keys,
+                                    const std::function<std::optional<std::int64_t>(std::string_view)>& valueOf)
+{
+    std::vector<Crossing> out;
+    for (const ConfigKeyRange& k : keys) {
+        if (k.above.empty())
+            continue;
+        const auto max = valueOf(k.key), min = valueOf(k.above);
+        // Equal limits leave the gimbal no room either.
+        if (max && min && *max <= *min)
+            out.push_back(Crossing{k.key, k.above, *max, *min});
+    }
+    return out;
+}
+
+std::string CrossingText(const Crossing& c)
+{
+    return std::string(c.maxKey) + "=" + std::to_string(c.max) + " is not above " + std::string(c.minKey) + "=" +
+           std::to_string(c.min);
+}
+
+std::vector<std::string> OutsideScreenRanges(const CheckedConfig& checked, std::span<const ConfigKeyRange> keys,
+                                             std::string_view device)
+{
+    std::vector<std::string> out;
+    for (const ConfigKeyRange& k : keys) {
+        const auto value = checked.ValueOf(k.key);
+        if (!value)
+            continue;
+        const std::string said = std::string(k.key) + "=" + std::to_string(*value);
+        const bool listed = std::any_of(k.choices.begin(), k.choices.end(),
+                                        [&](const ParamChoice& c) { return c.value == *value; });
+        if (k.choices.empty() ? !k.allowed.Contains(*value) : !listed)
+            out.push_back(said + " (" + AllowedText(k.allowed, k.choices) + ")");
+        else if (HeldValue(*value, k.step) != *value)
+            out.push_back(said + ": the " + std::string(device) + " keeps limits in steps of " +
+                          std::to_string(k.step) + "; use " + std::to_string(HeldValue(*value, k.step)));
+    }
+    for (const Crossing& c : CrossedValues(keys, [&](std::string_view key) { return checked.ValueOf(key); }))
+        out.push_back(CrossingText(c));
+    return out;
+}
+
+std::vector<std::string> BeyondWhatTravels(const CheckedConfig& checked, std::span<const ConfigKeyRange> keys)
+{
+    std::vector<std::string> out;
+    for (const ConfigKeyRange& k : keys)
+        if (const auto value = checked.ValueOf(k.key); value && !k.carried.Contains(*value))
+            out.push_back(std::string(k.key) + "=" + std::to_string(*value) + " (" + AllowedText(k.carried, {}) +
+                          ")");
+    return out;
 }
 
 bool CheckConfigOutput(const std::string& path, std::string& why)

@@ -8,7 +8,18 @@
 // its key's field can hold. Keys the file lacks are listed, not refused, so
 // that the caller can keep the device's own values for them. Nothing here
 // prints; failures come back as one sentence that names the file.
+//
+// Two kinds of check: what the board cannot hold at all (the field's width,
+// or what its frame carries) is always refused; what the screens would not
+// let a value be (its range or list, a maximum not above its minimum, an
+// odd angle limit) is found by OutsideScreenRanges, for the caller to refuse
+// unless the user says otherwise.
+#include "protocol/ParamTable.h"
+
 #include <cstdint>
+#include <functional>
+#include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,13 +27,43 @@
 
 namespace qav {
 
-// A key and the values its field can hold (the field's width, not the range
-// an editor enforces: a device's own values may lie outside that).
+// What a lenient load (the private-profile rules, as the screens load
+// files) found.
+struct ConfigLoadReport
+{
+    bool hasSection = false;               // the file has the section at all
+    std::vector<std::string_view> missing; // keys a load reads that the file lacks, in file order
+};
+// What a lenient load does with a key the file lacks.
+enum class MissingKeys {
+    ReadAsZero, // as the private-profile read with its default "0" does
+    KeepValues, // the parameter keeps its value
+};
+
+inline constexpr ValueRange kAnyValue{std::numeric_limits<std::int64_t>::min(),
+                                      std::numeric_limits<std::int64_t>::max()};
+
+// A key, the values its field can hold (the field's width: a device's own
+// values may lie outside what an editor enforces, not outside this), what
+// its frame carries to the board, and what the screens let the value be.
 struct ConfigKeyRange
 {
     std::string_view key;
     std::int64_t min, max;
+    ValueRange carried = kAnyValue;
+    ValueRange allowed = kAnyValue;
+    std::span<const ParamChoice> choices{}; // when not empty, the only values the screens offer
+    std::int64_t step = 1;                  // the board keeps only multiples of it
+    std::string_view above{};               // key whose value this one must lie above
 };
+
+// The checks of a parameter row whose field travels as `form`.
+template <class S> ConfigKeyRange KeyRangeOf(const ParamRow<S>& row, const WireForm& form)
+{
+    const ValueRange field = FieldRange<S>(row.member);
+    return ConfigKeyRange{row.key,   field.low,   field.high, form.carried, row.range,
+                          row.choices, form.step, row.above};
+}
 
 struct ConfigValue
 {
@@ -34,14 +75,50 @@ struct CheckedConfig
 {
     std::vector<ConfigValue> values;       // keys the file has, in table order
     std::vector<std::string_view> missing; // keys it lacks, in table order
+    std::vector<std::string> unknown;      // keys of the section that are no parameter, as written
+
+    std::optional<std::int64_t> ValueOf(std::string_view key) const;
 };
 
 // Reads and checks `path`. False with `why` set to one sentence, such as
 // "Cannot read a.bgsc: not a regular file.", "a.bgsc has no [PARAMETERS]
 // section." or "a.bgsc has values its parameters cannot hold: ROLL_TOTAL=-1
 // (0 to 65535), ROLL_VEL=12abc (not a whole number)."; `out` is then empty.
+// Keys in `alsoKnown` (written by a save but never read) are neither read
+// nor listed as unknown.
 bool ReadCheckedConfig(const std::string& path, std::string_view section,
-                       std::span<const ConfigKeyRange> keys, CheckedConfig& out, std::string& why);
+                       std::span<const ConfigKeyRange> keys, CheckedConfig& out, std::string& why,
+                       std::span<const std::string_view> alsoKnown = {});
+
+// The keys of `section` in `doc` that are neither in `keys` nor in
+// `alsoKnown`, as written, each once.
+class IniDocument;
+std::vector<std::string> UnknownKeys(const IniDocument& doc, std::string_view section,
+                                     std::span<const ConfigKeyRange> keys,
+                                     std::span<const std::string_view> alsoKnown = {});
+
+// A maximum whose value does not lie above its minimum's.
+struct Crossing
+{
+    std::string_view maxKey, minKey;
+    std::int64_t max, min;
+};
+// The crossings among `keys` whose both values `valueOf` knows.
+std::vector<Crossing> CrossedValues(std::span<const ConfigKeyRange> keys,
+                                    const std::function<std::optional<std::int64_t>(std::string_view)>& valueOf);
+// "ROLL_MAX=-10 is not above ROLL_MIN=20".
+std::string CrossingText(const Crossing& c);
+
+// The values of `checked` that the screens would not let their parameters
+// take, one phrase each in table order: "ROLL_TOTAL=600 (0 to 500)",
+// "INSTALL_MODE=99 (1, 2 or 3)", "ROLL_MAX=45: the controller keeps limits
+// in steps of 2; use 44" (`device` names the board), then the crossings of
+// the file's own values.
+std::vector<std::string> OutsideScreenRanges(const CheckedConfig& checked, std::span<const ConfigKeyRange> keys,
+                                             std::string_view device);
+// The values of `checked` that their frames cannot carry to the board, one
+// phrase each: "ROLL_MAX=300 (-256 to 254)".
+std::vector<std::string> BeyondWhatTravels(const CheckedConfig& checked, std::span<const ConfigKeyRange> keys);
 
 // Whether `path` may be written as a configuration file: missing, or an
 // existing regular file of at most 1 MiB (a save merges into what is there).

@@ -1,81 +1,16 @@
 #include "files/ControllerConfigFile.h"
 
 #include "platform/Atol.h"
+#include "protocol/ControllerParamTable.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <limits>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 namespace qav {
 namespace {
-
-using P = ControllerParams;
-
-// Reading and writing one field through its member, whatever its width.
-struct KeyField
-{
-    std::string_view key;
-    bool read;
-    std::int64_t (*get)(const P&);
-    void (*set)(P&, std::int64_t);
-    std::int64_t min, max; // what the field can hold
-};
-
-template <auto Member> std::int64_t GetField(const P& p)
-{
-    return static_cast<std::int64_t>(p.*Member);
-}
-
-template <auto Member> void SetField(P& p, std::int64_t v)
-{
-    using T = std::remove_cvref_t<decltype(p.*Member)>;
-    // Conversion to a narrower type keeps the low bits (two's complement).
-    p.*Member = static_cast<T>(v);
-}
-
-template <auto Member> constexpr KeyField Field(std::string_view key, bool read = true)
-{
-    using T = std::remove_cvref_t<decltype(std::declval<P&>().*Member)>;
-    return KeyField{key,
-                    read,
-                    &GetField<Member>,
-                    &SetField<Member>,
-                    std::numeric_limits<T>::min(),
-                    std::numeric_limits<T>::max()};
-}
-
-// Save order; loads use the same order without the write-only key.
-constexpr std::array<KeyField, 24> kKeys = {{
-    Field<&P::ROLL_ACC>("ROLL_ACC"),
-    Field<&P::ROLL_TOTAL>("ROLL_TOTAL"),
-    Field<&P::ROLL_VEL>("ROLL_VEL"),
-    Field<&P::ROLL_INT>("ROLL_INT"),
-    Field<&P::PITCH_ACC>("PITCH_ACC"),
-    Field<&P::PITCH_TOTAL>("PITCH_TOTAL"),
-    Field<&P::PITCH_VEL>("PITCH_VEL"),
-    Field<&P::PITCH_INT>("PITCH_INT"),
-    Field<&P::ROLL_MAX>("ROLL_MAX"),
-    Field<&P::ROLL_MIN>("ROLL_MIN"),
-    Field<&P::PITCH_MAX>("PITCH_MAX"),
-    Field<&P::PITCH_MIN>("PITCH_MIN"),
-    Field<&P::ROLL_SERVO_CENTER>("ROLL_SERVO_CENTER"),
-    Field<&P::PITCH_SERVO_CENTER>("PITCH_SERVO_CENTER"),
-    Field<&P::YAW_SERVO_CENTER>("YAW_SERVO_CENTER", false),
-    Field<&P::ROLL_SERVO_REV>("ROLL_SERVO_REV"),
-    Field<&P::PITCH_SERVO_REV>("PITCH_SERVO_REV"),
-    Field<&P::ROLL_RC_ACC>("ROLL_RC_ACC"),
-    Field<&P::PITCH_RC_ACC>("PITCH_RC_ACC"),
-    Field<&P::INSTALL_MODE>("INSTALL_MODE"),
-    Field<&P::RECEIVER_TYPE>("RECEIVER_TYPE"),
-    Field<&P::INIT_PITCH>("INIT_PITCH"),
-    Field<&P::INIT_ROLL>("INIT_ROLL"),
-    Field<&P::DEFAULT_MODE>("DEFAULT_MODE"),
-}};
 
 // The files come from a platform whose atol yields a 32-bit long that
 // saturates on overflow; only then is the number cut to the field's width.
@@ -90,10 +25,10 @@ std::int64_t AsLong(std::int64_t v)
 std::vector<IniEntry> ControllerConfigEntries(const ControllerParams& params)
 {
     std::vector<IniEntry> entries;
-    entries.reserve(kKeys.size());
-    for (const KeyField& f : kKeys)
-        entries.push_back(IniEntry{std::string(kControllerConfigSection), std::string(f.key),
-                                   std::to_string(f.get(params))});
+    for (const ControllerParamRow& row : ControllerParamTable())
+        if (row.file != FileUse::None)
+            entries.push_back(IniEntry{std::string(kControllerConfigSection), std::string(row.key),
+                                       std::to_string(GetParam(row, params))});
     return entries;
 }
 
@@ -105,31 +40,50 @@ IniWriteResult SaveControllerConfig(const std::string& path, const ControllerPar
 std::vector<ConfigKeyRange> ControllerConfigKeyRanges()
 {
     std::vector<ConfigKeyRange> ranges;
-    for (const KeyField& f : kKeys)
-        if (f.read)
-            ranges.push_back(ConfigKeyRange{f.key, f.min, f.max});
+    for (const ControllerParamRow& row : ControllerParamTable())
+        if (row.file == FileUse::ReadWrite)
+            ranges.push_back(KeyRangeOf(row, ControllerWireForm(row)));
     return ranges;
+}
+
+std::vector<std::string_view> ControllerConfigWriteOnlyKeys()
+{
+    std::vector<std::string_view> keys;
+    for (const ControllerParamRow& row : ControllerParamTable())
+        if (row.file == FileUse::WriteOnly)
+            keys.push_back(row.key);
+    return keys;
 }
 
 void ApplyControllerConfig(const CheckedConfig& checked, ControllerParams& params)
 {
     for (const ConfigValue& v : checked.values)
-        for (const KeyField& f : kKeys)
-            if (f.read && f.key == v.key)
-                f.set(params, v.value);
+        if (const ControllerParamRow* row = FindControllerParam(v.key); row && row->file == FileUse::ReadWrite)
+            SetParam(*row, params, v.value);
 }
 
-Result LoadControllerConfig(const std::string& path, ControllerParams& params, bool* hasSection)
+Result LoadControllerConfig(const std::string& path, ControllerParams& params, ConfigLoadReport* report,
+                            MissingKeys missing)
 {
     IniDocument doc;
     const bool readable = doc.Load(path);
     const Result result = readable ? Result{} : Result::Failed(errno, IniReadErrorText(errno));
-    if (hasSection)
-        *hasSection = doc.HasSection(kControllerConfigSection);
-    for (const KeyField& f : kKeys) {
-        if (f.read)
-            f.set(params, AsLong(ReadAtol(doc.Get(kControllerConfigSection, f.key, "0"))));
+    ConfigLoadReport seen;
+    seen.hasSection = doc.HasSection(kControllerConfigSection);
+    for (const ControllerParamRow& row : ControllerParamTable()) {
+        if (row.file != FileUse::ReadWrite)
+            continue;
+        std::string text;
+        if (doc.Find(kControllerConfigSection, row.key, text)) {
+            SetParam(row, params, AsLong(ReadAtol(text)));
+            continue;
+        }
+        seen.missing.push_back(row.key);
+        if (missing == MissingKeys::ReadAsZero)
+            SetParam(row, params, 0);
     }
+    if (report)
+        *report = std::move(seen);
     return result;
 }
 

@@ -19,6 +19,9 @@ namespace qav {
 
 inline constexpr std::string_view kControllerConfigSection = "PARAMETERS";
 
+// The keys, their order and how each is written come from the parameter
+// table (protocol/ControllerParamTable.h).
+
 // Writes the 24 keys from `params` into `path` in one atomic replacement,
 // creating the file when missing. Unsigned parameters go as their unsigned
 // value, signed ones as signed, the two motor directions as signed bytes (so
@@ -29,18 +32,21 @@ IniWriteResult SaveControllerConfig(const std::string& path, const ControllerPar
 // their own to the same atomic replacement.
 std::vector<IniEntry> ControllerConfigEntries(const ControllerParams& params);
 
-// Reads the 23 keys of `path` into `params`, each by the atol rules (a
-// missing key or file reads as 0) and cut to its parameter's width (the low
-// bits of the number: 70000 gives 4464 in a 16-bit parameter, -1 and 255 both
-// give 0xFF in an 8-bit one). Every other field of `params` is left alone.
-// Fails when the file exists but cannot be read; the keys then read as 0
-// like those of a missing file. `hasSection`, when given, is
-// set to whether the file has a "PARAMETERS" section at all.
-Result LoadControllerConfig(const std::string& path, ControllerParams& params, bool* hasSection = nullptr);
+// Reads the 23 keys of `path` into `params`, each by the atol rules and cut
+// to its parameter's width (the low bits of the number: 70000 gives 4464 in
+// a 16-bit parameter, -1 and 255 both give 0xFF in an 8-bit one). A key the
+// file (or a missing file) lacks reads as 0 or keeps its value, by
+// `missing`. Every other field of `params` is left alone. Fails when the
+// file exists but cannot be read; the keys are then all missing.
+Result LoadControllerConfig(const std::string& path, ControllerParams& params, ConfigLoadReport* report = nullptr,
+                            MissingKeys missing = MissingKeys::ReadAsZero);
 
-// The 23 keys a load reads, in order, each with the range its parameter can
-// hold: the table for ReadCheckedConfig.
+// The 23 keys a load reads, in order, each with the values its parameter
+// can hold and carry to the controller and the range the screen enforces:
+// the table for ReadCheckedConfig, built from the parameter table.
 std::vector<ConfigKeyRange> ControllerConfigKeyRanges();
+// The keys a save writes and a load never reads.
+std::vector<std::string_view> ControllerConfigWriteOnlyKeys();
 
 // Puts the values of a checked file into `params`; parameters whose key the
 // file lacks, and those without a key, keep their values.

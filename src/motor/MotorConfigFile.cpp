@@ -1,28 +1,21 @@
 #include "motor/MotorConfigFile.h"
 
+#include "motor/MotorParamTable.h"
 #include "platform/Atol.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <limits>
-#include <sys/stat.h>
 
 namespace qav {
-
-const std::array<MotorConfigKey, 4> kMotorConfigKeys = {{
-    {"POL_MOTOR1", &MotorParams::POL_MOTOR1},
-    {"POW_MOTOR1", &MotorParams::POW_MOTOR1},
-    {"POL_MOTOR2", &MotorParams::POL_MOTOR2},
-    {"POW_MOTOR2", &MotorParams::POW_MOTOR2},
-}};
 
 std::vector<IniEntry> MotorConfigEntries(const MotorParams& params)
 {
     std::vector<IniEntry> entries;
-    for (const MotorConfigKey& k : kMotorConfigKeys)
-        entries.push_back(
-            IniEntry{std::string(kMotorConfigSection), std::string(k.key), std::to_string(params.*k.param)});
+    for (const MotorParamRow& row : MotorParamTable())
+        if (row.file != FileUse::None)
+            entries.push_back(IniEntry{std::string(kMotorConfigSection), std::string(row.key),
+                                       std::to_string(GetParam(row, params))});
     return entries;
 }
 
@@ -31,35 +24,48 @@ IniWriteResult SaveMotorConfig(const std::string& path, const MotorParams& param
     return WritePrivateProfileStrings(MotorConfigEntries(params), path);
 }
 
-Result LoadMotorConfig(const std::string& path, MotorParams& params)
+Result LoadMotorConfig(const std::string& path, MotorParams& params, ConfigLoadReport* report, MissingKeys missing)
 {
     IniDocument doc;
     const bool readable = doc.Load(path);
     const Result result = readable ? Result{} : Result::Failed(errno, IniReadErrorText(errno));
-    for (const MotorConfigKey& k : kMotorConfigKeys) {
+    ConfigLoadReport seen;
+    seen.hasSection = doc.HasSection(kMotorConfigSection);
+    for (const MotorParamRow& row : MotorParamTable()) {
+        if (row.file != FileUse::ReadWrite)
+            continue;
+        std::string text;
+        if (!doc.Find(kMotorConfigSection, row.key, text)) {
+            seen.missing.push_back(row.key);
+            if (missing == MissingKeys::ReadAsZero)
+                SetParam(row, params, 0);
+            continue;
+        }
         // The 32-bit long of the platform the files come from saturates;
         // only then is the number cut to a byte.
-        const std::int64_t v = std::clamp<std::int64_t>(ReadAtol(doc.Get(kMotorConfigSection, k.key, "0")),
-                                                        std::numeric_limits<std::int32_t>::min(),
-                                                        std::numeric_limits<std::int32_t>::max());
-        params.*k.param = static_cast<std::uint8_t>(v);
+        SetParam(row, params,
+                 std::clamp<std::int64_t>(ReadAtol(text), std::numeric_limits<std::int32_t>::min(),
+                                          std::numeric_limits<std::int32_t>::max()));
     }
+    if (report)
+        *report = std::move(seen);
     return result;
 }
 
-const std::array<ConfigKeyRange, 4> kMotorConfigRanges = {{
-    {"POL_MOTOR1", 0, kMotorParamMax},
-    {"POW_MOTOR1", 0, kMotorParamMax},
-    {"POL_MOTOR2", 0, kMotorParamMax},
-    {"POW_MOTOR2", 0, kMotorParamMax},
-}};
+std::vector<ConfigKeyRange> MotorConfigKeyRanges()
+{
+    std::vector<ConfigKeyRange> ranges;
+    for (const MotorParamRow& row : MotorParamTable())
+        if (row.file == FileUse::ReadWrite)
+            ranges.push_back(KeyRangeOf(row, MotorWireForm(row)));
+    return ranges;
+}
 
 void ApplyMotorConfig(const CheckedConfig& checked, MotorParams& params)
 {
     for (const ConfigValue& v : checked.values)
-        for (const MotorConfigKey& k : kMotorConfigKeys)
-            if (k.key == v.key)
-                params.*k.param = static_cast<std::uint8_t>(v.value);
+        if (const MotorParamRow* row = FindMotorParam(v.key); row && row->file == FileUse::ReadWrite)
+            SetParam(*row, params, v.value);
 }
 
 } // namespace qav

@@ -39,6 +39,11 @@ static_assert(FieldsFit<MotorReply>(kMonitorLayout, mot::kParams, mot::kParams +
 
 } // namespace
 
+std::span<const WireField<MotorParams>> MotorParamsLayout()
+{
+    return kParamsLayout;
+}
+
 bool IsSentMotorCommand(std::uint8_t command)
 {
     switch (command) {

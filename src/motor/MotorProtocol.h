@@ -8,6 +8,7 @@
 // the board's firmware version in tenths, byte 5 the reply type, bytes 6 to 9
 // by type (the parameters, or voltage and current as little-endian raw
 // values).
+#include "protocol/FieldLayout.h"
 #include "protocol/Frame.h"
 
 #include <cstdint>
@@ -43,6 +44,10 @@ inline constexpr std::uint8_t kMotorFlashFailed = 0x81;
 inline constexpr double kMotorVoltsPerUnit = 36.3 / 4096.0;
 inline constexpr double kMotorAmpsPerUnit = 16.5 / 4096.0;
 
+// Motor directions as the tool keeps them.
+inline constexpr std::uint8_t kMotorDirectionNormal = 0x01;
+inline constexpr std::uint8_t kMotorDirectionReversed = 0xFF;
+
 // The motor board's configuration; one byte each. The directions (0xFF
 // reversed, 0x01 normal) are kept by the tool and its files but never travel.
 struct MotorParams
@@ -56,6 +61,10 @@ struct MotorParams
 
     bool operator==(const MotorParams&) const = default;
 };
+
+// Where bytes 6 to 9 of a write request and of a parameter report carry
+// the four parameters.
+std::span<const WireField<MotorParams>> MotorParamsLayout();
 
 // True for the commands a request carries as they are; any other command
 // goes as 0.

@@ -19,6 +19,7 @@
 // Text is handled as bytes; names are matched by ASCII case folding only.
 // Functions here may be called from any thread, but two writers of the same
 // file at the same time may lose one of the two updates (as on Windows).
+#include "platform/RegularFile.h"
 #include "platform/Result.h"
 
 #include <cerrno>
@@ -33,10 +34,6 @@ namespace qav {
 // Only regular files of at most this size are read; a write to an existing
 // file that is not one is refused (the file is read before it is replaced).
 inline constexpr std::size_t kMaxIniFileSize = std::size_t{1} << 20;
-// errno of a read refused because the path is a device, a FIFO or a socket
-// (a folder gives EISDIR, a file that is too large EFBIG).
-inline constexpr int kNotRegularFile = EMEDIUMTYPE;
-
 // A read or write failure's errno in words, the two refusals above included.
 std::string IniReadErrorText(int error);
 
@@ -58,6 +55,9 @@ IniWriteResult WritePrivateProfileString(std::string_view section, std::string_v
 // A number stored in an INI file: the value (default "0") read by the atol
 // rules, so a missing file or key, or a text without digits, gives 0.
 std::int64_t GetPrivateProfileInt(std::string_view section, std::string_view key, const std::string& path);
+
+// Whether two section or key names are the same name to the calls above.
+bool SameIniName(std::string_view a, std::string_view b);
 
 struct IniEntry
 {
@@ -89,6 +89,9 @@ public:
     // nullptr-free lookup: false when the section or key is missing.
     bool Find(std::string_view section, std::string_view key, std::string& value) const;
     std::string Get(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+    // The key names of the first section of that name, in file order, as
+    // written (a key given twice is listed twice).
+    std::vector<std::string> Keys(std::string_view section) const;
     // Rejects (false) names and values that cannot be written as one line.
     bool Set(std::string_view section, std::string_view key, std::string_view value);
 

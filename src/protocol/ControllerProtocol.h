@@ -67,6 +67,10 @@ inline bool IsReadBackType(std::uint8_t t)
     return t >= kTypeReadGains && t <= kTypeReadPan;
 }
 
+// Motor directions (ROLL_SERVO_REV and its like); never 0.
+inline constexpr std::int8_t kDirectionNormal = 1;
+inline constexpr std::int8_t kDirectionReversed = -1; // 0xFF on the wire
+
 // The PC's copy of the controller's configuration, in record order. Every
 // field starts at 0; out-of-range values from the controller or a file are
 // kept as they are.

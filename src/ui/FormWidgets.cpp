@@ -105,7 +105,10 @@ QWidget* FormHost::Create(const ControlRow& row, QWidget* parent)
         auto* bar = new QProgressBar(parent);
         bar->setRange(0, 100);
         bar->setValue(0);
-        bar->setTextVisible(false);
+        // The percentage is written on the bar, for everyone who cannot
+        // judge a bar's length.
+        bar->setTextVisible(true);
+        bar->setAlignment(Qt::AlignCenter);
         return bar;
     }
     }

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -56,7 +57,8 @@ CInkStatusBar::CInkStatusBar(QWidget* parent) : QStatusBar(parent)
     progress_->setObjectName(QString::number(kProgressBarId));
     progress_->setRange(0, 100);
     progress_->setValue(0);
-    progress_->setTextVisible(false);
+    progress_->setTextVisible(true);
+    progress_->setAlignment(Qt::AlignCenter);
     progress_->setAccessibleName(QStringLiteral("Progress"));
     PlaceProgressBar();
 }
@@ -76,8 +78,15 @@ void CInkStatusBar::SetStatusText(const QString& text)
     const QString plain = InkPlainText(text);
     setAccessibleName(plain);
     pane0_->setAccessibleName(plain);
+    details_.clear();
     UpdateElision();
     pane0_->repaint();
+}
+
+void CInkStatusBar::SetStatusDetails(const QString& details)
+{
+    details_ = details;
+    UpdateElision();
 }
 
 int CInkStatusBar::TextRoom() const
@@ -98,10 +107,16 @@ QList<InkRun> CInkStatusBar::ShownRuns(bool* elided) const
 void CInkStatusBar::UpdateElision()
 {
     ShownRuns(&elided_);
-    const QString whole = elided_ ? InkPlainText(message_) : QString();
+    // The whole message when it is cut, then its details.
+    QStringList parts;
+    if (elided_)
+        parts << InkPlainText(message_);
+    if (!details_.isEmpty())
+        parts << details_;
+    const QString tip = parts.join(QLatin1Char('\n'));
     for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(pane0_)}) {
-        w->setToolTip(whole);
-        w->setAccessibleDescription(whole);
+        w->setToolTip(tip);
+        w->setAccessibleDescription(tip);
     }
 }
 

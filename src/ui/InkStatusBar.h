@@ -5,7 +5,8 @@
 // left over pane 0. The message, without tags, is also the status line's
 // accessible name, so screen readers can speak it. A message longer than
 // the part of pane 0 left visible is cut with "…"; its whole text is then
-// the status line's tooltip and accessible description.
+// the status line's tooltip and accessible description, followed by the
+// message's details when it has any.
 #include "ui/InkMarkup.h"
 #include "ui/StatusLine.h"
 
@@ -27,6 +28,7 @@ public:
     explicit CInkStatusBar(QWidget* parent = nullptr);
 
     void SetStatusText(const QString& text) override;
+    void SetStatusDetails(const QString& details) override;
     void SetProgress(int position) override;
 
     const QString& StatusText() const { return message_; }
@@ -47,6 +49,7 @@ private:
     void UpdateElision();
 
     QString message_;
+    QString details_; // of this message
     bool elided_ = false;
     InkPane* pane0_ = nullptr;
     QWidget* pane1_ = nullptr;

@@ -43,6 +43,7 @@ CLiveBox::CLiveBox(QWidget* parent) : QLineEdit(parent)
     // Whoever sets the line edit's text sets the value shown.
     connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
         live_ = text;
+        details_.clear();
         UpdateElision();
     });
 }
@@ -66,14 +67,22 @@ QString CLiveBox::ShownText() const
     return elided_ ? fontMetrics().elidedText(live_, Qt::ElideRight, TextWidth()) : live_;
 }
 
+void CLiveBox::SetDetails(const QString& details)
+{
+    details_ = details;
+    UpdateElision();
+}
+
 void CLiveBox::UpdateElision()
 {
-    const bool elided = elide_ && fontMetrics().horizontalAdvance(live_) > TextWidth();
-    if (elided == elided_ && (!elided || toolTip() == live_))
+    elided_ = elide_ && fontMetrics().horizontalAdvance(live_) > TextWidth();
+    QString tip = elided_ ? live_ : QString();
+    if (!details_.isEmpty())
+        tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + details_;
+    if (tip == toolTip())
         return;
-    elided_ = elided;
-    setToolTip(elided ? live_ : QString());
-    setAccessibleDescription(elided ? live_ : QString());
+    setToolTip(tip);
+    setAccessibleDescription(tip);
 }
 
 void CLiveBox::resizeEvent(QResizeEvent* event)
@@ -87,6 +96,7 @@ void CLiveBox::SetLiveText(const QString& text)
     if (text == live_)
         return;
     live_ = text;
+    details_.clear();
     UpdateElision();
     sinceChanged_.start();
     // A value the box cannot paint itself (too long, say) is followed by

@@ -46,6 +46,10 @@ public:
     // The text as drawn without focus: LiveText(), or its cut form.
     QString ShownText() const;
     bool Elided() const { return elided_; }
+    // What the value stands for in full (a list it only counts): the
+    // tooltip and accessible description, after the whole text when that
+    // is cut. A new value goes without it.
+    void SetDetails(const QString& details);
 
     // Where values are drawn, for the look last painted (tests).
     QRect TextArea() const { return textArea_; }
@@ -80,6 +84,7 @@ private:
     void UpdateElision();
 
     QString live_;
+    QString details_; // of live_
     bool elide_ = false;
     bool elided_ = false;
     QBasicTimer followTimer_;

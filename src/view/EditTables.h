@@ -1,9 +1,11 @@
 #pragma once
 // The main screen's editable controls as data: for each box, slider, check
-// box, button and list, the parameter it stands for, its range and its
-// messages (UTF-8). Read by the editing handlers, the Enter routing and the
-// routine that shows the parameter set.
-#include "protocol/ControllerProtocol.h"
+// box, button and list, the parameter it stands for and its messages
+// (UTF-8). Read by the editing handlers, the Enter routing and the routine
+// that shows the parameter set. Ranges, list values and the pairs of limits
+// are the parameter table's (protocol/ControllerParamTable.h); the messages
+// that quote a range are the screen's own texts.
+#include "protocol/ControllerParamTable.h"
 #include "view/ControlIds.h"
 
 #include <algorithm>
@@ -14,16 +16,32 @@ namespace qav::edit {
 
 using P = ControllerParams;
 
-struct IntRange
+// What the screen lets a parameter be, in its field's units.
+inline const ControllerParamRow& Rules(const ParamMember<P>& member)
 {
-    std::int32_t low, high;
-    std::int32_t Clamp(std::int32_t v) const { return std::clamp(v, low, high); }
-    bool Contains(std::int32_t v) const { return v >= low && v <= high; }
-};
+    return ControllerParamOf(member);
+}
 
-inline constexpr IntRange kGainRange{0, 500};
-inline constexpr IntRange kRcRange{0, 100};
-inline constexpr IntRange kServoCenterRange{-500, 500};
+// The list item that stands for `value` of a parameter of listed values,
+// or -1; and the value an item stores.
+inline int ItemOf(const ParamMember<P>& member, std::int64_t value)
+{
+    const std::span<const ParamChoice> items = Rules(member).choices;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i].value == value)
+            return static_cast<int>(i);
+    return -1;
+}
+inline std::int64_t ItemValue(const ParamMember<P>& member, int item)
+{
+    return Rules(member).choices[static_cast<std::size_t>(item)].value;
+}
+
+// A screen value brought into a range (screen values are 32-bit).
+inline std::int32_t ClampInto(const ValueRange& range, std::int32_t v)
+{
+    return static_cast<std::int32_t>(range.Clamp(v));
+}
 
 struct GainRow
 {
@@ -61,52 +79,40 @@ inline constexpr std::array<GainRow, 12> kGains = {{
 }};
 
 // Typing keeps a maximum from going negative and a minimum from going
-// positive; Enter checks the whole axis range.
+// positive (the row's typing range); Enter checks the whole axis range.
 struct LimitRow
 {
     std::int32_t P::*param;
     int box;
-    IntRange typing, enter;
     const char* prompt;
     const char* outOfRange;
 };
 
 inline constexpr std::array<LimitRow, 4> kLimits = {{
-    {&P::ROLL_MAX,
-     idc::RollMax,
-     {0, 45},
-     {-45, 45},
+    {&P::ROLL_MAX, idc::RollMax,
      "$INKgreen$Roll angle limitation input range(-45~45), please push 'return' key!",
      "$INKred$Max roll angle not in range, please modify!"},
-    {&P::ROLL_MIN,
-     idc::RollMin,
-     {-45, 0},
-     {-45, 45},
+    {&P::ROLL_MIN, idc::RollMin,
      "$INKgreen$Roll angle limitation input range(-45~45), please push 'return' key!",
      "$INKred$Min roll angle not in range, please modify!"},
-    {&P::PITCH_MAX,
-     idc::TiltMax,
-     {0, 90},
-     {-135, 90},
+    {&P::PITCH_MAX, idc::TiltMax,
      "$INKgreen$Tilt angle limitation input range(-135~90), please push 'return' key!",
      "$INKred$Max tilt angle not in range, please modify!"},
-    {&P::PITCH_MIN,
-     idc::TiltMin,
-     {-135, 0},
-     {-135, 90},
+    {&P::PITCH_MIN, idc::TiltMin,
      "$INKgreen$Tilt angle limitation input range(-135~90), please push 'return' key!",
      "$INKred$Min tilt angle not in range, please modify!"},
 }};
 
-// Each axis's maximum must lie above its minimum, roll checked first.
+// Each axis's maximum must lie above its minimum (the table's pairs), roll
+// checked first.
 struct CrossCheckRow
 {
-    int maxBox, minBox;
+    int maxBox;
     const char* failure;
 };
 inline constexpr std::array<CrossCheckRow, 2> kCrossChecks = {{
-    {idc::RollMax, idc::RollMin, "$INKred$Max roll angle less than min roll angle, upload failed!"},
-    {idc::TiltMax, idc::TiltMin, "$INKred$Max pitch angle less than min pitch angle, upload failed!"},
+    {idc::RollMax, "$INKred$Max roll angle less than min roll angle, upload failed!"},
+    {idc::TiltMax, "$INKred$Max pitch angle less than min pitch angle, upload failed!"},
 }};
 
 // A box, its parameter, and its two messages (typing, Enter).
@@ -139,27 +145,25 @@ inline constexpr std::array<BoxRow<std::int16_t>, 3> kServoCenters = {{
      "$INKgreen$指向舵机中立点输入范围(-500~500)，请按回车键上传！", "$INKblue$指向舵机中立点已上传！"},
 }};
 
-// Initial angles are floats in degrees, clamped on Enter only.
+// Initial angles are floats in degrees on screen (the parameter is in
+// tenths: the row's scale), clamped on Enter only.
 struct InitAngleRow
 {
     std::int32_t P::*param; // tenths of a degree
     int box;
-    float low, high;
     const char* prompt;
     const char* confirmation;
 };
 inline constexpr std::array<InitAngleRow, 2> kInitAngles = {{
-    {&P::INIT_PITCH, idc::InitTiltAngle, -135.0f, 90.0f,
-     "$INKgreen$Init tilt angle input range(-135~90), please push 'return' key!",
+    {&P::INIT_PITCH, idc::InitTiltAngle, "$INKgreen$Init tilt angle input range(-135~90), please push 'return' key!",
      "$INKblue$初始俯仰角度参数已上传！"},
-    {&P::INIT_ROLL, idc::InitRollAngle, -45.0f, 45.0f,
-     "$INKgreen$Init roll angle input range(-45~45), please push 'return' key!",
+    {&P::INIT_ROLL, idc::InitRollAngle, "$INKgreen$Init roll angle input range(-45~45), please push 'return' key!",
      "$INKblue$初始滚转角度参数已上传！"},
 }};
 
 // A direction byte is -1 (0xFF) for reversed and 1 for normal, never 0.
-inline constexpr std::int8_t kReversed = -1;
-inline constexpr std::int8_t kNormal = 1;
+inline constexpr std::int8_t kReversed = kDirectionReversed;
+inline constexpr std::int8_t kNormal = kDirectionNormal;
 struct DirectionRow
 {
     std::int8_t P::*param;
@@ -206,27 +210,22 @@ inline constexpr std::array<CommandRow, 3> kCommands = {{
     {idc::CalibrateSensors, kCmdCalibrate, "$INKgreen$Calibrate sensors..."},
 }};
 
-// Lists whose item stores a value and shows a message. The mount list is not
-// in value order: its first item stores 2.
+// Lists whose item stores a value and shows a message. The items and the
+// values they store are the parameter's choices, in list order (the mount
+// list's first item stores 2).
 struct ModeListRow
 {
     int list;
     std::uint8_t P::*param;
-    int count;
-    std::array<std::uint8_t, 3> values;
-    std::array<const char*, 3> messages;
+    std::array<const char*, 3> messages; // by item
 };
 inline constexpr std::array<ModeListRow, 2> kModeLists = {{
     {idc::SensorModuleMount,
      &P::INSTALL_MODE,
-     3,
-     {2, 1, 3},
      {"$INKblue$Velsor Gopro brushless motor gimbal!", "$INKblue$Sensor module mounted face up!",
       "$INKblue$Sensor module mounted face down!"}},
     {idc::DefaultMode,
      &P::DEFAULT_MODE,
-     2,
-     {1, 2, 0},
      {"$INKblue$Set default rc mode:stick rate mode", "$INKblue$Set default rc mode:stick position mode",
       nullptr}},
 }};

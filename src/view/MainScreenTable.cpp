@@ -1,11 +1,23 @@
 #include "view/MainScreenTable.h"
 
+#include "protocol/ControllerParamTable.h"
 #include "view/ControlIds.h"
 
 namespace qav {
 namespace {
 
 using T = ControlType;
+using P = ControllerParams;
+
+// A list's items: its parameter's choices, in list order. The captions are
+// the table's string literals, so each ends in a null.
+std::vector<const char*> ItemsOf(const ParamMember<P>& member)
+{
+    std::vector<const char*> items;
+    for (const ParamChoice& c : ControllerParamOf(member).choices)
+        items.push_back(c.caption.data());
+    return items;
+}
 
 // One axis group ("Roll Setting" or "Tilt Setting"): four gain rows, the
 // angle limits, motor direction, RC sensitivity and initial angle.
@@ -144,7 +156,7 @@ std::vector<ControlRow> BuildTable()
                     false,
                     0,
                     1035,
-                    {"Velsor Gopro Brushless Motor Gimbal", "Face Up", "Face Down"}});
+                    ItemsOf(&P::INSTALL_MODE)});
     rows.push_back({1037, T::Label, "Receiver Type", {504, 480, 150, 26}});
     rows.push_back({idc::ReceiverType,
                     T::Combo,
@@ -153,8 +165,7 @@ std::vector<ControlRow> BuildTable()
                     false,
                     0,
                     1037,
-                    {"Standard Receiver", "Futaba SBUS", "DSM2-1", "DSM2-2", "DSM2-3", "DSMJ-S", "DSM2-4",
-                     "DSMX-1", "DSMX-2"}});
+                    ItemsOf(&P::RECEIVER_TYPE)});
     rows.push_back({1038, T::Label, "Default Mode", {504, 514, 150, 26}});
     rows.push_back({idc::DefaultMode,
                     T::Combo,
@@ -163,7 +174,7 @@ std::vector<ControlRow> BuildTable()
                     false,
                     0,
                     1038,
-                    {"Default Mode: stick rate mode", "Default Mode: stick position mode"}});
+                    ItemsOf(&P::DEFAULT_MODE)});
 
     rows.push_back({1065, T::Group, "Upgrade", {500, 574, 490, 94}});
     rows.push_back({idc::OpenFirmware, T::Button, "Open Firmware", {516, 600, 148, 26}, false, 1065});
@@ -198,9 +209,8 @@ std::vector<ControlRow> BuildTable()
     rows.push_back({idc::TiltServoCenterSpin, T::Spin, "Tilt Servo Center spin", nowhere, true});
     rows.push_back({idc::PanServoCenter, T::Edit, "Pan Servo Center", nowhere, true});
     rows.push_back({idc::PanServoCenterSpin, T::Spin, "Pan Servo Center spin", nowhere, true});
-    const std::vector<const char*> servoTypes = {"位置舵机(1520us)", "位置舵机(960us)", "位置舵机(760us)",
-                                                 "速度舵机(1520us)", "速度舵机(960us)", "速度舵机(760us)"};
-    const std::vector<const char*> controlModes = {"角度锁定模式", "跟随(FPV)模式"};
+    const std::vector<const char*> servoTypes = ItemsOf(&P::ROLL_SERVO_TYPE);
+    const std::vector<const char*> controlModes = ItemsOf(&P::ROLL_CTRL_MODE);
     rows.push_back({idc::RollServoType, T::Combo, "Roll Servo Type", nowhere, true, 0, 0, servoTypes});
     rows.push_back({idc::RollControlMode, T::Combo, "Roll Control Mode", nowhere, true, 0, 0, controlModes});
     rows.push_back({idc::TiltServoType, T::Combo, "Tilt Servo Type", nowhere, true, 0, 0, servoTypes});

@@ -1,12 +1,13 @@
 #include "view/MotorConfigDlg.h"
 
 #include "files/SettingsFile.h"
+#include "motor/MotorParamTable.h"
 #include "view/MotorDialogTable.h"
 #include "platform/BoxParse.h"
 #include "ui/LiveBox.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
-#include "ui/UpgradeNotifyTarget.h"
+#include "view/UpgradeControls.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -18,8 +19,8 @@
 namespace qav {
 namespace {
 
-constexpr std::uint8_t kReversed = 0xFF;
-constexpr std::uint8_t kNormal = 0x01;
+constexpr std::uint8_t kReversed = kMotorDirectionReversed;
+constexpr std::uint8_t kNormal = kMotorDirectionNormal;
 
 constexpr const auto& kParamBoxes = kMotorParamBoxes;
 
@@ -64,10 +65,13 @@ const char* const kUnsentSheet =
 } // namespace
 
 CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts,
-                                 std::string startupDirectory, QWidget* parent, int controllerPort)
+                                 std::string startupDirectory, QWidget* parent, int controllerPort,
+                                 bool* valuesKnown)
     : QDialog(parent), params_(params), prompts_(prompts), startupDirectory_(std::move(startupDirectory)),
       engine_(params, *this), link_(*this), upgrade_(*this, UpgradeOwnerKind::MotorDialog, FirmwareBoard::Motor)
 {
+    if (valuesKnown)
+        valuesKnown_ = valuesKnown;
     setWindowTitle(Title());
     SetSkinKind(this, SkinKind::FormWindow);
     form_ = new FormHost(MotorDialogControls(), this, this);
@@ -119,6 +123,14 @@ std::int32_t CMotorConfigDlg::Value(int box) const
 void CMotorConfigDlg::ShowStatus(const QString& text)
 {
     form_->SetText(mdc::Status, text);
+    // Details belong to the message they were given with.
+    ShowStatusDetails(QString());
+}
+
+void CMotorConfigDlg::ShowStatusDetails(const QString& details)
+{
+    if (auto* box = qobject_cast<CLiveBox*>(form_->Control(mdc::Status)))
+        box->SetDetails(details);
 }
 
 bool CMotorConfigDlg::ReadAllBoxes()
@@ -240,7 +252,7 @@ void CMotorConfigDlg::OnBoxChanged(int box)
         return;
     }
     const auto i = static_cast<std::size_t>(IndexOfBox(box));
-    values_[i] = std::clamp(values_[i], kParamMin, kParamMax);
+    values_[i] = static_cast<std::int32_t>(MotorParamOf(kParamBoxes[i].param).range.Clamp(values_[i]));
     ShowAllValues();
     params_.*kParamBoxes[i].param = static_cast<std::uint8_t>(values_[i]);
     UpdateUnsentMarks();
@@ -331,6 +343,7 @@ void CMotorConfigDlg::OnDirectionClicked(int checkBox)
 
 void CMotorConfigDlg::OnMotorConnected()
 {
+    heardBoardOn_.insert(link_.Serial().PortNumber());
     ShowStatus(QStringLiteral("Motor connected successfully!"));
     form_->Enable(mdc::LoadConfig, true);
 }
@@ -348,11 +361,13 @@ void CMotorConfigDlg::OnFirmwareVersion(std::uint8_t tenths)
 void CMotorConfigDlg::OnParameterReport(const MotorParams& reported)
 {
     // Each box whose text changes goes through the box rules, so a value
-    // above 100 ends up as 100 in the box and in the parameter set.
+    // beyond the box's range ends up at its end, in the box and in the
+    // parameter set.
     for (const MotorParamBox& p : kParamBoxes)
         form_->SetText(p.box, QString::number(reported.*p.param));
     for (const DirectionRow& d : kDirections)
         form_->SetChecked(d.checkBox, params_.*d.param == kReversed);
+    *valuesKnown_ = true;
     // The board's values replace what was typed; a box the rules had to
     // limit still differs from the board and stays marked.
     for (std::size_t i = 0; i < kParamBoxes.size(); ++i)

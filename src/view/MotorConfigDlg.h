@@ -20,9 +20,9 @@
 // GUI thread only.
 #include "motor/MotorLink.h"
 #include "ui/FormHost.h"
-#include "upgrade/UpgradeDriver.h"
 #include "view/ComPortChoice.h"
 #include "view/ScreenLink.h"
+#include "view/UpgradeDriver.h"
 
 #include <QDialog>
 
@@ -30,6 +30,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace qav {
@@ -46,14 +47,16 @@ class CMotorConfigDlg : public QDialog,
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kLinkPeriod = ScreenLink::kTickPeriod;
-    static constexpr int kParamMin = 0;
-    static constexpr int kParamMax = 100;
 
     // `startupDirectory` holds Setting.ini (ending in "/"; empty: none).
     // `controllerPort` (0: none) is the port the main screen's link had
     // open: never preselected, since the motor board cannot be on it.
+    // `valuesKnown`, when given, outlives the dialog with `params`: whether
+    // they came from a board's report or a loaded file (else the dialog
+    // keeps that to itself).
     CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts,
-                    std::string startupDirectory, QWidget* parent = nullptr, int controllerPort = 0);
+                    std::string startupDirectory, QWidget* parent = nullptr, int controllerPort = 0,
+                    bool* valuesKnown = nullptr);
     // Closes the port if still open.
     ~CMotorConfigDlg() override;
 
@@ -85,14 +88,21 @@ public:
     void ShowAllValues();
     // Replaces the status box's text.
     void ShowStatus(const QString& text);
+    // What the status box's message stands for in full: its tooltip.
+    void ShowStatusDetails(const QString& details);
 
     // Motor configuration files (.bmc).
     void LoadMotorConfig();
     void SaveMotorConfig();
-    // A file that exists but cannot be read is reported and changes nothing.
+    // A file that exists but cannot be read, or has none of the keys, is
+    // reported and changes nothing; a key the file lacks keeps its value.
     void LoadMotorConfigFile(const QString& path);
     // False (and reported) when the file could not be written.
     bool SaveMotorConfigFile(const QString& path);
+    // Whether the parameter set came from a board or a file; until then
+    // "Save Config" says there is nothing to save.
+    bool ValuesKnown() const { return *valuesKnown_; }
+    static QString NothingToSaveMessage();
 
     // The close sequence: a running upgrade stopped, port closed, timer
     // stopped, the COM entry saved, the dialog ended. The close box and Escape both come here.
@@ -128,6 +138,7 @@ protected:
 
     // IUpgradeOwner
     int UpgradePortNumber() override { return comChoice_->PortNumber(); }
+    bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
     void ReleaseLinkForUpgrade() override;
     void ShowUpgradeText(std::string_view text) override;
     void SetUpgradeProgress(int position) override;
@@ -154,6 +165,8 @@ private:
     ScreenLink link_;
     std::optional<ComPortChoice> comChoice_; // made with the form
     std::array<std::int32_t, 4> values_{}; // the four parameter boxes, in box order
+    bool ownValuesKnown_ = false;
+    bool* valuesKnown_ = &ownValuesKnown_;
     // What the board was last sent or reported, and which boxes differ from it.
     std::array<std::int32_t, 4> boardValues_{};
     std::array<bool, 4> unsent_{};
@@ -162,6 +175,7 @@ private:
     // reports to goes.
     UpgradeDriver upgrade_;
     UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
+    std::set<int> heardBoardOn_;                    // ports where the link heard the motor board
 };
 
 } // namespace qav

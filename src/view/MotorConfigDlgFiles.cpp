@@ -6,6 +6,7 @@
 #include "motor/MotorConfigFile.h"
 #include "platform/PortMap.h"
 #include "view/MotorConfigDlg.h"
+#include "view/KeptKeys.h"
 #include "view/MotorDialogTable.h"
 #include "ui/Prompts.h"
 
@@ -46,8 +47,19 @@ void CMotorConfigDlg::LoadMotorConfig()
     LoadMotorConfigFile(path);
 }
 
+QString CMotorConfigDlg::NothingToSaveMessage()
+{
+    return QStringLiteral("Nothing to save yet: no values have been read from a motor board or loaded from a "
+                          "file.");
+}
+
 void CMotorConfigDlg::SaveMotorConfig()
 {
+    // Before a board's report or a load the set holds nothing but zeros.
+    if (!*valuesKnown_) {
+        prompts_.Message(this, AppTitle(), NothingToSaveMessage(), MessageButtons::Ok);
+        return;
+    }
     const QString path =
         prompts_.SaveFileName(this, QStringLiteral("Save config file"), kFilter, kSuffix, true);
     if (path.isEmpty())
@@ -62,10 +74,24 @@ void CMotorConfigDlg::SaveMotorConfig()
 void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
 {
     // Read into a copy first: a file that is there but cannot be read must
-    // not put zeros into the set and send them to the board.
+    // not change the set. A key the file lacks keeps the value on screen: a
+    // partial file must never zero a board.
     MotorParams read = params_;
-    if (const Result loaded = qav::LoadMotorConfig(LocalPath(path), read); !loaded) {
+    ConfigLoadReport found;
+    if (const Result loaded = qav::LoadMotorConfig(LocalPath(path), read, &found, MissingKeys::KeepValues);
+        !loaded) {
         prompts_.Message(this, AppTitle(), QStringLiteral("Could not read %1: %2").arg(path, Reason(loaded)),
+                         MessageButtons::Ok);
+        return;
+    }
+    const QString section =
+        QString::fromUtf8(kMotorConfigSection.data(), static_cast<qsizetype>(kMotorConfigSection.size()));
+    if (!found.hasSection || found.missing.size() == MotorConfigKeyRanges().size()) {
+        prompts_.Message(this, AppTitle(),
+                         QStringLiteral("Could not read %1: %2")
+                             .arg(path, found.hasSection
+                                            ? QStringLiteral("its [%1] section has none of the keys").arg(section)
+                                            : QStringLiteral("it has no [%1] section").arg(section)),
                          MessageButtons::Ok);
         return;
     }
@@ -87,18 +113,22 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
             return;
     }
     params_ = read;
-    // The box rules limit each changed value to 0..100 and store it back.
+    *valuesKnown_ = true;
+    // The box rules limit each changed value to the box's range and store
+    // it back.
     for (const MotorParamBox& p : kMotorParamBoxes)
         form_->SetText(p.box, QString::number(params_.*p.param));
     form_->SetChecked(mdc::Motor1Reverse, params_.DIR_MOTOR1 == 0xFF);
     form_->SetChecked(mdc::Motor2Reverse, params_.DIR_MOTOR2 == 0xFF);
     engine_.RequestCommand(kMotorCmdWrite);
     const auto changed =
-        DiffEntries(MotorConfigEntries(before), MotorConfigEntries(params_), kMotorConfigRanges).size();
+        DiffEntries(MotorConfigEntries(before), MotorConfigEntries(params_), MotorConfigKeyRanges()).size();
+    const KeptKeys notInFile = KeptKeysOf(found.missing);
     ShowStatus(QStringLiteral("Config file uploaded successfully!") +
                (changed == 1 ? QStringLiteral(" 1 value changed.")
                              : QStringLiteral(" %1 values changed.").arg(changed)) +
-               kept);
+               kept + notInFile.count);
+    ShowStatusDetails(notInFile.list);
 }
 
 bool CMotorConfigDlg::SaveMotorConfigFile(const QString& path)

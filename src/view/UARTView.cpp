@@ -22,9 +22,24 @@ std::u16string_view Utf16(const QString& s)
     return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
 }
 
-constexpr int kGainMax = 500;
-constexpr int kServoCenterLimit = 500;
 constexpr int kRcModeBarMax = 200;
+
+// The hidden spin control beside each servo-centre box.
+struct CentreSpin
+{
+    int spin;
+    std::int16_t ControllerParams::*param;
+};
+constexpr CentreSpin kCentreSpins[] = {
+    {idc::RollServoCenterSpin, &ControllerParams::ROLL_SERVO_CENTER},
+    {idc::TiltServoCenterSpin, &ControllerParams::PITCH_SERVO_CENTER},
+    {idc::PanServoCenterSpin, &ControllerParams::YAW_SERVO_CENTER},
+};
+
+void SetRangeOf(FormHost& host, int id, const ValueRange& range)
+{
+    host.SetRange(id, static_cast<int>(range.low), static_cast<int>(range.high));
+}
 
 } // namespace
 
@@ -64,12 +79,12 @@ void CUARTView::OnInitialUpdate()
 {
     ShowAllValues();
     Enable(idc::CancelUpgrade, false);
-    for (const SliderBox& pair : kGainSliders) {
-        SetSliderPos(pair.slider, values_.Int(pair.box));
-        SetRange(pair.slider, 0, kGainMax);
+    for (const edit::GainRow& g : edit::kGains) {
+        SetSliderPos(g.slider, values_.Int(g.box));
+        SetRangeOf(*this, g.slider, edit::Rules(g.param).range);
     }
-    for (int spin : {idc::RollServoCenterSpin, idc::TiltServoCenterSpin, idc::PanServoCenterSpin})
-        SetRange(spin, -kServoCenterLimit, kServoCenterLimit);
+    for (const CentreSpin& c : kCentreSpins)
+        SetRangeOf(*this, c.spin, edit::Rules(c.param).range);
     for (int list = idc::RollServoType; list <= idc::PanControlMode; ++list)
         SetSelection(list, 0);
     Enable(idc::StartUpgrade, false);
@@ -98,10 +113,21 @@ bool CUARTView::ReadAllBoxes()
 {
     for (const ExchangeEntry& entry : kExchangeOrder) {
         const QString text = Text(entry.box);
+        // A box whose text and value are those of its last reading would
+        // read as the same value again: only changed boxes are parsed.
+        const auto last = lastRead_.constFind(entry.box);
+        if (last != lastRead_.cend() && last->text == text) {
+            const bool same = entry.kind == ValueKind::Int     ? values_.Int(entry.box) == last->i
+                              : entry.kind == ValueKind::Float ? values_.Float(entry.box) == last->f
+                                                               : values_.Text(entry.box) == text;
+            if (same)
+                continue;
+        }
+        LastRead read{text, 0, 0.0f};
         switch (entry.kind) {
         case ValueKind::Int:
             if (const auto v = ParseBoxInt(Utf16(text))) {
-                values_.Int(entry.box) = *v;
+                values_.Int(entry.box) = read.i = *v;
             } else {
                 ShowParseError(entry.box, IntParseMessage());
                 return false;
@@ -109,7 +135,7 @@ bool CUARTView::ReadAllBoxes()
             break;
         case ValueKind::Float:
             if (const auto v = ParseBoxFloat(Utf16(text))) {
-                values_.Float(entry.box) = *v;
+                values_.Float(entry.box) = read.f = *v;
             } else {
                 ShowParseError(entry.box, FloatParseMessage());
                 return false;
@@ -119,6 +145,7 @@ bool CUARTView::ReadAllBoxes()
             values_.Text(entry.box) = text;
             break;
         }
+        lastRead_.insert(entry.box, read);
     }
     return true;
 }
@@ -193,7 +220,7 @@ void CUARTView::ShowParameterSet(unsigned parts)
             Enable(s.modeList, !speedServo);
         }
         for (const ServoListRow& s : kServoLists)
-            SetSelection(s.typeList, p.*s.servoType - 1);
+            SetSelection(s.typeList, ItemOf(s.servoType, p.*s.servoType));
     }
 
     if (parts & kPanGainsAndAngles) {
@@ -209,14 +236,13 @@ void CUARTView::ShowParameterSet(unsigned parts)
     }
     if (parts & kServoTypesAndModes) {
         for (const ServoListRow& s : kServoLists) {
-            const std::uint8_t mode = p.*s.controlMode;
-            if (mode == 1 || mode == 2)
-                SetSelection(s.modeList, mode - 1);
+            if (const int item = ItemOf(s.controlMode, p.*s.controlMode); item >= 0)
+                SetSelection(s.modeList, item);
         }
     }
     if (parts & kLimitsAndReceiver) {
         ShowModeList(idc::SensorModuleMount);
-        SetSelection(idc::ReceiverType, p.RECEIVER_TYPE - 1); // 0 or past the end: no selection
+        SetSelection(idc::ReceiverType, ItemOf(&P::RECEIVER_TYPE, p.RECEIVER_TYPE)); // none for 0
     }
     ShowAllValues();
     if (parts & kRollTiltGains)
@@ -235,6 +261,12 @@ void CUARTView::SetStatusText(const QString& text)
 {
     if (status_)
         status_->SetStatusText(text);
+}
+
+void CUARTView::SetStatusDetails(const QString& details)
+{
+    if (status_)
+        status_->SetStatusDetails(details);
 }
 
 void CUARTView::OnClicked(int id)

@@ -11,10 +11,10 @@
 #include "protocol/ControllerLink.h"
 #include "ui/FormHost.h"
 #include "ui/Show3D.h"
-#include "upgrade/UpgradeDriver.h"
 #include "view/ComPortChoice.h"
 #include "view/ScreenLink.h"
 #include "view/ScreenValues.h"
+#include "view/UpgradeDriver.h"
 
 class QLabel;
 class QPushButton;
@@ -22,6 +22,7 @@ class QPushButton;
 #include <array>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace qav {
@@ -131,6 +132,8 @@ public:
     void ShowStatusMessage(const QString& text);
     // Always shown.
     void SetStatusText(const QString& text);
+    // The full story of the message shown last (its tooltip).
+    void SetStatusDetails(const QString& details);
     bool MessageGateOpen() const { return messageGateOpen_; }
     void OpenMessageGate() { messageGateOpen_ = true; }
     void CloseMessageGate() { messageGateOpen_ = false; }
@@ -162,6 +165,12 @@ public:
     // Writes the parameter set (not the boxes) to `path`; a failure is
     // reported in a message box. True when written.
     bool SaveConfigFile(const QString& path);
+    // True once the parameter set holds real values: the controller's whole
+    // set was read back, or a file was loaded. Until then the save commands
+    // say there is nothing to save (NothingToSaveMessage) instead of
+    // writing zeros.
+    bool ValuesKnown() const { return valuesKnown_; }
+    static QString NothingToSaveMessage();
 
     // The controller's firmware upgrade (UARTViewUpgrade.cpp): "Open
     // Firmware", "Start Upgrade", "Cancel Upgrade".
@@ -213,6 +222,7 @@ protected:
 
     // IUpgradeOwner
     int UpgradePortNumber() override { return comChoice_.PortNumber(); }
+    bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
     void ReleaseLinkForUpgrade() override { TakeDownLink(); }
     void ShowUpgradeText(std::string_view text) override;
     void SetUpgradeProgress(int position) override;
@@ -235,17 +245,22 @@ private:
     public:
         explicit TuningTee(CUARTView& view) : view_(view) {}
         void OnPortOpened() override;
-        void OnLinkEstablished() override { view_.OnLinkEstablished(); }
+        void OnLinkEstablished() override
+        {
+            view_.heardBoardOn_.insert(view_.link_.Serial().PortNumber());
+            view_.OnLinkEstablished();
+        }
         void OnMotorState(std::uint8_t state) override;
         void OnCommandResult(const ControllerResult& result, std::uint8_t motorState) override;
         void OnFirmwareVersion(std::uint8_t tenths) override;
-        void OnEchoDecoded(std::uint8_t type) override { view_.OnEchoDecoded(type); }
+        void OnEchoDecoded(std::uint8_t type) override;
         void OnUploadAcknowledged(std::uint8_t type) override;
         void OnTelemetry(const ControllerTelemetry& t) override;
         void OnLinkLost() override { view_.OnLinkLost(); }
 
     private:
         CUARTView& view_;
+        unsigned echoQuarters_ = 0; // of a read-back, one bit per type 0x81..0x84
     };
 
     void InitTuningAids();
@@ -268,6 +283,10 @@ private:
     void CommitRcSensitivity(int box);
     void CommitInitAngle(int box);
     void CommitServoCenter(int box);
+    // The angle limit in `box` as the controller will hold it.
+    std::int32_t HeldLimit(int box) const;
+    // The minimum's box of the maximum in `maxBox`.
+    static int MinimumBoxOf(int maxBox);
     void OnMotorReverse(int checkBox);
     void OnCommandButton(int button);
     void OnWriteSettingsToFlash();
@@ -293,6 +312,7 @@ private:
 
     ControllerParams& params_;
     MotorParams motorParams_;
+    bool motorValuesKnown_ = false; // motorParams_ came from a board or a file
     // The motor receiver's phase outlives each opening of the dialog.
     FrameReceiver motorReceiver_{kMotorHeader0, kMotorHeader1};
     IStatusLine* status_;
@@ -306,6 +326,7 @@ private:
     QAVShow3DLibExp show3d_;
     UpgradeDriver upgrade_;
     UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
+    std::set<int> heardBoardOn_;                    // ports where the link heard the controller
     std::string startupDirectory_;
     bool liveDisplaysStale_ = false;
     // The attitude last shown (roll, tilt, pan): a tick that brings no new
@@ -313,12 +334,22 @@ private:
     std::optional<std::array<float, 3>> attitudeShown_;
     std::optional<ControllerTelemetry> telemetryShown_; // the answer last shown
     bool messageGateOpen_ = false;
+    // Each box's text and value when it was last read, so that a reading
+    // parses only the boxes that changed since.
+    struct LastRead
+    {
+        QString text;
+        std::int32_t i;
+        float f;
+    };
+    QHash<int, LastRead> lastRead_;
     int showingValues_ = 0;       // nesting depth of ShowAllValues
     bool enterDownSeen_ = false;  // the Enter now released was pressed on this screen
     PlotWindow* plots_ = nullptr; // a window of its own, child of the screen
     QPushButton* plotsButton_ = nullptr;
     QLabel* unflashedIndicator_ = nullptr;
     bool unflashedChanges_ = false;
+    bool valuesKnown_ = false;
     std::optional<std::uint8_t> motorState_, firmware_; // as last reported, for the plots
     std::string backupFolder_;
 };

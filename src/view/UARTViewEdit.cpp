@@ -148,7 +148,7 @@ void CUARTView::OnGainBoxChanged(int box)
         return;
     ReadAllBoxes();
     std::int32_t& value = values_.Int(box);
-    value = kGainRange.Clamp(value);
+    value = ClampInto(Rules(g->param).range, value);
     params_.*g->param = static_cast<std::uint16_t>(value);
     ShowAllValues();
     SetSliderPos(g->slider, value);
@@ -174,7 +174,7 @@ void CUARTView::OnAngleLimitChanged(int box)
         return;
     ReadAllBoxes();
     std::int32_t& value = values_.Int(box);
-    value = l->typing.Clamp(value);
+    value = ClampInto(Rules(l->param).typing, value);
     ShowAllValues();
     params_.*l->param = value;
     ShowStatusMessage(Msg(l->prompt));
@@ -183,9 +183,11 @@ void CUARTView::OnAngleLimitChanged(int box)
 void CUARTView::CommitAngleLimit(int box)
 {
     ReadAllBoxes();
+    // The limits are compared as the controller will hold them: 1 and 0
+    // both arrive as 0, which leaves the gimbal no room.
     const CrossCheckRow* crossed = nullptr;
     for (const CrossCheckRow& c : kCrossChecks) {
-        if (values_.Int(c.maxBox) <= values_.Int(c.minBox)) {
+        if (HeldLimit(c.maxBox) <= HeldLimit(MinimumBoxOf(c.maxBox))) {
             crossed = &c;
             break;
         }
@@ -193,6 +195,11 @@ void CUARTView::CommitAngleLimit(int box)
     if (crossed) {
         ShowStatusMessage(Msg(crossed->failure));
     } else {
+        // What is uploaded is what the boxes show: 45 becomes 44, the value
+        // the controller holds and reports back.
+        for (const LimitRow& l : kLimits)
+            values_.Int(l.box) = HeldLimit(l.box);
+        ShowAllValues();
         StoreLimitsAndRc();
         Link().SelectFrameType(kTypeGains);
         ShowStatusMessage(QStringLiteral("$INKblue$Angle limitations uploaded successfully!"));
@@ -200,11 +207,28 @@ void CUARTView::CommitAngleLimit(int box)
     // The focused box is brought into its range whatever the cross-check
     // said; only a value from the controller or a file can be outside it.
     const LimitRow* l = FindRow(kLimits, box, &LimitRow::box);
+    const ValueRange range = Rules(l->param).range;
     std::int32_t& value = values_.Int(box);
-    if (!l->enter.Contains(value))
+    if (!range.Contains(value))
         ShowStatusMessage(Msg(l->outOfRange));
-    value = l->enter.Clamp(value);
+    value = ClampInto(range, value);
     ShowAllValues();
+}
+
+std::int32_t CUARTView::HeldLimit(int box) const
+{
+    const LimitRow* l = FindRow(kLimits, box, &LimitRow::box);
+    return static_cast<std::int32_t>(HeldValue(values_.Int(box), ControllerWireForm(Rules(l->param)).step));
+}
+
+int CUARTView::MinimumBoxOf(int maxBox)
+{
+    const ControllerParamRow& max = Rules(FindRow(kLimits, maxBox, &LimitRow::box)->param);
+    const ParamMember<P> min = FindControllerParam(max.above)->member;
+    for (const LimitRow& l : kLimits)
+        if (ParamMember<P>(l.param) == min)
+            return l.box;
+    return maxBox;
 }
 
 // ---- RC sensitivity ----------------------------------------------------------
@@ -217,7 +241,7 @@ void CUARTView::OnRcSensitivityChanged(int box)
         return;
     ReadAllBoxes();
     std::int32_t& value = values_.Int(box);
-    value = kRcRange.Clamp(value);
+    value = ClampInto(Rules(rc->param).range, value);
     params_.*rc->param = static_cast<std::uint8_t>(value);
     ShowAllValues();
 }
@@ -226,7 +250,7 @@ void CUARTView::CommitRcSensitivity(int box)
 {
     const auto* rc = FindRow(kRcSensitivities, box, &BoxRow<std::uint8_t>::box);
     ReadAllBoxes();
-    values_.Int(box) = kRcRange.Clamp(values_.Int(box));
+    values_.Int(box) = ClampInto(Rules(rc->param).range, values_.Int(box));
     ShowAllValues();
     // Stores the angle limits too, without their cross-check.
     StoreLimitsAndRc();
@@ -246,8 +270,10 @@ void CUARTView::CommitInitAngle(int box)
 {
     const InitAngleRow* a = FindRow(kInitAngles, box, &InitAngleRow::box);
     ReadAllBoxes();
+    const ControllerParamRow& rules = Rules(a->param);
     float& degrees = values_.Float(box);
-    degrees = std::clamp(degrees, a->low, a->high);
+    degrees = std::clamp(degrees, static_cast<float>(rules.range.low) / static_cast<float>(rules.scale),
+                         static_cast<float>(rules.range.high) / static_cast<float>(rules.scale));
     ShowAllValues();
     StoreInitAngles();
     Link().SelectFrameType(kTypeGains);
@@ -263,7 +289,7 @@ void CUARTView::OnServoCenterChanged(int box)
         return;
     ReadAllBoxes();
     std::int32_t& value = values_.Int(box);
-    value = kServoCenterRange.Clamp(value);
+    value = ClampInto(Rules(c->param).range, value);
     ShowAllValues();
     params_.*c->param = static_cast<std::int16_t>(value);
     ShowStatusMessage(Msg(c->prompt));
@@ -273,7 +299,7 @@ void CUARTView::CommitServoCenter(int box)
 {
     const auto* c = FindRow(kServoCenters, box, &BoxRow<std::int16_t>::box);
     ReadAllBoxes();
-    values_.Int(box) = kServoCenterRange.Clamp(values_.Int(box));
+    values_.Int(box) = ClampInto(Rules(c->param).range, values_.Int(box));
     ShowAllValues();
     StoreServoCenters();
     Link().SelectFrameType(kTypeGains);
@@ -326,7 +352,7 @@ void CUARTView::OnReceiverTypeSelected()
     if (index < 0)
         return;
     const std::uint8_t before = params_.RECEIVER_TYPE;
-    params_.RECEIVER_TYPE = static_cast<std::uint8_t>(index + 1);
+    params_.RECEIVER_TYPE = static_cast<std::uint8_t>(ItemValue(&P::RECEIVER_TYPE, index));
     Link().SelectFrameType(kTypeGains);
     if (params_.RECEIVER_TYPE == before)
         return;
@@ -338,11 +364,12 @@ void CUARTView::OnReceiverTypeSelected()
 void CUARTView::OnModeListSelected(int list)
 {
     const ModeListRow* m = FindRow(kModeLists, list, &ModeListRow::list);
+    const std::span<const ParamChoice> items = Rules(m->param).choices;
     const int index = Selection(list);
-    if (index < 0 || index >= m->count)
+    if (index < 0 || index >= static_cast<int>(items.size()))
         return;
     const auto i = static_cast<std::size_t>(index);
-    params_.*m->param = m->values[i];
+    params_.*m->param = static_cast<std::uint8_t>(items[i].value);
     ShowStatusMessage(Msg(m->messages[i]));
     Link().SelectFrameType(kTypeGains);
 }

@@ -5,6 +5,7 @@
 #include "files/ControllerConfigFile.h"
 #include "ui/Prompts.h"
 #include "view/EditTables.h"
+#include "view/KeptKeys.h"
 #include "view/UARTView.h"
 
 #include <QFile>
@@ -78,6 +79,12 @@ void CUARTView::LoadCommand(ConfigFileKind kind)
 
 void CUARTView::SaveCommand(ConfigFileKind kind)
 {
+    // Before a read-back or a load the set holds nothing but zeros, which a
+    // later load would send to a gimbal.
+    if (!valuesKnown_) {
+        prompts_.Message(window(), AppTitle(), NothingToSaveMessage(), MessageButtons::Ok);
+        return;
+    }
     const FileKindRow& row = RowOf(kind);
     QString path = prompts_.SaveFileName(window(), kSaveTitle, QString::fromUtf8(row.filter),
                                          QString::fromUtf8(row.defaultSuffix), row.confirmOverwrite);
@@ -96,41 +103,64 @@ void CUARTView::SaveCommand(ConfigFileKind kind)
 void CUARTView::LoadConfigFile(const QString& path)
 {
     // Read into a copy first: a file that is there but cannot be read must
-    // not put zeros into the set and send them to the controller.
+    // not change the set. A key the file lacks keeps the value on screen,
+    // as the command line's write keeps the controller's: a partial file
+    // must never zero a gimbal.
     ControllerParams read = params_;
-    bool hasSection = false;
-    if (const Result loaded = LoadControllerConfig(LocalPath(path), read, &hasSection); !loaded) {
+    ConfigLoadReport found;
+    if (const Result loaded = LoadControllerConfig(LocalPath(path), read, &found, MissingKeys::KeepValues);
+        !loaded) {
         prompts_.Message(window(), AppTitle(),
                          QStringLiteral("Could not read %1: %2").arg(path, Reason(loaded)),
                          MessageButtons::Ok);
         return;
     }
-    // A file of another kind, or no configuration at all, would send zeros.
-    if (!hasSection) {
-        prompts_.Message(
-            window(), AppTitle(),
-            QStringLiteral("Could not read %1: it has no [%2] section")
-                .arg(path, QString::fromUtf8(kControllerConfigSection.data(),
-                                             static_cast<qsizetype>(kControllerConfigSection.size()))),
-            MessageButtons::Ok);
+    // A file of another kind, or no configuration at all, changes nothing.
+    const QString section = QString::fromUtf8(kControllerConfigSection.data(),
+                                              static_cast<qsizetype>(kControllerConfigSection.size()));
+    const QString refusal = !found.hasSection ? QStringLiteral("it has no [%1] section").arg(section)
+                            : found.missing.size() == ControllerConfigKeyRanges().size()
+                                ? QStringLiteral("its [%1] section has none of the keys").arg(section)
+                                : QString();
+    if (!refusal.isEmpty()) {
+        prompts_.Message(window(), AppTitle(), QStringLiteral("Could not read %1: %2").arg(path, refusal),
+                         MessageButtons::Ok);
         return;
     }
     QString report;
     if (!BackupBeforeLoad(read, report))
         return;
     params_ = read;
+    valuesKnown_ = true;
     ShowParameterSet(kAllParts);
     Link().SelectFrameType(kTypeGains);
-    ShowStatusMessage(QStringLiteral("$INKblue$Config file uploaded successfully!") + report);
+    const KeptKeys kept = KeptKeysOf(found.missing);
+    if (Link().linkEstablished && messageGateOpen_) {
+        ShowStatusMessage(QStringLiteral("$INKblue$Config file uploaded successfully!") + report + kept.count);
+        SetStatusDetails(kept.list);
+    } else if (!found.missing.empty()) {
+        // Nothing is uploaded without a controller, but what was kept is
+        // worth saying all the same.
+        SetStatusText(QStringLiteral("$INKblue$Config file loaded.") + kept.count);
+        SetStatusDetails(kept.list);
+    }
 }
+
+QString CUARTView::NothingToSaveMessage()
+{
+    return QStringLiteral("Nothing to save yet: no values have been read from a controller or loaded from a "
+                          "file.");
+}
+
 
 void CUARTView::ShowModeList(int list)
 {
     // A value no item stands for leaves the list as it was.
     const ModeListRow& m = *FindRow(kModeLists, list, &ModeListRow::list);
-    for (int i = 0; i < m.count; ++i)
-        if (m.values[static_cast<std::size_t>(i)] == params_.*m.param)
-            SetSelection(m.list, i);
+    const std::span<const ParamChoice> items = Rules(m.param).choices;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i].value == params_.*m.param)
+            SetSelection(m.list, static_cast<int>(i));
 }
 
 bool CUARTView::SaveConfigFile(const QString& path)

@@ -85,8 +85,19 @@ bool CUARTView::BackupBeforeLoad(const ControllerParams& loaded, QString& report
 void CUARTView::TuningTee::OnPortOpened()
 {
     view_.SetUnflashedChanges(false);
+    echoQuarters_ = 0;
     view_.motorState_.reset();
     view_.firmware_.reset();
+}
+
+void CUARTView::TuningTee::OnEchoDecoded(std::uint8_t type)
+{
+    view_.OnEchoDecoded(type);
+    // Once every quarter of the set has come from the controller, the set
+    // is the controller's and worth saving.
+    echoQuarters_ |= 1u << (type - kTypeReadGains);
+    if (echoQuarters_ == 0xF)
+        view_.valuesKnown_ = true;
 }
 
 void CUARTView::TuningTee::OnMotorState(std::uint8_t state)

@@ -415,6 +415,113 @@ TEST_F(CliTest, WriteKeepsTheControllersValueForEveryKeyTheFileLacksAndSaysWhich
     EXPECT_EQ(sim->ControllerWorkingParams(), wanted);
 }
 
+// Values the screen would not let a parameter take are refused before a
+// port is opened, each named with its value and its range; values no frame
+// can carry are refused even when the user allows the others.
+TEST_F(CliTest, WriteRefusesValuesOutsideTheRangesBeforeOpeningThePort)
+{
+    const std::string hint =
+        " Nothing was sent. A file saved from a controller that holds such values can be sent as its frames carry "
+        "them with --allow-out-of-range.\n";
+    const struct
+    {
+        const char* name;
+        const char* keys;
+        bool allow;
+        std::string err; // after "qav-nuva-cli: " and the path
+    } rows[] = {
+        {"out of range and crossed on the gimbal", "ROLL_MAX=300\nROLL_MIN=-300\nINSTALL_MODE=99\nROLL_TOTAL=600\n",
+         false,
+         " has values outside the controller's ranges: ROLL_TOTAL=600 (0 to 500), ROLL_MAX=300 (-45 to 45), "
+         "ROLL_MIN=-300 (-45 to 45), INSTALL_MODE=99 (1, 2 or 3)." + hint},
+        {"crossed limits", "ROLL_MAX=-10\nROLL_MIN=20\nPITCH_MAX=0\nPITCH_MIN=0\n", false,
+         " has values outside the controller's ranges: ROLL_MAX=-10 is not above ROLL_MIN=20, PITCH_MAX=0 is not "
+         "above PITCH_MIN=0." + hint},
+        {"odd limit", "ROLL_MAX=45\nROLL_MIN=-44\n", false,
+         " has values outside the controller's ranges: ROLL_MAX=45: the controller keeps limits in steps of 2; use "
+         "44." + hint},
+        {"lists and directions", "ROLL_SERVO_REV=0\nRECEIVER_TYPE=10\nDEFAULT_MODE=3\nINIT_ROLL=451\n", false,
+         " has values outside the controller's ranges: ROLL_SERVO_REV=0 (-1 or 1), RECEIVER_TYPE=10 (1, 2, 3, 4, 5, "
+         "6, 7, 8 or 9), INIT_ROLL=451 (-450 to 450), DEFAULT_MODE=3 (1 or 2)." + hint},
+        {"a limit beyond a byte, allowed", "ROLL_MAX=300\nROLL_MIN=-300\n", true,
+         " has values the controller's frames cannot carry: ROLL_MAX=300 (-256 to 254), ROLL_MIN=-300 (-256 to "
+         "254). Nothing was sent.\n"},
+        {"an angle beyond 16 bits, allowed", "INIT_PITCH=40000\n", true,
+         " has values the controller's frames cannot carry: INIT_PITCH=40000 (-32768 to 32767). Nothing was "
+         "sent.\n"},
+        {"a negative gain and 70000, allowed", "ROLL_TOTAL=-1\nROLL_VEL=70000\n", true,
+         " has values its parameters cannot hold: ROLL_TOTAL=-1 (0 to 65535), ROLL_VEL=70000 (0 to 65535).\n"},
+    };
+    StartSim();
+    const ControllerParams before = sim->ControllerWorkingParams();
+    const std::string path = (dir / "e.bgsc").string();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WriteText(path, std::string("[PARAMETERS]\n") + row.keys);
+        // Against the simulator, and against a port that does not exist:
+        // the refusal comes first either way.
+        for (const std::string& port : {kPort, std::string("COM999")}) {
+            std::vector<std::string> args{"write", "--port", port, path};
+            if (row.allow)
+                args.push_back("--allow-out-of-range");
+            const CliRun w = Cli(args);
+            EXPECT_EQ(w.code, 1) << port;
+            EXPECT_EQ(w.err, "qav-nuva-cli: " + path + row.err) << port;
+            EXPECT_EQ(w.out, "");
+        }
+    }
+    EXPECT_EQ(sim->Stats(sim::DeviceKind::Controller).framesReceived, 0u);
+    EXPECT_EQ(sim->ControllerWorkingParams(), before);
+}
+
+// With the user's leave, values outside the screen's ranges go as the
+// frames carry them: an odd limit halved, a list value and a gain as they
+// are. Keys that are no parameter are named as ignored.
+TEST_F(CliTest, AllowOutOfRangeUploadsWhatTheFramesCarry)
+{
+    StartSim();
+    const ControllerParams before = sim->ControllerWorkingParams();
+    const auto file = dir / "expert.bgsc";
+    WriteText(file, "[PARAMETERS]\nROLL_MAX=45\nROLL_MIN=-45\nINSTALL_MODE=99\nROLL_TOTAL=600\n"
+                    "PITCH_MAX=-10\nPITCH_MIN=20\nROLL_TOTLA=5\nGAIN=1\n");
+    const CliRun w = Cli({"write", "--port", kPort, file.string(), "--allow-out-of-range", "--no-backup"});
+    ASSERT_EQ(w.code, 0) << w.err;
+    EXPECT_EQ(w.out, "Parameters uploaded.\n");
+    EXPECT_EQ(w.err.rfind("qav-nuva-cli: " + file.string() +
+                              " has no parameters named ROLL_TOTLA and GAIN; they are ignored.\n",
+                          0),
+              0u)
+        << w.err;
+    ControllerParams wanted = before;
+    wanted.ROLL_MAX = 44, wanted.ROLL_MIN = -44, wanted.INSTALL_MODE = 99, wanted.ROLL_TOTAL = 600;
+    wanted.PITCH_MAX = -10, wanted.PITCH_MIN = 20;
+    EXPECT_EQ(sim->ControllerWorkingParams(), wanted);
+}
+
+// A limit the file gives alone is checked against the controller's own
+// other limit once that is read: nothing is uploaded when they would cross.
+TEST_F(CliTest, WriteRefusesALimitThatWouldCrossTheControllersOwn)
+{
+    StartSim();
+    const ControllerParams before = sim->ControllerWorkingParams();
+    const auto file = dir / "max.bgsc";
+    const std::int32_t max = before.ROLL_MIN; // equal: no room either
+    WriteText(file, "[PARAMETERS]\nROLL_MAX=" + std::to_string(max) + "\n");
+    const CliRun w = Cli({"write", "--port", kPort, file.string()});
+    EXPECT_EQ(w.code, 1);
+    EXPECT_NE(w.err.find("qav-nuva-cli: " + file.string() + " would leave the controller's limits crossed: ROLL_MAX=" +
+                         std::to_string(max) + " is not above ROLL_MIN=" + std::to_string(before.ROLL_MIN) +
+                         " (ROLL_MIN is the controller's). Nothing was sent.\n"),
+              std::string::npos)
+        << w.err;
+    EXPECT_EQ(sim->ControllerWorkingParams(), before);
+    // An upload would have sent type 1 frames; the write only read.
+    EXPECT_EQ(sim->ControllerWorkingParams().ROLL_MAX, before.ROLL_MAX);
+
+    ASSERT_EQ(Cli({"write", "--port", kPort, file.string(), "--allow-out-of-range"}).code, 0);
+    EXPECT_EQ(sim->ControllerWorkingParams().ROLL_MAX, max);
+}
+
 TEST_F(CliTest, ReadRefusesAnOutputThatIsNoRegularFileAndSaysWhyAWriteFailed)
 {
     const std::string fifo = (dir / "fifo.bgsc").string();
@@ -586,7 +693,7 @@ TEST_F(CliTest, StopSignalsEndEveryCommand)
     ASSERT_EQ(::unlockpt(master), 0);
     const std::string silent = ::ptsname(master);
     const auto file = dir / "any.bgsc";
-    ASSERT_TRUE(SaveControllerConfig(file.string(), ControllerParams{}));
+    ASSERT_TRUE(SaveControllerConfig(file.string(), sim::DefaultControllerParams()));
     StartSim();
     const struct
     {

@@ -108,11 +108,18 @@ TEST_F(MotorCliTest, RefusedFilesSendNothing)
         const char* name;
         const char* text; // nullptr: no such file
         const char* said;
+        bool allow = false; // --allow-out-of-range
     } rows[] = {
         {"no_section", "[PARAMETERS]\nPOL_MOTOR1=14\n", "has no [MOTOR_PARAMETERS] section"},
-        {"above_range", "[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\nPOL_MOTOR2=x\n",
-         "POW_MOTOR1=101 (0 to 100), POL_MOTOR2=x (not a whole number)"},
-        {"negative", "[MOTOR_PARAMETERS]\nPOL_MOTOR1=-1\n", "POL_MOTOR1=-1 (0 to 100)"},
+        {"not_a_number", "[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\nPOL_MOTOR2=x\n",
+         "values its parameters cannot hold: POL_MOTOR2=x (not a whole number)."},
+        {"above_range", "[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\nPOL_MOTOR2=100\n",
+         "values outside the motor board's ranges: POW_MOTOR1=101 (0 to 100). Nothing was sent. A file saved "
+         "from a motor board that holds such values can be sent as its frames carry them with "
+         "--allow-out-of-range."},
+        {"negative", "[MOTOR_PARAMETERS]\nPOL_MOTOR1=-1\n", "POL_MOTOR1=-1 (0 to 255)"},
+        {"beyond_a_byte_even_when_allowed", "[MOTOR_PARAMETERS]\nPOL_MOTOR1=256\n", "POL_MOTOR1=256 (0 to 255)",
+         true},
         {"missing", nullptr, "Cannot read "},
     };
     StartSim();
@@ -120,7 +127,10 @@ TEST_F(MotorCliTest, RefusedFilesSendNothing)
         SCOPED_TRACE(row.name);
         const std::string path =
             row.text ? File(std::string(row.name) + ".bmc", row.text) : dir.File("none.bmc");
-        const CliRun r = Cli({"write", "--board", "motor", "--port", kPort, path, "--flash"});
+        std::vector<std::string> args{"write", "--board", "motor", "--port", kPort, path, "--flash"};
+        if (row.allow)
+            args.push_back("--allow-out-of-range");
+        const CliRun r = Cli(args);
         EXPECT_EQ(r.code, 1);
         EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
         EXPECT_EQ(r.err.rfind("qav-nuva-cli: ", 0), 0u) << r.err;
@@ -128,6 +138,25 @@ TEST_F(MotorCliTest, RefusedFilesSendNothing)
     }
     EXPECT_EQ(sim->Stats(sim::DeviceKind::Motor).framesReceived, 0u);
     EXPECT_EQ(sim->MotorWorkingParams(), sim::DefaultMotorParams());
+}
+
+// Above the dialog's range only with the user's leave, and then as the
+// request's byte carries it; a misspelt key is named.
+TEST_F(MotorCliTest, AllowOutOfRangeSendsWhatAByteCarries)
+{
+    StartSim();
+    const std::string file = File("over.bmc", "[MOTOR_PARAMETERS]\nPOW_MOTOR1=150\nPOW_MOTR2=1\n");
+    const CliRun refused = Cli({"write", "--board", "motor", "--port", kPort, file});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.err, "qav-nuva-cli: " + file + " has no parameter named POW_MOTR2; it is ignored.\n" +
+                               "qav-nuva-cli: " + file +
+                               " has values outside the motor board's ranges: POW_MOTOR1=150 (0 to 100). Nothing "
+                               "was sent. A file saved from a motor board that holds such values can be sent as its "
+                               "frames carry them with --allow-out-of-range.\n");
+    EXPECT_EQ(sim->Stats(sim::DeviceKind::Motor).framesReceived, 0u);
+    const CliRun w = Cli({"write", "--board", "motor", "--port", kPort, file, "--allow-out-of-range"});
+    ASSERT_EQ(w.code, 0) << w.err;
+    EXPECT_EQ(sim->MotorWorkingParams().POW_MOTOR1, 150);
 }
 
 TEST_F(MotorCliTest, BoardThatKeepsRefusingTheFlashWriteIsExitFour)
@@ -169,6 +198,7 @@ TEST_F(MotorCliTest, BoardOptionErrorsNameTheOption)
     {
         std::vector<std::string> args;
         const char* said;
+        bool allow = false; // --allow-out-of-range
     } rows[] = {
         {{"read", "--board", "gimbal", "--port", kPort}, "--board"},
         {{"write", "--port", kPort, "x.bmc", "--board", "Motor"}, "--board"},

@@ -124,14 +124,14 @@ TEST_F(TuningCliTest, DiffListsDifferingKeysAndExitsLikeGit)
     };
     // The first of two ROLL_TOTAL lines counts; -090 is -90.
     const std::string differences =
-        "ROLL_TOTAL\t120\t150\nROLL_VEL\t80\t0 (missing)\nRECEIVER_TYPE\t0 (missing)\t2\n";
+        "ROLL_TOTAL\t120\t150\nROLL_VEL\t80\t(missing)\nRECEIVER_TYPE\t(missing)\t2\n";
     const Case cases[] = {
         {{"diff", a, b}, 0, differences, ""},
         {{"diff", a, b, "--exit-code"}, 1, differences, ""},
         {{"diff", a, a, "--exit-code"}, 0, "", ""},
         {{"diff", "--exit-code", b, a},
          1,
-         "ROLL_TOTAL\t150\t120\nROLL_VEL\t0 (missing)\t80\nRECEIVER_TYPE\t2\t0 (missing)\n",
+         "ROLL_TOTAL\t150\t120\nROLL_VEL\t(missing)\t80\nRECEIVER_TYPE\t2\t(missing)\n",
          ""},
         {{"diff", a, dir.File("none.bgsc")}, 1, "", "qav-nuva-cli: Cannot read " + dir.File("none.bgsc")},
         {{"diff", a}, 1, "", "qav-nuva-cli: Usage: qav-nuva-cli diff [--board B] FILE_A FILE_B"},
@@ -273,10 +273,9 @@ TEST_F(TuningCliTest, MotorBoardsAndUpgradesRunOnManyPortsToo)
     };
     const Case cases[] = {
         {{"diff", "--board", "motor", "--port", "COM187", bmc, "--exit-code"}, 0, ""},
-        {{"diff", "--board", "motor", "--port", "COM187", other, "--exit-code"},
-         1,
-         "POL_MOTOR2\t12\t0 (missing)\nPOW_MOTOR2\t45\t50\n"},
-        {{"diff", "--board", "motor", bmc, other}, 0, "POL_MOTOR2\t12\t0 (missing)\nPOW_MOTOR2\t45\t50\n"},
+        // A write keeps the board's value for a key the file lacks.
+        {{"diff", "--board", "motor", "--port", "COM187", other, "--exit-code"}, 1, "POW_MOTOR2\t45\t50\n"},
+        {{"diff", "--board", "motor", bmc, other}, 0, "POL_MOTOR2\t12\t(missing)\nPOW_MOTOR2\t45\t50\n"},
         {{"diff", "--board", "motor", bmc, controllerFile}, 1, ""}, // no [MOTOR_PARAMETERS]
     };
     for (const Case& c : cases) {

@@ -104,6 +104,30 @@ TEST(ConfigDiffTest, FilesThatWouldLoadAsZerosAreRefused)
     }
 }
 
+// Two files: a key only one has differs and shows "(missing)"; a key both
+// lack does not; the rest compare by value.
+TEST(ConfigDiffTest, AKeyOnlyOneFileHasDiffersAsMissing)
+{
+    ControllerParams a, b;
+    a.ROLL_TOTAL = 120, b.ROLL_TOTAL = 150;
+    a.ROLL_VEL = b.ROLL_VEL = 0; // equal values, one of them missing
+    const struct
+    {
+        std::vector<std::string> missingA, missingB;
+        const char* differences;
+    } rows[] = {
+        {{}, {}, "ROLL_TOTAL=120|150;"},
+        {{"ROLL_VEL"}, {}, "ROLL_TOTAL=120|150;ROLL_VEL=(missing)|0;"},
+        {{}, {"ROLL_TOTAL", "ROLL_VEL"}, "ROLL_TOTAL=120|(missing);ROLL_VEL=0|(missing);"},
+        {{"ROLL_TOTAL"}, {"ROLL_TOTAL"}, ""},
+    };
+    const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
+    for (const auto& row : rows)
+        EXPECT_EQ(Listed(DiffFileEntries(ControllerConfigEntries(a), ControllerConfigEntries(b), keys, row.missingA,
+                                         row.missingB)),
+                  row.differences);
+}
+
 TEST(ConfigDiffTest, SetsDifferOnlyInKeysALoadReads)
 {
     ControllerParams a, b;

@@ -1,5 +1,9 @@
 #include "files/ConfigFileCheck.h"
 #include "files/ControllerConfigFile.h"
+#include "motor/MotorConfigFile.h"
+#include "motor/MotorParamTable.h"
+#include "platform/IniFile.h"
+#include "protocol/ControllerParamTable.h"
 
 #include "support/TempDir.h"
 
@@ -104,6 +108,122 @@ TEST(ConfigFileCheck, ControllerKeysCarryTheirParametersWidths)
     EXPECT_EQ(p.ROLL_SERVO_REV, -1);
     EXPECT_EQ(p.INIT_ROLL, -450);
     EXPECT_EQ(p.YAW_TOTAL, 9);
+}
+
+} // namespace
+} // namespace qav
+
+namespace qav {
+namespace {
+
+// Walks both tables: any key added to one is read, checked against its own
+// row and written by a save, with no other list to edit.
+template <class Rows, class WireOf, class Entries>
+void EachKeyIsCheckedByItsRow(Rows rows, WireOf wireOf, std::string_view section,
+                              const std::vector<ConfigKeyRange>& keys, Entries entries)
+{
+    TempDir dir;
+    const std::string path = dir.File("one.ini");
+    for (const auto& row : rows) {
+        if (row.file != FileUse::ReadWrite)
+            continue;
+        SCOPED_TRACE(std::string(row.key));
+        EXPECT_NE(std::find_if(keys.begin(), keys.end(), [&](const ConfigKeyRange& k) { return k.key == row.key; }),
+                  keys.end());
+        EXPECT_NE(std::find_if(entries.begin(), entries.end(), [&](const IniEntry& e) { return e.key == row.key; }),
+                  entries.end());
+        const WireForm form = wireOf(row);
+        const auto check = [&](std::int64_t value, CheckedConfig& checked) {
+            WriteWholeFile(path, "[" + std::string(section) + "]\n" + std::string(row.key) + "=" +
+                                     std::to_string(value) + "\n");
+            std::string why;
+            return ReadCheckedConfig(path, section, keys, checked, why);
+        };
+        const std::string key(row.key);
+        // Inside: nothing to say.
+        const std::int64_t inside = row.choices.empty() ? HeldValue(row.range.high, form.step) : row.choices[0].value;
+        CheckedConfig checked;
+        ASSERT_TRUE(check(inside, checked));
+        EXPECT_TRUE(OutsideScreenRanges(checked, keys, "board").empty()) << inside;
+        EXPECT_TRUE(BeyondWhatTravels(checked, keys).empty());
+        // Just outside what the screen allows, and still carried.
+        std::int64_t outside = row.range.high + form.step;
+        if (!row.choices.empty())
+            for (std::int64_t v = row.range.low; v <= row.range.high; ++v)
+                if (!Allows(row, v))
+                    outside = v;
+        ASSERT_TRUE(check(outside, checked));
+        EXPECT_EQ(OutsideScreenRanges(checked, keys, "board"),
+                  std::vector<std::string>{key + "=" + std::to_string(outside) + " (" + AllowedText(row) + ")"});
+        // Beyond what the frame carries: refused while reading when the
+        // field cannot hold it either, else by the carrying check.
+        const std::int64_t beyond = form.carried.high + 1;
+        if (FieldRange<typename Rows::value_type::Record>(row.member).Contains(beyond)) {
+            ASSERT_TRUE(check(beyond, checked));
+            EXPECT_EQ(BeyondWhatTravels(checked, keys),
+                      std::vector<std::string>{key + "=" + std::to_string(beyond) + " (" +
+                                               std::to_string(form.carried.low) + " to " +
+                                               std::to_string(form.carried.high) + ")"});
+        } else {
+            EXPECT_FALSE(check(beyond, checked));
+        }
+    }
+}
+
+TEST(ConfigFileCheck, EveryKeyOfBothTablesIsCheckedByItsRow)
+{
+    EachKeyIsCheckedByItsRow(ControllerParamTable(), ControllerWireForm, kControllerConfigSection,
+                             ControllerConfigKeyRanges(), ControllerConfigEntries(ControllerParams{}));
+    EachKeyIsCheckedByItsRow(MotorParamTable(), MotorWireForm, kMotorConfigSection, MotorConfigKeyRanges(),
+                             MotorConfigEntries(MotorParams{}));
+}
+
+TEST(ConfigFileCheck, UnknownKeysLimitsAndStepsAreNamed)
+{
+    TempDir dir;
+    const std::string path = dir.File("c.bgsc");
+    const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
+    const struct
+    {
+        const char* name;
+        const char* text;
+        const char* unknown;  // joined with "|"
+        const char* outside;  // joined with "|"
+    } rows[] = {
+        {"spellings", "[PARAMETERS]\nroll_total=100\nROLL_TOTLA=5\nFOO=1\nfoo=2\nYAW_SERVO_CENTER=3\n", "ROLL_TOTLA|FOO",
+         ""},
+        {"crossed and equal", "[PARAMETERS]\nROLL_MAX=-10\nROLL_MIN=20\nPITCH_MAX=0\nPITCH_MIN=0\n", "",
+         "ROLL_MAX=-10 is not above ROLL_MIN=20|PITCH_MAX=0 is not above PITCH_MIN=0"},
+        {"one side of a pair", "[PARAMETERS]\nROLL_MAX=-10\n", "", ""},
+        {"odd limit", "[PARAMETERS]\nROLL_MIN=-45\n", "",
+         "ROLL_MIN=-45: the board keeps limits in steps of 2; use -44"},
+    };
+    const auto joined = [](const auto& list) {
+        std::string text;
+        for (const auto& s : list)
+            text += (text.empty() ? "" : "|") + std::string(s);
+        return text;
+    };
+    const std::vector<std::string_view> writeOnly = ControllerConfigWriteOnlyKeys();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WriteWholeFile(path, row.text);
+        CheckedConfig checked;
+        std::string why;
+        ASSERT_TRUE(ReadCheckedConfig(path, kControllerConfigSection, keys, checked, why, writeOnly)) << why;
+        EXPECT_EQ(joined(checked.unknown), row.unknown);
+        EXPECT_EQ(joined(OutsideScreenRanges(checked, keys, "board")), row.outside);
+    }
+    // The crossings a board's own values make with a file's.
+    const auto crossed = CrossedValues(keys, [](std::string_view key) -> std::optional<std::int64_t> {
+        if (key == "ROLL_MAX")
+            return -10;
+        if (key == "ROLL_MIN")
+            return -10;
+        return std::nullopt;
+    });
+    ASSERT_EQ(crossed.size(), 1u);
+    EXPECT_EQ(CrossingText(crossed[0]), "ROLL_MAX=-10 is not above ROLL_MIN=-10");
 }
 
 } // namespace

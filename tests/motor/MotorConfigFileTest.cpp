@@ -117,33 +117,43 @@ TEST(MotorConfigFile, RoundTripKeepsEveryByte)
     }
 }
 
-TEST(MotorConfigFile, StrictReadingTakesWholeNumbersUpToOneHundred)
+// The strict reading takes what a byte holds; the dialog's range is a check
+// of its own, which `write` skips when asked to.
+TEST(MotorConfigFile, StrictReadingTakesBytesAndTheDialogsRangeIsCheckedApart)
 {
     const struct
     {
         const char* text;
         bool ok;
+        const char* outside; // OutsideScreenRanges, joined with "|"
         MotorParams applied; // onto {9, 9, 9, 9}
     } rows[] = {
         {"[MOTOR_PARAMETERS]\nPOL_MOTOR1=0\nPOW_MOTOR1=100\nPOL_MOTOR2=+7\nPOW_MOTOR2=014\n",
          true,
+         "",
          {0, 100, 7, 14, 0, 0}},
-        {"[motor_parameters]\nPOW_MOTOR2=60\n", true, {9, 9, 9, 60, 0, 0}},
-        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\n", false, {}},
-        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=-1\n", false, {}},
-        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=1.5\n", false, {}},
-        {"[PARAMETERS]\nPOW_MOTOR1=1\n", false, {}},
+        {"[motor_parameters]\nPOW_MOTOR2=60\n", true, "", {9, 9, 9, 60, 0, 0}},
+        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\nPOL_MOTOR2=255\n", true,
+         "POW_MOTOR1=101 (0 to 100)|POL_MOTOR2=255 (0 to 100)", {9, 101, 255, 9, 0, 0}},
+        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=256\n", false, "", {}},
+        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=-1\n", false, "", {}},
+        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=1.5\n", false, "", {}},
+        {"[PARAMETERS]\nPOW_MOTOR1=1\n", false, "", {}},
     };
     TempDir dir;
     const std::string path = dir.File("in.bmc");
+    const std::vector<ConfigKeyRange> keys = MotorConfigKeyRanges();
     for (const auto& r : rows) {
         WriteWholeFile(path, r.text);
         CheckedConfig checked;
         std::string why;
-        EXPECT_EQ(ReadCheckedConfig(path, kMotorConfigSection, kMotorConfigRanges, checked, why), r.ok)
-            << r.text << why;
+        EXPECT_EQ(ReadCheckedConfig(path, kMotorConfigSection, keys, checked, why), r.ok) << r.text << why;
         if (!r.ok)
             continue;
+        std::string outside;
+        for (const std::string& phrase : OutsideScreenRanges(checked, keys, "motor board"))
+            outside += (outside.empty() ? "" : "|") + phrase;
+        EXPECT_EQ(outside, r.outside) << r.text;
         MotorParams p{9, 9, 9, 9, 0, 0};
         ApplyMotorConfig(checked, p);
         EXPECT_EQ(p, r.applied) << r.text;

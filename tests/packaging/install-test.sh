@@ -86,6 +86,16 @@ for command in $(qav-nuva-cli --help | sed -n 's/^  \([a-z][a-z-]*\).*/\1/p' | s
     rendered qav-nuva-cli | grep >/dev/null "^       $command\b" || fail "qav-nuva-cli.1 lacks the $command command"
     printf '%s\n' "$all_commands" | grep >/dev/null -x -- "$command" || fail "completion lacks the $command command"
 done
+# Each option a command's usage names is completed after that command and
+# described in the man page.
+for command in $(qav-nuva-cli --help | sed -n 's/^  \([a-z][a-z-]*\).*/\1/p' | sort -u); do
+    for option in $(qav-nuva-cli "$command" --help | sed '/^[^ u]/,$d' | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+        [ "$command" = firmware ] && continue # its options follow a subcommand
+        complete_words qav-nuva-cli "$command" "" | grep >/dev/null -x -- "$option" ||
+            fail "completion of $command lacks $option"
+        rendered qav-nuva-cli | grep >/dev/null -- "$option" || fail "qav-nuva-cli.1 lacks $option"
+    done
+done
 for option in $(qav-nuva-sim --help | sed -n 's/^  \(--[a-z-]*\).*/\1/p'); do
     rendered qav-nuva-sim | grep >/dev/null -- "^       $option\b" || fail "qav-nuva-sim.1 lacks $option"
 done

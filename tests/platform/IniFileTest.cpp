@@ -327,3 +327,34 @@ TEST(IniFile, SectionIsFoundByItsHeaderLineAlone)
 
 } // namespace
 } // namespace qav
+
+namespace qav {
+namespace {
+
+TEST(IniDocumentKeys, KeysOfTheFirstMatchingSectionAsWritten)
+{
+    const struct
+    {
+        const char* text;
+        const char* keys; // joined with "|"
+    } rows[] = {
+        {"[A]\nx=1\n Y = 2 \n;note\n\n[B]\nz=3\n", "x|Y"},
+        {"[b]\nq=1\n[a]\nr=2\n[A]\ns=3\n", "r"}, // the first [A], in any case
+        {"[A]\nx=1\nx=2\nnot a key\n", "x|x"},
+        {"[B]\nx=1\n", ""},
+        {"", ""},
+    };
+    for (const auto& row : rows) {
+        IniDocument doc;
+        doc.Parse(row.text);
+        std::string keys;
+        for (const std::string& k : doc.Keys(" a "))
+            keys += (keys.empty() ? "" : "|") + k;
+        EXPECT_EQ(keys, row.keys) << row.text;
+    }
+    EXPECT_TRUE(SameIniName(" Roll_Total", "ROLL_TOTAL "));
+    EXPECT_FALSE(SameIniName("ROLL_TOTAL", "ROLL_TOTAL2"));
+}
+
+} // namespace
+} // namespace qav

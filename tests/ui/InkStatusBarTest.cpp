@@ -227,6 +227,31 @@ TEST(InkStatusBar, AccessibleNameFollowsEachMessageWithoutTags)
     EXPECT_EQ(bar.accessibleName(), "");
 }
 
+// A message's details are its tooltip and accessible description, after
+// the whole text when that is cut; the next message goes without them.
+TEST(InkStatusBar, DetailsFollowTheirMessageOnly)
+{
+    CInkStatusBar bar;
+    bar.resize(1000, 26);
+    bar.show();
+    const QString details = QStringLiteral("Not in the file, kept as they were: ROLL_ACC, ROLL_VEL");
+    bar.SetStatusText(QStringLiteral("$INKblue$Config file loaded. 2 values not in the file kept."));
+    bar.SetStatusDetails(details);
+    EXPECT_EQ(bar.toolTip(), details);
+    EXPECT_EQ(bar.Pane(0)->accessibleDescription(), details);
+    const QString longer = QStringLiteral("$INKblue$Config file uploaded successfully! 1 value changed. Previous set "
+                                          "kept in ~/.local/share/qav-nuva/backups/and/a/long/way/further/down 2 "
+                                          "values not in the file kept.");
+    bar.SetStatusText(longer);
+    EXPECT_TRUE(bar.toolTip().isEmpty() || bar.Elided());
+    bar.SetStatusDetails(details);
+    ASSERT_TRUE(bar.Elided());
+    EXPECT_EQ(bar.toolTip(), InkPlainText(longer) + "\n" + details);
+    bar.SetStatusText(QStringLiteral("$INKblue$Gains uploaded successfully!"));
+    EXPECT_TRUE(bar.toolTip().isEmpty());
+    EXPECT_TRUE(bar.accessibleDescription().isEmpty());
+}
+
 // ---- a message longer than the room left to it ------------------------------
 
 struct ElideRow

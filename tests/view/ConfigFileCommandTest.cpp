@@ -56,6 +56,12 @@ protected:
     ConfigFileCommandTest() : view_(params_, &status_, prompts_)
     {
         view_.OnInitialUpdate();
+        // The set holds real values, as after a load (or a read-back), so
+        // that the save commands write it.
+        const std::string start = startDir_.File("start.bgsc");
+        EXPECT_TRUE(SaveControllerConfig(start, ControllerParams{}).Ok());
+        view_.LoadConfigFile(QString::fromStdString(start));
+        EXPECT_TRUE(view_.ValuesKnown());
         view_.Link().linkEstablished = true;
         view_.OpenMessageGate();
         view_.Link().pendingFrameType = kNothingPending;
@@ -82,7 +88,7 @@ protected:
     }
     std::uint8_t Pending() { return view_.Link().pendingFrameType; }
 
-    test::TempDir dir_;
+    test::TempDir dir_, startDir_;
     ControllerParams params_;
     test::RecordingStatus status_;
     test::FakePrompts prompts_;
@@ -335,25 +341,74 @@ TEST_F(ConfigFileCommandTest, ReversedDirectionLoadsCheckedAndSavesAsMinusOne)
         SaveThroughButton(File("saved.bgsc"));
         EXPECT_NE(ReadWholeFile(File("saved.bgsc")).find("\nROLL_SERVO_REV=-1\n"), std::string::npos) << text;
     }
-    // A missing key reads 0: neither reversed nor normal, so not checked.
+    // A missing key keeps the value on screen: still reversed.
     WriteWholeFile(File("r.bgsc"), "[PARAMETERS]\nROLL_TOTAL=5\n");
     LoadThroughButton(File("r.bgsc"));
-    EXPECT_EQ(params_.ROLL_SERVO_REV, 0);
-    EXPECT_FALSE(view_.Checked(idc::RollMotorReverse));
+    EXPECT_EQ(params_.ROLL_SERVO_REV, -1);
+    EXPECT_TRUE(view_.Checked(idc::RollMotorReverse));
 }
 
-TEST_F(ConfigFileCommandTest, MissingKeysReadZeroAndThePanCentreIsKept)
+// A partial file never zeroes a gimbal: the keys it lacks keep the values
+// on screen, and the status line says how many, its tooltip which.
+TEST_F(ConfigFileCommandTest, MissingKeysKeepTheValuesOnScreenAndAreNamed)
 {
-    params_ = Sample();
-    params_.YAW_SERVO_CENTER = 123;
-    WriteWholeFile(File("m.bgsc"), "[PARAMETERS]\nPITCH_TOTAL=77\nYAW_SERVO_CENTER=-400\n");
-    LoadThroughButton(File("m.bgsc"));
-    ControllerParams expected;
-    expected.PITCH_TOTAL = 77;
-    expected.YAW_SERVO_CENTER = 123;
-    EXPECT_EQ(params_, expected);
-    EXPECT_EQ(view_.Text(idc::PanServoCenter), "123");
-    EXPECT_EQ(Pending(), kTypeGains);
+    const struct
+    {
+        const char* name;
+        const char* text;
+        bool connected;
+        int kept;
+        const char* status; // after the tag and "Config file ..." words
+    } rows[] = {
+        {"one key, connected", "[PARAMETERS]\nPITCH_TOTAL=77\nYAW_SERVO_CENTER=-400\n", true, 22,
+         " 1 value changed."},
+        {"all but one, connected", nullptr, true, 1, " 1 value changed."},
+        {"one key, not connected", "[PARAMETERS]\nPITCH_TOTAL=77\n", false, 22, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        params_ = Sample();
+        params_.YAW_SERVO_CENTER = 123;
+        view_.ShowParameterSet(CUARTView::kAllParts);
+        std::string text = row.text ? row.text : "";
+        if (!row.text) {
+            // Every key but INIT_ROLL, PITCH_TOTAL changed.
+            ControllerParams p = Sample();
+            p.PITCH_TOTAL = 77;
+            for (const IniEntry& e : ControllerConfigEntries(p))
+                if (e.key != "INIT_ROLL")
+                    text += e.key + "=" + e.value + "\n";
+            text = "[PARAMETERS]\n" + text;
+        }
+        WriteWholeFile(File("m.bgsc"), text);
+        view_.Link().linkEstablished = row.connected;
+        status_.texts.clear();
+        view_.Link().pendingFrameType = kNothingPending;
+        LoadThroughButton(File("m.bgsc"));
+        ControllerParams expected = Sample();
+        expected.PITCH_TOTAL = 77;
+        expected.YAW_SERVO_CENTER = 123;
+        EXPECT_EQ(params_, expected);
+        EXPECT_EQ(view_.Text(idc::TiltTotal), "77");
+        EXPECT_EQ(view_.Text(idc::RollTotal), "300"); // kept, not 0
+        EXPECT_EQ(view_.Text(idc::InitRollAngle), "45.5");
+        EXPECT_EQ(view_.Text(idc::PanServoCenter), "123");
+        EXPECT_EQ(Pending(), kTypeGains);
+        ASSERT_FALSE(status_.texts.isEmpty());
+        const QString count = row.kept == 1 ? QStringLiteral(" 1 value not in the file kept.")
+                                            : QStringLiteral(" %1 values not in the file kept.").arg(row.kept);
+        EXPECT_TRUE(status_.texts.last().startsWith(row.connected ? kLoaded : "$INKblue$Config file loaded."))
+            << status_.texts.last().toStdString();
+        EXPECT_TRUE(status_.texts.last().contains(QString::fromUtf8(row.status))) << status_.texts.last().toStdString();
+        EXPECT_TRUE(status_.texts.last().endsWith(count)) << status_.texts.last().toStdString();
+        // The tooltip lists exactly the keys the file lacks, in file order.
+        QStringList lacking;
+        for (const ConfigKeyRange& k : ControllerConfigKeyRanges())
+            if (text.find(std::string(k.key) + "=") == std::string::npos)
+                lacking << QString::fromUtf8(k.key.data(), static_cast<qsizetype>(k.key.size()));
+        ASSERT_EQ(lacking.size(), row.kept);
+        EXPECT_EQ(status_.details, "Not in the file, kept as they were: " + lacking.join(", "));
+    }
 }
 
 TEST_F(ConfigFileCommandTest, ValuesNoItemStandsForLeaveTheListsAlone)
@@ -380,7 +435,7 @@ TEST_F(ConfigFileCommandTest, HiddenServoListsFollowTheKeptServoTypesAndModes)
     params_.PITCH_SERVO_TYPE = 2, params_.PITCH_CTRL_MODE = 1; // position servo
     params_.YAW_SERVO_TYPE = 0, params_.YAW_CTRL_MODE = 0;     // nothing known
     view_.SetSelection(idc::PanControlMode, 1);
-    WriteWholeFile(File("s.bgsc"), "[PARAMETERS]\n");
+    WriteWholeFile(File("s.bgsc"), "[PARAMETERS]\nROLL_TOTAL=5\n");
     LoadThroughButton(File("s.bgsc"));
     EXPECT_FALSE(view_.Enabled(idc::RollControlMode));
     EXPECT_EQ(view_.Selection(idc::RollControlMode), 1);
@@ -402,6 +457,7 @@ TEST_F(ConfigFileCommandTest, AFileThatCannotBeReadOrHasNoSectionChangesAndSends
     WriteWholeFile(File("empty.bgsc"), "");
     WriteWholeFile(File("text.bgsc"), "ROLL_TOTAL=5\nsome notes\n");
     WriteWholeFile(File("motor.bgsc"), "[MOTOR_PARAMETERS]\nPOL_MOTOR1=14\n");
+    WriteWholeFile(File("keyless.bgsc"), "[PARAMETERS]\nROLL_TOTLA=5\nYAW_SERVO_CENTER=1\n");
     const struct
     {
         const char* name;
@@ -412,6 +468,7 @@ TEST_F(ConfigFileCommandTest, AFileThatCannotBeReadOrHasNoSectionChangesAndSends
         {"empty.bgsc", ": it has no [PARAMETERS] section"},
         {"text.bgsc", ": it has no [PARAMETERS] section"},
         {"motor.bgsc", ": it has no [PARAMETERS] section"},
+        {"keyless.bgsc", ": its [PARAMETERS] section has none of the keys"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -435,20 +492,16 @@ TEST(ConfigFileShortcuts, CtrlSAndCtrlOSaveAndLoadIniFiles)
 {
     test::TempDir dir;
     CUARTDoc doc;
-    ControllerParams params = Sample();
+    ControllerParams params;
     test::FakePrompts prompts;
     CMainFrame frame(doc, params, prompts);
     ASSERT_TRUE(test::ShowActive(&frame));
     CUARTView* view = frame.View();
     view->Focus(idc::RollTotal, false);
 
-    prompts.savePath = QString::fromStdString(dir.File("tuning"));
-    QTest::keyClick(view->Control(idc::RollTotal), Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(prompts.fileTitles, QStringList{"Save config file"});
-    ASSERT_TRUE(fs::exists(dir.File("tuning.ini")));
-
-    const std::string text = ReadWholeFile(dir.File("tuning.ini"));
-    std::string changed = text;
+    std::string changed;
+    ASSERT_TRUE(SaveControllerConfig(dir.File("start.ini"), Sample()).Ok());
+    changed = ReadWholeFile(dir.File("start.ini"));
     changed.replace(changed.find("ROLL_TOTAL=300"), 14, "ROLL_TOTAL=222");
     WriteWholeFile(dir.File("tuning.ini"), changed);
     prompts.openPath = QString::fromStdString(dir.File("tuning.ini"));
@@ -458,6 +511,44 @@ TEST(ConfigFileShortcuts, CtrlSAndCtrlOSaveAndLoadIniFiles)
     EXPECT_EQ(params.ROLL_TOTAL, 222);
     EXPECT_EQ(view->Text(idc::RollTotal), "222");
     EXPECT_EQ(view->Link().pendingFrameType, kTypeGains);
+
+    params.ROLL_TOTAL = 300;
+    prompts.savePath = QString::fromStdString(dir.File("tuning"));
+    QTest::keyClick(view->Control(idc::RollTotal), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(prompts.fileTitles.last(), "Save config file");
+    ControllerParams saved;
+    ASSERT_TRUE(LoadControllerConfig(dir.File("tuning.ini"), saved));
+    ControllerParams expected = Sample();
+    expected.YAW_SERVO_CENTER = 0; // never loaded
+    EXPECT_EQ(saved, expected);
+}
+
+// Before a read-back or a load the set is all zeros (or holds only what was
+// typed): a save would make a file that zeroes a gimbal. Both save
+// commands say so, show no chooser and write nothing.
+TEST(ConfigFileSaveGuard, NothingToSaveBeforeAnythingWasRead)
+{
+    test::TempDir dir;
+    ControllerParams params = Sample(); // typed in, say, but never read
+    test::RecordingStatus status;
+    test::FakePrompts prompts;
+    CUARTView view(params, &status, prompts);
+    view.OnInitialUpdate();
+    EXPECT_FALSE(view.ValuesKnown());
+    prompts.savePath = QString::fromStdString(dir.File("out.bgsc"));
+    for (const bool ini : {false, true}) {
+        SCOPED_TRACE(ini);
+        prompts.messages.clear();
+        if (ini)
+            view.OnSaveIniCommand();
+        else
+            qobject_cast<QAbstractButton*>(view.Control(idc::SaveConfig))->click();
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_EQ(prompts.messages[0].text, CUARTView::NothingToSaveMessage());
+        EXPECT_TRUE(prompts.messages[0].text.startsWith("Nothing to save yet"));
+    }
+    EXPECT_TRUE(prompts.fileTitles.isEmpty()); // no chooser was shown
+    EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
 } // namespace

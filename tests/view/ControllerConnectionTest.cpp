@@ -4,6 +4,7 @@
 #include "view/UARTView.h"
 
 #include "Simulator.h"
+#include "files/ControllerConfigFile.h"
 #include "files/SettingsFile.h"
 #include "platform/PortMap.h"
 #include "serial/PortList.h"
@@ -128,6 +129,29 @@ TEST_F(ControllerConnectionTest, ConnectsReadsBackAndShowsTheControllersValues)
     EXPECT_EQ(view->Selection(idc::DefaultMode), 1);
     EXPECT_TRUE(view->Checked(idc::MotorOff));
     EXPECT_EQ(view->Text(idc::FirmwareVersion), QStringLiteral("Firmware Version:V2.3"));
+}
+
+// "Save Config" writes the controller's set only once all of it has been
+// read back; before, it says there is nothing to save.
+TEST_F(ControllerConnectionTest, SaveConfigWritesTheSetOnceTheReadBackIsComplete)
+{
+    StartSim(DeviceSet());
+    auto view = MakeView();
+    const std::string path = (dir.path() / "device.bgsc").string();
+    prompts.savePath = QString::fromStdString(path);
+    Click(*view, idc::SaveConfig);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0].text, CUARTView::NothingToSaveMessage());
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    Click(*view, idc::OpenComPort);
+    ASSERT_TRUE(WaitFor(kAllUpdated)) << status.texts.join('\n').toStdString();
+    EXPECT_TRUE(view->ValuesKnown());
+    Click(*view, idc::SaveConfig);
+    EXPECT_EQ(prompts.messages.size(), 1);
+    const std::string expected = (dir.path() / "expected.bgsc").string();
+    ASSERT_TRUE(SaveControllerConfig(expected, DeviceSet()));
+    EXPECT_EQ(test::ReadWholeFile(path), test::ReadWholeFile(expected));
 }
 
 TEST_F(ControllerConnectionTest, LiveBoxesAndModeBarFollowTelemetry)

@@ -6,6 +6,7 @@
 #include "view/UARTView.h"
 
 #include "view/ControlIds.h"
+#include "view/EditTables.h"
 
 #include "gui_support/Activate.h"
 #include "gui_support/FakePrompts.h"
@@ -344,7 +345,10 @@ TEST_F(EditingTest, EnterInALimitBoxChecksBothAxes)
         {30, -30, 0, 0, idc::RollMin, kPitchCrossed, false}, // tilt checked from a roll box
         {30, -30, -10, 5, idc::TiltMax, kPitchCrossed, false},
         {30, -30, 80, -80, idc::TiltMax, kLimitsUploaded, true},
-        {1, 0, 1, 0, idc::RollMax, kLimitsUploaded, true},
+        {2, 0, 2, 0, idc::RollMax, kLimitsUploaded, true},
+        // Compared as the controller holds them: 1 arrives as 0.
+        {1, 0, 80, -80, idc::RollMax, kRollCrossed, false},
+        {30, -30, 1, -1, idc::TiltMin, kPitchCrossed, false},
     };
     for (const CrossCheckRow& row : rows) {
         params_ = ControllerParams{};
@@ -384,9 +388,11 @@ TEST_F(EditingTest, OutOfRangeLimitFromTheControllerIsStoredThenReportedAndClamp
     EXPECT_EQ(Last(), QStringLiteral("$INKred$Max roll angle not in range, please modify!"));
     EXPECT_EQ(view_.Text(idc::RollMax), "45");
     EXPECT_EQ(view_.Text(idc::TiltMin), "-200"); // only the focused box is checked
-    // The release commits again, now with the clamped value.
+    // The release commits again, now with the clamped value, which the
+    // controller holds as 44.
     QTest::keyRelease(view_.Control(idc::RollMax), Qt::Key_Return);
-    EXPECT_EQ(params_.ROLL_MAX, 45);
+    EXPECT_EQ(params_.ROLL_MAX, 44);
+    EXPECT_EQ(view_.Text(idc::RollMax), "44");
     EXPECT_EQ(Last(), kLimitsUploaded);
 
     // Failing the cross-check does not skip the range check.
@@ -399,6 +405,43 @@ TEST_F(EditingTest, OutOfRangeLimitFromTheControllerIsStoredThenReportedAndClamp
     EXPECT_EQ(view_.Text(idc::TiltMin), "-135");
     EXPECT_EQ(params_.PITCH_MIN, -200);
     QTest::keyRelease(view_.Control(idc::TiltMin), Qt::Key_Return);
+}
+
+// An angle limit travels as half its value in one byte: after Enter every
+// limit box shows what the controller will hold, and that is what is stored.
+TEST_F(EditingTest, AfterEnterTheLimitBoxesShowWhatTheControllerHolds)
+{
+    using P = ControllerParams;
+    const struct
+    {
+        int box;
+        std::int32_t P::*param;
+        const char* typed;
+        const char* held;
+    } rows[] = {
+        {idc::RollMax, &P::ROLL_MAX, "45", "44"},     {idc::RollMin, &P::ROLL_MIN, "-45", "-44"},
+        {idc::TiltMax, &P::PITCH_MAX, "89", "88"},    {idc::TiltMin, &P::PITCH_MIN, "-135", "-134"},
+        {idc::RollMax, &P::ROLL_MAX, "44", "44"},     {idc::TiltMax, &P::PITCH_MAX, "3", "2"},
+    };
+    for (const auto& row : rows) {
+        Show({{idc::RollMax, 30}, {idc::RollMin, -30}, {idc::TiltMax, 80}, {idc::TiltMin, -80}});
+        Reset();
+        Type(row.box, QString::fromUtf8(row.typed));
+        EXPECT_EQ(view_.Text(row.box), row.typed) << "typing shows what was typed";
+        Enter(row.box);
+        EXPECT_EQ(view_.Text(row.box), row.held) << row.typed;
+        EXPECT_EQ(params_.*row.param, QString::fromUtf8(row.held).toInt()) << row.typed;
+        EXPECT_EQ(Pending(), kTypeGains);
+        EXPECT_EQ(Last(), kLimitsUploaded);
+    }
+    // An odd limit in another box is shown as held too, since it went with
+    // the upload.
+    Show({{idc::RollMax, 31}, {idc::RollMin, -31}, {idc::TiltMax, 81}, {idc::TiltMin, -81}});
+    Enter(idc::TiltMin);
+    EXPECT_EQ(view_.Text(idc::RollMax), "30");
+    EXPECT_EQ(view_.Text(idc::RollMin), "-30");
+    EXPECT_EQ(view_.Text(idc::TiltMax), "80");
+    EXPECT_EQ(params_.PITCH_MIN, -80);
 }
 
 // ---- RC sensitivity ----------------------------------------------------------------
@@ -666,6 +709,81 @@ TEST_F(EditingTest, WithoutAControllerNothingIsShownButValuesChange)
     Choose(idc::ReceiverType, 3);
     EXPECT_EQ(prompts_.receiverNotices, 1);
     EXPECT_TRUE(status_.texts.isEmpty());
+}
+
+// ---- the parameter table --------------------------------------------------------
+
+// Every box clamps typed values to its parameter's row of the table, so a
+// range changed there changes the screen with it.
+TEST_F(EditingTest, TypedValuesStopAtTheTablesRanges)
+{
+    using namespace edit;
+    struct Box
+    {
+        int box;
+        ValueRange typing;
+    };
+    std::vector<Box> boxes;
+    for (const GainRow& g : kGains)
+        boxes.push_back({g.box, Rules(g.param).typing});
+    for (const auto& rc : kRcSensitivities)
+        boxes.push_back({rc.box, Rules(rc.param).typing});
+    for (const auto& c : kServoCenters)
+        boxes.push_back({c.box, Rules(c.param).typing});
+    for (const LimitRow& l : kLimits)
+        boxes.push_back({l.box, Rules(l.param).typing});
+    for (const Box& b : boxes) {
+        for (const std::int64_t typed : {b.typing.high + 1, b.typing.low - 1}) {
+            Paste(b.box, QString::number(typed));
+            EXPECT_EQ(view_.Text(b.box), QString::number(b.typing.Clamp(typed))) << b.box << " " << typed;
+        }
+    }
+    // Initial angles are clamped on Enter, in degrees.
+    for (const edit::InitAngleRow& a : kInitAngles) {
+        const ControllerParamRow& row = Rules(a.param);
+        Paste(a.box, QString::number(row.range.high / row.scale + 1));
+        Enter(a.box);
+        EXPECT_EQ(params_.*a.param, row.range.high) << a.box;
+    }
+}
+
+// ---- reading the boxes ---------------------------------------------------------------
+
+// A reading parses only the boxes that changed, and gives the values a
+// reading of every box would: the boxes' texts win over values the program
+// set without showing them, and a box that does not parse stops the reading
+// at the same place every time.
+TEST_F(EditingTest, ReadingTheBoxesGivesTheBoxesValues)
+{
+    Show({{idc::RollTotal, 120}, {idc::TiltInt, 30}, {idc::RollMax, 20}});
+    view_.Values().Int(idc::RollTotal) = 77; // set, not shown
+    EXPECT_TRUE(view_.ReadAllBoxes());
+    EXPECT_EQ(view_.Values().Int(idc::RollTotal), 120);
+
+    view_.Values().Float(idc::InitRollAngle) = 12.3456789f;
+    view_.ShowAllValues(); // shows 12.3457, which the next reading takes
+    EXPECT_TRUE(view_.ReadAllBoxes());
+    EXPECT_EQ(view_.Values().Float(idc::InitRollAngle), 12.3457f);
+
+    // A box that does not parse (here the RC monitor's, which no change
+    // reaction mends) stops every reading before the boxes after it, until
+    // it is mended.
+    const auto setText = [&](int box, const char* text) {
+        qobject_cast<QLineEdit*>(view_.Control(box))->setText(QString::fromUtf8(text));
+    };
+    setText(idc::InitRollAngle, "7"); // read on Enter only
+    setText(idc::RcTilt, "x");
+    for (int reading = 0; reading < 2; ++reading) {
+        prompts_.messages.clear();
+        EXPECT_FALSE(view_.ReadAllBoxes());
+        ASSERT_EQ(prompts_.messages.size(), 1);
+        EXPECT_EQ(prompts_.messages[0].text, CUARTView::IntParseMessage());
+        EXPECT_EQ(view_.Values().Float(idc::InitRollAngle), 12.3457f);
+    }
+    setText(idc::RcTilt, "5");
+    EXPECT_TRUE(view_.ReadAllBoxes());
+    EXPECT_EQ(view_.Values().Int(idc::RcTilt), 5);
+    EXPECT_EQ(view_.Values().Float(idc::InitRollAngle), 7.0f);
 }
 
 } // namespace

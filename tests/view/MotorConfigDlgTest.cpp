@@ -364,7 +364,15 @@ TEST_P(MotorFileNameTest, RefusedOrFailedFileCommandsChangeNothing)
     MakeDialog();
     PretendConnected();
     dlg->Form().Enable(mdc::LoadConfig, true);
-    params = MotorParams{1, 2, 3, 4, 0, 0};
+    // The set holds a board's values, loaded from a file.
+    const std::string start = dir.File("start.bmc");
+    test::WriteWholeFile(start, "[MOTOR_PARAMETERS]\nPOL_MOTOR1=1\nPOW_MOTOR1=2\nPOL_MOTOR2=3\nPOW_MOTOR2=4\n");
+    prompts.openPath = QString::fromStdString(start);
+    Click(mdc::LoadConfig);
+    ASSERT_TRUE(dlg->ValuesKnown());
+    prompts.openPath.clear();
+    prompts.messages.clear();
+    ASSERT_EQ(params, (MotorParams{1, 2, 3, 4, 0, 0}));
     dlg->Engine().RequestCommand(kMotorCmdMonitor);
     QString path = QString::fromUtf8(c.path);
     if (path.size() > 4)
@@ -396,6 +404,91 @@ INSTANTIATE_TEST_SUITE_P(
                     FileNameCase{"save_into_missing_folder", true, "none/board.bmc", "Could not write "},
                     FileNameCase{"load_a_folder", false, "folder.bmc", "Could not read "}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A partial file never zeroes the board: the keys it lacks keep the values
+// in the boxes, and the status box says how many, its tooltip which. A file
+// with none of the keys, or none of its section, changes nothing.
+TEST_F(MotorConfigDlgTest, LoadOfAPartialFileKeepsTheBoxesItLacks)
+{
+    const struct
+    {
+        const char* text;
+        MotorParams after; // from {11, 12, 13, 14}, both directions normal
+        const char* said;  // ending the status text, or the refusal's ending
+        const char* tooltip;
+    } rows[] = {
+        {"[MOTOR_PARAMETERS]\nPOW_MOTOR2=60\n", {11, 12, 13, 60, 1, 1}, " 3 values not in the file kept.",
+         "Not in the file, kept as they were: POL_MOTOR1, POW_MOTOR1, POL_MOTOR2"},
+        {"[MOTOR_PARAMETERS]\nPOL_MOTOR1=20\nPOW_MOTOR1=21\nPOL_MOTOR2=22\n", {20, 21, 22, 14, 1, 1},
+         " 1 value not in the file kept.", "Not in the file, kept as they were: POW_MOTOR2"},
+        {"[MOTOR_PARAMETERS]\nPOL_MOTOR1=20\nPOW_MOTOR1=21\nPOL_MOTOR2=22\nPOW_MOTOR2=23\n",
+         {20, 21, 22, 23, 1, 1}, "4 values changed.", ""},
+        {"[MOTOR_PARAMETERS]\nPOL_MOTR1=20\n", {11, 12, 13, 14, 1, 1},
+         ": its [MOTOR_PARAMETERS] section has none of the keys", nullptr},
+        {"[PARAMETERS]\nPOL_MOTOR1=20\n", {11, 12, 13, 14, 1, 1}, ": it has no [MOTOR_PARAMETERS] section",
+         nullptr},
+    };
+    MakeDialog();
+    PretendConnected();
+    dlg->Form().Enable(mdc::LoadConfig, true);
+    const std::string path = dir.File("part.bmc");
+    prompts.openPath = QString::fromStdString(path);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        for (const MotorParamBox& p : kMotorParamBoxes)
+            Type(p.box, QString::number(11 + (&p - kMotorParamBoxes.data())));
+        Enter(mdc::PolMotor1);
+        ASSERT_EQ(params, (MotorParams{11, 12, 13, 14, 1, 1}));
+        dlg->Engine().RequestCommand(kMotorCmdMonitor);
+        prompts.messages.clear();
+        test::WriteWholeFile(path, r.text);
+        Click(mdc::LoadConfig);
+        EXPECT_EQ(params, r.after);
+        for (const MotorParamBox& p : kMotorParamBoxes)
+            EXPECT_EQ(Text(p.box), QString::number(r.after.*p.param));
+        if (!r.tooltip) {
+            ASSERT_EQ(prompts.messages.size(), 1);
+            EXPECT_TRUE(prompts.messages[0].text.endsWith(QString::fromUtf8(r.said)))
+                << prompts.messages[0].text.toStdString();
+            EXPECT_EQ(dlg->Engine().State().command, kMotorCmdMonitor); // nothing sent
+            continue;
+        }
+        EXPECT_TRUE(prompts.messages.isEmpty());
+        EXPECT_TRUE(Text(mdc::Status).startsWith(QStringLiteral("Config file uploaded successfully!")));
+        EXPECT_TRUE(Text(mdc::Status).contains(QString::fromUtf8(r.said))) << Text(mdc::Status).toStdString();
+        // After the whole message where the box had to cut it.
+        const QString tip = Box(mdc::Status)->toolTip();
+        EXPECT_TRUE(*r.tooltip ? tip.endsWith(QString::fromUtf8(r.tooltip)) : !tip.contains("Not in the file"))
+            << tip.toStdString();
+        EXPECT_EQ(dlg->Engine().State().command, kMotorCmdWrite);
+    }
+    // The next message goes without the last one's tooltip.
+    Enter(mdc::PolMotor1);
+    EXPECT_EQ(Text(mdc::Status), QStringLiteral("Motor parameters uploaded!"));
+    EXPECT_EQ(Box(mdc::Status)->toolTip(), QString());
+    EXPECT_EQ(Box(mdc::Status)->accessibleDescription(), QString());
+}
+
+TEST_F(MotorConfigDlgTest, SaveBeforeAnythingWasReadSaysThereIsNothingToSave)
+{
+    StartSim();
+    MakeDialog();
+    const std::string path = dir.File("out.bmc");
+    prompts.savePath = QString::fromStdString(path);
+    Type(mdc::PolMotor1, QStringLiteral("14")); // typed, not read
+    Click(mdc::SaveConfig);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0].text, CMotorConfigDlg::NothingToSaveMessage());
+    EXPECT_TRUE(prompts.fileTitles.isEmpty());
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    // A board's report makes the set worth saving.
+    Connect();
+    EXPECT_TRUE(dlg->ValuesKnown());
+    Click(mdc::SaveConfig);
+    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(test::ReadWholeFile(path), "[MOTOR_PARAMETERS]\nPOL_MOTOR1=14\nPOW_MOTOR1=80\nPOL_MOTOR2=14\nPOW_MOTOR2=60\n");
+}
 
 TEST_F(MotorConfigDlgTest, LoadPutsFileValuesThroughTheBoxRules)
 {

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 namespace qav {
@@ -115,20 +116,38 @@ TEST_F(MotorHandOverTest, ControllerLinkIsClosedForTheDialogAndStaysClosed)
     EXPECT_EQ(view->MotorParameters().POW_MOTOR1, 80);
 }
 
+// The set and whether it holds real values outlive the dialog: a save
+// before anything was read says there is nothing to save; once a file was
+// loaded, a later opening saves the kept set.
 TEST_F(MotorHandOverTest, EachOpeningStartsFreshAndShowsTheKeptSetWhenSaved)
 {
     view->MotorParameters() = MotorParams{5, 6, 7, 8, 0xFF, 0x01};
     const std::string path = dir.File("kept.bmc");
+    const std::string loaded = dir.File("loaded.bmc");
+    test::WriteWholeFile(loaded, "[MOTOR_PARAMETERS]\nPOL_MOTOR1=5\nPOW_MOTOR1=6\nPOL_MOTOR2=7\nPOW_MOTOR2=8\n");
     prompts.savePath = QString::fromStdString(path);
+    prompts.openPath = QString::fromStdString(loaded);
+    const auto click = [](CMotorConfigDlg& dlg, int id) {
+        qobject_cast<QAbstractButton*>(dlg.Form().Control(id))->click();
+    };
+    RunDialog([&](CMotorConfigDlg& dlg) {
+        click(dlg, mdc::SaveConfig);
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_EQ(prompts.messages[0].text, CMotorConfigDlg::NothingToSaveMessage());
+        dlg.Form().Enable(mdc::LoadConfig, true); // as while a board answers
+        click(dlg, mdc::LoadConfig);
+    });
+    EXPECT_FALSE(std::filesystem::exists(path));
     for (int opening = 0; opening < 2; ++opening) {
         RunDialog([&](CMotorConfigDlg& dlg) {
             EXPECT_EQ(dlg.Form().Text(mdc::Status), QStringLiteral("Please open COM port!"));
             EXPECT_EQ(dlg.Form().Text(mdc::PolMotor1), QStringLiteral("0")); // boxes start at 0
-            qobject_cast<QAbstractButton*>(dlg.Form().Control(mdc::SaveConfig))->click();
+            click(dlg, mdc::SaveConfig);
         });
         EXPECT_EQ(test::ReadWholeFile(path),
                   "[MOTOR_PARAMETERS]\nPOL_MOTOR1=5\nPOW_MOTOR1=6\nPOL_MOTOR2=7\nPOW_MOTOR2=8\n");
     }
+    EXPECT_EQ(prompts.messages.size(), 1);
 }
 
 } // namespace

@@ -1,0 +1,96 @@
+#include "WriteChecks.h"
+
+#include "Cli.h"
+#include "CliReport.h"
+#include "files/ControllerConfigFile.h"
+#include "motor/MotorConfigFile.h"
+
+#include <algorithm>
+
+namespace qav::cli {
+namespace {
+
+std::string Listed(const std::vector<std::string>& phrases)
+{
+    std::string text;
+    for (std::size_t i = 0; i < phrases.size(); ++i)
+        text += (i > 0 ? ", " : "") + phrases[i];
+    return text;
+}
+
+constexpr const char* kNothingSent = " Nothing was sent.";
+
+} // namespace
+
+int CheckBeforeSending(const std::string& file, const CheckedConfig& checked, std::span<const ConfigKeyRange> keys,
+                       std::string_view device, bool allowOutOfRange, std::ostream& err)
+{
+    // A misspelt key must not pass unseen.
+    if (!checked.unknown.empty()) {
+        const std::vector<std::string_view> names(checked.unknown.begin(), checked.unknown.end());
+        const bool one = names.size() == 1;
+        err << kProgram << ": " << file << (one ? " has no parameter named " : " has no parameters named ")
+            << JoinKeys(names) << (one ? "; it is ignored.\n" : "; they are ignored.\n");
+    }
+    if (allowOutOfRange) {
+        if (const auto beyond = BeyondWhatTravels(checked, keys); !beyond.empty())
+            return Fail(err, kExitUsage,
+                        file + " has values the " + std::string(device) + "'s frames cannot carry: " + Listed(beyond) +
+                            "." + kNothingSent);
+        return kExitOk;
+    }
+    if (const auto outside = OutsideScreenRanges(checked, keys, device); !outside.empty())
+        return Fail(err, kExitUsage,
+                    file + " has values outside the " + std::string(device) + "'s ranges: " + Listed(outside) +
+                        "." + kNothingSent +
+                        " A file saved from a " + std::string(device) +
+                        " that holds such values can be sent as its frames carry them with "
+                        "--allow-out-of-range.");
+    return kExitOk;
+}
+
+std::string CrossedWithKeptValues(const std::string& file, const CheckedConfig& checked,
+                                  std::span<const ConfigKeyRange> keys, std::string_view device,
+                                  const std::function<std::int64_t(std::string_view)>& deviceValue)
+{
+    const auto merged = [&](std::string_view key) -> std::optional<std::int64_t> {
+        if (const auto v = checked.ValueOf(key))
+            return v;
+        return deviceValue(key);
+    };
+    std::vector<std::string> phrases;
+    for (const Crossing& c : CrossedValues(keys, merged)) {
+        // Both from the file: refused before the port was opened; neither:
+        // the board's own, which the write leaves alone.
+        const bool maxFromFile = checked.ValueOf(c.maxKey).has_value();
+        if (maxFromFile != checked.ValueOf(c.minKey).has_value())
+            phrases.push_back(CrossingText(c) + " (" + std::string(maxFromFile ? c.minKey : c.maxKey) +
+                              " is the " + std::string(device) + "'s)");
+    }
+    if (phrases.empty())
+        return {};
+    return file + " would leave the " + std::string(device) + "'s limits crossed: " + Listed(phrases) + "." +
+           kNothingSent;
+}
+
+std::string WriteRangesHelp()
+{
+    std::string text = "values the screens allow (others are refused unless --allow-out-of-range is given):\n";
+    const auto add = [&](const char* board, const std::vector<ConfigKeyRange>& keys) {
+        text += board;
+        text += ":\n";
+        for (const ConfigKeyRange& k : keys) {
+            std::string key(k.key);
+            key.resize(std::max<std::size_t>(key.size(), 20), ' ');
+            text += "  " + key + " " + AllowedText(k.allowed, k.choices);
+            if (k.step > 1)
+                text += ", in steps of " + std::to_string(k.step);
+            text += "\n";
+        }
+    };
+    add("controller", ControllerConfigKeyRanges());
+    add("motor board (--board motor)", MotorConfigKeyRanges());
+    return text;
+}
+
+} // namespace qav::cli
