@@ -83,17 +83,22 @@ constexpr CommandHelp kCommandHelp[] = {
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
-    {"upgrade", "upgrade --port PORT [--port PORT ...] [--board controller|motor] FILE",
+    {"upgrade", "upgrade --port PORT [--port PORT ...] [--board controller|motor] [--no-identify] FILE",
      "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
      "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
-     "on a terminal, one line per 10 % otherwise. Exit 1 also for a firmware file that is unreadable,\n"
-     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure.\n"
+     "on a terminal, one line per 10 % otherwise. First the running firmware is asked which board\n"
+     "it is, and the other board is never flashed; --no-identify skips that for a board that already\n"
+     "waits in its boot loader. Exit 1 also for a firmware file that is unreadable, invalid or for\n"
+     "the other board or chip, 3 when the boot loader never answers, 4 for any other failure.\n"
      "With several ports, all are upgraded at the same time, one line each as for write"},
     {"firmware",
-     "firmware pack --board controller|motor --version N [--address A] IN -o OUT\n"
+     "firmware pack --board controller|motor --version N [--address A] [--chip ID] [--force] IN -o OUT\n"
      "  firmware info FILE",
      "pack a raw binary or Intel HEX file IN as a firmware file (N in tenths, 24 for V2.4, or as 2.4;\n"
-     "A defaults to 0x08000000), or print a firmware file's header and check both its CRCs"},
+     "A defaults to 0x08000000; ID is the chip's product id, such as 0x410, checked before anything\n"
+     "is erased; a raw image must start with a stack pointer in RAM and a reset address inside it\n"
+     "unless --force is given; an ELF file needs objcopy -O binary first), or print a firmware\n"
+     "file's header and check both its CRCs"},
 };
 
 constexpr const char* kUsageTail =
@@ -154,11 +159,6 @@ int OpenOrFail(ControllerSession& session, const std::string& port, std::ostream
     if (!session.Open(port, why))
         return Fail(err, kExitPort, why);
     return kExitOk;
-}
-
-std::string NoAnswer(const std::string& port)
-{
-    return "No answer from the controller on " + port + " within 3 seconds.";
 }
 
 using Outcome = ControllerSession::Outcome;
@@ -232,7 +232,7 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
     if (outcome == Outcome::Stopped)
         return Interrupted(err, stop, "nothing was read");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
 
     if (file != o.values.end()) {
         if (const IniWriteResult r = SaveControllerConfig(file->second, params); !r)
@@ -255,7 +255,6 @@ struct Monitor final : IControllerEvents
 {
     enum class Format { Words, Json, Csv };
     Monitor(std::ostream& out, Format format) : out(out), format(format), csv(out) {}
-    const ControllerLinkState* state = nullptr;
     std::ostream& out;
     Format format;
     CsvRecorder csv;
@@ -277,31 +276,17 @@ struct Monitor final : IControllerEvents
         const auto now = std::chrono::steady_clock::now();
         if (printed == 0)
             first = now;
-        const ControllerLinkState& s = *state;
-        const TelemetrySample sample{s.roll, s.tilt, s.pan, t, motor, firmware};
+        const TelemetrySample sample{t, motor, firmware};
         ++printed;
         if (format == Format::Csv) {
             // Flushed as the recorder does it, and once more at the end.
             gone = !csv.Append(sample, now) || (Done() && !csv.Finish());
             return;
         }
-        if (format == Format::Json) {
+        if (format == Format::Json)
             out << TelemetryJson(std::chrono::duration<double>(now - first).count(), sample) << std::endl;
-        } else {
-            const char* motorText = !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
-            char fw[16] = "-";
-            if (firmware)
-                std::snprintf(fw, sizeof fw, "%.1f", *firmware * 0.1);
-            char line[512];
-            std::snprintf(line, sizeof line,
-                          "roll %s tilt %s pan %s rc_roll %d rc_tilt %d rc_pan %d rc_mode %d rc_shot %d "
-                          "ax %s ay %s az %s motor %s firmware %s",
-                          FormatAttitude(s.roll).c_str(), FormatAttitude(s.tilt).c_str(),
-                          FormatAttitude(s.pan).c_str(), t.rcRoll, t.rcTilt, t.rcPan, t.rcMode, t.rcShot,
-                          FormatAcceleration(t.accX).c_str(), FormatAcceleration(t.accY).c_str(),
-                          FormatAcceleration(t.accZ).c_str(), motorText, fw);
-            out << line << std::endl;
-        }
+        else
+            out << TelemetryText(sample) << std::endl;
         // A failed write means the reader has gone (a closed pipe): stop
         // rather than poll the controller for no one.
         gone = !out;
@@ -334,7 +319,6 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     ControllerParams params;
     Monitor events(out, json ? Monitor::Format::Json : csv ? Monitor::Format::Csv : Monitor::Format::Words);
     ControllerSession session(params, events);
-    events.state = &session.Link().State();
     events.limit = count;
     if (int rc = OpenOrFail(session, port->second, err))
         return rc;
@@ -345,7 +329,7 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     if (csv)
         events.csv.Finish();
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
     return kExitOk;
 }
 
@@ -556,7 +540,7 @@ int WriteToPort(const std::string& port, const std::string& file, const CheckedC
         return Interrupted(
             err, stop, job.Uploads() == 0 ? "no parameters were sent" : "the upload may not have finished");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     if (job.phase() == UploadJob::Phase::NoBackup)
         return Fail(err, kExitUsage, backupWhy + " Nothing was sent (--no-backup skips the backup).");
     if (job.phase() == UploadJob::Phase::Refused)
@@ -688,7 +672,7 @@ int CmdCommand(const std::string& name, std::uint8_t code, const Options& o, std
     if (outcome == Outcome::Stopped)
         return Interrupted(err, stop, "the command may have been sent");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
     return ReportResult(*watch.result, watch.motorState, out, err);
 }
 
@@ -772,24 +756,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return o ? CmdCommand(command, c->second, *o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "upgrade" && !AsksForHelp(args)) {
+        const auto o = ParseOptions(args, 1, kUpgradeValueOptions, kUpgradeFlags, error);
+        if (!o)
+            return Fail(err, kExitUsage, error);
         // Several --port options: every board at once, one line each.
-        std::vector<std::string> ports, rest;
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--port" && i + 1 < args.size())
-                ports.push_back(args[++i]);
-            else
-                rest.push_back(args[i]);
-        }
-        if (ports.size() > 1) {
-            for (std::size_t i = 0; i < ports.size(); ++i)
-                if (std::count(ports.begin(), ports.end(), ports[i]) > 1)
-                    return Fail(err, kExitUsage, "The port " + ports[i] + " is given twice.");
+        if (const auto ports = o->all.find("--port"); ports != o->all.end() && ports->second.size() > 1) {
+            for (const std::string& p : ports->second)
+                if (std::count(ports->second.begin(), ports->second.end(), p) > 1)
+                    return Fail(err, kExitUsage, "The port " + p + " is given twice.");
             const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
-                std::vector<std::string> one = rest;
-                one.insert(one.begin() + 1, {"--port", p});
-                return RunFirmwareCommand(one, portOut, portErr, stop, false);
+                return RunUpgrade(p, *o, portOut, portErr, stop, false);
             };
-            return RunOnPorts(ports, job, out);
+            return RunOnPorts(ports->second, job, out);
         }
     }
     if (IsFirmwareCommand(command))

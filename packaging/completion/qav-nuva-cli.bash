@@ -40,7 +40,7 @@ _qav_nuva_cli()
             mapfile -t COMPREPLY < <(compgen -W "controller motor" -- "$cur")
             return
             ;;
-        --count | --version | --address)
+        --count | --version | --address | --chip)
             return
             ;;
     esac
@@ -54,12 +54,12 @@ _qav_nuva_cli()
         diff) options="--board --port --exit-code --help" ;;
         params) options="--board --json --markdown --help" ;;
         motor-on | motor-off | calibrate) options="--port --help" ;;
-        upgrade) options="--port --board --help" ;;
+        upgrade) options="--port --board --no-identify --help" ;;
         firmware)
             if ((cword == 2)); then
                 options="pack info --help"
             elif [[ ${words[2]} == pack ]]; then
-                options="--board --version --address -o"
+                options="--board --version --address --chip --force -o"
             else
                 options=""
             fi

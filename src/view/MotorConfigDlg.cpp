@@ -8,7 +8,7 @@
 #include "ui/LiveBox.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
-#include "ui/UpgradeNotifyTarget.h"
+#include "view/UpgradeControls.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -356,6 +356,7 @@ void CMotorConfigDlg::OnDirectionClicked(int checkBox)
 
 void CMotorConfigDlg::OnMotorConnected()
 {
+    heardBoardOn_.insert(link_.Serial().PortNumber());
     ShowStatus(QStringLiteral("Motor connected successfully!"));
     form_->Enable(mdc::LoadConfig, true);
 }

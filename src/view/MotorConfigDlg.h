@@ -21,9 +21,9 @@
 #include "files/ConfigFileCheck.h"
 #include "motor/MotorLink.h"
 #include "ui/FormHost.h"
-#include "upgrade/UpgradeDriver.h"
 #include "view/ComPortChoice.h"
 #include "view/ScreenLink.h"
+#include "view/UpgradeDriver.h"
 
 #include <QDialog>
 
@@ -31,6 +31,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace qav {
@@ -140,6 +141,7 @@ protected:
 
     // IUpgradeOwner
     int UpgradePortNumber() override { return comChoice_->PortNumber(); }
+    bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
     void ReleaseLinkForUpgrade() override;
     void ShowUpgradeText(std::string_view text) override;
     void SetUpgradeProgress(int position) override;
@@ -179,6 +181,7 @@ private:
     // reports to goes.
     UpgradeDriver upgrade_;
     UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
+    std::set<int> heardBoardOn_;                    // ports where the link heard the motor board
 };
 
 } // namespace qav
