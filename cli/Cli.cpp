@@ -11,7 +11,9 @@
 #include "files/ConfigFileCheck.h"
 #include "files/ControllerConfigFile.h"
 #include "files/CsvRecorder.h"
+#include "files/ParamReference.h"
 #include "platform/IniFile.h"
+#include "platform/JsonText.h"
 #include "protocol/ControllerParamTable.h"
 #include "protocol/ControllerResults.h"
 #include "protocol/StatusMarkup.h"
@@ -74,20 +76,29 @@ constexpr CommandHelp kCommandHelp[] = {
      "against a board the keys the file lacks are left out, since a load keeps the board's values\n"
      "for them); keys that are no parameter are named and ignored; --exit-code exits with 1 when\n"
      "anything differs"},
+    {"params", "params [--board B] [--json] | params --markdown",
+     "describe every parameter of the board: its key, the screen control that edits it, what it\n"
+     "means, its unit and range, how it travels and what a configuration file may hold; --json gives\n"
+     "one JSON object a line; --markdown the reference of both boards as docs/parameters.md has it"},
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
-    {"upgrade", "upgrade --port PORT [--port PORT ...] [--board controller|motor] FILE",
+    {"upgrade", "upgrade --port PORT [--port PORT ...] [--board controller|motor] [--no-identify] FILE",
      "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
      "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
-     "on a terminal, one line per 10 % otherwise. Exit 1 also for a firmware file that is unreadable,\n"
-     "invalid or for the other board, 3 when the boot loader never answers, 4 for any other failure.\n"
+     "on a terminal, one line per 10 % otherwise. First the running firmware is asked which board\n"
+     "it is, and the other board is never flashed; --no-identify skips that for a board that already\n"
+     "waits in its boot loader. Exit 1 also for a firmware file that is unreadable, invalid or for\n"
+     "the other board or chip, 3 when the boot loader never answers, 4 for any other failure.\n"
      "With several ports, all are upgraded at the same time, one line each as for write"},
     {"firmware",
-     "firmware pack --board controller|motor --version N [--address A] IN -o OUT\n"
+     "firmware pack --board controller|motor --version N [--address A] [--chip ID] [--force] IN -o OUT\n"
      "  firmware info FILE",
      "pack a raw binary or Intel HEX file IN as a firmware file (N in tenths, 24 for V2.4, or as 2.4;\n"
-     "A defaults to 0x08000000), or print a firmware file's header and check both its CRCs"},
+     "A defaults to 0x08000000; ID is the chip's product id, such as 0x410, checked before anything\n"
+     "is erased; a raw image must start with a stack pointer in RAM and a reset address inside it\n"
+     "unless --force is given; an ELF file needs objcopy -O binary first), or print a firmware\n"
+     "file's header and check both its CRCs"},
 };
 
 constexpr const char* kUsageTail =
@@ -150,32 +161,26 @@ int OpenOrFail(ControllerSession& session, const std::string& port, std::ostream
     return kExitOk;
 }
 
-std::string NoAnswer(const std::string& port)
-{
-    return "No answer from the controller on " + port + " within 3 seconds.";
-}
-
 using Outcome = ControllerSession::Outcome;
 
-// A JSON string, or null for an empty one.
-std::string JsonText(const std::string& text)
+int CmdParams(const Options& o, std::ostream& out, std::ostream& err)
 {
-    if (text.empty())
-        return "null";
-    std::string json = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            json += escaped;
-        } else {
-            json += c;
-        }
+    const bool json = o.flags.count("--json") > 0, markdown = o.flags.count("--markdown") > 0;
+    if (!o.positional.empty() || (markdown && (json || o.values.count("--board"))))
+        return Fail(err, kExitUsage, "Usage: qav-nuva-cli params [--board B] [--json] | params --markdown");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
+    if (markdown) {
+        out << ReferenceMarkdown(ControllerReference(), MotorReference());
+    } else {
+        const std::vector<ParamFacts> facts = *board == Board::Motor ? MotorReference() : ControllerReference();
+        out << (json ? ReferenceJson(facts) : ReferenceText(facts));
     }
-    return json + '"';
+    out.flush();
+    if (!out)
+        return Fail(err, kExitUsage, "Cannot write the standard output.");
+    return kExitOk;
 }
 
 int CmdPorts(std::ostream& out, bool json)
@@ -227,7 +232,7 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
     if (outcome == Outcome::Stopped)
         return Interrupted(err, stop, "nothing was read");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
 
     if (file != o.values.end()) {
         if (const IniWriteResult r = SaveControllerConfig(file->second, params); !r)
@@ -250,7 +255,6 @@ struct Monitor final : IControllerEvents
 {
     enum class Format { Words, Json, Csv };
     Monitor(std::ostream& out, Format format) : out(out), format(format), csv(out) {}
-    const ControllerLinkState* state = nullptr;
     std::ostream& out;
     Format format;
     CsvRecorder csv;
@@ -272,31 +276,17 @@ struct Monitor final : IControllerEvents
         const auto now = std::chrono::steady_clock::now();
         if (printed == 0)
             first = now;
-        const ControllerLinkState& s = *state;
-        const TelemetrySample sample{s.roll, s.tilt, s.pan, t, motor, firmware};
+        const TelemetrySample sample{t, motor, firmware};
         ++printed;
         if (format == Format::Csv) {
             // Flushed as the recorder does it, and once more at the end.
             gone = !csv.Append(sample, now) || (Done() && !csv.Finish());
             return;
         }
-        if (format == Format::Json) {
+        if (format == Format::Json)
             out << TelemetryJson(std::chrono::duration<double>(now - first).count(), sample) << std::endl;
-        } else {
-            const char* motorText = !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
-            char fw[16] = "-";
-            if (firmware)
-                std::snprintf(fw, sizeof fw, "%.1f", *firmware * 0.1);
-            char line[512];
-            std::snprintf(line, sizeof line,
-                          "roll %s tilt %s pan %s rc_roll %d rc_tilt %d rc_pan %d rc_mode %d rc_shot %d "
-                          "ax %s ay %s az %s motor %s firmware %s",
-                          FormatAttitude(s.roll).c_str(), FormatAttitude(s.tilt).c_str(),
-                          FormatAttitude(s.pan).c_str(), t.rcRoll, t.rcTilt, t.rcPan, t.rcMode, t.rcShot,
-                          FormatAcceleration(t.accX).c_str(), FormatAcceleration(t.accY).c_str(),
-                          FormatAcceleration(t.accZ).c_str(), motorText, fw);
-            out << line << std::endl;
-        }
+        else
+            out << TelemetryText(sample) << std::endl;
         // A failed write means the reader has gone (a closed pipe): stop
         // rather than poll the controller for no one.
         gone = !out;
@@ -329,7 +319,6 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     ControllerParams params;
     Monitor events(out, json ? Monitor::Format::Json : csv ? Monitor::Format::Csv : Monitor::Format::Words);
     ControllerSession session(params, events);
-    events.state = &session.Link().State();
     events.limit = count;
     if (int rc = OpenOrFail(session, port->second, err))
         return rc;
@@ -340,7 +329,7 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     if (csv)
         events.csv.Finish();
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
     return kExitOk;
 }
 
@@ -551,7 +540,7 @@ int WriteToPort(const std::string& port, const std::string& file, const CheckedC
         return Interrupted(
             err, stop, job.Uploads() == 0 ? "no parameters were sent" : "the upload may not have finished");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     if (job.phase() == UploadJob::Phase::NoBackup)
         return Fail(err, kExitUsage, backupWhy + " Nothing was sent (--no-backup skips the backup).");
     if (job.phase() == UploadJob::Phase::Refused)
@@ -683,7 +672,7 @@ int CmdCommand(const std::string& name, std::uint8_t code, const Options& o, std
     if (outcome == Outcome::Stopped)
         return Interrupted(err, stop, "the command may have been sent");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port->second));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
     return ReportResult(*watch.result, watch.motorState, out, err);
 }
 
@@ -756,6 +745,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return Fail(err, kExitUsage, "Usage: qav-nuva-cli diff [--board B] FILE_A FILE_B [--exit-code]");
         return DiffFiles(o->positional[0], o->positional[1], motor, exitCode, out, err);
     }
+    if (command == "params") {
+        const auto o = ParseOptions(args, 1, {"--board"}, {"--json", "--markdown"}, error);
+        return o ? CmdParams(*o, out, err) : Fail(err, kExitUsage, error);
+    }
     static const std::map<std::string, std::uint8_t> kCommands{
         {"motor-on", kCmdMotorOn}, {"motor-off", kCmdMotorOff}, {"calibrate", kCmdCalibrate}};
     if (const auto c = kCommands.find(command); c != kCommands.end()) {
@@ -763,24 +756,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return o ? CmdCommand(command, c->second, *o, out, err, stop) : Fail(err, kExitUsage, error);
     }
     if (command == "upgrade" && !AsksForHelp(args)) {
+        const auto o = ParseOptions(args, 1, kUpgradeValueOptions, kUpgradeFlags, error);
+        if (!o)
+            return Fail(err, kExitUsage, error);
         // Several --port options: every board at once, one line each.
-        std::vector<std::string> ports, rest;
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--port" && i + 1 < args.size())
-                ports.push_back(args[++i]);
-            else
-                rest.push_back(args[i]);
-        }
-        if (ports.size() > 1) {
-            for (std::size_t i = 0; i < ports.size(); ++i)
-                if (std::count(ports.begin(), ports.end(), ports[i]) > 1)
-                    return Fail(err, kExitUsage, "The port " + ports[i] + " is given twice.");
+        if (const auto ports = o->all.find("--port"); ports != o->all.end() && ports->second.size() > 1) {
+            for (const std::string& p : ports->second)
+                if (std::count(ports->second.begin(), ports->second.end(), p) > 1)
+                    return Fail(err, kExitUsage, "The port " + p + " is given twice.");
             const PortJob job = [&](const std::string& p, std::ostream& portOut, std::ostream& portErr) {
-                std::vector<std::string> one = rest;
-                one.insert(one.begin() + 1, {"--port", p});
-                return RunFirmwareCommand(one, portOut, portErr, stop, false);
+                return RunUpgrade(p, *o, portOut, portErr, stop, false);
             };
-            return RunOnPorts(ports, job, out);
+            return RunOnPorts(ports->second, job, out);
         }
     }
     if (IsFirmwareCommand(command))

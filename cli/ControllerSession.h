@@ -21,6 +21,7 @@ private:
     void StartLink() override { link_.OnPortOpened(); }
     void TickLink() override { link_.Tick(); }
     void FeedLink(const std::uint8_t* bytes, std::uint32_t count) override { link_.OnBytes(bytes, count); }
+    const char* BoardWord() const override { return "controller"; }
     std::uint32_t AnswersTaken() const override { return link_.FramesDispatched(); }
 
     ControllerLink link_;

@@ -94,7 +94,7 @@ bool LoadControllerForDiff(const std::string& path, LoadedControllerConfig& out,
 }
 
 template <class Session>
-int RunRead(Session& session, const std::function<bool()>& done, const std::string& port, const char* board,
+int RunRead(Session& session, const std::function<bool()>& done, const std::string& port,
             std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
     std::string why;
@@ -106,8 +106,7 @@ int RunRead(Session& session, const std::function<bool()>& done, const std::stri
         return Fail(err, 128 + signal, "Interrupted; nothing was compared.");
     }
     if (outcome == Session::Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer,
-                    std::string("No answer from the ") + board + " on " + port + " within 3 seconds.");
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     return kExitOk;
 }
 
@@ -148,7 +147,7 @@ int DiffDevice(const std::string& port, const std::string& file, bool motor, boo
         MotorReport events;
         MotorSession session(device, events);
         if (int rc = RunRead(
-                session, [&] { return events.reported; }, port, "motor board", err, stop))
+                session, [&] { return events.reported; }, port, err, stop))
             return rc;
         return Report(WithoutMissing(DiffMotor(device, loaded), missing), exitCode, out);
     }
@@ -159,7 +158,7 @@ int DiffDevice(const std::string& port, const std::string& file, bool motor, boo
     ReadBack events;
     ControllerSession session(device, events);
     if (int rc = RunRead(
-            session, [&] { return events.quarters == 0xF; }, port, "controller", err, stop))
+            session, [&] { return events.quarters == 0xF; }, port, err, stop))
         return rc;
     return Report(WithoutMissing(DiffControllerParams(device, loaded.params), loaded.missing), exitCode, out);
 }

@@ -1,5 +1,7 @@
 #include "LinkSession.h"
 
+#include <array>
+
 namespace qav::cli {
 
 LinkSession::LinkSession()
@@ -23,6 +25,8 @@ bool LinkSession::Open(std::string_view port, std::string& error)
         return false;
     }
     intake_.Clear();
+    probe_.Reset();
+    bootLoader_ = false;
     StartLink();
     return true;
 }
@@ -49,9 +53,12 @@ LinkSession::Outcome LinkSession::RunUntil(const std::function<bool()>& done,
         if (AnswersTaken() != answersSeen) {
             answersSeen = AnswersTaken();
             lastAnswer = now;
+            probe_.OnFrame();
         }
-        if (now - lastAnswer > silence)
-            return Outcome::NoAnswer;
+        if (now - lastAnswer > silence) {
+            bootLoader_ = ProbeBootLoader(stop);
+            return stop && *stop ? Outcome::Stopped : Outcome::NoAnswer;
+        }
         if (now >= nextTick) {
             TickLink();
             nextTick += kLinkPeriod;
@@ -62,10 +69,40 @@ LinkSession::Outcome LinkSession::RunUntil(const std::function<bool()>& done,
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextTick - now);
         if (auto note = queue_->WaitFor(wait)) {
             if (note->message == WM_PORT_RECEIVED && note->wParam == serial_.PortNumber())
-                intake_.OnPortReceived(
-                    serial_, [this](const std::uint8_t* bytes, std::uint32_t n) { FeedLink(bytes, n); });
+                intake_.OnPortReceived(serial_, [this](const std::uint8_t* bytes, std::uint32_t n) {
+                    probe_.OnBytes({bytes, n}, Clock::now());
+                    FeedLink(bytes, n);
+                });
         }
     }
+}
+
+bool LinkSession::ProbeBootLoader(const volatile std::sig_atomic_t* stop)
+{
+    using Clock = std::chrono::steady_clock;
+    // Every byte now, not a frame's worth.
+    serial_.SetNotifyThreshold(1);
+    probe_.Begin(Clock::now());
+    std::array<std::uint8_t, 256> bytes{};
+    while (!(stop && *stop)) {
+        if (const auto b = probe_.Step(Clock::now()))
+            serial_.Write(&*b, 1);
+        if (probe_.Done())
+            return probe_.BootLoaderFound();
+        if (queue_->WaitFor(std::chrono::milliseconds(10)))
+            while (const std::uint32_t n = serial_.Read(bytes.data(), bytes.size(), std::chrono::milliseconds(0)))
+                probe_.OnBytes({bytes.data(), n}, Clock::now());
+    }
+    return false;
+}
+
+std::string LinkSession::NoAnswerSentence(std::string_view port) const
+{
+    const std::string board = std::string("the ") + BoardWord() + " on " + std::string(port);
+    if (bootLoader_)
+        return "The " + board.substr(4) +
+               " is in its boot loader: start the upgrade again, or remove the boot jumper and reset it.";
+    return "No answer from " + board + " within " + std::to_string(kAnswerTimeout.count()) + " seconds.";
 }
 
 } // namespace qav::cli

@@ -6,6 +6,7 @@
 #include "protocol/FrameIntake.h"
 #include "protocol/FrameTransport.h"
 #include "serial/SerialLink.h"
+#include "upgrade/BootLoaderProbe.h"
 
 #include <chrono>
 #include <csignal>
@@ -32,9 +33,15 @@ public:
     enum class Outcome { Done, NoAnswer, Stopped };
     // Ticks and dispatches until `done` holds (checked after every answer
     // and tick), until no valid answer came for `silence`, or until `stop`
-    // (e.g. set by a signal handler) becomes true.
+    // (e.g. set by a signal handler) becomes true. Before it ends with
+    // NoAnswer it stops sending frames and asks whether a boot loader waits
+    // on the port (BootLoaderProbe).
     Outcome RunUntil(const std::function<bool()>& done, std::chrono::milliseconds silence,
                      const volatile std::sig_atomic_t* stop = nullptr);
+
+    // After NoAnswer, what to tell the user: that the board sits in its boot
+    // loader, or that nothing answered within the time-out.
+    std::string NoAnswerSentence(std::string_view port) const;
 
     bool IsOpen() const override { return serial_.IsOpen(); }
     void WriteFrame(const Frame& frame) override;
@@ -48,11 +55,19 @@ protected:
     virtual void FeedLink(const std::uint8_t* bytes, std::uint32_t count) = 0;
     // How many valid answers the engine has taken so far.
     virtual std::uint32_t AnswersTaken() const = 0;
+    // "controller", "motor board".
+    virtual const char* BoardWord() const = 0;
 
 private:
+    // The probe's exchange once the frames have stopped; true when a boot
+    // loader answered (or had answered the frames).
+    bool ProbeBootLoader(const volatile std::sig_atomic_t* stop);
+
     CSerialLink serial_;
     std::shared_ptr<NotifyQueue> queue_ = std::make_shared<NotifyQueue>();
     FrameIntake intake_;
+    BootLoaderProbe probe_;
+    bool bootLoader_ = false;
 };
 
 } // namespace qav::cli

@@ -18,11 +18,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Outcome = MotorSession::Outcome;
 
-std::string NoAnswer(const std::string& port)
-{
-    return "No answer from the motor board on " + port + " within 3 seconds.";
-}
-
 int OpenOrFail(MotorSession& session, const std::string& port, std::ostream& err)
 {
     std::string why;
@@ -211,7 +206,7 @@ int MotorRead(const std::string& port, const std::string& outFile, std::ostream&
     if (outcome == Outcome::Stopped)
         return Interrupted(err, stop, "nothing was read");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     if (!outFile.empty()) {
         if (const IniWriteResult r = SaveMotorConfig(outFile, params); !r)
             return Fail(err, kExitUsage, "Cannot write " + outFile + ": " + r.message + ".");
@@ -240,7 +235,7 @@ int MotorMonitor(const std::string& port, long count, bool json, std::ostream& o
     session.Link().RequestCommand(kMotorCmdMonitor);
     // A monitor ends normally when stopped, so a signal is no failure here.
     if (session.RunUntil([&] { return printer.Done(); }, kAnswerTimeout, stop) == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     return kExitOk;
 }
 
@@ -283,7 +278,7 @@ int MotorWrite(const std::string& port, const std::string& file, bool flash, boo
         return Interrupted(err, stop,
                            job.Writes() == 0 ? "no parameters were sent" : "the write may not have finished");
     if (outcome == Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, NoAnswer(port));
+        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     switch (job.phase()) {
     case MotorWriteJob::Phase::NoBackup:
         return Fail(err, kExitUsage, backupWhy + " Nothing was sent (--no-backup skips the backup).");

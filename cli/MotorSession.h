@@ -19,6 +19,7 @@ private:
     void StartLink() override { link_.OnPortOpened(); }
     void TickLink() override { link_.Tick(); }
     void FeedLink(const std::uint8_t* bytes, std::uint32_t count) override { link_.OnBytes(bytes, count); }
+    const char* BoardWord() const override { return "motor board"; }
     std::uint32_t AnswersTaken() const override { return link_.RepliesHandled(); }
 
     MotorLink link_;

@@ -1,18 +1,16 @@
 #include "BootLoaderModel.h"
 
+#include "upgrade/BootLoader.h"
+
 #include <algorithm>
 
 namespace qav::sim {
 namespace {
 
-constexpr std::uint8_t kAck = 0x79;
-constexpr std::uint8_t kNack = 0x1F;
+using namespace boot;
 constexpr std::uint8_t kBootVersion = 0x22;
-constexpr std::uint8_t kGet = 0x00, kGetVersion = 0x01, kGetId = 0x02, kRead = 0x11, kGo = 0x21,
-                       kWrite = 0x31, kErase = 0x43, kExtendedErase = 0x44;
-// Where F1 parts keep their flash size in KiB, and the bytes readable there.
-constexpr std::uint32_t kFlashSizeRegister = 0x1FFFF7E0;
-constexpr std::uint32_t kFlashSizeBytes = 4;
+// The flash size register holds 16 bits.
+constexpr std::uint32_t kFlashSizeBytes = 2;
 
 std::uint8_t Xor(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to)
 {
@@ -32,14 +30,20 @@ std::vector<std::uint8_t> SimFirmwareImage(std::uint8_t version, std::size_t siz
         x = x * 1664525u + 1013904223u;
         b = static_cast<std::uint8_t>(x >> 24);
     }
+    // Starts as a program does: a stack pointer in RAM, then a reset
+    // address (Thumb) inside the image when it sits at the flash's base.
+    const std::uint32_t reset = std::min<std::uint32_t>(0x100, static_cast<std::uint32_t>(size) - 1) & ~1u;
+    const std::uint32_t vectors[2] = {0x20005000, (kSimFlashBase + reset) | 1u};
+    for (std::size_t i = 0; i < 8 && i < size; ++i)
+        image[i] = static_cast<std::uint8_t>(vectors[i / 4] >> (8 * (i % 4)));
     if (size > kSimVersionOffset)
         image[kSimVersionOffset] = version;
     return image;
 }
 
-BootLoaderModel::BootLoaderModel(std::uint32_t flashKiB, bool extendedErase,
+BootLoaderModel::BootLoaderModel(const ChipInfo& chip, std::uint32_t flashKiB,
                                  const std::vector<std::uint8_t>& contents, BootFaults faults)
-    : flash_(std::size_t(flashKiB) * 1024, 0xFF), extendedErase_(extendedErase), faults_(faults)
+    : chip_(chip), flash_(std::size_t(flashKiB) * 1024, 0xFF), faults_(faults)
 {
     std::copy_n(contents.begin(), std::min(contents.size(), flash_.size()), flash_.begin());
 }
@@ -48,6 +52,7 @@ void BootLoaderModel::SetFaults(const BootFaults& faults)
 {
     faults_ = faults;
     silenceSpent_ = false;
+    heard_ = 0;
     writesBefore_ = stats_.writes + stats_.refusedWrites;
     readsBefore_ = stats_.reads;
 }
@@ -72,21 +77,21 @@ void BootLoaderModel::Reply(std::vector<std::uint8_t>& out, bool ack)
 
 bool BootLoaderModel::InFlash(std::uint32_t address, std::size_t n) const
 {
-    return address >= kSimFlashBase && std::uint64_t(address) - kSimFlashBase + n <= flash_.size();
+    return address >= chip_.flashBase && std::uint64_t(address) - chip_.flashBase + n <= flash_.size();
 }
 
 bool BootLoaderModel::ReadableAt(std::uint32_t address, std::size_t n) const
 {
-    return InFlash(address, n) || (address >= kFlashSizeRegister &&
-                                   std::uint64_t(address) + n <= kFlashSizeRegister + kFlashSizeBytes);
+    return InFlash(address, n) || (address >= chip_.flashSizeRegister &&
+                                   std::uint64_t(address) + n <= chip_.flashSizeRegister + kFlashSizeBytes);
 }
 
 std::uint8_t BootLoaderModel::ByteAt(std::uint32_t address) const
 {
     if (InFlash(address, 1))
-        return flash_[address - kSimFlashBase];
+        return flash_[address - chip_.flashBase];
     const std::uint32_t kib = static_cast<std::uint32_t>(flash_.size() / 1024);
-    switch (address - kFlashSizeRegister) {
+    switch (address - chip_.flashSizeRegister) {
     case 0:
         return static_cast<std::uint8_t>(kib);
     case 1:
@@ -100,7 +105,7 @@ std::optional<std::uint8_t> BootLoaderModel::VersionAt(std::uint32_t address) co
 {
     if (!InFlash(address + kSimVersionOffset, 1))
         return std::nullopt;
-    return flash_[address + kSimVersionOffset - kSimFlashBase];
+    return flash_[address + kSimVersionOffset - chip_.flashBase];
 }
 
 std::optional<std::uint32_t> BootLoaderModel::Feed(std::uint8_t b, std::vector<std::uint8_t>& out)
@@ -177,7 +182,7 @@ void BootLoaderModel::OnCommand(std::vector<std::uint8_t>& out)
     switch (command_) {
     case kGet: {
         const std::vector<std::uint8_t> commands{
-            kGet, kGetVersion, kGetId, kRead, kGo, kWrite, extendedErase_ ? kExtendedErase : kErase};
+            kGet, kGetVersion, kGetId, kReadMemory, kGo, kWriteMemory, static_cast<std::uint8_t>(chip_.erase)};
         out.push_back(kAck);
         out.push_back(static_cast<std::uint8_t>(commands.size()));
         out.push_back(kBootVersion);
@@ -190,12 +195,12 @@ void BootLoaderModel::OnCommand(std::vector<std::uint8_t>& out)
         Reply(out, true);
         return;
     case kGetId:
-        out.insert(out.end(), {kAck, 1, static_cast<std::uint8_t>(kSimChipId >> 8),
-                               static_cast<std::uint8_t>(kSimChipId)});
+        out.insert(out.end(), {kAck, 1, static_cast<std::uint8_t>(chip_.id >> 8),
+                               static_cast<std::uint8_t>(chip_.id)});
         Reply(out, true);
         return;
-    case kRead:
-    case kWrite:
+    case kReadMemory:
+    case kWriteMemory:
         if (faults_.readProtected)
             break;
         [[fallthrough]];
@@ -205,7 +210,7 @@ void BootLoaderModel::OnCommand(std::vector<std::uint8_t>& out)
         return;
     case kErase:
     case kExtendedErase:
-        if ((command_ == kExtendedErase) != extendedErase_)
+        if (command_ != static_cast<std::uint8_t>(chip_.erase))
             break;
         out.push_back(kAck);
         state_ = State::EraseCount;
@@ -221,7 +226,7 @@ std::optional<std::uint32_t> BootLoaderModel::OnAddress(std::vector<std::uint8_t
     const std::uint32_t address = std::uint32_t(buffer_[0]) << 24 | std::uint32_t(buffer_[1]) << 16 |
                                   std::uint32_t(buffer_[2]) << 8 | buffer_[3];
     const bool sumOk = Xor(buffer_, 0, 4) == buffer_[4];
-    const bool valid = command_ == kRead ? ReadableAt(address, 1) : InFlash(address, 1);
+    const bool valid = command_ == kReadMemory ? ReadableAt(address, 1) : InFlash(address, 1);
     if (!sumOk || !valid) {
         Reply(out, false);
         return std::nullopt;
@@ -229,9 +234,9 @@ std::optional<std::uint32_t> BootLoaderModel::OnAddress(std::vector<std::uint8_t
     address_ = address;
     buffer_.clear();
     out.push_back(kAck);
-    if (command_ == kRead) {
+    if (command_ == kReadMemory) {
         state_ = State::ReadLength;
-    } else if (command_ == kWrite) {
+    } else if (command_ == kWriteMemory) {
         state_ = State::WriteData;
     } else {
         ++stats_.starts;
@@ -270,7 +275,7 @@ void BootLoaderModel::OnWriteData(std::vector<std::uint8_t>& out)
                          index < faults_.refuseWrite + faults_.refuseWriteCount;
     bool ok = sumOk && !refused && n % 4 == 0 && address_ % 4 == 0 && InFlash(address_, n);
     if (ok) {
-        const auto target = flash_.begin() + (address_ - kSimFlashBase);
+        const auto target = flash_.begin() + (address_ - chip_.flashBase);
         ok = std::all_of(target, target + static_cast<std::ptrdiff_t>(n),
                          [](std::uint8_t v) { return v == 0xFF; });
         if (ok)
@@ -282,14 +287,14 @@ void BootLoaderModel::OnWriteData(std::vector<std::uint8_t>& out)
 
 void BootLoaderModel::OnErase(std::vector<std::uint8_t>& out)
 {
-    const std::size_t pageCount = flash_.size() / kSimPageSize;
+    const auto flashBytes = static_cast<std::uint32_t>(flash_.size());
     std::vector<std::size_t> pages;
+    bool all = false;
     bool ok = Xor(buffer_, 0, buffer_.size() - 1) == buffer_.back();
     if (command_ == kErase) {
         if (buffer_[0] == 0xFF) {
-            ok = buffer_[1] == 0x00;
-            for (std::size_t p = 0; p < pageCount; ++p)
-                pages.push_back(p);
+            ok = ok && buffer_[1] == 0x00;
+            all = true;
         } else {
             for (std::size_t i = 1; i + 1 < buffer_.size(); ++i)
                 pages.push_back(buffer_[i]);
@@ -297,18 +302,26 @@ void BootLoaderModel::OnErase(std::vector<std::uint8_t>& out)
     } else {
         const unsigned n = unsigned(buffer_[0]) << 8 | buffer_[1];
         if (n >= 0xFFF0) {
-            for (std::size_t p = 0; p < pageCount; ++p)
-                pages.push_back(p);
+            all = true;
         } else {
             for (std::size_t i = 2; i + 2 < buffer_.size(); i += 2)
                 pages.push_back(std::size_t(buffer_[i]) << 8 | buffer_[i + 1]);
         }
     }
-    ok = ok && std::all_of(pages.begin(), pages.end(), [&](std::size_t p) { return p < pageCount; });
+    if (all)
+        for (std::uint32_t p = 0; PageNumbered(chip_, flashBytes, p); ++p)
+            pages.push_back(p);
+    std::vector<FlashPage> units;
+    for (std::size_t p : pages) {
+        const auto unit = PageNumbered(chip_, flashBytes, static_cast<std::uint32_t>(p));
+        ok = ok && unit;
+        if (unit)
+            units.push_back(*unit);
+    }
     if (ok) {
-        for (std::size_t p : pages)
-            std::fill_n(flash_.begin() + static_cast<std::ptrdiff_t>(p * kSimPageSize), kSimPageSize, 0xFF);
-        stats_.pagesErased += static_cast<int>(pages.size());
+        for (const FlashPage& u : units)
+            std::fill_n(flash_.begin() + u.offset, u.size, 0xFF);
+        stats_.pagesErased += static_cast<int>(units.size());
     }
     Reply(out, ok);
 }

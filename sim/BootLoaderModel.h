@@ -1,11 +1,16 @@
 #pragma once
 // A board's built-in USART boot loader as the PC sees it (the commands of
-// ST's AN3155 that the upgrade uses), over a flash of whole pages at
-// 0x08000000. Pure logic: bytes in, answer bytes out; no time, no threads.
+// ST's AN3155 that the upgrade uses), playing one row of the chip table
+// (src/upgrade/BootChips.h): its product id, flash-size register, erase
+// units and erase command. Pure logic: bytes in, answer bytes out; no time,
+// no threads. Like the real one it has no time-out within a command: it
+// waits for every byte a command announces.
 //
 // What "the firmware" is for the simulation: the byte at offset 0x1C of the
 // image GO starts (the first reserved word of a Cortex-M vector table) is
 // its version in tenths, reported in the board's answers afterwards.
+#include "upgrade/BootChips.h"
+
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -17,7 +22,7 @@ struct BootFaults
     int refuseWrite = 0;        // the n-th WRITE MEMORY (from 1) is refused...
     int refuseWriteCount = 1;   // ...and so are this many in all, from there on
     int corruptRead = 0;        // the n-th READ MEMORY of flash comes back with one byte changed
-    long silentAfter = -1;      // the boot loader falls silent after this many bytes, once
+    long silentAfter = -1;      // the boot loader falls silent after this many bytes, once, until reset
     bool deaf = false;          // the board never enters its boot loader
     bool readProtected = false; // READ and WRITE MEMORY refused, as on a read-out protected chip
 };
@@ -35,22 +40,21 @@ struct BootStats
 };
 
 inline constexpr std::uint32_t kSimFlashBase = 0x08000000;
-inline constexpr std::uint32_t kSimPageSize = 1024;
+// The chip the simulated boards play unless told otherwise.
 inline constexpr std::uint16_t kSimChipId = 0x410;
 inline constexpr std::uint32_t kSimVersionOffset = 0x1C;
 
 // A made-up firmware image of `size` bytes (a pattern that differs with
-// `seed`) whose version byte is `version`: what the boards hold at start, and
-// what tests flash.
+// `seed`) that starts like a program for the flash's base and whose version
+// byte is `version`: what the boards hold at start, and what tests flash.
 std::vector<std::uint8_t> SimFirmwareImage(std::uint8_t version, std::size_t size, std::uint32_t seed = 1);
 
 class BootLoaderModel
 {
 public:
-    // flashKiB whole KiB of flash; `extendedErase`: the command set lists
-    // EXTENDED ERASE (0x44) instead of ERASE (0x43). The flash starts with
-    // `contents` at its base, the rest erased.
-    BootLoaderModel(std::uint32_t flashKiB, bool extendedErase, const std::vector<std::uint8_t>& contents,
+    // `chip` is a row of the chip table (it must outlive the model), with
+    // flashKiB whole KiB of flash, starting with `contents`, the rest erased.
+    BootLoaderModel(const ChipInfo& chip, std::uint32_t flashKiB, const std::vector<std::uint8_t>& contents,
                     BootFaults faults = {});
 
     // Reset into the boot loader after the sync byte: returns the ACK to send.
@@ -66,6 +70,9 @@ public:
     // The version byte of the image at `address`; nothing outside flash.
     std::optional<std::uint8_t> VersionAt(std::uint32_t address) const;
     const BootStats& Stats() const { return stats_; }
+    const ChipInfo& Chip() const { return chip_; }
+    // Waiting for a command, not inside one.
+    bool Idle() const { return state_ == State::Command; }
 
 private:
     enum class State { Command, Complement, Address, ReadLength, WriteData, EraseCount, ErasePages, Silent };
@@ -81,14 +88,14 @@ private:
     bool ReadableAt(std::uint32_t address, std::size_t n) const;
     std::uint8_t ByteAt(std::uint32_t address) const;
 
+    const ChipInfo& chip_;
     std::vector<std::uint8_t> flash_;
-    bool extendedErase_;
     BootFaults faults_;
     BootStats stats_;
     bool silenceSpent_ = false;
     int writesBefore_ = 0; // writes and reads before the faults were set
     int readsBefore_ = 0;
-    long heard_ = 0; // bytes heard since the last entry
+    long heard_ = 0; // bytes heard since the last entry or the faults were set
 
     State state_ = State::Command;
     std::uint8_t command_ = 0;

@@ -1,6 +1,7 @@
 #include "SimDevice.h"
 
 #include "platform/PortMap.h"
+#include "upgrade/BootLoader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,7 +23,8 @@ constexpr milliseconds kHangUpBackoff{10};
 
 SimDevice::SimDevice(SimDeviceOptions options, std::unique_ptr<IDeviceModel> model, ReadyCallback ready)
     : options_(std::move(options)), model_(std::move(model)), ready_(std::move(ready)),
-      boot_(options_.flashKiB, options_.extendedErase, options_.flashContents, options_.bootFaults),
+      boot_(FindChip(options_.chipId) ? *FindChip(options_.chipId) : *FindChip(kSimChipId), options_.flashKiB,
+            options_.flashContents, options_.bootFaults),
       receiver_(model_->Header0(), model_->Header1()), rng_(options_.seed)
 {
     model_->RefuseFlashWrites(options_.faults.refuseFlashWrites);
@@ -156,7 +158,19 @@ BootStats SimDevice::BootLoaderStats() const
 bool SimDevice::InBootLoader() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return inBoot_;
+    return InBoot();
+}
+
+void SimDevice::ResetIntoBootLoader()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (options_.bootFaults.deaf)
+            return;
+        EnterBootLoader(Clock::now());
+        bootState_ = BootState::AwaitingBaud;
+    }
+    Wake();
 }
 
 bool SimDevice::Chance(double fraction)
@@ -193,7 +207,8 @@ bool SimDevice::Reconnect(Clock::time_point now)
     receiver_ = FrameReceiver(model_->Header0(), model_->Header1());
     out_.clear();
     txIdle_ = true;
-    inBoot_ = false;
+    bootState_ = BootState::Firmware;
+    syncRun_ = 0;
     byteTime_ = kUartByteTime;
     delayed_.clear();
     ++stats_.plugs;
@@ -270,7 +285,8 @@ void SimDevice::QueueRaw(const std::vector<std::uint8_t>& bytes)
 // Caller holds the lock. GO: the new firmware runs and answers frames again.
 void SimDevice::LeaveBootLoader(std::uint32_t address)
 {
-    inBoot_ = false;
+    bootState_ = BootState::Firmware;
+    syncRun_ = 0;
     byteTime_ = kUartByteTime;
     if (const auto version = boot_.VersionAt(address))
         model_->SetFirmware(*version);
@@ -288,37 +304,61 @@ void SimDevice::FeedBootLoader(std::uint8_t b)
         LeaveBootLoader(*started);
 }
 
+// Caller holds the lock. A reset with the boot jumper set: the running
+// firmware and whatever it still had to say are gone.
+void SimDevice::EnterBootLoader(Clock::time_point now)
+{
+    byteTime_ = kBootByteTime;
+    out_.clear();
+    delayed_.clear();
+    txIdle_ = true;
+    syncRun_ = 0;
+    if (options_.paceOutput) {
+        inputDoneAt_ = now + byteTime_;
+        nextByteAt_ = std::max(nextByteAt_, inputDoneAt_);
+    }
+}
+
 // Caller holds the lock.
 void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now)
 {
     if (now >= silentFrom_ && now < silentUntil_)
         return;
-    const bool quietBefore = now - lastHeard_ >= kBootSilence;
+    const bool quietBefore = now - lastHeard_ >= kSyncQuiet;
     lastHeard_ = now;
-    if (inBoot_ && options_.paceOutput) {
+    if (InBoot() && options_.paceOutput) {
         // The request crosses the line before the answer can start.
         inputDoneAt_ = std::max(inputDoneAt_, now) + byteTime_ * n;
         nextByteAt_ = std::max(nextByteAt_, inputDoneAt_);
     }
-    // A reset with the boot jumper set: the first byte after a quiet line,
-    // if it is the sync byte, starts the boot loader whatever ran before.
-    if (quietBefore && n > 0 && bytes[0] == 0x7F && !options_.bootFaults.deaf) {
-        inBoot_ = true;
-        byteTime_ = kBootByteTime;
-        out_.clear();
-        delayed_.clear(); // a reset board sends no late answers
-        txIdle_ = true;
-        if (options_.paceOutput) {
-            inputDoneAt_ = now + byteTime_;
-            nextByteAt_ = std::max(nextByteAt_, inputDoneAt_);
+    if (bootState_ == BootState::Firmware && n > 0) {
+        const bool syncs = std::all_of(bytes, bytes + n, [](std::uint8_t b) { return b == boot::kSync; });
+        if (syncs && quietBefore)
+            ++stats_.syncsHeard;
+        syncRun_ = syncs && quietBefore ? syncRun_ + 1 : 0;
+        if (syncRun_ >= kSyncsBeforeReset && !options_.bootFaults.deaf) {
+            // Reset: the last sync byte sets the boot loader's baud rate.
+            EnterBootLoader(now);
+            bootState_ = BootState::AwaitingBaud;
+            bytes += n - 1;
+            n = 1;
         }
+    }
+    if (bootState_ == BootState::AwaitingBaud && n > 0) {
+        if (bytes[0] != boot::kSync) {
+            bootState_ = BootState::WrongBaud;
+            return;
+        }
+        bootState_ = BootState::Synced;
         QueueRaw({boot_.Enter()});
         ++bytes;
         --n;
     }
-    if (inBoot_) {
+    if (bootState_ == BootState::WrongBaud)
+        return;
+    if (bootState_ == BootState::Synced) {
         for (std::size_t i = 0; i < n; ++i) {
-            if (!inBoot_) {
+            if (!InBoot()) {
                 // Bytes after a GO belong to the new firmware.
                 HandleBytes(bytes + i, n - i, now);
                 return;

@@ -55,9 +55,12 @@ struct SimFaults
 inline constexpr std::chrono::nanoseconds kUartByteTime{86806};
 // The boot loader's line, 8E1: eleven bit times per byte, 95.5 us.
 inline constexpr std::chrono::nanoseconds kBootByteTime{95486};
-// A sync byte after this much silence on the line starts the boot loader, as
-// a board reset with its boot jumper set would.
-inline constexpr std::chrono::milliseconds kBootSilence{50};
+// The simulated user resets the board with its boot jumper set once the PC
+// has sent this many sync bytes in a row, each after this much quiet on the
+// line: an upgrade's sync bytes do that, a single probe or a frame never.
+// The boot loader then takes the last one as its baud-rate byte.
+inline constexpr int kSyncsBeforeReset = 3;
+inline constexpr std::chrono::milliseconds kSyncQuiet{10};
 
 // Stray bytes never include the device's first header byte, so they cost
 // the receiver nothing but the bytes themselves.
@@ -89,9 +92,10 @@ struct SimDeviceOptions
     // nanoseconds, the device kind and the frame in hex. For measuring the
     // PC's rhythm as the device sees it.
     std::FILE* frameLog = nullptr;
-    // The boot loader: flash size, which erase command it lists, faults.
+    // The boot loader: the chip it plays (a row of the chip table), its
+    // flash size, faults.
+    std::uint16_t chipId = kSimChipId;
     std::uint32_t flashKiB = 64;
-    bool extendedErase = false;
     std::vector<std::uint8_t> flashContents; // at the flash's base, the rest erased
     BootFaults bootFaults;
 };
@@ -108,6 +112,7 @@ struct SimDeviceStats
     std::uint64_t answersCorrupted = 0;
     std::uint64_t garbageBursts = 0;
     std::uint64_t plugs = 0; // times the device came up on a terminal
+    std::uint64_t syncsHeard = 0; // sync bytes (0x7F alone after a quiet line) heard while the firmware ran
 };
 
 class SimDevice
@@ -130,6 +135,11 @@ public:
     void FallSilent(milliseconds duration);
     void RefuseFlashWrites(int count);
     void SetBootFaults(const BootFaults& faults);
+
+    // The board reset with its boot jumper set: its boot loader waits for the
+    // sync byte that sets its baud rate; any other byte first leaves it at a
+    // wrong rate, deaf until the next reset (as a real one may be).
+    void ResetIntoBootLoader();
 
     // The boot loader's flash and counts, and whether it is running now.
     std::vector<std::uint8_t> Flash() const;
@@ -154,6 +164,8 @@ private:
     void Serve(int stopFd);
     void HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now);
     void FeedBootLoader(std::uint8_t b);
+    void EnterBootLoader(Clock::time_point now);
+    bool InBoot() const { return bootState_ != BootState::Firmware; }
     void QueueRaw(const std::vector<std::uint8_t>& bytes);
     void LeaveBootLoader(std::uint32_t address);
     void Queue(const Frame& answer, Clock::time_point now);
@@ -168,7 +180,11 @@ private:
     std::unique_ptr<IDeviceModel> model_;
     ReadyCallback ready_;
     BootLoaderModel boot_;
-    bool inBoot_ = false;
+    // What runs on the board: its firmware, or the boot loader before,
+    // with and without its baud rate.
+    enum class BootState { Firmware, AwaitingBaud, Synced, WrongBaud };
+    BootState bootState_ = BootState::Firmware;
+    int syncRun_ = 0; // sync bytes in a row while the firmware runs
 
     mutable std::mutex mutex_; // guards everything below that other threads see
     PseudoTerminal pty_;

@@ -2,6 +2,7 @@
 
 #include "platform/CommandLine.h"
 #include "platform/PortMap.h"
+#include "upgrade/BootChips.h"
 
 #include <array>
 #include <cerrno>
@@ -105,6 +106,8 @@ std::string SimUsage()
            "  --boot-corrupt-read N  the N-th read of flash comes back with one byte changed\n"
            "  --boot-silent-after N  the boot loader falls silent after N bytes, once\n"
            "  --boot-deaf            the boards never enter their boot loader\n"
+           "  --chip ID              the controller's boot loader plays chip ID (default 0x410)\n"
+           "  --motor-chip ID        the motor board's boot loader plays chip ID (default 0x422)\n"
            "  --answer-delay MS      send each answer MS ms after its request was heard\n"
            "  --frame-log FILE       write one line per frame heard: time in ns, device, frame in hex\n"
            "  --seed N               seed of the random numbers (default 1)\n"
@@ -161,6 +164,14 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
     auto window = [](milliseconds& after, milliseconds& length) {
         return [&after, &length](const std::string& v) { return ParseWindow(v, after, length); };
     };
+    auto chip = [](std::uint16_t& target) {
+        return [&target](const std::string& v) {
+            const auto id = ParseChipId(v);
+            if (id && FindChip(*id))
+                target = *id;
+            return id && FindChip(*id);
+        };
+    };
     auto refuseWrite = [&c](const std::string& v) {
         const auto colon = v.find(':');
         const auto n = ParseInteger(v.substr(0, colon), 1, kIntMax);
@@ -194,6 +205,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
         {"--version", {}, false, flag(out.version)},
         {"--pace", {}, false, flag(c.paceOutput)},
         {"--boot-deaf", {}, false, flag(c.bootFaults.deaf)},
+        {"--chip", {}, true, chip(c.controllerChip), "a chip id of the chip table, such as 0x410"},
+        {"--motor-chip", {}, true, chip(c.motorChip), "a chip id of the chip table, such as 0x422"},
         {"--boot-refuse-write", {}, true, refuseWrite, "N or N:COUNT, counting from 1"},
         {"--boot-corrupt-read", {}, true, count(c.bootFaults.corruptRead, 1, kIntMax), "a count from 1"},
         {"--boot-silent-after", {}, true, count(c.bootFaults.silentAfter, 0, kIntMax), "a count of bytes"},

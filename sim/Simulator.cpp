@@ -85,6 +85,9 @@ bool Simulator::Start(std::string* error)
     }
     if (coms[0] == coms[1])
         return Fail(error, "the controller and the motor board need different COM names");
+    for (std::uint16_t chip : {config_.controllerChip, config_.motorChip})
+        if (!FindChip(chip))
+            return Fail(error, "the boot loader cannot play chip " + ChipText(chip) + ": it is not in the chip table");
 
     const Clock::time_point start = Clock::now();
     if (!config_.frameLog.empty()) {
@@ -101,6 +104,7 @@ bool Simulator::Start(std::string* error)
         mc.seed = config_.seed;
         mc.attitude = config_.attitude;
         mc.sticks = config_.sticks;
+        mc.held = config_.held;
         auto device = std::make_unique<ControllerDevice>(mc, start);
         std::string why;
         if (!device->model.LoadFlash(&why))
@@ -108,7 +112,7 @@ bool Simulator::Start(std::string* error)
         controllerModel_ = &device->model;
         controller_ = std::make_unique<SimDevice>(
             SimDeviceOptions{"controller", config_.controllerCom, config_.faults, config_.paceOutput,
-                             config_.seed, frameLog_, kControllerFlashKiB, false,
+                             config_.seed, frameLog_, config_.controllerChip, kControllerFlashKiB,
                              SimFirmwareImage(config_.controllerFirmware, kStartImageSize, config_.seed),
                              config_.bootFaults},
             std::move(device), ready_);
@@ -127,7 +131,7 @@ bool Simulator::Start(std::string* error)
         motorModel_ = &device->model;
         motor_ = std::make_unique<SimDevice>(
             SimDeviceOptions{"motor", config_.motorCom, config_.faults, config_.paceOutput, config_.seed + 1,
-                             frameLog_, kMotorFlashKiB, true,
+                             frameLog_, config_.motorChip, kMotorFlashKiB,
                              SimFirmwareImage(config_.motorFirmware, kStartImageSize, config_.seed + 1),
                              config_.bootFaults},
             std::move(device), ready_);
@@ -223,6 +227,12 @@ BootStats Simulator::BootLoaderStats(DeviceKind kind) const
 {
     const SimDevice* d = Device(kind);
     return d ? d->BootLoaderStats() : BootStats{};
+}
+
+void Simulator::ResetIntoBootLoader(DeviceKind kind)
+{
+    if (SimDevice* d = Device(kind))
+        d->ResetIntoBootLoader();
 }
 
 bool Simulator::InBootLoader(DeviceKind kind) const

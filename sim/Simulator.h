@@ -31,12 +31,18 @@ struct SimulatorConfig
     milliseconds calibrationTime{300};
     SimFaults faults;      // for both devices
     BootFaults bootFaults; // for both boot loaders
+    // The chips the boot loaders play (rows of the chip table): the
+    // controller's lists ERASE, the motor board's EXTENDED ERASE.
+    std::uint16_t controllerChip = kSimChipId;
+    std::uint16_t motorChip = 0x422;
     bool paceOutput = false;
     std::uint32_t seed = 1;
     std::string frameLog; // a file to log every valid frame heard; empty: none
     // A controller standing still, its sticks left alone (see ControllerModelConfig).
     std::optional<std::array<double, 3>> attitude;
     std::optional<std::array<std::int8_t, 5>> sticks;
+    // Telemetry channels reported with a fixed count (see ControllerModelConfig).
+    std::array<std::optional<std::int32_t>, kTelemetryChannelCount> held{};
 };
 
 class Simulator
@@ -69,6 +75,8 @@ public:
     void RefuseFlashWrites(DeviceKind kind, int count);
     void SetBootFaults(DeviceKind kind, const BootFaults& faults);
 
+    // The board reset with its boot jumper set (see SimDevice).
+    void ResetIntoBootLoader(DeviceKind kind);
     // The boot loader's flash (128 KiB on the controller, 64 KiB on the
     // motor board, at 0x08000000) and its counts.
     std::vector<std::uint8_t> Flash(DeviceKind kind) const;

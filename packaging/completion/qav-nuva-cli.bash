@@ -18,7 +18,7 @@ _qav_nuva_cli()
         cword=$COMP_CWORD
     fi
 
-    local commands="ports read monitor write diff motor-on motor-off calibrate upgrade firmware help --help --version"
+    local commands="ports read monitor write diff params motor-on motor-off calibrate upgrade firmware help --help --version"
     if ((cword == 1)); then
         mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
         return
@@ -40,7 +40,7 @@ _qav_nuva_cli()
             mapfile -t COMPREPLY < <(compgen -W "controller motor" -- "$cur")
             return
             ;;
-        --count | --version | --address)
+        --count | --version | --address | --chip)
             return
             ;;
     esac
@@ -52,18 +52,19 @@ _qav_nuva_cli()
         monitor) options="--board --port --count --json --csv --help" ;;
         write) options="--board --port --flash --no-backup --allow-out-of-range --help" ;;
         diff) options="--board --port --exit-code --help" ;;
+        params) options="--board --json --markdown --help" ;;
         motor-on | motor-off | calibrate) options="--port --help" ;;
-        upgrade) options="--port --board --help" ;;
+        upgrade) options="--port --board --no-identify --help" ;;
         firmware)
             if ((cword == 2)); then
                 options="pack info --help"
             elif [[ ${words[2]} == pack ]]; then
-                options="--board --version --address -o"
+                options="--board --version --address --chip --force -o"
             else
                 options=""
             fi
             ;;
-        help) options="ports read monitor write diff motor-on motor-off calibrate upgrade firmware" ;;
+        help) options="ports read monitor write diff params motor-on motor-off calibrate upgrade firmware" ;;
         *) return ;;
     esac
     # write, diff and upgrade take files, and so do the firmware subcommands.

@@ -2,15 +2,8 @@
 
 #include "platform/Atol.h"
 
-#include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qav {
 namespace {
@@ -141,63 +134,9 @@ bool ValidNames(std::string_view section, std::string_view key, std::string_view
     return key.front() != '[' && key.front() != ';';
 }
 
-// Follows a symbolic link so that the link itself survives the replacement.
-std::string ResolveTarget(const std::string& path)
-{
-    struct stat st
-    {
-    };
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (realpath(path.c_str(), resolved) != nullptr)
-            return resolved;
-    }
-    return path;
-}
-
-std::string DirectoryOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 IniWriteResult Failure(int error)
 {
     return Result::Failed(error, IniReadErrorText(error));
-}
-
-// Creates a fresh temporary file beside `target`, with mode 0666 less the
-// umask like any new file.
-int CreateTemporary(const std::string& target, std::string& tmpPath)
-{
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tmpPath = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter++);
-        const int fd = open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-bool WriteAll(int fd, const std::string& text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -205,55 +144,16 @@ bool WriteAll(int fd, const std::string& text)
 bool IniDocument::Load(const std::string& path)
 {
     text_.clear();
-    // Non-blocking, so that opening a FIFO does not wait for a writer; the
-    // file is refused below anyway.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return errno == ENOENT;
-    auto refuse = [fd](int error) {
-        close(fd);
-        errno = error;
-        return false;
-    };
-    struct stat st
-    {
-    };
-    if (fstat(fd, &st) != 0)
-        return refuse(errno);
-    // A device or a FIFO could be read for ever; a huge file is no INI file.
-    if (S_ISDIR(st.st_mode))
-        return refuse(EISDIR);
-    if (!S_ISREG(st.st_mode))
-        return refuse(kNotRegularFile);
-    if (st.st_size > static_cast<off_t>(kMaxIniFileSize))
-        return refuse(EFBIG);
-    std::string text;
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return refuse(errno);
-        }
-        text.append(buf, static_cast<std::size_t>(n));
-        if (text.size() > kMaxIniFileSize) // grew while being read
-            return refuse(EFBIG);
-    }
-    close(fd);
-    text_ = std::move(text);
-    return true;
+    const Result read = ReadRegularFile(path, kMaxIniFileSize, text_);
+    if (read)
+        return true;
+    errno = read.code;
+    return read.code == ENOENT;
 }
 
 std::string IniReadErrorText(int error)
 {
-    if (error == kNotRegularFile)
-        return "not a regular file";
-    if (error == EFBIG)
-        return "larger than 1 MiB";
-    return std::strerror(error);
+    return FileErrorText(error, kMaxIniFileSize);
 }
 
 void IniDocument::Parse(std::string text)
@@ -393,44 +293,7 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
 
 IniWriteResult IniDocument::Save(const std::string& path) const
 {
-    const std::string target = ResolveTarget(path);
-    struct stat old
-    {
-    };
-    const bool existed = stat(target.c_str(), &old) == 0;
-
-    std::string tmp;
-    const int fd = CreateTemporary(target, tmp);
-    if (fd < 0)
-        return Failure(errno);
-    auto fail = [&](int error) {
-        if (fd >= 0)
-            close(fd);
-        unlink(tmp.c_str());
-        return Failure(error);
-    };
-    // Keep the permissions of the file being replaced.
-    if (existed && fchmod(fd, old.st_mode & 07777) != 0)
-        return fail(errno);
-    if (!WriteAll(fd, text_) || fsync(fd) != 0)
-        return fail(errno);
-    if (close(fd) != 0) {
-        const int error = errno;
-        unlink(tmp.c_str());
-        return Failure(error);
-    }
-    if (rename(tmp.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        unlink(tmp.c_str());
-        return Failure(error);
-    }
-    // Make the rename itself durable; the new content is in place either way.
-    const int dir = open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return {};
+    return ReplaceFile(path, text_);
 }
 
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,

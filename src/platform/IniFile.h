@@ -19,6 +19,7 @@
 // Text is handled as bytes; names are matched by ASCII case folding only.
 // Functions here may be called from any thread, but two writers of the same
 // file at the same time may lose one of the two updates (as on Windows).
+#include "platform/RegularFile.h"
 #include "platform/Result.h"
 
 #include <cerrno>
@@ -33,10 +34,6 @@ namespace qav {
 // Only regular files of at most this size are read; a write to an existing
 // file that is not one is refused (the file is read before it is replaced).
 inline constexpr std::size_t kMaxIniFileSize = std::size_t{1} << 20;
-// errno of a read refused because the path is a device, a FIFO or a socket
-// (a folder gives EISDIR, a file that is too large EFBIG).
-inline constexpr int kNotRegularFile = EMEDIUMTYPE;
-
 // A read or write failure's errno in words, the two refusals above included.
 std::string IniReadErrorText(int error);
 

@@ -296,7 +296,7 @@ std::string PortOpenFailure(std::string_view port, const LinkError& error)
     return text + ".";
 }
 
-bool OpenLinkSequence(CSerialLink& link, int portNumber)
+bool NameLinkDevice(CSerialLink& link, int portNumber)
 {
     if (link.IsOpen())
         link.Close(CSerialLink::kCloseWaitMs);
@@ -307,27 +307,34 @@ bool OpenLinkSequence(CSerialLink& link, int portNumber)
     }
     link.SetPortNumber(portNumber);
     link.SetDeviceName(PortName(portNumber));
-    return OpenAndStart(link);
+    return true;
+}
+
+bool OpenLinkSequence(CSerialLink& link, int portNumber)
+{
+    return NameLinkDevice(link, portNumber) && OpenAndStart(link);
+}
+
+bool NameLinkDevice(CSerialLink& link, std::string_view nameOrPath)
+{
+    if (link.IsOpen())
+        link.Close(CSerialLink::kCloseWaitMs);
+    if (nameOrPath.starts_with('/')) {
+        link.SetPortNumber(PortNumberForDevice(nameOrPath));
+        link.SetDeviceName(std::string(nameOrPath));
+        return true;
+    }
+    const int number = PortNumberFromName(nameOrPath);
+    if (number == 0) {
+        link.Fail(EINVAL, "\"" + std::string(nameOrPath) + "\" is not a port: give COM1 to COM1024 or a device path");
+        return false;
+    }
+    return NameLinkDevice(link, number);
 }
 
 bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath)
 {
-    if (!nameOrPath.starts_with('/')) {
-        const int number = PortNumberFromName(nameOrPath);
-        if (number == 0) {
-            if (link.IsOpen())
-                link.Close(CSerialLink::kCloseWaitMs);
-            link.Fail(EINVAL, "\"" + std::string(nameOrPath) +
-                                  "\" is not a port: give COM1 to COM1024 or a device path");
-            return false;
-        }
-        return OpenLinkSequence(link, number);
-    }
-    if (link.IsOpen())
-        link.Close(CSerialLink::kCloseWaitMs);
-    link.SetPortNumber(PortNumberForDevice(nameOrPath));
-    link.SetDeviceName(std::string(nameOrPath));
-    return OpenAndStart(link);
+    return NameLinkDevice(link, nameOrPath) && OpenAndStart(link);
 }
 
 } // namespace qav

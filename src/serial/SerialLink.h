@@ -152,8 +152,8 @@ public:
     const LinkError& LastError() const { return lastError_; }
 
 private:
-    friend bool OpenLinkSequence(CSerialLink& link, int portNumber);
-    friend bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath);
+    friend bool NameLinkDevice(CSerialLink& link, int portNumber);
+    friend bool NameLinkDevice(CSerialLink& link, std::string_view nameOrPath);
 
     void Fail(int code, std::string message);
     void WakeMonitor();
@@ -184,5 +184,10 @@ bool OpenLinkSequence(CSerialLink& link, int portNumber);
 // The same for "COM<n>" or an absolute device path. A path gets the COM
 // number of its device family as port number, or 0 outside the families.
 bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath);
+// The first steps of that sequence, for a link opened otherwise: closes the
+// link if open, checks the name and sets the port number and device name.
+// False with LastError() telling why the name is no port.
+bool NameLinkDevice(CSerialLink& link, int portNumber);
+bool NameLinkDevice(CSerialLink& link, std::string_view nameOrPath);
 
 } // namespace qav

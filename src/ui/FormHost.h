@@ -37,7 +37,7 @@ enum class ControlType {
     Combo,        // drop-down list, no selection at start
     ImageBar,     // CImageBar
     AttitudeArea, // the framed area the 3D attitude display draws into
-    ProgressBar,  // 0 to 100, no text
+    ProgressBar,  // 0 to 100, its percentage written on it
 };
 
 struct ControlRow

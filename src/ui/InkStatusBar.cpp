@@ -57,7 +57,8 @@ CInkStatusBar::CInkStatusBar(QWidget* parent) : QStatusBar(parent)
     progress_->setObjectName(QString::number(kProgressBarId));
     progress_->setRange(0, 100);
     progress_->setValue(0);
-    progress_->setTextVisible(false);
+    progress_->setTextVisible(true);
+    progress_->setAlignment(Qt::AlignCenter);
     progress_->setAccessibleName(QStringLiteral("Progress"));
     PlaceProgressBar();
 }

@@ -1,8 +1,6 @@
 #include "ui/UpgradeNotifyTarget.h"
 
-#include "ui/Prompts.h"
 #include "upgrade/UpgradeCodes.h"
-#include "upgrade/UpgradeDriver.h"
 
 namespace qav {
 
@@ -25,22 +23,6 @@ bool UpgradeNotifyTarget::event(QEvent* e)
         return true;
     }
     return QObject::event(e);
-}
-
-UpgradeNotifyTarget* InitUpgradeDriver(UpgradeDriver& driver, QObject* owner)
-{
-    auto* target =
-        new UpgradeNotifyTarget([&driver](std::intptr_t lParam) { driver.OnNotification(lParam); }, owner);
-    driver.Init(target->Sink());
-    return target;
-}
-
-void OpenFirmwareFile(UpgradeDriver& driver, IPrompts& prompts, QWidget* owner)
-{
-    const QString path = prompts.OpenFileName(owner, QString::fromUtf8(driver.ChooserTitle()),
-                                              QString::fromUtf8(driver.ChooserFilter()));
-    if (!path.isEmpty())
-        driver.OnFileChosen(path.toStdString());
 }
 
 } // namespace qav

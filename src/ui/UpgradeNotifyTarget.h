@@ -1,22 +1,16 @@
 #pragma once
 // Where an owner's upgrade library posts its notifications: a small object
-// living on the GUI thread that hands each WM_IAP_NOTIFY, in order, to the
-// owner's upgrade driver. Destroying it (with its owner) detaches the sink,
-// so a late post from the library is dropped. Beside it, the other GUI
-// pieces every upgrade owner shares.
+// living on the GUI thread that hands each WM_IAP_NOTIFY, in order, to its
+// handler. Destroying it (with its owner) detaches the sink, so a late post
+// from the library is dropped.
 #include "ui/PostedNotify.h"
 
 #include <QObject>
-
-class QWidget;
 
 #include <functional>
 #include <memory>
 
 namespace qav {
-
-class IPrompts;
-class UpgradeDriver;
 
 class UpgradeNotifyTarget final : public QObject
 {
@@ -35,13 +29,5 @@ private:
     Handler handler_;
     std::shared_ptr<PostedNotifySink> sink_;
 };
-
-// Gives `driver` a notification target that is a child of `owner` (so it
-// goes with the owner) and initialises it: the "no file" state.
-UpgradeNotifyTarget* InitUpgradeDriver(UpgradeDriver& driver, QObject* owner);
-
-// "Open Firmware": the owner's file chooser; a cancelled chooser changes
-// nothing.
-void OpenFirmwareFile(UpgradeDriver& driver, IPrompts& prompts, QWidget* owner);
 
 } // namespace qav

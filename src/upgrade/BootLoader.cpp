@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 namespace qav {
 
@@ -12,11 +13,20 @@ using std::chrono::milliseconds;
 
 namespace {
 
-constexpr std::array kChips{
-    ChipInfo{0x410, 0x08000000, 1024}, // F10x medium density
-    ChipInfo{0x412, 0x08000000, 1024}, // F10x low density
-    ChipInfo{0x420, 0x08000000, 1024}, // F100 value line, medium density
-    ChipInfo{0x414, 0x08000000, 2048}, // F10x high density
+struct CommandRow
+{
+    std::uint8_t code;
+    const char* name;
+};
+constexpr CommandRow kCommandNames[] = {
+    {boot::kGet, "GET"},
+    {boot::kGetVersion, "GET VERSION"},
+    {boot::kGetId, "GET ID"},
+    {boot::kReadMemory, "READ MEMORY"},
+    {boot::kGo, "GO"},
+    {boot::kWriteMemory, "WRITE MEMORY"},
+    {boot::kErase, "ERASE"},
+    {boot::kExtendedErase, "EXTENDED ERASE"},
 };
 
 // Progress notifications come at least this often.
@@ -27,20 +37,29 @@ constexpr std::size_t kPagesPerErase = 64;
 constexpr int kWriteRetries = 3;
 // The line counts as quiet once no byte has come for this long.
 constexpr milliseconds kQuietLine{20};
+// Sync bytes owed after a late wake-up go out together, at most this many.
+constexpr int kMaxSyncBurst = 4;
 
-BootStatus FromIo(PortIo io)
+std::string Hex32(std::uint32_t v)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", v);
+    return text;
+}
+
+Result FromIo(PortIo io, const std::string& what)
 {
     switch (io) {
     case PortIo::Ok:
-        return BootStatus::Ok;
+        return {};
     case PortIo::TimedOut:
-        return BootStatus::TimedOut;
+        return Result::Failed(boot::kNoAnswer, "no answer to " + what);
     case PortIo::Stopped:
-        return BootStatus::Stopped;
+        return Result::Failed(boot::kStopped, "stopped");
     case PortIo::Gone:
         break;
     }
-    return BootStatus::Gone;
+    return Result::Failed(boot::kGone, "the device went away");
 }
 
 std::uint8_t Xor(std::span<const std::uint8_t> bytes, std::uint8_t seed = 0)
@@ -55,68 +74,85 @@ bool Lists(const std::vector<std::uint8_t>& commands, std::uint8_t c)
     return std::find(commands.begin(), commands.end(), c) != commands.end();
 }
 
+// A reason ("the boot loader refused GET") as a sentence.
+std::string Sentence(std::string text)
+{
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text + ".";
+}
+
 } // namespace
 
-const ChipInfo* FindChip(std::uint16_t pid)
+std::string boot::CommandName(std::uint8_t command)
 {
-    for (const ChipInfo& c : kChips)
-        if (c.pid == pid)
-            return &c;
-    return nullptr;
+    for (const CommandRow& row : kCommandNames)
+        if (row.code == command)
+            return row.name;
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", command);
+    return text;
 }
 
-BootResult BootLoaderClient::Send(std::span<const std::uint8_t> bytes, BootStage stage)
+Result BootLoaderClient::Send(std::span<const std::uint8_t> bytes, std::uint8_t command)
 {
-    return {FromIo(line_.Send(bytes, timing_.send)), stage};
+    return FromIo(line_.Send(bytes, timing_.send), boot::CommandName(command));
 }
 
-BootResult BootLoaderClient::Receive(std::span<std::uint8_t> dest, BootStage stage)
+Result BootLoaderClient::Receive(std::span<std::uint8_t> dest, std::uint8_t command)
 {
-    return {FromIo(line_.Receive(dest, timing_.answer)), stage};
+    return FromIo(line_.Receive(dest, timing_.answer), boot::CommandName(command));
 }
 
-BootResult BootLoaderClient::Expect(BootStage stage, milliseconds wait)
+Result BootLoaderClient::Expect(std::uint8_t command, std::string_view what, milliseconds wait)
 {
+    const std::string name = what.empty() ? boot::CommandName(command)
+                                          : std::string(what) + " of " + boot::CommandName(command);
     std::uint8_t b = 0;
-    const PortIo io = line_.Receive({&b, 1}, wait);
-    if (io != PortIo::Ok)
-        return {FromIo(io), stage};
+    if (const PortIo io = line_.Receive({&b, 1}, wait); io != PortIo::Ok)
+        return FromIo(io, name);
     if (b == boot::kAck)
-        return {BootStatus::Ok, stage};
-    return {b == boot::kNack ? BootStatus::Refused : BootStatus::Garbled, stage};
+        return {};
+    if (b == boot::kNack)
+        return Result::Failed(what.empty() ? boot::kCommandRefused : boot::kRefused,
+                              "the boot loader refused " + name);
+    return Result::Failed(boot::kGarbled, "an answer to " + name + " that is neither ACK nor NACK");
 }
 
-BootResult BootLoaderClient::Command(std::uint8_t command)
+Result BootLoaderClient::Command(std::uint8_t command)
 {
     const std::array<std::uint8_t, 2> bytes{command, static_cast<std::uint8_t>(~command)};
-    if (BootResult r = Send(bytes, BootStage::Command); !r.ok())
+    if (Result r = Send(bytes, command); !r)
         return r;
-    return Expect(BootStage::Command, timing_.answer);
+    return Expect(command, {}, timing_.answer);
 }
 
-BootResult BootLoaderClient::SendAddress(std::uint32_t address)
+Result BootLoaderClient::SendAddress(std::uint8_t command, std::uint32_t address)
 {
     std::array<std::uint8_t, 5> bytes{
         static_cast<std::uint8_t>(address >> 24), static_cast<std::uint8_t>(address >> 16),
         static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address), 0};
     bytes[4] = Xor(std::span(bytes).first(4));
-    if (BootResult r = Send(bytes, BootStage::Address); !r.ok())
+    if (Result r = Send(bytes, command); !r)
         return r;
-    return Expect(BootStage::Address, timing_.answer);
+    return Expect(command, "the address " + Hex32(address), timing_.answer);
 }
 
-BootResult BootLoaderClient::Sync(milliseconds wait)
+Result BootLoaderClient::Sync(milliseconds wait)
 {
     const std::uint8_t sync = boot::kSync;
-    if (BootResult r = Send({&sync, 1}, BootStage::Command); !r.ok())
+    if (Result r = FromIo(line_.Send({&sync, 1}, timing_.send), "the sync byte"); !r)
         return r;
     const auto deadline = Clock::now() + wait;
     for (;;) {
-        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+        // Checked before every byte: a line that keeps sending must not keep
+        // this wait alive.
+        const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
+        if (left <= milliseconds(0))
+            return FromIo(PortIo::TimedOut, "the sync byte");
         std::uint8_t b = 0;
-        const PortIo io = line_.Receive({&b, 1}, std::max(left, milliseconds(0)));
-        if (io != PortIo::Ok)
-            return {FromIo(io), BootStage::Command};
+        if (const PortIo io = line_.Receive({&b, 1}, left); io != PortIo::Ok)
+            return FromIo(io, "the sync byte");
         // Anything else is what the running firmware still had on the line.
         if (b == boot::kAck || b == boot::kNack)
             return {};
@@ -124,80 +160,85 @@ BootResult BootLoaderClient::Sync(milliseconds wait)
 }
 
 // GET and GET ID answer alike: a count N, N + 1 bytes, then ACK.
-BootResult BootLoaderClient::CountedReply(std::uint8_t command, std::vector<std::uint8_t>& bytes)
+Result BootLoaderClient::CountedReply(std::uint8_t command, std::vector<std::uint8_t>& bytes)
 {
-    if (BootResult r = Command(command); !r.ok())
+    if (Result r = Command(command); !r)
         return r;
     std::uint8_t n = 0;
-    if (BootResult r = Receive({&n, 1}, BootStage::Payload); !r.ok())
+    if (Result r = Receive({&n, 1}, command); !r)
         return r;
     bytes.assign(std::size_t(n) + 1, 0);
-    if (BootResult r = Receive(bytes, BootStage::Payload); !r.ok())
+    if (Result r = Receive(bytes, command); !r)
         return r;
-    return Expect(BootStage::Payload, timing_.answer);
+    return Expect(command, "the end", timing_.answer);
 }
 
-BootResult BootLoaderClient::Get(std::uint8_t& version, std::vector<std::uint8_t>& commands)
+Result BootLoaderClient::Get(std::uint8_t& version, std::vector<std::uint8_t>& commands)
 {
     std::vector<std::uint8_t> bytes;
-    if (BootResult r = CountedReply(boot::kGet, bytes); !r.ok())
+    if (Result r = CountedReply(boot::kGet, bytes); !r)
         return r;
     version = bytes[0];
     commands.assign(bytes.begin() + 1, bytes.end());
     return {};
 }
 
-BootResult BootLoaderClient::GetId(std::uint16_t& pid)
+Result BootLoaderClient::GetId(std::uint16_t& pid)
 {
     std::vector<std::uint8_t> bytes;
-    if (BootResult r = CountedReply(boot::kGetId, bytes); !r.ok())
+    if (Result r = CountedReply(boot::kGetId, bytes); !r)
         return r;
     if (bytes.size() != 2)
-        return {BootStatus::Garbled, BootStage::Payload};
+        return Result::Failed(boot::kGarbled, "a product id of " + std::to_string(bytes.size()) + " bytes");
     pid = static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
     return {};
 }
 
-BootResult BootLoaderClient::ReadMemory(std::uint32_t address, std::span<std::uint8_t> dest)
+Result BootLoaderClient::ReadMemory(std::uint32_t address, std::span<std::uint8_t> dest)
 {
     if (dest.empty() || dest.size() > boot::kMaxBlock)
-        return {BootStatus::Garbled, BootStage::Payload};
-    if (BootResult r = Command(boot::kReadMemory); !r.ok())
+        return Result::Failed(EINVAL, "READ MEMORY takes 1 to 256 bytes");
+    if (Result r = Command(boot::kReadMemory); !r)
         return r;
-    if (BootResult r = SendAddress(address); !r.ok())
+    if (Result r = SendAddress(boot::kReadMemory, address); !r)
         return r;
     const auto count = static_cast<std::uint8_t>(dest.size() - 1);
     const std::array<std::uint8_t, 2> length{count, static_cast<std::uint8_t>(~count)};
-    if (BootResult r = Send(length, BootStage::Payload); !r.ok())
+    if (Result r = Send(length, boot::kReadMemory); !r)
         return r;
-    if (BootResult r = Expect(BootStage::Payload, timing_.answer); !r.ok())
+    if (Result r = Expect(boot::kReadMemory, "the length", timing_.answer); !r)
         return r;
-    return Receive(dest, BootStage::Payload);
+    return Receive(dest, boot::kReadMemory);
 }
 
-BootResult BootLoaderClient::WriteMemory(std::uint32_t address, std::span<const std::uint8_t> data)
+Result BootLoaderClient::WriteMemory(std::uint32_t address, std::span<const std::uint8_t> data)
 {
     if (data.empty() || data.size() > boot::kMaxBlock || data.size() % 4 != 0 || address % 4 != 0)
-        return {BootStatus::Garbled, BootStage::Payload};
-    if (BootResult r = Command(boot::kWriteMemory); !r.ok())
+        return Result::Failed(EINVAL, "WRITE MEMORY takes whole words, 4 to 256 bytes");
+    if (Result r = Command(boot::kWriteMemory); !r)
         return r;
-    if (BootResult r = SendAddress(address); !r.ok())
+    if (Result r = SendAddress(boot::kWriteMemory, address); !r)
         return r;
     std::array<std::uint8_t, boot::kMaxBlock + 2> frame{};
     const auto count = static_cast<std::uint8_t>(data.size() - 1);
     frame[0] = count;
     std::copy(data.begin(), data.end(), frame.begin() + 1);
     frame[data.size() + 1] = Xor(data, count);
-    if (BootResult r = Send(std::span(frame).first(data.size() + 2), BootStage::Payload); !r.ok())
+    if (Result r = Send(std::span(frame).first(data.size() + 2), boot::kWriteMemory); !r)
         return r;
-    return Expect(BootStage::Payload, timing_.answer);
+    return Expect(boot::kWriteMemory, "the block at " + Hex32(address), timing_.answer);
 }
 
-BootResult BootLoaderClient::ErasePages(std::span<const std::uint16_t> pages, bool extended)
+Result BootLoaderClient::ErasePages(std::span<const std::uint16_t> pages, EraseCommand command,
+                                    std::uint32_t timeKiB)
 {
-    if (pages.empty() || (!extended && pages.size() > 255))
-        return {BootStatus::Garbled, BootStage::Payload};
-    if (BootResult r = Command(extended ? boot::kExtendedErase : boot::kErase); !r.ok())
+    const bool extended = command == EraseCommand::ExtendedErase;
+    const auto code = static_cast<std::uint8_t>(command);
+    if (pages.empty() || (!extended && pages.size() > kLastErasePage))
+        return Result::Failed(EINVAL, boot::CommandName(code) + " takes 1 to 255 pages");
+    if (!extended && std::any_of(pages.begin(), pages.end(), [](std::uint16_t p) { return p > kLastErasePage; }))
+        return Result::Failed(EINVAL, "ERASE numbers pages 0 to 255 only");
+    if (Result r = Command(code); !r)
         return r;
     std::vector<std::uint8_t> bytes;
     const std::size_t count = pages.size() - 1;
@@ -214,22 +255,22 @@ BootResult BootLoaderClient::ErasePages(std::span<const std::uint16_t> pages, bo
             bytes.push_back(static_cast<std::uint8_t>(p));
     }
     bytes.push_back(Xor(bytes));
-    if (BootResult r = Send(bytes, BootStage::Payload); !r.ok())
+    if (Result r = Send(bytes, code); !r)
         return r;
-    return Expect(BootStage::Payload, timing_.answer + timing_.erasePerPage * pages.size());
+    return Expect(code, "the pages", timing_.answer + timing_.erasePerKiB * timeKiB);
 }
 
-BootResult BootLoaderClient::Go(std::uint32_t address)
+Result BootLoaderClient::Go(std::uint32_t address)
 {
-    if (BootResult r = Command(boot::kGo); !r.ok())
+    if (Result r = Command(boot::kGo); !r)
         return r;
-    return SendAddress(address);
+    return SendAddress(boot::kGo, address);
 }
 
 namespace {
 
 // The procedure, step by step; each step returns 0 to go on or the code to
-// end with.
+// end with, after leaving its sentence in `sentence_`.
 class Procedure
 {
 public:
@@ -238,35 +279,39 @@ public:
     {
     }
 
-    int Run()
+    BootOutcome Run()
     {
         for (int (Procedure::*step)() :
              {&Procedure::WaitForBootLoader, &Procedure::LearnChip, &Procedure::Erase, &Procedure::Write,
               &Procedure::Verify, &Procedure::Start}) {
             if (const int code = (this->*step)(); code != 0)
-                return stopped_ ? 0 : code;
+                return stopped_ ? BootOutcome{} : BootOutcome{code, sentence_};
         }
-        return iap::kDone;
+        return {iap::kDone, {}};
     }
 
 private:
-    // The code for a failed exchange: a stop ends quietly, a device that
-    // stopped answering is code 23, a refusal the step's own code.
-    int Failed(const BootResult& r, int refusedCode)
+    int Fail(int code, std::string sentence)
     {
-        switch (r.status) {
-        case BootStatus::Stopped:
+        sentence_ = std::move(sentence);
+        return code;
+    }
+
+    // The code for a failed exchange: a stop ends quietly, a device that
+    // went away or stopped answering is code 23, a refusal the step's own
+    // code, with `what` before the reason.
+    int Failed(const Result& r, int refusedCode, const std::string& what)
+    {
+        switch (r.code) {
+        case boot::kStopped:
             stopped_ = true;
             return -1;
-        case BootStatus::TimedOut:
-        case BootStatus::Gone:
-            return iap::kDeviceGone;
-        case BootStatus::Refused:
-        case BootStatus::Garbled:
-        case BootStatus::Ok:
-            break;
+        case boot::kNoAnswer:
+        case boot::kGone:
+            return Fail(iap::kDeviceGone, Sentence("the board stopped answering: " + r.message));
+        default:
+            return Fail(refusedCode, Sentence(what + r.message));
         }
-        return refusedCode;
     }
 
     void Report(int code, int progress = 0)
@@ -291,98 +336,150 @@ private:
     // part of that command. Only a GET answered in full shows both sides in
     // step; until then the sync bytes go on, and they also fill up an
     // unfinished command, which the boot loader refuses for its checksum
-    // before it waits for a command again.
+    // before it waits for a command again. The sync bytes keep their rhythm
+    // from the start, so a busy machine's late wake-ups cost no bytes.
     int WaitForBootLoader()
     {
         Report(iap::kStarting);
-        const auto end = Clock::now() + timing_.syncWindow;
+        const auto start = Clock::now();
+        const auto end = start + timing_.syncWindow;
+        long long sent = 0;
         // A boot loader that refused our GET is there; stray bytes or no
         // answer to it are not.
         bool refused = false;
         for (;;) {
-            const auto attemptEnd = Clock::now() + timing_.syncInterval;
-            BootResult r = client_.Sync(timing_.syncInterval);
-            if (r.ok()) {
-                r = AskCommands();
-                if (r.ok())
-                    break;
-                refused = r.status == BootStatus::Refused;
+            const auto now = Clock::now();
+            if (now >= end)
+                return refused ? Fail(iap::kRefused, "The boot loader kept refusing GET.")
+                               : Fail(iap::kNoBootLoader,
+                                      "No answer from the boot loader within " +
+                                          std::to_string(std::chrono::ceil<std::chrono::seconds>(
+                                                             timing_.syncWindow)
+                                                             .count()) +
+                                          " s: reset the board with its boot jumper set while the upgrade "
+                                          "waits for it.");
+            const long long due = (now - start) / timing_.syncInterval + 1;
+            const auto owed = static_cast<std::size_t>(std::clamp<long long>(due - sent - 1, 0, kMaxSyncBurst - 1));
+            if (owed > 0) {
+                const std::array<std::uint8_t, kMaxSyncBurst> extra{boot::kSync, boot::kSync, boot::kSync,
+                                                                     boot::kSync};
+                if (Result r = FromIo(line_.Send(std::span(extra).first(owed), timing_.send), "sync");
+                    r.code == boot::kStopped || r.code == boot::kGone)
+                    return Failed(r, 0, {});
             }
-            if (r.status == BootStatus::Stopped)
-                return Failed(r, 0);
-            if (r.status == BootStatus::Gone)
-                return iap::kDeviceGone;
-            if (Clock::now() >= end)
-                return refused ? iap::kRefused : iap::kNoBootLoader;
-            // A failed write returns early: keep the rhythm.
-            if (const auto left = attemptEnd - Clock::now(); left > Clock::duration::zero()) {
+            sent = std::max(sent + 1 + static_cast<long long>(owed), due);
+            const auto next = start + timing_.syncInterval * sent;
+            Result r = client_.Sync(std::chrono::ceil<milliseconds>(next - Clock::now()));
+            if (r) {
+                r = AskCommands();
+                if (r)
+                    break;
+                refused = boot::IsRefusal(r);
+            }
+            if (r.code == boot::kStopped || r.code == boot::kGone)
+                return Failed(r, 0, {});
+            // An attempt that ended early waits for its turn, taking what the
+            // line still brings.
+            while (Clock::now() < next) {
                 std::uint8_t b = 0;
-                if (line_.Receive({&b, 1}, std::chrono::ceil<milliseconds>(left)) == PortIo::Stopped)
-                    return Failed({BootStatus::Stopped}, 0);
+                const PortIo io = line_.Receive({&b, 1}, std::chrono::ceil<milliseconds>(next - Clock::now()));
+                if (io == PortIo::TimedOut)
+                    break;
+                if (io != PortIo::Ok)
+                    return Failed(FromIo(io, {}), 0, {});
             }
         }
         Report(iap::kBootLoaderAnswered);
         return 0;
     }
 
-    // GET, once whatever is still on its way has arrived (for at most one
-    // sync interval: a line that never falls quiet is tried as it is), and
-    // with no more patience than a sync: an answer, if any, is due at once.
-    BootResult AskCommands()
+    // GET, once whatever is still on its way has arrived (for at most the
+    // GET's own patience: a line that never falls quiet is tried as it is).
+    Result AskCommands()
     {
         line_.DiscardInput();
-        const auto end = Clock::now() + timing_.syncInterval;
+        const auto end = Clock::now() + timing_.getAnswer;
         for (std::uint8_t b = 0; Clock::now() < end;) {
             const PortIo io = line_.Receive({&b, 1}, kQuietLine);
             if (io == PortIo::TimedOut)
                 break;
             if (io != PortIo::Ok)
-                return {FromIo(io), BootStage::Command};
+                return FromIo(io, "GET");
         }
         BootLoaderTiming probe = timing_;
-        probe.answer = timing_.syncInterval;
+        probe.answer = timing_.getAnswer;
         std::uint8_t version = 0;
-        return BootLoaderClient(line_, probe).Get(version, commands_);
+        if (Result r = BootLoaderClient(line_, probe).Get(version, commands_); !r)
+            return r;
+        // Every boot loader lists these three first; a line that merely
+        // repeats bytes does not.
+        for (std::uint8_t always : {boot::kGet, boot::kGetVersion, boot::kGetId})
+            if (!Lists(commands_, always))
+                return Result::Failed(boot::kGarbled, "a GET answer that lists no " + boot::CommandName(always));
+        return {};
     }
 
     int LearnChip()
     {
-        extendedErase_ = Lists(commands_, boot::kExtendedErase);
-        for (std::uint8_t needed : {boot::kGetId, boot::kReadMemory, boot::kWriteMemory, boot::kGo})
-            if (!Lists(commands_, needed))
-                return iap::kRefused;
-        if (!extendedErase_ && !Lists(commands_, boot::kErase))
-            return iap::kRefused;
         std::uint16_t pid = 0;
-        if (BootResult r = client_.GetId(pid); !r.ok())
-            return Failed(r, iap::kRefused);
+        if (Result r = client_.GetId(pid); !r)
+            return Failed(r, iap::kRefused, {});
         chip_ = FindChip(pid);
+        if (fw_.header.chip != 0 && fw_.header.chip != pid)
+            return Fail(iap::kWrongBoard, "The file is for chip " + ChipText(fw_.header.chip) +
+                                              "; the board's chip is " + ChipText(pid) + ".");
         if (!chip_)
-            return iap::kRefused;
+            return Fail(iap::kRefused, "The board's chip " + ChipText(pid) + " is not one this tool knows.");
+        for (std::uint8_t needed : {boot::kGetId, boot::kReadMemory, boot::kWriteMemory, boot::kGo,
+                                    static_cast<std::uint8_t>(chip_->erase)})
+            if (!Lists(commands_, needed))
+                return Fail(iap::kRefused, "The boot loader does not offer " + boot::CommandName(needed) + ".");
         std::array<std::uint8_t, 2> size{};
-        if (BootResult r = client_.ReadMemory(boot::kFlashSizeRegister, size); !r.ok())
-            return Failed(r, r.stage == BootStage::Command ? iap::kReadProtected : iap::kRefused);
+        if (Result r = client_.ReadMemory(chip_->flashSizeRegister, size); !r)
+            return r.code == boot::kCommandRefused
+                       ? Fail(iap::kReadProtected, "The chip is read-out protected: " + r.message + ".")
+                       : Failed(r, iap::kRefused, "reading the flash size: ");
         flashSize_ = (std::uint32_t(size[0]) | std::uint32_t(size[1]) << 8) * 1024u;
         const std::uint64_t end = std::uint64_t(fw_.header.address) + fw_.image.size();
         if (fw_.header.address < chip_->flashBase || end > std::uint64_t(chip_->flashBase) + flashSize_)
-            return iap::kTooLarge;
+            return Fail(iap::kTooLarge, "The image (" + std::to_string(fw_.image.size()) + " bytes at " +
+                                            Hex32(fw_.header.address) + ") does not fit the chip's " +
+                                            std::to_string(flashSize_ / 1024) + " KiB of flash at " +
+                                            Hex32(chip_->flashBase) + ".");
+        return PlanErase();
+    }
+
+    // The erase units the image covers, checked before anything is erased.
+    int PlanErase()
+    {
+        const std::uint32_t from = fw_.header.address - chip_->flashBase;
+        const auto first = PageAt(*chip_, flashSize_, from);
+        const auto last = PageAt(*chip_, flashSize_, from + static_cast<std::uint32_t>(fw_.image.size()) - 1);
+        if (!first || !last)
+            return Fail(iap::kTooLarge, "The image does not fit the chip's pages.");
+        if (chip_->erase == EraseCommand::Erase && last->index > kLastErasePage)
+            return Fail(iap::kRefused, "The image reaches page " + std::to_string(last->index) +
+                                           ", but the only erase command of chip " + ChipText(chip_->id) +
+                                           ", ERASE (0x43), reaches pages 0 to 255.");
+        pages_.clear();
+        for (std::uint32_t p = first->index; p <= last->index; ++p)
+            pages_.push_back(*PageNumbered(*chip_, flashSize_, p));
         return 0;
     }
 
     int Erase()
     {
         Report(iap::kErasing);
-        const std::uint32_t first = (fw_.header.address - chip_->flashBase) / chip_->pageSize;
-        const std::uint32_t last =
-            (fw_.header.address + static_cast<std::uint32_t>(fw_.image.size()) - 1 - chip_->flashBase) /
-            chip_->pageSize;
-        std::vector<std::uint16_t> pages;
-        for (std::uint32_t p = first; p <= last; ++p)
-            pages.push_back(static_cast<std::uint16_t>(p));
-        for (std::size_t at = 0; at < pages.size(); at += kPagesPerErase) {
-            const auto chunk = std::span(pages).subspan(at, std::min(kPagesPerErase, pages.size() - at));
-            if (BootResult r = client_.ErasePages(chunk, extendedErase_); !r.ok())
-                return Failed(r, iap::kEraseFailed);
+        for (std::size_t at = 0; at < pages_.size(); at += kPagesPerErase) {
+            const std::size_t n = std::min(kPagesPerErase, pages_.size() - at);
+            std::vector<std::uint16_t> numbers;
+            std::uint32_t kib = 0;
+            for (std::size_t i = at; i < at + n; ++i) {
+                numbers.push_back(static_cast<std::uint16_t>(pages_[i].index));
+                kib += (pages_[i].size + 1023) / 1024;
+            }
+            if (Result r = client_.ErasePages(numbers, chip_->erase, kib); !r)
+                return Failed(r, iap::kEraseFailed, "erasing failed: ");
         }
         Report(iap::kErased);
         return 0;
@@ -398,14 +495,17 @@ private:
         for (std::size_t at = 0; at < padded.size(); at += boot::kMaxBlock) {
             const auto block = std::span(padded).subspan(at, std::min(boot::kMaxBlock, padded.size() - at));
             const auto address = fw_.header.address + static_cast<std::uint32_t>(at);
-            BootResult r;
+            Result r;
             for (int attempt = 0; attempt <= kWriteRetries; ++attempt) {
                 r = client_.WriteMemory(address, block);
-                if (r.status != BootStatus::Refused)
+                if (!boot::IsRefusal(r))
                     break;
             }
-            if (!r.ok())
-                return Failed(r, iap::kWriteFailed);
+            if (boot::IsRefusal(r))
+                return Fail(iap::kWriteFailed,
+                            Sentence(r.message + ", " + std::to_string(kWriteRetries + 1) + " times"));
+            if (!r)
+                return Failed(r, iap::kWriteFailed, {});
             Progress(std::min(at + block.size(), fw_.image.size()));
         }
         return 0;
@@ -418,11 +518,13 @@ private:
         for (std::size_t at = 0; at < size; at += boot::kMaxBlock) {
             const std::size_t n = std::min(boot::kMaxBlock, size - at);
             const auto address = fw_.header.address + static_cast<std::uint32_t>(at);
-            if (BootResult r = client_.ReadMemory(address, std::span(back).first(n)); !r.ok())
-                return Failed(r, r.stage == BootStage::Command ? iap::kReadProtected : iap::kVerifyFailed);
+            if (Result r = client_.ReadMemory(address, std::span(back).first(n)); !r)
+                return r.code == boot::kCommandRefused
+                           ? Fail(iap::kReadProtected, "The chip is read-out protected: " + r.message + ".")
+                           : Failed(r, iap::kVerifyFailed, "verifying failed: ");
             if (!std::equal(back.begin(), back.begin() + static_cast<std::ptrdiff_t>(n),
-                            fw_.image.begin() + at))
-                return iap::kVerifyFailed;
+                            fw_.image.begin() + static_cast<std::ptrdiff_t>(at)))
+                return Fail(iap::kVerifyFailed, "The flash at " + Hex32(address) + " reads back different.");
             Progress(size + at + n);
         }
         return 0;
@@ -430,9 +532,10 @@ private:
 
     int Start()
     {
-        if (BootResult r = client_.Go(fw_.header.address); !r.ok())
-            return r.status == BootStatus::Gone || r.status == BootStatus::Stopped ? Failed(r, 0)
-                                                                                   : iap::kGoFailed;
+        if (Result r = client_.Go(fw_.header.address); !r)
+            return r.code == boot::kGone || r.code == boot::kStopped
+                       ? Failed(r, 0, {})
+                       : Fail(iap::kGoFailed, Sentence("the new firmware could not be started: " + r.message));
         return 0;
     }
 
@@ -442,20 +545,21 @@ private:
     const UpgradeReport& report_;
     BootLoaderTiming timing_;
     std::vector<std::uint8_t> commands_;
-    bool extendedErase_ = false;
     const ChipInfo* chip_ = nullptr;
     std::uint32_t flashSize_ = 0;
+    std::vector<FlashPage> pages_;
     std::size_t lastProgress_ = 0;
     bool stopped_ = false;
+    std::string sentence_;
 };
 
 } // namespace
 
-int RunBootProcedure(IBootLine& line, const FirmwareImage& firmware, const UpgradeReport& report,
-                     BootLoaderTiming timing)
+BootOutcome RunBootProcedure(IBootLine& line, const FirmwareImage& firmware, const UpgradeReport& report,
+                             BootLoaderTiming timing)
 {
     if (firmware.image.empty())
-        return iap::kFileInvalid;
+        return {iap::kFileInvalid, "The firmware image is empty."};
     return Procedure(line, firmware, report, timing).Run();
 }
 

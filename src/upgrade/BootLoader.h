@@ -4,13 +4,18 @@
 // answer byte with a time-out of its own; nothing here opens a port.
 //
 // One thread at a time; the line's Stop is the only way in from outside.
+#include "platform/Result.h"
+#include "upgrade/BootChips.h"
 #include "upgrade/BootPort.h"
 #include "upgrade/FirmwareFile.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace qav {
@@ -25,50 +30,37 @@ inline constexpr std::uint8_t kGetId = 0x02;
 inline constexpr std::uint8_t kReadMemory = 0x11;
 inline constexpr std::uint8_t kGo = 0x21;
 inline constexpr std::uint8_t kWriteMemory = 0x31;
-inline constexpr std::uint8_t kErase = 0x43;
-inline constexpr std::uint8_t kExtendedErase = 0x44;
+inline constexpr std::uint8_t kErase = static_cast<std::uint8_t>(EraseCommand::Erase);
+inline constexpr std::uint8_t kExtendedErase = static_cast<std::uint8_t>(EraseCommand::ExtendedErase);
 inline constexpr std::size_t kMaxBlock = 256; // bytes per READ or WRITE MEMORY
 
-// Where the F1 parts keep their flash size in KiB (16 bits).
-inline constexpr std::uint32_t kFlashSizeRegister = 0x1FFFF7E0;
+// The name AN3155 gives a command ("WRITE MEMORY"), or its number in hex.
+std::string CommandName(std::uint8_t command);
+
+// Result codes of a failed exchange.
+inline constexpr int kCommandRefused = EPERM; // a NACK to the command byte itself
+inline constexpr int kRefused = EACCES;       // a NACK to what followed it
+inline constexpr int kNoAnswer = ETIMEDOUT;
+inline constexpr int kGone = ENODEV;      // the device went away
+inline constexpr int kStopped = ECANCELED; // the line was stopped
+inline constexpr int kGarbled = EPROTO;   // neither ACK nor NACK, or a bad length
+inline bool IsRefusal(const Result& r)
+{
+    return r.code == kCommandRefused || r.code == kRefused;
+}
 } // namespace boot
-
-enum class BootStatus {
-    Ok,
-    Refused,  // a NACK
-    TimedOut, // no answer in time
-    Gone,     // the device went away
-    Stopped,  // the client was stopped
-    Garbled,  // an answer that is neither ACK nor NACK, or a bad length
-};
-
-// Which byte of a command the boot loader refused or left unanswered: the
-// command itself, its address, or what followed.
-enum class BootStage { Command, Address, Payload };
-
-struct BootResult
-{
-    BootStatus status = BootStatus::Ok;
-    BootStage stage = BootStage::Command;
-    bool ok() const { return status == BootStatus::Ok; }
-};
-
-struct ChipInfo
-{
-    std::uint16_t pid;
-    std::uint32_t flashBase;
-    std::uint32_t pageSize;
-};
-// The parts we know by their product id; null for any other.
-const ChipInfo* FindChip(std::uint16_t pid);
 
 struct BootLoaderTiming
 {
-    std::chrono::milliseconds syncInterval{100}; // one sync byte this often
+    // While nothing answers, one sync byte this often: a boot loader left
+    // inside a command waits for up to 258 more bytes without a time-out,
+    // and sync bytes are what fills it.
+    std::chrono::milliseconds syncInterval{20};
     std::chrono::milliseconds syncWindow{10000}; // for this long after the start
-    std::chrono::milliseconds answer{1000};      // any ACK or reply byte
+    std::chrono::milliseconds getAnswer{100};    // each byte of the GET after an answered sync
+    std::chrono::milliseconds answer{1000};      // any other ACK or reply byte
     std::chrono::milliseconds send{1000};        // handing a request to the driver
-    std::chrono::milliseconds erasePerPage{50};  // on top of `answer`
+    std::chrono::milliseconds erasePerKiB{50};   // on top of `answer`
 };
 
 class BootLoaderClient
@@ -79,37 +71,48 @@ public:
     // One sync byte and its answer within `wait`. A NACK also counts: a boot
     // loader already synchronised refuses the stray 0x7F as a command. Either
     // answer may also be left over from an earlier exchange: only a GET that
-    // follows shows the boot loader in step.
-    BootResult Sync(std::chrono::milliseconds wait);
-    BootResult Get(std::uint8_t& version, std::vector<std::uint8_t>& commands);
-    BootResult GetId(std::uint16_t& pid);
+    // follows shows the boot loader in step. Ends by `wait` however many
+    // other bytes come.
+    Result Sync(std::chrono::milliseconds wait);
+    Result Get(std::uint8_t& version, std::vector<std::uint8_t>& commands);
+    Result GetId(std::uint16_t& pid);
     // 1 to 256 bytes.
-    BootResult ReadMemory(std::uint32_t address, std::span<std::uint8_t> dest);
+    Result ReadMemory(std::uint32_t address, std::span<std::uint8_t> dest);
     // 1 to 256 bytes, address and length multiples of 4.
-    BootResult WriteMemory(std::uint32_t address, std::span<const std::uint8_t> data);
-    // ERASE (0x43, up to 255 pages) or EXTENDED ERASE (0x44).
-    BootResult ErasePages(std::span<const std::uint16_t> pages, bool extended);
-    BootResult Go(std::uint32_t address);
+    Result WriteMemory(std::uint32_t address, std::span<const std::uint8_t> data);
+    // ERASE takes at most 255 pages numbered 0 to 255; anything else is
+    // refused here and never sent. `timeKiB`: the size of the pages, for the
+    // time the erase may take.
+    Result ErasePages(std::span<const std::uint16_t> pages, EraseCommand command, std::uint32_t timeKiB);
+    Result Go(std::uint32_t address);
 
 private:
-    BootResult Command(std::uint8_t command);
-    BootResult SendAddress(std::uint32_t address);
-    BootResult Expect(BootStage stage, std::chrono::milliseconds wait);
-    BootResult Send(std::span<const std::uint8_t> bytes, BootStage stage);
-    BootResult Receive(std::span<std::uint8_t> dest, BootStage stage);
-    BootResult CountedReply(std::uint8_t command, std::vector<std::uint8_t>& bytes);
+    Result Command(std::uint8_t command);
+    Result SendAddress(std::uint8_t command, std::uint32_t address);
+    Result Expect(std::uint8_t command, std::string_view what, std::chrono::milliseconds wait);
+    Result Send(std::span<const std::uint8_t> bytes, std::uint8_t command);
+    Result Receive(std::span<std::uint8_t> dest, std::uint8_t command);
+    Result CountedReply(std::uint8_t command, std::vector<std::uint8_t>& bytes);
 
     IBootLine& line_;
     BootLoaderTiming timing_;
 };
 
-// The whole procedure for one checked image: wait for the boot loader, learn
-// the chip, erase the pages the image covers, write, verify, start. Reports
-// each step through `report` (code, progress; codes as in UpgradeCodes.h)
-// and returns the last code: 22 on success, an error code, or 0 when the
-// line was stopped (nothing is reported then).
+// How a procedure ended: 22 on success, an error code (UpgradeCodes.h), or
+// 0 when the line was stopped (nothing is reported then); for an error, what
+// went wrong in one sentence.
+struct BootOutcome
+{
+    int code = 0;
+    std::string sentence;
+};
+
+// The whole procedure for one checked image: wait for the boot loader,
+// learn the chip and check it against the image's, erase the pages the
+// image covers, write, verify, start. Reports each step through `report`
+// (code, progress; codes as in UpgradeCodes.h).
 using UpgradeReport = std::function<void(int code, int progress)>;
-int RunBootProcedure(IBootLine& line, const FirmwareImage& firmware, const UpgradeReport& report,
-                     BootLoaderTiming timing = {});
+BootOutcome RunBootProcedure(IBootLine& line, const FirmwareImage& firmware, const UpgradeReport& report,
+                             BootLoaderTiming timing = {});
 
 } // namespace qav

@@ -25,14 +25,29 @@ BootPort::~BootPort()
 bool BootPort::Open(const std::string& nameOrPath)
 {
     link_.Close(std::chrono::milliseconds{0});
-    link_.SetDeviceName(nameOrPath);
+    return NameLinkDevice(link_, nameOrPath) && OpenNamed();
+}
+
+bool BootPort::Open(int portNumber)
+{
+    link_.Close(std::chrono::milliseconds{0});
+    return NameLinkDevice(link_, portNumber) && OpenNamed();
+}
+
+bool BootPort::OpenNamed()
+{
     if (!link_.Open())
         return false;
-    if (!link_.SetLine(115200, CSerialLink::kEvenParity, 8, CSerialLink::kOneStopBit) || !link_.Setup()) {
+    if (!link_.SetLine(115200, CSerialLink::kNoParity, 8, CSerialLink::kOneStopBit) || !link_.Setup()) {
         link_.Close(std::chrono::milliseconds{0});
         return false;
     }
     return true;
+}
+
+bool BootPort::UseBootLoaderLine()
+{
+    return link_.SetLine(115200, CSerialLink::kEvenParity, 8, CSerialLink::kOneStopBit);
 }
 
 void BootPort::Close()

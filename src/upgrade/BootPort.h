@@ -1,9 +1,10 @@
 #pragma once
 // The boot loader client's own port: opened with the links' open sequence
-// (device map, exclusive lock) but at 115200 baud, 8 data bits, even parity,
-// one stop bit, and without the event thread: the client reads each byte as
-// soon as it arrives, waiting in poll on the port and on a stop descriptor,
-// so a stop ends any wait at once.
+// (device map, exclusive lock) at the boards' line settings (115200 baud,
+// 8N1), for asking which board's firmware answers, then switched to the boot
+// loader's (8 data bits, even parity, one stop bit); and without the event
+// thread: the client reads each byte as soon as it arrives, waiting in poll
+// on the port and on a stop descriptor, so a stop ends any wait at once.
 //
 // Threads: Stop may be called from any thread; everything else from the one
 // thread that runs the procedure.
@@ -45,8 +46,12 @@ public:
     BootPort(const BootPort&) = delete;
     BootPort& operator=(const BootPort&) = delete;
 
-    // "COM<n>" or a device path. False with LastError() telling why.
+    // "COM<n>" or a device path, at 8N1. False with LastError() telling why.
     bool Open(const std::string& nameOrPath);
+    // COM<n>; a number outside 1..1024 is refused as the links refuse it.
+    bool Open(int portNumber);
+    // The boot loader's 8E1. False with LastError() telling why.
+    bool UseBootLoaderLine();
     void Close();
     bool IsOpen() const { return link_.IsOpen(); }
     const LinkError& LastError() const { return link_.LastError(); }
@@ -61,6 +66,7 @@ public:
     void DiscardInput() override;
 
 private:
+    bool OpenNamed();
     PortIo Wait(short events, std::chrono::steady_clock::time_point deadline);
 
     CSerialLink link_;

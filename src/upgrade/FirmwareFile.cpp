@@ -1,20 +1,24 @@
 #include "upgrade/FirmwareFile.h"
 
+#include "platform/RegularFile.h"
+
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <zlib.h>
 
 namespace qav {
 namespace {
 
 constexpr std::uint8_t kMagic[4] = {'Q', 'N', 'F', 'W'};
+constexpr std::uint8_t kElfMagic[4] = {0x7F, 'E', 'L', 'F'};
 constexpr std::size_t kHeaderCrcSpan = 28;
-// Bigger than any flash of this family; keeps a corrupt length from asking
-// for gigabytes.
-constexpr std::uint32_t kMaxImageLength = 16u * 1024 * 1024;
+constexpr std::size_t kChipField = 20;
+
+// Cortex-M: the SRAM region of the memory map, where a stack lives.
+constexpr std::uint32_t kRamRegionStart = 0x20000000;
+constexpr std::uint32_t kRamRegionEnd = 0x40000000;
 
 std::uint32_t Le32(const std::uint8_t* p)
 {
@@ -28,9 +32,16 @@ void PutLe32(std::uint8_t* p, std::uint32_t v)
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-FirmwareCheckResult Invalid(std::string why)
+Result Invalid(std::string why)
 {
-    return {FirmwareCheck::Invalid, std::move(why)};
+    return Result::Failed(kFirmwareInvalid, std::move(why));
+}
+
+std::string Hex32(std::uint32_t v)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", v);
+    return text;
 }
 
 int HexNibble(char c)
@@ -44,7 +55,42 @@ int HexNibble(char c)
     return -1;
 }
 
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string_view TrimBlanks(std::string_view s)
+{
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Consecutive data bytes from one address on: a HEX file's records mostly
+// follow each other, so an image costs little more than its bytes.
+struct HexRun
+{
+    std::uint64_t start;
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t End() const { return start + bytes.size(); }
+};
+
 } // namespace
+
+std::string_view FirmwareBoardName(std::uint8_t board)
+{
+    switch (board) {
+    case static_cast<std::uint8_t>(FirmwareBoard::Controller):
+        return "main controller";
+    case static_cast<std::uint8_t>(FirmwareBoard::Motor):
+        return "motor board";
+    default:
+        return "unknown board";
+    }
+}
 
 std::uint32_t FirmwareCrc32(std::span<const std::uint8_t> bytes)
 {
@@ -69,11 +115,12 @@ bool DecodeFirmwareHeader(std::span<const std::uint8_t> bytes, FirmwareHeader& o
     out.address = Le32(p + 8);
     out.length = Le32(p + 12);
     out.imageCrc = Le32(p + 16);
+    out.chip = static_cast<std::uint16_t>(p[kChipField] | p[kChipField + 1] << 8);
     out.headerCrc = Le32(p + 28);
     return true;
 }
 
-FirmwareCheckResult ParseFirmware(std::span<const std::uint8_t> bytes, std::uint8_t board, FirmwareImage& out)
+Result ParseFirmware(std::span<const std::uint8_t> bytes, std::uint8_t board, FirmwareImage& out)
 {
     FirmwareHeader h;
     if (!DecodeFirmwareHeader(bytes, h))
@@ -87,7 +134,7 @@ FirmwareCheckResult ParseFirmware(std::span<const std::uint8_t> bytes, std::uint
     if (h.board != static_cast<std::uint8_t>(FirmwareBoard::Controller) &&
         h.board != static_cast<std::uint8_t>(FirmwareBoard::Motor))
         return Invalid("unknown board " + std::to_string(h.board));
-    if (h.length == 0 || h.length > kMaxImageLength)
+    if (h.length == 0 || h.length > kMaxFirmwareImage)
         return Invalid("the image length " + std::to_string(h.length) + " is out of range");
     if (h.address % 4 != 0)
         return Invalid("the flash address is not a multiple of 4");
@@ -100,33 +147,23 @@ FirmwareCheckResult ParseFirmware(std::span<const std::uint8_t> bytes, std::uint
     if (FirmwareCrc32(image) != h.imageCrc)
         return Invalid("the image's CRC does not match");
     if (board != 0 && h.board != board)
-        return {FirmwareCheck::WrongBoard, h.board == static_cast<std::uint8_t>(FirmwareBoard::Controller)
-                                               ? "the file is for the main controller"
-                                               : "the file is for the motor board"};
+        return Result::Failed(kFirmwareWrongBoard, "the file is for the " + std::string(FirmwareBoardName(h.board)));
     out.header = h;
     out.image.assign(image.begin(), image.end());
     return {};
 }
 
-FirmwareCheckResult ReadFirmwareFile(const std::string& path, std::uint8_t board, FirmwareImage& out)
+Result ReadFirmwareFile(const std::string& path, std::uint8_t board, FirmwareImage& out)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {FirmwareCheck::Unreadable, "cannot open " + path + ": " + std::strerror(errno)};
-    std::vector<std::uint8_t> bytes;
-    char buf[65536];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        bytes.insert(bytes.end(), buf, buf + in.gcount());
-        if (bytes.size() > kFirmwareHeaderSize + kMaxImageLength)
-            return Invalid("the file is too large for a firmware file");
-    }
-    if (in.bad())
-        return {FirmwareCheck::Unreadable, "cannot read " + path};
-    return ParseFirmware(bytes, board, out);
+    std::string bytes;
+    if (const Result read = ReadRegularFile(path, kMaxFirmwareFileSize, bytes); !read)
+        return read.code == EFBIG ? Invalid("the file is larger than any firmware file") : read;
+    return ParseFirmware(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), board,
+                         out);
 }
 
 std::vector<std::uint8_t> PackFirmware(FirmwareBoard board, std::uint8_t version, std::uint32_t address,
-                                       std::span<const std::uint8_t> image)
+                                       std::span<const std::uint8_t> image, std::uint16_t chip)
 {
     std::vector<std::uint8_t> out(kFirmwareHeaderSize, 0);
     std::memcpy(out.data(), kMagic, sizeof kMagic);
@@ -136,16 +173,33 @@ std::vector<std::uint8_t> PackFirmware(FirmwareBoard board, std::uint8_t version
     PutLe32(out.data() + 8, address);
     PutLe32(out.data() + 12, static_cast<std::uint32_t>(image.size()));
     PutLe32(out.data() + 16, FirmwareCrc32(image));
+    out[kChipField] = static_cast<std::uint8_t>(chip);
+    out[kChipField + 1] = static_cast<std::uint8_t>(chip >> 8);
     PutLe32(out.data() + 28, FirmwareCrc32(std::span(out).first(kHeaderCrcSpan)));
     out.insert(out.end(), image.begin(), image.end());
     return out;
 }
 
-bool ParseIntelHex(std::string_view text, std::uint32_t& address, std::vector<std::uint8_t>& image,
-                   std::string& error)
+FirmwareInput DetectFirmwareInput(std::span<const std::uint8_t> bytes)
 {
-    std::map<std::uint32_t, std::uint8_t> bytes;
-    std::uint32_t base = 0;
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), kElfMagic, 4) == 0)
+        return FirmwareInput::Elf;
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), kMagic, 4) == 0)
+        return FirmwareInput::Container;
+    for (std::uint8_t b : bytes) {
+        if (b == ':')
+            return FirmwareInput::IntelHex;
+        if (!IsBlank(static_cast<char>(b)))
+            break;
+    }
+    return FirmwareInput::Raw;
+}
+
+Result ParseIntelHex(std::string_view text, std::uint32_t& address, std::vector<std::uint8_t>& image)
+{
+    std::vector<HexRun> runs;
+    std::uint64_t lowest = UINT64_MAX, highest = 0;
+    std::uint64_t base = 0;
     bool ended = false;
     int lineNo = 0;
     std::size_t pos = 0;
@@ -153,84 +207,90 @@ bool ParseIntelHex(std::string_view text, std::uint32_t& address, std::vector<st
         std::size_t eol = text.find('\n', pos);
         if (eol == std::string_view::npos)
             eol = text.size();
-        std::string_view line = text.substr(pos, eol - pos);
+        const std::string_view line = TrimBlanks(text.substr(pos, eol - pos));
         pos = eol + 1;
         ++lineNo;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.remove_suffix(1);
         if (line.empty())
             continue;
         const std::string where = "line " + std::to_string(lineNo) + ": ";
-        if (line[0] != ':' || line.size() < 11 || (line.size() - 1) % 2 != 0) {
-            error = where + "not an Intel HEX record";
-            return false;
-        }
-        std::vector<std::uint8_t> rec;
-        for (std::size_t i = 1; i < line.size(); i += 2) {
-            const int hi = HexNibble(line[i]), lo = HexNibble(line[i + 1]);
-            if (hi < 0 || lo < 0) {
-                error = where + "not a hexadecimal digit";
-                return false;
-            }
-            rec.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+        if (line[0] != ':' || line.size() < 11 || (line.size() - 1) % 2 != 0)
+            return Invalid(where + "not an Intel HEX record");
+        std::array<std::uint8_t, 256 + 5> rec{};
+        const std::size_t size = (line.size() - 1) / 2;
+        if (size > rec.size())
+            return Invalid(where + "the record is too long");
+        std::uint8_t sum = 0;
+        for (std::size_t i = 0; i < size; ++i) {
+            const int hi = HexNibble(line[1 + 2 * i]), lo = HexNibble(line[2 + 2 * i]);
+            if (hi < 0 || lo < 0)
+                return Invalid(where + "not a hexadecimal digit");
+            rec[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+            sum = static_cast<std::uint8_t>(sum + rec[i]);
         }
         const std::size_t count = rec[0];
-        if (rec.size() != count + 5) {
-            error = where + "the byte count does not match the record";
-            return false;
-        }
-        std::uint8_t sum = 0;
-        for (std::uint8_t b : rec)
-            sum = static_cast<std::uint8_t>(sum + b);
-        if (sum != 0) {
-            error = where + "wrong checksum";
-            return false;
-        }
-        const std::uint32_t offset = std::uint32_t(rec[1]) << 8 | rec[2];
+        if (size != count + 5)
+            return Invalid(where + "the byte count does not match the record");
+        if (sum != 0)
+            return Invalid(where + "wrong checksum");
+        const std::uint64_t at = base + (std::uint64_t(rec[1]) << 8 | rec[2]);
         const std::uint8_t* data = rec.data() + 4;
         switch (rec[3]) {
         case 0x00:
-            for (std::size_t i = 0; i < count; ++i)
-                bytes[base + offset + static_cast<std::uint32_t>(i)] = data[i];
+            if (count == 0)
+                break;
+            if (at + count > 0x100000000ull)
+                return Invalid(where + "the data runs past the end of the address space");
+            lowest = std::min(lowest, at);
+            highest = std::max(highest, at + count);
+            if (highest - lowest > kMaxFirmwareImage)
+                return Invalid("the data spans more than 16 MiB");
+            if (runs.empty() || runs.back().End() != at)
+                runs.push_back(HexRun{at, {}});
+            runs.back().bytes.insert(runs.back().bytes.end(), data, data + count);
             break;
         case 0x01:
             ended = true;
             break;
         case 0x02:
         case 0x04:
-            if (count != 2) {
-                error = where + "an address record needs two bytes";
-                return false;
-            }
-            base = (std::uint32_t(data[0]) << 8 | data[1]) << (rec[3] == 0x02 ? 4 : 16);
+            if (count != 2)
+                return Invalid(where + "an address record needs two bytes");
+            base = (std::uint64_t(data[0]) << 8 | data[1]) << (rec[3] == 0x02 ? 4 : 16);
             break;
         case 0x03:
         case 0x05:
             break;
         default:
-            error = where + "unknown record type " + std::to_string(rec[3]);
-            return false;
+            return Invalid(where + "unknown record type " + std::to_string(rec[3]));
         }
     }
-    if (!ended) {
-        error = "no end-of-file record";
-        return false;
-    }
-    if (bytes.empty()) {
-        error = "no data records";
-        return false;
-    }
-    const std::uint32_t first = bytes.begin()->first;
-    const std::uint32_t last = std::prev(bytes.end())->first;
-    if (last - first >= kMaxImageLength) {
-        error = "the data spans more than 16 MiB";
-        return false;
-    }
-    image.assign(last - first + 1, 0xFF);
-    for (const auto& [a, b] : bytes)
-        image[a - first] = b;
-    address = first;
-    return true;
+    if (!ended)
+        return Invalid("no end-of-file record");
+    if (runs.empty())
+        return Invalid("no data records");
+    // Later records win where they overlap earlier ones.
+    image.assign(static_cast<std::size_t>(highest - lowest), 0xFF);
+    for (const HexRun& run : runs)
+        std::copy(run.bytes.begin(), run.bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(run.start - lowest));
+    address = static_cast<std::uint32_t>(lowest);
+    return {};
+}
+
+Result CheckVectorTable(std::span<const std::uint8_t> image, std::uint32_t address)
+{
+    if (image.size() < 8)
+        return Invalid("the image is shorter than a vector table (8 bytes)");
+    const std::uint32_t stack = Le32(image.data());
+    const std::uint32_t reset = Le32(image.data() + 4);
+    if (stack <= kRamRegionStart || stack > kRamRegionEnd || stack % 4 != 0)
+        return Invalid("its first word " + Hex32(stack) + " is not a stack pointer in RAM (" +
+                       Hex32(kRamRegionStart) + " to " + Hex32(kRamRegionEnd) + ")");
+    const std::uint64_t target = reset & ~1u;
+    if ((reset & 1u) == 0 || target < address || target >= std::uint64_t(address) + image.size())
+        return Invalid("its second word " + Hex32(reset) + " is not a reset address inside the image (" +
+                       Hex32(address) + " to " + Hex32(static_cast<std::uint32_t>(address + image.size() - 1)) +
+                       ", odd for Thumb code)");
+    return {};
 }
 
 } // namespace qav

@@ -1,10 +1,11 @@
 #pragma once
 // The notification codes of the firmware-upgrade library, in one table that
 // the GUI, the command-line tool and the tests share (documented in
-// docs/upgrade.md). The owners show only the numbers; the meanings and the
-// command line's exit classes are ours.
+// docs/upgrade.md): each code's number and its meaning. How an owner words
+// or ends on a code is the owner's business.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace qav {
@@ -37,19 +38,19 @@ inline constexpr int kReadProtected = 24;
 inline constexpr int kGoFailed = 27;
 } // namespace iap
 
-// How the command-line tool ends for a code (its exit status).
-enum class UpgradeOutcome { Step, Success, FileError, PortError, NoAnswer, Failure };
-
 struct UpgradeCodeInfo
 {
     int code;
     bool error;
-    UpgradeOutcome outcome;
-    std::string_view meaning; // one plain sentence, no final stop
+    std::string_view meaning; // one plain sentence, no capital, no final stop
 };
 
 // The row of a code; nothing for a code the library never sends.
 std::optional<UpgradeCodeInfo> FindUpgradeCode(int code);
+// What went wrong in one sentence: `detail` when there is one (the
+// library's own words for the run), else the code's meaning as a sentence.
+// Empty for a code that is not an error.
+std::string UpgradeErrorSentence(int code, std::string_view detail = {});
 
 // The notification record: the code at byte offset 0 and, for code 11, the
 // progress at byte offset 28, both 32-bit little-endian.

@@ -2,10 +2,42 @@
 
 #include "platform/PortMap.h"
 
-namespace qav {
+#include <tuple>
 
-CWindroseIAPLibExp::CWindroseIAPLibExp(FirmwareBoard board, BootLoaderTiming timing)
-    : board_(board), timing_(timing), records_(std::make_unique<std::array<IapNotifyRecord, 1024>>())
+namespace qav {
+namespace {
+
+std::string Sentence(std::string text)
+{
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text + ".";
+}
+
+} // namespace
+
+FirmwareCheck CheckFirmwareFile(const std::string& path, FirmwareBoard board)
+{
+    FirmwareCheck check;
+    const Result r = ReadFirmwareFile(path, static_cast<std::uint8_t>(board), check.firmware);
+    if (r)
+        return check;
+    if (r.code == kFirmwareWrongBoard) {
+        check.code = iap::kWrongBoard;
+        check.sentence = Sentence(r.message);
+    } else if (r.code == kFirmwareInvalid) {
+        check.code = iap::kFileInvalid;
+        check.sentence = path + " is not a valid firmware file: " + r.message + ".";
+    } else {
+        check.code = iap::kFileUnreadable;
+        check.sentence = "Cannot read " + path + ": " + r.message + ".";
+    }
+    return check;
+}
+
+CWindroseIAPLibExp::CWindroseIAPLibExp(FirmwareBoard board, BootLoaderTiming timing, IdentifyTiming identify)
+    : board_(board), timing_(timing), identify_(identify),
+      records_(std::make_unique<std::array<IapNotifyRecord, 1024>>())
 {
 }
 
@@ -19,21 +51,27 @@ void CWindroseIAPLibExp::Init(std::weak_ptr<INotifySink> owner)
     owner_ = std::move(owner);
 }
 
-void CWindroseIAPLibExp::Start(int comPortNumber, const std::string& firmwarePath)
+void CWindroseIAPLibExp::Start(int comPortNumber, const std::string& firmwarePath, BoardCheck check)
 {
-    // An invalid number names nothing; opening it fails with code 4.
-    Start(IsValidPortNumber(comPortNumber) ? PortName(comPortNumber) : std::string(), firmwarePath);
+    StartOn(PortName(comPortNumber), comPortNumber, firmwarePath, check);
 }
 
-void CWindroseIAPLibExp::Start(const std::string& port, const std::string& firmwarePath)
+void CWindroseIAPLibExp::Start(const std::string& port, const std::string& firmwarePath, BoardCheck check)
+{
+    StartOn(port, std::nullopt, firmwarePath, check);
+}
+
+void CWindroseIAPLibExp::StartOn(const std::string& port, std::optional<int> number, const std::string& firmwarePath,
+                                 BoardCheck check)
 {
     Stop();
     {
         std::lock_guard guard(lock_);
         stopped_ = false;
         running_ = true;
+        errorSentence_.clear();
     }
-    thread_ = std::thread([this, port, firmwarePath] { Run(port, firmwarePath); });
+    thread_ = std::thread([this, port, number, firmwarePath, check] { Run(port, number, firmwarePath, check); });
 }
 
 void CWindroseIAPLibExp::Stop()
@@ -54,6 +92,12 @@ bool CWindroseIAPLibExp::Running() const
     return running_;
 }
 
+std::string CWindroseIAPLibExp::ErrorSentence() const
+{
+    std::lock_guard guard(lock_);
+    return errorSentence_;
+}
+
 bool CWindroseIAPLibExp::Notify(int code, int progress)
 {
     std::lock_guard guard(lock_);
@@ -68,47 +112,71 @@ bool CWindroseIAPLibExp::Notify(int code, int progress)
     return true;
 }
 
-void CWindroseIAPLibExp::Fail(int code)
+void CWindroseIAPLibExp::Fail(int code, std::string sentence)
 {
+    {
+        std::lock_guard guard(lock_);
+        errorSentence_ = UpgradeErrorSentence(code, sentence);
+    }
     if (Notify(code))
         Notify(iap::kStartAgain);
 }
 
-void CWindroseIAPLibExp::Run(std::string port, std::string path)
+int CWindroseIAPLibExp::CheckBoard(const std::string& port, std::string& sentence)
 {
-    // Everything about the file is settled before the port is touched.
-    FirmwareImage firmware;
-    const FirmwareCheckResult check = ReadFirmwareFile(path, static_cast<std::uint8_t>(board_), firmware);
-    int code = 0;
-    switch (check.check) {
-    case FirmwareCheck::Ok:
-        break;
-    case FirmwareCheck::Unreadable:
-        code = iap::kFileUnreadable;
-        break;
-    case FirmwareCheck::Invalid:
-        code = iap::kFileInvalid;
-        break;
-    case FirmwareCheck::WrongBoard:
-        code = iap::kWrongBoard;
+    const BoardHeard heard = IdentifyBoard(port_, board_, identify_);
+    switch (heard) {
+    case BoardHeard::Nothing:
+        return 0;
+    case BoardHeard::Controller:
+    case BoardHeard::Motor: {
+        const FirmwareBoard who = heard == BoardHeard::Controller ? FirmwareBoard::Controller : FirmwareBoard::Motor;
+        if (who == board_)
+            return 0;
+        sentence = Sentence("the " + std::string(FirmwareBoardName(static_cast<std::uint8_t>(who))) +
+                            " answered on " + port + "; this firmware is for the " +
+                            std::string(FirmwareBoardName(static_cast<std::uint8_t>(board_))));
+        return iap::kWrongBoard;
+    }
+    case BoardHeard::Stopped:
+        return -1;
+    case BoardHeard::Gone:
         break;
     }
-    if (code == 0) {
-        if (port.empty() || !port_.Open(port)) {
+    sentence = "The device on " + port + " went away.";
+    return iap::kDeviceGone;
+}
+
+void CWindroseIAPLibExp::Run(std::string port, std::optional<int> number, std::string path, BoardCheck check)
+{
+    // Everything about the file is settled before the port is touched.
+    FirmwareCheck file = CheckFirmwareFile(path, board_);
+    const FirmwareImage& firmware = file.firmware;
+    int code = file.code;
+    std::string sentence = std::move(file.sentence);
+    if (code == 0 && !(number ? port_.Open(*number) : port_.Open(port))) {
+        code = iap::kPortOpenFailed;
+        sentence = PortOpenFailure(port, port_.LastError());
+    } else if (code == 0 && Notify(iap::kPortOpened)) {
+        if (check == BoardCheck::Identify)
+            code = CheckBoard(port, sentence);
+        if (code == 0 && !port_.UseBootLoaderLine()) {
             code = iap::kPortOpenFailed;
-        } else if (Notify(iap::kPortOpened)) {
-            code = RunBootProcedure(
+            sentence = PortOpenFailure(port, port_.LastError());
+        }
+        if (code == 0) {
+            const BootOutcome outcome = RunBootProcedure(
                 port_, firmware, [this](int c, int p) { Notify(c, p); }, timing_);
             port_.Close();
-            if (code == iap::kDone) {
-                Notify(code);
-                code = 0;
-            }
+            if (outcome.code == iap::kDone)
+                Notify(outcome.code);
+            else
+                std::tie(code, sentence) = std::pair(outcome.code, outcome.sentence);
         }
     }
     port_.Close();
-    if (code != 0)
-        Fail(code);
+    if (code > 0)
+        Fail(code, sentence);
     std::lock_guard guard(lock_);
     running_ = false;
 }

@@ -18,11 +18,12 @@
 // until "Open COM Port".
 //
 // GUI thread only.
+#include "files/ConfigFileCheck.h"
 #include "motor/MotorLink.h"
 #include "ui/FormHost.h"
-#include "upgrade/UpgradeDriver.h"
 #include "view/ComPortChoice.h"
 #include "view/ScreenLink.h"
+#include "view/UpgradeDriver.h"
 
 #include <QDialog>
 
@@ -30,6 +31,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace qav {
@@ -95,6 +97,8 @@ public:
     void SaveMotorConfig();
     // A file that exists but cannot be read, or has none of the keys, is
     // reported and changes nothing; a key the file lacks keeps its value.
+    // While the board is connected, what the file would change is shown
+    // first and nothing changes unless it is applied.
     void LoadMotorConfigFile(const QString& path);
     // False (and reported) when the file could not be written.
     bool SaveMotorConfigFile(const QString& path);
@@ -137,6 +141,7 @@ protected:
 
     // IUpgradeOwner
     int UpgradePortNumber() override { return comChoice_->PortNumber(); }
+    bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
     void ReleaseLinkForUpgrade() override;
     void ShowUpgradeText(std::string_view text) override;
     void SetUpgradeProgress(int position) override;
@@ -144,6 +149,9 @@ protected:
     void EnableUpgradeCancel(bool enable) override;
 
 private:
+    // The file over a copy of the set; false, said in a message box, when
+    // it cannot be read or holds none of the keys.
+    bool ReadMotorConfigFile(const QString& path, MotorParams& read, ConfigLoadReport& found);
     void OnBoxChanged(int box);
     // Marks each box whose value differs from the board's as not sent.
     void UpdateUnsentMarks();
@@ -173,6 +181,7 @@ private:
     // reports to goes.
     UpgradeDriver upgrade_;
     UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
+    std::set<int> heardBoardOn_;                    // ports where the link heard the motor board
 };
 
 } // namespace qav

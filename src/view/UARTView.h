@@ -7,14 +7,15 @@
 // program's single record, passed in.
 //
 // GUI thread only.
+#include "files/ConfigFileCheck.h"
 #include "motor/MotorProtocol.h"
 #include "protocol/ControllerLink.h"
 #include "ui/FormHost.h"
 #include "ui/Show3D.h"
-#include "upgrade/UpgradeDriver.h"
 #include "view/ComPortChoice.h"
 #include "view/ScreenLink.h"
 #include "view/ScreenValues.h"
+#include "view/UpgradeDriver.h"
 
 class QLabel;
 class QPushButton;
@@ -22,6 +23,7 @@ class QPushButton;
 #include <array>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace qav {
@@ -159,7 +161,10 @@ public:
     void SaveCommand(ConfigFileKind kind);
     // Reads a controller configuration file into the parameter set, shows it
     // on the screen and starts the upload. A file that exists but cannot be
-    // read is reported in a message box and changes nothing.
+    // read is reported in a message box and changes nothing. While the
+    // controller is connected, what the file would change is shown first
+    // (IPrompts::ReviewLoad) and nothing changes unless it is applied; a
+    // file that changes nothing says so and sends nothing.
     void LoadConfigFile(const QString& path);
     // Writes the parameter set (not the boxes) to `path`; a failure is
     // reported in a message box. True when written.
@@ -221,6 +226,7 @@ protected:
 
     // IUpgradeOwner
     int UpgradePortNumber() override { return comChoice_.PortNumber(); }
+    bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
     void ReleaseLinkForUpgrade() override { TakeDownLink(); }
     void ShowUpgradeText(std::string_view text) override;
     void SetUpgradeProgress(int position) override;
@@ -243,7 +249,11 @@ private:
     public:
         explicit TuningTee(CUARTView& view) : view_(view) {}
         void OnPortOpened() override;
-        void OnLinkEstablished() override { view_.OnLinkEstablished(); }
+        void OnLinkEstablished() override
+        {
+            view_.heardBoardOn_.insert(view_.link_.Serial().PortNumber());
+            view_.OnLinkEstablished();
+        }
         void OnMotorState(std::uint8_t state) override;
         void OnCommandResult(const ControllerResult& result, std::uint8_t motorState) override;
         void OnFirmwareVersion(std::uint8_t tenths) override;
@@ -287,12 +297,18 @@ private:
     void OnReceiverTypeSelected();
     void OnModeListSelected(int list);
     void ReportShortFileName(ConfigFileKind kind);
+    // The file over a copy of the set (keys it lacks keep their values);
+    // false, said in a message box, when it cannot be read or holds none of
+    // the keys.
+    bool ReadConfigFile(const QString& path, ControllerParams& read, ConfigLoadReport& found);
 
     void InitLink();
     void InitUpgrade();
     void OpenPort(int number);
     void ShowAttitude();
     void SetLiveText(int id, const QString& text);
+    // A telemetry channel's value into its live box and its screen value.
+    void ShowChannel(std::size_t channel, double value);
     void SetLiveDisplaysStale(bool stale);
     static bool IsLiveDisplay(int id);
     // The next answer shows every live value, also those equal to the last.
@@ -318,6 +334,7 @@ private:
     QAVShow3DLibExp show3d_;
     UpgradeDriver upgrade_;
     UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
+    std::set<int> heardBoardOn_;                    // ports where the link heard the controller
     std::string startupDirectory_;
     bool liveDisplaysStale_ = false;
     // The attitude last shown (roll, tilt, pan): a tick that brings no new

@@ -2,7 +2,7 @@
 // bar's progress bar, driven by the shared upgrade driver.
 #include "ui/Prompts.h"
 #include "ui/StatusLine.h"
-#include "ui/UpgradeNotifyTarget.h"
+#include "view/UpgradeControls.h"
 #include "view/ControlIds.h"
 #include "view/UARTView.h"
 

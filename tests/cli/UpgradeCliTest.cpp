@@ -1,15 +1,19 @@
 // qav-nuva-cli's firmware commands against real files and the simulated
-// boards: every exit code of upgrade, and pack and info.
+// boards: every exit code of upgrade, the board check, pack and info, and a
+// board left in its boot loader named by the commands that talk to it.
 #include "BootLoaderModel.h"
 #include "Cli.h"
 #include "Simulator.h"
 #include "support/CliRun.h"
 #include "support/ScopedPortsDir.h"
+#include "upgrade/BootLoader.h"
 #include "upgrade/FirmwareFile.h"
 
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace qav {
 namespace {
@@ -42,6 +46,20 @@ protected:
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     }
+    // The board reset with its boot jumper set, and in step with a first
+    // sync byte: as a failed or cancelled upgrade leaves it.
+    void IntoBootLoader(sim::DeviceKind kind, int com)
+    {
+        sim_->ResetIntoBootLoader(kind);
+        BootPort port;
+        ASSERT_TRUE(port.Open(com)) << port.LastError().message;
+        ASSERT_TRUE(port.UseBootLoaderLine());
+        const std::uint8_t sync = boot::kSync;
+        ASSERT_EQ(port.Send({&sync, 1}, 1s), PortIo::Ok);
+        std::uint8_t ack = 0;
+        ASSERT_EQ(port.Receive({&ack, 1}, 10s), PortIo::Ok);
+        ASSERT_EQ(ack, boot::kAck);
+    }
     std::string Read(const std::string& path)
     {
         std::ifstream in(path, std::ios::binary);
@@ -52,6 +70,11 @@ protected:
 
     test::ScopedPortsDir ports_;
     std::unique_ptr<sim::Simulator> sim_;
+    const std::string fifo_ = [this] {
+        const std::string path = ports_.Scratch() + "/fifo";
+        mkfifo(path.c_str(), 0600);
+        return path;
+    }();
 };
 
 TEST_F(UpgradeCli, PackThenUpgradeBothBoards)
@@ -103,7 +126,7 @@ TEST_F(UpgradeCli, EveryExitCode)
         const char* name;
         std::vector<std::string> args;
         int code;
-        const char* err;
+        std::string err;
     };
     const std::vector<Case> cases{
         {"no file given", {"upgrade", "--port", "COM161"}, 1, "Usage: qav-nuva-cli upgrade"},
@@ -113,12 +136,18 @@ TEST_F(UpgradeCli, EveryExitCode)
          "The board is controller or motor."},
         {"missing file", {"upgrade", "--port", "COM161", ports_.Scratch() + "/none.bgsf"}, 1, "code 7:"},
         {"truncated file", {"upgrade", "--port", "COM161", Write("t.bgsf", broken)}, 1, "code 8:"},
-        {"other board", {"upgrade", "--port", "COM162", "--board", "motor", good}, 1, "code 9:"},
-        {"no such port", {"upgrade", "--port", "COM163", good}, 2, "code 4:"},
+        {"file for the other board",
+         {"upgrade", "--port", "COM162", "--board", "motor", good},
+         1,
+         "code 9: The file is for the main controller.\n"},
+        {"no such port", {"upgrade", "--port", "COM163", good}, 2, "code 4: Cannot open COM163: "},
+        {"a FIFO", {"upgrade", "--port", "COM161", fifo_}, 1, "code 7: Cannot read " + fifo_ + ": not a regular file."},
+        {"a device", {"upgrade", "--port", "COM161", "/dev/zero"}, 1,
+         "code 7: Cannot read /dev/zero: not a regular file."},
         {"corrupted read-back",
          {"upgrade", "--port", "COM161", good},
          4,
-         "Upgrade failed with code 20: verification failed: the flash reads back different.\n"},
+         "Upgrade failed with code 20: The flash at 0x08000000 reads back different.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,6 +158,89 @@ TEST_F(UpgradeCli, EveryExitCode)
     // The bad files never reached the board.
     EXPECT_EQ(sim_->BootLoaderStats(sim::DeviceKind::Motor).entries, 0);
     EXPECT_EQ(sim_->BootLoaderStats(sim::DeviceKind::Controller).entries, 1);
+    // A port that does not open is told as read tells it.
+    const CliRun read = Cli({"read", "--port", "COM163"});
+    const CliRun upgrade = Cli({"upgrade", "--port", "COM163", good});
+    EXPECT_EQ(read.code, upgrade.code);
+    EXPECT_EQ(upgrade.err, "qav-nuva-cli: Upgrade failed with code 4: " + read.err.substr(read.err.find("Cannot")));
+}
+
+// Firmware for one board on the other board's port: code 9 before any sync
+// byte (the library's tests go both ways), exit code 1.
+TEST_F(UpgradeCli, TheWrongBoardIsNeverFlashed)
+{
+    StartSim();
+    const std::string controller = Write(
+        "c.bgsf", PackFirmware(FirmwareBoard::Controller, 50, 0x08000000, sim::SimFirmwareImage(50, 2048)));
+    const auto flash = sim_->Flash(sim::DeviceKind::Motor);
+    const CliRun r = Cli({"upgrade", "--port", "COM162", controller});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "qav-nuva-cli: Upgrade failed with code 9: The motor board answered on COM162; this firmware "
+                     "is for the main controller.\n");
+    EXPECT_EQ(sim_->Stats(sim::DeviceKind::Motor).syncsHeard, 0u);
+    EXPECT_EQ(sim_->Flash(sim::DeviceKind::Motor), flash);
+}
+
+// A board already in its boot loader, freshly reset: --no-identify lets the
+// sync byte be the first byte it hears.
+TEST_F(UpgradeCli, NoIdentifyFlashesABoardWaitingInItsBootLoader)
+{
+    StartSim();
+    const auto image = sim::SimFirmwareImage(44, 4096);
+    const std::string file = Write("c.bgsf", PackFirmware(FirmwareBoard::Controller, 44, 0x08000000, image));
+    sim_->ResetIntoBootLoader(sim::DeviceKind::Controller);
+    const CliRun r = Cli({"upgrade", "--port", "COM161", "--no-identify", file});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(sim_->FirmwareVersion(sim::DeviceKind::Controller), 44);
+}
+
+// After a failed or cancelled upgrade the board answers no frame: the
+// commands that talk to it say that it waits in its boot loader.
+TEST_F(UpgradeCli, ABoardInItsBootLoaderIsNamedAsSuch)
+{
+    StartSim();
+    const std::string motorFile = Write("m.bmc", {});
+    std::ofstream(motorFile) << "[MOTOR_PARAMETERS]\nPOL_MOTOR1=14\nPOW_MOTOR1=80\nPOL_MOTOR2=14\nPOW_MOTOR2=60\n";
+    struct Case
+    {
+        std::vector<std::string> args;
+        sim::DeviceKind kind;
+        int com;
+        std::string err;
+    };
+    const std::vector<Case> cases{
+        {{"read", "--port", "COM161"},
+         sim::DeviceKind::Controller,
+         kControllerCom,
+         "qav-nuva-cli: The controller on COM161 is in its boot loader: start the upgrade again, or remove the "
+         "boot jumper and reset it.\n"},
+        {{"read", "--board", "motor", "--port", "COM162"},
+         sim::DeviceKind::Motor,
+         kMotorCom,
+         "qav-nuva-cli: The motor board on COM162 is in its boot loader: start the upgrade again, or remove the "
+         "boot jumper and reset it.\n"},
+        {{"monitor", "--port", "COM161", "--count", "1"},
+         sim::DeviceKind::Controller,
+         kControllerCom,
+         "qav-nuva-cli: The controller on COM161 is in its boot loader: start the upgrade again, or remove the "
+         "boot jumper and reset it.\n"},
+        {{"write", "--board", "motor", "--port", "COM162", motorFile},
+         sim::DeviceKind::Motor,
+         kMotorCom,
+         "qav-nuva-cli: The motor board on COM162 is in its boot loader: start the upgrade again, or remove the "
+         "boot jumper and reset it.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        IntoBootLoader(c.kind, c.com);
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, 3);
+        EXPECT_EQ(test::WithoutBackupNote(r.err), c.err);
+    }
+    // A board that only falls silent is no boot loader.
+    sim_->FallSilent(sim::DeviceKind::Controller, 60s);
+    EXPECT_EQ(Cli({"read", "--port", "COM161"}).err,
+              "qav-nuva-cli: No answer from the controller on COM161 within 3 seconds.\n");
 }
 
 TEST_F(UpgradeCli, ABoardThatNeverAnswersIsExitCode3)
@@ -140,7 +252,9 @@ TEST_F(UpgradeCli, ABoardThatNeverAnswersIsExitCode3)
         "d.bgsf", PackFirmware(FirmwareBoard::Controller, 1, 0x08000000, sim::SimFirmwareImage(1, 1024)));
     const CliRun r = Cli({"upgrade", "--port", "COM161", file});
     EXPECT_EQ(r.code, 3);
-    EXPECT_NE(r.err.find("code 10: no answer from the boot loader"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("code 10: No answer from the boot loader within 10 s: reset the board"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("start again with --no-identify"), std::string::npos) << r.err;
 }
 
 TEST_F(UpgradeCli, ASignalStopsTheUpgradeWith128PlusItsNumber)
@@ -170,7 +284,7 @@ TEST_F(UpgradeCli, PackTakesIntelHexAndInfoFindsFlaws)
         const char* name;
         std::vector<std::string> args;
         int code;
-        const char* text;
+        std::string text;
     };
     std::string bytes = Read(out);
     bytes[33] ^= 1;
@@ -193,9 +307,12 @@ TEST_F(UpgradeCli, PackTakesIntelHexAndInfoFindsFlaws)
         {"missing input",
          {"firmware", "pack", "--board", "motor", "--version", "1", "none", "-o", out},
          1,
-         "Cannot read none."},
+         "Cannot read none: No such file or directory."},
         {"image CRC", {"firmware", "info", bad}, 1, "the image's CRC does not match"},
-        {"not a firmware file", {"firmware", "info", hex}, 1, "not a valid firmware file"},
+        {"not a firmware file",
+         {"firmware", "info", hex},
+         1,
+         "is not a firmware file: it starts with \":020000040800F2\\x0A\"..., Intel HEX text"},
         {"unknown subcommand", {"firmware", "burn"}, 1, "Usage: qav-nuva-cli firmware"},
     };
     for (const Case& c : cases) {
@@ -205,6 +322,112 @@ TEST_F(UpgradeCli, PackTakesIntelHexAndInfoFindsFlaws)
         EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
     }
     EXPECT_NE(Cli({"firmware", "info", bad}).out.find("(does not match: 0x"), std::string::npos);
+}
+
+// Each firmware command reads only regular files of bounded size: a FIFO
+// (which would wait for a writer) or a device (which would be read for
+// ever) is refused at once.
+TEST_F(UpgradeCli, FirmwareCommandsRefuseFifosAndDevicesAtOnce)
+{
+    const std::string out = ports_.Scratch() + "/o.bgsf";
+    for (const std::string& input : {fifo_, std::string("/dev/zero")}) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"firmware", "info", input},
+              std::vector<std::string>{"firmware", "pack", "--board", "controller", "--version", "1", input, "-o",
+                                       out},
+              std::vector<std::string>{"upgrade", "--port", "COM161", input}}) {
+            SCOPED_TRACE(args[0] + " " + args[1] + " " + input);
+            const CliRun r = Cli(args);
+            EXPECT_EQ(r.code, 1);
+            EXPECT_NE(r.err.find("Cannot read " + input + ": not a regular file."), std::string::npos) << r.err;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// pack tells its input by content and refuses what would flash nonsense.
+TEST_F(UpgradeCli, PackRefusesWhatIsNoFlashImage)
+{
+    auto program = sim::SimFirmwareImage(21, 1024);
+    auto text = std::vector<std::uint8_t>(1024, 'a');
+    auto elf = program;
+    elf[0] = 0x7F, elf[1] = 'E', elf[2] = 'L', elf[3] = 'F';
+    auto stackInFlash = program;
+    stackInFlash[3] = 0x08;
+    auto resetOutside = program;
+    resetOutside[7] = 0x09;
+    const std::string packed = Write("p.bgsf", PackFirmware(FirmwareBoard::Controller, 1, 0x08000000, program));
+    const std::string hex = Write("blank.hex", {});
+    std::ofstream(hex) << "\n\n  :020000040800F2\n :04000000005000208C\n :00000001FF\n";
+    struct Case
+    {
+        const char* name;
+        std::string input;
+        std::vector<std::string> extra;
+        int code;
+        std::string said;
+    };
+    const std::vector<Case> cases{
+        {"a program", Write("a.bin", program), {}, 0, "Wrote "},
+        {"an ELF file", Write("a.elf", elf), {}, 1, "is an ELF file, not a flash image: convert it first, e.g. objcopy -O binary"},
+        {"text", Write("a.txt", text), {}, 1, "its first word 0x61616161 is not a stack pointer in RAM"},
+        {"a stack pointer in flash", Write("s.bin", stackInFlash), {}, 1, "its first word 0x08005000"},
+        {"a reset address outside", Write("r.bin", resetOutside), {}, 1,
+         "its second word 0x09000101 is not a reset address inside the image"},
+        {"forced", Write("f.bin", text), {"--force"}, 0, "Wrote "},
+        {"a firmware file", packed, {}, 1, "is a firmware file already"},
+        {"Intel HEX after blank lines", hex, {}, 0, "4 bytes for the main controller at 0x08000000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = ports_.Scratch() + "/out.bgsf";
+        std::filesystem::remove(out);
+        std::vector<std::string> args{"firmware", "pack", "--board", "controller", "--version", "1", c.input,
+                                      "-o", out};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.code, c.code) << r.err;
+        EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << r.out << r.err;
+        EXPECT_EQ(std::filesystem::exists(out), c.code == 0);
+    }
+}
+
+// pack never writes into something that is not a regular file; --chip goes
+// into the header and info shows it.
+TEST_F(UpgradeCli, PackWritesOnlyRegularFilesAndKeepsTheChip)
+{
+    const std::string raw = Write("a.bin", sim::SimFirmwareImage(12, 512));
+    const std::string dir = ports_.Scratch() + "/dir";
+    std::filesystem::create_directory(dir);
+    for (const std::string& target : {fifo_, dir, std::string("/dev/null")}) {
+        SCOPED_TRACE(target);
+        const CliRun r =
+            Cli({"firmware", "pack", "--board", "motor", "--version", "1", raw, "-o", target});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err.rfind("qav-nuva-cli: Cannot write " + target + ": ", 0), 0u) << r.err;
+    }
+    const std::string out = ports_.Scratch() + "/c.bmcf";
+    const CliRun pack =
+        Cli({"firmware", "pack", "--board", "motor", "--version", "1.2", "--chip", "0x422", raw, "-o", out});
+    ASSERT_EQ(pack.code, 0) << pack.err;
+    EXPECT_NE(pack.out.find(", chip 0x422 (STM32F302/F303 xB/xC)."), std::string::npos) << pack.out;
+    const CliRun info = Cli({"firmware", "info", out});
+    EXPECT_NE(info.out.find("length: 512 bytes\nchip: 0x422 (STM32F302/F303 xB/xC)\n"), std::string::npos)
+        << info.out;
+    EXPECT_EQ(Cli({"firmware", "pack", "--board", "motor", "--version", "1", "--chip", "0x999", raw, "-o", out}).err,
+              "qav-nuva-cli: The chip is a product id the upgrade knows: 0x412, 0x410, 0x420, 0x414, 0x428, 0x418, "
+              "0x430, 0x422, 0x413.\n");
+}
+
+// info of a file that is not ours says so, and never sends its bytes to the
+// terminal raw.
+TEST_F(UpgradeCli, InfoOfAForeignFileEscapesItsBytes)
+{
+    const std::string file = Write("x.bin", {0x1B, '[', '3', '1', 'm', 'h', 'i', 0x00, 0x07, '"', 0xFF});
+    const CliRun r = Cli({"firmware", "info", file});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "qav-nuva-cli: " + file + " is not a firmware file: it starts with \"\\x1B[31mhi\\x00\\x07\\x22\\xFF\".\n");
+    EXPECT_EQ(r.out, "");
 }
 
 } // namespace

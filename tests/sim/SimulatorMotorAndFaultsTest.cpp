@@ -371,6 +371,9 @@ TEST(SimFrontEnd, BadOptionsGiveOneLineAndExitCodeOne)
         {"--controller", "COM5", "--boot-corrupt-read", "x"},
         {"--controller", "COM5", "--boot-silent-after", "-1"},
         {"--controller", "COM5", "--boot-deaf=1"},
+        {"--controller", "COM5", "--chip", "0x999"},
+        {"--controller", "COM5", "--chip", "410x"},
+        {"--motor", "COM5", "--motor-chip", ""},
     };
     for (const auto& args : rows) {
         std::string err;
@@ -419,6 +422,29 @@ TEST(SimFrontEnd, BootLoaderFaultOptions)
         EXPECT_EQ(f.corruptRead, c.expected.corruptRead);
         EXPECT_EQ(f.silentAfter, c.expected.silentAfter);
         EXPECT_EQ(f.deaf, c.expected.deaf);
+    }
+}
+
+TEST(SimFrontEnd, ChipOptionsChooseARowOfTheChipTable)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        std::uint16_t controller, motor;
+    };
+    const std::vector<Case> cases{
+        {{}, 0x410, 0x422},
+        {{"--chip", "0x414"}, 0x414, 0x422},
+        {{"--chip=413", "--motor-chip", "0X430"}, 0x413, 0x430},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--controller", "COM5"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        sim::SimCommandLine cmd;
+        std::string error;
+        ASSERT_TRUE(sim::ParseSimOptions(args, cmd, error)) << error;
+        EXPECT_EQ(cmd.config.controllerChip, c.controller);
+        EXPECT_EQ(cmd.config.motorChip, c.motor);
     }
 }
 

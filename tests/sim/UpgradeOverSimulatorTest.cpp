@@ -7,6 +7,7 @@
 #include "motor/MotorProtocol.h"
 #include "protocol/ControllerProtocol.h"
 #include "support/ScopedPortsDir.h"
+#include "upgrade/BootLoader.h"
 #include "upgrade/WindroseIAP.h"
 
 #include <fstream>
@@ -80,10 +81,11 @@ protected:
         return run;
     }
 
-    Outcome Upgrade(CWindroseIAPLibExp& lib, int com, const std::string& path)
+    Outcome Upgrade(CWindroseIAPLibExp& lib, int com, const std::string& path,
+                    BoardCheck check = BoardCheck::Identify)
     {
         lib.Init(queue_);
-        lib.Start(com, path);
+        lib.Start(com, path, check);
         return Collect();
     }
 
@@ -107,9 +109,10 @@ TEST_F(UpgradeOverSim, BothBoardsTakeTheirImageAndRunIt)
         int com;
         std::size_t size;
         std::uint8_t version;
+        std::size_t pageSize; // of the chip each board's boot loader plays
     };
-    for (const Case& c : {Case{FirmwareBoard::Controller, DeviceKind::Controller, kControllerCom, 20000, 24},
-                          Case{FirmwareBoard::Motor, DeviceKind::Motor, kMotorCom, 64 * 1024, 17}}) {
+    for (const Case& c : {Case{FirmwareBoard::Controller, DeviceKind::Controller, kControllerCom, 20000, 24, 1024},
+                          Case{FirmwareBoard::Motor, DeviceKind::Motor, kMotorCom, 64 * 1024, 17, 2048}}) {
         SCOPED_TRACE(c.com);
         const auto image = SimFirmwareImage(c.version, c.size, 77);
         CWindroseIAPLibExp lib(c.board);
@@ -124,7 +127,8 @@ TEST_F(UpgradeOverSim, BothBoardsTakeTheirImageAndRunIt)
         const auto flash = sim_->Flash(c.kind);
         EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
         // Only the covered pages were erased: the rest of the old image stays.
-        EXPECT_EQ(sim_->BootLoaderStats(c.kind).pagesErased, static_cast<int>((c.size + 1023) / 1024));
+        EXPECT_EQ(sim_->BootLoaderStats(c.kind).pagesErased,
+                  static_cast<int>((c.size + c.pageSize - 1) / c.pageSize));
         EXPECT_EQ(sim_->FirmwareVersion(c.kind), c.version);
         EXPECT_FALSE(sim_->InBootLoader(c.kind));
     }
@@ -284,7 +288,11 @@ TEST_F(UpgradeOverSim, StopOrSilenceMidWayThenANewStartEndsWithTheRightImage)
     ASSERT_GE(broken.codes.size(), 2u);
     EXPECT_EQ(broken.codes[broken.codes.size() - 2], iap::kDeviceGone);
 
-    EXPECT_EQ(Upgrade(lib, kControllerCom, path).codes, kSuccess);
+    // A boot loader that fell silent needs a reset; it then waits in its
+    // boot loader, so the board check is skipped.
+    sim_->ResetIntoBootLoader(DeviceKind::Controller);
+    lib.Start(kControllerCom, path, BoardCheck::Skip);
+    EXPECT_EQ(Collect().codes, kSuccess);
     const auto flash = sim_->Flash(DeviceKind::Controller);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
 }
@@ -363,6 +371,116 @@ TEST_F(UpgradeOverSim, CancelThenStartAtOnceOnAPacedLineEndsWithTheRightImage)
         const auto flash = sim_->Flash(DeviceKind::Controller);
         EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
     }
+}
+
+// The board check before the first sync byte: firmware for one board given
+// the other board's port ends with code 9, the board never hears a sync
+// byte and keeps its firmware.
+TEST_F(UpgradeOverSim, TheWrongBoardIsNeverFlashedEitherWay)
+{
+    StartSim();
+    struct Case
+    {
+        FirmwareBoard board;
+        int com;
+        DeviceKind target;
+        const char* sentence;
+    };
+    const std::vector<Case> cases{
+        {FirmwareBoard::Controller, kMotorCom, DeviceKind::Motor,
+         "The motor board answered on COM322; this firmware is for the main controller."},
+        {FirmwareBoard::Motor, kControllerCom, DeviceKind::Controller,
+         "The main controller answered on COM321; this firmware is for the motor board."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sentence);
+        const auto flashBefore = sim_->Flash(c.target);
+        const auto versionBefore = sim_->FirmwareVersion(c.target);
+        CWindroseIAPLibExp lib(c.board);
+        const std::string path = Pack(c.board, SimFirmwareImage(77, 4096), "w.bin");
+        EXPECT_EQ(Upgrade(lib, c.com, path).codes,
+                  (std::vector<int>{iap::kPortOpened, iap::kWrongBoard, iap::kStartAgain}));
+        EXPECT_EQ(lib.ErrorSentence(), c.sentence);
+        EXPECT_EQ(sim_->Stats(c.target).syncsHeard, 0u);
+        EXPECT_EQ(sim_->BootLoaderStats(c.target).entries, 0);
+        EXPECT_EQ(sim_->Flash(c.target), flashBefore);
+        EXPECT_EQ(sim_->FirmwareVersion(c.target), versionBefore);
+        EXPECT_FALSE(sim_->InBootLoader(c.target));
+    }
+}
+
+// The chip a file names is checked in the boot loader before any erase.
+TEST_F(UpgradeOverSim, AFileForAnotherChipErasesNothing)
+{
+    StartSim();
+    const auto image = SimFirmwareImage(8, 4096);
+    const auto before = sim_->Flash(DeviceKind::Controller);
+    CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+    const std::string path =
+        WriteFile("x.bgsf", PackFirmware(FirmwareBoard::Controller, 8, kBase, image, 0x414));
+    EXPECT_EQ(Upgrade(lib, kControllerCom, path).codes,
+              (std::vector<int>{iap::kPortOpened, iap::kStarting, iap::kBootLoaderAnswered, iap::kWrongBoard,
+                                iap::kStartAgain}));
+    EXPECT_EQ(lib.ErrorSentence(), "The file is for chip 0x414 (STM32F10x high density); the board's chip is "
+                                   "0x410 (STM32F10x medium density).");
+    EXPECT_EQ(sim_->BootLoaderStats(DeviceKind::Controller).pagesErased, 0);
+    EXPECT_EQ(sim_->Flash(DeviceKind::Controller), before);
+}
+
+// A board reset into its boot loader takes the first byte it hears for its
+// baud rate: the board check's poll spoils it (code 10, until the next
+// reset), skipping the check lets the sync byte set it.
+TEST_F(UpgradeOverSim, AFreshBootLoaderNeedsTheCheckSkipped)
+{
+    StartSim();
+    BootLoaderTiming quick;
+    quick.syncWindow = 1s;
+    CWindroseIAPLibExp lib(FirmwareBoard::Motor, quick);
+    const auto image = SimFirmwareImage(19, 4096);
+    const std::string path = Pack(FirmwareBoard::Motor, image, "f.bmcf");
+    sim_->ResetIntoBootLoader(DeviceKind::Motor);
+    EXPECT_EQ(Upgrade(lib, kMotorCom, path).codes,
+              (std::vector<int>{iap::kPortOpened, iap::kStarting, iap::kNoBootLoader, iap::kStartAgain}));
+    EXPECT_NE(lib.ErrorSentence().find("reset the board with its boot jumper set"), std::string::npos);
+    sim_->ResetIntoBootLoader(DeviceKind::Motor);
+    EXPECT_EQ(Upgrade(lib, kMotorCom, path, BoardCheck::Skip).codes, kSuccess);
+    const auto flash = sim_->Flash(DeviceKind::Motor);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+}
+
+// A cancelled run can leave the boot loader inside WRITE MEMORY, waiting for
+// a whole block (257 more bytes; AN3155 sets no time-out there). The next
+// run's sync bytes fill it well within the window, on a line paced like the
+// real one, and the upgrade completes without a reset.
+TEST_F(UpgradeOverSim, CancelThenStartFillsTheUnfinishedCommand)
+{
+    config_.paceOutput = true;
+    StartSim();
+    sim_->ResetIntoBootLoader(DeviceKind::Controller);
+    {
+        BootPort port;
+        ASSERT_TRUE(port.Open(kControllerCom)) << port.LastError().message;
+        ASSERT_TRUE(port.UseBootLoaderLine());
+        const std::uint8_t sync = boot::kSync;
+        ASSERT_EQ(port.Send({&sync, 1}, 1s), PortIo::Ok);
+        std::uint8_t ack = 0;
+        ASSERT_EQ(port.Receive({&ack, 1}, 5s), PortIo::Ok);
+        ASSERT_EQ(ack, boot::kAck);
+        // WRITE MEMORY, its address, the block's length byte: then the run
+        // was cancelled.
+        const std::vector<std::uint8_t> started{0x31, 0xCE, 0x08, 0x00, 0x00, 0x00, 0x08, 0xFF};
+        ASSERT_EQ(port.Send(started, 1s), PortIo::Ok);
+        std::array<std::uint8_t, 2> acks{};
+        ASSERT_EQ(port.Receive(acks, 5s), PortIo::Ok);
+        EXPECT_EQ(acks, (std::array<std::uint8_t, 2>{boot::kAck, boot::kAck}));
+    }
+    const auto image = SimFirmwareImage(29, 8 * 1024, 4);
+    CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+    EXPECT_EQ(Upgrade(lib, kControllerCom, Pack(FirmwareBoard::Controller, image, "c.bgsf"), BoardCheck::Skip).codes,
+              kSuccess);
+    const auto flash = sim_->Flash(DeviceKind::Controller);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+    EXPECT_EQ(sim_->BootLoaderStats(DeviceKind::Controller).entries, 1);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "BootLoaderModel.h"
 #include "upgrade/FirmwareFile.h"
 
+#include <QComboBox>
 #include <QProgressBar>
 
 #include <algorithm>
@@ -74,9 +75,14 @@ TEST_F(MotorUpgradeTest, UpgradesTheBoardAndShowsTheNewVersionAfterReopening)
     EXPECT_EQ(ButtonStates(), kNoFile);
 
     ChooseFirmware(FirmwareBoard::Motor, 26, 24 * 1024);
-    EXPECT_EQ(Text(mdc::Status), QStringLiteral("Firmware open successfully!"));
+    EXPECT_EQ(Text(mdc::Status), QStringLiteral("Firmware open successfully! Motor board firmware V2.6, 24576 bytes."));
     EXPECT_EQ(ButtonStates(), kReady);
 
+    // The user resets the board with its boot jumper set: its boot loader
+    // waits for the byte that sets its baud rate. The dialog's link heard
+    // the board on this port, so no board check comes first.
+    dlg->Serial().Close(CSerialLink::kCloseWaitMs);
+    sim->ResetIntoBootLoader(sim::DeviceKind::Motor);
     Bar()->setValue(40); // Start puts it back to 0
     statuses.clear();
     positions.clear();
@@ -154,24 +160,50 @@ TEST_F(MotorUpgradeTest, ClosingTheDialogMidUpgradeStopsItAndANewDialogFinishesI
     EXPECT_TRUE(FlashHolds(31, kSize));
 }
 
-TEST_F(MotorUpgradeTest, AControllerFileIsRefusedAndCancelKeepsTheBar)
+// A controller file is refused when chosen; a motor file started on the
+// controller's port (the entry a fresh COM list may offer first) ends with
+// code 9 before a sync byte reaches the controller.
+TEST_F(MotorUpgradeTest, TheControllerIsNeitherChosenNorFlashed)
 {
-    StartSim();
+    sim::SimulatorConfig config;
+    config.motorCom = test::kMotorCom;
+    config.controllerCom = test::kMotorCom + 1;
+    sim = std::make_unique<sim::Simulator>(config);
+    std::string error;
+    ASSERT_TRUE(sim->Start(&error)) << error;
     MakeUpgradeDialog();
     ChooseFirmware(FirmwareBoard::Controller, 26, 2048);
-    const auto before = sim->Flash(sim::DeviceKind::Motor);
+    EXPECT_EQ(Text(mdc::Status), QStringLiteral("Firmware file refused: The file is for the main controller."));
+    EXPECT_EQ(ButtonStates(), kNoFile);
+
+    ChooseFirmware(FirmwareBoard::Motor, 26, 2048);
+    EXPECT_EQ(ButtonStates(), kReady);
+    int controllerEntry = -1;
+    for (int i = 0; i < dlg->Form().ItemCount(mdc::ComList); ++i)
+        if (dlg->Form().ItemText(mdc::ComList, i).startsWith(QStringLiteral("COM173 ")))
+            controllerEntry = i;
+    ASSERT_GE(controllerEntry, 0);
+    dlg->Form().SetSelection(mdc::ComList, controllerEntry);
+    emit qobject_cast<QComboBox*>(dlg->Form().Control(mdc::ComList))->activated(controllerEntry);
+    const auto before = sim->Flash(sim::DeviceKind::Controller);
     Click(mdc::StartUpgrade);
-    ASSERT_TRUE(WaitForStatus(QStringLiteral("Upgrade error code:9!"))) << Log();
+    ASSERT_TRUE(WaitForStatus(QStringLiteral(
+        "Upgrade error code:9! The main controller answered on COM173; this firmware is for the motor board.")))
+        << Log();
     // Code 1 follows: Start again, Cancel still enabled.
     EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->Form().Enabled(mdc::StartUpgrade); }, 5000));
     EXPECT_TRUE(dlg->Form().Enabled(mdc::CancelUpgrade));
-    EXPECT_EQ(sim->Flash(sim::DeviceKind::Motor), before);
+    EXPECT_EQ(sim->Flash(sim::DeviceKind::Controller), before);
+    EXPECT_EQ(sim->Stats(sim::DeviceKind::Controller).syncsHeard, 0u);
 
     Bar()->setValue(30);
     Click(mdc::CancelUpgrade);
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Upgrade procedure cancel!"));
     EXPECT_EQ(ButtonStates(), kReady);
     EXPECT_EQ(Bar()->value(), 30);
+    // The bar says its percentage in words too.
+    EXPECT_TRUE(Bar()->isTextVisible());
+    EXPECT_EQ(Bar()->text(), QStringLiteral("30%"));
 }
 
 } // namespace

@@ -107,10 +107,16 @@ TEST_F(UpgradeTest, UpgradesTheControllerAndShowsTheNewVersionAfterReopening)
 
     prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Controller, 26, 24 * 1024));
     Click(*view, idc::OpenFirmware);
-    EXPECT_EQ(status_.texts.back(), QStringLiteral("$INKblue$Firmware file open successfully!"));
+    EXPECT_EQ(status_.texts.back(),
+              QStringLiteral("$INKblue$Firmware file open successfully! Main controller firmware V2.6, 24576 bytes."));
     EXPECT_EQ(ButtonStates(*view), kReady);
     EXPECT_FALSE(view->MessageGateOpen());
 
+    // The user resets the controller with its boot jumper set: its boot
+    // loader waits for the byte that sets its baud rate. The screen's link
+    // heard the controller on this port, so no board check comes first.
+    view->TakeDownLink();
+    sim_->ResetIntoBootLoader(sim::DeviceKind::Controller);
     status_.texts.clear();
     status_.positions.clear();
     Click(*view, idc::StartUpgrade);
@@ -150,24 +156,56 @@ TEST_F(UpgradeTest, UpgradesTheControllerAndShowsTheNewVersionAfterReopening)
         << view->Text(idc::FirmwareVersion).toStdString();
 }
 
-TEST_F(UpgradeTest, AFileForTheMotorBoardIsRefusedAndStartComesBack)
+// A motor board file is refused when chosen; a controller file started on
+// the motor board's port ends with code 9 before any sync byte, and so does
+// a port that does not open, with the reason the link gives.
+TEST_F(UpgradeTest, NeitherAMotorFileNorTheMotorBoardIsFlashed)
 {
-    StartSim();
+    sim::SimulatorConfig config;
+    config.controllerCom = kCom;
+    config.motorCom = kCom + 1;
+    sim_ = std::make_unique<sim::Simulator>(config);
+    std::string error;
+    ASSERT_TRUE(sim_->Start(&error)) << error;
     auto view = MakeView();
     prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Motor, 26, 2048));
     Click(*view, idc::OpenFirmware);
-    const auto before = sim_->Flash(sim::DeviceKind::Controller);
+    EXPECT_EQ(status_.texts.back(), QStringLiteral("$INKred$Firmware file refused: The file is for the motor board."));
+    EXPECT_EQ(ButtonStates(*view), kNoFile);
+
+    prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Controller, 26, 2048));
+    Click(*view, idc::OpenFirmware);
+    EXPECT_EQ(ButtonStates(*view), kReady);
+    // The controller's link on the motor board's port hears nothing it knows.
+    ASSERT_TRUE(view->ConnectTo(kCom + 1));
+    const auto before = sim_->Flash(sim::DeviceKind::Motor);
     Click(*view, idc::StartUpgrade);
-    ASSERT_TRUE(WaitFor(QStringLiteral("$INKred$Upgrade error code:9!")));
+    ASSERT_TRUE(WaitFor(QStringLiteral(
+        "$INKred$Upgrade error code:9! The motor board answered on COM182; this firmware is for the main "
+        "controller.")))
+        << status_.texts.join('\n').toStdString();
     // Code 1 follows: Start again, Cancel still enabled.
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->Enabled(idc::StartUpgrade); }, 5000));
     EXPECT_TRUE(view->Enabled(idc::CancelUpgrade));
-    EXPECT_EQ(sim_->Flash(sim::DeviceKind::Controller), before);
+    EXPECT_EQ(sim_->Flash(sim::DeviceKind::Motor), before);
+    EXPECT_EQ(sim_->Stats(sim::DeviceKind::Motor).syncsHeard, 0u);
 
     Click(*view, idc::CancelUpgrade);
     EXPECT_EQ(status_.texts.back(), QStringLiteral("$INKblue$Firmware upgrade procedure cancel!"));
     EXPECT_EQ(ButtonStates(*view), kReady);
     EXPECT_FALSE(view->MessageGateOpen());
+
+    // The motor board's port taken by another program: the reason follows.
+    CSerialLink other;
+    ASSERT_TRUE(OpenLinkSequence(other, kCom + 1));
+    status_.texts.clear();
+    Click(*view, idc::StartUpgrade);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !status_.texts.filter(QStringLiteral("COM port open failed!")).isEmpty(); },
+                                10000));
+    const QString failed = status_.texts.filter(QStringLiteral("COM port open failed!")).front();
+    EXPECT_TRUE(failed.startsWith(QStringLiteral("$INKred$COM port open failed! Cannot open COM182: ")))
+        << failed.toStdString();
+    EXPECT_TRUE(failed.contains(QStringLiteral("is busy"))) << failed.toStdString();
 }
 
 TEST_F(UpgradeTest, EachCodeHasItsReaction)

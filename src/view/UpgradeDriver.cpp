@@ -1,4 +1,6 @@
-#include "upgrade/UpgradeDriver.h"
+#include "view/UpgradeDriver.h"
+
+#include "upgrade/BootChips.h"
 
 #include <array>
 #include <cstdio>
@@ -27,14 +29,29 @@ constexpr std::array kTexts{
     Texts{iap::kDone, "$INKblue$Firmware upgraded successfully!", "Firmware upgraded successfully!"},
 };
 
-constexpr std::array kErrorCodes{7, 8, 9, 10, 12, 14, 18, 19, 20, 23, 24, 27};
-
-bool IsErrorCode(int code)
+const Texts* OwnText(int code)
 {
-    for (int c : kErrorCodes)
-        if (c == code)
-            return true;
-    return false;
+    for (const Texts& t : kTexts)
+        if (t.code == code)
+            return &t;
+    return nullptr;
+}
+
+bool IsError(int code)
+{
+    const auto row = FindUpgradeCode(code);
+    return row && row->error;
+}
+
+// "Main controller firmware V2.6, 24576 bytes, chip 0x410 (...)".
+std::string Describe(const FirmwareHeader& h)
+{
+    std::string board(FirmwareBoardName(h.board));
+    board[0] = static_cast<char>(board[0] - 'a' + 'A');
+    char text[96];
+    std::snprintf(text, sizeof text, "%s firmware V%d.%d, %u bytes", board.c_str(), h.version / 10,
+                  h.version % 10, static_cast<unsigned>(h.length));
+    return text + (h.chip ? ", chip " + ChipText(h.chip) : std::string()) + ".";
 }
 
 } // namespace
@@ -42,16 +59,14 @@ bool IsErrorCode(int code)
 std::string UpgradeNotificationText(UpgradeOwnerKind kind, int code)
 {
     const bool main = kind == UpgradeOwnerKind::MainScreen;
-    if (IsErrorCode(code)) {
-        char text[64];
-        std::snprintf(text, sizeof text, main ? "$INKred$Upgrade error code:%d!" : "Upgrade error code:%d!",
-                      code);
-        return text;
-    }
-    for (const Texts& t : kTexts)
-        if (t.code == code)
-            return main ? t.mainScreen : t.motorDialog;
-    return {};
+    if (const Texts* t = OwnText(code))
+        return main ? t->mainScreen : t->motorDialog;
+    // Every other error shares one text.
+    if (!IsError(code))
+        return {};
+    char text[64];
+    std::snprintf(text, sizeof text, main ? "$INKred$Upgrade error code:%d!" : "Upgrade error code:%d!", code);
+    return text;
 }
 
 UpgradeDriver::UpgradeDriver(IUpgradeOwner& owner, UpgradeOwnerKind kind, FirmwareBoard board,
@@ -78,23 +93,38 @@ std::string_view UpgradeDriver::ChooserFilter() const
     return kind_ == UpgradeOwnerKind::MainScreen ? "bgsf File (*.bgsf)" : "bmcf File (*.bmcf)";
 }
 
+std::string UpgradeDriver::Text(std::string_view colour, const std::string& plain) const
+{
+    if (kind_ != UpgradeOwnerKind::MainScreen)
+        return plain;
+    return "$INK" + std::string(colour) + "$" + plain;
+}
+
 void UpgradeDriver::OnFileChosen(const std::string& path)
 {
-    path_ = path;
-    if (kind_ == UpgradeOwnerKind::MainScreen) {
-        owner_.SetMessageGate(true);
-        owner_.ShowUpgradeText("$INKblue$Firmware file open successfully!");
-        owner_.SetMessageGate(false);
+    const FirmwareCheck check = CheckFirmwareFile(path, library_.Board());
+    std::string text;
+    if (check.code != 0) {
+        path_.clear();
+        text = Text("red", "Firmware file refused: " + check.sentence);
     } else {
-        owner_.ShowUpgradeText("Firmware open successfully!");
+        path_ = path;
+        text = Text("blue", std::string(kind_ == UpgradeOwnerKind::MainScreen ? "Firmware file open successfully!"
+                                                                               : "Firmware open successfully!") +
+                                " " + Describe(check.firmware.header));
     }
-    owner_.EnableUpgradeStart(true);
+    owner_.SetMessageGate(true);
+    owner_.ShowUpgradeText(text);
+    owner_.SetMessageGate(false);
+    owner_.EnableUpgradeStart(check.code == 0);
 }
 
 void UpgradeDriver::OnStart()
 {
+    const int port = owner_.UpgradePortNumber();
+    const BoardCheck boardCheck = owner_.HeardBoardOn(port) ? BoardCheck::Skip : BoardCheck::Identify;
     owner_.ReleaseLinkForUpgrade();
-    library_.Start(owner_.UpgradePortNumber(), path_);
+    library_.Start(port, path_, boardCheck);
     if (kind_ == UpgradeOwnerKind::MainScreen)
         owner_.SetMessageGate(true);
     else
@@ -121,8 +151,12 @@ void UpgradeDriver::OnNotification(std::intptr_t lParam)
 {
     const int code = IapRecordCode(lParam);
     owner_.SetMessageGate(true);
-    if (const std::string text = UpgradeNotificationText(kind_, code); !text.empty())
+    if (std::string text = UpgradeNotificationText(kind_, code); !text.empty()) {
+        // What the code means for this run, after the text of old.
+        if (const std::string why = library_.ErrorSentence(); IsError(code) && !why.empty())
+            text += " " + why;
         owner_.ShowUpgradeText(text);
+    }
     switch (code) {
     case iap::kStartAgain:
         owner_.EnableUpgradeStart(true);

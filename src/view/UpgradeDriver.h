@@ -1,14 +1,22 @@
 #pragma once
-// The upgrade flow both owners share (the main screen and the motor
+// The upgrade flow both screens share (the main screen and the motor
 // dialog): the chosen file, the three buttons' states, the reaction to each
-// notification code and the texts each owner shows. The owner supplies its
-// controls through IUpgradeOwner and hands every WM_IAP_NOTIFY it receives
-// to OnNotification.
+// notification code and the texts each screen shows. The screen supplies
+// its controls through IUpgradeOwner and hands every WM_IAP_NOTIFY it
+// receives to OnNotification. The library below knows only codes and their
+// meanings; the wording per screen is here.
 //
 // Button states: no file (Start and Cancel disabled), ready (Start enabled,
 // Cancel disabled: a file chosen, a cancel, code 22), running (Start
 // disabled, Cancel enabled). Code 1 only enables Start; error codes change
 // no button. The owner's link stays closed after an upgrade.
+//
+// Beyond the Windows tool: a chosen file is checked at once (a bad one is
+// reported with its reason and Start stays disabled; a good one is described
+// after the confirmation), an error's meaning follows its code, a port that
+// does not open is reported with its reason, and the board check before the
+// first sync byte is skipped on a port where the screen's own link heard its
+// board in this session.
 //
 // GUI thread only.
 #include "platform/Notify.h"
@@ -29,6 +37,11 @@ public:
     virtual ~IUpgradeOwner() = default;
     // The n of COMn of the owner's own link.
     virtual int UpgradePortNumber() = 0;
+    // Whether the owner's own link heard its board on port `number` since
+    // the owner was made: the board is the right one, and after a reset it
+    // waits in its boot loader, where the board check's polls could spoil
+    // its baud rate.
+    virtual bool HeardBoardOn(int number) = 0;
     // Closes the owner's link (waiting up to 500 ms) and stops its periodic
     // timer, so nothing else uses the port during the upgrade.
     virtual void ReleaseLinkForUpgrade() = 0;
@@ -42,7 +55,8 @@ public:
     virtual void SetMessageGate(bool /*open*/) {}
 };
 
-// The text an owner shows for a notification code; empty for none.
+// The owner's own text for a notification code (without what the library
+// adds for this run); empty for none.
 std::string UpgradeNotificationText(UpgradeOwnerKind kind, int code);
 
 class UpgradeDriver
@@ -64,6 +78,7 @@ public:
     // The owner closes while an upgrade may run (the motor dialog).
     void StopQuietly() { library_.Stop(); }
 
+    // The file chosen and found good; empty otherwise.
     const std::string& FirmwarePath() const { return path_; }
     CWindroseIAPLibExp& Library() { return library_; }
 
@@ -72,6 +87,9 @@ public:
     std::string_view ChooserFilter() const;
 
 private:
+    // The owner's text, coloured for the main screen.
+    std::string Text(std::string_view colour, const std::string& plain) const;
+
     IUpgradeOwner& owner_;
     UpgradeOwnerKind kind_;
     CWindroseIAPLibExp library_;

@@ -1,0 +1,40 @@
+#pragma once
+// Whole files read and replaced safely, for every kind of file the tools
+// handle: only a regular file of bounded size is read (a FIFO, a device or
+// a huge file is refused at once instead of hanging or filling memory), and
+// a file is replaced through a temporary file beside it and a rename, so a
+// reader never sees it half written.
+//
+// Any thread.
+#include "platform/Result.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qav {
+
+// errno of a read or replacement refused because the path is a device, a
+// FIFO or a socket (a folder gives EISDIR, a file over the limit EFBIG).
+inline constexpr int kNotRegularFile = EMEDIUMTYPE;
+
+// Reads the whole of `path` into `out`. A folder, anything that is not a
+// regular file and a file larger than `maxBytes` (also one that grows past
+// it while being read) are refused; opening never waits for a FIFO's
+// writer. On failure `out` is empty and the result holds errno and
+// FileErrorText.
+Result ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& out);
+
+// A failed read's or write's errno in words; EFBIG names `maxBytes`
+// ("larger than 1 MiB").
+std::string FileErrorText(int error, std::size_t maxBytes = 0);
+
+// Replaces `path` by `bytes`: a temporary file in the same folder is
+// written, flushed to disk and renamed over the target. A symbolic link is
+// followed and an existing file's permissions are kept. A target that
+// exists but is not a regular file is refused and left alone. On failure
+// nothing has changed.
+Result ReplaceFile(const std::string& path, std::string_view bytes);
+
+} // namespace qav

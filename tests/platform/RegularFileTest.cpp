@@ -1,0 +1,85 @@
+// Whole files read only when they are regular and bounded, and replaced
+// through a temporary file, never into something that is not a file.
+#include "platform/RegularFile.h"
+
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qav {
+namespace {
+
+TEST(RegularFile, ReadsOnlyRegularFilesUpToTheLimit)
+{
+    test::TempDir dir;
+    test::WriteWholeFile(dir.File("ten"), "0123456789");
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    struct Case
+    {
+        std::string path;
+        std::size_t limit;
+        int code;
+        std::string text;
+    };
+    const std::vector<Case> cases{
+        {dir.File("ten"), 10, 0, "0123456789"},
+        {dir.File("ten"), 9, EFBIG, ""},
+        {dir.File("none"), 10, ENOENT, ""},
+        {dir.path().string(), 10, EISDIR, ""},
+        {dir.File("fifo"), 10, kNotRegularFile, ""},
+        {"/dev/zero", 1 << 20, kNotRegularFile, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " " + std::to_string(c.limit));
+        std::string out = "old";
+        const Result r = ReadRegularFile(c.path, c.limit, out);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(out, c.text);
+    }
+    EXPECT_EQ(FileErrorText(EFBIG, 16u << 20), "larger than 16 MiB");
+    EXPECT_EQ(FileErrorText(EFBIG, 1000), "larger than 1000 bytes");
+    EXPECT_EQ(FileErrorText(kNotRegularFile), "not a regular file");
+}
+
+TEST(RegularFile, ReplacesOnlyRegularFilesAndKeepsTheirMode)
+{
+    test::TempDir dir;
+    test::WriteWholeFile(dir.File("old"), "old");
+    chmod(dir.File("old").c_str(), 0640);
+    std::filesystem::create_symlink(dir.File("old"), dir.File("link"));
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.File("folder"));
+    struct Case
+    {
+        std::string path;
+        int code;
+    };
+    const std::vector<Case> cases{
+        {dir.File("new"), 0},
+        {dir.File("link"), 0}, // written through to its target
+        {dir.File("fifo"), kNotRegularFile},
+        {dir.File("folder"), EISDIR},
+        {"/dev/null", kNotRegularFile},
+        {dir.File("no/such/folder"), ENOENT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(ReplaceFile(c.path, "new text").code, c.code);
+    }
+    EXPECT_EQ(test::ReadWholeFile(dir.File("new")), "new text");
+    EXPECT_EQ(test::ReadWholeFile(dir.File("old")), "new text");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
+    struct stat st
+    {
+    };
+    ASSERT_EQ(stat(dir.File("old").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // Only what was there and what was written: no temporary file is left.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 5);
+}
+
+} // namespace
+} // namespace qav

@@ -1,0 +1,112 @@
+#pragma once
+// In-process lines for the boot loader client: what is sent is answered at
+// once, and a missing answer times out at once (no time passes).
+#include "BootLoaderModel.h"
+#include "upgrade/BootPort.h"
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace qav::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A line whose far end's answers wait in a queue until the PC reads them.
+class QueuedAnswersLine : public IBootLine
+{
+public:
+    PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds) override
+    {
+        if (answers_.size() < dest.size())
+            return PortIo::TimedOut;
+        for (auto& b : dest) {
+            b = answers_.front();
+            answers_.pop_front();
+        }
+        return PortIo::Ok;
+    }
+    void DiscardInput() override { answers_.clear(); }
+    // Everything the PC sent, in order.
+    const Bytes& Sent() const { return sent_; }
+
+protected:
+    std::deque<std::uint8_t> answers_;
+    Bytes sent_;
+};
+
+// The PC's line wired straight to a simulated boot loader. A sync byte to a
+// board not yet in its boot loader enters it, as a reset board would.
+class ModelLine final : public QueuedAnswersLine
+{
+public:
+    explicit ModelLine(sim::BootLoaderModel& m) : m_(m) {}
+    // A boot loader already running, as a cancelled run left it: `heard` fed
+    // to it, its answers still on their way (they arrive after the next
+    // request is sent).
+    void LeftBehind(const Bytes& heard)
+    {
+        inBoot_ = true;
+        for (std::uint8_t b : heard)
+            m_.Feed(b, late_);
+    }
+    PortIo Send(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override
+    {
+        sent_.insert(sent_.end(), bytes.begin(), bytes.end());
+        answers_.insert(answers_.end(), late_.begin(), late_.end());
+        late_.clear();
+        for (std::uint8_t b : bytes) {
+            Bytes out;
+            if (!inBoot_ && b == 0x7F) {
+                inBoot_ = true;
+                out.push_back(m_.Enter());
+            } else if (inBoot_) {
+                m_.Feed(b, out);
+            }
+            answers_.insert(answers_.end(), out.begin(), out.end());
+        }
+        return PortIo::Ok;
+    }
+
+private:
+    sim::BootLoaderModel& m_;
+    Bytes late_;
+    bool inBoot_ = false;
+};
+
+// A line whose far end answers each byte by a fixed rule.
+class ScriptedLine final : public QueuedAnswersLine
+{
+public:
+    explicit ScriptedLine(std::function<Bytes(std::uint8_t)> rule) : rule_(std::move(rule)) {}
+    PortIo Send(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override
+    {
+        sent_.insert(sent_.end(), bytes.begin(), bytes.end());
+        for (std::uint8_t b : bytes)
+            for (std::uint8_t a : rule_(b))
+                answers_.push_back(a);
+        return PortIo::Ok;
+    }
+
+private:
+    std::function<Bytes(std::uint8_t)> rule_;
+};
+
+// A line that never stops bringing the same byte, whatever is sent.
+class FloodLine final : public IBootLine
+{
+public:
+    explicit FloodLine(std::uint8_t byte) : byte_(byte) {}
+    PortIo Send(std::span<const std::uint8_t>, std::chrono::milliseconds) override { return PortIo::Ok; }
+    PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds) override
+    {
+        std::fill(dest.begin(), dest.end(), byte_);
+        return PortIo::Ok;
+    }
+    void DiscardInput() override {}
+
+private:
+    std::uint8_t byte_;
+};
+
+} // namespace qav::test

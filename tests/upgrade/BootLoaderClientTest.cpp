@@ -1,0 +1,338 @@
+// The boot loader client and the whole procedure, run in-process against the
+// simulator's boot loader model and against scripted lines (no time passes:
+// a missing answer times out at once): every chip of the table, the checks
+// made before anything is erased, and a procedure that always ends.
+#include "support/FakeBootLines.h"
+
+#include "BootLoaderModel.h"
+#include "upgrade/BoardIdentity.h"
+#include "upgrade/BootLoader.h"
+#include "upgrade/UpgradeCodes.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace qav {
+namespace {
+
+using sim::BootLoaderModel;
+using test::Bytes;
+using test::FloodLine;
+using test::ModelLine;
+using test::ScriptedLine;
+
+constexpr std::uint8_t A = 0x79, N = 0x1F;
+constexpr std::uint32_t kBase = 0x08000000;
+
+Bytes Address(std::uint32_t a)
+{
+    Bytes b{std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8), std::uint8_t(a)};
+    b.push_back(b[0] ^ b[1] ^ b[2] ^ b[3]);
+    return b;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+FirmwareImage Firmware(std::uint32_t address, std::size_t size, std::uint16_t chip = 0)
+{
+    FirmwareImage fw;
+    fw.header.address = address;
+    fw.header.chip = chip;
+    fw.image = sim::SimFirmwareImage(3, size);
+    return fw;
+}
+
+struct ProcedureRun
+{
+    BootOutcome outcome;
+    std::vector<int> codes;
+};
+
+ProcedureRun RunOn(IBootLine& line, const FirmwareImage& fw, BootLoaderTiming timing = {})
+{
+    ProcedureRun run;
+    run.outcome = RunBootProcedure(
+        line, fw, [&](int code, int) { run.codes.push_back(code); }, timing);
+    return run;
+}
+
+BootLoaderTiming Quick()
+{
+    BootLoaderTiming t;
+    t.syncWindow = std::chrono::milliseconds(300);
+    return t;
+}
+
+// One case per chip of the table: an image that straddles the first erase
+// unit's end is written into a flash of 64 KiB, and exactly the units it
+// covers are erased (by the chip's own erase command and units); an image
+// one word larger than the flash erases nothing.
+TEST(BootChips, EveryChipOfTheTableIsFlashedByItsOwnUnits)
+{
+    struct Case
+    {
+        std::uint16_t id;
+        std::uint32_t firstUnit; // bytes
+        int unitsCovered;
+    };
+    const std::vector<Case> cases{
+        {0x412, 1024, 6},  {0x410, 1024, 6},  {0x420, 1024, 6},  {0x414, 2048, 4}, {0x428, 2048, 4},
+        {0x418, 2048, 4},  {0x430, 2048, 4},  {0x422, 2048, 4},  {0x413, 16384, 2},
+    };
+    // A new row of the table needs its case here.
+    ASSERT_EQ(cases.size(), KnownChips().size());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ChipText(c.id));
+        const ChipInfo* chip = FindChip(c.id);
+        ASSERT_NE(chip, nullptr);
+        EXPECT_EQ(PageAt(*chip, 64 * 1024, 0)->size, c.firstUnit);
+
+        BootLoaderModel m(*chip, 64, Bytes(64 * 1024, 0x00));
+        ModelLine line(m);
+        const FirmwareImage fw = Firmware(kBase + c.firstUnit - 512, 5000, c.id);
+        const ProcedureRun run = RunOn(line, fw);
+        EXPECT_EQ(run.outcome.code, iap::kDone) << run.outcome.sentence;
+        EXPECT_EQ(m.Stats().pagesErased, c.unitsCovered);
+        const auto at = m.Flash().begin() + c.firstUnit - 512;
+        EXPECT_TRUE(std::equal(fw.image.begin(), fw.image.end(), at));
+        EXPECT_EQ(m.Flash()[c.firstUnit - 513], 0xFF); // erased with its unit
+        // The erase command the row names, and no other.
+        const auto& sent = line.Sent();
+        const std::uint8_t other = chip->erase == EraseCommand::Erase ? boot::kExtendedErase : boot::kErase;
+        const auto own = static_cast<std::uint8_t>(chip->erase);
+        const Bytes ownCommand{own, static_cast<std::uint8_t>(~own)};
+        EXPECT_NE(std::search(sent.begin(), sent.end(), ownCommand.begin(), ownCommand.end()), sent.end());
+        const Bytes otherCommand{other, static_cast<std::uint8_t>(~other)};
+        EXPECT_EQ(std::search(sent.begin(), sent.end(), otherCommand.begin(), otherCommand.end()), sent.end());
+
+        BootLoaderModel small(*chip, 64, Bytes(64 * 1024, 0x00));
+        ModelLine smallLine(small);
+        const ProcedureRun tooLarge = RunOn(smallLine, Firmware(kBase, 64 * 1024 + 4));
+        EXPECT_EQ(tooLarge.outcome.code, iap::kTooLarge);
+        EXPECT_EQ(small.Stats().pagesErased, 0);
+    }
+}
+
+// The chip is checked against the file, and the pages against the erase
+// command, before anything is erased.
+TEST(BootChips, WhatCannotBeDoneErasesNothing)
+{
+    struct Case
+    {
+        const char* name;
+        std::uint16_t boardChip;
+        std::uint32_t flashKiB;
+        FirmwareImage fw;
+        int code;
+        const char* sentence;
+    };
+    const std::vector<Case> cases{
+        {"the file names another chip", 0x410, 64, Firmware(kBase, 4096, 0x414), iap::kWrongBoard,
+         "The file is for chip 0x414 (STM32F10x high density); the board's chip is 0x410 (STM32F10x medium "
+         "density)."},
+        {"the file names this chip", 0x410, 64, Firmware(kBase, 4096, 0x410), iap::kDone, ""},
+        {"any chip", 0x413, 64, Firmware(kBase, 4096), iap::kDone, ""},
+        // 1 MiB of 2 KiB pages: page 300 is beyond what ERASE can number.
+        {"a page above 255 for ERASE", 0x430, 1024, Firmware(kBase + 300 * 2048, 4096), iap::kRefused,
+         "The image reaches page 301, but the only erase command of chip 0x430 (STM32F10x XL density), ERASE "
+         "(0x43), reaches pages 0 to 255."},
+        {"pages up to 255 for ERASE", 0x430, 1024, Firmware(kBase + 254 * 2048, 4096), iap::kDone, ""},
+        {"below the flash", 0x410, 64, Firmware(0x07FFFC00, 1024), iap::kTooLarge,
+         "The image (1024 bytes at 0x07FFFC00) does not fit the chip's 64 KiB of flash at 0x08000000."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BootLoaderModel m(*FindChip(c.boardChip), c.flashKiB, {});
+        ModelLine line(m);
+        const ProcedureRun run = RunOn(line, c.fw);
+        EXPECT_EQ(run.outcome.code, c.code);
+        EXPECT_EQ(run.outcome.sentence, c.sentence);
+        if (c.code != iap::kDone) {
+            EXPECT_EQ(m.Stats().pagesErased, 0);
+            EXPECT_EQ(m.Stats().writes, 0);
+        }
+    }
+}
+
+// ERASE never carries a page number above 255, and the client refuses to
+// send one rather than cut it to a byte.
+TEST(BootLoaderClient, EraseNeverSendsAPageItCannotNumber)
+{
+    struct Case
+    {
+        std::vector<std::uint16_t> pages;
+        EraseCommand command;
+        bool sent;
+    };
+    const std::vector<Case> cases{
+        {{255}, EraseCommand::Erase, true},
+        {{256}, EraseCommand::Erase, false},
+        {{10, 300}, EraseCommand::Erase, false},
+        {std::vector<std::uint16_t>(256, 1), EraseCommand::Erase, false},
+        {{300}, EraseCommand::ExtendedErase, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pages.back());
+        ScriptedLine line([](std::uint8_t) { return Bytes{A}; });
+        BootLoaderClient client(line);
+        const Result r = client.ErasePages(c.pages, c.command, 1);
+        EXPECT_EQ(r.Ok(), c.sent) << r.message;
+        EXPECT_EQ(line.Sent().empty(), !c.sent);
+    }
+}
+
+TEST(BootProcedure, EndsWithTheCodeOfWhatWentWrong)
+{
+    struct Case
+    {
+        const char* name;
+        sim::BootFaults faults;
+        std::uint32_t address;
+        std::size_t size;
+        int code;
+    };
+    sim::BootFaults protectedChip, silentEarly, refusedForGood;
+    protectedChip.readProtected = true;
+    silentEarly.silentAfter = 20;
+    refusedForGood.refuseWrite = 2;
+    refusedForGood.refuseWriteCount = 4;
+    const std::vector<Case> cases{
+        {"success", {}, kBase, 5000, iap::kDone},
+        {"success at an offset, unaligned length", {}, kBase + 0x4000, 1001, iap::kDone},
+        {"read-out protected", protectedChip, kBase, 1024, iap::kReadProtected},
+        {"beyond the flash", {}, kBase + 63 * 1024, 4096, iap::kTooLarge},
+        {"silent after the chip was learnt", silentEarly, kBase, 1024, iap::kDeviceGone},
+        {"a block refused four times", refusedForGood, kBase, 2048, iap::kWriteFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BootLoaderModel m(*FindChip(0x422), 64, Bytes(64 * 1024, 0x00), c.faults);
+        ModelLine line(m);
+        const FirmwareImage fw = Firmware(c.address, c.size);
+        const ProcedureRun run = RunOn(line, fw);
+        EXPECT_EQ(run.outcome.code, c.code) << run.outcome.sentence;
+        EXPECT_EQ(run.outcome.sentence.empty(), c.code == iap::kDone);
+        if (run.outcome.code == iap::kDone) {
+            const std::size_t at = c.address - kBase;
+            EXPECT_TRUE(std::equal(fw.image.begin(), fw.image.end(), m.Flash().begin() + at));
+            // Only the pages the image covers are erased.
+            const std::size_t firstPage = at / 2048, lastPage = (at + c.size - 1) / 2048;
+            EXPECT_EQ(m.Stats().pagesErased, static_cast<int>(lastPage - firstPage + 1));
+            EXPECT_EQ(m.Flash()[at + c.size], 0xFF); // padding of the last word, or erased rest of a page
+            if (firstPage > 0) {
+                EXPECT_EQ(m.Flash()[firstPage * 2048 - 1], 0x00);
+            }
+        } else if (c.code != iap::kWriteFailed) {
+            EXPECT_EQ(m.Stats().writes, 0);
+        }
+    }
+}
+
+// A new run started right after a cancelled one finds the boot loader still
+// in the middle of the old command, or its answer still on the line: it must
+// get back in step with the boot loader and finish the job. Sync bytes fill
+// an unfinished command (AN3155 has no time-out within one).
+TEST(BootProcedure, StartsCleanWhereACancelledRunLeftTheBootLoader)
+{
+    Bytes flash(64 * 1024);
+    for (std::size_t i = 0; i < flash.size(); ++i)
+        flash[i] = i % 2 ? 0x79 : 0x1F; // read back, looks like ACKs and NACKs
+    Bytes block(100, 0x55);
+    const std::vector<std::pair<const char*, Bytes>> cases{
+        {"awaits the complement", {0x31}},
+        {"awaits the address, its ACK on the line", {0x31, 0xCE}},
+        {"half an address", Cat({{0x31, 0xCE}, Bytes{0x08, 0x00}})},
+        {"awaits the block, the address's ACK on the line", Cat({{0x31, 0xCE}, Address(kBase)})},
+        {"half a block", Cat({{0x31, 0xCE}, Address(kBase), {0xFF}, block})},
+        {"a whole block still to come", Cat({{0x31, 0xCE}, Address(kBase), {0xFF}})},
+        {"awaits the read length", Cat({{0x11, 0xEE}, Address(kBase)})},
+        {"read data on the line", Cat({{0x11, 0xEE}, Address(kBase), {0xFF, 0x00}})},
+        {"an erase's ACK on the line", {0x44, 0xBB, 0x00, 0x01, 0x00, 0x05, 0x00, 0x06, 0x02}},
+        {"a GET's answer on the line", {0x00, 0xFF}},
+        {"a GET ID's answer on the line", {0x02, 0xFD}},
+    };
+    for (const auto& [name, heard] : cases) {
+        SCOPED_TRACE(name);
+        BootLoaderModel m(*FindChip(0x422), 64, flash);
+        ModelLine line(m);
+        line.LeftBehind(heard);
+        const FirmwareImage fw = Firmware(kBase, 3000);
+        BootLoaderTiming quick;
+        quick.syncWindow = std::chrono::milliseconds(2000);
+        const ProcedureRun run = RunOn(line, fw, quick);
+        EXPECT_EQ(run.outcome.code, iap::kDone) << run.outcome.sentence;
+        ASSERT_GE(run.codes.size(), 2u);
+        EXPECT_EQ(run.codes[1], iap::kBootLoaderAnswered);
+        EXPECT_TRUE(std::equal(fw.image.begin(), fw.image.end(), m.Flash().begin()));
+    }
+}
+
+TEST(BootProcedure, ASyncAnswerAloneIsNotABootLoaderAndTheWaitAlwaysEnds)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<Bytes(std::uint8_t)> rule;
+        int code;
+    };
+    const std::vector<Case> cases{
+        {"silence", [](std::uint8_t) { return Bytes{}; }, iap::kNoBootLoader},
+        {"a NACK for everything", [](std::uint8_t) { return Bytes{N}; }, iap::kRefused},
+        {"an ACK for every sync, nothing else", [](std::uint8_t b) { return b == 0x7F ? Bytes{A} : Bytes{}; },
+         iap::kNoBootLoader},
+        {"an ACK for every byte", [](std::uint8_t) { return Bytes{A}; }, iap::kNoBootLoader},
+        {"a NACK for a GET", [](std::uint8_t b) { return b == 0x7F ? Bytes{A} : Bytes{N}; }, iap::kRefused},
+        {"a running firmware's chatter", [](std::uint8_t) { return Bytes(40, 0x55); }, iap::kNoBootLoader},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedLine line(c.rule);
+        const ProcedureRun run = RunOn(line, Firmware(kBase, 1024), Quick());
+        EXPECT_EQ(run.outcome.code, c.code);
+        EXPECT_EQ(run.codes, std::vector<int>{iap::kStarting});
+    }
+    // A line that never stops bringing bytes is given up when the window
+    // ends, whatever the byte.
+    for (std::uint8_t flood : {std::uint8_t(0x55), A}) {
+        SCOPED_TRACE(int(flood));
+        FloodLine line(flood);
+        EXPECT_EQ(RunOn(line, Firmware(kBase, 1024), Quick()).outcome.code, iap::kNoBootLoader);
+    }
+}
+
+// The board check's polls go to a board of unknown state. Should it be a
+// boot loader in step, its pairs of poll bytes must never make up a command
+// it would carry out on the flash, at either alignment and repeated.
+TEST(BoardIdentity, ThePollsCarryNoCommandABootLoaderWouldRun)
+{
+    for (FirmwareBoard board : {FirmwareBoard::Controller, FirmwareBoard::Motor}) {
+        for (std::uint16_t chip : {std::uint16_t(0x410), std::uint16_t(0x422)}) {
+            for (std::size_t skew : {0u, 1u}) {
+                SCOPED_TRACE(std::to_string(int(board)) + " " + ChipText(chip) + " " + std::to_string(skew));
+                BootLoaderModel m(*FindChip(chip), 64, {});
+                m.Enter();
+                Bytes out;
+                if (skew)
+                    m.Feed(0x00, out);
+                const Frame poll = BoardPoll(board);
+                for (int i = 0; i < 10; ++i)
+                    for (std::uint8_t b : poll)
+                        m.Feed(b, out);
+                EXPECT_EQ(m.Stats().pagesErased, 0);
+                EXPECT_EQ(m.Stats().writes + m.Stats().refusedWrites, 0);
+                EXPECT_EQ(m.Stats().starts, 0);
+                // It answered with NACKs, the sign a probe looks for.
+                EXPECT_GE(std::count(out.begin(), out.end(), N), 10);
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace qav
