@@ -414,57 +414,51 @@ protected:
     }
 };
 
-TEST_P(BootLoaderOnPort, IsNamedAndKeptFromFramesUntilTheBoardIsReset)
+// Named once, kept from frames (a boot loader takes them as commands), and
+// connected again once the board has left it: reset without its jumper, or
+// reset with it and upgraded.
+TEST_P(BootLoaderOnPort, IsNamedKeptFromFramesAndConnectsOnceItHasLeft)
 {
     const Screen s = GetParam();
-    ASSERT_NO_FATAL_FAILURE(IntoBootLoader(s));
-    auto screen = Make(s);
-    const qsizetype at = OpenAndWaitForSentence(*screen, s);
-    ASSERT_GE(at, 0);
+    for (const bool upgrade : {false, true}) {
+        SCOPED_TRACE(upgrade ? "upgraded" : "reset");
+        ASSERT_NO_FATAL_FAILURE(IntoBootLoader(s));
+        auto screen = Make(s);
+        const qsizetype at = OpenAndWaitForSentence(*screen, s);
+        ASSERT_GE(at, 0);
 
-    // Held back from frames, which a boot loader takes as commands: the
-    // next check sends its sync bytes and nothing else.
-    const std::uint32_t sent = screen->Serial().SentTotal();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return screen->Serial().SentTotal() >= sent + 2; }, 10000));
-    EXPECT_LT(screen->Serial().SentTotal() - sent, kFrameSize);
-    const sim::BootStats stats = sim->BootLoaderStats(Device(s));
-    EXPECT_EQ(stats.pagesErased + stats.writes + stats.reads + stats.starts, 0);
-    EXPECT_TRUE(sim->InBootLoader(Device(s)));
-    EXPECT_EQ(screen->RawSaid().lastIndexOf(Sentence(s)), at) << "said once";
+        // The next check sends its sync bytes and nothing else.
+        const std::uint32_t sent = screen->Serial().SentTotal();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return screen->Serial().SentTotal() >= sent + 2; }, 10000));
+        EXPECT_LT(screen->Serial().SentTotal() - sent, kFrameSize);
+        const sim::BootStats stats = sim->BootLoaderStats(Device(s));
+        EXPECT_EQ(stats.pagesErased + stats.writes + stats.reads + stats.starts, 0);
+        EXPECT_EQ(screen->RawSaid().lastIndexOf(Sentence(s)), at) << "said once";
 
-    // Reset without the jumper: the firmware answers the frames again.
-    sim->Reset(Device(s));
-    ASSERT_TRUE(SaysAfter(*screen, screen->ConnectedText(), at, 20000)) << screen->Said().join(" | ").toStdString();
-}
-
-TEST_P(BootLoaderOnPort, UpgradeStartsWithTheSyncByteAndTheBoardConnectsAfterIt)
-{
-    const Screen s = GetParam();
-    ASSERT_NO_FATAL_FAILURE(IntoBootLoader(s));
-    auto screen = Make(s);
-    ASSERT_GE(OpenAndWaitForSentence(*screen, s), 0);
-
-    // The user resets it with the jumper still set: the boot loader takes
-    // its baud rate from the first byte it hears, which must be a sync byte
-    // (the screen's checks send no other, and the upgrade skips its board
-    // check here).
-    sim->ResetIntoBootLoader(Device(s));
-    screen->StartUpgrade(FirmwareFile(s, 44));
-    const QString upgraded = QStringLiteral("Firmware upgraded successfully!");
-    // Ends with success or with an error code, whichever comes.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            const QStringList said = screen->Said();
-            return said.contains(upgraded) || !said.filter(QStringLiteral("Upgrade error code:")).isEmpty();
-        },
-        60000));
-    ASSERT_TRUE(screen->Said().contains(upgraded)) << screen->Said().join(" | ").toStdString();
-    EXPECT_EQ(sim->FirmwareVersion(Device(s)), 44);
-
-    const qsizetype upgradedAt = screen->Said().size();
-    screen->OpenComPort();
-    ASSERT_TRUE(SaysAfter(*screen, screen->ConnectedText(), upgradedAt, 20000))
-        << screen->Said().join(" | ").toStdString();
+        if (!upgrade) {
+            sim->Reset(Device(s));
+        } else {
+            // Reset with the jumper still set, the boot loader takes its baud
+            // rate from the first byte it hears, which must be a sync byte:
+            // the screen's checks send no other, and the upgrade skips its
+            // board check here.
+            sim->ResetIntoBootLoader(Device(s));
+            screen->StartUpgrade(FirmwareFile(s, 44));
+            const QString upgraded = QStringLiteral("Firmware upgraded successfully!");
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    const QStringList said = screen->Said();
+                    return said.contains(upgraded) || !said.filter(QStringLiteral("error code:")).isEmpty();
+                },
+                60000));
+            ASSERT_TRUE(screen->Said().contains(upgraded)) << screen->Said().join(" | ").toStdString();
+            EXPECT_EQ(sim->FirmwareVersion(Device(s)), 44);
+            screen->OpenComPort();
+        }
+        ASSERT_TRUE(SaysAfter(*screen, screen->ConnectedText(), at, 20000))
+            << screen->Said().join(" | ").toStdString();
+        screen->End();
+    }
 }
 
 // A port nobody answers on: after the frames of the time-out, two sync
