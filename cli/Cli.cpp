@@ -11,7 +11,9 @@
 #include "files/ConfigFileCheck.h"
 #include "files/ControllerConfigFile.h"
 #include "files/CsvRecorder.h"
+#include "files/ParamReference.h"
 #include "platform/IniFile.h"
+#include "platform/JsonText.h"
 #include "protocol/ControllerParamTable.h"
 #include "protocol/ControllerResults.h"
 #include "protocol/StatusMarkup.h"
@@ -74,6 +76,10 @@ constexpr CommandHelp kCommandHelp[] = {
      "against a board the keys the file lacks are left out, since a load keeps the board's values\n"
      "for them); keys that are no parameter are named and ignored; --exit-code exits with 1 when\n"
      "anything differs"},
+    {"params", "params [--board B] [--json] | params --markdown",
+     "describe every parameter of the board: its key, the screen control that edits it, what it\n"
+     "means, its unit and range, how it travels and what a configuration file may hold; --json gives\n"
+     "one JSON object a line; --markdown the reference of both boards as docs/parameters.md has it"},
     {"motor-on", "motor-on --port PORT", "switch the motors on"},
     {"motor-off", "motor-off --port PORT", "switch the motors off"},
     {"calibrate", "calibrate --port PORT", "calibrate the sensors"},
@@ -157,25 +163,24 @@ int OpenOrFail(ControllerSession& session, const std::string& port, std::ostream
 
 using Outcome = ControllerSession::Outcome;
 
-// A JSON string, or null for an empty one.
-std::string JsonText(const std::string& text)
+int CmdParams(const Options& o, std::ostream& out, std::ostream& err)
 {
-    if (text.empty())
-        return "null";
-    std::string json = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            json += escaped;
-        } else {
-            json += c;
-        }
+    const bool json = o.flags.count("--json") > 0, markdown = o.flags.count("--markdown") > 0;
+    if (!o.positional.empty() || (markdown && (json || o.values.count("--board"))))
+        return Fail(err, kExitUsage, "Usage: qav-nuva-cli params [--board B] [--json] | params --markdown");
+    const auto board = ChosenBoard(o);
+    if (!board)
+        return Fail(err, kExitUsage, kBadBoard);
+    if (markdown) {
+        out << ReferenceMarkdown(ControllerReference(), MotorReference());
+    } else {
+        const std::vector<ParamFacts> facts = *board == Board::Motor ? MotorReference() : ControllerReference();
+        out << (json ? ReferenceJson(facts) : ReferenceText(facts));
     }
-    return json + '"';
+    out.flush();
+    if (!out)
+        return Fail(err, kExitUsage, "Cannot write the standard output.");
+    return kExitOk;
 }
 
 int CmdPorts(std::ostream& out, bool json)
@@ -250,7 +255,6 @@ struct Monitor final : IControllerEvents
 {
     enum class Format { Words, Json, Csv };
     Monitor(std::ostream& out, Format format) : out(out), format(format), csv(out) {}
-    const ControllerLinkState* state = nullptr;
     std::ostream& out;
     Format format;
     CsvRecorder csv;
@@ -272,31 +276,17 @@ struct Monitor final : IControllerEvents
         const auto now = std::chrono::steady_clock::now();
         if (printed == 0)
             first = now;
-        const ControllerLinkState& s = *state;
-        const TelemetrySample sample{s.roll, s.tilt, s.pan, t, motor, firmware};
+        const TelemetrySample sample{t, motor, firmware};
         ++printed;
         if (format == Format::Csv) {
             // Flushed as the recorder does it, and once more at the end.
             gone = !csv.Append(sample, now) || (Done() && !csv.Finish());
             return;
         }
-        if (format == Format::Json) {
+        if (format == Format::Json)
             out << TelemetryJson(std::chrono::duration<double>(now - first).count(), sample) << std::endl;
-        } else {
-            const char* motorText = !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
-            char fw[16] = "-";
-            if (firmware)
-                std::snprintf(fw, sizeof fw, "%.1f", *firmware * 0.1);
-            char line[512];
-            std::snprintf(line, sizeof line,
-                          "roll %s tilt %s pan %s rc_roll %d rc_tilt %d rc_pan %d rc_mode %d rc_shot %d "
-                          "ax %s ay %s az %s motor %s firmware %s",
-                          FormatAttitude(s.roll).c_str(), FormatAttitude(s.tilt).c_str(),
-                          FormatAttitude(s.pan).c_str(), t.rcRoll, t.rcTilt, t.rcPan, t.rcMode, t.rcShot,
-                          FormatAcceleration(t.accX).c_str(), FormatAcceleration(t.accY).c_str(),
-                          FormatAcceleration(t.accZ).c_str(), motorText, fw);
-            out << line << std::endl;
-        }
+        else
+            out << TelemetryText(sample) << std::endl;
         // A failed write means the reader has gone (a closed pipe): stop
         // rather than poll the controller for no one.
         gone = !out;
@@ -329,7 +319,6 @@ int CmdMonitor(const Options& o, std::ostream& out, std::ostream& err, const vol
     ControllerParams params;
     Monitor events(out, json ? Monitor::Format::Json : csv ? Monitor::Format::Csv : Monitor::Format::Words);
     ControllerSession session(params, events);
-    events.state = &session.Link().State();
     events.limit = count;
     if (int rc = OpenOrFail(session, port->second, err))
         return rc;
@@ -755,6 +744,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (o->positional.size() != 2)
             return Fail(err, kExitUsage, "Usage: qav-nuva-cli diff [--board B] FILE_A FILE_B [--exit-code]");
         return DiffFiles(o->positional[0], o->positional[1], motor, exitCode, out, err);
+    }
+    if (command == "params") {
+        const auto o = ParseOptions(args, 1, {"--board"}, {"--json", "--markdown"}, error);
+        return o ? CmdParams(*o, out, err) : Fail(err, kExitUsage, error);
     }
     static const std::map<std::string, std::uint8_t> kCommands{
         {"motor-on", kCmdMotorOn}, {"motor-off", kCmdMotorOff}, {"calibrate", kCmdCalibrate}};

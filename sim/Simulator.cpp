@@ -104,6 +104,7 @@ bool Simulator::Start(std::string* error)
         mc.seed = config_.seed;
         mc.attitude = config_.attitude;
         mc.sticks = config_.sticks;
+        mc.held = config_.held;
         auto device = std::make_unique<ControllerDevice>(mc, start);
         std::string why;
         if (!device->model.LoadFlash(&why))

@@ -41,6 +41,8 @@ struct SimulatorConfig
     // A controller standing still, its sticks left alone (see ControllerModelConfig).
     std::optional<std::array<double, 3>> attitude;
     std::optional<std::array<std::int8_t, 5>> sticks;
+    // Telemetry channels reported with a fixed count (see ControllerModelConfig).
+    std::array<std::optional<std::int32_t>, kTelemetryChannelCount> held{};
 };
 
 class Simulator

@@ -68,8 +68,8 @@ protected:
     {
         ++telemetry;
         const ControllerLinkState& s = Link();
-        const std::string accel = FormatAcceleration(t.accX);
-        const std::string roll = FormatAttitude(s.roll);
+        const std::string accel = ChannelText(kChannelAx, t.Value(kChannelAx));
+        const std::string roll = ChannelText(kChannelRoll, s.roll);
         newAccel += accel != lastAccel_;
         newRoll += roll != lastRoll_;
         newAttitude += s.roll != lastAttitude_[0] || s.tilt != lastAttitude_[1] || s.pan != lastAttitude_[2];

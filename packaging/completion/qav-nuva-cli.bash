@@ -18,7 +18,7 @@ _qav_nuva_cli()
         cword=$COMP_CWORD
     fi
 
-    local commands="ports read monitor write diff motor-on motor-off calibrate upgrade firmware help --help --version"
+    local commands="ports read monitor write diff params motor-on motor-off calibrate upgrade firmware help --help --version"
     if ((cword == 1)); then
         mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
         return
@@ -52,6 +52,7 @@ _qav_nuva_cli()
         monitor) options="--board --port --count --json --csv --help" ;;
         write) options="--board --port --flash --no-backup --allow-out-of-range --help" ;;
         diff) options="--board --port --exit-code --help" ;;
+        params) options="--board --json --markdown --help" ;;
         motor-on | motor-off | calibrate) options="--port --help" ;;
         upgrade) options="--port --board --no-identify --help" ;;
         firmware)
@@ -63,7 +64,7 @@ _qav_nuva_cli()
                 options=""
             fi
             ;;
-        help) options="ports read monitor write diff motor-on motor-off calibrate upgrade firmware" ;;
+        help) options="ports read monitor write diff params motor-on motor-off calibrate upgrade firmware" ;;
         *) return ;;
     esac
     # write, diff and upgrade take files, and so do the firmware subcommands.
