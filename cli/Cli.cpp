@@ -149,9 +149,8 @@ constexpr const char* kBadBoard = "Option --board takes controller or motor.";
 
 int OpenOrFail(ControllerSession& session, const std::string& port, std::ostream& err)
 {
-    std::string why;
-    if (!session.Open(port, why))
-        return Fail(err, kExitPort, why);
+    if (const Result r = session.Open(port); !r)
+        return Fail(err, kExitPort, r.message);
     return kExitOk;
 }
 
@@ -212,10 +211,10 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
     if (!board)
         return Fail(err, kExitUsage, kBadBoard);
     const auto file = o.values.find("-o");
-    std::string why;
     // Refused before anything is asked of the controller.
-    if (file != o.values.end() && !CheckConfigOutput(file->second, why))
-        return Fail(err, kExitUsage, why);
+    if (file != o.values.end())
+        if (const Result r = CheckConfigOutput(file->second); !r)
+            return Fail(err, kExitUsage, r.message);
     if (*board == Board::Motor)
         return MotorRead(port->second, file != o.values.end() ? file->second : std::string(), out, err, stop);
     ControllerParams params;
@@ -230,7 +229,7 @@ int CmdRead(const Options& o, std::ostream& out, std::ostream& err, const volati
         return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port->second));
 
     if (file != o.values.end()) {
-        if (const IniWriteResult r = SaveControllerConfig(file->second, params); !r)
+        if (const Result r = SaveControllerConfig(file->second, params); !r)
             return Fail(err, kExitUsage, "Cannot write " + file->second + ": " + r.message + ".");
         return kExitOk;
     }
@@ -536,8 +535,10 @@ int WriteToPort(const std::string& port, const std::string& file, const CheckedC
     if (backup)
         job.backup = [&](const ControllerParams& read) {
             std::string path;
-            if (!BackupControllerParams(DefaultBackupFolder(), read, port, path, backupWhy))
+            if (const Result r = BackupControllerParams(DefaultBackupFolder(), read, port, path); !r) {
+                backupWhy = r.message;
                 return false;
+            }
             err << kProgram << ": The controller's set on " << port << " was saved to " << ShortenHome(path)
                 << ".\n";
             return true;
@@ -648,10 +649,11 @@ int CmdWrite(const Options& o, std::ostream& out, std::ostream& err, const volat
     // The whole file is checked before the port is opened: a file that
     // cannot be sent as it is sends nothing.
     CheckedConfig checked;
-    std::string why;
     const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
-    if (!ReadCheckedConfig(file, kControllerConfigSection, keys, checked, why, ControllerConfigWriteOnlyKeys()))
-        return Fail(err, kExitUsage, why);
+    if (const Result r =
+            ReadCheckedConfig(file, kControllerConfigSection, keys, checked, ControllerConfigWriteOnlyKeys());
+        !r)
+        return Fail(err, kExitUsage, r.message);
     if (const int rc = CheckBeforeSending(file, checked, keys, "controller", allowOutOfRange, err))
         return rc;
     if (!checked.missing.empty())

@@ -69,8 +69,11 @@ bool LoadMotorForDiff(const std::string& path, MotorParams& params, std::vector<
 {
     params = {};
     std::vector<std::string> unknown;
-    if (!CheckFileForDiff(path, kMotorConfigSection, MotorConfigKeyRanges(), missing, why, &unknown))
+    if (const Result r = CheckFileForDiff(path, kMotorConfigSection, MotorConfigKeyRanges(), missing, &unknown);
+        !r) {
+        why = r.message;
         return false;
+    }
     SayIgnored(path, unknown, err);
     if (!LoadMotorConfig(path, params)) {
         why = "Cannot read " + path + ".";
@@ -87,8 +90,10 @@ std::vector<ConfigDifference> DiffMotor(const MotorParams& a, const MotorParams&
 bool LoadControllerForDiff(const std::string& path, LoadedControllerConfig& out, std::string& why,
                            std::ostream& err)
 {
-    if (!LoadControllerConfigForDiff(path, out, why))
+    if (const Result r = LoadControllerConfigForDiff(path, out); !r) {
+        why = r.message;
         return false;
+    }
     SayIgnored(path, out.unknown, err);
     return true;
 }
@@ -97,9 +102,8 @@ template <class Session>
 int RunRead(Session& session, const std::function<bool()>& done, const std::string& port,
             std::ostream& err, const volatile std::sig_atomic_t* stop)
 {
-    std::string why;
-    if (!session.Open(port, why))
-        return Fail(err, kExitPort, why);
+    if (const Result r = session.Open(port); !r)
+        return Fail(err, kExitPort, r.message);
     const auto outcome = session.RunUntil(done, kAnswerTimeout, stop);
     if (outcome == Session::Outcome::Stopped) {
         const int signal = stop && *stop > 0 ? static_cast<int>(*stop) : SIGINT;

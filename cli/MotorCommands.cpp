@@ -20,9 +20,8 @@ using Outcome = MotorSession::Outcome;
 
 int OpenOrFail(MotorSession& session, const std::string& port, std::ostream& err)
 {
-    std::string why;
-    if (!session.Open(port, why))
-        return Fail(err, kExitPort, why);
+    if (const Result r = session.Open(port); !r)
+        return Fail(err, kExitPort, r.message);
     return kExitOk;
 }
 
@@ -208,7 +207,7 @@ int MotorRead(const std::string& port, const std::string& outFile, std::ostream&
     if (outcome == Outcome::NoAnswer)
         return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
     if (!outFile.empty()) {
-        if (const IniWriteResult r = SaveMotorConfig(outFile, params); !r)
+        if (const Result r = SaveMotorConfig(outFile, params); !r)
             return Fail(err, kExitUsage, "Cannot write " + outFile + ": " + r.message + ".");
         return kExitOk;
     }
@@ -244,10 +243,9 @@ int MotorWrite(const std::string& port, const std::string& file, bool flash, boo
 {
     // The whole file is checked before the port is opened.
     CheckedConfig checked;
-    std::string why;
     const std::vector<ConfigKeyRange> keys = MotorConfigKeyRanges();
-    if (!ReadCheckedConfig(file, kMotorConfigSection, keys, checked, why))
-        return Fail(err, kExitUsage, why);
+    if (const Result r = ReadCheckedConfig(file, kMotorConfigSection, keys, checked); !r)
+        return Fail(err, kExitUsage, r.message);
     if (const int rc = CheckBeforeSending(file, checked, keys, "motor board", allowOutOfRange, err))
         return rc;
     if (!checked.missing.empty())
@@ -261,10 +259,13 @@ int MotorWrite(const std::string& port, const std::string& file, bool flash, boo
     if (backup)
         job.backup = [&](const MotorParams& read) {
             std::string path;
-            if (!WriteBackup(
-                    DefaultBackupFolder(), kMotorBackupExtension, port,
-                    [&](const std::string& to) { return SaveMotorConfig(to, read); }, path, backupWhy))
+            if (const Result r =
+                    WriteBackup(DefaultBackupFolder(), kMotorBackupExtension, port,
+                                [&](const std::string& to) { return SaveMotorConfig(to, read); }, path);
+                !r) {
+                backupWhy = r.message;
                 return false;
+            }
             err << kProgram << ": The motor board's set on " << port << " was saved to " << ShortenHome(path)
                 << ".\n";
             return true;

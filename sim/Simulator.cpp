@@ -105,9 +105,8 @@ bool Simulator::Start(std::string* error)
         mc.attitude = config_.attitude;
         mc.sticks = config_.sticks;
         auto device = std::make_unique<ControllerDevice>(mc, start);
-        std::string why;
-        if (!device->model.LoadFlash(&why))
-            return Fail(error, "cannot read the flash file " + config_.flashPath + ": " + why);
+        if (const Result r = device->model.LoadFlash(); !r)
+            return Fail(error, "cannot read the flash file " + config_.flashPath + ": " + r.message);
         controllerModel_ = &device->model;
         controller_ = std::make_unique<SimDevice>(
             SimDeviceOptions{"controller", config_.controllerCom, config_.faults, config_.paceOutput,
@@ -122,10 +121,9 @@ bool Simulator::Start(std::string* error)
         mc.seed = config_.seed + 1;
         mc.flashPath = config_.motorFlashPath;
         auto device = std::make_unique<MotorDevice>(mc);
-        std::string why;
-        if (!device->model.LoadFlash(&why)) {
+        if (const Result r = device->model.LoadFlash(); !r) {
             Stop();
-            return Fail(error, "cannot read the motor flash file " + config_.motorFlashPath + ": " + why);
+            return Fail(error, "cannot read the motor flash file " + config_.motorFlashPath + ": " + r.message);
         }
         motorModel_ = &device->model;
         motor_ = std::make_unique<SimDevice>(
@@ -145,10 +143,12 @@ bool Simulator::Start(std::string* error)
     for (SimDevice* d : {controller_.get(), motor_.get()}) {
         if (d == nullptr)
             continue;
-        std::string why;
-        if (!d->Plug(&why) || !d->Start(stopFd_, start, &why)) {
+        Result r = d->Plug();
+        if (r)
+            r = d->Start(stopFd_, start);
+        if (!r) {
             Stop();
-            return Fail(error, why);
+            return Fail(error, r.message);
         }
     }
     return true;

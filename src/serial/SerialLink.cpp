@@ -23,7 +23,7 @@ bool OpenAndStart(CSerialLink& link)
 
 } // namespace
 
-std::string PortOpenFailure(std::string_view port, const LinkError& error)
+std::string PortOpenFailure(std::string_view port, const Result& error)
 {
     std::string text = "Cannot open " + std::string(port);
     if (!error.message.empty())

@@ -100,14 +100,15 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
     QString kept;
     if (MotorConnected()) {
         const std::string folder = DefaultBackupFolder();
-        std::string backup, why;
-        if (WriteBackup(
-                folder, kMotorBackupExtension, PortName(OpenedPortNumber()),
-                [&](const std::string& to) { return qav::SaveMotorConfig(to, before); }, backup, why))
+        std::string backup;
+        const Result saved =
+            WriteBackup(folder, kMotorBackupExtension, PortName(OpenedPortNumber()),
+                        [&](const std::string& to) { return qav::SaveMotorConfig(to, before); }, backup);
+        if (saved)
             kept =
                 QStringLiteral(" Previous set kept in %1").arg(QString::fromStdString(ShortenHome(folder)));
         else if (!prompts_.Message(this, AppTitle(),
-                                   QString::fromLocal8Bit(why.c_str()) +
+                                   QString::fromLocal8Bit(saved.message.c_str()) +
                                        QStringLiteral(" Load the file without a backup of the board's set?"),
                                    MessageButtons::YesNo))
             return;
@@ -133,7 +134,7 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
 
 bool CMotorConfigDlg::SaveMotorConfigFile(const QString& path)
 {
-    const IniWriteResult result = qav::SaveMotorConfig(LocalPath(path), params_);
+    const Result result = qav::SaveMotorConfig(LocalPath(path), params_);
     if (result)
         return true;
     prompts_.Message(this, AppTitle(), QStringLiteral("Could not write %1: %2").arg(path, Reason(result)),

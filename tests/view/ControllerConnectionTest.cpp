@@ -52,7 +52,7 @@ protected:
         config.flashPath = flash.string();
         sim = std::make_unique<sim::Simulator>(config);
         std::string error;
-        ASSERT_TRUE(sim::SaveControllerFlash(config.flashPath, device, nullptr));
+        ASSERT_TRUE(sim::SaveControllerFlash(config.flashPath, device));
         ASSERT_TRUE(sim->Start(&error)) << error;
     }
 
