@@ -1,6 +1,9 @@
 #include "LinkSession.h"
 
+#include "CliReport.h"
+
 #include <array>
+#include <cerrno>
 
 namespace qav::cli {
 
@@ -102,7 +105,7 @@ std::string LinkSession::NoAnswerSentence(std::string_view port) const
     if (bootLoader_)
         return "The " + board.substr(4) +
                " is in its boot loader: start the upgrade again, or remove the boot jumper and reset it.";
-    return "No answer from " + board + " within " + std::to_string(kAnswerTimeout.count()) + " seconds.";
+    return "No answer from " + board + " within " + SecondsText(kAnswerTimeout) + ".";
 }
 
 } // namespace qav::cli

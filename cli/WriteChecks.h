@@ -7,6 +7,7 @@
 #include "files/ConfigFileCheck.h"
 
 #include <cstdint>
+#include <vector>
 #include <functional>
 #include <ostream>
 #include <span>
@@ -14,6 +15,10 @@
 #include <string_view>
 
 namespace qav::cli {
+
+// Says on `err` that `file`'s keys `unknown` are no parameter and ignored
+// (a misspelt key must not pass unseen); nothing when there are none.
+void SayIgnoredKeys(const std::string& file, const std::vector<std::string>& unknown, std::ostream& err);
 
 // Says on `err` which keys of `checked` are ignored, then checks its values
 // for `device` ("controller", "motor board"). Returns kExitOk, or the exit
