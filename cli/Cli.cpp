@@ -57,18 +57,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const CommandRow* command = FindCommand(Commands(), first);
     if (!command)
         return Fail(err, kExitUsage, "Unknown command " + first + "; try qav-nuva-cli --help.");
-    if (AsksForHelp(args)) {
-        out << CommandUsage(*command);
-        return kExitOk;
-    }
     const CommandRow* row = command;
     std::size_t from = 1;
     if (!command->subcommands.empty()) {
         row = args.size() > 1 ? FindCommand(command->subcommands, args[1]) : nullptr;
-        if (!row)
-            return FamilyUsage(*command, err);
         from = 2;
     }
+    if (AsksForHelp(args)) {
+        out << CommandUsage(row ? *row : *command);
+        return kExitOk;
+    }
+    if (!row)
+        return FamilyUsage(*command, err);
     Options options;
     if (const Result parsed = ParseOptions(args, from, row->options, options); !parsed)
         return Fail(err, kExitUsage, parsed.message);

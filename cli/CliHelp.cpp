@@ -15,7 +15,7 @@ constexpr std::size_t kWidth = 100;      // of the help's lines
 constexpr std::size_t kOptionColumn = 26; // where an option's help starts
 
 constexpr ProgramOption kProgramOptions[] = {
-    {"--help", "print this summary; after a command, or as help COMMAND, describe that command"},
+    {"--help", "print a summary of the commands; after a command, or as help COMMAND, describe that command"},
     {"--version", "print the program's name and version"},
 };
 
@@ -120,7 +120,7 @@ std::string Tail()
     std::string text = "\n";
     for (const Term& t : kTerms)
         text += Wrapped(std::string(t.word) + " is " + std::string(t.meaning) + ".", 0, 0);
-    text += "options:\n";
+    text += "in place of a command:\n";
     for (const ProgramOption& o : kProgramOptions)
         text += NamedLine(o.name, o.help);
     text += "exit codes:\n";
@@ -159,7 +159,7 @@ std::string RoffParagraph(std::string_view text)
             std::size_t end = i;
             while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '-'))
                 ++end;
-            out += "\\fB" + RoffEscaped(text.substr(i, end - i)) + "\\fR";
+            out += "\\fB\\%" + RoffEscaped(text.substr(i, end - i)) + "\\fR";
             i = end;
             continue;
         }
@@ -195,7 +195,7 @@ std::string RoffSynopsis(std::string_view form)
         if (word == "...")
             out += "...";
         else
-            out += (filled ? "\\fI" : "\\fB") + RoffEscaped(word) + "\\fR";
+            out += (filled ? "\\fI\\%" : "\\fB\\%") + RoffEscaped(word) + "\\fR";
         i = end;
     }
     return out + "\n";

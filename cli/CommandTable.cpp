@@ -35,7 +35,9 @@ constexpr CommandOption kMonitorOptions[] = {
     kPort,
     {"--count", "N", "stop after N lines"},
     {"--json", {}, "one JSON object a line, whose t is the seconds since the first line"},
-    {"--csv", {}, "the controller's telemetry as a header line, then the same fields as comma-separated rows"},
+    {"--csv", {},
+     "the controller's telemetry (the controller only) as a header line, then the same fields as "
+     "comma-separated rows"},
 };
 
 constexpr std::string_view kWriteForms[] = {
@@ -48,8 +50,9 @@ constexpr CommandOption kWriteOptions[] = {
     {"--flash", {}, "store the parameters in the board's flash once it has taken them"},
     {"--no-backup", {}, "send without saving the board's set as a backup first"},
     {"--allow-out-of-range", {},
-     "send values outside the screen's ranges as the board's frames carry them (an odd angle limit halved), "
-     "for files saved from a board that holds them"},
+     "send values outside the screen's ranges, a maximum not above its minimum and odd angle limits as the "
+     "board's frames carry them (an odd limit halved), for files saved from a board that holds them; values "
+     "the frames cannot carry are refused all the same"},
 };
 
 constexpr std::string_view kDiffForms[] = {"diff [--board B] FILE_A FILE_B [--exit-code]",
@@ -74,7 +77,8 @@ constexpr CommandOption kUpgradeOptions[] = {
     {"--board", "controller|motor", "the board: controller (the default, .bgsf files) or motor (.bmcf files)",
      Completes::Board},
     {"--no-identify", {},
-     "do not ask the running firmware which board it is, for a board that already waits in its boot loader"},
+     "do not ask the running firmware which board it is, for a board that already waits in its boot loader "
+     "(a freshly reset boot loader may take the question for its baud rate)"},
 };
 
 constexpr std::string_view kPackForms[] = {
