@@ -28,8 +28,8 @@ int OpenOrFail(LinkSession& session, const std::string& port, std::ostream& err)
     return kExitOk;
 }
 
-int Ended(LinkSession::Outcome outcome, const LinkSession& session, const std::string& port, std::ostream& err,
-          const volatile std::sig_atomic_t* stop, std::string_view undone)
+int Ended(LinkSession::Outcome outcome, const LinkSession& session, const std::string& port,
+          std::ostream& err, const volatile std::sig_atomic_t* stop, std::string_view undone)
 {
     switch (outcome) {
     case LinkSession::Outcome::Stopped:
@@ -42,7 +42,8 @@ int Ended(LinkSession::Outcome outcome, const LinkSession& session, const std::s
     return kExitOk;
 }
 
-int ReportResult(const ControllerResult& result, std::uint8_t motorState, std::ostream& out, std::ostream& err)
+int ReportResult(const ControllerResult& result, std::uint8_t motorState, std::ostream& out,
+                 std::ostream& err)
 {
     const std::string_view said = ResultMessage(result, motorState);
     const std::string words = StatusPlainText(said);

@@ -53,7 +53,7 @@ struct ControllerBoard
     using Link = ControllerLink;
     using Events = IControllerEvents;
     using SetRead = ControllerSetRead;
-    static constexpr std::string_view kDevice = "controller";  // "the controller on COM3"
+    static constexpr std::string_view kDevice = "controller";   // "the controller on COM3"
     static constexpr std::string_view kKeeper = "controller's"; // "the controller's values are kept"
     static constexpr std::string_view kUnfinished = "the upload may not have finished";
     static constexpr std::string_view kSection = kControllerConfigSection;
@@ -64,7 +64,10 @@ struct ControllerBoard
     static std::vector<IniEntry> Entries(const Params& p) { return ControllerConfigEntries(p); }
     static Result Save(const std::string& path, const Params& p) { return SaveControllerConfig(path, p); }
     static void Apply(const CheckedConfig& checked, Params& p) { ApplyControllerConfig(checked, p); }
-    static std::int64_t Value(std::string_view key, const Params& p) { return GetParam(*FindControllerParam(key), p); }
+    static std::int64_t Value(std::string_view key, const Params& p)
+    {
+        return GetParam(*FindControllerParam(key), p);
+    }
 };
 
 struct MotorBoard
@@ -84,7 +87,10 @@ struct MotorBoard
     static std::vector<IniEntry> Entries(const Params& p) { return MotorConfigEntries(p); }
     static Result Save(const std::string& path, const Params& p) { return SaveMotorConfig(path, p); }
     static void Apply(const CheckedConfig& checked, Params& p) { ApplyMotorConfig(checked, p); }
-    static std::int64_t Value(std::string_view key, const Params& p) { return GetParam(*FindMotorParam(key), p); }
+    static std::int64_t Value(std::string_view key, const Params& p)
+    {
+        return GetParam(*FindMotorParam(key), p);
+    }
 };
 
 // Opens `port`: kExitOk, or kExitPort after saying why it does not open.
@@ -93,8 +99,8 @@ int OpenOrFail(LinkSession& session, const std::string& port, std::ostream& err)
 // How a session's run ended, as an exit code: kExitOk when done; after a
 // stop signal, 128 + its number and what was left `undone`; after silence,
 // kExitNoAnswer with the session's sentence for it.
-int Ended(LinkSession::Outcome outcome, const LinkSession& session, const std::string& port, std::ostream& err,
-          const volatile std::sig_atomic_t* stop, std::string_view undone);
+int Ended(LinkSession::Outcome outcome, const LinkSession& session, const std::string& port,
+          std::ostream& err, const volatile std::sig_atomic_t* stop, std::string_view undone);
 
 // Opens `port` and reads the board's whole set into `params`; the exit code
 // as Ended gives it.
@@ -113,7 +119,8 @@ int ReadBoardSet(typename B::Params& params, const std::string& port, std::ostre
 // A controller's result for a command: its words on `out` and kExitOk, or
 // on `err` with kExitDeviceFail when it failed (a motor-on answered "done"
 // while the motors stay off failed too).
-int ReportResult(const ControllerResult& result, std::uint8_t motorState, std::ostream& out, std::ostream& err);
+int ReportResult(const ControllerResult& result, std::uint8_t motorState, std::ostream& out,
+                 std::ostream& err);
 
 // A whole configuration file made in memory by the file's own writer: byte
 // for byte what a save into a new file stores.

@@ -72,11 +72,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     Options options;
     if (const Result parsed = ParseOptions(args, from, row->options, options); !parsed)
         return Fail(err, kExitUsage, parsed.message);
-    const CommandCall call{*row, args, options, out, err, stop, &out == &std::cout && ::isatty(STDOUT_FILENO)};
+    const CommandCall call{
+        *row, args, options, out, err, stop, &out == &std::cout && ::isatty(STDOUT_FILENO)};
     const bool missing = std::any_of(row->options.begin(), row->options.end(), [&](const CommandOption& o) {
         return o.required && !options.Value(o.name) && !options.Flag(o.name);
     });
-    if (missing || options.positional.size() < row->minOperands || options.positional.size() > row->maxOperands)
+    if (missing || options.positional.size() < row->minOperands ||
+        options.positional.size() > row->maxOperands)
         return call.Usage();
     return row->run(call);
 }

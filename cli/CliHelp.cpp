@@ -11,7 +11,7 @@
 namespace qav::cli {
 namespace {
 
-constexpr std::size_t kWidth = 100;      // of the help's lines
+constexpr std::size_t kWidth = 100;       // of the help's lines
 constexpr std::size_t kOptionColumn = 26; // where an option's help starts
 
 constexpr ProgramOption kProgramOptions[] = {
@@ -27,9 +27,9 @@ struct Term
 };
 constexpr Term kTerms[] = {
     {"PORT", "a port name such as COM3 or a device path such as /dev/ttyUSB0"},
-    {"B",
-     "controller (the main controller, the default) or motor (the motor driver board, whose configuration files "
-     "are .bmc files with the section MOTOR_PARAMETERS)"},
+    {"B", "controller (the main controller, the default) or motor (the motor driver board, whose "
+          "configuration files "
+          "are .bmc files with the section MOTOR_PARAMETERS)"},
 };
 
 struct ExitCodeRow
@@ -157,7 +157,8 @@ std::string RoffParagraph(std::string_view text)
     for (std::size_t i = 0; i < text.size();) {
         if (OptionStart(text, i)) {
             std::size_t end = i;
-            while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '-'))
+            while (end < text.size() &&
+                   (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '-'))
                 ++end;
             out += "\\fB\\%" + RoffEscaped(text.substr(i, end - i)) + "\\fR";
             i = end;
@@ -190,8 +191,8 @@ std::string RoffSynopsis(std::string_view form)
         const std::string_view word = std::string_view(line).substr(i, end - i);
         bool filled = word != "...";
         for (const char w : word)
-            filled = filled && (std::isupper(static_cast<unsigned char>(w)) || std::isdigit(static_cast<unsigned char>(w)) ||
-                                w == '_');
+            filled = filled && (std::isupper(static_cast<unsigned char>(w)) ||
+                                std::isdigit(static_cast<unsigned char>(w)) || w == '_');
         if (word == "...")
             out += "...";
         else
@@ -248,8 +249,8 @@ std::string Usage()
 
 std::string CommandUsage(const CommandRow& row)
 {
-    const std::span<const CommandRow> rows = row.subcommands.empty() ? std::span<const CommandRow>(&row, 1)
-                                                                     : row.subcommands;
+    const std::span<const CommandRow> rows =
+        row.subcommands.empty() ? std::span<const CommandRow>(&row, 1) : row.subcommands;
     std::string text;
     for (const CommandRow& r : rows)
         for (const std::string_view form : r.forms)
@@ -273,7 +274,8 @@ std::string ManSections()
 {
     std::string text = ".SH COMMANDS\n";
     for (const Term& t : kTerms)
-        text += ".I " + std::string(t.word) + "\n" + RoffParagraph("is " + std::string(t.meaning) + ".") + ".PP\n";
+        text += ".I " + std::string(t.word) + "\n" + RoffParagraph("is " + std::string(t.meaning) + ".") +
+                ".PP\n";
     for (const CommandRow& row : Commands()) {
         if (row.subcommands.empty())
             text += ManEntry(row);
@@ -289,7 +291,8 @@ std::string ManSections()
     for (const ExitCodeRow& e : ExitCodes()) {
         std::string code;
         for (const char c : e.code)
-            code += std::isupper(static_cast<unsigned char>(c)) ? "\\fI" + std::string(1, c) + "\\fB" : std::string(1, c);
+            code += std::isupper(static_cast<unsigned char>(c)) ? "\\fI" + std::string(1, c) + "\\fB"
+                                                                : std::string(1, c);
         text += ".TP\n\\fB" + code + "\\fR\n" + RoffParagraph(e.meaning);
     }
     return text;

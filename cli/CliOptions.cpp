@@ -6,8 +6,8 @@
 
 namespace qav::cli {
 
-Result ParseOptions(const std::vector<std::string>& args, std::size_t from, std::span<const CommandOption> options,
-                    Options& out)
+Result ParseOptions(const std::vector<std::string>& args, std::size_t from,
+                    std::span<const CommandOption> options, Options& out)
 {
     out = {};
     std::vector<OptionRow> rows;

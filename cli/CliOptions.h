@@ -45,7 +45,7 @@ struct Options
 // Parses args[from..] by `options`; anything else starting with '-' is a
 // fault, worded in the message ("Unknown option --x.", "Option --port needs
 // a value.").
-Result ParseOptions(const std::vector<std::string>& args, std::size_t from, std::span<const CommandOption> options,
-                    Options& out);
+Result ParseOptions(const std::vector<std::string>& args, std::size_t from,
+                    std::span<const CommandOption> options, Options& out);
 
 } // namespace qav::cli

@@ -11,13 +11,16 @@ namespace qav::cli {
 namespace {
 
 // Options several commands take.
-constexpr CommandOption kBoard{"--board", "B", "the board: controller (the default) or motor", Completes::Board};
+constexpr CommandOption kBoard{"--board", "B", "the board: controller (the default) or motor",
+                               Completes::Board};
 constexpr CommandOption kPort{"--port", "PORT", "the port the board is on", Completes::Port, true};
-constexpr CommandOption kControllerPort{"--port", "PORT", "the port the controller is on", Completes::Port, true};
+constexpr CommandOption kControllerPort{"--port", "PORT", "the port the controller is on", Completes::Port,
+                                        true};
 
 constexpr std::string_view kPortsForms[] = {"ports [--json]"};
 constexpr CommandOption kPortsOptions[] = {
-    {"--json", {},
+    {"--json",
+     {},
      "one JSON object a line, with the keys name, device, vendor_id, product_id, manufacturer, product, "
      "serial and note (null when unknown)"},
 };
@@ -35,7 +38,8 @@ constexpr CommandOption kMonitorOptions[] = {
     kPort,
     {"--count", "N", "stop after N lines"},
     {"--json", {}, "one JSON object a line, whose t is the seconds since the first line"},
-    {"--csv", {},
+    {"--csv",
+     {},
      "the controller's telemetry (the controller only) as a header line, then the same fields as "
      "comma-separated rows"},
 };
@@ -45,11 +49,13 @@ constexpr std::string_view kWriteForms[] = {
     "        [--allow-out-of-range]"};
 constexpr CommandOption kWriteOptions[] = {
     kBoard,
-    {"--port", "PORT", "the port the board is on; given more than once, every board is written at the same time",
+    {"--port", "PORT",
+     "the port the board is on; given more than once, every board is written at the same time",
      Completes::Port, true},
     {"--flash", {}, "store the parameters in the board's flash once it has taken them"},
     {"--no-backup", {}, "send without saving the board's set as a backup first"},
-    {"--allow-out-of-range", {},
+    {"--allow-out-of-range",
+     {},
      "send values outside the screen's ranges, a maximum not above its minimum and odd angle limits as the "
      "board's frames carry them (an odd limit halved), for files saved from a board that holds them; values "
      "the frames cannot carry are refused all the same"},
@@ -76,7 +82,8 @@ constexpr CommandOption kUpgradeOptions[] = {
      Completes::Port, true},
     {"--board", "controller|motor", "the board: controller (the default, .bgsf files) or motor (.bmcf files)",
      Completes::Board},
-    {"--no-identify", {},
+    {"--no-identify",
+     {},
      "do not ask the running firmware which board it is, for a board that already waits in its boot loader "
      "(a freshly reset boot loader may take the question for its baud rate)"},
 };
@@ -88,7 +95,9 @@ constexpr CommandOption kPackOptions[] = {
     {"--version", "N", "the version in tenths (24 for V2.4) or as 2.4", Completes::Nothing, true},
     {"--address", "A", "where the image starts in flash (default 0x08000000)"},
     {"--chip", "ID", "the chip's product id, such as 0x410, checked before anything is erased"},
-    {"--force", {}, "pack a raw image that does not start with a stack pointer in RAM and a reset address inside it"},
+    {"--force",
+     {},
+     "pack a raw image that does not start with a stack pointer in RAM and a reset address inside it"},
     {"-o", "OUT", "the firmware file to write", Completes::File, true},
 };
 constexpr std::string_view kInfoForms[] = {"firmware info FILE"};
@@ -100,7 +109,13 @@ constexpr CommandRow kFirmwareCommands[] = {
      "is erased; a raw image must start with a stack pointer in RAM and a reset address inside it\n"
      "unless --force is given; an ELF file needs objcopy -O binary first)",
      kPackOptions, 1, 1, Completes::File, RunFirmwarePack},
-    {"info", kInfoForms, "print a firmware file's header and check both its CRCs", {}, 1, 1, Completes::File,
+    {"info",
+     kInfoForms,
+     "print a firmware file's header and check both its CRCs",
+     {},
+     1,
+     1,
+     Completes::File,
      RunFirmwareInfo},
 };
 
@@ -111,9 +126,8 @@ constexpr CommandRow kCommands[] = {
      "list the serial ports, one a line: name, device and a USB adapter's product and serial, then a\n"
      "note such as \"(no permission)\"; --json gives one JSON object a line",
      kPortsOptions, 0, 0, Completes::Nothing, RunPorts},
-    {"read", kReadForms,
-     "read the board's parameters and print them (or write FILE) as a configuration file", kReadOptions, 0, 0,
-     Completes::Nothing, RunRead},
+    {"read", kReadForms, "read the board's parameters and print them (or write FILE) as a configuration file",
+     kReadOptions, 0, 0, Completes::Nothing, RunRead},
     {"monitor", kMonitorForms,
      "print live telemetry, one line per answer, until N lines or interrupted: attitude, RC channels,\n"
      "accelerations, motor state and firmware (the motor board: voltage, current and firmware); --json\n"
@@ -121,7 +135,8 @@ constexpr CommandRow kCommands[] = {
      "then the same fields as rows. Monitoring never switches the motors, and it ends as soon as the\n"
      "reader of its output has gone",
      kMonitorOptions, 0, 0, Completes::Nothing, RunMonitor},
-    {"write", kWriteForms,
+    {"write",
+     kWriteForms,
      "send a configuration file's parameters over the board's own (keys the file lacks keep\n"
      "the board's values), then with --flash store them in the board's flash; the file is\n"
      "checked before the port is opened: keys that are no parameter are named and ignored, and a\n"
@@ -132,7 +147,13 @@ constexpr CommandRow kCommands[] = {
      "~/.local/share/qav-nuva/backups (the last 50 kept) unless --no-backup is given. With several\n"
      "ports, all are written at the same time and each gives one line when it ends: port, ok, failed\n"
      "or interrupted, seconds, what happened; the exit code is the worst of them",
-     kWriteOptions, 1, 1, Completes::File, RunWrite, {}, WriteRangesHelp},
+     kWriteOptions,
+     1,
+     1,
+     Completes::File,
+     RunWrite,
+     {},
+     WriteRangesHelp},
     {"diff", kDiffForms,
      "list each parameter whose value differs between two configuration files, or between the\n"
      "board's set and a file, one line each: key, first value, second value, separated by tabs\n"
@@ -141,12 +162,12 @@ constexpr CommandRow kCommands[] = {
      "for them); keys that are no parameter are named and ignored; --exit-code exits with 1 when\n"
      "anything differs",
      kDiffOptions, 1, 2, Completes::File, RunDiff},
-    {"motor-on", kMotorOnForms, "switch the motors on and report the controller's result", kCommandOptions, 0, 0,
-     Completes::Nothing, RunMotorOn},
-    {"motor-off", kMotorOffForms, "switch the motors off and report the controller's result", kCommandOptions, 0,
-     0, Completes::Nothing, RunMotorOff},
-    {"calibrate", kCalibrateForms, "calibrate the sensors and report the controller's result", kCommandOptions, 0,
-     0, Completes::Nothing, RunCalibrate},
+    {"motor-on", kMotorOnForms, "switch the motors on and report the controller's result", kCommandOptions, 0,
+     0, Completes::Nothing, RunMotorOn},
+    {"motor-off", kMotorOffForms, "switch the motors off and report the controller's result", kCommandOptions,
+     0, 0, Completes::Nothing, RunMotorOff},
+    {"calibrate", kCalibrateForms, "calibrate the sensors and report the controller's result",
+     kCommandOptions, 0, 0, Completes::Nothing, RunCalibrate},
     {"upgrade", kUpgradeForms,
      "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
      "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
@@ -157,7 +178,15 @@ constexpr CommandRow kCommands[] = {
      "3 when the boot loader never answers, 4 for any other failure. With several ports, all are\n"
      "upgraded at the same time, one line each as for write",
      kUpgradeOptions, 1, 1, Completes::File, RunUpgrade},
-    {"firmware", {}, "make and inspect firmware files", {}, 0, 0, Completes::Nothing, nullptr, kFirmwareCommands},
+    {"firmware",
+     {},
+     "make and inspect firmware files",
+     {},
+     0,
+     0,
+     Completes::Nothing,
+     nullptr,
+     kFirmwareCommands},
     {"help", kHelpForms, "describe COMMAND, or every command", {}, 0, 1, Completes::Command, RunHelp},
 };
 

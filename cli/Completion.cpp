@@ -66,11 +66,13 @@ std::vector<std::string> CompletionWords(const std::vector<std::string>& words)
             first = 2;
         }
         const std::string& prev = words[words.size() - 2];
-        const CommandOption* taking = row && words.size() > first + 1 ? FindOption(row->options, prev) : nullptr;
+        const CommandOption* taking =
+            row && words.size() > first + 1 ? FindOption(row->options, prev) : nullptr;
         if (taking && !taking->value.empty()) {
             offered = Offered(taking->completes);
             // A device path in place of a port name.
-            files = taking->completes == Completes::File || (taking->completes == Completes::Port && cur.starts_with('/'));
+            files = taking->completes == Completes::File ||
+                    (taking->completes == Completes::Port && cur.starts_with('/'));
         } else if (row && words.size() > first) {
             for (const CommandOption& o : row->options)
                 offered.emplace_back(o.name);

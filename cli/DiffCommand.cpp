@@ -70,7 +70,8 @@ int DiffFiles(const std::string& fileA, const std::string& fileB, bool exitCode,
         r = LoadForDiff(fileB, b, missingB, err);
     if (!r)
         return Fail(err, kExitUsage, r.message);
-    return Report(DiffFileEntries(B::Entries(a), B::Entries(b), B::Keys(), missingA, missingB), exitCode, out);
+    return Report(DiffFileEntries(B::Entries(a), B::Entries(b), B::Keys(), missingA, missingB), exitCode,
+                  out);
 }
 
 // The board's set first, the file second. The file is read first: a file

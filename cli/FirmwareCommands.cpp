@@ -157,8 +157,8 @@ int RunFirmwarePack(const CommandCall& call)
         !r)
         return Fail(err, kExitUsage, "Cannot write " + target + ": " + r.message + ".");
     out << "Wrote " << target << ": " << image.size() << " bytes for the "
-        << FirmwareBoardName(std::uint8_t(firmware)) << " at " << Hex32(start) << ", version " << int(*version)
-        << (chip ? ", chip " + ChipText(chip) : std::string()) << ".\n";
+        << FirmwareBoardName(std::uint8_t(firmware)) << " at " << Hex32(start) << ", version "
+        << int(*version) << (chip ? ", chip " + ChipText(chip) : std::string()) << ".\n";
     return kExitOk;
 }
 

@@ -40,7 +40,8 @@ std::string PortLine(const std::string& outText, const std::string& errText)
 
 } // namespace
 
-int RunOnPorts(const std::vector<std::string>& ports, const PortJob& job, std::ostream& out, std::ostream& err)
+int RunOnPorts(const std::vector<std::string>& ports, const PortJob& job, std::ostream& out,
+               std::ostream& err)
 {
     if (ports.size() == 1)
         return job(ports.front(), out, err);

@@ -16,7 +16,8 @@ using PortJob = std::function<int(const std::string& port, std::ostream& out, st
 // each gives one line on `out` as it ends: port, ok, failed or interrupted,
 // seconds, and what it said (its notes and failures, then the last line of
 // its results), separated by tabs. The exit code is the worst (highest).
-int RunOnPorts(const std::vector<std::string>& ports, const PortJob& job, std::ostream& out, std::ostream& err);
+int RunOnPorts(const std::vector<std::string>& ports, const PortJob& job, std::ostream& out,
+               std::ostream& err);
 
 // The first port given twice, or null.
 const std::string* RepeatedPort(const std::vector<std::string>& ports);

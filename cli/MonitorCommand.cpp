@@ -20,7 +20,8 @@ namespace {
 struct ControllerPrinter final : IControllerEvents
 {
     enum class Format { Words, Json, Csv };
-    ControllerPrinter(std::ostream& out, Format format, long limit) : out(out), format(format), csv(out), limit(limit)
+    ControllerPrinter(std::ostream& out, Format format, long limit)
+        : out(out), format(format), csv(out), limit(limit)
     {
     }
     const ControllerLinkState* state = nullptr;
@@ -101,8 +102,8 @@ struct MotorPrinter final : IMotorEvents
             std::snprintf(fw, sizeof fw, "%.1f", *firmware / 10.0);
         char line[128];
         if (json)
-            std::snprintf(line, sizeof line, "{\"voltage\":%.3f,\"current\":%.3f,\"firmware\":%s}", volts, amps,
-                          firmware ? fw : "null");
+            std::snprintf(line, sizeof line, "{\"voltage\":%.3f,\"current\":%.3f,\"firmware\":%s}", volts,
+                          amps, firmware ? fw : "null");
         else
             std::snprintf(line, sizeof line, "voltage %.3f current %.3f firmware %s", volts, amps,
                           firmware ? fw : "-");
@@ -133,7 +134,8 @@ int MonitorController(const CommandCall& call, const std::string& port, long cou
         return rc;
     // Straight to plain polls: their answers carry the telemetry.
     session.Link().State().SelectFrameType(kTypePoll);
-    const int rc = Monitored(session, port, [&] { return printer.Done(); }, call);
+    const int rc = Monitored(
+        session, port, [&] { return printer.Done(); }, call);
     if (csv)
         printer.csv.Finish();
     return rc;
@@ -148,7 +150,8 @@ int MonitorMotor(const CommandCall& call, const std::string& port, long count, b
         return rc;
     // Straight to monitoring: looking needs no parameter report.
     session.Link().RequestCommand(kMotorCmdMonitor);
-    return Monitored(session, port, [&] { return printer.Done(); }, call);
+    return Monitored(
+        session, port, [&] { return printer.Done(); }, call);
 }
 
 } // namespace

@@ -44,8 +44,9 @@ int RunPorts(const CommandCall& call)
                  << ",\"vendor_id\":" << JsonText(port.usb.vendorId)
                  << ",\"product_id\":" << JsonText(port.usb.productId)
                  << ",\"manufacturer\":" << JsonText(port.usb.manufacturer)
-                 << ",\"product\":" << JsonText(port.usb.product) << ",\"serial\":" << JsonText(port.usb.serial)
-                 << ",\"note\":" << JsonText(port.note) << "}\n";
+                 << ",\"product\":" << JsonText(port.usb.product)
+                 << ",\"serial\":" << JsonText(port.usb.serial) << ",\"note\":" << JsonText(port.note)
+                 << "}\n";
     }
     return kExitOk;
 }

@@ -37,7 +37,8 @@ int RunRead(const CommandCall& call)
     if (file)
         if (const Result r = CheckConfigOutput(*file); !r)
             return Fail(call.err, kExitUsage, r.message);
-    return *board == Board::Motor ? ReadSet<MotorBoard>(call, port, file) : ReadSet<ControllerBoard>(call, port, file);
+    return *board == Board::Motor ? ReadSet<MotorBoard>(call, port, file)
+                                  : ReadSet<ControllerBoard>(call, port, file);
 }
 
 } // namespace qav::cli

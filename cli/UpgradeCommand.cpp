@@ -27,7 +27,7 @@ struct UpgradeExit
     int exit;
 };
 constexpr UpgradeExit kUpgradeExits[] = {
-    {iap::kPortOpenFailed, kExitPort}, {iap::kFileUnreadable, kExitUsage}, {iap::kFileInvalid, kExitUsage},
+    {iap::kPortOpenFailed, kExitPort}, {iap::kFileUnreadable, kExitUsage},  {iap::kFileInvalid, kExitUsage},
     {iap::kWrongBoard, kExitUsage},    {iap::kNoBootLoader, kExitNoAnswer},
 };
 
@@ -113,7 +113,8 @@ int UpgradePort(const std::string& port, FirmwareBoard board, const std::string&
             errorCode = code;
             err << kProgram << ": Upgrade failed with code " << code << ": " << lib.ErrorSentence();
             if (code == iap::kNoBootLoader && identify)
-                err << " A board that already waited in its boot loader may have taken the board check's polls "
+                err << " A board that already waited in its boot loader may have taken the board check's "
+                       "polls "
                        "for its baud rate: reset it and start again with --no-identify.";
             err << '\n';
             continue;

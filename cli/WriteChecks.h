@@ -7,12 +7,12 @@
 #include "files/ConfigFileCheck.h"
 
 #include <cstdint>
-#include <vector>
 #include <functional>
 #include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qav::cli {
 

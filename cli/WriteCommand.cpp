@@ -179,9 +179,9 @@ int WriteToPort(const WriteRequest& w, const std::string& port, std::ostream& ou
     if (w.backup)
         write.job.backup = [&] {
             std::string path;
-            const Result saved =
-                WriteBackup(DefaultBackupFolder(), B::kBackupExtension, port,
-                            [&](const std::string& to) { return B::Save(to, write.Link().Params()); }, path);
+            const Result saved = WriteBackup(
+                DefaultBackupFolder(), B::kBackupExtension, port,
+                [&](const std::string& to) { return B::Save(to, write.Link().Params()); }, path);
             if (!saved) {
                 backupWhy = saved.message;
                 return false;
@@ -205,10 +205,12 @@ int WriteToPort(const WriteRequest& w, const std::string& port, std::ostream& ou
         return Fail(err, kExitUsage, write.job.Refusal());
     case WriteJob::Phase::Stuck:
         return Fail(err, kExitNoAnswer,
-                    "The " + std::string(B::kDevice) + " on " + port + " answered but did not take the parameters.");
+                    "The " + std::string(B::kDevice) + " on " + port +
+                        " answered but did not take the parameters.");
     case WriteJob::Phase::FlashRefused:
         return Fail(err, kExitDeviceFail,
-                    "Write flash failed! The board refused for " + SecondsText(WriteJob::kRefusalPatience) + ".");
+                    "Write flash failed! The board refused for " + SecondsText(WriteJob::kRefusalPatience) +
+                        ".");
     default:
         break;
     }
@@ -229,8 +231,8 @@ template <class B, class Write> int WriteFile(const CommandCall& call, const std
     if (const int rc = CheckBeforeSending(file, checked, keys, B::kDevice, allowOutOfRange, call.err))
         return rc;
     if (!checked.missing.empty())
-        call.err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing) << "; the " << B::kKeeper
-                 << (checked.missing.size() == 1 ? " value is kept.\n" : " values are kept.\n");
+        call.err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing) << "; the "
+                 << B::kKeeper << (checked.missing.size() == 1 ? " value is kept.\n" : " values are kept.\n");
     const WriteRequest request{file, checked, call.options.Flag("--flash"), !call.options.Flag("--no-backup"),
                                allowOutOfRange};
     return RunOnPorts(

@@ -67,8 +67,8 @@ public:
     void ReadAgain();        // the board's set came again, or its link was lost
     void Settled();          // an answer that follows every earlier one
     void Written();          // the board took the set
-    void Stored();           // the flash write's result (the controller's, good or bad; the motor board's success)
-    void FlashRefused();     // the board refused to store; it is asked again
+    void Stored(); // the flash write's result (the controller's, good or bad; the motor board's success)
+    void FlashRefused(); // the board refused to store; it is asked again
 
     // Moves on when the step in progress is complete. True when the job is
     // over (done, stuck, refused or without backup).

@@ -43,11 +43,13 @@ Result SimDevice::Plug()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!pty_.Open())
-            return Result::Failed(errno, std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
+            return Result::Failed(errno,
+                                  std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
         std::error_code ec;
         if (!RegisterPortAlias(options_.com, pty_.SlavePath(), &ec)) {
             pty_.Close();
-            return Result::Failed(ec.value(), "cannot register " + AliasPath(options_.com) + ": " + ec.message());
+            return Result::Failed(ec.value(),
+                                  "cannot register " + AliasPath(options_.com) + ": " + ec.message());
         }
         path = alias_ = pty_.SlavePath();
         ++stats_.plugs;
@@ -61,7 +63,8 @@ Result SimDevice::Start(int stopFd, Clock::time_point start)
 {
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0)
-        return Result::Failed(errno, std::string("cannot create an event descriptor: ") + std::strerror(errno));
+        return Result::Failed(errno,
+                              std::string("cannot create an event descriptor: ") + std::strerror(errno));
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const SimFaults& f = options_.faults;

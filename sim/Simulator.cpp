@@ -123,7 +123,8 @@ bool Simulator::Start(std::string* error)
         auto device = std::make_unique<MotorDevice>(mc);
         if (const Result r = device->model.LoadFlash(); !r) {
             Stop();
-            return Fail(error, "cannot read the motor flash file " + config_.motorFlashPath + ": " + r.message);
+            return Fail(error,
+                        "cannot read the motor flash file " + config_.motorFlashPath + ": " + r.message);
         }
         motorModel_ = &device->model;
         motor_ = std::make_unique<SimDevice>(

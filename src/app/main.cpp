@@ -48,7 +48,8 @@ int main(int argc, char** argv)
     // Answered before any window system is needed; Qt's own options are
     // left to Qt, anything else unknown ends the program.
     qav::StartupOptions options;
-    if (const qav::Result parsed = qav::ParseStartupOptions(std::vector<std::string>(argv, argv + argc), options);
+    if (const qav::Result parsed =
+            qav::ParseStartupOptions(std::vector<std::string>(argv, argv + argc), options);
         !parsed) {
         std::fprintf(stderr, "qav-nuva: %s\n", parsed.message.c_str());
         return qav::kBadOptionExit;

@@ -84,7 +84,8 @@ Result WriteBackup(const std::string& folder, std::string_view extension, std::s
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
-        return Result::Failed(ec.value(), "Cannot create the backup folder " + folder + ": " + ec.message() + ".");
+        return Result::Failed(ec.value(),
+                              "Cannot create the backup folder " + folder + ": " + ec.message() + ".");
     fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
     // A backup never merges into an older file: a name already taken (two
     // backups within a millisecond) gets a number.
@@ -98,8 +99,9 @@ Result WriteBackup(const std::string& folder, std::string_view extension, std::s
     return {};
 }
 
-Result BackupControllerParams(const std::string& folder, const ControllerParams& params, std::string_view port,
-                              std::string& path, std::chrono::system_clock::time_point now)
+Result BackupControllerParams(const std::string& folder, const ControllerParams& params,
+                              std::string_view port, std::string& path,
+                              std::chrono::system_clock::time_point now)
 {
     return WriteBackup(
         folder, kControllerBackupExtension, port,

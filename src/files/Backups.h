@@ -33,8 +33,8 @@ Result WriteBackup(const std::string& folder, std::string_view extension, std::s
                    std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
 // A controller's set as a configuration file.
-Result BackupControllerParams(const std::string& folder, const ControllerParams& params, std::string_view port,
-                              std::string& path,
+Result BackupControllerParams(const std::string& folder, const ControllerParams& params,
+                              std::string_view port, std::string& path,
                               std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
 // Deletes the oldest backups with `extension` in `folder` so that `keep`

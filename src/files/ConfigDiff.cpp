@@ -50,9 +50,9 @@ std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, co
     return DiffEntries(ControllerConfigEntries(a), ControllerConfigEntries(b), keys);
 }
 
-Result CheckFileForDiff(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
-                        std::vector<std::string>& missing, std::vector<std::string>* unknown,
-                        std::span<const std::string_view> alsoKnown)
+Result CheckFileForDiff(const std::string& path, std::string_view section,
+                        std::span<const ConfigKeyRange> keys, std::vector<std::string>& missing,
+                        std::vector<std::string>* unknown, std::span<const std::string_view> alsoKnown)
 {
     missing.clear();
     // A missing file would read as an empty one.

@@ -44,8 +44,9 @@ std::vector<ConfigDifference> DiffFileEntries(const std::vector<IniEntry>& a, co
 // readable and has the section. Fills `missing` with the keys it lacks and
 // `unknown`, when given, with those of its section that are no parameter
 // (nor in `alsoKnown`); a failure's message is one sentence.
-Result CheckFileForDiff(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
-                        std::vector<std::string>& missing, std::vector<std::string>* unknown = nullptr,
+Result CheckFileForDiff(const std::string& path, std::string_view section,
+                        std::span<const ConfigKeyRange> keys, std::vector<std::string>& missing,
+                        std::vector<std::string>* unknown = nullptr,
                         std::span<const std::string_view> alsoKnown = {});
 
 // A controller configuration file read by the load rules, and the keys it

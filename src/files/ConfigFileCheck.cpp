@@ -82,8 +82,9 @@ Result NoSection(const std::string& path, std::string_view section)
     return Result::Failed(EINVAL, path + " has no [" + std::string(section) + "] section.");
 }
 
-Result ReadCheckedConfig(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
-                         CheckedConfig& out, std::span<const std::string_view> alsoKnown)
+Result ReadCheckedConfig(const std::string& path, std::string_view section,
+                         std::span<const ConfigKeyRange> keys, CheckedConfig& out,
+                         std::span<const std::string_view> alsoKnown)
 {
     out = {};
     IniDocument doc;

@@ -87,8 +87,9 @@ struct CheckedConfig
 // (0 to 65535), ROLL_VEL=12abc (not a whole number)."; `out` is then empty.
 // Keys in `alsoKnown` (written by a save but never read) are neither read
 // nor listed as unknown.
-Result ReadCheckedConfig(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
-                         CheckedConfig& out, std::span<const std::string_view> alsoKnown = {});
+Result ReadCheckedConfig(const std::string& path, std::string_view section,
+                         std::span<const ConfigKeyRange> keys, CheckedConfig& out,
+                         std::span<const std::string_view> alsoKnown = {});
 
 // The sentences of a configuration file that cannot be used, as the
 // functions here fail: "Cannot read a.bgsc: <reason>.", "Cannot write

@@ -21,8 +21,8 @@ Result CsvRecorder::Create(const std::string& path, std::unique_ptr<CsvRecorder>
     if (!file->is_open()) {
         const int error = errno;
         return Result::Failed(error ? error : EIO,
-                              "Cannot create " + path + (error ? ": " + std::string(std::strerror(error)) : std::string()) +
-                                  ".");
+                              "Cannot create " + path +
+                                  (error ? ": " + std::string(std::strerror(error)) : std::string()) + ".");
     }
     recorder.reset(new CsvRecorder(std::move(file), path));
     return {};

@@ -305,8 +305,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
     return doc.Get(section, key, defaultValue);
 }
 
-Result WritePrivateProfileString(std::string_view section, std::string_view key,
-                                         std::string_view value, const std::string& path)
+Result WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                                 const std::string& path)
 {
     return WritePrivateProfileStrings({IniEntry{std::string(section), std::string(key), std::string(value)}},
                                       path);

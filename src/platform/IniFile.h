@@ -48,8 +48,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
                                     std::string_view defaultValue, const std::string& path);
 
 // Sets `key` in `section` to `value`, creating what is missing.
-Result WritePrivateProfileString(std::string_view section, std::string_view key,
-                                         std::string_view value, const std::string& path);
+Result WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                                 const std::string& path);
 
 // A number stored in an INI file: the value (default "0") read by the atol
 // rules, so a missing file or key, or a text without digits, gives 0.

@@ -101,9 +101,9 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
     if (MotorConnected()) {
         const std::string folder = DefaultBackupFolder();
         std::string backup;
-        const Result saved =
-            WriteBackup(folder, kMotorBackupExtension, PortName(OpenedPortNumber()),
-                        [&](const std::string& to) { return qav::SaveMotorConfig(to, before); }, backup);
+        const Result saved = WriteBackup(
+            folder, kMotorBackupExtension, PortName(OpenedPortNumber()),
+            [&](const std::string& to) { return qav::SaveMotorConfig(to, before); }, backup);
         if (saved)
             kept =
                 QStringLiteral(" Previous set kept in %1").arg(QString::fromStdString(ShortenHome(folder)));

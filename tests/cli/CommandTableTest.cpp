@@ -1,7 +1,7 @@
 // The command table and what is made from it: the usage errors, the help,
 // the shell's words and the man page's sections.
-#include "CliHelp.h"
 #include "CommandTable.h"
+#include "CliHelp.h"
 #include "Completion.h"
 #include "platform/PortMap.h"
 
@@ -61,7 +61,8 @@ TEST(CommandTable, EverySynopsisNamesExactlyItsRowsOptions)
         }
         std::set<std::string> named;
         for (const std::string_view form : row->forms) {
-            EXPECT_EQ(cli::FormLine(form).rfind(words.size() == 1 ? words[0] : words[0] + " " + words[1], 0), 0u)
+            EXPECT_EQ(cli::FormLine(form).rfind(words.size() == 1 ? words[0] : words[0] + " " + words[1], 0),
+                      0u)
                 << form;
             const auto in = OptionsIn(form);
             named.insert(in.begin(), in.end());
@@ -77,9 +78,9 @@ TEST(CommandTable, AMissingOptionOrOperandGivesTheRowsUsageLine)
     for (const auto& [words, row] : Runnable()) {
         SCOPED_TRACE(words.back());
         const std::string usage = "qav-nuva-cli: Usage: qav-nuva-cli " + cli::FormLine(row->forms[0]) + "\n";
-        const bool needs = row->minOperands > 0 ||
-                           std::any_of(row->options.begin(), row->options.end(),
-                                       [](const CommandOption& o) { return o.required; });
+        const bool needs =
+            row->minOperands > 0 || std::any_of(row->options.begin(), row->options.end(),
+                                                [](const CommandOption& o) { return o.required; });
         if (needs) {
             const test::CliRun bare = Cli(words);
             EXPECT_EQ(bare.code, 1);
@@ -115,10 +116,12 @@ TEST(CommandTable, HelpDescribesEveryCommandAndOptionFromTheTable)
         asked.push_back("--help");
         const test::CliRun help = Cli(asked);
         EXPECT_EQ(help.code, 0);
-        EXPECT_EQ(help.out.rfind("usage: qav-nuva-cli " + std::string(row->forms[0]) + "\n", 0), 0u) << help.out;
+        EXPECT_EQ(help.out.rfind("usage: qav-nuva-cli " + std::string(row->forms[0]) + "\n", 0), 0u)
+            << help.out;
         EXPECT_NE(help.out.find(std::string(row->summary)), std::string::npos);
         for (const CommandOption& o : row->options) {
-            const std::string line = "  " + std::string(o.name) + (o.value.empty() ? "" : " " + std::string(o.value));
+            const std::string line =
+                "  " + std::string(o.name) + (o.value.empty() ? "" : " " + std::string(o.value));
             EXPECT_NE(help.out.find("\n" + line), std::string::npos) << o.name;
             EXPECT_NE(help.out.find(std::string(o.help.substr(0, 40))), std::string::npos) << o.name;
         }
