@@ -12,6 +12,7 @@ int RunRead(const CommandCall& call);         // ReadCommand.cpp
 int RunMonitor(const CommandCall& call);      // MonitorCommand.cpp
 int RunWrite(const CommandCall& call);        // WriteCommand.cpp
 int RunDiff(const CommandCall& call);         // DiffCommand.cpp
+int RunParams(const CommandCall& call);       // ParamsCommand.cpp
 int RunMotorOn(const CommandCall& call);      // ControllerCommands.cpp
 int RunMotorOff(const CommandCall& call);     // ControllerCommands.cpp
 int RunCalibrate(const CommandCall& call);    // ControllerCommands.cpp

@@ -69,6 +69,15 @@ constexpr CommandOption kDiffOptions[] = {
     {"--exit-code", {}, "exit with 1 when anything differs"},
 };
 
+constexpr std::string_view kParamsForms[] = {"params [--board B] [--json]", "params --markdown"};
+constexpr CommandOption kParamsOptions[] = {
+    kBoard,
+    {"--json", {}, "one JSON object a line"},
+    {"--markdown",
+     {},
+     "the reference of both boards as a Markdown document, the one docs/parameters.md holds"},
+};
+
 constexpr std::string_view kMotorOnForms[] = {"motor-on --port PORT"};
 constexpr std::string_view kMotorOffForms[] = {"motor-off --port PORT"};
 constexpr std::string_view kCalibrateForms[] = {"calibrate --port PORT"};
@@ -162,6 +171,11 @@ constexpr CommandRow kCommands[] = {
      "for them); keys that are no parameter are named and ignored; --exit-code exits with 1 when\n"
      "anything differs",
      kDiffOptions, 1, 2, Completes::File, RunDiff},
+    {"params", kParamsForms,
+     "describe every parameter of the board: its key, the screen control that edits it, what it\n"
+     "means, its unit and range, how it travels and what a configuration file may hold; --json gives\n"
+     "one JSON object a line; --markdown the reference of both boards as docs/parameters.md has it",
+     kParamsOptions, 0, 0, Completes::Nothing, RunParams},
     {"motor-on", kMotorOnForms, "switch the motors on and report the controller's result", kCommandOptions, 0,
      0, Completes::Nothing, RunMotorOn},
     {"motor-off", kMotorOffForms, "switch the motors off and report the controller's result", kCommandOptions,

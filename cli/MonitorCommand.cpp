@@ -24,7 +24,6 @@ struct ControllerPrinter final : IControllerEvents
         : out(out), format(format), csv(out), limit(limit)
     {
     }
-    const ControllerLinkState* state = nullptr;
     std::ostream& out;
     Format format;
     CsvRecorder csv;
@@ -46,31 +45,17 @@ struct ControllerPrinter final : IControllerEvents
         const auto now = std::chrono::steady_clock::now();
         if (printed == 0)
             first = now;
-        const ControllerLinkState& s = *state;
-        const TelemetrySample sample{s.roll, s.tilt, s.pan, t, motor, firmware};
+        const TelemetrySample sample{t, motor, firmware};
         ++printed;
         if (format == Format::Csv) {
             // Flushed as the recorder does it, and once more at the end.
             gone = !csv.Append(sample, now) || (Done() && !csv.Finish());
             return;
         }
-        if (format == Format::Json) {
+        if (format == Format::Json)
             out << TelemetryJson(std::chrono::duration<double>(now - first).count(), sample) << std::endl;
-        } else {
-            const char* motorText = !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
-            char fw[16] = "-";
-            if (firmware)
-                std::snprintf(fw, sizeof fw, "%.1f", *firmware * 0.1);
-            char line[512];
-            std::snprintf(line, sizeof line,
-                          "roll %s tilt %s pan %s rc_roll %d rc_tilt %d rc_pan %d rc_mode %d rc_shot %d "
-                          "ax %s ay %s az %s motor %s firmware %s",
-                          FormatAttitude(s.roll).c_str(), FormatAttitude(s.tilt).c_str(),
-                          FormatAttitude(s.pan).c_str(), t.rcRoll, t.rcTilt, t.rcPan, t.rcMode, t.rcShot,
-                          FormatAcceleration(t.accX).c_str(), FormatAcceleration(t.accY).c_str(),
-                          FormatAcceleration(t.accZ).c_str(), motorText, fw);
-            out << line << std::endl;
-        }
+        else
+            out << TelemetryText(sample) << std::endl;
         // A failed write means the reader has gone (a closed pipe): stop
         // rather than poll the controller for no one.
         gone = !out;
@@ -129,7 +114,6 @@ int MonitorController(const CommandCall& call, const std::string& port, long cou
     ControllerParams params;
     ControllerPrinter printer(call.out, json ? Format::Json : csv ? Format::Csv : Format::Words, count);
     ControllerSession session(params, printer);
-    printer.state = &session.Link().State();
     if (const int rc = OpenOrFail(session, port, call.err))
         return rc;
     // Straight to plain polls: their answers carry the telemetry.

@@ -1,36 +1,12 @@
 // ports: the serial ports as the screens list them, or as JSON lines.
 #include "Cli.h"
 #include "CommandHandlers.h"
+#include "platform/JsonText.h"
 #include "serial/PortList.h"
 
-#include <cstdio>
 #include <ostream>
 
 namespace qav::cli {
-namespace {
-
-// A JSON string, or null for an empty one.
-std::string JsonText(const std::string& text)
-{
-    if (text.empty())
-        return "null";
-    std::string json = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            json += escaped;
-        } else {
-            json += c;
-        }
-    }
-    return json + '"';
-}
-
-} // namespace
 
 int RunPorts(const CommandCall& call)
 {

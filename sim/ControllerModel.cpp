@@ -142,6 +142,11 @@ ControllerModel::ControllerModel(ControllerModelConfig config, Clock::time_point
       refuseFlash_(config_.refuseFlashWrites), start_(start), last_(start), rng_(config_.seed)
 {
     axes_[1].angle = kHangingTilt;
+    if (const auto& sticks = config_.sticks) {
+        constexpr auto rc = ChannelsOf<ChannelGroup::Rc>();
+        for (std::size_t i = 0; i < std::min(rc.size(), sticks->size()); ++i)
+            config_.held[rc[i]] = (*sticks)[i];
+    }
 }
 
 Result ControllerModel::LoadFlash()
@@ -246,31 +251,36 @@ std::uint8_t ControllerModel::WriteFlash()
     return kCmdWriteFlash;
 }
 
-ControllerModel::Sticks ControllerModel::SticksAt(double t)
+void ControllerModel::MoveSticks(double t)
 {
     // Slow, smooth stick movements with rests in between, like a camera
     // operator framing shots.
     auto stick = [&](double amp, double w, double gateW, double phase) {
         const double gate = std::max(0.0, std::sin(gateW * t + phase));
         const double v = amp * std::sin(w * t + phase) * std::min(1.0, 3.0 * gate) + Noise(1.0);
-        return static_cast<std::int8_t>(std::clamp(std::lround(v), -100L, 100L));
+        return static_cast<std::int32_t>(std::clamp(std::lround(v), -100L, 100L));
     };
-    Sticks s;
-    s.roll = stick(60, 0.9, 0.21, 0.0);
-    s.tilt = stick(80, 0.6, 0.17, 2.0);
-    s.pan = stick(40, 0.4, 0.13, 4.0);
+    live_.counts[kChannelRcRoll] = stick(60, 0.9, 0.21, 0.0);
+    live_.counts[kChannelRcTilt] = stick(80, 0.6, 0.17, 2.0);
+    live_.counts[kChannelRcPan] = stick(40, 0.4, 0.13, 4.0);
     // The mode switch steps through its three positions; the shot button is
     // pressed for half a second every ten.
-    static constexpr std::int8_t kModes[] = {-100, 0, 100};
-    s.mode = kModes[static_cast<int>(t / 8.0) % 3];
-    s.shot = std::fmod(t, 10.0) < 0.5 ? 100 : -100;
-    return s;
+    static constexpr std::int32_t kModes[] = {-100, 0, 100};
+    live_.counts[kChannelRcMode] = kModes[static_cast<int>(t / 8.0) % 3];
+    live_.counts[kChannelRcShot] = std::fmod(t, 10.0) < 0.5 ? 100 : -100;
+}
+
+void ControllerModel::HoldChannels()
+{
+    for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
+        if (const auto& held = config_.held[i])
+            live_.counts[i] = *held;
 }
 
 void ControllerModel::Step(double dt, double t)
 {
     const P& p = params_;
-    const double stick[2] = {sticks_.roll / 100.0, sticks_.tilt / 100.0};
+    const double stick[2] = {live_.Count(kChannelRcRoll) / 100.0, live_.Count(kChannelRcTilt) / 100.0};
     const double rcAcc[2] = {p.ROLL_RC_ACC / 100.0, p.PITCH_RC_ACC / 100.0};
     const double lo[2] = {double(p.ROLL_MIN), double(p.PITCH_MIN)};
     const double hi[2] = {double(p.ROLL_MAX), double(p.PITCH_MAX)};
@@ -315,7 +325,7 @@ void ControllerModel::Step(double dt, double t)
         }
     }
     if (motorsOn_)
-        pan_ = Wrap180(pan_ + sticks_.pan / 100.0 * p.YAW_RC_ACC / 100.0 * kMaxStickRate * dt);
+        pan_ = Wrap180(pan_ + live_.Count(kChannelRcPan) / 100.0 * p.YAW_RC_ACC / 100.0 * kMaxStickRate * dt);
 }
 
 void ControllerModel::Advance(Clock::time_point now)
@@ -327,21 +337,14 @@ void ControllerModel::Advance(Clock::time_point now)
     elapsed = std::min(elapsed, kMaxCatchUp);
     last_ = now;
     const double t = std::chrono::duration<double>(now - start_).count();
-    sticks_ = SticksAt(t);
-    if (const auto& held = config_.sticks)
-        sticks_ = Sticks{(*held)[0], (*held)[1], (*held)[2], (*held)[3], (*held)[4]};
+    MoveSticks(t);
+    HoldChannels();
     for (double done = 0; done < elapsed; done += kStepSeconds)
         Step(std::min(kStepSeconds, elapsed - done), t - elapsed + done);
 }
 
-void ControllerModel::PutTelemetry(Frame& out)
+void ControllerModel::Measure()
 {
-    ControllerTelemetry t;
-    t.rcRoll = sticks_.roll;
-    t.rcTilt = sticks_.tilt;
-    t.rcPan = sticks_.pan;
-    t.rcMode = sticks_.mode;
-    t.rcShot = sticks_.shot;
     // Gravity seen by a sensor turned by roll and tilt; a module mounted
     // face down sees it upside down.
     const auto& still = config_.attitude;
@@ -352,10 +355,9 @@ void ControllerModel::PutTelemetry(Frame& out)
     const double ax = -std::sin(tilt) * kGravity + noise();
     const double ay = flip * std::sin(roll) * std::cos(tilt) * kGravity + noise();
     const double az = flip * std::cos(roll) * std::cos(tilt) * kGravity + noise();
-    t.accX = static_cast<std::int16_t>(std::lround(ax));
-    t.accY = static_cast<std::int16_t>(std::lround(ay));
-    t.accZ = static_cast<std::int16_t>(std::lround(az));
-    EncodeTelemetryPayload(t, out);
+    live_.counts[kChannelAx] = static_cast<std::int16_t>(std::lround(ax));
+    live_.counts[kChannelAy] = static_cast<std::int16_t>(std::lround(ay));
+    live_.counts[kChannelAz] = static_cast<std::int16_t>(std::lround(az));
 }
 
 void ControllerModel::Answer(const Frame& request, Clock::time_point now, Frame& out)
@@ -380,20 +382,27 @@ void ControllerModel::Answer(const Frame& request, Clock::time_point now, Frame&
     const double jitter[2] = {0.15 / (1.0 + params_.ROLL_ACC / 100.0),
                               0.15 / (1.0 + params_.PITCH_ACC / 100.0)};
     if (const auto& still = config_.attitude) {
-        PutLE16(out, ctl::kRoll, static_cast<std::uint16_t>(Tenths((*still)[0])));
-        PutLE16(out, ctl::kTilt, static_cast<std::uint16_t>(Tenths((*still)[1])));
-        PutLE16(out, ctl::kPan, static_cast<std::uint16_t>(Tenths((*still)[2])));
+        live_.counts[kChannelRoll] = Tenths((*still)[0]);
+        live_.counts[kChannelTilt] = Tenths((*still)[1]);
+        live_.counts[kChannelPan] = Tenths((*still)[2]);
     } else {
-        PutLE16(out, ctl::kRoll, static_cast<std::uint16_t>(Tenths(axes_[0].angle + Noise(jitter[0]))));
-        PutLE16(out, ctl::kTilt, static_cast<std::uint16_t>(Tenths(axes_[1].angle + Noise(jitter[1]))));
-        PutLE16(out, ctl::kPan, static_cast<std::uint16_t>(Tenths(pan_ + Noise(0.1))));
+        live_.counts[kChannelRoll] = Tenths(axes_[0].angle + Noise(jitter[0]));
+        live_.counts[kChannelTilt] = Tenths(axes_[1].angle + Noise(jitter[1]));
+        live_.counts[kChannelPan] = Tenths(pan_ + Noise(0.1));
     }
+    const bool telemetry = !IsReadBackType(type) && !IsUploadType(type);
+    if (telemetry)
+        Measure();
+    HoldChannels();
+    for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
+        if (kTelemetryChannels[i].InEveryAnswer())
+            PutChannel(out, i, live_.Count(i));
     out[ctl::kFirmware] = config_.firmware;
     out[ctl::kType] = type;
     if (IsReadBackType(type))
         EncodeEchoPayload(type, params_, out);
-    else if (!IsUploadType(type))
-        PutTelemetry(out);
+    else if (telemetry)
+        EncodeTelemetryPayload(live_, out);
     SealFrame(out);
 }
 

@@ -7,6 +7,7 @@
 // Not thread-safe: the device that serves it calls it from one thread.
 #include "platform/Result.h"
 #include "protocol/ControllerProtocol.h"
+#include "protocol/TelemetryChannels.h"
 
 #include <array>
 #include <chrono>
@@ -34,8 +35,12 @@ struct ControllerModelConfig
     // sensor noise.
     std::optional<std::array<double, 3>> attitude;
     // Sticks left alone: roll, tilt, pan, mode and shot channels (-100..100)
-    // reported as they are in every answer.
+    // reported as they are in every answer; they are the RC channels of the
+    // telemetry table, in its order, and join `held`.
     std::optional<std::array<std::int8_t, 5>> sticks;
+    // Channels reported with these counts whatever the model gives, by
+    // telemetry channel. A held stick also steers the model.
+    std::array<std::optional<std::int32_t>, kTelemetryChannelCount> held{};
 };
 
 // The section of the flash file that holds what configuration files leave
@@ -86,18 +91,14 @@ private:
         double target = 0;   // degrees
         double integral = 0; // degree-seconds of error
     };
-    struct Sticks
-    {
-        std::int8_t roll = 0, tilt = 0, pan = 0, mode = 0, shot = 0;
-    };
-
     void TakeCommand(std::uint8_t code, Clock::time_point now);
     std::uint8_t MotorOn();
     std::uint8_t WriteFlash();
     void Advance(Clock::time_point now);
     void Step(double dt, double t);
-    Sticks SticksAt(double t);
-    void PutTelemetry(Frame& out);
+    void MoveSticks(double t);
+    void Measure();
+    void HoldChannels();
     double Noise(double amplitude);
 
     ControllerModelConfig config_;
@@ -114,7 +115,9 @@ private:
     Clock::time_point last_;
     Axis axes_[2]; // roll, tilt
     double pan_ = 0;
-    Sticks sticks_;
+    // Every channel as the model makes it (0 for one it has no model for),
+    // then held; the RC channels are the sticks the model steers with.
+    ControllerTelemetry live_;
     std::mt19937 rng_;
 };
 

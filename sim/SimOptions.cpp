@@ -283,8 +283,8 @@ int RunSimulator(const std::vector<std::string>& args, std::ostream& out, std::o
         std::lock_guard<std::mutex> lock(printing);
         out << kind << " COM" << com << " " << path << std::endl;
     });
-    if (std::string error; !simulator.Start(&error)) {
-        err << "qav-nuva-sim: " << error << std::endl;
+    if (const Result started = simulator.Start(); !started) {
+        err << "qav-nuva-sim: " << started.message << std::endl;
         return 1;
     }
     waitForStop();

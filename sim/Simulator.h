@@ -41,6 +41,8 @@ struct SimulatorConfig
     // A controller standing still, its sticks left alone (see ControllerModelConfig).
     std::optional<std::array<double, 3>> attitude;
     std::optional<std::array<std::int8_t, 5>> sticks;
+    // Telemetry channels reported with a fixed count (see ControllerModelConfig).
+    std::array<std::optional<std::int32_t>, kTelemetryChannelCount> held{};
 };
 
 class Simulator
@@ -57,9 +59,9 @@ public:
     void SetReadyCallback(ReadyCallback callback) { ready_ = std::move(callback); }
 
     // Checks the configuration, loads the flash file, creates the terminals,
-    // registers the aliases and starts serving. False with a one-sentence
-    // reason; nothing is left behind then.
-    bool Start(std::string* error);
+    // registers the aliases and starts serving. A failure's message is one
+    // sentence; nothing is left behind then.
+    Result Start();
     // Stops serving, closes the terminals and removes the aliases.
     void Stop();
 

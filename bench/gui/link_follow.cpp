@@ -68,8 +68,8 @@ protected:
     {
         ++telemetry;
         const ControllerLinkState& s = Link();
-        const std::string accel = FormatAcceleration(t.accX);
-        const std::string roll = FormatAttitude(s.roll);
+        const std::string accel = ChannelText(kChannelAx, t.Value(kChannelAx));
+        const std::string roll = ChannelText(kChannelRoll, s.roll);
         newAccel += accel != lastAccel_;
         newRoll += roll != lastRoll_;
         newAttitude += s.roll != lastAttitude_[0] || s.tilt != lastAttitude_[1] || s.pan != lastAttitude_[2];
@@ -136,9 +136,8 @@ int main(int argc, char** argv)
     config.paceOutput = pace;
     config.flashPath = dir.filePath(QStringLiteral("flash.bgsc")).toStdString();
     sim::Simulator simulator(config);
-    std::string error;
-    if (!simulator.Start(&error)) {
-        std::fprintf(stderr, "link_follow: %s\n", error.c_str());
+    if (const Result started = simulator.Start(); !started) {
+        std::fprintf(stderr, "link_follow: %s\n", started.message.c_str());
         return 1;
     }
 

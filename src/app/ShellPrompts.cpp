@@ -1,9 +1,11 @@
 #include "app/ShellPrompts.h"
 
 #include "app/Dialogs.h"
+#include "app/LoadReviewDlg.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 namespace qav {
 
@@ -35,10 +37,25 @@ void ShellPrompts::ReceiverTypeChanged(QWidget* owner)
     dialog.exec();
 }
 
-QString ShellPrompts::OpenFileName(QWidget* owner, const QString& title, const QString& filter)
+QString ShellPrompts::OpenFileName(QWidget* owner, const QString& title, const QString& filter,
+                                   const QStringList& places)
 {
+    QFileDialog dialog(owner, title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Only existing files can be chosen in an open dialog.
-    return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!places.isEmpty()) {
+        // A desktop's own chooser ignores added places; Qt's shows them.
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        QList<QUrl> urls = dialog.sidebarUrls();
+        for (const QString& place : places)
+            if (!urls.contains(QUrl::fromLocalFile(place)))
+                urls << QUrl::fromLocalFile(place);
+        dialog.setSidebarUrls(urls);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 QString ShellPrompts::SaveFileName(QWidget* owner, const QString& title, const QString& filter,
@@ -53,6 +70,12 @@ QString ShellPrompts::SaveFileName(QWidget* owner, const QString& title, const Q
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+bool ShellPrompts::ReviewLoad(QWidget* owner, const LoadReview& review)
+{
+    CLoadReviewDlg dialog(review, owner);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace qav

@@ -13,9 +13,11 @@ public:
     bool ConfirmExit(QWidget* owner) override;
     void About(QWidget* owner) override;
     void ReceiverTypeChanged(QWidget* owner) override;
-    QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override;
+    QString OpenFileName(QWidget* owner, const QString& title, const QString& filter,
+                         const QStringList& places = {}) override;
     QString SaveFileName(QWidget* owner, const QString& title, const QString& filter,
                          const QString& defaultSuffix, bool confirmOverwrite = true) override;
+    bool ReviewLoad(QWidget* owner, const LoadReview& review) override;
 };
 
 } // namespace qav

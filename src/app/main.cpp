@@ -86,18 +86,37 @@ int main(int argc, char** argv)
 
     // For the documentation: QAV_NUVA_SCREENSHOT=<file.png> saves the window
     // (the plot window with --plots) as it appears on screen once it has
-    // settled, then quits.
+    // settled, then quits. With QAV_NUVA_SCREENSHOT_LOAD=<config file> it
+    // saves the review that loading the file shows instead (cancelled).
     const QString shot = qEnvironmentVariable("QAV_NUVA_SCREENSHOT");
-    if (!shot.isEmpty()) {
+    const QString load = qEnvironmentVariable("QAV_NUVA_SCREENSHOT_LOAD");
+    const auto save = [&shot](QWidget* window) {
+        const QRect area = window->frameGeometry();
+        QPixmap image = window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        if (image.isNull())
+            image = window->grab();
+        image.save(shot);
+    };
+    if (!shot.isEmpty() && !load.isEmpty()) {
+        QTimer::singleShot(3000, &app, [&] {
+            qav::CMainFrame* frame = uartApp.MainFrame();
+            if (!frame)
+                return QApplication::exit(1);
+            // The review is modal: it is saved and closed from inside its loop.
+            QTimer::singleShot(1500, &app, [&] {
+                if (QWidget* review = QApplication::activeModalWidget()) {
+                    save(review);
+                    review->close();
+                }
+            });
+            frame->View()->LoadConfigFile(load);
+            frame->View()->FinishSession();
+            QApplication::exit(0);
+        });
+    } else if (!shot.isEmpty()) {
         QTimer::singleShot(plots ? 12000 : 1500, &app, [&] {
             if (qav::CMainFrame* frame = uartApp.MainFrame()) {
-                QWidget* window = plots ? static_cast<QWidget*>(frame->View()->Plots()) : frame;
-                const QRect area = window->frameGeometry();
-                QPixmap image =
-                    window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-                if (image.isNull())
-                    image = window->grab();
-                image.save(shot);
+                save(plots ? static_cast<QWidget*>(frame->View()->Plots()) : frame);
                 frame->View()->FinishSession();
             }
             QApplication::exit(0);

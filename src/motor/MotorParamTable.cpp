@@ -64,7 +64,10 @@ const MotorParamRow& MotorParamOf(const ParamMember<MotorParams>& member)
 WireForm MotorWireForm(const MotorParamRow& row)
 {
     const std::span<const WireField<MotorParams>> layouts[] = {MotorParamsLayout()};
-    return WireFormOf<MotorParams>(row.member, layouts);
+    WireForm form = WireFormOf<MotorParams>(row.member, layouts);
+    if (form.travels)
+        form.frame = kMotorCmdWrite;
+    return form;
 }
 
 } // namespace qav

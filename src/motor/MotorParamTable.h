@@ -17,7 +17,9 @@ std::span<const MotorParamRow> MotorParamTable();
 const MotorParamRow* FindMotorParam(std::string_view key);
 const MotorParamRow& MotorParamOf(const ParamMember<MotorParams>& member);
 
-// How the row's field travels in a write request (MotorParamsLayout).
+// How the row's field travels in a write request (MotorParamsLayout;
+// `frame` is the request's command). The board's parameter report carries
+// it in the same bytes.
 WireForm MotorWireForm(const MotorParamRow& row);
 
 } // namespace qav

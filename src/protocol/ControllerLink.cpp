@@ -68,9 +68,10 @@ void ControllerLink::DispatchFrame(const Frame& f)
         events_.OnCommandResult(*result, motorState);
     }
 
-    state_.roll = static_cast<float>(static_cast<std::int16_t>(GetLE16(f, ctl::kRoll)) * 0.1);
-    state_.tilt = static_cast<float>(static_cast<std::int16_t>(GetLE16(f, ctl::kTilt)) * 0.1);
-    state_.pan = static_cast<float>(static_cast<std::int16_t>(GetLE16(f, ctl::kPan)) * 0.1);
+    const ControllerTelemetry answer = DecodeTelemetry(f);
+    state_.roll = static_cast<float>(answer.Value(kChannelRoll));
+    state_.tilt = static_cast<float>(answer.Value(kChannelTilt));
+    state_.pan = static_cast<float>(answer.Value(kChannelPan));
 
     const std::uint8_t firmware = f[ctl::kFirmware];
     if (firmware != state_.lastShownFirmware)
@@ -116,14 +117,9 @@ void ControllerLink::DispatchFrame(const Frame& f)
         events_.OnEchoDecoded(type);
         break;
     default:
-        ShowTelemetry(f);
+        events_.OnTelemetry(answer);
         break;
     }
-}
-
-void ControllerLink::ShowTelemetry(const Frame& f)
-{
-    events_.OnTelemetry(DecodeTelemetryPayload(f));
 }
 
 } // namespace qav

@@ -9,12 +9,12 @@
 #include "protocol/ControllerProtocol.h"
 #include "protocol/ControllerResults.h"
 #include "protocol/FrameTransport.h"
+#include "protocol/TelemetryChannels.h"
 
 #include <cstdint>
 
 namespace qav {
 
-// Live values of a telemetry answer, as sent (signed bytes, raw hundredths).
 class IControllerEvents
 {
 public:
@@ -35,6 +35,8 @@ public:
     virtual void OnEchoDecoded(std::uint8_t /*type*/) {}
     // An upload quarter (1..4) was acknowledged.
     virtual void OnUploadAcknowledged(std::uint8_t /*type*/) {}
+    // A telemetry answer: every channel it carried, the attitude (already
+    // in the state) included.
     virtual void OnTelemetry(const ControllerTelemetry& /*t*/) {}
     // The 26th tick without an echo. Called while the link-established flag
     // still holds its old value; it is cleared right after.
@@ -72,8 +74,6 @@ public:
     std::uint32_t FramesDispatched() const { return framesDispatched_; }
 
 private:
-    void ShowTelemetry(const Frame& frame);
-
     ControllerParams& params_;
     IControllerEvents& events_;
     IFrameTransport* transport_ = nullptr;

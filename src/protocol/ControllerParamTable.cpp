@@ -162,12 +162,36 @@ const ControllerParamRow& ControllerParamOf(const ParamMember<ControllerParams>&
     std::abort();
 }
 
+namespace {
+
+// The form of `row`'s field in the first of the payloads of `types` that
+// carries it, with that payload's frame type.
+template <std::size_t N>
+WireForm FormIn(const ControllerParamRow& row, const std::array<std::uint8_t, N>& types)
+{
+    std::array<std::span<const WireField<ControllerParams>>, N> layouts;
+    for (std::size_t i = 0; i < N; ++i)
+        layouts[i] = ControllerPayloadLayout(types[i]);
+    WireForm form = WireFormOf<ControllerParams>(row.member, layouts);
+    if (form.travels)
+        form.frame = types[form.layout];
+    return form;
+}
+
+constexpr std::array<std::uint8_t, 4> kUploads = {kTypeGains, kTypeDirections, kTypeLimits, kTypePan};
+constexpr std::array<std::uint8_t, 4> kEchoes = {kTypeReadGains, kTypeReadDirections, kTypeReadLimits,
+                                                 kTypeReadPan};
+
+} // namespace
+
 WireForm ControllerWireForm(const ControllerParamRow& row)
 {
-    static const std::span<const WireField<ControllerParams>> uploads[] = {
-        ControllerPayloadLayout(kTypeGains), ControllerPayloadLayout(kTypeDirections),
-        ControllerPayloadLayout(kTypeLimits), ControllerPayloadLayout(kTypePan)};
-    return WireFormOf<ControllerParams>(row.member, uploads);
+    return FormIn(row, kUploads);
+}
+
+WireForm ControllerEchoForm(const ControllerParamRow& row)
+{
+    return FormIn(row, kEchoes);
 }
 
 } // namespace qav

@@ -25,7 +25,11 @@ const ControllerParamRow& ControllerParamOf(const ParamMember<ControllerParams>&
 
 // How the row's field travels in the uploads (frame types 1 to 4, see
 // ControllerPayloadLayout); servo centres, servo types and control modes
-// never travel to the controller.
+// never travel to the controller. `frame` is the upload's frame type.
 WireForm ControllerWireForm(const ControllerParamRow& row);
+// How the controller reports the row's field in its parameter echoes
+// (frame types 0x81 to 0x84, which carry every field); `frame` is the
+// echo's frame type.
+WireForm ControllerEchoForm(const ControllerParamRow& row);
 
 } // namespace qav

@@ -90,19 +90,6 @@ static_assert(InPayload(kGains) && InPayload(kUploadDirections) && InPayload(kUp
               InPayload(kPan));
 static_assert(InPayload(kEchoDirections) && InPayload(kEchoLimits));
 
-using T = ControllerTelemetry;
-constexpr std::array<WireField<T>, 8> kTelemetry{{
-    {14, Wire::Byte, &T::rcRoll},
-    {15, Wire::Byte, &T::rcTilt},
-    {16, Wire::Byte, &T::rcPan},
-    {17, Wire::Byte, &T::rcMode},
-    {18, Wire::Byte, &T::rcShot},
-    {20, Wire::BE16, &T::accX},
-    {22, Wire::BE16, &T::accY},
-    {24, Wire::BE16, &T::accZ},
-}};
-static_assert(InPayload(kTelemetry));
-
 } // namespace
 
 std::span<const WireField<ControllerParams>> ControllerPayloadLayout(std::uint8_t type)
@@ -169,18 +156,6 @@ void DecodeEchoPayload(const Frame& f, ControllerParams& p)
 {
     if (IsReadBackType(f[ctl::kType]))
         TakeFields(ControllerPayloadLayout(f[ctl::kType]), f, p);
-}
-
-void EncodeTelemetryPayload(const ControllerTelemetry& t, Frame& f)
-{
-    PutFields<T>(kTelemetry, t, f);
-}
-
-ControllerTelemetry DecodeTelemetryPayload(const Frame& f)
-{
-    ControllerTelemetry t;
-    TakeFields<T>(kTelemetry, f, t);
-    return t;
 }
 
 } // namespace qav

@@ -94,14 +94,6 @@ struct ControllerParams
     bool operator==(const ControllerParams&) const = default;
 };
 
-// What the controller reports in the payload of its plain answers: the
-// receiver's sticks and switches, and the accelerometer.
-struct ControllerTelemetry
-{
-    std::int8_t rcRoll = 0, rcTilt = 0, rcPan = 0, rcMode = 0, rcShot = 0;
-    std::int16_t accX = 0, accY = 0, accZ = 0; // × 0.01
-};
-
 // The protocol state of the PC's link to the controller. Touched by one
 // thread only (the GUI thread, or the CLI's loop).
 struct ControllerLinkState
@@ -152,10 +144,6 @@ void DecodeEchoPayload(const Frame& frame, ControllerParams& params);
 // The payload layout of frame type `type` (uploads 1..4 and echoes
 // 0x81..0x84), shared by encoder and decoder; empty for other types.
 std::span<const WireField<ControllerParams>> ControllerPayloadLayout(std::uint8_t type);
-
-// The payload of a plain answer (types 0, or any the PC did not ask for).
-void EncodeTelemetryPayload(const ControllerTelemetry& telemetry, Frame& frame);
-ControllerTelemetry DecodeTelemetryPayload(const Frame& frame);
 
 // Big-endian and little-endian 16-bit helpers for frame fields.
 inline void PutBE16(Frame& f, std::size_t at, std::uint16_t v)

@@ -61,20 +61,6 @@ std::string_view ResultMessage(const ControllerResult& result, std::uint8_t moto
 
 namespace qav {
 
-std::string FormatAttitude(float degrees)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, degrees >= 0 ? "+%.1f" : "%.1f", static_cast<double>(degrees));
-    return text;
-}
-
-std::string FormatAcceleration(std::int16_t hundredths)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, hundredths >= 0 ? "+%.2f" : "%.2f", hundredths * 0.01);
-    return text;
-}
-
 std::string FormatFirmwareVersion(std::uint8_t tenths)
 {
     char text[48];

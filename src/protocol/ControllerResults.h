@@ -31,11 +31,7 @@ std::string_view ResultMessage(const ControllerResult& result, std::uint8_t moto
 
 namespace qav {
 
-// Texts of the live displays: "+30.0" / "-30.0" for an attitude in degrees,
-// "+1.00" / "-2.00" for a raw acceleration in hundredths (the sign follows
-// the raw value), "Firmware Version:V2.3" for a version byte of 23.
-std::string FormatAttitude(float degrees);
-std::string FormatAcceleration(std::int16_t hundredths);
+// "Firmware Version:V2.3" for a version byte of 23.
 std::string FormatFirmwareVersion(std::uint8_t tenths);
 
 } // namespace qav

@@ -57,19 +57,74 @@ constexpr std::array<WireField<S>, N + M> Join(const std::array<WireField<S>, N>
     return out;
 }
 
-// True when every field lies in bytes [from, to) and no two fields share a
-// byte; checked at compile time for each layout.
-template <class S>
-constexpr bool FieldsFit(std::span<const WireField<S>> fields, std::size_t from, std::size_t to)
+// True when every row (anything with `at` and `End()`) lies in bytes
+// [from, to) and no two rows share a byte; checked at compile time for each
+// layout.
+template <class Row> constexpr bool RowsFit(std::span<const Row> rows, std::size_t from, std::size_t to)
 {
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].at < from || fields[i].End() > to)
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].at < from || rows[i].End() > to)
             return false;
-        for (std::size_t j = i + 1; j < fields.size(); ++j)
-            if (fields[i].at < fields[j].End() && fields[j].at < fields[i].End())
+        for (std::size_t j = i + 1; j < rows.size(); ++j)
+            if (rows[i].at < rows[j].End() && rows[j].at < rows[i].End())
                 return false;
     }
     return true;
+}
+
+template <class S>
+constexpr bool FieldsFit(std::span<const WireField<S>> fields, std::size_t from, std::size_t to)
+{
+    return RowsFit(fields, from, to);
+}
+
+// Writes `v` at `at` in wire form `w`; a Fixed field writes nothing here.
+inline void PutWire(Frame& f, std::size_t at, Wire w, long long v)
+{
+    switch (w) {
+    case Wire::Byte:
+        f[at] = static_cast<std::uint8_t>(v & 0xFF);
+        break;
+    case Wire::HalfDegrees:
+        f[at] = static_cast<std::uint8_t>((v / 2) & 0xFF);
+        break;
+    case Wire::BE16:
+        f[at] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+        f[at + 1] = static_cast<std::uint8_t>(v & 0xFF);
+        break;
+    case Wire::LE16:
+        f[at] = static_cast<std::uint8_t>(v & 0xFF);
+        f[at + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+        break;
+    case Wire::Fixed:
+        break;
+    }
+}
+
+// The bits at `at` in wire form `w`, unsigned; an angle limit comes back
+// doubled (signed), a Fixed field as 0.
+inline long long TakeWire(const Frame& f, std::size_t at, Wire w)
+{
+    switch (w) {
+    case Wire::Byte:
+        return f[at];
+    case Wire::HalfDegrees:
+        return static_cast<std::int8_t>(f[at]) * 2;
+    case Wire::BE16:
+        return f[at] << 8 | f[at + 1];
+    case Wire::LE16:
+        return f[at] | f[at + 1] << 8;
+    case Wire::Fixed:
+        break;
+    }
+    return 0;
+}
+
+// Bits taken from a Byte or 16-bit field read as a signed value of the
+// wire's width.
+inline long long SignedWire(long long bits, Wire w)
+{
+    return w == Wire::Byte ? static_cast<std::int8_t>(bits) : static_cast<std::int16_t>(bits);
 }
 
 template <class S> void PutFields(std::span<const WireField<S>> fields, const S& from, Frame& f)
@@ -80,54 +135,23 @@ template <class S> void PutFields(std::span<const WireField<S>> fields, const S&
             continue;
         }
         const long long v = std::visit([&](auto m) { return static_cast<long long>(from.*m); }, field.member);
-        switch (field.wire) {
-        case Wire::Byte:
-            f[field.at] = static_cast<std::uint8_t>(v & 0xFF);
-            break;
-        case Wire::HalfDegrees:
-            f[field.at] = static_cast<std::uint8_t>((v / 2) & 0xFF);
-            break;
-        case Wire::BE16:
-            f[field.at] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
-            f[field.at + 1] = static_cast<std::uint8_t>(v & 0xFF);
-            break;
-        case Wire::LE16:
-            f[field.at] = static_cast<std::uint8_t>(v & 0xFF);
-            f[field.at + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
-            break;
-        case Wire::Fixed:
-            break;
-        }
+        PutWire(f, field.at, field.wire, v);
     }
 }
 
 template <class S> void TakeFields(std::span<const WireField<S>> fields, const Frame& f, S& to)
 {
     for (const WireField<S>& field : fields) {
-        long long v = 0;
-        switch (field.wire) {
-        case Wire::Fixed:
+        if (field.wire == Wire::Fixed)
             continue;
-        case Wire::Byte:
-            v = f[field.at];
-            break;
-        case Wire::HalfDegrees:
-            v = static_cast<std::int8_t>(f[field.at]) * 2;
-            break;
-        case Wire::BE16:
-            v = f[field.at] << 8 | f[field.at + 1];
-            break;
-        case Wire::LE16:
-            v = f[field.at] | f[field.at + 1] << 8;
-            break;
-        }
+        long long v = TakeWire(f, field.at, field.wire);
         std::visit(
             [&](auto m) {
                 using T = std::remove_reference_t<decltype(to.*m)>;
                 // A signed member takes the wire's bits as a signed value of
                 // the wire's width.
                 if (std::is_signed_v<T> && field.wire != Wire::HalfDegrees)
-                    v = field.wire == Wire::Byte ? static_cast<std::int8_t>(v) : static_cast<std::int16_t>(v);
+                    v = SignedWire(v, field.wire);
                 to.*m = static_cast<T>(v);
             },
             field.member);

@@ -119,6 +119,9 @@ struct WireForm
     Wire wire = Wire::Fixed;
     ValueRange carried;
     std::int64_t step = 1;
+    std::size_t layout = 0; // which of the layouts searched carries it
+    std::size_t at = 0;     // its first byte in the frame
+    std::uint8_t frame = 0; // the frame type or command of that layout, as its board names it
 };
 
 // `member`'s field in the first of `layouts` that carries it.
@@ -131,7 +134,7 @@ WireForm WireFormOf(const ParamMember<S>& member, std::span<const std::span<cons
             if (f.wire == Wire::Fixed || !(f.member == member))
                 continue;
             const bool isSigned = field.low < 0;
-            WireForm form{true, f.wire, field, 1};
+            WireForm form{true, f.wire, field, 1, static_cast<std::size_t>(&layout - layouts.data()), f.at};
             switch (f.wire) {
             case Wire::Byte:
                 form.carried = isSigned ? ValueRange{-128, 127} : ValueRange{0, 255};

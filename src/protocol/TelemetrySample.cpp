@@ -10,49 +10,59 @@ const char* MotorText(const std::optional<std::uint8_t>& motor)
     return !motor ? "unknown" : *motor == kMotorsOn ? "on" : "off";
 }
 
-// Fills `out` with the firmware version, or `unknown` when none came yet.
-void FirmwareText(const std::optional<std::uint8_t>& firmware, const char* unknown, char (&out)[16])
+// The firmware version, or `unknown` when none came yet.
+std::string FirmwareText(const std::optional<std::uint8_t>& firmware, const char* unknown)
 {
-    if (firmware)
-        std::snprintf(out, sizeof out, "%.1f", *firmware * 0.1);
-    else
-        std::snprintf(out, sizeof out, "%s", unknown);
+    if (!firmware)
+        return unknown;
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", *firmware * 0.1);
+    return text;
+}
+
+std::string Seconds(double t)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", t);
+    return text;
 }
 
 } // namespace
 
 std::string_view TelemetryCsvHeader()
 {
-    return "t,roll,tilt,pan,rc_roll,rc_tilt,rc_pan,rc_mode,rc_shot,ax,ay,az,motor,firmware";
+    static const std::string header = [] {
+        std::string h = "t";
+        for (const TelemetryChannel& c : kTelemetryChannels)
+            h.append(",").append(c.key);
+        return h + ",motor,firmware";
+    }();
+    return header;
 }
 
 std::string TelemetryCsvRow(double t, const TelemetrySample& s)
 {
-    char fw[16];
-    FirmwareText(s.firmware, "", fw);
-    const ControllerTelemetry& v = s.live;
-    char line[256];
-    std::snprintf(line, sizeof line, "%.3f,%.1f,%.1f,%.1f,%d,%d,%d,%d,%d,%.2f,%.2f,%.2f,%s,%s", t,
-                  static_cast<double>(s.roll), static_cast<double>(s.tilt), static_cast<double>(s.pan),
-                  v.rcRoll, v.rcTilt, v.rcPan, v.rcMode, v.rcShot, v.accX * 0.01, v.accY * 0.01,
-                  v.accZ * 0.01, MotorText(s.motor), fw);
-    return line;
+    std::string line = Seconds(t);
+    for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
+        line += "," + ChannelNumber(i, s.live.Value(i));
+    return line + "," + MotorText(s.motor) + "," + FirmwareText(s.firmware, "");
 }
 
 std::string TelemetryJson(double t, const TelemetrySample& s)
 {
-    char fw[16];
-    FirmwareText(s.firmware, "null", fw);
-    const ControllerTelemetry& v = s.live;
-    char line[512];
-    std::snprintf(line, sizeof line,
-                  "{\"t\":%.3f,\"roll\":%.1f,\"tilt\":%.1f,\"pan\":%.1f,\"rc_roll\":%d,\"rc_tilt\":%d,"
-                  "\"rc_pan\":%d,\"rc_mode\":%d,\"rc_shot\":%d,\"ax\":%.2f,\"ay\":%.2f,\"az\":%.2f,"
-                  "\"motor\":\"%s\",\"firmware\":%s}",
-                  t, static_cast<double>(s.roll), static_cast<double>(s.tilt), static_cast<double>(s.pan),
-                  v.rcRoll, v.rcTilt, v.rcPan, v.rcMode, v.rcShot, v.accX * 0.01, v.accY * 0.01,
-                  v.accZ * 0.01, MotorText(s.motor), fw);
-    return line;
+    std::string line = "{\"t\":" + Seconds(t);
+    for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
+        line += ",\"" + std::string(kTelemetryChannels[i].key) + "\":" + ChannelNumber(i, s.live.Value(i));
+    return line + ",\"motor\":\"" + MotorText(s.motor) +
+           "\",\"firmware\":" + FirmwareText(s.firmware, "null") + "}";
+}
+
+std::string TelemetryText(const TelemetrySample& s)
+{
+    std::string line;
+    for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
+        line += std::string(kTelemetryChannels[i].key) + " " + ChannelText(i, s.live.Value(i)) + " ";
+    return line + "motor " + MotorText(s.motor) + " firmware " + FirmwareText(s.firmware, "-");
 }
 
 } // namespace qav

@@ -54,23 +54,27 @@ private:
 
 namespace {
 
-struct ChannelRow
+// A chart per channel group, in the order of the groups.
+struct GroupRow
 {
-    const char* name;
-    int group;
-    int decimals;
+    const char* title;
+    // The smallest span of the vertical axis, so that a flat line is not
+    // blown up into noise.
+    double minimumSpan;
 };
-constexpr ChannelRow kChannelRows[PlotWindow::kChannels] = {
-    {"Roll", 0, 1},    {"Tilt", 0, 1},   {"Pan", 0, 1},     {"RC roll", 1, 0},
-    {"RC tilt", 1, 0}, {"RC pan", 1, 0}, {"RC mode", 1, 0}, {"RC shot", 1, 0},
-    {"AX", 2, 2},      {"AY", 2, 2},     {"AZ", 2, 2},
+constexpr GroupRow kGroupRows[] = {
+    {"Attitude (degrees)", 2.0},
+    {"RC channels", 10.0},
+    {"Accelerations (g)", 0.2},
 };
-constexpr const char* kGroupTitles[PlotWindow::kGroups] = {"Attitude (degrees)", "RC channels",
-                                                           "Accelerations (g)"};
+static_assert(std::size(kGroupRows) == kChannelGroupCount);
+
+int GroupOf(int channel)
+{
+    return static_cast<int>(kTelemetryChannels[static_cast<std::size_t>(channel)].group);
+}
+
 constexpr int kWindowChoices[] = {10, 30, 60};
-// The smallest span of a vertical axis, so that a flat line is not blown up
-// into noise.
-constexpr double kMinimumSpan[PlotWindow::kGroups] = {2.0, 10.0, 0.2};
 
 const QString kTitle = QStringLiteral("QAV-NUVA Live Plots");
 
@@ -113,7 +117,7 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
 
     for (int g = 0; g < kGroups; ++g) {
         auto* chart = new QChart;
-        chart->setTitle(QString::fromUtf8(kGroupTitles[g]));
+        chart->setTitle(QString::fromUtf8(kGroupRows[g].title));
         chart->setAnimationOptions(QChart::NoAnimation);
         chart->setDropShadowEnabled(false); // a blurred shadow is costly to repaint
         chart->legend()->setAlignment(Qt::AlignRight);
@@ -129,23 +133,24 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
         xAxes_[static_cast<std::size_t>(g)] = x;
         yAxes_[static_cast<std::size_t>(g)] = y;
         auto* view = new PlotChartView(chart, *this);
-        view->setAccessibleName(QString::fromUtf8(kGroupTitles[g]));
+        view->setAccessibleName(QString::fromUtf8(kGroupRows[g].title));
         view->setMinimumHeight(180);
         views_[static_cast<std::size_t>(g)] = view;
         layout->addWidget(view, 1);
     }
     for (int c = 0; c < kChannels; ++c) {
         auto* series = new QLineSeries;
-        series->setName(QString::fromUtf8(kChannelRows[c].name));
-        QChart* chart = Chart(kChannelRows[c].group);
+        const std::string_view label = kTelemetryChannels[static_cast<std::size_t>(c)].label;
+        series->setName(QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())));
+        QChart* chart = Chart(GroupOf(c));
         chart->addSeries(series);
         // Thin lines are drawn on the fast path; thick ones are stroked. Set
         // after the chart's theme has given the series its colour.
         QPen pen = series->pen();
         pen.setWidth(1);
         series->setPen(pen);
-        series->attachAxis(xAxes_[static_cast<std::size_t>(kChannelRows[c].group)]);
-        series->attachAxis(yAxes_[static_cast<std::size_t>(kChannelRows[c].group)]);
+        series->attachAxis(xAxes_[static_cast<std::size_t>(GroupOf(c))]);
+        series->attachAxis(yAxes_[static_cast<std::size_t>(GroupOf(c))]);
         series_[static_cast<std::size_t>(c)] = series;
     }
     for (int g = 0; g < kGroups; ++g)
@@ -178,12 +183,10 @@ void PlotWindow::AddSample(const TelemetrySample& s, Clock::time_point at)
     if (!first_)
         first_ = at;
     const double t = std::chrono::duration<double>(at - *first_).count();
-    const ControllerTelemetry& v = s.live;
-    points_.push_back({t,
-                       {s.roll, s.tilt, s.pan, static_cast<float>(v.rcRoll), static_cast<float>(v.rcTilt),
-                        static_cast<float>(v.rcPan), static_cast<float>(v.rcMode),
-                        static_cast<float>(v.rcShot), static_cast<float>(v.accX * 0.01),
-                        static_cast<float>(v.accY * 0.01), static_cast<float>(v.accZ * 0.01)}});
+    Point point{t, {}};
+    for (std::size_t c = 0; c < kTelemetryChannelCount; ++c)
+        point.v[c] = static_cast<float>(s.live.Value(c));
+    points_.push_back(point);
     // Keep a little more than the longest window.
     while (!points_.empty() && points_.front().t < t - kLongestWindowSeconds - 1)
         points_.pop_front();
@@ -232,7 +235,7 @@ void PlotWindow::Refresh()
         const std::size_t perColumn = std::max<std::size_t>(1, count / columns);
         double low = INFINITY, high = -INFINITY;
         for (int c = 0; c < kChannels; ++c) {
-            if (kChannelRows[c].group != g)
+            if (GroupOf(c) != g)
                 continue;
             const auto k = static_cast<std::size_t>(c);
             QLineSeries* series = series_[k];
@@ -266,7 +269,7 @@ void PlotWindow::Refresh()
             // A new range only when the lines leave the old one or fill less
             // than half of it.
             QValueAxis* y = yAxes_[static_cast<std::size_t>(g)];
-            const double span = std::max(high - low, kMinimumSpan[g]);
+            const double span = std::max(high - low, kGroupRows[g].minimumSpan);
             const bool outside = low < y->min() || high > y->max();
             if (outside || span < (y->max() - y->min()) / 2) {
                 const double mid = (low + high) / 2;
@@ -357,11 +360,13 @@ void PlotWindow::ShowValuesAt(double x)
         at = at == points_.begin() ? at : at - 1;
     // The time as the axes count it: seconds before the latest answer drawn.
     QString text = QStringLiteral("t %1 s").arg(at->t - latest_, 0, 'f', 2);
-    for (int c = 0; c < kChannels; ++c)
-        text += QStringLiteral("   %1 %2")
-                    .arg(QString::fromUtf8(kChannelRows[c].name))
-                    .arg(static_cast<double>(at->v[static_cast<std::size_t>(c)]), 0, 'f',
-                         kChannelRows[c].decimals);
+    for (std::size_t c = 0; c < kTelemetryChannelCount; ++c) {
+        const TelemetryChannel& channel = kTelemetryChannels[c];
+        text +=
+            QStringLiteral("   %1 %2")
+                .arg(QString::fromUtf8(channel.label.data(), static_cast<qsizetype>(channel.label.size())))
+                .arg(static_cast<double>(at->v[c]), 0, 'f', channel.decimals);
+    }
     values_->setText(text);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The live plot window: attitude, RC channels and accelerations against
-// time, one chart per group, every telemetry answer plotted. Pause freezes
+// The live plot window: every telemetry channel against time, one chart
+// per channel group, every telemetry answer plotted. Pause freezes
 // the picture (answers keep arriving and keep being recorded); the time
 // window is 10, 30 or 60 s; a click on a legend entry hides or shows its
 // series; the values nearest the mouse pointer are shown under the charts,
@@ -45,8 +45,8 @@ class PlotWindow : public QWidget
     Q_OBJECT
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr int kGroups = 3;
-    static constexpr int kChannels = 11; // roll tilt pan | 5 RC | ax ay az
+    static constexpr int kGroups = static_cast<int>(kChannelGroupCount);
+    static constexpr int kChannels = static_cast<int>(kTelemetryChannelCount);
     static constexpr std::chrono::milliseconds kRefreshPeriod{250};
     static constexpr int kLongestWindowSeconds = 60;
 

@@ -1,13 +1,31 @@
 #pragma once
 // Every modal question the screens ask, behind one interface so tests can
 // answer without a modal loop and see what was asked. GUI thread only.
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
 namespace qav {
 
 enum class MessageButtons { Ok, YesNo };
+
+// What loading a configuration file would change on a connected board.
+struct ReviewedChange
+{
+    QString key;  // the file key
+    QString name; // the screen's name for it
+    QString now, inFile;
+};
+struct LoadReview
+{
+    QString file;                  // as chosen
+    QString board;                 // "controller", "motor board"
+    QList<ReviewedChange> changes; // in file order; never empty
+    QStringList kept;              // keys the file lacks, which keep their values
+    QStringList unknown;           // keys of its section that are no parameter, ignored
+};
 
 class IPrompts
 {
@@ -26,9 +44,14 @@ public:
     // only an existing file; the save chooser also a new one, adds
     // `defaultSuffix` (without the dot; empty for none) to a name typed
     // without an extension and, when asked, confirms replacing a file.
-    virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+    // `places` are folders offered beside the usual ones (the backups).
+    virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter,
+                                 const QStringList& places = {}) = 0;
     virtual QString SaveFileName(QWidget* owner, const QString& title, const QString& filter,
                                  const QString& defaultSuffix, bool confirmOverwrite = true) = 0;
+    // Shows what a load would change before anything is sent; true for
+    // "Apply", false for "Cancel".
+    virtual bool ReviewLoad(QWidget* owner, const LoadReview& review) = 0;
 };
 
 // The caption of the program's message boxes.

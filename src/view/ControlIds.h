@@ -1,6 +1,8 @@
 #pragma once
 // Control ids of the main screen. Other windows and the tests find the
 // screen's widgets by these numbers (each widget's objectName).
+#include "protocol/TelemetryChannels.h"
+
 namespace qav::idc {
 
 // Buttons and commands.
@@ -77,18 +79,19 @@ inline constexpr int InitRollAngle = 1363;
 
 // Monitors.
 inline constexpr int AttitudeArea = 1254;
-inline constexpr int AttitudeRoll = 1227;
-inline constexpr int AttitudeTilt = 1228;
-inline constexpr int AttitudePan = 1229;
-inline constexpr int RcRoll = 1304;
-inline constexpr int RcTilt = 1305;
-inline constexpr int RcPan = 1306; // hidden
-inline constexpr int RcMode = 1307;
-inline constexpr int RcShot = 1316;
+// The live boxes of the telemetry channels are the channels' own.
+inline constexpr int AttitudeRoll = kTelemetryChannels[kChannelRoll].box;
+inline constexpr int AttitudeTilt = kTelemetryChannels[kChannelTilt].box;
+inline constexpr int AttitudePan = kTelemetryChannels[kChannelPan].box;
+inline constexpr int RcRoll = kTelemetryChannels[kChannelRcRoll].box;
+inline constexpr int RcTilt = kTelemetryChannels[kChannelRcTilt].box;
+inline constexpr int RcPan = kTelemetryChannels[kChannelRcPan].box; // hidden
+inline constexpr int RcMode = kTelemetryChannels[kChannelRcMode].box;
+inline constexpr int RcShot = kTelemetryChannels[kChannelRcShot].box;
 inline constexpr int RcModeBar = 1318;
-inline constexpr int AccelX = 1367;
-inline constexpr int AccelY = 1368;
-inline constexpr int AccelZ = 1369;
+inline constexpr int AccelX = kTelemetryChannels[kChannelAx].box;
+inline constexpr int AccelY = kTelemetryChannels[kChannelAy].box;
+inline constexpr int AccelZ = kTelemetryChannels[kChannelAz].box;
 inline constexpr int FirmwareVersion = 1207;
 
 } // namespace qav::idc

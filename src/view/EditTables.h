@@ -230,6 +230,15 @@ inline constexpr std::array<ModeListRow, 2> kModeLists = {{
       nullptr}},
 }};
 
+// The receiver list: its item stores the receiver type, and a change needs
+// a flash write and a restart (the notice of OnReceiverTypeSelected).
+struct ValueListRow
+{
+    int list;
+    std::uint8_t P::*param;
+};
+inline constexpr ValueListRow kReceiverList = {idc::ReceiverType, &P::RECEIVER_TYPE};
+
 // The row whose `key` member equals `id`, or null.
 template <typename Rows, typename Key>
 constexpr auto FindRow(const Rows& rows, int id, Key key) -> decltype(&rows[0])

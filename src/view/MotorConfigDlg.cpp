@@ -2,11 +2,12 @@
 
 #include "files/SettingsFile.h"
 #include "motor/MotorParamTable.h"
-#include "view/MotorDialogTable.h"
 #include "platform/BoxParse.h"
 #include "ui/LiveBox.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
+#include "view/MotorDialogTable.h"
+#include "view/ParamTips.h"
 #include "view/UpgradeControls.h"
 
 #include <QAbstractButton>
@@ -50,6 +51,12 @@ std::u16string_view Utf16(const QString& s)
     return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
 }
 
+// What a parameter box or direction box stands for (its tooltip).
+QString TipOf(std::uint8_t MotorParams::*param)
+{
+    return ParamTipText(MotorFacts(MotorParamOf(param)));
+}
+
 QString Fixed3(double v)
 {
     return QString::asprintf("%.3f", v);
@@ -91,6 +98,11 @@ CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, I
     // A long message is cut with "…"; its whole text is the tooltip.
     if (auto* status = qobject_cast<CLiveBox*>(form_->Control(mdc::Status)))
         status->SetElideLongText(true);
+
+    for (const MotorParamBox& p : kParamBoxes)
+        SetTip(form_->Control(p.box), TipOf(p.param));
+    for (const DirectionRow& d : kDirections)
+        SetTip(form_->Control(d.checkBox), TipOf(d.param));
 
     engine_.UseReceiver(receiver);
     engine_.SetTransport(&link_);
@@ -276,8 +288,9 @@ void CMotorConfigDlg::UpdateUnsentMarks()
         QWidget* box = form_->Control(kParamBoxes[i].box);
         box->setProperty("unsent", unsent);
         box->setStyleSheet(unsent ? QString::fromLatin1(kUnsentSheet) : QString());
-        box->setToolTip(unsent ? UnsentText() : QString());
-        box->setAccessibleDescription(unsent ? UnsentText() : QString());
+        // The mark comes first; what the box stands for stays after it.
+        const QString tip = TipOf(kParamBoxes[i].param);
+        SetTip(box, unsent ? UnsentText() + QLatin1Char('\n') + tip : tip);
     }
 }
 

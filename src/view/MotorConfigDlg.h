@@ -18,6 +18,7 @@
 // until "Open COM Port".
 //
 // GUI thread only.
+#include "files/ConfigFileCheck.h"
 #include "motor/MotorLink.h"
 #include "ui/FormHost.h"
 #include "view/ComPortChoice.h"
@@ -96,6 +97,8 @@ public:
     void SaveMotorConfig();
     // A file that exists but cannot be read, or has none of the keys, is
     // reported and changes nothing; a key the file lacks keeps its value.
+    // While the board is connected, what the file would change is shown
+    // first and nothing changes unless it is applied.
     void LoadMotorConfigFile(const QString& path);
     // False (and reported) when the file could not be written.
     bool SaveMotorConfigFile(const QString& path);
@@ -146,6 +149,9 @@ protected:
     void EnableUpgradeCancel(bool enable) override;
 
 private:
+    // The file over a copy of the set; false, said in a message box, when
+    // it cannot be read or holds none of the keys.
+    bool ReadMotorConfigFile(const QString& path, MotorParams& read, ConfigLoadReport& found);
     void OnBoxChanged(int box);
     // Marks each box whose value differs from the board's as not sent.
     void UpdateUnsentMarks();

@@ -5,12 +5,14 @@
 #include "files/ConfigDiff.h"
 #include "motor/MotorConfigFile.h"
 #include "platform/PortMap.h"
-#include "view/MotorConfigDlg.h"
-#include "view/KeptKeys.h"
-#include "view/MotorDialogTable.h"
 #include "ui/Prompts.h"
+#include "view/KeptKeys.h"
+#include "view/LoadReviewFlow.h"
+#include "view/MotorConfigDlg.h"
+#include "view/MotorDialogTable.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -37,7 +39,11 @@ QString Reason(const Result& result)
 
 void CMotorConfigDlg::LoadMotorConfig()
 {
-    const QString path = prompts_.OpenFileName(this, QStringLiteral("Load config file"), kFilter);
+    // A backup is restored the way any file is loaded.
+    QStringList places;
+    if (const QString backups = QString::fromStdString(DefaultBackupFolder()); QFileInfo(backups).isDir())
+        places << backups;
+    const QString path = prompts_.OpenFileName(this, QStringLiteral("Load config file"), kFilter, places);
     if (path.isEmpty())
         return;
     if (path.size() <= kShortestRefusedName) {
@@ -71,18 +77,18 @@ void CMotorConfigDlg::SaveMotorConfig()
     SaveMotorConfigFile(path);
 }
 
-void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
+bool CMotorConfigDlg::ReadMotorConfigFile(const QString& path, MotorParams& read, ConfigLoadReport& found)
 {
     // Read into a copy first: a file that is there but cannot be read must
     // not change the set. A key the file lacks keeps the value on screen: a
     // partial file must never zero a board.
-    MotorParams read = params_;
-    ConfigLoadReport found;
+    read = params_;
+    found = {};
     if (const Result loaded = qav::LoadMotorConfig(LocalPath(path), read, &found, MissingKeys::KeepValues);
         !loaded) {
         prompts_.Message(this, AppTitle(), QStringLiteral("Could not read %1: %2").arg(path, Reason(loaded)),
                          MessageButtons::Ok);
-        return;
+        return false;
     }
     const QString section =
         QString::fromUtf8(kMotorConfigSection.data(), static_cast<qsizetype>(kMotorConfigSection.size()));
@@ -93,7 +99,36 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
                                             ? QStringLiteral("its [%1] section has none of the keys").arg(section)
                                             : QStringLiteral("it has no [%1] section").arg(section)),
                          MessageButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
+{
+    MotorParams read;
+    ConfigLoadReport found;
+    if (!ReadMotorConfigFile(path, read, found))
         return;
+    // The board's set is only changed once the user has seen what the file
+    // changes in it.
+    if (MotorConnected()) {
+        static const std::vector<ParamFacts> facts = MotorReference();
+        static const std::vector<ConfigKeyRange> keys = MotorConfigKeyRanges();
+        if (!ConfirmLoad(prompts_, this,
+                         {path,
+                          QStringLiteral("motor board"),
+                          kMotorConfigSection,
+                          keys,
+                          {},
+                          DiffEntries(MotorConfigEntries(params_), MotorConfigEntries(read), keys),
+                          facts,
+                          found.missing}))
+            return;
+        // The link ran on while the review was up: the keys the file lacks
+        // keep the values held now.
+        if (!ReadMotorConfigFile(path, read, found))
+            return;
     }
     // The board's own set is kept before a file replaces it.
     const MotorParams before = params_;

@@ -10,6 +10,7 @@
 #include "view/ControlIds.h"
 #include "view/EditTables.h"
 #include "view/MainScreenTable.h"
+#include "view/ParamTips.h"
 
 #include <algorithm>
 #include <span>
@@ -73,6 +74,7 @@ CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& pr
     for (int id : MainScreenCaptionIds())
         if (QWidget* caption = Control(id))
             caption->setProperty(kTransparentCaptionProperty, true);
+    SetMainScreenParamTips(*this);
 }
 
 void CUARTView::OnInitialUpdate()
@@ -242,7 +244,8 @@ void CUARTView::ShowParameterSet(unsigned parts)
     }
     if (parts & kLimitsAndReceiver) {
         ShowModeList(idc::SensorModuleMount);
-        SetSelection(idc::ReceiverType, ItemOf(&P::RECEIVER_TYPE, p.RECEIVER_TYPE)); // none for 0
+        SetSelection(edit::kReceiverList.list,
+                     edit::ItemOf(edit::kReceiverList.param, p.*edit::kReceiverList.param)); // none for 0
     }
     ShowAllValues();
     if (parts & kRollTiltGains)

@@ -7,6 +7,7 @@
 // program's single record, passed in.
 //
 // GUI thread only.
+#include "files/ConfigFileCheck.h"
 #include "motor/MotorProtocol.h"
 #include "protocol/ControllerLink.h"
 #include "ui/FormHost.h"
@@ -160,7 +161,10 @@ public:
     void SaveCommand(ConfigFileKind kind);
     // Reads a controller configuration file into the parameter set, shows it
     // on the screen and starts the upload. A file that exists but cannot be
-    // read is reported in a message box and changes nothing.
+    // read is reported in a message box and changes nothing. While the
+    // controller is connected, what the file would change is shown first
+    // (IPrompts::ReviewLoad) and nothing changes unless it is applied; a
+    // file that changes nothing says so and sends nothing.
     void LoadConfigFile(const QString& path);
     // Writes the parameter set (not the boxes) to `path`; a failure is
     // reported in a message box. True when written.
@@ -293,12 +297,18 @@ private:
     void OnReceiverTypeSelected();
     void OnModeListSelected(int list);
     void ReportShortFileName(ConfigFileKind kind);
+    // The file over a copy of the set (keys it lacks keep their values);
+    // false, said in a message box, when it cannot be read or holds none of
+    // the keys.
+    bool ReadConfigFile(const QString& path, ControllerParams& read, ConfigLoadReport& found);
 
     void InitLink();
     void InitUpgrade();
     void OpenPort(int number);
     void ShowAttitude();
     void SetLiveText(int id, const QString& text);
+    // A telemetry channel's value into its live box and its screen value.
+    void ShowChannel(std::size_t channel, double value);
     void SetLiveDisplaysStale(bool stale);
     static bool IsLiveDisplay(int id);
     // The next answer shows every live value, also those equal to the last.

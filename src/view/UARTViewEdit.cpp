@@ -348,13 +348,14 @@ void CUARTView::OnWriteSettingsToFlash()
 
 void CUARTView::OnReceiverTypeSelected()
 {
-    const int index = Selection(idc::ReceiverType);
+    const int index = Selection(kReceiverList.list);
     if (index < 0)
         return;
-    const std::uint8_t before = params_.RECEIVER_TYPE;
-    params_.RECEIVER_TYPE = static_cast<std::uint8_t>(ItemValue(&P::RECEIVER_TYPE, index));
+    std::uint8_t& type = params_.*kReceiverList.param;
+    const std::uint8_t before = type;
+    type = static_cast<std::uint8_t>(ItemValue(kReceiverList.param, index));
     Link().SelectFrameType(kTypeGains);
-    if (params_.RECEIVER_TYPE == before)
+    if (type == before)
         return;
     // The link timer keeps sending while the notice is open.
     prompts_.ReceiverTypeChanged(window());

@@ -2,13 +2,16 @@
 // "Load Config" and "Save Config" buttons, ".ini" through Ctrl+O and Ctrl+S.
 // A load shows what it read and sends it to the controller; a save writes
 // the parameter set as it is.
+#include "files/ConfigDiff.h"
 #include "files/ControllerConfigFile.h"
 #include "ui/Prompts.h"
 #include "view/EditTables.h"
 #include "view/KeptKeys.h"
+#include "view/LoadReviewFlow.h"
 #include "view/UARTView.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 
@@ -67,7 +70,12 @@ void CUARTView::ReportShortFileName(ConfigFileKind kind)
 
 void CUARTView::LoadCommand(ConfigFileKind kind)
 {
-    const QString path = prompts_.OpenFileName(window(), kOpenTitle, QString::fromUtf8(RowOf(kind).filter));
+    // A backup is restored the way any file is loaded.
+    QStringList places;
+    if (!backupFolder_.empty() && QFileInfo(QString::fromStdString(backupFolder_)).isDir())
+        places << QString::fromStdString(backupFolder_);
+    const QString path =
+        prompts_.OpenFileName(window(), kOpenTitle, QString::fromUtf8(RowOf(kind).filter), places);
     if (path.isEmpty())
         return;
     if (path.size() <= kShortestRefusedName) {
@@ -100,20 +108,20 @@ void CUARTView::SaveCommand(ConfigFileKind kind)
     SaveConfigFile(path);
 }
 
-void CUARTView::LoadConfigFile(const QString& path)
+bool CUARTView::ReadConfigFile(const QString& path, ControllerParams& read, ConfigLoadReport& found)
 {
     // Read into a copy first: a file that is there but cannot be read must
     // not change the set. A key the file lacks keeps the value on screen,
     // as the command line's write keeps the controller's: a partial file
     // must never zero a gimbal.
-    ControllerParams read = params_;
-    ConfigLoadReport found;
+    read = params_;
+    found = {};
     if (const Result loaded = LoadControllerConfig(LocalPath(path), read, &found, MissingKeys::KeepValues);
         !loaded) {
         prompts_.Message(window(), AppTitle(),
                          QStringLiteral("Could not read %1: %2").arg(path, Reason(loaded)),
                          MessageButtons::Ok);
-        return;
+        return false;
     }
     // A file of another kind, or no configuration at all, changes nothing.
     const QString section = QString::fromUtf8(kControllerConfigSection.data(),
@@ -125,7 +133,31 @@ void CUARTView::LoadConfigFile(const QString& path)
     if (!refusal.isEmpty()) {
         prompts_.Message(window(), AppTitle(), QStringLiteral("Could not read %1: %2").arg(path, refusal),
                          MessageButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+void CUARTView::LoadConfigFile(const QString& path)
+{
+    ControllerParams read;
+    ConfigLoadReport found;
+    if (!ReadConfigFile(path, read, found))
         return;
+    // A controller's set is only changed once the user has seen what the
+    // file changes in it.
+    if (Link().linkEstablished) {
+        static const std::vector<ParamFacts> facts = ControllerReference();
+        static const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
+        static const std::vector<std::string_view> writeOnly = ControllerConfigWriteOnlyKeys();
+        if (!ConfirmLoad(prompts_, window(),
+                         {path, QStringLiteral("controller"), kControllerConfigSection, keys, writeOnly,
+                          DiffControllerParams(params_, read), facts, found.missing}))
+            return;
+        // The link ran on while the review was up: the keys the file lacks
+        // keep the values held now.
+        if (!ReadConfigFile(path, read, found))
+            return;
     }
     QString report;
     if (!BackupBeforeLoad(read, report))

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace qav {
 namespace {
@@ -18,10 +19,22 @@ constexpr int kRcModeBarOffset = 100;
 
 // What the controller keeps up to date while it answers: greyed while the
 // link is down, since their values are then old.
-constexpr std::array kLiveDisplays{idc::AttitudeRoll, idc::AttitudeTilt, idc::AttitudePan, idc::RcRoll,
-                                   idc::RcTilt,       idc::RcPan,        idc::RcMode,      idc::RcShot,
-                                   idc::AccelX,       idc::AccelY,       idc::AccelZ,      idc::RcModeBar,
-                                   idc::AttitudeArea};
+constexpr std::size_t kChannelBoxes = [] {
+    std::size_t n = 0;
+    for (const TelemetryChannel& c : kTelemetryChannels)
+        n += c.box != 0;
+    return n;
+}();
+constexpr auto kLiveDisplays = [] {
+    std::array<int, kChannelBoxes + 2> ids{};
+    std::size_t n = 0;
+    for (const TelemetryChannel& c : kTelemetryChannels)
+        if (c.box != 0)
+            ids[n++] = c.box;
+    ids[n++] = idc::RcModeBar;
+    ids[n] = idc::AttitudeArea;
+    return ids;
+}();
 
 QString FromUtf8(std::string_view s)
 {
@@ -139,14 +152,35 @@ void CUARTView::ShowAttitude()
         return;
     attitudeShown_ = attitude;
     show3d_.Update(s.roll, s.tilt, s.pan);
-    for (const auto& [id, angle] : {std::pair{idc::AttitudeRoll, s.roll}, std::pair{idc::AttitudeTilt, s.tilt},
-                                    std::pair{idc::AttitudePan, s.pan}}) {
-        // The box's screen value keeps up, so showing all values (after each
-        // quarter of a read-back) puts back what is shown, not an old text.
-        QString& text = values_.Text(id);
-        text = QString::fromStdString(FormatAttitude(angle));
-        SetLiveText(id, text);
+    for (const auto& [channel, angle] :
+         {std::pair{kChannelRoll, s.roll}, std::pair{kChannelTilt, s.tilt}, std::pair{kChannelPan, s.pan}})
+        ShowChannel(channel, angle);
+}
+
+void CUARTView::ShowChannel(std::size_t channel, double value)
+{
+    const int box = kTelemetryChannels[channel].box;
+    if (box == 0)
+        return;
+    const QString text = QString::fromStdString(ChannelText(channel, value));
+    // The box's screen value keeps up, so showing all values (after each
+    // quarter of a read-back) puts back what is shown, not an old value.
+    const auto entry = std::find_if(kExchangeOrder.begin(), kExchangeOrder.end(),
+                                    [box](const ExchangeEntry& e) { return e.box == box; });
+    if (entry != kExchangeOrder.end()) {
+        switch (entry->kind) {
+        case ValueKind::Int:
+            values_.Int(box) = static_cast<std::int32_t>(std::lround(value));
+            break;
+        case ValueKind::Float:
+            values_.Float(box) = static_cast<float>(value);
+            break;
+        case ValueKind::Text:
+            values_.Text(box) = text;
+            break;
+        }
     }
+    SetLiveText(box, text);
 }
 
 void CUARTView::OnLinkEstablished()
@@ -240,26 +274,15 @@ void CUARTView::OnEchoDecoded(std::uint8_t type)
 
 void CUARTView::OnTelemetry(const ControllerTelemetry& t)
 {
-    // Only the values that changed since the last answer are formatted.
-    const ControllerTelemetry* was = telemetryShown_ ? &*telemetryShown_ : nullptr;
-    auto changed = [&](auto ControllerTelemetry::*field) { return !was || was->*field != t.*field; };
-    for (const auto& [id, field] : {std::pair{idc::RcRoll, &ControllerTelemetry::rcRoll},
-                                    std::pair{idc::RcTilt, &ControllerTelemetry::rcTilt},
-                                    std::pair{idc::RcPan, &ControllerTelemetry::rcPan},
-                                    std::pair{idc::RcMode, &ControllerTelemetry::rcMode},
-                                    std::pair{idc::RcShot, &ControllerTelemetry::rcShot}})
-        if (changed(field)) {
-            values_.Int(id) = t.*field; // as for the attitude
-            SetLiveText(id, QString::number(t.*field));
-        }
-    for (const auto& [id, field] : {std::pair{idc::AccelX, &ControllerTelemetry::accX},
-                                    std::pair{idc::AccelY, &ControllerTelemetry::accY},
-                                    std::pair{idc::AccelZ, &ControllerTelemetry::accZ}})
-        if (changed(field))
-            SetLiveText(id, QString::fromStdString(FormatAcceleration(t.*field)));
+    // Only the values that changed since the last answer are formatted. The
+    // attitude, which every answer brings, is ShowAttitude's.
+    for (std::size_t c = 0; c < kTelemetryChannelCount; ++c)
+        if (!kTelemetryChannels[c].InEveryAnswer() &&
+            (!telemetryShown_ || telemetryShown_->Count(c) != t.Count(c)))
+            ShowChannel(c, t.Value(c));
     telemetryShown_ = t;
     if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))
-        bar->SetPos(t.rcMode + kRcModeBarOffset);
+        bar->SetPos(t.Count(kChannelRcMode) + kRcModeBarOffset);
     // The answer's attitude with its other values, in the same repaint; the
     // next tick then finds nothing new to show.
     ShowAttitude();

@@ -131,9 +131,7 @@ void CUARTView::TuningTee::OnTelemetry(const ControllerTelemetry& t)
     view_.OnTelemetry(t);
     if (!view_.plots_)
         return;
-    const ControllerLinkState& s = view_.engine_.State();
-    view_.plots_->AddSample(TelemetrySample{s.roll, s.tilt, s.pan, t, view_.motorState_, view_.firmware_},
-                            PlotWindow::Clock::now());
+    view_.plots_->AddSample(TelemetrySample{t, view_.motorState_, view_.firmware_}, PlotWindow::Clock::now());
 }
 
 } // namespace qav

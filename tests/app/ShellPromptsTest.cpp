@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -202,6 +203,26 @@ TEST_F(ShellPromptsTest, OpenChooserOnlyTakesAnExistingFile)
     EXPECT_EQ(chosen, Path("there.ini"));
     EXPECT_EQ(title, "Select config file");
     EXPECT_TRUE(warning.contains("not found")) << warning.toStdString();
+    EXPECT_EQ(script.unexpected, 0);
+}
+
+TEST_F(ShellPromptsTest, OpenChooserOffersTheGivenPlaces)
+{
+    test::WriteWholeFile(dir_.File("kept.bgsc"), "[PARAMETERS]\n");
+    QList<QUrl> places;
+    ModalScript script({[&](QWidget* w) {
+        QFileDialog* d = AsChooser(w);
+        ASSERT_NE(d, nullptr);
+        places = d->sidebarUrls();
+        d->setDirectory(Dir());
+        TypeName(d, QStringLiteral("kept.bgsc"));
+        Accept(d);
+    }});
+    const QString chosen = prompts_.OpenFileName(nullptr, QStringLiteral("Select config file"),
+                                                 QStringLiteral("Config File (*.bgsc)"), QStringList{Dir()});
+    EXPECT_EQ(chosen, Path("kept.bgsc"));
+    EXPECT_TRUE(places.contains(QUrl::fromLocalFile(Dir()))) << places.size();
+    EXPECT_GT(places.size(), 1); // beside the usual places, not instead of them
     EXPECT_EQ(script.unexpected, 0);
 }
 

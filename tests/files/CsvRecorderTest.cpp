@@ -17,19 +17,19 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = CsvRecorder::Clock;
 
-TelemetrySample Sample(float roll, std::int8_t rcMode, std::int16_t accZ)
+// Roll in tenths of a degree, accZ in hundredths of g, as they travel.
+TelemetrySample Sample(std::int16_t roll, std::int8_t rcMode, std::int16_t accZ)
 {
     TelemetrySample s;
-    s.roll = roll;
-    s.tilt = -4.5f;
-    s.pan = 0;
-    s.live.rcRoll = -3;
-    s.live.rcMode = rcMode;
-    s.live.accZ = accZ;
+    s.live.counts[kChannelRoll] = roll;
+    s.live.counts[kChannelTilt] = -45;
+    s.live.counts[kChannelRcRoll] = -3;
+    s.live.counts[kChannelRcMode] = rcMode;
+    s.live.counts[kChannelAz] = accZ;
     return s;
 }
 
-TEST(TelemetrySampleTest, RowsAndJsonCarryTheSameFieldsInTheHeadersOrder)
+TEST(TelemetrySampleTest, RowsJsonAndTextCarryTheSameFieldsInTheHeadersOrder)
 {
     struct Case
     {
@@ -38,30 +38,38 @@ TEST(TelemetrySampleTest, RowsAndJsonCarryTheSameFieldsInTheHeadersOrder)
         double t;
         const char* csv;
         const char* json;
+        const char* text; // of `monitor` without --json or --csv
     };
-    TelemetrySample known = Sample(30.0f, 100, -200);
+    TelemetrySample known = Sample(300, 100, -200);
     known.motor = kMotorsOn;
     known.firmware = 23;
-    TelemetrySample off = Sample(-0.04f, -100, 100);
+    TelemetrySample off = Sample(-1, -100, 100);
     off.motor = 3;
     const Case cases[] = {
         {"nothing reported yet", Sample(0, 0, 0), 0, "0.000,0.0,-4.5,0.0,-3,0,0,0,0,0.00,0.00,0.00,unknown,",
          "{\"t\":0.000,\"roll\":0.0,\"tilt\":-4.5,\"pan\":0.0,\"rc_roll\":-3,\"rc_tilt\":0,\"rc_pan\":0,"
          "\"rc_mode\":0,\"rc_shot\":0,\"ax\":0.00,\"ay\":0.00,\"az\":0.00,\"motor\":\"unknown\",\"firmware\":"
-         "null}"},
+         "null}",
+         "roll +0.0 tilt -4.5 pan +0.0 rc_roll -3 rc_tilt 0 rc_pan 0 rc_mode 0 rc_shot 0 "
+         "ax +0.00 ay +0.00 az +0.00 motor unknown firmware -"},
         {"motors on, firmware known", known, 1.25, "1.250,30.0,-4.5,0.0,-3,0,0,100,0,0.00,0.00,-2.00,on,2.3",
          "{\"t\":1.250,\"roll\":30.0,\"tilt\":-4.5,\"pan\":0.0,\"rc_roll\":-3,\"rc_tilt\":0,\"rc_pan\":0,"
          "\"rc_mode\":100,\"rc_shot\":0,\"ax\":0.00,\"ay\":0.00,\"az\":-2.00,\"motor\":\"on\",\"firmware\":2."
-         "3}"},
-        {"motors off", off, 61.0005, "61.001,-0.0,-4.5,0.0,-3,0,0,-100,0,0.00,0.00,1.00,off,",
-         "{\"t\":61.001,\"roll\":-0.0,\"tilt\":-4.5,\"pan\":0.0,\"rc_roll\":-3,\"rc_tilt\":0,\"rc_pan\":0,"
+         "3}",
+         "roll +30.0 tilt -4.5 pan +0.0 rc_roll -3 rc_tilt 0 rc_pan 0 rc_mode 100 rc_shot 0 "
+         "ax +0.00 ay +0.00 az -2.00 motor on firmware 2.3"},
+        {"motors off", off, 61.0005, "61.001,-0.1,-4.5,0.0,-3,0,0,-100,0,0.00,0.00,1.00,off,",
+         "{\"t\":61.001,\"roll\":-0.1,\"tilt\":-4.5,\"pan\":0.0,\"rc_roll\":-3,\"rc_tilt\":0,\"rc_pan\":0,"
          "\"rc_mode\":-100,\"rc_shot\":0,\"ax\":0.00,\"ay\":0.00,\"az\":1.00,\"motor\":\"off\",\"firmware\":"
-         "null}"},
+         "null}",
+         "roll -0.1 tilt -4.5 pan +0.0 rc_roll -3 rc_tilt 0 rc_pan 0 rc_mode -100 rc_shot 0 "
+         "ax +0.00 ay +0.00 az +1.00 motor off firmware -"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(TelemetryCsvRow(c.t, c.sample), c.csv);
         EXPECT_EQ(TelemetryJson(c.t, c.sample), c.json);
+        EXPECT_EQ(TelemetryText(c.sample), c.text);
     }
     // Every JSON key, in order, is a header column.
     std::string keys;
@@ -78,16 +86,16 @@ TEST(CsvRecorderTest, HeaderOnceThenRowsWithTFromTheFirstRow)
     CsvRecorder recorder(out);
     const auto start = Clock::now();
     EXPECT_EQ(out.str(), ""); // no header before the first row
-    ASSERT_TRUE(recorder.Append(Sample(1.0f, 0, 100), start));
-    ASSERT_TRUE(recorder.Append(Sample(2.0f, 1, 100), start + 20ms));
-    ASSERT_TRUE(recorder.Append(Sample(3.0f, 2, 100), start + 1500ms));
+    ASSERT_TRUE(recorder.Append(Sample(10, 0, 100), start));
+    ASSERT_TRUE(recorder.Append(Sample(20, 1, 100), start + 20ms));
+    ASSERT_TRUE(recorder.Append(Sample(30, 2, 100), start + 1500ms));
     ASSERT_TRUE(recorder.Finish());
     EXPECT_EQ(out.str(), std::string(TelemetryCsvHeader()) + "\n" +
                              "0.000,1.0,-4.5,0.0,-3,0,0,0,0,0.00,0.00,1.00,unknown,\n"
                              "0.020,2.0,-4.5,0.0,-3,0,0,1,0,0.00,0.00,1.00,unknown,\n"
                              "1.500,3.0,-4.5,0.0,-3,0,0,2,0,0.00,0.00,1.00,unknown,\n");
     EXPECT_EQ(recorder.Rows(), 3);
-    EXPECT_FALSE(recorder.Append(Sample(4.0f, 0, 0), start + 2s)); // finished
+    EXPECT_FALSE(recorder.Append(Sample(40, 0, 0), start + 2s)); // finished
 }
 
 TEST(CsvRecorderTest, RowsReachTheFileOnceTheOldestIsHalfASecondOld)

@@ -37,10 +37,12 @@ public:
     }
     void About(QWidget*) override { ++abouts; }
     void ReceiverTypeChanged(QWidget*) override { ++receiverNotices; }
-    QString OpenFileName(QWidget*, const QString& title, const QString& filter) override
+    QString OpenFileName(QWidget*, const QString& title, const QString& filter,
+                         const QStringList& places = {}) override
     {
         fileTitles << title;
         fileFilters << filter;
+        filePlaces << places;
         return openPath;
     }
     QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& defaultSuffix,
@@ -52,6 +54,13 @@ public:
         saveConfirmsOverwrite << confirmOverwrite;
         return savePath;
     }
+    bool ReviewLoad(QWidget*, const LoadReview& review) override
+    {
+        reviews.push_back(review);
+        if (onReview)
+            onReview();
+        return applyReview;
+    }
 
     QList<AskedMessage> messages;
     bool answerYes = true;
@@ -62,6 +71,10 @@ public:
     QStringList fileTitles, fileFilters, saveSuffixes;
     QList<bool> saveConfirmsOverwrite;
     QString openPath, savePath;
+    QList<QStringList> filePlaces; // of each open chooser
+    QList<LoadReview> reviews;
+    bool applyReview = true;
+    std::function<void()> onReview;  // runs while the review is up
     std::function<void()> onMessage; // runs while the "box" is up
 };
 

@@ -34,7 +34,8 @@ struct Recorder : IControllerEvents
     void OnUploadAcknowledged(std::uint8_t t) override { log.push_back("ack " + std::to_string(t)); }
     void OnTelemetry(const ControllerTelemetry& t) override
     {
-        log.push_back("telemetry " + std::to_string(t.rcMode) + " " + std::to_string(t.accX));
+        log.push_back("telemetry " + std::to_string(t.Count(kChannelRcMode)) + " " +
+                      std::to_string(t.Count(kChannelAx)));
     }
     void OnLinkLost() override
     {
@@ -331,14 +332,8 @@ TEST_F(ControllerLinkTest, MismatchedCounterStillUpdatesEverythingButLiveness)
     EXPECT_EQ(events.log.front(), "motor 1");
 }
 
-TEST(ControllerTexts, LiveDisplayFormats)
+TEST(ControllerTexts, FirmwareVersionText)
 {
-    EXPECT_EQ(FormatAttitude(30.0f), "+30.0");
-    EXPECT_EQ(FormatAttitude(-30.0f), "-30.0");
-    EXPECT_EQ(FormatAttitude(0.0f), "+0.0");
-    EXPECT_EQ(FormatAcceleration(static_cast<std::int16_t>(0xFF38)), "-2.00");
-    EXPECT_EQ(FormatAcceleration(0), "+0.00");
-    EXPECT_EQ(FormatAcceleration(100), "+1.00");
     EXPECT_EQ(FormatFirmwareVersion(23), "Firmware Version:V2.3");
 }
 

@@ -1,5 +1,6 @@
 #include "protocol/FieldLayout.h"
 #include "protocol/ControllerProtocol.h"
+#include "protocol/TelemetryChannels.h"
 
 #include <gtest/gtest.h>
 
@@ -143,24 +144,21 @@ TEST(ControllerLayouts, EveryFieldRoundTripsAtItsOwnBytes)
 TEST(ControllerLayouts, TelemetryRoundTrips)
 {
     ControllerTelemetry t;
-    t.rcRoll = -100;
-    t.rcTilt = 100;
-    t.rcPan = -1;
-    t.rcMode = 2;
-    t.rcShot = -128;
-    t.accX = -981;
-    t.accY = 12;
-    t.accZ = 32767;
+    t.counts[kChannelRcRoll] = -100;
+    t.counts[kChannelRcTilt] = 100;
+    t.counts[kChannelRcPan] = -1;
+    t.counts[kChannelRcMode] = 2;
+    t.counts[kChannelRcShot] = -128;
+    t.counts[kChannelAx] = -981;
+    t.counts[kChannelAy] = 12;
+    t.counts[kChannelAz] = 32767;
     Frame f{};
     EncodeTelemetryPayload(t, f);
     EXPECT_EQ(f[14], 0x9C);
     EXPECT_EQ(f[20], 0xFC); // -981 big-endian
     EXPECT_EQ(f[21], 0x2B);
-    const ControllerTelemetry back = DecodeTelemetryPayload(f);
-    EXPECT_EQ(back.rcRoll, t.rcRoll);
-    EXPECT_EQ(back.rcShot, t.rcShot);
-    EXPECT_EQ(back.accX, t.accX);
-    EXPECT_EQ(back.accZ, t.accZ);
+    const ControllerTelemetry back = DecodeTelemetry(f);
+    EXPECT_EQ(back, t);
 }
 
 } // namespace

@@ -163,5 +163,35 @@ TEST(ControllerModel, FailedFlashSaveIsReportedAsAFailedWrite)
     EXPECT_EQ(out[ctl::kCommand], kCmdWriteFlash | kResultFailed);
 }
 
+TEST(ControllerModel, EveryHeldChannelIsAnsweredAtItsPlace)
+{
+    // The answer of each kind, by what it must carry besides the channels
+    // every answer brings.
+    struct Row
+    {
+        const char* what;
+        std::uint8_t type;
+        bool telemetry;
+    };
+    const Row rows[] = {
+        {"poll", kTypePoll, true}, {"echo", kTypeReadLimits, false}, {"upload", kTypeGains, false}};
+    ControllerModelConfig c;
+    for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
+        c.held[i] = -static_cast<std::int32_t>(5 + 3 * i);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ControllerModel m(c, Clock::time_point{});
+        Frame out;
+        m.Answer(Poll(kCmdNone, row.type), Clock::time_point{} + 20ms, out);
+        EXPECT_EQ(out[ctl::kType], row.type);
+        const ControllerTelemetry t = DecodeTelemetry(out);
+        for (std::size_t i = 0; i < kTelemetryChannelCount; ++i) {
+            if (row.telemetry || kTelemetryChannels[i].InEveryAnswer()) {
+                EXPECT_EQ(t.Count(i), *c.held[i]) << kTelemetryChannels[i].key;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace qav::sim

@@ -59,8 +59,8 @@ protected:
         config_.controllerCom = kControllerCom;
         config_.motorCom = kMotorCom;
         sim_ = std::make_unique<Simulator>(config_);
-        std::string error;
-        ASSERT_TRUE(sim_->Start(&error)) << error;
+        const Result started = sim_->Start();
+        ASSERT_TRUE(started) << started.message;
         if (!openClients)
             return;
         ASSERT_TRUE(controller_.Open(kControllerCom)) << controller_.Link().LastError().message;
@@ -162,9 +162,9 @@ TEST_F(SimDevices, MotorFlashFileOutlivesARestart)
     sim_.reset();
     config_.motorFlashPath = dir.path().string();
     Simulator refused(config_);
-    std::string error;
-    EXPECT_FALSE(refused.Start(&error));
-    EXPECT_NE(error.find("motor flash"), std::string::npos) << error;
+    const Result started = refused.Start();
+    EXPECT_FALSE(started);
+    EXPECT_NE(started.message.find("motor flash"), std::string::npos) << started.message;
 }
 
 TEST_F(SimDevices, DroppedAnswersLeaveTheRequestCarriedOut)

@@ -334,6 +334,7 @@ TEST_F(ConfigFileCommandTest, ReversedDirectionLoadsCheckedAndSavesAsMinusOne)
 {
     for (const char* text : {"-1", "255"}) {
         WriteWholeFile(File("r.bgsc"), std::string("[PARAMETERS]\nROLL_SERVO_REV=") + text + "\n");
+        params_.ROLL_SERVO_REV = 1;
         view_.SetChecked(idc::RollMotorReverse, false);
         LoadThroughButton(File("r.bgsc"));
         EXPECT_EQ(params_.ROLL_SERVO_REV, -1) << text;

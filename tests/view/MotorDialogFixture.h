@@ -34,9 +34,10 @@ protected:
         config.motorCom = kMotorCom;
         config.faults.refuseFlashWrites = refuseFlash;
         config.paceOutput = paced;
+        config.frameLog = frameLog;
         sim = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
     }
 
     void MakeDialog()
@@ -78,6 +79,7 @@ protected:
     ScopedPortsDir ports;
     TempDir dir;
     std::unique_ptr<sim::Simulator> sim;
+    std::string frameLog; // set before StartSim: every frame the board hears, one line each
     MotorParams params;
     FrameReceiver receiver{kMotorHeader0, kMotorHeader1};
     FakePrompts prompts;

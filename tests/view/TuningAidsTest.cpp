@@ -30,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 namespace qav {
 namespace {
@@ -49,8 +50,8 @@ protected:
         config.controllerCom = kCom;
         config.flashPath = dir.File("flash.bgsc");
         sim = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
         view = std::make_unique<CUARTView>(params, &status, prompts);
         view->SetBackupFolder(dir.File("backups"));
         view->OnInitialUpdate();
@@ -63,6 +64,22 @@ protected:
             << status.texts.join('\n').toStdString();
     }
     void Click(int id) { qobject_cast<QAbstractButton*>(view->Control(id))->click(); }
+    // The simulated controller anew, reporting every telemetry channel with a
+    // count of its own, half of them negative.
+    void HoldEveryChannel()
+    {
+        sim.reset();
+        sim::SimulatorConfig config;
+        config.controllerCom = kCom;
+        for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
+            config.held[i] = (i % 2 ? -1 : 1) * static_cast<std::int32_t>(11 + 7 * i);
+        held = config.held;
+        sim = std::make_unique<sim::Simulator>(config);
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
+    }
+    double HeldValue(std::size_t channel) const { return *held[channel] * kTelemetryChannels[channel].scale; }
+    std::array<std::optional<std::int32_t>, kTelemetryChannelCount> held{};
     bool Marked() const
     {
         return view->HasUnflashedChanges() && view->UnflashedIndicator()->isVisibleTo(view.get());
@@ -218,6 +235,48 @@ TEST_F(TuningAidsTest, RecordingWritesEveryAnswerUntilStoppedOrClosed)
     EXPECT_TRUE(prompts.messages.last().text.startsWith(QStringLiteral("Cannot create")));
 }
 
+TEST_F(TuningAidsTest, EveryChannelReachesItsBoxItsPlotAndTheRecording)
+{
+    HoldEveryChannel();
+    Connect();
+    view->PlotsButton()->click();
+    PlotWindow* plots = view->Plots();
+    ASSERT_NE(plots, nullptr);
+    ASSERT_TRUE(plots->StartRecordingTo(QString::fromStdString(dir.File("held.csv"))));
+    auto boxesShowHeld = [&] {
+        for (std::size_t i = 0; i < kTelemetryChannelCount; ++i)
+            if (const int box = kTelemetryChannels[i].box;
+                box != 0 && view->Text(box) != QString::fromStdString(ChannelText(i, HeldValue(i))))
+                return false;
+        return true;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxesShowHeld() && plots->SamplesReceived() >= 3; }, 5000));
+    plots->StopRecording();
+    plots->Refresh();
+
+    const std::string recorded = test::ReadWholeFile(dir.File("held.csv"));
+    std::istringstream lines(recorded);
+    std::string header, row;
+    ASSERT_TRUE(std::getline(lines, header) && std::getline(lines, row)) << recorded;
+    QStringList keys = QString::fromStdString(header).split(',');
+    QStringList values = QString::fromStdString(row).split(',');
+    ASSERT_EQ(keys.size(), values.size());
+    for (std::size_t i = 0; i < kTelemetryChannelCount; ++i) {
+        const TelemetryChannel& c = kTelemetryChannels[i];
+        SCOPED_TRACE(std::string(c.key));
+        QLineSeries* series = plots->Series(static_cast<int>(i));
+        EXPECT_EQ(series->name().toStdString(), c.label);
+        EXPECT_EQ(series->chart(), plots->Chart(static_cast<int>(c.group)));
+        ASSERT_GT(series->count(), 0);
+        EXPECT_FLOAT_EQ(static_cast<float>(series->at(series->count() - 1).y()),
+                        static_cast<float>(HeldValue(i)));
+        const auto column = static_cast<qsizetype>(
+            keys.indexOf(QString::fromUtf8(c.key.data(), static_cast<qsizetype>(c.key.size()))));
+        ASSERT_GT(column, 0);
+        EXPECT_EQ(values[column].toStdString(), ChannelNumber(i, HeldValue(i)));
+    }
+}
+
 TEST_F(TuningAidsTest, UnflashedMarkerFollowsUploadFlashWriteAndReopen)
 {
     QLabel* marker = view->UnflashedIndicator();
@@ -267,10 +326,14 @@ TEST_F(TuningAidsTest, ALoadKeepsTheControllersSetAndSaysHowManyValuesChanged)
     EXPECT_EQ(kept.ROLL_TOTAL, device.ROLL_TOTAL);
     EXPECT_EQ(kept.PITCH_MIN, device.PITCH_MIN);
 
-    // The same file again changes nothing.
+    // The same file again changes nothing: said so, and neither sent nor
+    // kept again.
+    const qsizetype shown = status.texts.size();
     view->LoadConfigFile(QString::fromStdString(dir.File("tuned.bgsc")));
-    EXPECT_TRUE(status.texts.last().startsWith(kLoaded + QStringLiteral(" 0 values changed.")))
-        << status.texts.last().toStdString();
+    ASSERT_FALSE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.last().text.contains(QStringLiteral("changes nothing")));
+    EXPECT_EQ(status.texts.size(), shown);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("backups")), fs::directory_iterator()), 1);
 
     // No place for the backup: asked first; "No" loads nothing.
     view->SetBackupFolder(dir.File("tuned.bgsc") + "/backups");

@@ -1,0 +1,236 @@
+// The review before a configuration file reaches a connected board, on both
+// screens: exactly the values a file changes, what it lacks and what is no
+// parameter; Cancel sends nothing and a file that changes nothing sends
+// nothing, Apply uploads (against the simulated boards, watching every frame
+// they hear); the load chooser offers the backups.
+#include "view/UARTView.h"
+
+#include "files/ControllerConfigFile.h"
+#include "motor/MotorConfigFile.h"
+#include "view/MotorDialogFixture.h"
+
+#include "gui_support/FakePrompts.h"
+#include "gui_support/RecordingStatus.h"
+#include "support/ParamsPrinter.h"
+#include "support/TempDir.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace qav {
+namespace {
+
+namespace fs = std::filesystem;
+using test::WriteWholeFile;
+
+constexpr std::uint8_t kNothingPending = 0x55;
+const QString kAllUpdated = QStringLiteral("$INKblue$All parameters updated!");
+
+// The values the files below are compared with.
+ControllerParams Sample()
+{
+    ControllerParams p;
+    p.ROLL_TOTAL = 300, p.PITCH_MIN = -134, p.RECEIVER_TYPE = 9, p.INIT_PITCH = -1350, p.INIT_ROLL = 450;
+    p.ROLL_SERVO_REV = -1, p.PITCH_SERVO_REV = 1, p.DEFAULT_MODE = 2;
+    return p;
+}
+
+// Upload frames (types 1 to 4) in a simulator's log of the frames it heard.
+int UploadsHeard(const std::string& log)
+{
+    std::ifstream in(log);
+    int n = 0;
+    for (std::string line; std::getline(in, line);) {
+        char who[16] = {}, hex[65] = {};
+        if (std::sscanf(line.c_str(), "%*d %15s %64s", who, hex) == 2 && std::string(who) == "controller")
+            n += IsUploadType(
+                static_cast<std::uint8_t>(std::stoi(std::string(hex + 2 * ctl::kType, 2), nullptr, 16)));
+    }
+    return n;
+}
+
+struct ReviewRow
+{
+    const char* name;
+    const char* file; // null: Sample saved with three values changed
+    bool connected;
+    std::vector<const char*> changed; // keys in file order; empty: no review
+    int kept;
+    const char* unknown;
+};
+
+TEST(LoadReview, ListsExactlyWhatEachFileChangesAndChangesNothingUnlessApplied)
+{
+    const ReviewRow rows[] = {
+        {"one value", "[PARAMETERS]\nROLL_TOTAL=301\nPITCH_MIN=-134\n", true, {"ROLL_TOTAL"}, 21, nullptr},
+        {"spelling, case and an unknown key",
+         "[parameters]\nroll_total=0300\nRECEIVER_TYPE=2\nINIT_PITCH=-455\nSPEED=4\nInit_Roll=450\n",
+         true,
+         {"RECEIVER_TYPE", "INIT_PITCH"},
+         19,
+         "SPEED"},
+        {"a direction as 255 is -1",
+         "[PARAMETERS]\nROLL_SERVO_REV=255\nYAW_SERVO_CENTER=5\n",
+         true,
+         {},
+         22,
+         nullptr},
+        {"the first of two wins", "[PARAMETERS]\nDEFAULT_MODE=2\nDEFAULT_MODE=1\n", true, {}, 22, nullptr},
+        {"a whole file", nullptr, true, {"ROLL_MAX", "PITCH_SERVO_REV", "DEFAULT_MODE"}, 0, nullptr},
+        {"not connected", "[PARAMETERS]\nROLL_TOTAL=301\n", false, {}, 22, nullptr},
+    };
+    test::TempDir dir;
+    for (const ReviewRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ControllerParams params = Sample();
+        test::RecordingStatus status;
+        test::FakePrompts prompts;
+        prompts.applyReview = false;
+        CUARTView view(params, &status, prompts);
+        view.Link().linkEstablished = row.connected;
+        view.OpenMessageGate();
+        view.Link().pendingFrameType = kNothingPending;
+        const std::string path = dir.File("review.bgsc");
+        ControllerParams whole = Sample();
+        whole.ROLL_MAX = 40, whole.PITCH_SERVO_REV = -1, whole.DEFAULT_MODE = 1;
+        if (row.file)
+            WriteWholeFile(path, row.file);
+        else
+            ASSERT_TRUE(SaveControllerConfig(path, whole));
+        view.LoadConfigFile(QString::fromStdString(path));
+        if (!row.connected) {
+            EXPECT_TRUE(prompts.reviews.isEmpty()); // filled at once, as ever
+            EXPECT_EQ(params.ROLL_TOTAL, 301);
+            EXPECT_EQ(view.Link().pendingFrameType, kTypeGains);
+            continue;
+        }
+        // Cancelled, or nothing to change: set, screen and link as they were.
+        EXPECT_EQ(params, Sample());
+        EXPECT_EQ(view.Link().pendingFrameType, kNothingPending);
+        EXPECT_TRUE(status.texts.isEmpty());
+        EXPECT_EQ(prompts.messages.size(), row.changed.empty() ? 1 : 0);
+        ASSERT_EQ(prompts.reviews.size(), row.changed.empty() ? 0 : 1);
+        if (row.changed.empty()) {
+            EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("changes nothing")));
+            continue;
+        }
+        const LoadReview& review = prompts.reviews[0];
+        QStringList keys, expected;
+        for (const ReviewedChange& c : review.changes)
+            keys << c.key;
+        for (const char* k : row.changed)
+            expected << k;
+        EXPECT_EQ(keys, expected);
+        EXPECT_EQ(review.kept.size(), row.kept);
+        EXPECT_EQ(review.unknown, row.unknown ? QStringList{row.unknown} : QStringList());
+        const ReviewedChange& first = review.changes[0];
+        if (first.key == "RECEIVER_TYPE") { // by its screen name, in the screen's terms
+            EXPECT_EQ(QStringList({first.name, first.now, first.inFile}),
+                      QStringList({"Receiver Type", "9 (DSMX-2)", "2 (Futaba SBUS)"}));
+        }
+    }
+}
+
+// The chooser of "Load Config" offers the backups folder once there is one.
+TEST(LoadReview, TheLoadChooserOffersTheBackups)
+{
+    test::TempDir dir;
+    ControllerParams params;
+    test::FakePrompts prompts;
+    CUARTView view(params, nullptr, prompts);
+    view.SetBackupFolder(dir.File("backups"));
+    view.OnLoadIniCommand();
+    fs::create_directory(dir.File("backups"));
+    view.LoadCommand(ConfigFileKind::Bgsc);
+    EXPECT_EQ(prompts.filePlaces, (QList<QStringList>{{}, {QString::fromStdString(dir.File("backups"))}}));
+}
+
+// Against the simulated controller: every frame it hears is logged, so a
+// load that sends nothing is seen to send nothing.
+TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUploads)
+{
+    constexpr int kCom = 174;
+    test::ScopedPortsDir ports;
+    test::TempDir dir;
+    sim::SimulatorConfig config;
+    config.controllerCom = kCom;
+    config.frameLog = dir.File("frames.log");
+    sim::Simulator sim(config);
+    const Result started = sim.Start();
+    ASSERT_TRUE(started) << started.message;
+
+    ControllerParams params;
+    test::RecordingStatus status;
+    test::FakePrompts prompts;
+    CUARTView view(params, &status, prompts);
+    view.SetBackupFolder(dir.File("backups"));
+    view.OnInitialUpdate();
+    ASSERT_TRUE(view.ConnectTo(kCom));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status.texts.contains(kAllUpdated); }, 5000));
+
+    const ControllerParams device = sim.ControllerWorkingParams();
+    ControllerParams wanted = device;
+    wanted.ROLL_TOTAL = static_cast<std::uint16_t>(device.ROLL_TOTAL + 7);
+    wanted.PITCH_MIN = device.PITCH_MIN - 2;
+    const std::string path = dir.File("wanted.bgsc");
+    ASSERT_TRUE(SaveControllerConfig(path, wanted));
+    const auto uploads = [&] { return UploadsHeard(config.frameLog); };
+    // Enough frames that anything the load had asked for would have gone.
+    const auto letFramesPass = [&] {
+        const auto heard = sim.Stats(sim::DeviceKind::Controller).framesReceived;
+        return QTest::qWaitFor(
+            [&] { return sim.Stats(sim::DeviceKind::Controller).framesReceived >= heard + 25; }, 10000);
+    };
+    prompts.applyReview = false;
+    view.LoadConfigFile(QString::fromStdString(path));
+    ASSERT_EQ(prompts.reviews.size(), 1);
+    EXPECT_EQ(prompts.reviews[0].changes.size(), 2);
+    ASSERT_TRUE(letFramesPass());
+    EXPECT_EQ(uploads(), 0);
+    EXPECT_EQ(sim.ControllerWorkingParams(), device);
+    EXPECT_EQ(params, device);
+    EXPECT_FALSE(fs::exists(dir.File("backups"))); // nothing replaced, nothing kept
+
+    prompts.applyReview = true;
+    view.LoadConfigFile(QString::fromStdString(path));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.ControllerWorkingParams() == wanted; }, 10000));
+    ASSERT_TRUE(letFramesPass());
+    const int uploaded = uploads();
+    EXPECT_GE(uploaded, 4);
+
+    view.LoadConfigFile(QString::fromStdString(path)); // changes nothing now
+    EXPECT_EQ(prompts.reviews.size(), 2);
+    ASSERT_TRUE(letFramesPass());
+    EXPECT_EQ(uploads(), uploaded);
+}
+
+using MotorLoadReview = test::MotorDialogFixture;
+
+TEST_F(MotorLoadReview, CancelSendsNothingApplyUploads)
+{
+    StartSim();
+    MakeDialog();
+    Connect();
+    const MotorParams board = sim->MotorWorkingParams();
+    MotorParams wanted = board;
+    wanted.POW_MOTOR2 = static_cast<std::uint8_t>(board.POW_MOTOR2 == 60 ? 61 : 60);
+    const std::string path = dir.File("wanted.bmc");
+    ASSERT_TRUE(SaveMotorConfig(path, wanted));
+    prompts.applyReview = false;
+    dlg->LoadMotorConfigFile(QString::fromStdString(path));
+    ASSERT_EQ(prompts.reviews.size(), 1);
+    EXPECT_EQ(prompts.reviews[0].changes[0].name, "Tilting motor > Power");
+    const std::uint32_t replies = dlg->Engine().RepliesHandled();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->Engine().RepliesHandled() >= replies + 20; }, 10000));
+    EXPECT_EQ(sim->MotorWorkingParams(), board);
+    prompts.applyReview = true;
+    dlg->LoadMotorConfigFile(QString::fromStdString(path));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim->MotorWorkingParams() == wanted; }, 10000));
+}
+
+} // namespace
+} // namespace qav
