@@ -101,11 +101,10 @@ bool LinkSession::ProbeBootLoader(const volatile std::sig_atomic_t* stop)
 
 std::string LinkSession::NoAnswerSentence(std::string_view port) const
 {
-    const std::string board = std::string("the ") + BoardWord() + " on " + std::string(port);
     if (bootLoader_)
-        return "The " + board.substr(4) +
-               " is in its boot loader: start the upgrade again, or remove the boot jumper and reset it.";
-    return "No answer from " + board + " within " + SecondsText(kAnswerTimeout) + ".";
+        return BootLoaderWaitingSentence(BoardWord(), port);
+    return std::string("No answer from the ") + BoardWord() + " on " + std::string(port) + " within " +
+           SecondsText(kAnswerTimeout) + ".";
 }
 
 } // namespace qav::cli

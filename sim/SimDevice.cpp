@@ -168,6 +168,20 @@ void SimDevice::ResetIntoBootLoader()
     Wake();
 }
 
+void SimDevice::Reset()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto now = Clock::now();
+        EnterBootLoader(now); // forgets what the firmware still had to say
+        bootState_ = BootState::Firmware;
+        byteTime_ = kUartByteTime;
+        model_->PowerCycle(now);
+        receiver_ = FrameReceiver(model_->Header0(), model_->Header1());
+    }
+    Wake();
+}
+
 bool SimDevice::Chance(double fraction)
 {
     if (fraction <= 0)

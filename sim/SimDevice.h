@@ -141,6 +141,9 @@ public:
     // sync byte that sets its baud rate; any other byte first leaves it at a
     // wrong rate, deaf until the next reset (as a real one may be).
     void ResetIntoBootLoader();
+    // The board reset without its boot jumper: its firmware starts afresh,
+    // also from the boot loader.
+    void Reset();
 
     // The boot loader's flash and counts, and whether it is running now.
     std::vector<std::uint8_t> Flash() const;

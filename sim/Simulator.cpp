@@ -233,6 +233,12 @@ void Simulator::ResetIntoBootLoader(DeviceKind kind)
         d->ResetIntoBootLoader();
 }
 
+void Simulator::Reset(DeviceKind kind)
+{
+    if (SimDevice* d = Device(kind))
+        d->Reset();
+}
+
 bool Simulator::InBootLoader(DeviceKind kind) const
 {
     const SimDevice* d = Device(kind);

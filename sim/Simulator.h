@@ -77,6 +77,8 @@ public:
 
     // The board reset with its boot jumper set (see SimDevice).
     void ResetIntoBootLoader(DeviceKind kind);
+    // The board reset without its boot jumper (see SimDevice).
+    void Reset(DeviceKind kind);
     // The boot loader's flash (128 KiB on the controller, 64 KiB on the
     // motor board, at 0x08000000) and its counts.
     std::vector<std::uint8_t> Flash(DeviceKind kind) const;

@@ -76,4 +76,10 @@ std::optional<std::uint8_t> BootLoaderProbe::Step(Clock::time_point now)
     return std::nullopt;
 }
 
+std::string BootLoaderWaitingSentence(std::string_view board, std::string_view port)
+{
+    return "The " + std::string(board) + " on " + std::string(port) +
+           " is in its boot loader: start the upgrade again, or remove the boot jumper and reset it.";
+}
+
 } // namespace qav

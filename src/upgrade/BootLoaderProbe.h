@@ -29,6 +29,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 namespace qav {
 
@@ -66,5 +68,9 @@ private:
     Clock::time_point begun_{}, lastByte_{}, sentAt_{};
     bool found_ = false;
 };
+
+// What the user is told when the probe found a boot loader: `board` is
+// "controller" or "motor board", `port` the port's name ("COM201").
+std::string BootLoaderWaitingSentence(std::string_view board, std::string_view port);
 
 } // namespace qav

@@ -3,9 +3,11 @@
 #include "files/SettingsFile.h"
 #include "motor/MotorParamTable.h"
 #include "platform/BoxParse.h"
+#include "platform/PortMap.h"
 #include "ui/LiveBox.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
+#include "upgrade/BootLoaderProbe.h"
 #include "view/MotorDialogTable.h"
 #include "view/ParamTips.h"
 #include "view/UpgradeControls.h"
@@ -49,6 +51,11 @@ constexpr DirectionRow kDirections[] = {
 std::u16string_view Utf16(const QString& s)
 {
     return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
+}
+
+QString ConnectPrompt()
+{
+    return QStringLiteral("Please connect to motor port!");
 }
 
 // What a parameter box or direction box stands for (its tooltip).
@@ -178,7 +185,7 @@ void CMotorConfigDlg::OnOpenComPort()
     // A port that cannot be opened is closed again without a word; the
     // ticks then send nothing and show nothing.
     link_.Open(comChoice_->PortNumber());
-    ShowStatus(QStringLiteral("Please connect to motor port!"));
+    ShowStatus(ConnectPrompt());
     engine_.OnPortOpened();
     link_.StartTicks();
 }
@@ -200,6 +207,16 @@ void CMotorConfigDlg::OnLinkTick()
 void CMotorConfigDlg::OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count)
 {
     engine_.OnBytes(bytes, count);
+}
+
+void CMotorConfigDlg::OnBoardInBootLoader(int portNumber, bool waiting)
+{
+    if (!waiting) {
+        ShowStatus(ConnectPrompt());
+        return;
+    }
+    const std::string sentence = BootLoaderWaitingSentence("motor board", PortName(portNumber));
+    ShowStatus(QString::fromStdString(sentence));
 }
 
 void CMotorConfigDlg::reject()

@@ -138,10 +138,15 @@ protected:
     void OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count) override;
     bool LinkLost() const override { return engine_.State().missCount > MotorLink::kMissLimit; }
     std::uint32_t FramesTaken() const override { return engine_.RepliesHandled(); }
+    // The status box names a board left in its boot loader.
+    void OnBoardInBootLoader(int portNumber, bool waiting) override;
 
     // IUpgradeOwner
     int UpgradePortNumber() override { return comChoice_->PortNumber(); }
-    bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
+    bool HeardBoardOn(int number) override
+    {
+        return heardBoardOn_.count(number) > 0 || link_.BootLoaderWaitsOn(number);
+    }
     void ReleaseLinkForUpgrade() override;
     void ShowUpgradeText(std::string_view text) override;
     void SetUpgradeProgress(int position) override;

@@ -2,6 +2,8 @@
 
 #include "ui/PostedNotify.h"
 
+#include <array>
+
 namespace qav {
 
 ScreenLink::ScreenLink(IScreenLinkOwner& owner, QObject* parent) : QObject(parent), owner_(owner)
@@ -28,6 +30,7 @@ bool ScreenLink::Open(int number)
     timer_.stop();
     waitingForDevice_ = false;
     watchingForFrames_ = false;
+    ForgetProbe();
     openedPortNumber_ = number;
     const bool opened = OpenLinkSequence(serial_, number);
     intake_.Clear();
@@ -40,6 +43,7 @@ void ScreenLink::TakeDown()
 {
     waitingForDevice_ = false;
     watchingForFrames_ = false;
+    ForgetProbe();
     serial_.Close(CSerialLink::kCloseWaitMs);
     timer_.stop();
 }
@@ -57,6 +61,11 @@ void ScreenLink::WriteFrame(const Frame& frame)
 
 void ScreenLink::OnTick()
 {
+    if (FramesHeldBack()) {
+        StepProbe();
+        ReopenAfterHangUp();
+        return;
+    }
     owner_.OnLinkTick();
     ReopenAfterHangUp();
     WatchForFrames();
@@ -72,7 +81,12 @@ void ScreenLink::ReopenAfterHangUp()
     if (OpenLinkSequence(serial_, openedPortNumber_)) {
         intake_.Clear();
         waitingForDevice_ = false;
+        // What was found before the hang-up may have been reset or replaced.
+        const bool wasBootLoader = bootLoader_;
+        ForgetProbe();
         StartWatching();
+        if (wasBootLoader)
+            owner_.OnBoardInBootLoader(openedPortNumber_, false);
     }
 }
 
@@ -89,12 +103,76 @@ void ScreenLink::WatchForFrames()
         return;
     if (owner_.FramesTaken() != framesAtOpen_) {
         watchingForFrames_ = false;
+        probe_.OnFrame();
         return;
     }
     if (++silentTicks_ < kNoFrameTicks)
         return;
+    // Once per opening: a board that answered once and then fell silent is
+    // the lost link's case, not this one.
     watchingForFrames_ = false;
-    owner_.OnPortGaveNoFrame(openedPortNumber_);
+    StartProbe();
+}
+
+void ScreenLink::StartProbe()
+{
+    // The answer to a sync byte is one byte: every byte is wanted now, and
+    // what the intake still holds of the frames' time has been counted.
+    intake_.Clear();
+    serial_.SetNotifyThreshold(1);
+    probing_ = true;
+    probe_.Begin(BootLoaderProbe::Clock::now());
+}
+
+void ScreenLink::StepProbe()
+{
+    if (!serial_.IsOpen())
+        return;
+    if (!probing_) {
+        if (++heldTicks_ < kRecheckTicks)
+            return;
+        heldTicks_ = 0;
+        probe_.Reset();
+        StartProbe();
+    }
+    if (const auto sync = probe_.Step(BootLoaderProbe::Clock::now()))
+        serial_.Write(&*sync, 1);
+    if (!probe_.Done())
+        return;
+    probing_ = false;
+    const bool found = probe_.BootLoaderFound();
+    probe_.Reset();
+    const bool changed = found != bootLoader_;
+    bootLoader_ = found;
+    if (!found)
+        ResumeFrames();
+    if (changed)
+        owner_.OnBoardInBootLoader(openedPortNumber_, found);
+}
+
+void ScreenLink::ResumeFrames()
+{
+    intake_.Clear();
+    // Sets the notification threshold back to a frame's worth and takes
+    // what came since the last notification.
+    intake_.OnPortReceived(serial_, [this](const std::uint8_t* bytes, std::uint32_t n) {
+        owner_.OnLinkBytes(bytes, n);
+    });
+}
+
+void ScreenLink::ForgetProbe()
+{
+    probe_.Reset();
+    probing_ = false;
+    bootLoader_ = false;
+    heldTicks_ = 0;
+}
+
+void ScreenLink::ReadIntoProbe()
+{
+    std::array<std::uint8_t, 256> bytes{};
+    while (const std::uint32_t n = serial_.Read(bytes.data(), bytes.size(), std::chrono::milliseconds(0)))
+        probe_.OnBytes({bytes.data(), n}, BootLoaderProbe::Clock::now());
 }
 
 bool ScreenLink::event(QEvent* e)
@@ -103,10 +181,20 @@ bool ScreenLink::event(QEvent* e)
         return QObject::event(e);
     const auto* note = static_cast<PortNotifyEvent*>(e);
     // A notification of an earlier opening of another port is not ours.
-    if (note->message == WM_PORT_RECEIVED && note->wParam == serial_.PortNumber())
-        intake_.OnPortReceived(serial_, [this](const std::uint8_t* bytes, std::uint32_t n) {
-            owner_.OnLinkBytes(bytes, n);
-        });
+    if (note->message != WM_PORT_RECEIVED || note->wParam != serial_.PortNumber())
+        return true;
+    // While the frames are held back, the line is the probe's alone.
+    if (FramesHeldBack()) {
+        ReadIntoProbe();
+        return true;
+    }
+    intake_.OnPortReceived(serial_, [this](const std::uint8_t* bytes, std::uint32_t n) {
+        // Until the first frame, the probe counts what came back (a boot
+        // loader answers frames with NACK bytes).
+        if (watchingForFrames_)
+            probe_.OnBytes({bytes, n}, BootLoaderProbe::Clock::now());
+        owner_.OnLinkBytes(bytes, n);
+    });
     return true;
 }
 

@@ -8,10 +8,20 @@
 // The reopen is keyed by the port "Open COM Port" opened, never by what the
 // COM list shows or selects meanwhile.
 //
+// A port opened (or reopened) that gives no valid frame for kNoFrameTicks
+// ticks is asked whether a board waits there in its boot loader
+// (BootLoaderProbe): the engine's frames stop, the probe sends what it
+// decides (sync bytes only, once the line is quiet), and the link either
+// goes on as before or, with a boot loader found, keeps its frames back and
+// checks again every kRecheckTicks until the boot loader is gone. Frames
+// would be taken as commands there, and a board reset with its boot jumper
+// still set must hear a sync byte first to take the right baud rate.
+//
 // GUI thread only.
 #include "protocol/FrameIntake.h"
 #include "protocol/FrameTransport.h"
 #include "serial/SerialLink.h"
+#include "upgrade/BootLoaderProbe.h"
 
 #include <QObject>
 #include <QTimer>
@@ -37,10 +47,11 @@ public:
     virtual bool LinkLost() const = 0;
     // Valid frames the engine has taken since it was made (wrapping).
     virtual std::uint32_t FramesTaken() const = 0;
-    // The port opened (or reopened after a hang-up) has given no valid frame
-    // for kNoFrameTicks ticks; once per opening. Where a screen looks at
-    // what else may be on the port (a board waiting in its boot loader).
-    virtual void OnPortGaveNoFrame(int /*portNumber*/) {}
+    // The board on the opened port was found waiting in its boot loader
+    // (true), or, found there before, is no longer (false: it was reset, or
+    // the port came back after a hang-up). Meanwhile the engine is not
+    // ticked.
+    virtual void OnBoardInBootLoader(int portNumber, bool waiting) = 0;
 };
 
 class ScreenLink final : public QObject, public IFrameTransport
@@ -52,6 +63,8 @@ public:
     static constexpr int kReopenEveryTicks = 25;
     // As long as the engines wait for an answer before the link counts as lost.
     static constexpr int kNoFrameTicks = 26;
+    // A boot loader found is asked again about once a second.
+    static constexpr int kRecheckTicks = 50;
 
     explicit ScreenLink(IScreenLinkOwner& owner, QObject* parent = nullptr);
     // Stops the tick and the notifications and closes the port.
@@ -77,6 +90,11 @@ public:
     bool TickActive() const { return timer_.isActive(); }
     // The opened port went away with its device and is being tried again.
     bool WaitingForDevice() const { return waitingForDevice_; }
+    // The probe is running, or found a boot loader: no frames go out.
+    bool FramesHeldBack() const { return probing_ || bootLoader_; }
+    // A boot loader was found waiting on port `number`, and is still there
+    // as far as the last check knows.
+    bool BootLoaderWaitsOn(int number) const { return bootLoader_ && number == openedPortNumber_; }
 
     // IFrameTransport
     bool IsOpen() const override { return serial_.IsOpen(); }
@@ -90,6 +108,13 @@ private:
     void ReopenAfterHangUp();
     void WatchForFrames();
     void StartWatching();
+    void StartProbe();
+    void StepProbe();
+    // Back to the engine's frames and its receive step.
+    void ResumeFrames();
+    // The probe and its verdict forgotten (a new opening, a hand-over).
+    void ForgetProbe();
+    void ReadIntoProbe();
 
     IScreenLinkOwner& owner_;
     CSerialLink serial_;
@@ -104,6 +129,10 @@ private:
     bool watchingForFrames_ = false;
     int silentTicks_ = 0;
     std::uint32_t framesAtOpen_ = 0;
+    BootLoaderProbe probe_;
+    bool probing_ = false;    // the probe's exchange is under way
+    bool bootLoader_ = false; // its verdict: a boot loader waits
+    int heldTicks_ = 0;       // since the last check found it
 };
 
 } // namespace qav

@@ -223,10 +223,15 @@ protected:
     void OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count) override;
     bool LinkLost() const override;
     std::uint32_t FramesTaken() const override { return engine_.FramesDispatched(); }
+    // The status line names a controller left in its boot loader.
+    void OnBoardInBootLoader(int portNumber, bool waiting) override;
 
     // IUpgradeOwner
     int UpgradePortNumber() override { return comChoice_.PortNumber(); }
-    bool HeardBoardOn(int number) override { return heardBoardOn_.count(number) > 0; }
+    bool HeardBoardOn(int number) override
+    {
+        return heardBoardOn_.count(number) > 0 || link_.BootLoaderWaitsOn(number);
+    }
     void ReleaseLinkForUpgrade() override { TakeDownLink(); }
     void ShowUpgradeText(std::string_view text) override;
     void SetUpgradeProgress(int position) override;

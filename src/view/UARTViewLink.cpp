@@ -4,6 +4,7 @@
 #include "platform/PortMap.h"
 #include "ui/ImageBar.h"
 #include "ui/LiveBox.h"
+#include "upgrade/BootLoaderProbe.h"
 #include "view/ControlIds.h"
 #include "view/EditTables.h"
 #include "view/UARTView.h"
@@ -41,6 +42,11 @@ QString FromUtf8(std::string_view s)
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+QString ConnectPrompt()
+{
+    return QStringLiteral("$INKblue$COM port open successfully, please connect QAV-NUVA!");
+}
+
 } // namespace
 
 void CUARTView::InitLink()
@@ -72,7 +78,7 @@ void CUARTView::OpenPort(int number)
     OpenMessageGate();
     if (opened) {
         SetStatusText(QString());
-        SetStatusText(QStringLiteral("$INKblue$COM port open successfully, please connect QAV-NUVA!"));
+        SetStatusText(ConnectPrompt());
     } else {
         // In the command-line tool's words.
         SetStatusText(QStringLiteral("$INKred$") +
@@ -109,6 +115,18 @@ void CUARTView::OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count)
 bool CUARTView::LinkLost() const
 {
     return engine_.State().watchdogCount > ControllerLink::kWatchdogLimit;
+}
+
+void CUARTView::OnBoardInBootLoader(int portNumber, bool waiting)
+{
+    // Straight to the status line: no controller answers, so the message
+    // gate would drop it.
+    SetStatusText(QString());
+    if (waiting)
+        SetStatusText(QStringLiteral("$INKred$") +
+                      FromUtf8(BootLoaderWaitingSentence("controller", PortName(portNumber))));
+    else
+        SetStatusText(ConnectPrompt());
 }
 
 void CUARTView::SetLiveText(int id, const QString& text)

@@ -38,9 +38,10 @@ public:
     // The n of COMn of the owner's own link.
     virtual int UpgradePortNumber() = 0;
     // Whether the owner's own link heard its board on port `number` since
-    // the owner was made: the board is the right one, and after a reset it
-    // waits in its boot loader, where the board check's polls could spoil
-    // its baud rate.
+    // the owner was made, or found a board waiting in its boot loader there:
+    // the board is the right one, or can no longer say which it is, and
+    // (after a reset) it waits in its boot loader, where the board check's
+    // polls could spoil its baud rate.
     virtual bool HeardBoardOn(int number) = 0;
     // Closes the owner's link (waiting up to 500 ms) and stops its periodic
     // timer, so nothing else uses the port during the upgrade.

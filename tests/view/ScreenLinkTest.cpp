@@ -1,16 +1,21 @@
 // What both screens' links share, against the simulated boards on real
 // pseudo-terminals: the reopen of the port that was opened, whatever the
 // COM list shows meanwhile; the port remembered by name between two starts;
-// the motor dialog never offering the controller's port first; and the
-// word that an opened port gave no frame.
+// the motor dialog never offering the controller's port first; and a board
+// left in its boot loader, named as such, told from a silent one, and
+// connected again once it has left.
 #include "view/MotorConfigDlg.h"
 #include "view/MotorDialogTable.h"
 #include "view/UARTView.h"
 
+#include "BootLoaderModel.h"
 #include "Simulator.h"
 #include "files/SettingsFile.h"
 #include "platform/PortMap.h"
 #include "serial/PortList.h"
+#include "upgrade/BootLoader.h"
+#include "upgrade/BootPort.h"
+#include "upgrade/FirmwareFile.h"
 #include "view/ControlIds.h"
 
 #include "gui_support/Activate.h"
@@ -26,6 +31,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 
 namespace qav {
@@ -55,7 +61,12 @@ public:
     virtual int ChosenPort() const = 0;
     // The window ends as the user ends it; the choice is stored.
     virtual void End() = 0;
-    std::vector<int> silentPorts; // what OnPortGaveNoFrame was told
+    // "Open Firmware" with `file` chosen, then "Start Upgrade".
+    virtual void StartUpgrade(const std::string& file) = 0;
+    // The first byte of the link's frames.
+    virtual std::uint8_t Header() const = 0;
+    // As shown, colour tags and all.
+    virtual QStringList RawSaid() const { return Said(); }
 
     int IndexOf(int port)
     {
@@ -82,31 +93,12 @@ public:
     }
 };
 
-// A screen that keeps what OnPortGaveNoFrame told it.
-template <class Base> class RecordingSilence final : public Base
-{
-public:
-    template <class... Args>
-    explicit RecordingSilence(std::vector<int>& silent, Args&&... args)
-        : Base(std::forward<Args>(args)...), silent_(silent)
-    {
-    }
-
-protected:
-    void OnPortGaveNoFrame(int port) override { silent_.push_back(port); }
-
-private:
-    std::vector<int>& silent_;
-};
-using RecordingView = RecordingSilence<CUARTView>;
-using RecordingDialog = RecordingSilence<CMotorConfigDlg>;
-
 class MainScreen final : public ScreenUnderTest
 {
 public:
     explicit MainScreen(const std::string& startup)
     {
-        view_ = std::make_unique<RecordingView>(silentPorts, params_, &status_, prompts_);
+        view_ = std::make_unique<CUARTView>(params_, &status_, prompts_);
         view_->SetStartupDirectory(startup);
         view_->OnInitialUpdate();
     }
@@ -117,9 +109,13 @@ public:
     {
         QStringList plain;
         for (const QString& t : status_.texts)
-            plain << QString(t).remove(QStringLiteral("$INKblue$")).remove(QStringLiteral("$INKred$"));
+            plain << QString(t)
+                         .remove(QStringLiteral("$INKblue$"))
+                         .remove(QStringLiteral("$INKred$"))
+                         .remove(QStringLiteral("$INKgreen$"));
         return plain;
     }
+    QStringList RawSaid() const override { return status_.texts; }
     QString ConnectedText() const override { return QStringLiteral("QAV-NUVA connected successfully!"); }
     QString LostText() const override { return QStringLiteral("QAV-NUVA disconnected!"); }
     CSerialLink& Serial() override { return view_->Serial(); }
@@ -130,12 +126,19 @@ public:
         view_->FinishSession();
         view_.reset();
     }
+    void StartUpgrade(const std::string& file) override
+    {
+        prompts_.openPath = QString::fromStdString(file);
+        qobject_cast<QAbstractButton*>(view_->Control(idc::OpenFirmware))->click();
+        qobject_cast<QAbstractButton*>(view_->Control(idc::StartUpgrade))->click();
+    }
+    std::uint8_t Header() const override { return kControllerHeader0; }
 
 private:
     ControllerParams params_;
     test::RecordingStatus status_;
     test::FakePrompts prompts_;
-    std::unique_ptr<RecordingView> view_;
+    std::unique_ptr<CUARTView> view_;
 };
 
 class MotorDialog final : public ScreenUnderTest
@@ -143,8 +146,7 @@ class MotorDialog final : public ScreenUnderTest
 public:
     MotorDialog(const std::string& startup, int controllerPort)
     {
-        dlg_ = std::make_unique<RecordingDialog>(silentPorts, params_, receiver_, prompts_, startup, nullptr,
-                                                 controllerPort);
+        dlg_ = std::make_unique<CMotorConfigDlg>(params_, receiver_, prompts_, startup, nullptr, controllerPort);
         auto* box = qobject_cast<QLineEdit*>(dlg_->Form().Control(mdc::Status));
         QObject::connect(box, &QLineEdit::textChanged, [this](const QString& t) { said_ << t; });
         test::ShowActive(dlg_.get());
@@ -163,12 +165,19 @@ public:
         dlg_->reject();
         dlg_.reset();
     }
+    void StartUpgrade(const std::string& file) override
+    {
+        prompts_.openPath = QString::fromStdString(file);
+        qobject_cast<QAbstractButton*>(Form().Control(mdc::OpenFirmware))->click();
+        qobject_cast<QAbstractButton*>(Form().Control(mdc::StartUpgrade))->click();
+    }
+    std::uint8_t Header() const override { return kMotorHeader0; }
 
 private:
     MotorParams params_;
     FrameReceiver receiver_{kMotorHeader0, kMotorHeader1};
     test::FakePrompts prompts_;
-    std::unique_ptr<RecordingDialog> dlg_;
+    std::unique_ptr<CMotorConfigDlg> dlg_;
     QStringList said_;
 };
 
@@ -358,47 +367,149 @@ TEST_F(ScreenLinkTest, MotorDialogNeverOffersTheControllersPortFirst)
     }
 }
 
-// The word the screens get when the port they opened stays silent, where
-// they will look for a board waiting in its boot loader.
-struct SilenceRow
+// A board left in its boot loader (after a failed or cancelled upgrade) and
+// one that is merely silent.
+class BootLoaderOnPort : public ScreenLinkTest, public ::testing::WithParamInterface<Screen>
 {
-    Screen screen;
-    const char* name;
-    bool silent;
+protected:
+    // The board reset with its boot jumper set and in step with a first
+    // sync byte, as a failed or cancelled upgrade leaves it.
+    void IntoBootLoader(Screen s)
+    {
+        sim->ResetIntoBootLoader(Device(s));
+        BootPort port;
+        ASSERT_TRUE(port.Open(DevicePort(s))) << port.LastError().message;
+        ASSERT_TRUE(port.UseBootLoaderLine());
+        const std::uint8_t sync = boot::kSync;
+        ASSERT_EQ(port.Send({&sync, 1}, 1s), PortIo::Ok);
+        std::uint8_t ack = 0;
+        ASSERT_EQ(port.Receive({&ack, 1}, 10s), PortIo::Ok);
+        ASSERT_EQ(ack, boot::kAck);
+    }
+    // What the screen shows for it, as shown.
+    static QString Sentence(Screen s)
+    {
+        return s == Screen::Main ? QStringLiteral("$INKred$The controller on COM181 is in its boot loader: start "
+                                                  "the upgrade again, or remove the boot jumper and reset it.")
+                                 : QStringLiteral("The motor board on COM182 is in its boot loader: start the "
+                                                  "upgrade again, or remove the boot jumper and reset it.");
+    }
+    // Opens the board's port and waits for the sentence; where it came.
+    qsizetype OpenAndWaitForSentence(ScreenUnderTest& screen, Screen s)
+    {
+        screen.Pick(DevicePort(s));
+        screen.OpenComPort();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return screen.RawSaid().contains(Sentence(s)); }, 20000))
+            << screen.RawSaid().join(" | ").toStdString();
+        return screen.RawSaid().indexOf(Sentence(s));
+    }
+    std::string FirmwareFile(Screen s, std::uint8_t version)
+    {
+        const FirmwareBoard board = s == Screen::Main ? FirmwareBoard::Controller : FirmwareBoard::Motor;
+        const auto bytes = PackFirmware(board, version, 0x08000000, sim::SimFirmwareImage(version, 2048));
+        const std::string path = dir.File(s == Screen::Main ? "fw.bgsf" : "fw.bmcf");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
 };
-void PrintTo(const SilenceRow& row, std::ostream* os)
+
+// Named once, kept from frames (a boot loader takes them as commands), and
+// connected again once the board has left it: reset without its jumper, or
+// reset with it and upgraded.
+TEST_P(BootLoaderOnPort, IsNamedKeptFromFramesAndConnectsOnceItHasLeft)
 {
-    *os << ScreenName(row.screen) << row.name;
+    const Screen s = GetParam();
+    for (const bool upgrade : {false, true}) {
+        SCOPED_TRACE(upgrade ? "upgraded" : "reset");
+        ASSERT_NO_FATAL_FAILURE(IntoBootLoader(s));
+        auto screen = Make(s);
+        const qsizetype at = OpenAndWaitForSentence(*screen, s);
+        ASSERT_GE(at, 0);
+
+        // The next check sends its sync bytes and nothing else.
+        const std::uint32_t sent = screen->Serial().SentTotal();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return screen->Serial().SentTotal() >= sent + 2; }, 10000));
+        EXPECT_LT(screen->Serial().SentTotal() - sent, kFrameSize);
+        const sim::BootStats stats = sim->BootLoaderStats(Device(s));
+        EXPECT_EQ(stats.pagesErased + stats.writes + stats.reads + stats.starts, 0);
+        EXPECT_EQ(screen->RawSaid().lastIndexOf(Sentence(s)), at) << "said once";
+
+        if (!upgrade) {
+            sim->Reset(Device(s));
+        } else {
+            // Reset with the jumper still set, the boot loader takes its baud
+            // rate from the first byte it hears, which must be a sync byte:
+            // the screen's checks send no other, and the upgrade skips its
+            // board check here.
+            sim->ResetIntoBootLoader(Device(s));
+            screen->StartUpgrade(FirmwareFile(s, 44));
+            const QString upgraded = QStringLiteral("Firmware upgraded successfully!");
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    const QStringList said = screen->Said();
+                    return said.contains(upgraded) || !said.filter(QStringLiteral("error code:")).isEmpty();
+                },
+                60000));
+            ASSERT_TRUE(screen->Said().contains(upgraded)) << screen->Said().join(" | ").toStdString();
+            EXPECT_EQ(sim->FirmwareVersion(Device(s)), 44);
+            screen->OpenComPort();
+        }
+        ASSERT_TRUE(SaysAfter(*screen, screen->ConnectedText(), at, 20000))
+            << screen->Said().join(" | ").toStdString();
+        screen->End();
+    }
 }
 
-class NoFrameWord : public ScreenLinkTest, public ::testing::WithParamInterface<SilenceRow>
+// A port nobody answers on: after the frames of the time-out, two sync
+// bytes and nothing else, then the frames again, and no word of a boot
+// loader.
+TEST_P(BootLoaderOnPort, ASilentBoardIsNoBootLoaderAndTheFramesGoOn)
 {
-};
-
-TEST_P(NoFrameWord, ComesOnceForASilentPortOnly)
-{
-    const SilenceRow row = GetParam();
-    const int port = row.silent ? kOtherCom : DevicePort(row.screen);
-    auto screen = Make(row.screen);
-    screen->Pick(port);
+    const Screen s = GetParam();
+    auto screen = Make(s);
+    screen->Pick(kOtherCom);
     screen->OpenComPort();
-    // Twice as many frames as the port is given to answer.
-    const std::uint32_t enough = 2u * ScreenLink::kNoFrameTicks * kFrameSize;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return screen->Serial().SentTotal() >= enough; }, 10000));
-    if (row.silent)
-        EXPECT_EQ(screen->silentPorts, std::vector<int>{kOtherCom});
-    else
-        EXPECT_TRUE(screen->silentPorts.empty());
+
+    struct Heard
+    {
+        std::size_t framesBefore = 0, syncs = 0, framesAfter = 0, rest = 0;
+    };
+    std::vector<std::uint8_t> bytes;
+    Heard h;
+    const auto split = [&] {
+        h = {};
+        std::size_t i = 0;
+        const auto frames = [&](std::size_t& count) {
+            while (i + kFrameSize <= bytes.size() && bytes[i] == screen->Header()) {
+                ++count;
+                i += kFrameSize;
+            }
+        };
+        frames(h.framesBefore);
+        for (; i < bytes.size() && bytes[i] == boot::kSync; ++i)
+            ++h.syncs;
+        frames(h.framesAfter);
+        h.rest = bytes.size() - i;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto got = other.Read(4096, 5ms);
+            bytes.insert(bytes.end(), got.begin(), got.end());
+            split();
+            return h.framesAfter >= 2;
+        },
+        20000))
+        << bytes.size() << " bytes";
+    EXPECT_EQ(h.framesBefore, std::size_t(ScreenLink::kNoFrameTicks));
+    EXPECT_EQ(h.syncs, 2u);
+    EXPECT_LT(h.rest, kFrameSize) << "something other than frames";
+    EXPECT_TRUE(screen->Said().filter(QStringLiteral("boot loader")).isEmpty())
+        << screen->Said().join(" | ").toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, NoFrameWord,
-                         ::testing::Values(SilenceRow{Screen::Main, "SilentPort", true},
-                                           SilenceRow{Screen::Main, "AnsweringBoard", false},
-                                           SilenceRow{Screen::Motor, "SilentPort", true},
-                                           SilenceRow{Screen::Motor, "AnsweringBoard", false}),
-                         [](const auto& info) {
-                             return std::string(ScreenName(info.param.screen)) + info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Screens, BootLoaderOnPort, ::testing::Values(Screen::Main, Screen::Motor),
+                         [](const auto& info) { return std::string(ScreenName(info.param)); });
 
 } // namespace
 } // namespace qav
