@@ -45,9 +45,8 @@ void BM_Upgrade128KiBPaced(benchmark::State& state)
         config.controllerCom = kCom;
         config.paceOutput = true;
         qav::sim::Simulator sim(config);
-        std::string why;
-        if (!sim.Start(&why)) {
-            state.SkipWithError(why.c_str());
+        if (const qav::Result started = sim.Start(); !started) {
+            state.SkipWithError(started.message.c_str());
             break;
         }
         auto notes = std::make_shared<qav::NotifyQueue>();
@@ -100,9 +99,8 @@ void BM_StopWhileWaiting(benchmark::State& state)
     config.controllerCom = kCom;
     config.bootFaults.deaf = true;
     qav::sim::Simulator sim(config);
-    std::string why;
-    if (!sim.Start(&why)) {
-        state.SkipWithError(why.c_str());
+    if (const qav::Result started = sim.Start(); !started) {
+        state.SkipWithError(started.message.c_str());
         return;
     }
     auto notes = std::make_shared<qav::NotifyQueue>();

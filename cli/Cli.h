@@ -14,7 +14,7 @@ enum ExitCode : int {
     kExitUsage = 1,      // bad command line, or a file that cannot be read, written or sent;
                          // also `diff --exit-code` finding differences, as git does
     kExitPort = 2,       // the port cannot be opened
-    kExitNoAnswer = 3,   // the controller did not answer within 3 s
+    kExitNoAnswer = 3,   // the board did not answer within kAnswerTimeout (LinkSession.h)
     kExitDeviceFail = 4, // the device reported a failure
 };
 

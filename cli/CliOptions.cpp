@@ -2,41 +2,43 @@
 
 #include "platform/CommandLine.h"
 
+#include <cerrno>
+
 namespace qav::cli {
 
-std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::size_t from,
-                                    const std::vector<std::string>& withValue,
-                                    const std::vector<std::string>& flagNames, std::string& error)
+Result ParseOptions(const std::vector<std::string>& args, std::size_t from,
+                    std::span<const CommandOption> options, Options& out)
 {
-    Options o;
+    out = {};
     std::vector<OptionRow> rows;
-    for (const std::string& name : withValue)
-        rows.push_back({name, {}, true, [&o, &name](const std::string& v) {
-                            o.values[name] = v;
-                            o.all[name].push_back(v);
-                            return true;
-                        }});
-    for (const std::string& name : flagNames)
-        rows.push_back({name, {}, false, [&o, &name](const std::string&) {
-                            o.flags[name] = true;
-                            return true;
-                        }});
-    const auto fault = ParseOptionRows(args, from, rows, OptionStyle{}, &o.positional);
+    rows.reserve(options.size());
+    for (const CommandOption& option : options) {
+        const std::string name(option.name);
+        if (option.value.empty())
+            rows.push_back({option.name, {}, false, [&out, name](const std::string&) {
+                                out.flags[name] = true;
+                                return true;
+                            }});
+        else
+            rows.push_back({option.name, {}, true, [&out, name](const std::string& v) {
+                                out.values[name] = v;
+                                out.all[name].push_back(v);
+                                return true;
+                            }});
+    }
+    const auto fault = ParseOptionRows(args, from, rows, OptionStyle{}, &out.positional);
     if (!fault)
-        return o;
+        return {};
     switch (fault->kind) {
     case OptionFault::NeedsValue:
-        error = "Option " + fault->option + " needs a value.";
-        break;
+        return Result::Failed(EINVAL, "Option " + fault->option + " needs a value.");
     case OptionFault::TakesNoValue:
-        error = "Option " + fault->option + " takes no value.";
-        break;
+        return Result::Failed(EINVAL, "Option " + fault->option + " takes no value.");
     case OptionFault::Unknown:
     case OptionFault::BadValue:
-        error = "Unknown option " + fault->option + ".";
         break;
     }
-    return std::nullopt;
+    return Result::Failed(EINVAL, "Unknown option " + fault->option + ".");
 }
 
 } // namespace qav::cli

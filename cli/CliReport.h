@@ -1,9 +1,11 @@
 #pragma once
 // How every command of qav-nuva-cli reports a failure: one sentence on the
 // error stream after the program's name, and the exit code.
+#include <chrono>
 #include <csignal>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace qav::cli {
 
@@ -15,11 +17,18 @@ inline int Fail(std::ostream& err, int code, const std::string& sentence)
     return code;
 }
 
-// After a stop signal: 128 + its number, as a shell reports it.
-inline int Interrupted(std::ostream& err, const volatile std::sig_atomic_t* stop, const std::string& what)
+// After a stop signal: 128 + its number, as a shell reports it, and what
+// was left undone ("nothing was read").
+inline int Interrupted(std::ostream& err, const volatile std::sig_atomic_t* stop, std::string_view undone)
 {
     const int signal = stop && *stop > 0 ? static_cast<int>(*stop) : SIGINT;
-    return Fail(err, 128 + signal, "Interrupted; " + what + ".");
+    return Fail(err, 128 + signal, "Interrupted; " + std::string(undone) + ".");
+}
+
+// "3 seconds", as the sentences that name a time-out say it.
+inline std::string SecondsText(std::chrono::seconds s)
+{
+    return std::to_string(s.count()) + (s.count() == 1 ? " second" : " seconds");
 }
 
 } // namespace qav::cli

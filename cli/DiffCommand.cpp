@@ -1,24 +1,18 @@
-#include "DiffCommand.h"
-
+// diff: which parameters differ between two configuration files, or between
+// a board's own set and a file. One line per differing key: key, first
+// value, second value, separated by tabs. Exit 0, or with --exit-code 1 when
+// anything differs (like git).
+#include "BoardSession.h"
 #include "Cli.h"
-#include "ControllerSession.h"
-#include "MotorSession.h"
+#include "CommandHandlers.h"
+#include "WriteChecks.h"
 #include "files/ConfigDiff.h"
-#include "files/ControllerConfigFile.h"
-#include "motor/MotorConfigFile.h"
 
 #include <algorithm>
-#include <functional>
 #include <ostream>
 
 namespace qav::cli {
 namespace {
-
-int Fail(std::ostream& err, int code, const std::string& sentence)
-{
-    err << "qav-nuva-cli: " << sentence << '\n';
-    return code;
-}
 
 int Report(const std::vector<ConfigDifference>& differences, bool exitCode, std::ostream& out)
 {
@@ -38,129 +32,82 @@ std::vector<ConfigDifference> WithoutMissing(std::vector<ConfigDifference> diffe
     return differences;
 }
 
-// A misspelt key must not pass unseen.
-void SayIgnored(const std::string& path, const std::vector<std::string>& unknown, std::ostream& err)
+// A file by the load rules, and the keys it lacks; the keys that are no
+// parameter are named on `err`.
+Result LoadForDiff(const std::string& path, ControllerParams& params, std::vector<std::string>& missing,
+                   std::ostream& err)
 {
-    if (unknown.empty())
-        return;
-    const std::vector<std::string_view> names(unknown.begin(), unknown.end());
-    const bool one = names.size() == 1;
-    err << "qav-nuva-cli: " << path << (one ? " has no parameter named " : " has no parameters named ")
-        << JoinKeys(names) << (one ? "; it is ignored.\n" : "; they are ignored.\n");
+    LoadedControllerConfig loaded;
+    if (Result r = LoadControllerConfigForDiff(path, loaded); !r)
+        return r;
+    SayIgnoredKeys(path, loaded.unknown, err);
+    params = loaded.params;
+    missing = loaded.missing;
+    return {};
 }
 
-// The four echo quarters of a read-back.
-struct ReadBack final : IControllerEvents
-{
-    unsigned quarters = 0;
-    void OnEchoDecoded(std::uint8_t type) override { quarters |= 1u << (type - kTypeReadGains); }
-};
-
-// The motor board's parameter report.
-struct MotorReport final : IMotorEvents
-{
-    bool reported = false;
-    void OnParameterReport(const MotorParams&) override { reported = true; }
-};
-
-// A motor configuration file by the load rules, and the keys it lacks.
-bool LoadMotorForDiff(const std::string& path, MotorParams& params, std::vector<std::string>& missing,
-                      std::string& why, std::ostream& err)
+Result LoadForDiff(const std::string& path, MotorParams& params, std::vector<std::string>& missing,
+                   std::ostream& err)
 {
     params = {};
     std::vector<std::string> unknown;
-    if (!CheckFileForDiff(path, kMotorConfigSection, MotorConfigKeyRanges(), missing, why, &unknown))
-        return false;
-    SayIgnored(path, unknown, err);
-    if (!LoadMotorConfig(path, params)) {
-        why = "Cannot read " + path + ".";
-        return false;
-    }
-    return true;
+    if (Result r = CheckFileForDiff(path, kMotorConfigSection, MotorConfigKeyRanges(), missing, &unknown); !r)
+        return r;
+    SayIgnoredKeys(path, unknown, err);
+    if (!LoadMotorConfig(path, params))
+        return Result::Failed(EIO, "Cannot read " + path + ".");
+    return {};
 }
 
-std::vector<ConfigDifference> DiffMotor(const MotorParams& a, const MotorParams& b)
+template <class B>
+int DiffFiles(const std::string& fileA, const std::string& fileB, bool exitCode, std::ostream& out,
+              std::ostream& err)
 {
-    return DiffEntries(MotorConfigEntries(a), MotorConfigEntries(b), MotorConfigKeyRanges());
+    typename B::Params a, b;
+    std::vector<std::string> missingA, missingB;
+    Result r = LoadForDiff(fileA, a, missingA, err);
+    if (r)
+        r = LoadForDiff(fileB, b, missingB, err);
+    if (!r)
+        return Fail(err, kExitUsage, r.message);
+    return Report(DiffFileEntries(B::Entries(a), B::Entries(b), B::Keys(), missingA, missingB), exitCode,
+                  out);
 }
 
-bool LoadControllerForDiff(const std::string& path, LoadedControllerConfig& out, std::string& why,
-                           std::ostream& err)
+// The board's set first, the file second. The file is read first: a file
+// that cannot be compared asks nothing of the board.
+template <class B>
+int DiffDevice(const std::string& port, const std::string& file, bool exitCode, const CommandCall& call)
 {
-    if (!LoadControllerConfigForDiff(path, out, why))
-        return false;
-    SayIgnored(path, out.unknown, err);
-    return true;
-}
-
-template <class Session>
-int RunRead(Session& session, const std::function<bool()>& done, const std::string& port,
-            std::ostream& err, const volatile std::sig_atomic_t* stop)
-{
-    std::string why;
-    if (!session.Open(port, why))
-        return Fail(err, kExitPort, why);
-    const auto outcome = session.RunUntil(done, kAnswerTimeout, stop);
-    if (outcome == Session::Outcome::Stopped) {
-        const int signal = stop && *stop > 0 ? static_cast<int>(*stop) : SIGINT;
-        return Fail(err, 128 + signal, "Interrupted; nothing was compared.");
-    }
-    if (outcome == Session::Outcome::NoAnswer)
-        return Fail(err, kExitNoAnswer, session.NoAnswerSentence(port));
-    return kExitOk;
+    typename B::Params loaded, device;
+    std::vector<std::string> missing;
+    if (const Result r = LoadForDiff(file, loaded, missing, call.err); !r)
+        return Fail(call.err, kExitUsage, r.message);
+    if (const int rc = ReadBoardSet<B>(device, port, call.err, call.stop, "nothing was compared"))
+        return rc;
+    return Report(WithoutMissing(DiffEntries(B::Entries(device), B::Entries(loaded), B::Keys()), missing),
+                  exitCode, call.out);
 }
 
 } // namespace
 
-int DiffFiles(const std::string& fileA, const std::string& fileB, bool motor, bool exitCode,
-              std::ostream& out, std::ostream& err)
+int RunDiff(const CommandCall& call)
 {
-    std::string why;
-    if (motor) {
-        MotorParams a, b;
-        std::vector<std::string> missingA, missingB;
-        if (!LoadMotorForDiff(fileA, a, missingA, why, err) || !LoadMotorForDiff(fileB, b, missingB, why, err))
-            return Fail(err, kExitUsage, why);
-        return Report(DiffFileEntries(MotorConfigEntries(a), MotorConfigEntries(b), MotorConfigKeyRanges(),
-                                      missingA, missingB),
-                      exitCode, out);
+    const auto board = ChosenBoard(call.options);
+    if (!board)
+        return Fail(call.err, kExitUsage, kBadBoard);
+    const bool motor = *board == Board::Motor, exitCode = call.options.Flag("--exit-code");
+    const std::vector<std::string>& files = call.Operands();
+    if (const std::string* port = call.options.Value("--port")) {
+        if (files.size() != 1)
+            return call.Usage(1);
+        return motor ? DiffDevice<MotorBoard>(*port, files[0], exitCode, call)
+                     : DiffDevice<ControllerBoard>(*port, files[0], exitCode, call);
     }
-    LoadedControllerConfig a, b;
-    if (!LoadControllerForDiff(fileA, a, why, err) || !LoadControllerForDiff(fileB, b, why, err))
-        return Fail(err, kExitUsage, why);
-    return Report(DiffFileEntries(ControllerConfigEntries(a.params), ControllerConfigEntries(b.params),
-                                  ControllerConfigKeyRanges(), a.missing, b.missing),
-                  exitCode, out);
-}
-
-int DiffDevice(const std::string& port, const std::string& file, bool motor, bool exitCode, std::ostream& out,
-               std::ostream& err, const volatile std::sig_atomic_t* stop)
-{
-    // The file first: a file that cannot be compared asks nothing of the
-    // board.
-    std::string why;
-    if (motor) {
-        MotorParams loaded, device;
-        std::vector<std::string> missing;
-        if (!LoadMotorForDiff(file, loaded, missing, why, err))
-            return Fail(err, kExitUsage, why);
-        MotorReport events;
-        MotorSession session(device, events);
-        if (int rc = RunRead(
-                session, [&] { return events.reported; }, port, err, stop))
-            return rc;
-        return Report(WithoutMissing(DiffMotor(device, loaded), missing), exitCode, out);
-    }
-    LoadedControllerConfig loaded;
-    if (!LoadControllerForDiff(file, loaded, why, err))
-        return Fail(err, kExitUsage, why);
-    ControllerParams device;
-    ReadBack events;
-    ControllerSession session(device, events);
-    if (int rc = RunRead(
-            session, [&] { return events.quarters == 0xF; }, port, err, stop))
-        return rc;
-    return Report(WithoutMissing(DiffControllerParams(device, loaded.params), loaded.missing), exitCode, out);
+    if (files.size() != 2)
+        return call.Usage(0);
+    return motor ? DiffFiles<MotorBoard>(files[0], files[1], exitCode, call.out, call.err)
+                 : DiffFiles<ControllerBoard>(files[0], files[1], exitCode, call.out, call.err);
 }
 
 } // namespace qav::cli

@@ -1,6 +1,9 @@
 #include "LinkSession.h"
 
+#include "CliReport.h"
+
 #include <array>
+#include <cerrno>
 
 namespace qav::cli {
 
@@ -15,20 +18,20 @@ LinkSession::~LinkSession()
     serial_.Close(CSerialLink::kCloseWaitMs);
 }
 
-bool LinkSession::Open(std::string_view port, std::string& error)
+Result LinkSession::Open(std::string_view port)
 {
     if (!OpenLinkSequence(serial_, port)) {
-        error = "Cannot open " + std::string(port);
-        if (!serial_.LastError().message.empty())
-            error += ": " + serial_.LastError().message;
-        error += ".";
-        return false;
+        const Result& why = serial_.LastError();
+        std::string sentence = "Cannot open " + std::string(port);
+        if (!why.message.empty())
+            sentence += ": " + why.message;
+        return Result::Failed(why.code ? why.code : EIO, sentence + ".");
     }
     intake_.Clear();
     probe_.Reset();
     bootLoader_ = false;
     StartLink();
-    return true;
+    return {};
 }
 
 void LinkSession::WriteFrame(const Frame& frame)
@@ -101,7 +104,7 @@ std::string LinkSession::NoAnswerSentence(std::string_view port) const
     if (bootLoader_)
         return BootLoaderWaitingSentence(BoardWord(), port);
     return std::string("No answer from the ") + BoardWord() + " on " + std::string(port) + " within " +
-           std::to_string(kAnswerTimeout.count()) + " seconds.";
+           SecondsText(kAnswerTimeout) + ".";
 }
 
 } // namespace qav::cli

@@ -26,9 +26,9 @@ class LinkSession : public IFrameTransport
 public:
     ~LinkSession() override;
 
-    // Opens "COM<n>" or a device path and starts the link. On failure
-    // `error` holds one sentence saying why.
-    bool Open(std::string_view port, std::string& error);
+    // Opens "COM<n>" or a device path and starts the link. A failure's
+    // message is one sentence saying why.
+    Result Open(std::string_view port);
 
     enum class Outcome { Done, NoAnswer, Stopped };
     // Ticks and dispatches until `done` holds (checked after every answer

@@ -22,16 +22,20 @@ constexpr const char* kNothingSent = " Nothing was sent.";
 
 } // namespace
 
+void SayIgnoredKeys(const std::string& file, const std::vector<std::string>& unknown, std::ostream& err)
+{
+    if (unknown.empty())
+        return;
+    const std::vector<std::string_view> names(unknown.begin(), unknown.end());
+    const bool one = names.size() == 1;
+    err << kProgram << ": " << file << (one ? " has no parameter named " : " has no parameters named ")
+        << JoinKeys(names) << (one ? "; it is ignored.\n" : "; they are ignored.\n");
+}
+
 int CheckBeforeSending(const std::string& file, const CheckedConfig& checked, std::span<const ConfigKeyRange> keys,
                        std::string_view device, bool allowOutOfRange, std::ostream& err)
 {
-    // A misspelt key must not pass unseen.
-    if (!checked.unknown.empty()) {
-        const std::vector<std::string_view> names(checked.unknown.begin(), checked.unknown.end());
-        const bool one = names.size() == 1;
-        err << kProgram << ": " << file << (one ? " has no parameter named " : " has no parameters named ")
-            << JoinKeys(names) << (one ? "; it is ignored.\n" : "; they are ignored.\n");
-    }
+    SayIgnoredKeys(file, checked.unknown, err);
     if (allowOutOfRange) {
         if (const auto beyond = BeyondWhatTravels(checked, keys); !beyond.empty())
             return Fail(err, kExitUsage,

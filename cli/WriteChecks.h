@@ -12,8 +12,13 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qav::cli {
+
+// Says on `err` that `file`'s keys `unknown` are no parameter and ignored
+// (a misspelt key must not pass unseen); nothing when there are none.
+void SayIgnoredKeys(const std::string& file, const std::vector<std::string>& unknown, std::ostream& err);
 
 // Says on `err` which keys of `checked` are ignored, then checks its values
 // for `device` ("controller", "motor board"). Returns kExitOk, or the exit

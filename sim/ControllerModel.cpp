@@ -3,6 +3,7 @@
 #include "files/ControllerConfigFile.h"
 #include "platform/Atol.h"
 #include "platform/IniFile.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -104,45 +105,36 @@ ControllerParams DefaultControllerParams()
     return p;
 }
 
-bool LoadControllerFlash(const std::string& path, ControllerParams& params, std::string* error)
+Result LoadControllerFlash(const std::string& path, ControllerParams& params)
 {
     struct stat st
     {
     };
     if (stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT)
-            return true; // never flashed: factory settings
-        if (error)
-            *error = std::strerror(errno);
-        return false;
+            return {}; // never flashed: factory settings
+        return Result::Failed(errno, std::strerror(errno));
     }
     IniDocument doc;
-    if (!S_ISREG(st.st_mode) || !doc.Load(path)) {
-        if (error)
-            *error = S_ISREG(st.st_mode) ? std::strerror(errno) : "not a regular file";
-        return false;
-    }
-    if (const Result loaded = LoadControllerConfig(path, params); !loaded) {
-        if (error)
-            *error = loaded.message;
-        return false;
-    }
+    if (!S_ISREG(st.st_mode))
+        return Result::Failed(kNotRegularFile, "not a regular file");
+    if (!doc.Load(path))
+        return Result::Failed(errno, std::strerror(errno));
+    if (const Result loaded = LoadControllerConfig(path, params); !loaded)
+        return loaded;
     std::string value;
     for (const ExtraKey& k : kExtraKeys)
         if (doc.Find(kFlashExtraSection, k.key, value))
             k.set(params, ReadAtol(value));
-    return true;
+    return {};
 }
 
-bool SaveControllerFlash(const std::string& path, const ControllerParams& params, int* error)
+Result SaveControllerFlash(const std::string& path, const ControllerParams& params)
 {
     std::vector<IniEntry> entries = ControllerConfigEntries(params);
     for (const ExtraKey& k : kExtraKeys)
         entries.push_back(IniEntry{kFlashExtraSection, k.key, std::to_string(k.get(params))});
-    const IniWriteResult r = WritePrivateProfileStrings(entries, path);
-    if (!r && error)
-        *error = r.code;
-    return r.Ok();
+    return WritePrivateProfileStrings(entries, path);
 }
 
 ControllerModel::ControllerModel(ControllerModelConfig config, Clock::time_point start)
@@ -157,13 +149,14 @@ ControllerModel::ControllerModel(ControllerModelConfig config, Clock::time_point
     }
 }
 
-bool ControllerModel::LoadFlash(std::string* error)
+Result ControllerModel::LoadFlash()
 {
     ControllerParams loaded = DefaultControllerParams();
-    if (!config_.flashPath.empty() && !LoadControllerFlash(config_.flashPath, loaded, error))
-        return false;
+    if (!config_.flashPath.empty())
+        if (Result r = LoadControllerFlash(config_.flashPath, loaded); !r)
+            return r;
     flash_ = params_ = loaded;
-    return true;
+    return {};
 }
 
 void ControllerModel::PowerCycle(Clock::time_point now)
@@ -252,7 +245,7 @@ std::uint8_t ControllerModel::WriteFlash()
         --refuseFlash_;
         return kCmdWriteFlash | kResultFailed;
     }
-    if (!config_.flashPath.empty() && !SaveControllerFlash(config_.flashPath, params_, nullptr))
+    if (!config_.flashPath.empty() && !SaveControllerFlash(config_.flashPath, params_))
         return kCmdWriteFlash | kResultFailed;
     flash_ = params_;
     return kCmdWriteFlash;

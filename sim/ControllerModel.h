@@ -5,6 +5,7 @@
 // with every call, so tests can drive it with any clock.
 //
 // Not thread-safe: the device that serves it calls it from one thread.
+#include "platform/Result.h"
 #include "protocol/ControllerProtocol.h"
 #include "protocol/TelemetryChannels.h"
 
@@ -51,17 +52,17 @@ ControllerParams DefaultControllerParams();
 
 // Flash file I/O. Load starts from `params` as given and overwrites what
 // the file holds; a missing file leaves `params` alone and is no error.
-bool LoadControllerFlash(const std::string& path, ControllerParams& params, std::string* error);
-bool SaveControllerFlash(const std::string& path, const ControllerParams& params, int* error);
+Result LoadControllerFlash(const std::string& path, ControllerParams& params);
+Result SaveControllerFlash(const std::string& path, const ControllerParams& params);
 
 class ControllerModel
 {
 public:
     ControllerModel(ControllerModelConfig config, Clock::time_point start);
 
-    // Reads the flash file into the working set (power-on state). False with
-    // a reason when the file exists but cannot be used.
-    bool LoadFlash(std::string* error);
+    // Reads the flash file into the working set (power-on state). Fails
+    // with the reason when the file exists but cannot be used.
+    Result LoadFlash();
 
     // Fills `out` with the answer to `request` (a frame whose CRC matched)
     // received at `now`.

@@ -1,6 +1,7 @@
 #include "MotorBoardModel.h"
 
 #include "motor/MotorConfigFile.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -36,7 +37,7 @@ MotorBoardModel::MotorBoardModel(MotorBoardConfig config)
 {
 }
 
-bool MotorBoardModel::LoadFlash(std::string* error)
+Result MotorBoardModel::LoadFlash()
 {
     MotorParams loaded = DefaultMotorParams();
     if (!config_.flashPath.empty()) {
@@ -44,19 +45,13 @@ bool MotorBoardModel::LoadFlash(std::string* error)
         {
         };
         const bool present = stat(config_.flashPath.c_str(), &st) == 0;
-        if (present && !S_ISREG(st.st_mode)) {
-            if (error)
-                *error = "not a regular file";
-            return false;
-        }
-        if (const Result read = present ? LoadMotorConfig(config_.flashPath, loaded) : Result{}; !read) {
-            if (error)
-                *error = read.message;
-            return false;
-        }
+        if (present && !S_ISREG(st.st_mode))
+            return Result::Failed(kNotRegularFile, "not a regular file");
+        if (const Result read = present ? LoadMotorConfig(config_.flashPath, loaded) : Result{}; !read)
+            return read;
     }
     flash_ = params_ = loaded;
-    return true;
+    return {};
 }
 
 void MotorBoardModel::Answer(const Frame& request, std::chrono::steady_clock::time_point now, Frame& out)

@@ -3,6 +3,7 @@
 // keeps four parameters and a flash copy of them, and reports a noisy supply
 // voltage and current. Pure logic, time passed in; called from one thread.
 #include "motor/MotorProtocol.h"
+#include "platform/Result.h"
 
 #include <chrono>
 #include <cstdint>
@@ -30,9 +31,9 @@ public:
     explicit MotorBoardModel(MotorBoardConfig config);
 
     // Reads the flash file into the working set (power-on state); a missing
-    // file leaves the factory settings. False with a reason when the file is
-    // there but cannot be read.
-    bool LoadFlash(std::string* error);
+    // file leaves the factory settings. Fails with the reason when the file
+    // is there but cannot be read.
+    Result LoadFlash();
 
     // Fills `out` with the reply to `request` (a frame whose CRC matched).
     void Answer(const Frame& request, std::chrono::steady_clock::time_point now, Frame& out);

@@ -37,39 +37,34 @@ SimDevice::~SimDevice()
         close(wakeFd_);
 }
 
-bool SimDevice::Plug(std::string* error)
+Result SimDevice::Plug()
 {
     std::string path;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!pty_.Open()) {
-            if (error)
-                *error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
-            return false;
-        }
+        if (!pty_.Open())
+            return Result::Failed(errno,
+                                  std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
         std::error_code ec;
         if (!RegisterPortAlias(options_.com, pty_.SlavePath(), &ec)) {
-            if (error)
-                *error = "cannot register " + AliasPath(options_.com) + ": " + ec.message();
             pty_.Close();
-            return false;
+            return Result::Failed(ec.value(),
+                                  "cannot register " + AliasPath(options_.com) + ": " + ec.message());
         }
         path = alias_ = pty_.SlavePath();
         ++stats_.plugs;
     }
     if (ready_)
         ready_(options_.kind, options_.com, path);
-    return true;
+    return {};
 }
 
-bool SimDevice::Start(int stopFd, Clock::time_point start, std::string* error)
+Result SimDevice::Start(int stopFd, Clock::time_point start)
 {
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd_ < 0) {
-        if (error)
-            *error = std::string("cannot create an event descriptor: ") + std::strerror(errno);
-        return false;
-    }
+    if (wakeFd_ < 0)
+        return Result::Failed(errno,
+                              std::string("cannot create an event descriptor: ") + std::strerror(errno));
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const SimFaults& f = options_.faults;
@@ -83,7 +78,7 @@ bool SimDevice::Start(int stopFd, Clock::time_point start, std::string* error)
         }
     }
     thread_ = std::thread([this, stopFd] { Serve(stopFd); });
-    return true;
+    return {};
 }
 
 void SimDevice::Shutdown()

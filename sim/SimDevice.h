@@ -11,6 +11,7 @@
 #include "BootLoaderModel.h"
 #include "PseudoTerminal.h"
 
+#include "platform/Result.h"
 #include "protocol/Frame.h"
 
 #include <atomic>
@@ -123,10 +124,10 @@ public:
     SimDevice(const SimDevice&) = delete;
     SimDevice& operator=(const SimDevice&) = delete;
 
-    // Creates the terminal and registers the alias. False with a reason.
-    bool Plug(std::string* error);
+    // Creates the terminal and registers the alias.
+    Result Plug();
     // Starts the serving thread; it ends when stopFd becomes readable.
-    bool Start(int stopFd, Clock::time_point start, std::string* error);
+    Result Start(int stopFd, Clock::time_point start);
     // Waits for the thread, then closes the terminal and removes the alias.
     void Shutdown();
 

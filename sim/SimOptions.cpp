@@ -115,7 +115,7 @@ std::string SimUsage()
            "Runs until SIGINT or SIGTERM, then removes its aliases.\n";
 }
 
-bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, std::string& error)
+Result ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out)
 {
     SimulatorConfig& c = out.config;
     constexpr long long kIntMax = std::numeric_limits<int>::max();
@@ -254,24 +254,19 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, 
     OptionStyle style;
     style.inlineValues = true;
     style.positional = false;
-    if (const auto fault = ParseOptionRows(args, 0, rows, style)) {
-        error = OptionFaultSentence(*fault);
-        return false;
-    }
-    if (!out.help && !out.version && c.controllerCom == 0 && c.motorCom == 0) {
-        error = "give --controller COM<n>, --motor COM<m> or both (try --help)";
-        return false;
-    }
-    return true;
+    if (const auto fault = ParseOptionRows(args, 0, rows, style))
+        return Result::Failed(EINVAL, OptionFaultSentence(*fault));
+    if (!out.help && !out.version && c.controllerCom == 0 && c.motorCom == 0)
+        return Result::Failed(EINVAL, "give --controller COM<n>, --motor COM<m> or both (try --help)");
+    return {};
 }
 
 int RunSimulator(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  const std::function<void()>& waitForStop)
 {
     SimCommandLine cmd;
-    std::string error;
-    if (!ParseSimOptions(args, cmd, error)) {
-        err << "qav-nuva-sim: " << error << std::endl;
+    if (const Result parsed = ParseSimOptions(args, cmd); !parsed) {
+        err << "qav-nuva-sim: " << parsed.message << std::endl;
         return 1;
     }
     if (cmd.help) {
@@ -288,8 +283,8 @@ int RunSimulator(const std::vector<std::string>& args, std::ostream& out, std::o
         std::lock_guard<std::mutex> lock(printing);
         out << kind << " COM" << com << " " << path << std::endl;
     });
-    if (!simulator.Start(&error)) {
-        err << "qav-nuva-sim: " << error << std::endl;
+    if (const Result started = simulator.Start(); !started) {
+        err << "qav-nuva-sim: " << started.message << std::endl;
         return 1;
     }
     waitForStop();

@@ -16,8 +16,9 @@ struct SimCommandLine
     bool version = false;
 };
 
-// Parses the arguments after the program name. False with a one-line reason.
-bool ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out, std::string& error);
+// Parses the arguments after the program name; a failure's message is one
+// line.
+Result ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out);
 
 // Usage text, several lines.
 std::string SimUsage();

@@ -51,11 +51,9 @@ constexpr std::uint32_t kMotorFlashKiB = 64;
 // What each board holds at start: an image of the configured version.
 constexpr std::size_t kStartImageSize = 8 * 1024;
 
-bool Fail(std::string* error, std::string message)
+Result Fail(std::string message)
 {
-    if (error)
-        *error = std::move(message);
-    return false;
+    return Result::Failed(EINVAL, std::move(message));
 }
 
 } // namespace
@@ -67,34 +65,34 @@ Simulator::~Simulator()
     Stop();
 }
 
-bool Simulator::Start(std::string* error)
+Result Simulator::Start()
 {
     if (stopFd_ >= 0)
-        return Fail(error, "the simulator is already running");
+        return Fail("the simulator is already running");
     const int coms[] = {config_.controllerCom, config_.motorCom};
     if (coms[0] == 0 && coms[1] == 0)
-        return Fail(error, "no device to simulate: give --controller COM<n>, --motor COM<m> or both");
+        return Fail("no device to simulate: give --controller COM<n>, --motor COM<m> or both");
     for (int com : coms) {
         if (com == 0)
             continue;
         if (!IsValidPortNumber(com))
-            return Fail(error, PortName(com) + " is not a port name between COM1 and COM1024");
+            return Fail(PortName(com) + " is not a port name between COM1 and COM1024");
         if (IsAliasLive(com))
-            return Fail(error, PortName(com) + " is already taken by a live alias to " +
-                                   AliasTarget(com).value_or("?"));
+            return Fail(PortName(com) + " is already taken by a live alias to " +
+                        AliasTarget(com).value_or("?"));
     }
     if (coms[0] == coms[1])
-        return Fail(error, "the controller and the motor board need different COM names");
+        return Fail("the controller and the motor board need different COM names");
     for (std::uint16_t chip : {config_.controllerChip, config_.motorChip})
         if (!FindChip(chip))
-            return Fail(error, "the boot loader cannot play chip " + ChipText(chip) + ": it is not in the chip table");
+            return Fail("the boot loader cannot play chip " + ChipText(chip) +
+                        ": it is not in the chip table");
 
     const Clock::time_point start = Clock::now();
     if (!config_.frameLog.empty()) {
         frameLog_ = std::fopen(config_.frameLog.c_str(), "w");
         if (!frameLog_)
-            return Fail(error,
-                        "cannot write the frame log " + config_.frameLog + ": " + std::strerror(errno));
+            return Fail("cannot write the frame log " + config_.frameLog + ": " + std::strerror(errno));
     }
     if (config_.controllerCom != 0) {
         ControllerModelConfig mc;
@@ -106,9 +104,8 @@ bool Simulator::Start(std::string* error)
         mc.sticks = config_.sticks;
         mc.held = config_.held;
         auto device = std::make_unique<ControllerDevice>(mc, start);
-        std::string why;
-        if (!device->model.LoadFlash(&why))
-            return Fail(error, "cannot read the flash file " + config_.flashPath + ": " + why);
+        if (const Result r = device->model.LoadFlash(); !r)
+            return Fail("cannot read the flash file " + config_.flashPath + ": " + r.message);
         controllerModel_ = &device->model;
         controller_ = std::make_unique<SimDevice>(
             SimDeviceOptions{"controller", config_.controllerCom, config_.faults, config_.paceOutput,
@@ -123,10 +120,9 @@ bool Simulator::Start(std::string* error)
         mc.seed = config_.seed + 1;
         mc.flashPath = config_.motorFlashPath;
         auto device = std::make_unique<MotorDevice>(mc);
-        std::string why;
-        if (!device->model.LoadFlash(&why)) {
+        if (const Result r = device->model.LoadFlash(); !r) {
             Stop();
-            return Fail(error, "cannot read the motor flash file " + config_.motorFlashPath + ": " + why);
+            return Fail("cannot read the motor flash file " + config_.motorFlashPath + ": " + r.message);
         }
         motorModel_ = &device->model;
         motor_ = std::make_unique<SimDevice>(
@@ -141,18 +137,20 @@ bool Simulator::Start(std::string* error)
     if (stopFd_ < 0) {
         const std::string why = std::strerror(errno);
         Stop();
-        return Fail(error, "cannot create an event descriptor: " + why);
+        return Fail("cannot create an event descriptor: " + why);
     }
     for (SimDevice* d : {controller_.get(), motor_.get()}) {
         if (d == nullptr)
             continue;
-        std::string why;
-        if (!d->Plug(&why) || !d->Start(stopFd_, start, &why)) {
+        Result r = d->Plug();
+        if (r)
+            r = d->Start(stopFd_, start);
+        if (!r) {
             Stop();
-            return Fail(error, why);
+            return r;
         }
     }
-    return true;
+    return {};
 }
 
 void Simulator::Stop()

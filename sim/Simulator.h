@@ -59,9 +59,9 @@ public:
     void SetReadyCallback(ReadyCallback callback) { ready_ = std::move(callback); }
 
     // Checks the configuration, loads the flash file, creates the terminals,
-    // registers the aliases and starts serving. False with a one-sentence
-    // reason; nothing is left behind then.
-    bool Start(std::string* error);
+    // registers the aliases and starts serving. A failure's message is one
+    // sentence; nothing is left behind then.
+    Result Start();
     // Stops serving, closes the terminals and removes the aliases.
     void Stop();
 

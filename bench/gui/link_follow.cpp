@@ -136,9 +136,8 @@ int main(int argc, char** argv)
     config.paceOutput = pace;
     config.flashPath = dir.filePath(QStringLiteral("flash.bgsc")).toStdString();
     sim::Simulator simulator(config);
-    std::string error;
-    if (!simulator.Start(&error)) {
-        std::fprintf(stderr, "link_follow: %s\n", error.c_str());
+    if (const Result started = simulator.Start(); !started) {
+        std::fprintf(stderr, "link_follow: %s\n", started.message.c_str());
         return 1;
     }
 

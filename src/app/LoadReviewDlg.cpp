@@ -91,10 +91,10 @@ CLoadReviewDlg::CLoadReviewDlg(const LoadReview& review, QWidget* parent) : QDia
                      this);
     kept_->setVisible(!review.kept.isEmpty());
     layout->addWidget(kept_);
-    unknown_ = MakeText(Counted(review.unknown.size(), "Not a parameter, ignored (1): ",
-                                "Not parameters, ignored (%1): ") +
-                            review.unknown.join(QStringLiteral(", ")),
-                        this);
+    unknown_ = MakeText(
+        Counted(review.unknown.size(), "Not a parameter, ignored (1): ", "Not parameters, ignored (%1): ") +
+            review.unknown.join(QStringLiteral(", ")),
+        this);
     unknown_->setVisible(!review.unknown.isEmpty());
     layout->addWidget(unknown_);
 

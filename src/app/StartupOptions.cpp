@@ -4,6 +4,7 @@
 #include "platform/PortMap.h"
 
 #include <array>
+#include <cerrno>
 
 namespace qav {
 namespace {
@@ -37,7 +38,7 @@ std::string StartupUsage()
            "Qt's own options (-platform, -style, ...) are passed on to Qt.\n";
 }
 
-bool ParseStartupOptions(const std::vector<std::string>& args, StartupOptions& out, std::string& error)
+Result ParseStartupOptions(const std::vector<std::string>& args, StartupOptions& out)
 {
     auto flag = [](bool& target) {
         return [&target](const std::string&) {
@@ -78,10 +79,9 @@ bool ParseStartupOptions(const std::vector<std::string>& args, StartupOptions& o
             a.insert(0, "-");
     OptionStyle style;
     style.inlineValues = true;
-    const auto fault = ParseOptionRows(normalised, 1, rows, style);
-    if (fault)
-        error = OptionFaultSentence(*fault);
-    return !fault;
+    if (const auto fault = ParseOptionRows(normalised, 1, rows, style))
+        return Result::Failed(EINVAL, OptionFaultSentence(*fault));
+    return {};
 }
 
 } // namespace qav

@@ -3,6 +3,8 @@
 // own options (-platform, -style, ...) are let through to QApplication;
 // anything else that looks like an option, or an option without its value,
 // is a fault: the program says so on stderr and exits with kBadOptionExit.
+#include "platform/Result.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,10 +21,10 @@ struct StartupOptions
     bool plots = false;
 };
 
-// `args` as main has them, the program's name first. False with a sentence
-// in `error` ("unknown option --bogus (try --help)", "--connect needs a
+// `args` as main has them, the program's name first. A failure's message is
+// a sentence ("unknown option --bogus (try --help)", "--connect needs a
 // value").
-bool ParseStartupOptions(const std::vector<std::string>& args, StartupOptions& out, std::string& error);
+Result ParseStartupOptions(const std::vector<std::string>& args, StartupOptions& out);
 
 std::string StartupUsage();
 

@@ -48,9 +48,10 @@ int main(int argc, char** argv)
     // Answered before any window system is needed; Qt's own options are
     // left to Qt, anything else unknown ends the program.
     qav::StartupOptions options;
-    std::string error;
-    if (!qav::ParseStartupOptions(std::vector<std::string>(argv, argv + argc), options, error)) {
-        std::fprintf(stderr, "qav-nuva: %s\n", error.c_str());
+    if (const qav::Result parsed =
+            qav::ParseStartupOptions(std::vector<std::string>(argv, argv + argc), options);
+        !parsed) {
+        std::fprintf(stderr, "qav-nuva: %s\n", parsed.message.c_str());
         return qav::kBadOptionExit;
     }
     if (options.version) {

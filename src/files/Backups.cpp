@@ -75,20 +75,17 @@ std::string DefaultBackupFolder()
     return {};
 }
 
-bool WriteBackup(const std::string& folder, std::string_view extension, std::string_view port,
-                 const std::function<IniWriteResult(const std::string& path)>& write, std::string& path,
-                 std::string& why, std::chrono::system_clock::time_point now)
+Result WriteBackup(const std::string& folder, std::string_view extension, std::string_view port,
+                   const std::function<Result(const std::string& path)>& write, std::string& path,
+                   std::chrono::system_clock::time_point now)
 {
-    if (folder.empty()) {
-        why = "No folder for backups: HOME is not set.";
-        return false;
-    }
+    if (folder.empty())
+        return Result::Failed(ENOENT, "No folder for backups: HOME is not set.");
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (ec) {
-        why = "Cannot create the backup folder " + folder + ": " + ec.message() + ".";
-        return false;
-    }
+    if (ec)
+        return Result::Failed(ec.value(),
+                              "Cannot create the backup folder " + folder + ": " + ec.message() + ".");
     fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
     // A backup never merges into an older file: a name already taken (two
     // backups within a millisecond) gets a number.
@@ -96,20 +93,19 @@ bool WriteBackup(const std::string& folder, std::string_view extension, std::str
     path = base + std::string(extension);
     for (int n = 2; fs::exists(path, ec); ++n)
         path = base + "-" + std::to_string(n) + std::string(extension);
-    if (const IniWriteResult r = write(path); !r) {
-        why = "Cannot write the backup " + path + ": " + r.message + ".";
-        return false;
-    }
+    if (const Result r = write(path); !r)
+        return Result::Failed(r.code, "Cannot write the backup " + path + ": " + r.message + ".");
     PruneBackups(folder, extension, kBackupsKept);
-    return true;
+    return {};
 }
 
-bool BackupControllerParams(const std::string& folder, const ControllerParams& params, std::string_view port,
-                            std::string& path, std::string& why, std::chrono::system_clock::time_point now)
+Result BackupControllerParams(const std::string& folder, const ControllerParams& params,
+                              std::string_view port, std::string& path,
+                              std::chrono::system_clock::time_point now)
 {
     return WriteBackup(
         folder, kControllerBackupExtension, port,
-        [&](const std::string& file) { return SaveControllerConfig(file, params); }, path, why, now);
+        [&](const std::string& file) { return SaveControllerConfig(file, params); }, path, now);
 }
 
 void PruneBackups(const std::string& folder, std::string_view extension, int keep)

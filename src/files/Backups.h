@@ -26,17 +26,16 @@ std::string DefaultBackupFolder();
 
 // Creates `folder` (private to the user) when missing, writes a new backup
 // named from `now`, `port` and `extension` with `write`, then prunes the
-// oldest backups of that extension beyond kBackupsKept. True with `path` set
-// to the file written; false with `why` set to one sentence.
-bool WriteBackup(const std::string& folder, std::string_view extension, std::string_view port,
-                 const std::function<IniWriteResult(const std::string& path)>& write, std::string& path,
-                 std::string& why,
-                 std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+// oldest backups of that extension beyond kBackupsKept. Sets `path` to the
+// file written; a failure's message is one sentence.
+Result WriteBackup(const std::string& folder, std::string_view extension, std::string_view port,
+                   const std::function<Result(const std::string& path)>& write, std::string& path,
+                   std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
 // A controller's set as a configuration file.
-bool BackupControllerParams(const std::string& folder, const ControllerParams& params, std::string_view port,
-                            std::string& path, std::string& why,
-                            std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+Result BackupControllerParams(const std::string& folder, const ControllerParams& params,
+                              std::string_view port, std::string& path,
+                              std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
 // Deletes the oldest backups with `extension` in `folder` so that `keep`
 // remain.

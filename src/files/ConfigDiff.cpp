@@ -50,49 +50,42 @@ std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, co
     return DiffEntries(ControllerConfigEntries(a), ControllerConfigEntries(b), keys);
 }
 
-bool CheckFileForDiff(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
-                      std::vector<std::string>& missing, std::string& why, std::vector<std::string>* unknown,
-                      std::span<const std::string_view> alsoKnown)
+Result CheckFileForDiff(const std::string& path, std::string_view section,
+                        std::span<const ConfigKeyRange> keys, std::vector<std::string>& missing,
+                        std::vector<std::string>* unknown, std::span<const std::string_view> alsoKnown)
 {
     missing.clear();
     // A missing file would read as an empty one.
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        why = "Cannot read " + path + ": " + IniReadErrorText(ENOENT) + ".";
-        return false;
-    }
+    if (!std::filesystem::exists(path, ec))
+        return CannotRead(path, ENOENT);
     IniDocument doc;
     errno = 0;
-    if (!doc.Load(path)) {
-        why = "Cannot read " + path + ": " + IniReadErrorText(errno) + ".";
-        return false;
-    }
-    if (!doc.HasSection(section)) {
-        why = path + " has no [" + std::string(section) + "] section.";
-        return false;
-    }
+    if (!doc.Load(path))
+        return CannotRead(path, errno);
+    if (!doc.HasSection(section))
+        return NoSection(path, section);
     std::string value;
     for (const ConfigKeyRange& k : keys)
         if (!doc.Find(section, k.key, value))
             missing.emplace_back(k.key);
     if (unknown)
         *unknown = UnknownKeys(doc, section, keys, alsoKnown);
-    return true;
+    return {};
 }
 
-bool LoadControllerConfigForDiff(const std::string& path, LoadedControllerConfig& out, std::string& why)
+Result LoadControllerConfigForDiff(const std::string& path, LoadedControllerConfig& out)
 {
     out = {};
     const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
-    if (!CheckFileForDiff(path, kControllerConfigSection, keys, out.missing, why, &out.unknown,
-                          ControllerConfigWriteOnlyKeys()))
-        return false;
+    if (Result r = CheckFileForDiff(path, kControllerConfigSection, keys, out.missing, &out.unknown,
+                                    ControllerConfigWriteOnlyKeys());
+        !r)
+        return r;
     ConfigLoadReport report;
-    if (!LoadControllerConfig(path, out.params, &report) || !report.hasSection) {
-        why = "Cannot read " + path + ": " + IniReadErrorText(errno) + ".";
-        return false;
-    }
-    return true;
+    if (!LoadControllerConfig(path, out.params, &report) || !report.hasSection)
+        return CannotRead(path, errno);
+    return {};
 }
 
 } // namespace qav

@@ -43,11 +43,11 @@ std::vector<ConfigDifference> DiffFileEntries(const std::vector<IniEntry>& a, co
 // Whether `path` can be compared as a file of `section`: it exists, is
 // readable and has the section. Fills `missing` with the keys it lacks and
 // `unknown`, when given, with those of its section that are no parameter
-// (nor in `alsoKnown`); false with `why` set to one sentence otherwise.
-bool CheckFileForDiff(const std::string& path, std::string_view section, std::span<const ConfigKeyRange> keys,
-                      std::vector<std::string>& missing, std::string& why,
-                      std::vector<std::string>* unknown = nullptr,
-                      std::span<const std::string_view> alsoKnown = {});
+// (nor in `alsoKnown`); a failure's message is one sentence.
+Result CheckFileForDiff(const std::string& path, std::string_view section,
+                        std::span<const ConfigKeyRange> keys, std::vector<std::string>& missing,
+                        std::vector<std::string>* unknown = nullptr,
+                        std::span<const std::string_view> alsoKnown = {});
 
 // A controller configuration file read by the load rules, and the keys it
 // lacks (read as 0 here; compare with DiffFileEntries).
@@ -58,8 +58,8 @@ struct LoadedControllerConfig
     std::vector<std::string> unknown;
 };
 
-// False with `why` set to one sentence when the file cannot be read or has
-// no [PARAMETERS] section (it would load as all zeros).
-bool LoadControllerConfigForDiff(const std::string& path, LoadedControllerConfig& out, std::string& why);
+// Fails with one sentence when the file cannot be read or has no
+// [PARAMETERS] section (it would load as all zeros).
+Result LoadControllerConfigForDiff(const std::string& path, LoadedControllerConfig& out);
 
 } // namespace qav

@@ -66,9 +66,25 @@ std::optional<std::int64_t> CheckedConfig::ValueOf(std::string_view key) const
     return std::nullopt;
 }
 
-bool ReadCheckedConfig(const std::string& path, std::string_view section,
-                       std::span<const ConfigKeyRange> keys, CheckedConfig& out, std::string& why,
-                       std::span<const std::string_view> alsoKnown)
+Result CannotRead(const std::string& path, int error)
+{
+    // A failure without an errno still fails.
+    return Result::Failed(error ? error : EIO, "Cannot read " + path + ": " + IniReadErrorText(error) + ".");
+}
+
+Result CannotWrite(const std::string& path, int error)
+{
+    return Result::Failed(error ? error : EIO, "Cannot write " + path + ": " + IniReadErrorText(error) + ".");
+}
+
+Result NoSection(const std::string& path, std::string_view section)
+{
+    return Result::Failed(EINVAL, path + " has no [" + std::string(section) + "] section.");
+}
+
+Result ReadCheckedConfig(const std::string& path, std::string_view section,
+                         std::span<const ConfigKeyRange> keys, CheckedConfig& out,
+                         std::span<const std::string_view> alsoKnown)
 {
     out = {};
     IniDocument doc;
@@ -77,14 +93,10 @@ bool ReadCheckedConfig(const std::string& path, std::string_view section,
     };
     // A missing file reads as empty for the private-profile calls; here it
     // is an error like any other unreadable one.
-    if (::stat(path.c_str(), &st) != 0 || !doc.Load(path)) {
-        why = "Cannot read " + path + ": " + IniReadErrorText(errno) + ".";
-        return false;
-    }
-    if (!doc.HasSection(section)) {
-        why = path + " has no [" + std::string(section) + "] section.";
-        return false;
-    }
+    if (::stat(path.c_str(), &st) != 0 || !doc.Load(path))
+        return CannotRead(path, errno);
+    if (!doc.HasSection(section))
+        return NoSection(path, section);
     std::vector<std::string> bad;
     CheckedConfig checked;
     for (const ConfigKeyRange& k : keys) {
@@ -104,14 +116,13 @@ bool ReadCheckedConfig(const std::string& path, std::string_view section,
     }
     checked.unknown = UnknownKeys(doc, section, keys, alsoKnown);
     if (!bad.empty()) {
-        why = path + " has values its parameters cannot hold: ";
+        std::string why = path + " has values its parameters cannot hold: ";
         for (std::size_t i = 0; i < bad.size(); ++i)
             why += (i > 0 ? ", " : "") + bad[i];
-        why += ".";
-        return false;
+        return Result::Failed(EINVAL, why + ".");
     }
     out = std::move(checked);
-    return true;
+    return {};
 }
 
 std::vector<Crossing> CrossedValues(std::span<const ConfigKeyRange> keys,
@@ -167,17 +178,13 @@ std::vector<std::string> BeyondWhatTravels(const CheckedConfig& checked, std::sp
     return out;
 }
 
-bool CheckConfigOutput(const std::string& path, std::string& why)
+Result CheckConfigOutput(const std::string& path)
 {
     struct stat st
     {
     };
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT)
-            return true;
-        why = "Cannot write " + path + ": " + IniReadErrorText(errno) + ".";
-        return false;
-    }
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? Result{} : CannotWrite(path, errno);
     int error = 0;
     if (S_ISDIR(st.st_mode))
         error = EISDIR;
@@ -185,10 +192,7 @@ bool CheckConfigOutput(const std::string& path, std::string& why)
         error = kNotRegularFile;
     else if (st.st_size > static_cast<off_t>(kMaxIniFileSize))
         error = EFBIG;
-    if (error == 0)
-        return true;
-    why = "Cannot write " + path + ": " + IniReadErrorText(error) + ".";
-    return false;
+    return error == 0 ? Result{} : CannotWrite(path, error);
 }
 
 } // namespace qav

@@ -14,6 +14,7 @@
 // let a value be (its range or list, a maximum not above its minimum, an
 // odd angle limit) is found by OutsideScreenRanges, for the caller to refuse
 // unless the user says otherwise.
+#include "platform/Result.h"
 #include "protocol/ParamTable.h"
 
 #include <cstdint>
@@ -80,15 +81,22 @@ struct CheckedConfig
     std::optional<std::int64_t> ValueOf(std::string_view key) const;
 };
 
-// Reads and checks `path`. False with `why` set to one sentence, such as
+// Reads and checks `path`. A failure's message is one sentence, such as
 // "Cannot read a.bgsc: not a regular file.", "a.bgsc has no [PARAMETERS]
 // section." or "a.bgsc has values its parameters cannot hold: ROLL_TOTAL=-1
 // (0 to 65535), ROLL_VEL=12abc (not a whole number)."; `out` is then empty.
 // Keys in `alsoKnown` (written by a save but never read) are neither read
 // nor listed as unknown.
-bool ReadCheckedConfig(const std::string& path, std::string_view section,
-                       std::span<const ConfigKeyRange> keys, CheckedConfig& out, std::string& why,
-                       std::span<const std::string_view> alsoKnown = {});
+Result ReadCheckedConfig(const std::string& path, std::string_view section,
+                         std::span<const ConfigKeyRange> keys, CheckedConfig& out,
+                         std::span<const std::string_view> alsoKnown = {});
+
+// The sentences of a configuration file that cannot be used, as the
+// functions here fail: "Cannot read a.bgsc: <reason>.", "Cannot write
+// a.bgsc: <reason>.", "a.bgsc has no [PARAMETERS] section.".
+Result CannotRead(const std::string& path, int error);
+Result CannotWrite(const std::string& path, int error);
+Result NoSection(const std::string& path, std::string_view section);
 
 // The keys of `section` in `doc` that are neither in `keys` nor in
 // `alsoKnown`, as written, each once.
@@ -122,8 +130,8 @@ std::vector<std::string> BeyondWhatTravels(const CheckedConfig& checked, std::sp
 
 // Whether `path` may be written as a configuration file: missing, or an
 // existing regular file of at most 1 MiB (a save merges into what is there).
-// False with `why` set to "Cannot write PATH: <reason>.".
-bool CheckConfigOutput(const std::string& path, std::string& why);
+// Fails with "Cannot write PATH: <reason>.".
+Result CheckConfigOutput(const std::string& path);
 
 // "A, B and C".
 std::string JoinKeys(const std::vector<std::string_view>& keys);

@@ -32,7 +32,7 @@ std::vector<IniEntry> ControllerConfigEntries(const ControllerParams& params)
     return entries;
 }
 
-IniWriteResult SaveControllerConfig(const std::string& path, const ControllerParams& params)
+Result SaveControllerConfig(const std::string& path, const ControllerParams& params)
 {
     return WritePrivateProfileStrings(ControllerConfigEntries(params), path);
 }

@@ -26,7 +26,7 @@ inline constexpr std::string_view kControllerConfigSection = "PARAMETERS";
 // creating the file when missing. Unsigned parameters go as their unsigned
 // value, signed ones as signed, the two motor directions as signed bytes (so
 // 0xFF is written as -1).
-IniWriteResult SaveControllerConfig(const std::string& path, const ControllerParams& params);
+Result SaveControllerConfig(const std::string& path, const ControllerParams& params);
 
 // The 24 entries a save writes, in order, for callers that add entries of
 // their own to the same atomic replacement.

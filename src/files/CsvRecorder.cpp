@@ -13,16 +13,19 @@ CsvRecorder::CsvRecorder(std::unique_ptr<std::ofstream> file, std::string path)
 {
 }
 
-std::unique_ptr<CsvRecorder> CsvRecorder::Create(const std::string& path, std::string& why)
+Result CsvRecorder::Create(const std::string& path, std::unique_ptr<CsvRecorder>& recorder)
 {
+    recorder.reset();
     errno = 0;
     auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
     if (!file->is_open()) {
-        why = "Cannot create " + path + (errno ? ": " + std::string(std::strerror(errno)) : std::string()) +
-              ".";
-        return nullptr;
+        const int error = errno;
+        return Result::Failed(error ? error : EIO,
+                              "Cannot create " + path +
+                                  (error ? ": " + std::string(std::strerror(error)) : std::string()) + ".");
     }
-    return std::unique_ptr<CsvRecorder>(new CsvRecorder(std::move(file), path));
+    recorder.reset(new CsvRecorder(std::move(file), path));
+    return {};
 }
 
 CsvRecorder::~CsvRecorder()

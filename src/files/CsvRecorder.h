@@ -6,6 +6,7 @@
 // least every half second loses at most a second of rows in a crash.
 //
 // Single-threaded.
+#include "platform/Result.h"
 #include "protocol/TelemetrySample.h"
 
 #include <chrono>
@@ -25,9 +26,10 @@ public:
 
     // Writes into a stream the caller owns and keeps open (standard output).
     explicit CsvRecorder(std::ostream& out);
-    // Creates or empties `path` and records into it. Null with `why` set to
-    // one sentence when the file cannot be created.
-    static std::unique_ptr<CsvRecorder> Create(const std::string& path, std::string& why);
+    // Creates or empties `path` and sets `recorder` to record into it; when
+    // the file cannot be created, `recorder` stays null and the message is
+    // one sentence.
+    static Result Create(const std::string& path, std::unique_ptr<CsvRecorder>& recorder);
     ~CsvRecorder();
     CsvRecorder(const CsvRecorder&) = delete;
     CsvRecorder& operator=(const CsvRecorder&) = delete;

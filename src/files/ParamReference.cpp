@@ -92,8 +92,9 @@ ValueRange SendableRange(const ConfigKeyRange& k)
 }
 
 template <class S>
-ParamFacts FactsOf(const ParamRow<S>& row, std::string_view board, const WireForm& sent, const WireForm& reported,
-                   std::string sentIn, std::string reportedIn, std::string_view section)
+ParamFacts FactsOf(const ParamRow<S>& row, std::string_view board, const WireForm& sent,
+                   const WireForm& reported, std::string sentIn, std::string reportedIn,
+                   std::string_view section)
 {
     ParamFacts f;
     f.board = board;
@@ -140,8 +141,8 @@ std::string JsonWire(const WireForm& form, std::string_view in)
         return "null";
     return "{\"in\":" + JsonText(in) + ",\"frame\":" + Num(form.frame) +
            ",\"first_byte\":" + Num(static_cast<std::int64_t>(form.at)) +
-           ",\"bytes\":" + Num(static_cast<std::int64_t>(WireWidth(form.wire))) + ",\"wire\":" +
-           JsonText(WireWords(form)) + "," + JsonRange("min", "max", form.carried) +
+           ",\"bytes\":" + Num(static_cast<std::int64_t>(WireWidth(form.wire))) +
+           ",\"wire\":" + JsonText(WireWords(form)) + "," + JsonRange("min", "max", form.carried) +
            ",\"step\":" + Num(form.step) + "}";
 }
 
@@ -213,8 +214,8 @@ std::string TravelText(const ParamFacts& f)
             w += ", kept in steps of " + Num(form.step);
         return w;
     };
-    const bool sameBytes = f.sent.travels && f.reported.travels && f.sent.at == f.reported.at &&
-                           f.sent.wire == f.reported.wire;
+    const bool sameBytes =
+        f.sent.travels && f.reported.travels && f.sent.at == f.reported.at && f.sent.wire == f.reported.wire;
     if (sameBytes)
         return text + "; sent in " + f.sentIn + " and reported in " + f.reportedIn + ", " + where(f.sent);
     text += f.sent.travels ? "; sent in " + f.sentIn + ", " + where(f.sent) : "; never sent";
@@ -290,7 +291,8 @@ std::string ReferenceMarkdown(std::span<const ParamFacts> controller, std::span<
     const auto table = [&](const char* title, std::span<const ParamFacts> facts) {
         md += std::string("\n## ") + title + "\n\n";
         if (!facts.empty())
-            md += "Configuration files keep them in the section `[" + std::string(facts.front().section) + "]`.\n\n";
+            md += "Configuration files keep them in the section `[" + std::string(facts.front().section) +
+                  "]`.\n\n";
         md += "| Key | Screen control | Meaning | Unit | Range | How it travels | In a file |\n"
               "|---|---|---|---|---|---|---|\n";
         for (const ParamFacts& f : facts)

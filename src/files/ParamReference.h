@@ -30,8 +30,8 @@ struct ParamFacts
     WireForm reported;                    // from the board; travels false: never reported
     std::string sentIn, reportedIn;       // the frames: "upload type 1", "echo 0x81"
     FileUse file = FileUse::None;
-    std::string_view section;   // of the board's configuration files
-    ConfigKeyRange checks;      // what `write` checks of a file's value
+    std::string_view section; // of the board's configuration files
+    ConfigKeyRange checks;    // what `write` checks of a file's value
 };
 
 // The facts of one row, or of every row of a table (in table order). A
@@ -39,7 +39,8 @@ struct ParamFacts
 // everywhere these are shown.
 ParamFacts ControllerFacts(const ControllerParamRow& row);
 ParamFacts MotorFacts(const MotorParamRow& row);
-std::vector<ParamFacts> ControllerReference(std::span<const ControllerParamRow> rows = ControllerParamTable());
+std::vector<ParamFacts>
+ControllerReference(std::span<const ControllerParamRow> rows = ControllerParamTable());
 std::vector<ParamFacts> MotorReference(std::span<const MotorParamRow> rows = MotorParamTable());
 
 // "16-bit unsigned".

@@ -19,7 +19,7 @@ std::int32_t ReadStoredIndex(const std::string& startupDirectory, std::string_vi
                                                               std::numeric_limits<std::int32_t>::max()));
 }
 
-IniWriteResult WriteStoredIndex(const std::string& startupDirectory, std::string_view key, std::int32_t index)
+Result WriteStoredIndex(const std::string& startupDirectory, std::string_view key, std::int32_t index)
 {
     return WritePrivateProfileString(kSettingsSection, key, std::to_string(index),
                                      SettingsFilePath(startupDirectory));
@@ -30,7 +30,7 @@ int ReadStoredPortName(const std::string& startupDirectory, std::string_view key
     return PortNumberFromName(GetPrivateProfileString(kSettingsSection, key, "", SettingsFilePath(startupDirectory)));
 }
 
-IniWriteResult WriteStoredPortName(const std::string& startupDirectory, std::string_view key, int number)
+Result WriteStoredPortName(const std::string& startupDirectory, std::string_view key, int number)
 {
     return WritePrivateProfileString(kSettingsSection, key, number > 0 ? PortName(number) : std::string(),
                                      SettingsFilePath(startupDirectory));

@@ -28,13 +28,12 @@ std::string SettingsFilePath(const std::string& startupDirectory);
 std::int32_t ReadStoredIndex(const std::string& startupDirectory, std::string_view key);
 
 // Writes the index with "%d", creating the file and section when missing.
-IniWriteResult WriteStoredIndex(const std::string& startupDirectory, std::string_view key,
-                                std::int32_t index);
+Result WriteStoredIndex(const std::string& startupDirectory, std::string_view key, std::int32_t index);
 
 // A stored port: its COM number from the name under `key` ("COM12" gives
 // 12); 0 when missing or not a port name.
 int ReadStoredPortName(const std::string& startupDirectory, std::string_view key);
 // Stores "COM<n>", or an empty value for 0 (no port chosen).
-IniWriteResult WriteStoredPortName(const std::string& startupDirectory, std::string_view key, int number);
+Result WriteStoredPortName(const std::string& startupDirectory, std::string_view key, int number);
 
 } // namespace qav

@@ -19,7 +19,7 @@ std::vector<IniEntry> MotorConfigEntries(const MotorParams& params)
     return entries;
 }
 
-IniWriteResult SaveMotorConfig(const std::string& path, const MotorParams& params)
+Result SaveMotorConfig(const std::string& path, const MotorParams& params)
 {
     return WritePrivateProfileStrings(MotorConfigEntries(params), path);
 }

@@ -23,7 +23,7 @@ std::vector<IniEntry> MotorConfigEntries(const MotorParams& params);
 
 // Writes the four keys in one atomic replacement, creating the file when
 // missing.
-IniWriteResult SaveMotorConfig(const std::string& path, const MotorParams& params);
+Result SaveMotorConfig(const std::string& path, const MotorParams& params);
 
 // Reads the four keys of `path` into `params`, each by the atol rules,
 // saturated to 32 bits as the Windows atol does, then cut to its low 8 bits

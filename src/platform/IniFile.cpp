@@ -134,7 +134,7 @@ bool ValidNames(std::string_view section, std::string_view key, std::string_view
     return key.front() != '[' && key.front() != ';';
 }
 
-IniWriteResult Failure(int error)
+Result Failure(int error)
 {
     return Result::Failed(error, IniReadErrorText(error));
 }
@@ -291,7 +291,7 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
     return true;
 }
 
-IniWriteResult IniDocument::Save(const std::string& path) const
+Result IniDocument::Save(const std::string& path) const
 {
     return ReplaceFile(path, text_);
 }
@@ -305,8 +305,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
     return doc.Get(section, key, defaultValue);
 }
 
-IniWriteResult WritePrivateProfileString(std::string_view section, std::string_view key,
-                                         std::string_view value, const std::string& path)
+Result WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                                 const std::string& path)
 {
     return WritePrivateProfileStrings({IniEntry{std::string(section), std::string(key), std::string(value)}},
                                       path);
@@ -317,7 +317,7 @@ std::int64_t GetPrivateProfileInt(std::string_view section, std::string_view key
     return ReadAtol(GetPrivateProfileString(section, key, "0", path));
 }
 
-IniWriteResult WritePrivateProfileStrings(const std::vector<IniEntry>& entries, const std::string& path)
+Result WritePrivateProfileStrings(const std::vector<IniEntry>& entries, const std::string& path)
 {
     IniDocument doc;
     // An existing file that cannot be read must not be replaced by one that

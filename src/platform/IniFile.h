@@ -37,11 +37,10 @@ inline constexpr std::size_t kMaxIniFileSize = std::size_t{1} << 20;
 // A read or write failure's errno in words, the two refusals above included.
 std::string IniReadErrorText(int error);
 
-// Outcome of a write. `code` holds the errno of the first failing call, or
+// Every write below returns a Result: `code` holds the errno of the first failing call, or
 // EINVAL for a section, key or value that cannot be represented in an INI
 // line (line breaks, a ']' in a section name, a '=' in a key, empty names);
 // `message` the same in words.
-using IniWriteResult = Result;
 
 // The value of `key` in `section`, or `defaultValue` when the file, the
 // section or the key is missing or the file cannot be read.
@@ -49,8 +48,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
                                     std::string_view defaultValue, const std::string& path);
 
 // Sets `key` in `section` to `value`, creating what is missing.
-IniWriteResult WritePrivateProfileString(std::string_view section, std::string_view key,
-                                         std::string_view value, const std::string& path);
+Result WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                                 const std::string& path);
 
 // A number stored in an INI file: the value (default "0") read by the atol
 // rules, so a missing file or key, or a text without digits, gives 0.
@@ -69,7 +68,7 @@ struct IniEntry
 // Many writes in one atomic replacement: the file ends up exactly as after
 // the same single writes in the same order, but is renamed into place once.
 // When any entry is invalid nothing is written.
-IniWriteResult WritePrivateProfileStrings(const std::vector<IniEntry>& entries, const std::string& path);
+Result WritePrivateProfileStrings(const std::vector<IniEntry>& entries, const std::string& path);
 
 // A parsed INI file held in memory, for callers that read many keys of one
 // file (one read of the file instead of one per key) or write many at once.
@@ -97,7 +96,7 @@ public:
 
     const std::string& Text() const { return text_; }
     // Atomic replacement of `path` by Text().
-    IniWriteResult Save(const std::string& path) const;
+    Result Save(const std::string& path) const;
 
 private:
     std::string text_;

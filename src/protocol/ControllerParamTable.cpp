@@ -166,7 +166,8 @@ namespace {
 
 // The form of `row`'s field in the first of the payloads of `types` that
 // carries it, with that payload's frame type.
-template <std::size_t N> WireForm FormIn(const ControllerParamRow& row, const std::array<std::uint8_t, N>& types)
+template <std::size_t N>
+WireForm FormIn(const ControllerParamRow& row, const std::array<std::uint8_t, N>& types)
 {
     std::array<std::span<const WireField<ControllerParams>>, N> layouts;
     for (std::size_t i = 0; i < N; ++i)

@@ -315,7 +315,7 @@ public:
 
     const std::string& Path() const override { return path_; }
 
-    bool SetLine(const LineRequest& line, LinkError& error) override
+    bool SetLine(const LineRequest& line, Result& error) override
     {
         if (line.baud == 0 || line.dataBits < 5 || line.dataBits > 8 || line.parity > 4 || line.stopBits > 2) {
             error = {EINVAL, "unsupported line settings"};
@@ -326,7 +326,7 @@ public:
         return true;
     }
 
-    bool Purge(LinkError&) override
+    bool Purge(Result&) override
     {
         std::lock_guard guard(d_->lock_);
         d_->toLink_.clear();
@@ -335,7 +335,7 @@ public:
         return true;
     }
 
-    std::optional<std::uint32_t> WriteSome(const std::uint8_t* bytes, std::uint32_t n, LinkError& error) override
+    std::optional<std::uint32_t> WriteSome(const std::uint8_t* bytes, std::uint32_t n, Result& error) override
     {
         std::vector<std::uint8_t> forResponder;
         MemoryDevice::Responder responder;
@@ -371,7 +371,7 @@ public:
         return got;
     }
 
-    std::unique_ptr<IPortWatcher> MakeWatcher(LinkError&) override { return std::make_unique<MemoryWatcher>(d_); }
+    std::unique_ptr<IPortWatcher> MakeWatcher(Result&) override { return std::make_unique<MemoryWatcher>(d_); }
 
 private:
     std::shared_ptr<MemoryDevice> d_;
@@ -416,7 +416,7 @@ MemoryDevice& ScopedMemoryPort::Replug()
     return *device_;
 }
 
-std::unique_ptr<IPortDevice> OpenMemoryPort(const std::string& name, LinkError& error)
+std::unique_ptr<IPortDevice> OpenMemoryPort(const std::string& name, Result& error)
 {
     const int number = PortNumberFromName(name);
     std::shared_ptr<MemoryDevice> device;

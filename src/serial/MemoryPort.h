@@ -87,7 +87,7 @@ private:
     friend class MemoryPortDevice;
     friend class MemoryWatcher;
     friend class MemoryLinePort;
-    friend std::unique_ptr<IPortDevice> OpenMemoryPort(const std::string& name, LinkError& error);
+    friend std::unique_ptr<IPortDevice> OpenMemoryPort(const std::string& name, Result& error);
 
     // An event thread's state as the device sees it.
     struct Watch
@@ -148,6 +148,6 @@ private:
 // exclusively. Nothing with error unset when the name is not registered
 // (the system's ports are asked next); nothing with error set when the
 // device is busy or unplugged.
-std::unique_ptr<IPortDevice> OpenMemoryPort(const std::string& name, LinkError& error);
+std::unique_ptr<IPortDevice> OpenMemoryPort(const std::string& name, Result& error);
 
 } // namespace qav

@@ -261,7 +261,7 @@ public:
         CloseFd(fds_.wake);
     }
 
-    bool Init(int portFd, LinkError& error)
+    bool Init(int portFd, Result& error)
     {
         fds_.port = ::fcntl(portFd, F_DUPFD_CLOEXEC, 0);
         fds_.stop = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -288,7 +288,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<IPortWatcher> posix::MakePosixWatcher(int portFd, LinkError& error)
+std::unique_ptr<IPortWatcher> posix::MakePosixWatcher(int portFd, Result& error)
 {
     auto watcher = std::make_unique<PosixWatcher>();
     if (!watcher->Init(portFd, error))

@@ -99,7 +99,7 @@ bool CSerialLink::Open()
     // been stopped (or let go and cut off), and what it queued is dropped.
     shared_->farSideGone.store(false);
     shared_->queue.Clear();
-    LinkError error;
+    Result error;
     std::unique_ptr<IPortDevice> port = OpenMemoryPort(deviceName_, error);
     if (!port && error.Ok())
         port = OpenSystemPort(deviceName_, error);
@@ -288,7 +288,7 @@ bool OpenAndStart(CSerialLink& link)
 
 } // namespace
 
-std::string PortOpenFailure(std::string_view port, const LinkError& error)
+std::string PortOpenFailure(std::string_view port, const Result& error)
 {
     std::string text = "Cannot open " + std::string(port);
     if (!error.message.empty())

@@ -149,7 +149,7 @@ public:
     std::uint32_t SentTotal() const { return sentTotal_; }
 
     // Why the last Open, SetLine, Setup, StartMonitor or Write failed.
-    const LinkError& LastError() const { return lastError_; }
+    const Result& LastError() const { return lastError_; }
 
 private:
     friend bool NameLinkDevice(CSerialLink& link, int portNumber);
@@ -167,13 +167,13 @@ private:
     std::thread thread_;
     std::vector<std::uint8_t> txRest_;
     std::uint32_t sentTotal_ = 0;
-    LinkError lastError_;
+    Result lastError_;
 };
 
 // The sentence a front end shows when a port does not open, e.g. "Cannot
 // open COM5: COM5 (/dev/ttyUSB0) is busy: it is already open in this or
 // another program."
-std::string PortOpenFailure(std::string_view port, const LinkError& error);
+std::string PortOpenFailure(std::string_view port, const Result& error);
 
 // Both owners' way of connecting: closes the link if open; for a number in
 // 1..1024 sets the port number and the device name "COM<n>", opens, sets

@@ -25,9 +25,6 @@
 
 namespace qav {
 
-// Why an operation of a port failed: its errno and the reason for the user.
-using LinkError = Result;
-
 // Line settings as SetLine takes them (the CSerialLink::k* constants).
 struct LineRequest
 {
@@ -130,19 +127,19 @@ public:
     // The path actually opened (an alias link or a device).
     virtual const std::string& Path() const = 0;
     // Speed, parity, data and stop bits in raw mode; false with error set.
-    virtual bool SetLine(const LineRequest& line, LinkError& error) = 0;
+    virtual bool SetLine(const LineRequest& line, Result& error) = 0;
     // Discards everything unread and unsent in the driver.
-    virtual bool Purge(LinkError& error) = 0;
+    virtual bool Purge(Result& error) = 0;
     // Hands up to n bytes to the driver without waiting and says how many it
     // took; nothing, with error set, when the device failed.
     virtual std::optional<std::uint32_t> WriteSome(const std::uint8_t* bytes, std::uint32_t n,
-                                                   LinkError& error) = 0;
+                                                   Result& error) = 0;
     // Waits up to timeout (negative: no limit) for bytes and returns as soon
     // as some have come, up to n. For links without a receive queue.
     virtual std::uint32_t ReadDirect(std::uint8_t* dest, std::uint32_t n, std::chrono::milliseconds timeout) = 0;
     // The body of an event thread for this device; nothing, with error set,
     // when it cannot be made.
-    virtual std::unique_ptr<IPortWatcher> MakeWatcher(LinkError& error) = 0;
+    virtual std::unique_ptr<IPortWatcher> MakeWatcher(Result& error) = 0;
     // A descriptor a client may wait on and use itself; -1 where there is
     // none (the in-memory port).
     virtual int NativeHandle() const { return -1; }
@@ -151,6 +148,6 @@ public:
 // Opens the system's device for a name ("COM<n>" through the device map, or
 // a device path), exclusively; nothing, with error set, on failure.
 // Defined by the platform's port file.
-std::unique_ptr<IPortDevice> OpenSystemPort(const std::string& name, LinkError& error);
+std::unique_ptr<IPortDevice> OpenSystemPort(const std::string& name, Result& error);
 
 } // namespace qav

@@ -119,9 +119,9 @@ public:
     const std::string& Path() const override { return path_; }
     int NativeHandle() const override { return fd_; }
 
-    bool SetLine(const LineRequest& line, LinkError& error) override;
+    bool SetLine(const LineRequest& line, Result& error) override;
 
-    bool Purge(LinkError& error) override
+    bool Purge(Result& error) override
     {
         if (::tcflush(fd_, TCIOFLUSH) == 0)
             return true;
@@ -129,7 +129,7 @@ public:
         return false;
     }
 
-    std::optional<std::uint32_t> WriteSome(const std::uint8_t* bytes, std::uint32_t n, LinkError& error) override
+    std::optional<std::uint32_t> WriteSome(const std::uint8_t* bytes, std::uint32_t n, Result& error) override
     {
         const ssize_t w = ::write(fd_, bytes, n);
         if (w >= 0)
@@ -145,7 +145,7 @@ public:
         return ReadWhenArrived(fd_, dest, n, timeout);
     }
 
-    std::unique_ptr<IPortWatcher> MakeWatcher(LinkError& error) override { return MakePosixWatcher(fd_, error); }
+    std::unique_ptr<IPortWatcher> MakeWatcher(Result& error) override { return MakePosixWatcher(fd_, error); }
 
 private:
     int fd_;
@@ -153,7 +153,7 @@ private:
     bool exclusiveFlag_; // TIOCEXCL set by us, to clear on close
 };
 
-bool PosixPort::SetLine(const LineRequest& line, LinkError& error)
+bool PosixPort::SetLine(const LineRequest& line, Result& error)
 {
     auto fail = [&](int code, std::string message) {
         error = {code, std::move(message)};
@@ -192,7 +192,7 @@ bool PosixPort::SetLine(const LineRequest& line, LinkError& error)
 
 } // namespace
 
-std::unique_ptr<IPortDevice> OpenSystemPort(const std::string& name, LinkError& error)
+std::unique_ptr<IPortDevice> OpenSystemPort(const std::string& name, Result& error)
 {
     const std::string path = ResolvePortDevice(name);
     if (path.empty()) {

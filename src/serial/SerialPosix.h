@@ -25,6 +25,6 @@ bool ReadModemBits(int fd, std::uint32_t& bits);
 
 // The event thread's body for an open port descriptor (duplicated, so the
 // port may close its own meanwhile).
-std::unique_ptr<IPortWatcher> MakePosixWatcher(int portFd, LinkError& error);
+std::unique_ptr<IPortWatcher> MakePosixWatcher(int portFd, Result& error);
 
 } // namespace qav::posix

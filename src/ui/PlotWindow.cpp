@@ -385,10 +385,8 @@ bool PlotWindow::StartRecording()
 bool PlotWindow::StartRecordingTo(const QString& path)
 {
     StopRecording();
-    std::string why;
-    recorder_ = CsvRecorder::Create(QFile::encodeName(path).toStdString(), why);
-    if (!recorder_)
-        prompts_.Message(this, AppTitle(), QString::fromLocal8Bit(why.c_str()), MessageButtons::Ok);
+    if (const Result r = CsvRecorder::Create(QFile::encodeName(path).toStdString(), recorder_); !r)
+        prompts_.Message(this, AppTitle(), QString::fromLocal8Bit(r.message.c_str()), MessageButtons::Ok);
     UpdateRecordingControls();
     return recorder_ != nullptr;
 }

@@ -20,8 +20,8 @@ struct ReviewedChange
 };
 struct LoadReview
 {
-    QString file;  // as chosen
-    QString board; // "controller", "motor board"
+    QString file;                  // as chosen
+    QString board;                 // "controller", "motor board"
     QList<ReviewedChange> changes; // in file order; never empty
     QStringList kept;              // keys the file lacks, which keep their values
     QStringList unknown;           // keys of its section that are no parameter, ignored

@@ -54,7 +54,7 @@ public:
     bool UseBootLoaderLine();
     void Close();
     bool IsOpen() const { return link_.IsOpen(); }
-    const LinkError& LastError() const { return link_.LastError(); }
+    const Result& LastError() const { return link_.LastError(); }
 
     // Any thread: ends the current and every later wait with Stopped until
     // Rearm.

@@ -30,11 +30,12 @@ QString Shown(const ParamFacts* facts, const std::string& value)
 bool ConfirmLoad(IPrompts& prompts, QWidget* owner, const PendingLoad& load)
 {
     if (load.changes.empty()) {
-        prompts.Message(owner, AppTitle(),
-                        QStringLiteral("%1 changes nothing: every value in it is the one the %2 holds. Nothing was "
-                                       "sent.")
-                            .arg(load.path, load.board),
-                        MessageButtons::Ok);
+        prompts.Message(
+            owner, AppTitle(),
+            QStringLiteral("%1 changes nothing: every value in it is the one the %2 holds. Nothing was "
+                           "sent.")
+                .arg(load.path, load.board),
+            MessageButtons::Ok);
         return false;
     }
     LoadReview review;
@@ -50,8 +51,7 @@ bool ConfirmLoad(IPrompts& prompts, QWidget* owner, const PendingLoad& load)
     // The file was read a moment ago; one that cannot be read now has no
     // unknown keys to show, and the load itself will say what is wrong.
     std::vector<std::string> missing, unknown;
-    std::string why;
-    if (CheckFileForDiff(QFile::encodeName(load.path).toStdString(), load.section, load.keys, missing, why,
+    if (CheckFileForDiff(QFile::encodeName(load.path).toStdString(), load.section, load.keys, missing,
                          &unknown, load.alsoKnown))
         for (const std::string& k : unknown)
             review.unknown << QString::fromStdString(k);

@@ -2,14 +2,14 @@
 
 #include "files/SettingsFile.h"
 #include "motor/MotorParamTable.h"
-#include "view/MotorDialogTable.h"
-#include "view/ParamTips.h"
 #include "platform/BoxParse.h"
 #include "platform/PortMap.h"
 #include "ui/LiveBox.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
 #include "upgrade/BootLoaderProbe.h"
+#include "view/MotorDialogTable.h"
+#include "view/ParamTips.h"
 #include "view/UpgradeControls.h"
 
 #include <QAbstractButton>

@@ -5,11 +5,11 @@
 #include "files/ConfigDiff.h"
 #include "motor/MotorConfigFile.h"
 #include "platform/PortMap.h"
-#include "view/MotorConfigDlg.h"
+#include "ui/Prompts.h"
 #include "view/KeptKeys.h"
 #include "view/LoadReviewFlow.h"
+#include "view/MotorConfigDlg.h"
 #include "view/MotorDialogTable.h"
-#include "ui/Prompts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -116,8 +116,13 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
         static const std::vector<ParamFacts> facts = MotorReference();
         static const std::vector<ConfigKeyRange> keys = MotorConfigKeyRanges();
         if (!ConfirmLoad(prompts_, this,
-                         {path, QStringLiteral("motor board"), kMotorConfigSection, keys, {},
-                          DiffEntries(MotorConfigEntries(params_), MotorConfigEntries(read), keys), facts,
+                         {path,
+                          QStringLiteral("motor board"),
+                          kMotorConfigSection,
+                          keys,
+                          {},
+                          DiffEntries(MotorConfigEntries(params_), MotorConfigEntries(read), keys),
+                          facts,
                           found.missing}))
             return;
         // The link ran on while the review was up: the keys the file lacks
@@ -130,14 +135,15 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
     QString kept;
     if (MotorConnected()) {
         const std::string folder = DefaultBackupFolder();
-        std::string backup, why;
-        if (WriteBackup(
-                folder, kMotorBackupExtension, PortName(OpenedPortNumber()),
-                [&](const std::string& to) { return qav::SaveMotorConfig(to, before); }, backup, why))
+        std::string backup;
+        const Result saved = WriteBackup(
+            folder, kMotorBackupExtension, PortName(OpenedPortNumber()),
+            [&](const std::string& to) { return qav::SaveMotorConfig(to, before); }, backup);
+        if (saved)
             kept =
                 QStringLiteral(" Previous set kept in %1").arg(QString::fromStdString(ShortenHome(folder)));
         else if (!prompts_.Message(this, AppTitle(),
-                                   QString::fromLocal8Bit(why.c_str()) +
+                                   QString::fromLocal8Bit(saved.message.c_str()) +
                                        QStringLiteral(" Load the file without a backup of the board's set?"),
                                    MessageButtons::YesNo))
             return;
@@ -163,7 +169,7 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
 
 bool CMotorConfigDlg::SaveMotorConfigFile(const QString& path)
 {
-    const IniWriteResult result = qav::SaveMotorConfig(LocalPath(path), params_);
+    const Result result = qav::SaveMotorConfig(LocalPath(path), params_);
     if (result)
         return true;
     prompts_.Message(this, AppTitle(), QStringLiteral("Could not write %1: %2").arg(path, Reason(result)),

@@ -197,7 +197,7 @@ void CUARTView::ShowModeList(int list)
 
 bool CUARTView::SaveConfigFile(const QString& path)
 {
-    const IniWriteResult result = SaveControllerConfig(LocalPath(path), params_);
+    const Result result = SaveControllerConfig(LocalPath(path), params_);
     if (result)
         return true;
     // Status messages are dropped while no controller is connected, and a

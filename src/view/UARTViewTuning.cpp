@@ -70,14 +70,15 @@ bool CUARTView::BackupBeforeLoad(const ControllerParams& loaded, QString& report
     // Only a set that came from the controller is worth keeping.
     if (!Link().linkEstablished || backupFolder_.empty())
         return true;
-    std::string path, why;
-    if (BackupControllerParams(backupFolder_, params_, PortName(OpenedPortNumber()), path, why)) {
+    std::string path;
+    const Result saved = BackupControllerParams(backupFolder_, params_, PortName(OpenedPortNumber()), path);
+    if (saved) {
         report += QStringLiteral(" Previous set kept in %1")
                       .arg(QString::fromStdString(ShortenHome(backupFolder_)));
         return true;
     }
     return prompts_.Message(window(), AppTitle(),
-                            QString::fromLocal8Bit(why.c_str()) +
+                            QString::fromLocal8Bit(saved.message.c_str()) +
                                 QStringLiteral(" Load the file without a backup of the controller's set?"),
                             MessageButtons::YesNo);
 }

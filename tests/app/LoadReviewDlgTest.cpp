@@ -27,8 +27,9 @@ TEST(LoadReviewDlg, ListsEachChangeAndWhatTheFileLacksOrHasBeside)
 {
     CLoadReviewDlg dialog(kReview);
     dialog.show();
-    EXPECT_EQ(dialog.Summary()->text(),
-              "Loading gains.bgsc changes 2 values on the controller.\nNothing is sent before you press Apply.");
+    EXPECT_EQ(
+        dialog.Summary()->text(),
+        "Loading gains.bgsc changes 2 values on the controller.\nNothing is sent before you press Apply.");
     QTableWidget* table = dialog.Changes();
     ASSERT_EQ(table->rowCount(), 2);
     const QStringList headers = {"Key", "Setting", "Now", "In the file"};

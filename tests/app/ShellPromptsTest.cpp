@@ -11,8 +11,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QUrl>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <functional>

@@ -30,10 +30,10 @@ TEST_P(StartupOptionsTest, TakenOrRefusedWithAReason)
     std::vector<std::string> args{"qav-nuva"};
     args.insert(args.end(), row.args.begin(), row.args.end());
     StartupOptions options;
-    std::string error;
-    EXPECT_EQ(ParseStartupOptions(args, options, error), row.ok) << error;
+    const Result parsed = ParseStartupOptions(args, options);
+    EXPECT_EQ(parsed.Ok(), row.ok) << parsed.message;
     if (!row.ok) {
-        EXPECT_EQ(error, row.error);
+        EXPECT_EQ(parsed.message, row.error);
         return;
     }
     EXPECT_EQ(options.connect, row.connect);

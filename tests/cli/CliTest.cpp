@@ -69,8 +69,8 @@ protected:
         config.calibrationTime = 50ms;
         config.faults = faults;
         sim = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
     }
     std::string SavedText(const ControllerParams& p)
     {

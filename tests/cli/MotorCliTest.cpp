@@ -39,8 +39,8 @@ protected:
         config.motorFlashPath = flash;
         config.faults.refuseFlashWrites = refuseFlash;
         sim = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
     }
     std::string File(const std::string& name, const std::string& text)
     {

@@ -62,8 +62,8 @@ protected:
         config.flashPath = dir.File("flash" + std::to_string(com) + ".bgsc");
         config.faults = faults;
         sims.push_back(std::make_unique<sim::Simulator>(config));
-        std::string error;
-        EXPECT_TRUE(sims.back()->Start(&error)) << error;
+        const Result started = sims.back()->Start();
+        EXPECT_TRUE(started) << started.message;
         return *sims.back();
     }
     // A file with the device's set and a few changes.
@@ -239,8 +239,8 @@ TEST_F(TuningCliTest, MotorBoardsAndUpgradesRunOnManyPortsToo)
     config.motorCom = 187;
     config.flashPath = dir.File("flash186.bgsc");
     sims.push_back(std::make_unique<sim::Simulator>(config));
-    std::string error;
-    ASSERT_TRUE(sims.back()->Start(&error)) << error;
+    const Result started = sims.back()->Start();
+    ASSERT_TRUE(started) << started.message;
     sim::Simulator& board = *sims.back();
 
     // A motor board and a port with nothing behind it.

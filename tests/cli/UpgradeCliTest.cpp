@@ -36,8 +36,8 @@ protected:
         config.motorCom = kMotorCom;
         config.bootFaults = faults;
         sim_ = std::make_unique<sim::Simulator>(config);
-        std::string why;
-        ASSERT_TRUE(sim_->Start(&why)) << why;
+        const Result started = sim_->Start();
+        ASSERT_TRUE(started) << started.message;
     }
     std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes)
     {

@@ -33,8 +33,9 @@ TEST(BackupsTest, ABackupHoldsTheSetUnderANameOfTimeAndPort)
     p.ROLL_TOTAL = 321;
     p.ROLL_SERVO_REV = -1;
     const auto now = std::chrono::system_clock::now();
-    std::string path, why;
-    ASSERT_TRUE(BackupControllerParams(folder, p, "/dev/ttyUSB0", path, why, now)) << why;
+    std::string path;
+    const Result first = BackupControllerParams(folder, p, "/dev/ttyUSB0", path, now);
+    ASSERT_TRUE(first) << first.message;
     const std::string name = fs::path(path).filename().string();
     EXPECT_TRUE(name.ends_with("_dev-ttyUSB0.bgsc")) << name;
     EXPECT_EQ(name.size(), std::string("2026-12-08_11-25-00.123_dev-ttyUSB0.bgsc").size()) << name;
@@ -46,7 +47,8 @@ TEST(BackupsTest, ABackupHoldsTheSetUnderANameOfTimeAndPort)
 
     // The same moment again never merges into the first file.
     std::string second;
-    ASSERT_TRUE(BackupControllerParams(folder, ControllerParams{}, "/dev/ttyUSB0", second, why, now)) << why;
+    const Result again = BackupControllerParams(folder, ControllerParams{}, "/dev/ttyUSB0", second, now);
+    ASSERT_TRUE(again) << again.message;
     EXPECT_NE(second, path);
     ASSERT_TRUE(LoadControllerConfig(path, back));
     EXPECT_EQ(back.ROLL_TOTAL, 321);
@@ -63,11 +65,11 @@ TEST(BackupsTest, OnlyTheNewestOfEachKindAreKeptAndOtherFilesStay)
     const auto start = std::chrono::system_clock::now();
     std::vector<std::string> written;
     for (int i = 0; i < kBackupsKept + 5; ++i) {
-        std::string path, why;
+        std::string path;
         // Out of order in the port names, in order in time.
-        ASSERT_TRUE(BackupControllerParams(folder, ControllerParams{}, i % 2 ? "COM9" : "COM10", path, why,
-                                           start + std::chrono::seconds(i)))
-            << why;
+        const Result r = BackupControllerParams(folder, ControllerParams{}, i % 2 ? "COM9" : "COM10", path,
+                                                start + std::chrono::seconds(i));
+        ASSERT_TRUE(r) << r.message;
         written.push_back(fs::path(path).filename().string());
     }
     const std::set<std::string> names = Names(folder);
@@ -107,10 +109,11 @@ TEST(BackupsTest, TheFolderFollowsTheDataHome)
         EXPECT_EQ(ShortenHome("/home/user/x.bgsc"), "/home/user/x.bgsc");
     }
 
-    std::string path, why;
-    EXPECT_FALSE(BackupControllerParams("", ControllerParams{}, "COM1", path, why));
-    EXPECT_FALSE(BackupControllerParams("/proc/no-such", ControllerParams{}, "COM1", path, why));
-    EXPECT_NE(why.find("backup"), std::string::npos) << why;
+    std::string path;
+    EXPECT_FALSE(BackupControllerParams("", ControllerParams{}, "COM1", path));
+    const Result r = BackupControllerParams("/proc/no-such", ControllerParams{}, "COM1", path);
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.message.find("backup"), std::string::npos) << r.message;
 }
 
 } // namespace

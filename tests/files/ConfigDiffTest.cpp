@@ -63,13 +63,14 @@ TEST(ConfigDiffTest, FilesCompareByWhatALoadReads)
     };
     test::WriteWholeFile(dir.File("a.bgsc"), base);
     LoadedControllerConfig a;
-    std::string why;
-    ASSERT_TRUE(LoadControllerConfigForDiff(dir.File("a.bgsc"), a, why)) << why;
+    const Result loadA = LoadControllerConfigForDiff(dir.File("a.bgsc"), a);
+    ASSERT_TRUE(loadA) << loadA.message;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::WriteWholeFile(dir.File("b.bgsc"), c.other);
         LoadedControllerConfig b;
-        ASSERT_TRUE(LoadControllerConfigForDiff(dir.File("b.bgsc"), b, why)) << why;
+        const Result loadB = LoadControllerConfigForDiff(dir.File("b.bgsc"), b);
+        ASSERT_TRUE(loadB) << loadB.message;
         EXPECT_EQ(Listed(DiffControllerParams(a.params, b.params)), c.differences);
         std::vector<std::string> missingOfInterest;
         for (const std::string& k : b.missing)
@@ -98,9 +99,9 @@ TEST(ConfigDiffTest, FilesThatWouldLoadAsZerosAreRefused)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         LoadedControllerConfig out;
-        std::string why;
-        EXPECT_FALSE(LoadControllerConfigForDiff(c.path, out, why));
-        EXPECT_NE(why.find(c.words), std::string::npos) << why;
+        const Result r = LoadControllerConfigForDiff(c.path, out);
+        EXPECT_FALSE(r);
+        EXPECT_NE(r.message.find(c.words), std::string::npos) << r.message;
     }
 }
 

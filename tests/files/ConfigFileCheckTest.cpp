@@ -55,10 +55,10 @@ TEST(ConfigFileCheck, ValuesMissingKeysAndRefusalsFollowTheTable)
         WriteWholeFile(path, row.text);
         CheckedConfig checked;
         checked.missing.push_back("stale");
-        std::string why;
-        ASSERT_EQ(ReadCheckedConfig(path, "MOTOR_PARAMETERS", kMotorLike, checked, why), row.ok) << why;
+        const Result r = ReadCheckedConfig(path, "MOTOR_PARAMETERS", kMotorLike, checked);
+        ASSERT_EQ(r.Ok(), row.ok) << r.message;
         if (!row.ok) {
-            EXPECT_EQ(why, path + row.values);
+            EXPECT_EQ(r.message, path + row.values);
             EXPECT_TRUE(checked.values.empty() && checked.missing.empty());
             continue;
         }
@@ -136,8 +136,7 @@ void EachKeyIsCheckedByItsRow(Rows rows, WireOf wireOf, std::string_view section
         const auto check = [&](std::int64_t value, CheckedConfig& checked) {
             WriteWholeFile(path, "[" + std::string(section) + "]\n" + std::string(row.key) + "=" +
                                      std::to_string(value) + "\n");
-            std::string why;
-            return ReadCheckedConfig(path, section, keys, checked, why);
+            return ReadCheckedConfig(path, section, keys, checked).Ok();
         };
         const std::string key(row.key);
         // Inside: nothing to say.
@@ -209,8 +208,8 @@ TEST(ConfigFileCheck, UnknownKeysLimitsAndStepsAreNamed)
         SCOPED_TRACE(row.name);
         WriteWholeFile(path, row.text);
         CheckedConfig checked;
-        std::string why;
-        ASSERT_TRUE(ReadCheckedConfig(path, kControllerConfigSection, keys, checked, why, writeOnly)) << why;
+        const Result r = ReadCheckedConfig(path, kControllerConfigSection, keys, checked, writeOnly);
+        ASSERT_TRUE(r) << r.message;
         EXPECT_EQ(joined(checked.unknown), row.unknown);
         EXPECT_EQ(joined(OutsideScreenRanges(checked, keys, "board")), row.outside);
     }

@@ -230,7 +230,7 @@ TEST(ControllerConfigFile, UnreadableFileIsReportedAndNotOverwritten)
     EXPECT_EQ(loaded.code, EISDIR);
     EXPECT_EQ(loaded.message, std::strerror(EISDIR));
     EXPECT_EQ(p.ROLL_TOTAL, 0);
-    const IniWriteResult r = SaveControllerConfig(folder, Sample());
+    const Result r = SaveControllerConfig(folder, Sample());
     EXPECT_FALSE(r.Ok());
     EXPECT_NE(r.code, 0);
     EXPECT_TRUE(std::filesystem::is_directory(folder));

@@ -102,9 +102,9 @@ TEST(CsvRecorderTest, RowsReachTheFileOnceTheOldestIsHalfASecondOld)
 {
     test::TempDir dir;
     const std::string path = dir.File("run.csv");
-    std::string why;
-    auto recorder = CsvRecorder::Create(path, why);
-    ASSERT_TRUE(recorder) << why;
+    std::unique_ptr<CsvRecorder> recorder;
+    const Result created = CsvRecorder::Create(path, recorder);
+    ASSERT_TRUE(created) << created.message;
     const auto start = Clock::now();
     const auto lines = [&] {
         const std::string text = test::ReadWholeFile(path);
@@ -141,10 +141,12 @@ TEST(CsvRecorderTest, RowsReachTheFileOnceTheOldestIsHalfASecondOld)
 TEST(CsvRecorderTest, FilesThatCannotBeWrittenAreRefused)
 {
     test::TempDir dir;
-    std::string why;
-    EXPECT_FALSE(CsvRecorder::Create(dir.path().string(), why)); // a folder
-    EXPECT_NE(why.find("Cannot create"), std::string::npos) << why;
-    EXPECT_FALSE(CsvRecorder::Create(dir.File("no/such/folder.csv"), why));
+    std::unique_ptr<CsvRecorder> none;
+    const Result folder = CsvRecorder::Create(dir.path().string(), none); // a folder
+    EXPECT_FALSE(folder);
+    EXPECT_FALSE(none);
+    EXPECT_NE(folder.message.find("Cannot create"), std::string::npos) << folder.message;
+    EXPECT_FALSE(CsvRecorder::Create(dir.File("no/such/folder.csv"), none));
 
     // A full device: the failure shows at the flush, and rows are refused after.
     std::string path = "/dev/full";
@@ -153,8 +155,9 @@ TEST(CsvRecorderTest, FilesThatCannotBeWrittenAreRefused)
     };
     if (::stat(path.c_str(), &st) != 0)
         GTEST_SKIP() << "no /dev/full";
-    auto full = CsvRecorder::Create(path, why);
-    ASSERT_TRUE(full) << why;
+    std::unique_ptr<CsvRecorder> full;
+    const Result created = CsvRecorder::Create(path, full);
+    ASSERT_TRUE(created) << created.message;
     const auto start = Clock::now();
     full->Append(Sample(0, 0, 0), start);
     EXPECT_FALSE(full->FlushIfDue(start + 1s));

@@ -21,12 +21,14 @@ void ExpectEveryKeyWithItsRange(const std::vector<ParamFacts>& facts, const std:
                                 std::string(f.meaning) + " | " + std::string(f.unit) + " | " + RangeText(f) +
                                 " | " + TravelText(f) + " | " + FileText(f) + " |\n";
         EXPECT_NE(md.find(row), std::string::npos);
-        EXPECT_NE(text.find(std::string(f.key) + "\n  screen:  " + std::string(f.control)), std::string::npos);
+        EXPECT_NE(text.find(std::string(f.key) + "\n  screen:  " + std::string(f.control)),
+                  std::string::npos);
         EXPECT_NE(text.find("  range:   " + RangeText(f) + "\n"), std::string::npos);
         EXPECT_NE(json.find("\"key\":\"" + std::string(f.key) + "\",\"control\":\"" + std::string(f.control)),
                   std::string::npos);
-        EXPECT_NE(json.find("\"min\":" + std::to_string(f.range.low) + ",\"max\":" + std::to_string(f.range.high)),
-                  std::string::npos);
+        EXPECT_NE(
+            json.find("\"min\":" + std::to_string(f.range.low) + ",\"max\":" + std::to_string(f.range.high)),
+            std::string::npos);
     }
 }
 
@@ -39,10 +41,28 @@ TEST(ParamReference, HoldsEveryKeyOfBothBoardsWithItsRangeAlsoOneAdded)
     std::vector<MotorParamRow> motorRows(MotorParamTable().begin(), MotorParamTable().end());
     for (const bool added : {false, true}) {
         if (added) {
-            rows.push_back({"PAN_SPEED", &ControllerParams::YAW_RC_ACC, FileUse::ReadWrite, {3, 7}, {3, 7}, kSpeeds,
-                            {}, 1, {}, "Pan Speed", "How fast the pan turns."});
-            motorRows.push_back({"POL_MOTOR3", &MotorParams::POL_MOTOR1, FileUse::ReadWrite, {2, 60}, {2, 60}, {},
-                                 {}, 1, {}, "Third motor > Polar Num", "Poles of a third motor."});
+            rows.push_back({"PAN_SPEED",
+                            &ControllerParams::YAW_RC_ACC,
+                            FileUse::ReadWrite,
+                            {3, 7},
+                            {3, 7},
+                            kSpeeds,
+                            {},
+                            1,
+                            {},
+                            "Pan Speed",
+                            "How fast the pan turns."});
+            motorRows.push_back({"POL_MOTOR3",
+                                 &MotorParams::POL_MOTOR1,
+                                 FileUse::ReadWrite,
+                                 {2, 60},
+                                 {2, 60},
+                                 {},
+                                 {},
+                                 1,
+                                 {},
+                                 "Third motor > Polar Num",
+                                 "Poles of a third motor."});
         }
         const auto controller = ControllerReference(rows), motor = MotorReference(motorRows);
         EXPECT_EQ(controller.size(), rows.size());
@@ -52,7 +72,8 @@ TEST(ParamReference, HoldsEveryKeyOfBothBoardsWithItsRangeAlsoOneAdded)
         EXPECT_LT(md.find("## Main controller"), md.find("`ROLL_TOTAL`"));
         EXPECT_LT(md.find("## Motor board"), md.find("`POL_MOTOR1`"));
         EXPECT_EQ(md.find("3 = slow, 7 = fast | ") != std::string::npos, added);
-        EXPECT_EQ(md.find("[MOTOR_PARAMETERS] POL_MOTOR3, saved and loaded: 2 to 60") != std::string::npos, added);
+        EXPECT_EQ(md.find("[MOTOR_PARAMETERS] POL_MOTOR3, saved and loaded: 2 to 60") != std::string::npos,
+                  added);
     }
 }
 
@@ -65,12 +86,14 @@ TEST(ParamReference, SaysHowEachKindOfParameterTravelsAndWhatAFileMayHold)
         const char *key, *range, *travels, *file;
     } rows[] = {
         {"PITCH_MAX", "-135 to 90; typed: 0 to 90; above PITCH_MIN",
-         "32-bit signed field; sent in upload type 3 and reported in echo 0x83, byte 22, halved into one signed "
+         "32-bit signed field; sent in upload type 3 and reported in echo 0x83, byte 22, halved into one "
+         "signed "
          "byte (-256 to 254), kept in steps of 2",
-         "[PARAMETERS] PITCH_MAX, saved and loaded: -135 to 90, in steps of 2; write --allow-out-of-range: -256 "
+         "[PARAMETERS] PITCH_MAX, saved and loaded: -135 to 90, in steps of 2; write --allow-out-of-range: "
+         "-256 "
          "to 254"},
-        {"DIR_MOTOR1", "1 = normal, 255 = reversed", "8-bit unsigned field; never sent: kept by this tool only",
-         "not in files"},
+        {"DIR_MOTOR1", "1 = normal, 255 = reversed",
+         "8-bit unsigned field; never sent: kept by this tool only", "not in files"},
     };
     std::vector<ParamFacts> all = ControllerReference();
     const std::vector<ParamFacts> motor = MotorReference();
@@ -82,9 +105,10 @@ TEST(ParamReference, SaysHowEachKindOfParameterTravelsAndWhatAFileMayHold)
         EXPECT_EQ(TravelText(*f), row.travels);
         EXPECT_EQ(FileText(*f), row.file);
     }
-    EXPECT_EQ(ParamTip(*FindFacts(all, "ROLL_MAX")),
-              "Largest roll angle the gimbal turns to; the controller keeps it in steps of 2 degrees.\nRange: -45 "
-              "to 45 degrees; typed: 0 to 45; above ROLL_MIN. Key: ROLL_MAX.");
+    EXPECT_EQ(
+        ParamTip(*FindFacts(all, "ROLL_MAX")),
+        "Largest roll angle the gimbal turns to; the controller keeps it in steps of 2 degrees.\nRange: -45 "
+        "to 45 degrees; typed: 0 to 45; above ROLL_MIN. Key: ROLL_MAX.");
     EXPECT_EQ(ValueText(*FindFacts(all, "RECEIVER_TYPE"), 2), "2 (Futaba SBUS)");
     EXPECT_EQ(ValueText(*FindFacts(all, "RECEIVER_TYPE"), 0), "0"); // no item stands for it
     EXPECT_EQ(ValueText(*FindFacts(all, "INIT_PITCH"), -455), "-455 (-45.5 on screen)");

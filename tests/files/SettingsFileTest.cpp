@@ -102,7 +102,7 @@ TEST_F(SettingsFileTest, PortNamesBesideThePositions)
 TEST_F(SettingsFileTest, UnwritableFolderReportsFailure)
 {
     const std::string missing = startup + "no/such/folder/";
-    const IniWriteResult r = WriteStoredIndex(missing, kSettingsComKey, 1);
+    const Result r = WriteStoredIndex(missing, kSettingsComKey, 1);
     EXPECT_FALSE(r);
     EXPECT_NE(r.code, 0);
 }

@@ -74,7 +74,7 @@ public:
     QList<QStringList> filePlaces; // of each open chooser
     QList<LoadReview> reviews;
     bool applyReview = true;
-    std::function<void()> onReview; // runs while the review is up
+    std::function<void()> onReview;  // runs while the review is up
     std::function<void()> onMessage; // runs while the "box" is up
 };
 

@@ -42,7 +42,7 @@ TEST(MotorConfigFile, FailedSaveIsReportedAndLeavesNothing)
 {
     TempDir dir;
     const std::string path = dir.File("missing-folder/board.bmc");
-    const IniWriteResult result = SaveMotorConfig(path, MotorParams{});
+    const Result result = SaveMotorConfig(path, MotorParams{});
     EXPECT_FALSE(result.Ok());
     EXPECT_EQ(result.code, ENOENT);
 }
@@ -146,8 +146,8 @@ TEST(MotorConfigFile, StrictReadingTakesBytesAndTheDialogsRangeIsCheckedApart)
     for (const auto& r : rows) {
         WriteWholeFile(path, r.text);
         CheckedConfig checked;
-        std::string why;
-        EXPECT_EQ(ReadCheckedConfig(path, kMotorConfigSection, keys, checked, why), r.ok) << r.text << why;
+        const Result read = ReadCheckedConfig(path, kMotorConfigSection, keys, checked);
+        EXPECT_EQ(read.Ok(), r.ok) << r.text << read.message;
         if (!r.ok)
             continue;
         std::string outside;

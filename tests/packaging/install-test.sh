@@ -120,23 +120,22 @@ complete_words qav-nuva-cli read --port CO | grep >/dev/null -x COM7 || fail "co
 [ "$(complete_words qav-nuva-cli monitor --j)" = "--json" ] || fail "completion of options"
 
 # The man pages and the completion know every command and option the
-# programs' own help lists.
+# programs' own help lists (the command-line tool makes both from its
+# command table: the page's sections at build time, the words on every Tab).
 rendered() { LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/$1.1.gz" 2>/dev/null; }
 all_commands=$(complete_words qav-nuva-cli "")
-for command in $(qav-nuva-cli --help | sed -n 's/^  \([a-z][a-z-]*\).*/\1/p' | sort -u); do
-    rendered qav-nuva-cli | grep >/dev/null "^       $command\b" || fail "qav-nuva-cli.1 lacks the $command command"
-    printf '%s\n' "$all_commands" | grep >/dev/null -x -- "$command" || fail "completion lacks the $command command"
-done
-# Each option a command's usage names is completed after that command and
-# described in the man page.
-for command in $(qav-nuva-cli --help | sed -n 's/^  \([a-z][a-z-]*\).*/\1/p' | sort -u); do
-    for option in $(qav-nuva-cli "$command" --help | sed '/^[^ u]/,$d' | grep -o -- '--[a-z][a-z-]*' | sort -u); do
-        [ "$command" = firmware ] && continue # its options follow a subcommand
-        complete_words qav-nuva-cli "$command" "" | grep >/dev/null -x -- "$option" ||
-            fail "completion of $command lacks $option"
-        rendered qav-nuva-cli | grep >/dev/null -- "$option" || fail "qav-nuva-cli.1 lacks $option"
+qav-nuva-cli --help | sed -n 's/^  \([a-z][a-z-]*\)\( [a-z][a-z-]*\)\{0,1\}\( .*\)\{0,1\}$/\1\2/p' | sort -u >"$scratch/commands"
+[ -s "$scratch/commands" ] || fail "qav-nuva-cli --help lists no command"
+while read -r -a command; do
+    rendered qav-nuva-cli | grep >/dev/null "^       ${command[*]}\b" || fail "qav-nuva-cli.1 lacks ${command[*]}"
+    printf '%s\n' "$all_commands" | grep >/dev/null -x -- "${command[0]}" || fail "completion lacks ${command[0]}"
+    # Each option its help lists is completed after it and described in the page.
+    for option in $(qav-nuva-cli "${command[@]}" --help | sed -n '/^options:$/,/^$/s/^  \(-[-a-z]*\).*/\1/p'); do
+        complete_words qav-nuva-cli "${command[@]}" "" | grep >/dev/null -x -- "$option" ||
+            fail "completion of ${command[*]} lacks $option"
+        rendered qav-nuva-cli | grep >/dev/null -- "^              $option\b" || fail "qav-nuva-cli.1 lacks $option"
     done
-done
+done <"$scratch/commands"
 for option in $(qav-nuva-sim --help | sed -n 's/^  \(--[a-z-]*\).*/\1/p'); do
     rendered qav-nuva-sim | grep >/dev/null -- "^       $option\b" || fail "qav-nuva-sim.1 lacks $option"
 done

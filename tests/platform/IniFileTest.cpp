@@ -133,7 +133,7 @@ TEST_P(IniWriteTest, ChangesOnlyWhatTheKeyNeeds)
     const std::string path = dir.File("w.ini");
     if (row.before != nullptr)
         WriteWholeFile(path, row.before);
-    const IniWriteResult result = WritePrivateProfileString(row.section, row.key, row.value, path);
+    const Result result = WritePrivateProfileString(row.section, row.key, row.value, path);
     ASSERT_TRUE(result.Ok()) << result.message;
     EXPECT_EQ(ReadWholeFile(path), row.after);
     EXPECT_EQ(GetPrivateProfileString(row.section, row.key, "def", path), row.value);
@@ -158,7 +158,7 @@ TEST(IniFile, UnwritableTextIsRefusedAndLeavesTheFileAlone)
         {"A", "[x", "1"},          {"A\nB", "x", "1"},
     };
     for (const auto& b : bad) {
-        const IniWriteResult r = WritePrivateProfileString(b.section, b.key, b.value, path);
+        const Result r = WritePrivateProfileString(b.section, b.key, b.value, path);
         EXPECT_FALSE(r.Ok()) << b.section << "/" << b.key << "/" << b.value;
         EXPECT_EQ(r.code, EINVAL);
     }
@@ -168,7 +168,7 @@ TEST(IniFile, UnwritableTextIsRefusedAndLeavesTheFileAlone)
 TEST(IniFile, FailureIsReportedWithErrno)
 {
     TempDir dir;
-    const IniWriteResult noFolder = WritePrivateProfileString("A", "x", "1", dir.File("missing/w.ini"));
+    const Result noFolder = WritePrivateProfileString("A", "x", "1", dir.File("missing/w.ini"));
     EXPECT_FALSE(noFolder.Ok());
     EXPECT_EQ(noFolder.code, ENOENT);
     EXPECT_EQ(noFolder.message, std::strerror(ENOENT));
@@ -177,7 +177,7 @@ TEST(IniFile, FailureIsReportedWithErrno)
     const std::string folder = dir.File("folder.ini");
     std::filesystem::create_directory(folder);
     std::filesystem::create_directory(folder + "/keep");
-    const IniWriteResult notAFile = WritePrivateProfileString("A", "x", "1", folder);
+    const Result notAFile = WritePrivateProfileString("A", "x", "1", folder);
     EXPECT_FALSE(notAFile.Ok());
     EXPECT_EQ(notAFile.code, EISDIR);
     EXPECT_TRUE(std::filesystem::is_directory(folder + "/keep"));
@@ -230,7 +230,7 @@ TEST(IniFile, OnlyRegularFilesUpToOneMebibyteAreReadOrReplaced)
     EXPECT_EQ(IniReadErrorText(kNotRegularFile), "not a regular file");
     EXPECT_EQ(IniReadErrorText(EFBIG), "larger than 1 MiB");
     // Neither the FIFO nor the device is replaced by a write.
-    const IniWriteResult toFifo = WritePrivateProfileString("A", "x", "2", fifo);
+    const Result toFifo = WritePrivateProfileString("A", "x", "2", fifo);
     EXPECT_EQ(toFifo.code, kNotRegularFile);
     EXPECT_EQ(toFifo.message, "not a regular file");
     struct stat st
@@ -238,7 +238,7 @@ TEST(IniFile, OnlyRegularFilesUpToOneMebibyteAreReadOrReplaced)
     };
     ASSERT_EQ(stat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    const IniWriteResult toBig = WritePrivateProfileString("A", "x", "2", big);
+    const Result toBig = WritePrivateProfileString("A", "x", "2", big);
     EXPECT_EQ(toBig.code, EFBIG);
     EXPECT_EQ(toBig.message, "larger than 1 MiB");
 }
@@ -295,7 +295,7 @@ TEST(IniFile, ManyWritesWithOneBadEntryWriteNothing)
 {
     TempDir dir;
     const std::string path = dir.File("m.ini");
-    const IniWriteResult r = WritePrivateProfileStrings({{"A", "x", "1"}, {"A", "y", "bad\nline"}}, path);
+    const Result r = WritePrivateProfileStrings({{"A", "x", "1"}, {"A", "y", "bad\nline"}}, path);
     EXPECT_FALSE(r.Ok());
     EXPECT_FALSE(std::filesystem::exists(path));
 }

@@ -142,13 +142,13 @@ TEST(ControllerModel, FlashFileThatCannotBeReadIsAnError)
     ControllerModelConfig c;
     c.flashPath = dir.path().string(); // a folder
     ControllerModel m(c, Clock::time_point{});
-    std::string error;
-    EXPECT_FALSE(m.LoadFlash(&error));
-    EXPECT_FALSE(error.empty());
+    const Result folder = m.LoadFlash();
+    EXPECT_FALSE(folder);
+    EXPECT_FALSE(folder.message.empty());
 
     c.flashPath = dir.File("never-written.bgsc");
     ControllerModel fresh(c, Clock::time_point{});
-    EXPECT_TRUE(fresh.LoadFlash(&error));
+    EXPECT_TRUE(fresh.LoadFlash());
     EXPECT_EQ(fresh.Params(), DefaultControllerParams());
 }
 

@@ -22,8 +22,8 @@ TEST(SimFrameLog, OneLinePerFrameHeardWithItsTimeAndBytes)
     std::vector<Frame> sent;
     {
         sim::Simulator simulator(config);
-        std::string error;
-        ASSERT_TRUE(simulator.Start(&error)) << error;
+        const Result started = simulator.Start();
+        ASSERT_TRUE(started) << started.message;
         test::SimClient client(kControllerHeader0, kControllerHeader1);
         ASSERT_TRUE(client.Open(181));
         ControllerLinkState link;

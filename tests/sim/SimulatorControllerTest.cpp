@@ -106,8 +106,8 @@ protected:
     void StartSim()
     {
         sim_ = std::make_unique<Simulator>(config_);
-        std::string error;
-        ASSERT_TRUE(sim_->Start(&error)) << error;
+        const Result started = sim_->Start();
+        ASSERT_TRUE(started) << started.message;
         client_ = std::make_unique<SimClient>(kControllerHeader0, kControllerHeader1);
         ASSERT_TRUE(client_->Open(kCom)) << client_->Link().LastError().message;
     }

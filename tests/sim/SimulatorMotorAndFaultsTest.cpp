@@ -59,8 +59,8 @@ protected:
         config_.controllerCom = kControllerCom;
         config_.motorCom = kMotorCom;
         sim_ = std::make_unique<Simulator>(config_);
-        std::string error;
-        ASSERT_TRUE(sim_->Start(&error)) << error;
+        const Result started = sim_->Start();
+        ASSERT_TRUE(started) << started.message;
         if (!openClients)
             return;
         ASSERT_TRUE(controller_.Open(kControllerCom)) << controller_.Link().LastError().message;
@@ -162,9 +162,9 @@ TEST_F(SimDevices, MotorFlashFileOutlivesARestart)
     sim_.reset();
     config_.motorFlashPath = dir.path().string();
     Simulator refused(config_);
-    std::string error;
-    EXPECT_FALSE(refused.Start(&error));
-    EXPECT_NE(error.find("motor flash"), std::string::npos) << error;
+    const Result started = refused.Start();
+    EXPECT_FALSE(started);
+    EXPECT_NE(started.message.find("motor flash"), std::string::npos) << started.message;
 }
 
 TEST_F(SimDevices, DroppedAnswersLeaveTheRequestCarriedOut)
@@ -414,8 +414,8 @@ TEST(SimFrontEnd, BootLoaderFaultOptions)
         std::vector<std::string> args{"--controller", "COM5"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         sim::SimCommandLine cmd;
-        std::string error;
-        ASSERT_TRUE(sim::ParseSimOptions(args, cmd, error)) << error;
+        const Result parsed = sim::ParseSimOptions(args, cmd);
+        ASSERT_TRUE(parsed) << parsed.message;
         const sim::BootFaults& f = cmd.config.bootFaults;
         EXPECT_EQ(f.refuseWrite, c.expected.refuseWrite);
         EXPECT_EQ(f.refuseWriteCount, c.expected.refuseWriteCount);
@@ -441,8 +441,8 @@ TEST(SimFrontEnd, ChipOptionsChooseARowOfTheChipTable)
         std::vector<std::string> args{"--controller", "COM5"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         sim::SimCommandLine cmd;
-        std::string error;
-        ASSERT_TRUE(sim::ParseSimOptions(args, cmd, error)) << error;
+        const Result parsed = sim::ParseSimOptions(args, cmd);
+        ASSERT_TRUE(parsed) << parsed.message;
         EXPECT_EQ(cmd.config.controllerChip, c.controller);
         EXPECT_EQ(cmd.config.motorChip, c.motor);
     }
@@ -460,8 +460,8 @@ TEST(SimFrontEnd, StillAttitudeAndSticks)
         std::vector<std::string> args{"--controller", "COM5"};
         args.insert(args.end(), option.begin(), option.end());
         sim::SimCommandLine cmd;
-        std::string error;
-        ASSERT_EQ(sim::ParseSimOptions(args, cmd, error), !held.empty()) << option[0] << " " << error;
+        const Result parsed = sim::ParseSimOptions(args, cmd);
+        ASSERT_EQ(parsed.Ok(), !held.empty()) << option[0] << " " << parsed.message;
         std::ostringstream out;
         if (cmd.config.attitude)
             for (double v : *cmd.config.attitude)

@@ -41,8 +41,8 @@ protected:
         config_.controllerCom = kControllerCom;
         config_.motorCom = kMotorCom;
         sim_ = std::make_unique<Simulator>(config_);
-        std::string why;
-        ASSERT_TRUE(sim_->Start(&why)) << why;
+        const Result started = sim_->Start();
+        ASSERT_TRUE(started) << started.message;
     }
 
     std::string WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes)

@@ -51,9 +51,9 @@ protected:
         config.controllerCom = kCom;
         config.flashPath = flash.string();
         sim = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim::SaveControllerFlash(config.flashPath, device, nullptr));
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        ASSERT_TRUE(sim::SaveControllerFlash(config.flashPath, device));
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
     }
 
     std::unique_ptr<CUARTView> MakeView()

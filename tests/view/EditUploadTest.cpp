@@ -73,8 +73,8 @@ protected:
         config.flashPath = ports_->Scratch() + "/flash.bgsc";
         config.calibrationTime = 100ms;
         sim_ = new sim::Simulator(config);
-        std::string error;
-        ASSERT_TRUE(sim_->Start(&error)) << error;
+        const Result started = sim_->Start();
+        ASSERT_TRUE(started) << started.message;
     }
     static void TearDownTestSuite()
     {

@@ -42,8 +42,8 @@ TEST(LoadDuringReadBack, TheLoadedFileReachesAControllerAnsweringLate)
     config.paceOutput = true;
     config.faults.answerDelay = 30ms;
     sim::Simulator sim(config);
-    std::string error;
-    ASSERT_TRUE(sim.Start(&error)) << error;
+    const Result started = sim.Start();
+    ASSERT_TRUE(started) << started.message;
 
     ControllerParams file = sim.ControllerWorkingParams();
     file.ROLL_TOTAL += 5, file.PITCH_SERVO_REV = -file.PITCH_SERVO_REV, file.PITCH_MIN += 2;

@@ -47,7 +47,8 @@ int UploadsHeard(const std::string& log)
     for (std::string line; std::getline(in, line);) {
         char who[16] = {}, hex[65] = {};
         if (std::sscanf(line.c_str(), "%*d %15s %64s", who, hex) == 2 && std::string(who) == "controller")
-            n += IsUploadType(static_cast<std::uint8_t>(std::stoi(std::string(hex + 2 * ctl::kType, 2), nullptr, 16)));
+            n += IsUploadType(
+                static_cast<std::uint8_t>(std::stoi(std::string(hex + 2 * ctl::kType, 2), nullptr, 16)));
     }
     return n;
 }
@@ -67,9 +68,17 @@ TEST(LoadReview, ListsExactlyWhatEachFileChangesAndChangesNothingUnlessApplied)
     const ReviewRow rows[] = {
         {"one value", "[PARAMETERS]\nROLL_TOTAL=301\nPITCH_MIN=-134\n", true, {"ROLL_TOTAL"}, 21, nullptr},
         {"spelling, case and an unknown key",
-         "[parameters]\nroll_total=0300\nRECEIVER_TYPE=2\nINIT_PITCH=-455\nSPEED=4\nInit_Roll=450\n", true,
-         {"RECEIVER_TYPE", "INIT_PITCH"}, 19, "SPEED"},
-        {"a direction as 255 is -1", "[PARAMETERS]\nROLL_SERVO_REV=255\nYAW_SERVO_CENTER=5\n", true, {}, 22, nullptr},
+         "[parameters]\nroll_total=0300\nRECEIVER_TYPE=2\nINIT_PITCH=-455\nSPEED=4\nInit_Roll=450\n",
+         true,
+         {"RECEIVER_TYPE", "INIT_PITCH"},
+         19,
+         "SPEED"},
+        {"a direction as 255 is -1",
+         "[PARAMETERS]\nROLL_SERVO_REV=255\nYAW_SERVO_CENTER=5\n",
+         true,
+         {},
+         22,
+         nullptr},
         {"the first of two wins", "[PARAMETERS]\nDEFAULT_MODE=2\nDEFAULT_MODE=1\n", true, {}, 22, nullptr},
         {"a whole file", nullptr, true, {"ROLL_MAX", "PITCH_SERVO_REV", "DEFAULT_MODE"}, 0, nullptr},
         {"not connected", "[PARAMETERS]\nROLL_TOTAL=301\n", false, {}, 22, nullptr},
@@ -151,8 +160,8 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
     config.controllerCom = kCom;
     config.frameLog = dir.File("frames.log");
     sim::Simulator sim(config);
-    std::string error;
-    ASSERT_TRUE(sim.Start(&error)) << error;
+    const Result started = sim.Start();
+    ASSERT_TRUE(started) << started.message;
 
     ControllerParams params;
     test::RecordingStatus status;

@@ -217,7 +217,8 @@ TEST_P(UnsentValue, IsMarkedUntilSentOrReplaced)
     EXPECT_TRUE(tip.contains(QStringLiteral("Key: POL_MOTOR1."))) << tip.toStdString();
     for (int other : {mdc::PowMotor1, mdc::PolMotor2, mdc::PowMotor2}) {
         EXPECT_FALSE(dlg->Unsent(other)) << other;
-        EXPECT_FALSE(dlg->Form().Control(other)->toolTip().startsWith(CMotorConfigDlg::UnsentText())) << other;
+        EXPECT_FALSE(dlg->Form().Control(other)->toolTip().startsWith(CMotorConfigDlg::UnsentText()))
+            << other;
     }
     // Answers keep coming and the value stays where it is.
     const std::uint32_t replies = dlg->Engine().RepliesHandled();

@@ -36,8 +36,8 @@ protected:
         config.paceOutput = paced;
         config.frameLog = frameLog;
         sim = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
     }
 
     void MakeDialog()

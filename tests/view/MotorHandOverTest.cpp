@@ -45,8 +45,8 @@ protected:
         config.controllerCom = kControllerCom;
         config.motorCom = kMotorCom;
         sim = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
         view = std::make_unique<CUARTView>(params, &status, prompts);
         view->SetStartupDirectory(dir.path().string() + "/");
         view->OnInitialUpdate();

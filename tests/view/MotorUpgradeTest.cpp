@@ -169,8 +169,8 @@ TEST_F(MotorUpgradeTest, TheControllerIsNeitherChosenNorFlashed)
     config.motorCom = test::kMotorCom;
     config.controllerCom = test::kMotorCom + 1;
     sim = std::make_unique<sim::Simulator>(config);
-    std::string error;
-    ASSERT_TRUE(sim->Start(&error)) << error;
+    const Result started = sim->Start();
+    ASSERT_TRUE(started) << started.message;
     MakeUpgradeDialog();
     ChooseFirmware(FirmwareBoard::Controller, 26, 2048);
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Firmware file refused: The file is for the main controller."));

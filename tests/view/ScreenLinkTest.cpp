@@ -195,8 +195,8 @@ protected:
         config.controllerCom = kControllerCom;
         config.motorCom = kMotorCom;
         sim = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
         ASSERT_TRUE(other.Ok());
         ASSERT_TRUE(RegisterPortAlias(kOtherCom, other.SlavePath()));
     }

@@ -50,8 +50,8 @@ protected:
         config.controllerCom = kCom;
         config.flashPath = dir.File("flash.bgsc");
         sim = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
         view = std::make_unique<CUARTView>(params, &status, prompts);
         view->SetBackupFolder(dir.File("backups"));
         view->OnInitialUpdate();
@@ -75,8 +75,8 @@ protected:
             config.held[i] = (i % 2 ? -1 : 1) * static_cast<std::int32_t>(11 + 7 * i);
         held = config.held;
         sim = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
     }
     double HeldValue(std::size_t channel) const { return *held[channel] * kTelemetryChannels[channel].scale; }
     std::array<std::optional<std::int32_t>, kTelemetryChannelCount> held{};

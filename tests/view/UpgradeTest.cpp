@@ -45,8 +45,8 @@ protected:
         sim::SimulatorConfig config;
         config.controllerCom = kCom;
         sim_ = std::make_unique<sim::Simulator>(config);
-        std::string error;
-        ASSERT_TRUE(sim_->Start(&error)) << error;
+        const Result started = sim_->Start();
+        ASSERT_TRUE(started) << started.message;
     }
 
     std::unique_ptr<CUARTView> MakeView()
@@ -165,8 +165,8 @@ TEST_F(UpgradeTest, NeitherAMotorFileNorTheMotorBoardIsFlashed)
     config.controllerCom = kCom;
     config.motorCom = kCom + 1;
     sim_ = std::make_unique<sim::Simulator>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    const Result started = sim_->Start();
+    ASSERT_TRUE(started) << started.message;
     auto view = MakeView();
     prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Motor, 26, 2048));
     Click(*view, idc::OpenFirmware);

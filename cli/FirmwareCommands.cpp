@@ -1,16 +1,13 @@
-#include "UpgradeCommands.h"
-
+// firmware pack and firmware info: making a firmware file from a raw or
+// Intel HEX image, and checking one.
+#include "BoardSession.h"
 #include "Cli.h"
-#include "CliReport.h"
-#include "platform/Notify.h"
+#include "CommandHandlers.h"
 #include "platform/RegularFile.h"
 #include "upgrade/BootChips.h"
 #include "upgrade/FirmwareFile.h"
-#include "upgrade/UpgradeCodes.h"
-#include "upgrade/WindroseIAP.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <optional>
@@ -18,45 +15,11 @@
 
 namespace qav::cli {
 
-const std::vector<std::string> kUpgradeValueOptions{"--port", "--board"};
-const std::vector<std::string> kUpgradeFlags{"--no-identify"};
-
 namespace {
-
-using namespace std::chrono_literals;
 
 // What `firmware pack` reads: Intel HEX text of the largest image is under
 // three times its size.
 constexpr std::size_t kMaxPackInput = 4 * kMaxFirmwareImage;
-
-// How `upgrade` ends on each error code; any other error is a failure the
-// device reported (kExitDeviceFail).
-struct UpgradeExit
-{
-    int code;
-    int exit;
-};
-constexpr UpgradeExit kUpgradeExits[] = {
-    {iap::kPortOpenFailed, kExitPort}, {iap::kFileUnreadable, kExitUsage}, {iap::kFileInvalid, kExitUsage},
-    {iap::kWrongBoard, kExitUsage},    {iap::kNoBootLoader, kExitNoAnswer},
-};
-
-int ExitFor(int errorCode)
-{
-    for (const UpgradeExit& e : kUpgradeExits)
-        if (e.code == errorCode)
-            return e.exit;
-    return kExitDeviceFail;
-}
-
-std::optional<FirmwareBoard> BoardByName(const std::string& name)
-{
-    if (name == "controller")
-        return FirmwareBoard::Controller;
-    if (name == "motor")
-        return FirmwareBoard::Motor;
-    return std::nullopt;
-}
 
 std::string Hex32(std::uint32_t v)
 {
@@ -125,69 +88,28 @@ std::string ElfHint(const std::string& in)
            " image.bin (or -O ihex for Intel HEX), and pack that.";
 }
 
-// Progress as a bar redrawn in place on a terminal, else one line per 10 %.
-class ProgressPrinter
+} // namespace
+
+int RunFirmwarePack(const CommandCall& call)
 {
-public:
-    ProgressPrinter(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
-
-    void Show(int percent)
-    {
-        if (terminal_) {
-            constexpr int kWidth = 40;
-            const int filled = percent * kWidth / 100;
-            out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] " << percent
-                 << " %" << std::flush;
-            open_ = true;
-            return;
-        }
-        while (percent >= nextLine_ && nextLine_ <= 100) {
-            out_ << "progress " << nextLine_ << " %\n" << std::flush;
-            nextLine_ += 10;
-        }
-    }
-    // Ends the bar's line before other text.
-    void Break()
-    {
-        if (open_)
-            out_ << '\n';
-        open_ = false;
-    }
-
-private:
-    std::ostream& out_;
-    bool terminal_;
-    bool open_ = false;
-    int nextLine_ = 0;
-};
-
-int CmdPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
-{
-    constexpr const char* kUsageLine = "Usage: qav-nuva-cli firmware pack --board controller|motor --version N "
-                                       "[--address A] [--chip ID] [--force] IN -o OUT";
-    std::string error;
-    auto parsed = ParseOptions(args, 2, {"--board", "--version", "--address", "--chip", "-o"}, {"--force"}, error);
-    if (!parsed)
-        return Fail(err, kExitUsage, error);
-    Options& a = *parsed;
-    if (!a.values.count("--board") || !a.values.count("--version") || !a.values.count("-o") ||
-        a.positional.size() != 1)
-        return Fail(err, kExitUsage, kUsageLine);
-    const auto board = BoardByName(a.values["--board"]);
+    std::ostream& out = call.out;
+    std::ostream& err = call.err;
+    const Options& a = call.options;
+    const auto board = BoardNamed(*a.Value("--board"));
     if (!board)
         return Fail(err, kExitUsage, "The board is controller or motor.");
-    const auto version = ParseVersion(a.values["--version"]);
+    const auto version = ParseVersion(*a.Value("--version"));
     if (!version)
         return Fail(err, kExitUsage, "The version is a number of tenths from 0 to 255, or one such as 2.4.");
     std::optional<std::uint32_t> address;
-    if (a.values.count("--address")) {
-        address = ParseAddress(a.values["--address"]);
+    if (const std::string* text = a.Value("--address")) {
+        address = ParseAddress(*text);
         if (!address || *address % 4 != 0)
             return Fail(err, kExitUsage, "The address is a number (0x for hexadecimal) and a multiple of 4.");
     }
     std::uint16_t chip = 0;
-    if (a.values.count("--chip")) {
-        const auto id = ParseChipId(a.values["--chip"]);
+    if (const std::string* text = a.Value("--chip")) {
+        const auto id = ParseChipId(*text);
         if (!id || !FindChip(*id))
             return Fail(err, kExitUsage, "The chip is a product id the upgrade knows: " + KnownChipIds() + ".");
         chip = *id;
@@ -218,7 +140,7 @@ int CmdPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (text.size() > kMaxFirmwareImage)
             return Fail(err, kExitUsage, in + " is larger than any flash image (16 MiB).");
         image.assign(text.begin(), text.end());
-        if (!image.empty() && !a.flags.count("--force"))
+        if (!image.empty() && !a.Flag("--force"))
             if (const Result r = CheckVectorTable(image, start); !r)
                 return Fail(err, kExitUsage,
                             in + " does not look like a program image for " + Hex32(start) + ": " + r.message +
@@ -227,17 +149,20 @@ int CmdPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (image.empty())
         return Fail(err, kExitUsage, in + " holds no image.");
-    const auto packed = PackFirmware(*board, *version, start, image, chip);
-    const std::string& target = a.values["-o"];
+    const FirmwareBoard firmware = *board == Board::Motor ? FirmwareBoard::Motor : FirmwareBoard::Controller;
+    const auto packed = PackFirmware(firmware, *version, start, image, chip);
+    const std::string& target = *a.Value("-o");
     if (const Result r = ReplaceFile(target, std::string_view(reinterpret_cast<const char*>(packed.data()),
                                                                 packed.size()));
         !r)
         return Fail(err, kExitUsage, "Cannot write " + target + ": " + r.message + ".");
     out << "Wrote " << target << ": " << image.size() << " bytes for the "
-        << FirmwareBoardName(std::uint8_t(*board)) << " at " << Hex32(start) << ", version " << int(*version)
-        << (chip ? ", chip " + ChipText(chip) : std::string()) << ".\n";
+        << FirmwareBoardName(std::uint8_t(firmware)) << " at " << Hex32(start) << ", version "
+        << int(*version) << (chip ? ", chip " + ChipText(chip) : std::string()) << ".\n";
     return kExitOk;
 }
+
+namespace {
 
 // Why a file that is not ours is not, in one sentence after its name.
 std::string ForeignFile(const std::string& path, std::span<const std::uint8_t> bytes)
@@ -257,11 +182,13 @@ std::string ForeignFile(const std::string& path, std::span<const std::uint8_t> b
     return text + ".";
 }
 
-int CmdInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+} // namespace
+
+int RunFirmwareInfo(const CommandCall& call)
 {
-    if (args.size() != 3)
-        return Fail(err, kExitUsage, "Usage: qav-nuva-cli firmware info FILE");
-    const std::string& path = args[2];
+    std::ostream& out = call.out;
+    std::ostream& err = call.err;
+    const std::string& path = call.Operands()[0];
     std::string text;
     if (const Result r = ReadRegularFile(path, kMaxFirmwareFileSize, text); !r)
         return Fail(err, kExitUsage,
@@ -295,96 +222,6 @@ int CmdInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (const Result check = ParseFirmware(bytes, 0, fw); !check)
         return Fail(err, kExitUsage, path + " is not a valid firmware file: " + check.message + ".");
     return kExitOk;
-}
-
-} // namespace
-
-int RunUpgrade(const std::string& port, const Options& a, std::ostream& out, std::ostream& err,
-               const volatile std::sig_atomic_t* stop, bool terminal)
-{
-    if (a.positional.size() != 1)
-        return Fail(err, kExitUsage,
-                    "Usage: qav-nuva-cli upgrade --port PORT [--board controller|motor] [--no-identify] FILE");
-    const auto b = a.values.find("--board");
-    const auto board = BoardByName(b != a.values.end() ? b->second : "controller");
-    if (!board)
-        return Fail(err, kExitUsage, "The board is controller or motor.");
-    const bool identify = a.flags.count("--no-identify") == 0;
-
-    auto notes = std::make_shared<NotifyQueue>();
-    CWindroseIAPLibExp lib(*board);
-    lib.Init(notes);
-    lib.Start(port, a.positional[0], identify ? BoardCheck::Identify : BoardCheck::Skip);
-    ProgressPrinter progress(out, terminal);
-    int errorCode = 0;
-    for (;;) {
-        if (stop && *stop) {
-            lib.Stop();
-            progress.Break();
-            return Interrupted(err, stop, "the upgrade was stopped and the board may need it again");
-        }
-        const auto n = notes->WaitFor(100ms);
-        if (!n)
-            continue;
-        const int code = IapRecordCode(n->lParam);
-        if (code == iap::kProgress) {
-            progress.Show(IapRecordProgress(n->lParam));
-            continue;
-        }
-        const auto row = FindUpgradeCode(code);
-        if (!row)
-            continue;
-        if (code == iap::kStartAgain) {
-            // Only sent after an error: the procedure is over.
-            lib.Stop();
-            return errorCode ? ExitFor(errorCode) : kExitDeviceFail;
-        }
-        progress.Break();
-        if (row->error) {
-            errorCode = code;
-            err << kProgram << ": Upgrade failed with code " << code << ": " << lib.ErrorSentence();
-            if (code == iap::kNoBootLoader && identify)
-                err << " A board that already waited in its boot loader may have taken the board check's polls "
-                       "for its baud rate: reset it and start again with --no-identify.";
-            err << '\n';
-            continue;
-        }
-        if (code == iap::kStarting)
-            out << "Waiting for the boot loader: reset or power the board with its boot jumper set.\n";
-        else
-            out << char(std::toupper(static_cast<unsigned char>(row->meaning[0]))) << row->meaning.substr(1)
-                << ".\n";
-        if (code == iap::kDone) {
-            lib.Stop();
-            return kExitOk;
-        }
-    }
-}
-
-bool IsFirmwareCommand(const std::string& command)
-{
-    return command == "upgrade" || command == "firmware";
-}
-
-int RunFirmwareCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                       const volatile std::sig_atomic_t* stop, bool terminal)
-{
-    if (args[0] == "upgrade") {
-        std::string error;
-        const auto o = ParseOptions(args, 1, kUpgradeValueOptions, kUpgradeFlags, error);
-        if (!o)
-            return Fail(err, kExitUsage, error);
-        const auto port = o->values.find("--port");
-        if (port == o->values.end())
-            return Fail(err, kExitUsage,
-                        "Usage: qav-nuva-cli upgrade --port PORT [--board controller|motor] [--no-identify] FILE");
-        return RunUpgrade(port->second, *o, out, err, stop, terminal);
-    }
-    if (args.size() >= 2 && args[1] == "pack")
-        return CmdPack(args, out, err);
-    if (args.size() >= 2 && args[1] == "info")
-        return CmdInfo(args, out, err);
-    return Fail(err, kExitUsage, "Usage: qav-nuva-cli firmware pack|info ...");
 }
 
 } // namespace qav::cli

@@ -1,0 +1,15 @@
+# Fills the qav-nuva-cli page's COMMANDS and EXIT STATUS sections from the
+# program's own table: cmake -DPROGRAM=... -DTEMPLATE=... -DPAGE=... -P cli-sections.cmake
+execute_process(COMMAND ${PROGRAM} --man-sections OUTPUT_VARIABLE sections RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR sections STREQUAL "")
+  message(FATAL_ERROR "${PROGRAM} --man-sections failed: ${status}")
+endif()
+file(READ ${TEMPLATE} page)
+set(marker ".\\\" COMMANDS and EXIT STATUS: made from the command table by qav-nuva-cli --man-sections\n")
+string(FIND "${page}" "${marker}" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "${TEMPLATE} has no place for the sections")
+endif()
+string(REPLACE "${marker}" "${sections}" page "${page}")
+file(WRITE ${PAGE}.new "${page}")
+file(RENAME ${PAGE}.new ${PAGE})
