@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs to build, test and run.
 # Safe to run again: apt-get skips what is already there.
+# --windows installs what the Windows build and its tests under Wine need
+# instead (scripts/build-windows.sh, scripts/test-windows.sh).
 set -euo pipefail
 
-packages=(
+linux_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -12,6 +14,20 @@ packages=(
   xvfb xauth
   dpkg-dev file desktop-file-utils appstream man-db
 )
+# The cross compiler with POSIX threads (std::thread), zlib built for it,
+# GoogleTest's sources (built by the cross build), Wine to run the result,
+# and zip for the package.
+windows_packages=(
+  cmake ninja-build
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
+  wine wine64 zip
+)
+
+case "${1:-}" in
+  "") packages=("${linux_packages[@]}") ;;
+  --windows) packages=("${windows_packages[@]}") ;;
+  *) echo "usage: $0 [--windows]" >&2; exit 2 ;;
+esac
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

@@ -1,6 +1,7 @@
 #include "files/Backups.h"
 
 #include "files/ControllerConfigFile.h"
+#include "platform/UserFolders.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,8 +23,7 @@ std::string Stamp(std::chrono::system_clock::time_point now)
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = LocalTime(seconds);
     char text[96];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d.%03d_", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
@@ -66,13 +66,10 @@ std::string NamePart(std::string_view port)
 
 std::string DefaultBackupFolder()
 {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data && data[0] == '/')
-        return std::string(data) + "/qav-nuva/backups";
-    const char* home = std::getenv("HOME");
-    if (home && home[0] != '\0')
-        return std::string(home) + "/.local/share/qav-nuva/backups";
-    return {};
+    const std::string data = UserDataFolder();
+    if (data.empty())
+        return {};
+    return (fs::path(data) / "qav-nuva" / "backups").string();
 }
 
 Result WriteBackup(const std::string& folder, std::string_view extension, std::string_view port,
@@ -80,7 +77,7 @@ Result WriteBackup(const std::string& folder, std::string_view extension, std::s
                    std::chrono::system_clock::time_point now)
 {
     if (folder.empty())
-        return Result::Failed(ENOENT, "No folder for backups: HOME is not set.");
+        return Result::Failed(ENOENT, "No folder for backups: " + UserDataFolderMissing() + ".");
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
@@ -89,7 +86,7 @@ Result WriteBackup(const std::string& folder, std::string_view extension, std::s
     fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
     // A backup never merges into an older file: a name already taken (two
     // backups within a millisecond) gets a number.
-    const std::string base = folder + "/" + Stamp(now) + NamePart(port);
+    const std::string base = (fs::path(folder) / (Stamp(now) + NamePart(port))).string();
     path = base + std::string(extension);
     for (int n = 2; fs::exists(path, ec); ++n)
         path = base + "-" + std::to_string(n) + std::string(extension);

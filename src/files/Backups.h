@@ -20,8 +20,10 @@ inline constexpr int kBackupsKept = 50;
 inline constexpr std::string_view kControllerBackupExtension = ".bgsc";
 inline constexpr std::string_view kMotorBackupExtension = ".bmc";
 
+// qav-nuva/backups in the user's data folder (platform/UserFolders.h):
 // $XDG_DATA_HOME/qav-nuva/backups when XDG_DATA_HOME is an absolute path,
-// else $HOME/.local/share/qav-nuva/backups. Empty when neither is known.
+// else $HOME/.local/share/qav-nuva/backups; on Windows
+// %LOCALAPPDATA%\qav-nuva\backups. Empty when none is known.
 std::string DefaultBackupFolder();
 
 // Creates `folder` (private to the user) when missing, writes a new backup

@@ -13,6 +13,11 @@
 //   ttyAMA0..ttyAMA31 COM97..COM128
 //
 // Numbers above 128 (up to 1024) are reachable only through aliases.
+//
+// On Windows a name is the system's own: "COM<n>" opens "\\.\COM<n>". There
+// is no alias folder there (PortAliasDirectory is empty, so no alias is
+// found or can be made).
+//
 // All functions are safe to call from any thread; the alias folder is read
 // fresh on every call.
 #include <optional>
@@ -81,8 +86,8 @@ struct PortAlias
 std::vector<PortAlias> ListPortAliases();
 
 // The path to open for a port name: an absolute path is taken as it is;
-// "COM<n>" gives the alias link when one exists, else the family device.
-// Empty when the name stands for nothing.
+// "COM<n>" gives the alias link when one exists, else the family device
+// (on Windows "\\.\COM<n>"). Empty when the name stands for nothing.
 std::string ResolvePortDevice(std::string_view name);
 
 } // namespace qav

@@ -16,8 +16,10 @@
 namespace qav {
 
 // errno of a read or replacement refused because the path is a device, a
-// FIFO or a socket (a folder gives EISDIR, a file over the limit EFBIG).
-inline constexpr int kNotRegularFile = EMEDIUMTYPE;
+// FIFO or a socket (a folder gives EISDIR, a file over the limit EFBIG):
+// EMEDIUMTYPE where the system has it, a value no file call gives
+// otherwise where it has not.
+extern const int kNotRegularFile;
 
 // Reads the whole of `path` into `out`. A folder, anything that is not a
 // regular file and a file larger than `maxBytes` (also one that grows past
@@ -29,10 +31,13 @@ Result ReadRegularFile(const std::string& path, std::size_t maxBytes, std::strin
 // A failed read's or write's errno in words; EFBIG names `maxBytes`
 // ("larger than 1 MiB").
 std::string FileErrorText(int error, std::size_t maxBytes = 0);
+// A failure with that text.
+Result FileFailure(int error, std::size_t maxBytes = 0);
 
 // Replaces `path` by `bytes`: a temporary file in the same folder is
 // written, flushed to disk and renamed over the target. A symbolic link is
-// followed and an existing file's permissions are kept. A target that
+// followed and an existing file's permissions are kept (on Windows: its
+// attributes are kept, a read-only file is refused and a link is replaced). A target that
 // exists but is not a regular file is refused and left alone. On failure
 // nothing has changed.
 Result ReplaceFile(const std::string& path, std::string_view bytes);

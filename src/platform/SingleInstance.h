@@ -7,7 +7,13 @@
 // ends with its process, so a crash leaves nothing that keeps the next copy
 // out (a socket file left behind is replaced).
 //
+// On Windows the name is a mutex of the user's session ("Local\<name>"),
+// as the Windows tool had it, and the first copy takes raise requests on a
+// named pipe of that session; it has no descriptor to wait on, so its owner
+// calls TakeRaiseRequests on a timer.
+//
 // Not thread-safe; used from the GUI thread only.
+#include <memory>
 #include <string>
 
 namespace qav {
@@ -19,6 +25,8 @@ std::string DefaultInstanceName();
 // path to a directory of this user that no one else may use (no group or
 // other permission bits); else "qav-nuva-<uid>" in the temporary folder,
 // made with mode 0700 and checked the same way. Empty when neither will do.
+// On Windows, where the names live in the session rather than a folder,
+// the user's data folder (%LOCALAPPDATA%); Claim makes no file there.
 std::string PrivateRuntimeFolder();
 
 class CSingleInstance
@@ -30,7 +38,7 @@ public:
         Unguarded, // the name could not be set up; run without the guard
     };
 
-    CSingleInstance() = default;
+    CSingleInstance();
     ~CSingleInstance();
     CSingleInstance(const CSingleInstance&) = delete;
     CSingleInstance& operator=(const CSingleInstance&) = delete;
@@ -42,18 +50,17 @@ public:
     Role GetRole() const { return role_; }
 
     // The listening descriptor of the first copy (readable when a request
-    // waits), or -1.
-    int ListenFd() const { return listenFd_; }
+    // waits), or -1 (always on Windows).
+    int ListenFd() const;
 
     // Accepts every waiting connection without blocking and returns how many
     // asked for the window to be raised.
     int TakeRaiseRequests();
 
 private:
+    struct Held; // what the platform's file keeps of the claim
     Role role_ = Role::Unguarded;
-    int lockFd_ = -1;
-    int listenFd_ = -1;
-    std::string socketPath_; // removed on destruction by the first copy
+    std::unique_ptr<Held> held_;
 };
 
 } // namespace qav

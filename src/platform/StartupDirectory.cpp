@@ -11,8 +11,10 @@ std::string CaptureStartupDirectory()
     std::string dir = std::filesystem::current_path(ec).string();
     if (ec || dir.empty())
         return {};
-    if (dir.back() != '/')
-        dir.push_back('/');
+    // Windows takes "/" as well, but shows and gives its own separator.
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    if (dir.back() != '/' && dir.back() != separator)
+        dir.push_back(separator);
     return dir;
 }
 

@@ -1,8 +1,13 @@
 #pragma once
 // Discovery of installed serial ports, as entries for a port list, and the
-// rule that turns a chosen entry back into a port number.
+// rule that turns a chosen entry back into a port number. The scan is the
+// platform's: on Linux the device map's aliases and the devices sysfs knows
+// (PortListPosix.h, below), on Windows the system's serial-device map in the
+// registry (HARDWARE\DEVICEMAP\SERIALCOMM), whose entries read
+// "COM3 \Device\Serial0" (the port, then the driver's device name), in the
+// registry's order after the in-memory ports.
 //
-// Entries read "COM<n> <device>", then for a USB adapter its product name
+// On Linux, entries read "COM<n> <device>", then for a USB adapter its product name
 // and, in parentheses, its serial number as sysfs reports them
 // ("COM33 /dev/ttyUSB0 CP2102 USB to UART Bridge Controller (0001)"), then
 // an optional note in parentheses: in-memory ports registered by tests
@@ -25,15 +30,6 @@
 
 namespace qav {
 
-struct PortScanRoots
-{
-    std::string sysClassTty = "/sys/class/tty";
-    std::string devDir = "/dev";
-    // Whether the user may open a device for reading and writing; access()
-    // when empty.
-    std::function<bool(const std::string& path)> mayOpen;
-};
-
 // What sysfs tells of the USB device behind a tty; all empty for a port
 // that is not on USB. Texts are trimmed, control characters become spaces.
 struct UsbPortInfo
@@ -54,15 +50,22 @@ struct SerialPortInfo
     std::string Entry() const;
 };
 
+// The system's ports, as the platform finds them.
 std::vector<SerialPortInfo> ScanSerialPorts();
-std::vector<SerialPortInfo> ScanSerialPorts(const PortScanRoots& roots);
 std::vector<std::string> ListSerialPorts();
-std::vector<std::string> ListSerialPorts(const PortScanRoots& roots);
+std::vector<std::string> PortEntries(const std::vector<SerialPortInfo>& ports);
 
-// The USB device of tty `ttyName` (for example "ttyUSB0") under the
-// /sys/class/tty folder `sysClassTty`: the nearest folder above the tty's
-// device that has an "idVendor".
-UsbPortInfo ReadUsbPortInfo(const std::string& sysClassTty, const std::string& ttyName);
+// One value of the Windows serial-device map: its name (the driver's device,
+// "\Device\Serial0") and its data (the port, "COM3").
+struct DeviceMapValue
+{
+    std::string device;
+    std::string port;
+};
+// The port list from the device map's values in the registry's order: the
+// in-memory ports first, then each value whose data names a port COM1 to
+// COM1024 that is not listed yet.
+std::vector<SerialPortInfo> PortsFromDeviceMap(const std::vector<DeviceMapValue>& values);
 
 // The text after the first three characters read by the atol rule:
 // "COM12" gives 12, "COM3 /dev/ttyS2" gives 3, fewer than four characters

@@ -147,20 +147,31 @@ void CSerialLink::Close(milliseconds wait)
     txRest_.clear();
 }
 
+WriteResult CSerialLink::WriteHeld()
+{
+    if (!IsOpen())
+        return WriteResult::Refused;
+    if (txRest_.empty())
+        return WriteResult::Accepted;
+    const std::optional<std::uint32_t> w =
+        port_->WriteSome(txRest_.data(), static_cast<std::uint32_t>(txRest_.size()), lastError_);
+    if (!w)
+        return WriteResult::Refused;
+    txRest_.erase(txRest_.begin(), txRest_.begin() + *w);
+    if (*w != 0)
+        WakeMonitor();
+    return txRest_.empty() ? WriteResult::Accepted : WriteResult::Held;
+}
+
 WriteResult CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t n)
 {
     if (!IsOpen() || n == 0)
         return WriteResult::Refused;
-    if (!txRest_.empty()) {
-        const std::optional<std::uint32_t> w =
-            port_->WriteSome(txRest_.data(), static_cast<std::uint32_t>(txRest_.size()), lastError_);
-        if (!w)
-            return WriteResult::Refused;
-        txRest_.erase(txRest_.begin(), txRest_.begin() + *w);
-        if (!txRest_.empty()) {
-            Fail(EAGAIN, devicePath_ + " is not taking bytes: a frame was dropped");
-            return WriteResult::Refused;
-        }
+    if (const WriteResult rest = WriteHeld(); rest == WriteResult::Refused)
+        return rest;
+    else if (rest == WriteResult::Held) {
+        Fail(EAGAIN, devicePath_ + " is not taking bytes: a frame was dropped");
+        return WriteResult::Refused;
     }
     const std::optional<std::uint32_t> written = port_->WriteSome(bytes, n, lastError_);
     if (!written)

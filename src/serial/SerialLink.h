@@ -82,8 +82,7 @@ public:
 
     bool IsOpen() const { return port_ != nullptr; }
     // The open device's descriptor, -1 while closed (and for the in-memory
-    // port): for a client that talks to the device itself without the event
-    // thread (the boot loader client).
+    // and the Windows port): for tests that look at the device itself.
     int NativeHandle() const { return port_ ? port_->NativeHandle() : -1; }
     bool IsMonitoring() const { return thread_.joinable(); }
 
@@ -123,6 +122,10 @@ public:
     // gone with EIO, dropped bytes) is left in LastError(); a closed link or
     // an empty frame leaves LastError() alone.
     WriteResult Write(const std::uint8_t* bytes, std::uint32_t n);
+    // Offers the rest a Write left Held to the driver again: Accepted once
+    // none is left (also when there was none), Held while some still is,
+    // Refused when the device failed (LastError() tells why) or is closed.
+    WriteResult WriteHeld();
     // With MODE_RX_QUEUE: takes up to n bytes from the receive queue (dest
     // may be null to discard them); the time-out is not used. Without it:
     // waits up to timeout (kInfinite: no limit) for bytes from the device

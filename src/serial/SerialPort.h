@@ -127,6 +127,8 @@ public:
     // The path actually opened (an alias link or a device).
     virtual const std::string& Path() const = 0;
     // Speed, parity, data and stop bits in raw mode; false with error set.
+    // May be called while the event thread runs (the boot loader's line
+    // follows the boards').
     virtual bool SetLine(const LineRequest& line, Result& error) = 0;
     // Discards everything unread and unsent in the driver.
     virtual bool Purge(Result& error) = 0;
@@ -140,8 +142,8 @@ public:
     // The body of an event thread for this device; nothing, with error set,
     // when it cannot be made.
     virtual std::unique_ptr<IPortWatcher> MakeWatcher(Result& error) = 0;
-    // A descriptor a client may wait on and use itself; -1 where there is
-    // none (the in-memory port).
+    // A descriptor tests may wait on and use themselves; -1 where there is
+    // none (the in-memory port, Windows).
     virtual int NativeHandle() const { return -1; }
 };
 

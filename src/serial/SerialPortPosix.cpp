@@ -2,7 +2,7 @@
 // termios, writes and direct reads. Its event thread is in
 // SerialEventLoopPosix.cpp.
 #include "platform/PortMap.h"
-#include "serial/LineSettings.h"
+#include "serial/LineSettingsPosix.h"
 #include "serial/SerialLink.h"
 #include "serial/SerialPosix.h"
 

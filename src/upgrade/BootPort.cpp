@@ -1,36 +1,91 @@
 #include "upgrade/BootPort.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <chrono>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <termios.h>
-#include <unistd.h>
+#include <condition_variable>
+#include <mutex>
 
 namespace qav {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
-BootPort::BootPort() : stopFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+namespace {
+
+constexpr std::uint32_t kBaud = 115200;
+constexpr std::uint8_t kDataBits = 8;
+// While the driver still holds bytes of an earlier send, how often the rest
+// is offered again (the link's notifications wake the wait sooner).
+constexpr milliseconds kHeldRetry{5};
+
+} // namespace
+
+// What wakes a waiting client: every notification of the link (bytes
+// queued, the transmit side empty, the far side gone) and Stop.
+class BootPort::Wakeups final : public INotifySink
+{
+public:
+    void Post(std::uint32_t, std::intptr_t, std::intptr_t) override
+    {
+        {
+            std::lock_guard guard(lock_);
+            ++posts_;
+        }
+        changed_.notify_all();
+    }
+
+    void SetStopped(bool stopped)
+    {
+        {
+            std::lock_guard guard(lock_);
+            stopped_ = stopped;
+        }
+        changed_.notify_all();
+    }
+
+    PortIo Wait(Clock::time_point deadline, const std::function<bool()>& ready, const std::function<bool()>& gone)
+    {
+        std::unique_lock guard(lock_);
+        for (;;) {
+            if (stopped_)
+                return PortIo::Stopped;
+            // What came before a hang-up is still handed out.
+            if (ready())
+                return PortIo::Ok;
+            if (gone())
+                return PortIo::Gone;
+            const std::uint64_t seen = posts_;
+            if (!changed_.wait_until(guard, deadline, [&] { return stopped_ || posts_ != seen; }))
+                return ready() ? PortIo::Ok : PortIo::TimedOut;
+        }
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::uint64_t posts_ = 0;
+    bool stopped_ = false;
+};
+
+BootPort::BootPort() : wakeups_(std::make_shared<Wakeups>())
+{
+    link_.SetMode(CSerialLink::kOwnerMode);
+    link_.SetOwner(wakeups_);
+}
 
 BootPort::~BootPort()
 {
     Close();
-    if (stopFd_ >= 0)
-        ::close(stopFd_);
 }
 
 bool BootPort::Open(const std::string& nameOrPath)
 {
-    link_.Close(std::chrono::milliseconds{0});
+    Close();
     return NameLinkDevice(link_, nameOrPath) && OpenNamed();
 }
 
 bool BootPort::Open(int portNumber)
 {
-    link_.Close(std::chrono::milliseconds{0});
+    Close();
     return NameLinkDevice(link_, portNumber) && OpenNamed();
 }
 
@@ -38,8 +93,9 @@ bool BootPort::OpenNamed()
 {
     if (!link_.Open())
         return false;
-    if (!link_.SetLine(115200, CSerialLink::kNoParity, 8, CSerialLink::kOneStopBit) || !link_.Setup()) {
-        link_.Close(std::chrono::milliseconds{0});
+    if (!link_.SetLine(kBaud, CSerialLink::kNoParity, kDataBits, CSerialLink::kOneStopBit) || !link_.Setup() ||
+        !link_.StartMonitor(0)) {
+        link_.Close(CSerialLink::kCloseWaitMs);
         return false;
     }
     return true;
@@ -47,92 +103,71 @@ bool BootPort::OpenNamed()
 
 bool BootPort::UseBootLoaderLine()
 {
-    return link_.SetLine(115200, CSerialLink::kEvenParity, 8, CSerialLink::kOneStopBit);
+    return link_.SetLine(kBaud, CSerialLink::kEvenParity, kDataBits, CSerialLink::kOneStopBit);
 }
 
 void BootPort::Close()
 {
-    link_.Close(std::chrono::milliseconds{0});
+    link_.Close(CSerialLink::kCloseWaitMs);
 }
 
 void BootPort::Stop()
 {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(stopFd_, &one, sizeof one);
+    wakeups_->SetStopped(true);
 }
 
 void BootPort::Rearm()
 {
-    std::uint64_t value = 0;
-    [[maybe_unused]] const ssize_t n = ::read(stopFd_, &value, sizeof value);
+    wakeups_->SetStopped(false);
 }
 
-PortIo BootPort::Wait(short events, Clock::time_point deadline)
+PortIo BootPort::Wait(Clock::time_point deadline, const std::function<bool()>& ready)
 {
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        // Round up so a wait never ends a little early and spins.
-        const int ms = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count() + 1, 0));
-        std::array<pollfd, 2> fds{pollfd{link_.NativeHandle(), events, 0}, pollfd{stopFd_, POLLIN, 0}};
-        const int r = ::poll(fds.data(), fds.size(), left.count() < 0 ? 0 : ms);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            return PortIo::Gone;
-        }
-        if (fds[1].revents)
-            return PortIo::Stopped;
-        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-            return PortIo::Gone;
-        if (fds[0].revents & events)
-            return PortIo::Ok;
-        if (Clock::now() >= deadline)
-            return PortIo::TimedOut;
-    }
+    return wakeups_->Wait(deadline, ready, [this] { return link_.FarSideGone(); });
 }
 
-PortIo BootPort::Send(std::span<const std::uint8_t> bytes, std::chrono::milliseconds timeout)
+PortIo BootPort::Send(std::span<const std::uint8_t> bytes, milliseconds timeout)
 {
     if (!IsOpen())
         return PortIo::Gone;
+    if (bytes.empty())
+        return PortIo::Ok;
     const auto deadline = Clock::now() + timeout;
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(link_.NativeHandle(), bytes.data(), bytes.size());
-        if (n > 0) {
-            bytes = bytes.subspan(static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return PortIo::Gone;
-        if (const PortIo r = Wait(POLLOUT, deadline); r != PortIo::Ok)
+    WriteResult w = link_.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    // The driver took part of it: offer the rest until it is taken, as a
+    // blocking write would.
+    while (w == WriteResult::Held) {
+        const auto now = Clock::now();
+        if (now >= deadline)
+            return PortIo::TimedOut;
+        if (const PortIo r = Wait(std::min(deadline, now + kHeldRetry), [] { return false; });
+            r == PortIo::Stopped || r == PortIo::Gone)
             return r;
+        w = link_.WriteHeld();
     }
-    return PortIo::Ok;
+    return w == WriteResult::Accepted ? PortIo::Ok : PortIo::Gone;
 }
 
-PortIo BootPort::Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds timeout)
+PortIo BootPort::Receive(std::span<std::uint8_t> dest, milliseconds timeout)
 {
     if (!IsOpen())
         return PortIo::Gone;
     const auto deadline = Clock::now() + timeout;
     while (!dest.empty()) {
-        // Wait first: with VMIN and VTIME 0 a read of an empty line returns
-        // 0, which after a readable poll means the far side hung up.
-        if (const PortIo r = Wait(POLLIN, deadline); r != PortIo::Ok)
+        if (const PortIo r = Wait(deadline, [this] { return link_.QueuedCount() != 0; }); r != PortIo::Ok)
             return r;
-        const ssize_t n = ::read(link_.NativeHandle(), dest.data(), dest.size());
-        if (n > 0)
-            dest = dest.subspan(static_cast<std::size_t>(n));
-        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
-            return PortIo::Gone;
+        const std::uint32_t n = link_.Read(dest.data(), static_cast<std::uint32_t>(dest.size()), milliseconds{0});
+        dest = dest.subspan(n);
     }
     return PortIo::Ok;
 }
 
 void BootPort::DiscardInput()
 {
+    // The event thread takes every byte off the driver as it comes, so what
+    // has arrived is in the queue.
     if (IsOpen())
-        ::tcflush(link_.NativeHandle(), TCIFLUSH);
+        link_.Read(nullptr, link_.QueuedCount(), milliseconds{0});
 }
 
 } // namespace qav

@@ -12,6 +12,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -66,11 +68,15 @@ public:
     void DiscardInput() override;
 
 private:
-    bool OpenNamed();
-    PortIo Wait(short events, std::chrono::steady_clock::time_point deadline);
+    class Wakeups;
 
+    bool OpenNamed();
+    // Ok once `ready` holds; TimedOut at the deadline; Stopped after Stop;
+    // Gone once the far side has hung up.
+    PortIo Wait(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& ready);
+
+    std::shared_ptr<Wakeups> wakeups_;
     CSerialLink link_;
-    int stopFd_ = -1;
 };
 
 } // namespace qav

@@ -390,26 +390,5 @@ TEST_F(MemoryLink, WithoutReceiveQueueReadTakesFromTheDevice)
     EXPECT_EQ(got, frame);
 }
 
-TEST(MemoryPortList, ARegisteredPortIsListedFirstAndHidesAnAliasOfItsNumber)
-{
-    test::ScopedPortsDir ports;
-    ASSERT_TRUE(RegisterPortAlias(kPort, "/dev/null"));
-    ASSERT_TRUE(RegisterPortAlias(7, "/dev/null"));
-    const auto entries = [] {
-        PortScanRoots roots;
-        roots.sysClassTty = "/nonexistent";
-        return ListSerialPorts(roots);
-    };
-    {
-        ScopedMemoryPort memory(kPort);
-        const auto listed = entries();
-        ASSERT_EQ(listed.size(), 2u);
-        EXPECT_EQ(listed[0], "COM201 (in memory)");
-        EXPECT_EQ(listed[1], "COM7 /dev/null");
-        EXPECT_EQ(PortNumberFromEntry(listed[0]), kPort);
-    }
-    EXPECT_EQ(entries(), (std::vector<std::string>{"COM7 /dev/null", "COM201 /dev/null"}));
-}
-
 } // namespace
 } // namespace qav

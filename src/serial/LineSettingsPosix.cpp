@@ -1,4 +1,4 @@
-#include "serial/LineSettings.h"
+#include "serial/LineSettingsPosix.h"
 
 #include "serial/SerialLink.h"
 
