@@ -1,6 +1,6 @@
 #include "StopSignals.h"
 
-#include <windows.h>
+#include "platform/WindowsApi.h"
 
 namespace qav::cli {
 namespace {

@@ -1,12 +1,10 @@
 #include "platform/BoxParse.h"
 
 #include <charconv>
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 
-#include <locale.h>
 
 namespace qav {
 namespace {
@@ -129,10 +127,15 @@ std::optional<float> ParseBoxFloat(std::u16string_view text)
                 end = j;
             }
         }
-        // The text is checked to be plain decimal by now; strtod in the C
-        // locale reads it whatever the user's locale says about commas.
-        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-        value = cLocale ? strtod_l(ascii.c_str(), nullptr, cLocale) : std::strtod(ascii.c_str(), nullptr);
+        // The text is checked to be plain decimal by now; from_chars reads
+        // it whatever the user's locale says about commas. Beyond the range
+        // of a double it reads as strtod would: too small is 0, too large is
+        // infinite (and refused below).
+        const auto [ptr, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+        if (ec == std::errc::result_out_of_range) {
+            const bool tiny = ascii.find("e-") != std::string::npos;
+            value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        }
     }
     if (!OnlyBlanksFrom(s, end))
         return std::nullopt;

@@ -2,7 +2,7 @@
 // What the Windows files of the port layer and the platform folder share:
 // narrow text to and from the system's wide text, and Win32 error codes as
 // errno values and words. Windows only.
-#include <windows.h>
+#include "platform/WindowsApi.h"
 
 #include <string>
 #include <string_view>

@@ -3,7 +3,7 @@
 // touching a device. Windows only.
 #include "serial/SerialPort.h"
 
-#include <windows.h>
+#include "platform/WindowsApi.h"
 
 #include <optional>
 

@@ -35,7 +35,7 @@ class Win32CommCalls final : public ICommCalls
 public:
     Win32CommCalls(HANDLE port, HANDLE stop) : port_(port), stop_(stop) {}
 
-    bool Valid() const { return wait_.Valid() && read_.Valid(); }
+    bool Valid() const { return wait_.Valid() && firstByte_.Valid() && read_.Valid(); }
 
     bool SetMask(std::uint32_t mask, std::uint32_t& error) override
     {
@@ -52,20 +52,40 @@ public:
         return true;
     }
 
-    CommWaitStart StartWait(std::uint32_t& events, std::uint32_t& error) override
+    CommStart StartWait(std::uint32_t& events, std::uint32_t& error) override
     {
         waitEvents_ = 0;
         if (::WaitCommEvent(port_, &waitEvents_, wait_.Fresh())) {
             events = waitEvents_;
-            return CommWaitStart::Event;
+            return CommStart::Done;
         }
-        error = ::GetLastError();
-        return error == ERROR_IO_PENDING ? CommWaitStart::Pending : CommWaitStart::Failed;
+        return Started(error);
     }
 
-    CommWaitEnd AwaitWait() override
+    CommStart StartFirstByte(std::uint8_t& byte, std::uint32_t& got, std::uint32_t& error) override
     {
-        return WaitOrStop(wait_.Event()) ? CommWaitEnd::Ended : CommWaitEnd::Stopped;
+        DWORD done = 0;
+        if (::ReadFile(port_, &firstByteBuffer_, 1, &done, firstByte_.Fresh())) {
+            byte = firstByteBuffer_;
+            got = done;
+            return CommStart::Done;
+        }
+        return Started(error);
+    }
+
+    CommWake Await(bool waitPending, bool firstBytePending) override
+    {
+        HANDLE handles[3] = {stop_};
+        DWORD count = 1;
+        const DWORD waitAt = waitPending ? count : MAXDWORD;
+        if (waitPending)
+            handles[count++] = wait_.Event();
+        if (firstBytePending)
+            handles[count++] = firstByte_.Event();
+        const DWORD r = ::WaitForMultipleObjects(count, handles, FALSE, INFINITE);
+        if (r == WAIT_OBJECT_0 || r >= WAIT_OBJECT_0 + count)
+            return CommWake::Stopped;
+        return r - WAIT_OBJECT_0 == waitAt ? CommWake::WaitEnded : CommWake::FirstByteEnded;
     }
 
     bool FinishWait(std::uint32_t& events, std::uint32_t& error) override
@@ -77,7 +97,29 @@ public:
         return true;
     }
 
-    void CancelWait() override { CancelAndFinish(wait_); }
+    bool FinishFirstByte(std::uint8_t& byte, std::uint32_t& got, std::uint32_t& error) override
+    {
+        DWORD done = 0;
+        if (!Check(::GetOverlappedResult(port_, firstByte_.Get(), &done, TRUE), error))
+            return false;
+        byte = firstByteBuffer_;
+        got = done;
+        return true;
+    }
+
+    // The thread must not leave while the driver may still write into a
+    // record or a buffer: cancel, then wait for each call's end.
+    void CancelPending(bool waitPending, bool firstBytePending) override
+    {
+        if (!waitPending && !firstBytePending)
+            return;
+        ::CancelIo(port_);
+        DWORD transferred = 0;
+        if (waitPending)
+            ::GetOverlappedResult(port_, wait_.Get(), &transferred, TRUE);
+        if (firstBytePending)
+            ::GetOverlappedResult(port_, firstByte_.Get(), &transferred, TRUE);
+    }
 
     bool Read(std::uint8_t* dest, std::uint32_t n, std::uint32_t& got, std::uint32_t& error) override
     {
@@ -89,11 +131,12 @@ public:
         }
         if (!Check(::GetLastError() == ERROR_IO_PENDING, error))
             return false;
-        // The bytes are queued, so the read ends at once; a stop (or a purge
-        // that leaves Wine's read waiting for bytes that were thrown away)
-        // must not hold the thread.
-        if (!WaitOrStop(read_.Event())) {
-            CancelAndFinish(read_);
+        // The bytes are queued, so the read ends at once; a stop must not
+        // wait for it all the same.
+        const HANDLE handles[2] = {read_.Event(), stop_};
+        if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
+            ::CancelIo(port_);
+            ::GetOverlappedResult(port_, read_.Get(), &done, TRUE);
             error = kErrorOperationAborted;
             return false;
         }
@@ -127,27 +170,19 @@ private:
         return ok != FALSE;
     }
 
-    // True when `done` is signalled, false when the stop event is.
-    bool WaitOrStop(HANDLE done)
+    static CommStart Started(std::uint32_t& error)
     {
-        const HANDLE handles[2] = {done, stop_};
-        return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0;
-    }
-
-    // The thread must not leave while the driver may still write into the
-    // record (or the buffer): cancel, then wait for the call's end.
-    void CancelAndFinish(OverlappedRecord& record)
-    {
-        ::CancelIo(port_);
-        DWORD transferred = 0;
-        ::GetOverlappedResult(port_, record.Get(), &transferred, TRUE);
+        error = ::GetLastError();
+        return error == ERROR_IO_PENDING ? CommStart::Pending : CommStart::Failed;
     }
 
     HANDLE port_;
     HANDLE stop_;
     OverlappedRecord wait_;
+    OverlappedRecord firstByte_;
     OverlappedRecord read_;
     DWORD waitEvents_ = 0;
+    std::uint8_t firstByteBuffer_ = 0;
 };
 
 class Win32Watcher final : public IPortWatcher

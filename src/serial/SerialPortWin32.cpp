@@ -68,10 +68,10 @@ public:
             error = Failure(::GetLastError(), "cannot open " + name_ + ": no event for its writes");
             return false;
         }
-        // Reads return what has come at once (the event thread reads only
-        // what is queued); a write may take 1 ms a byte plus 10 s.
+        // No read time-outs: a read ends when its count has come, as Wine's
+        // always do. The event thread asks for one byte to wake on, then for
+        // exactly what is queued. A write may take 1 ms a byte plus 10 s.
         COMMTIMEOUTS timeouts{};
-        timeouts.ReadIntervalTimeout = MAXDWORD;
         timeouts.WriteTotalTimeoutMultiplier = 1;
         timeouts.WriteTotalTimeoutConstant = 10000;
         if (!::SetupComm(h_, kDriverQueueBytes, kDriverQueueBytes) || !::SetCommTimeouts(h_, &timeouts)) {

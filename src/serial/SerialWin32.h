@@ -3,7 +3,7 @@
 // (SerialEventLoopWin32.cpp) share. Windows only.
 #include "serial/SerialPort.h"
 
-#include <windows.h>
+#include "platform/WindowsApi.h"
 
 #include <memory>
 
