@@ -3,6 +3,8 @@
 // there before, or its absence, comes back at the end, so tests that change
 // the environment leave none of it to the tests run after them in the same
 // process.
+#include "support/Platform.h"
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -20,18 +22,15 @@ public:
     ScopedEnv(std::string name, const std::string& value) : ScopedEnv(std::move(name)) { Set(value); }
     ~ScopedEnv()
     {
-        if (saved_)
-            ::setenv(name_.c_str(), saved_->c_str(), 1);
-        else
-            ::unsetenv(name_.c_str());
+        SetEnvVar(name_, saved_ ? saved_->c_str() : nullptr);
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-    void Set(const std::string& value) { ::setenv(name_.c_str(), value.c_str(), 1); }
+    void Set(const std::string& value) { SetEnvVar(name_, value.c_str()); }
     // Nothing: unset.
     void Set(const char* value) { value ? Set(std::string(value)) : Unset(); }
-    void Unset() { ::unsetenv(name_.c_str()); }
+    void Unset() { SetEnvVar(name_, nullptr); }
 
 private:
     std::string name_;

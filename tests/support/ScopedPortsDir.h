@@ -2,10 +2,9 @@
 // A private, empty alias folder for one test: made under the system's
 // temporary folder, set as QAV_NUVA_PORTS_DIR, removed with everything in it
 // (and the variable restored) afterwards.
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 namespace qav::test {
@@ -15,19 +14,7 @@ class ScopedPortsDir
 public:
     // The alias folder is a not yet existing folder inside a fresh temporary
     // one, so that creating it is part of what gets exercised.
-    ScopedPortsDir() : dir_(temp_.File("ports"))
-    {
-        if (const char* old = std::getenv(kVariable))
-            saved_ = old;
-        ::setenv(kVariable, dir_.c_str(), 1);
-    }
-    ~ScopedPortsDir()
-    {
-        if (saved_)
-            ::setenv(kVariable, saved_->c_str(), 1);
-        else
-            ::unsetenv(kVariable);
-    }
+    ScopedPortsDir() : dir_(temp_.File("ports")), variable_("QAV_NUVA_PORTS_DIR", dir_) {}
     ScopedPortsDir(const ScopedPortsDir&) = delete;
     ScopedPortsDir& operator=(const ScopedPortsDir&) = delete;
 
@@ -36,10 +23,9 @@ public:
     std::string Scratch() const { return temp_.path().string(); }
 
 private:
-    static constexpr const char* kVariable = "QAV_NUVA_PORTS_DIR";
     TempDir temp_;
     std::string dir_;
-    std::optional<std::string> saved_;
+    ScopedEnv variable_;
 };
 
 } // namespace qav::test

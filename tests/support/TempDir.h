@@ -1,9 +1,9 @@
 #pragma once
 // A private folder for one test, removed with everything in it afterwards.
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -12,12 +12,23 @@ namespace qav::test {
 class TempDir
 {
 public:
+    // A fresh folder only its user may use, as mkdtemp makes one.
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qav-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
+        namespace fs = std::filesystem;
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        const fs::path base = fs::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const fs::path candidate = base / ("qav-test-" + std::to_string(random() % 1'000'000'000'000));
+            std::error_code ec;
+            if (fs::create_directory(candidate, ec)) {
+                fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, ec);
+                path_ = candidate;
+                return;
+            }
+        }
+        throw std::runtime_error("cannot make a temporary folder");
     }
     ~TempDir()
     {

@@ -2,14 +2,14 @@
 // notification code table.
 #include "upgrade/FirmwareFile.h"
 #include "platform/RegularFile.h"
+#include "support/Platform.h"
 #include "support/TempDir.h"
 #include "upgrade/UpgradeCodes.h"
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qav {
 namespace {
@@ -115,10 +115,10 @@ TEST(FirmwareFile, ReadsOnlyRegularFilesOfBoundedSize)
     const auto bytes = PackFirmware(FirmwareBoard::Controller, 12, kDefaultFlashAddress, Image(5000));
     std::ofstream(dir.File("a.bgsf"), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
-    // Sparse: larger than any firmware file without taking the space.
+    // Sparse where the system can: larger than any firmware file without
+    // taking the space.
     std::ofstream(dir.File("huge.bgsf")).close();
-    ASSERT_EQ(truncate(dir.File("huge.bgsf").c_str(), static_cast<off_t>(kMaxFirmwareFileSize + 1)), 0);
+    std::filesystem::resize_file(dir.File("huge.bgsf"), kMaxFirmwareFileSize + 1);
     struct Case
     {
         std::string path;
@@ -128,8 +128,7 @@ TEST(FirmwareFile, ReadsOnlyRegularFilesOfBoundedSize)
         {dir.File("a.bgsf"), 0},
         {dir.File("none.bgsf"), ENOENT},
         {dir.path().string(), EISDIR},
-        {dir.File("fifo"), kNotRegularFile},
-        {"/dev/zero", kNotRegularFile},
+        {test::DevicePath(), kNotRegularFile},
         {dir.File("huge.bgsf"), kFirmwareInvalid},
     };
     for (const Case& c : cases) {
