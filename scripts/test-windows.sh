@@ -1,0 +1,243 @@
+#!/usr/bin/env bash
+# Proves the Windows build under Wine:
+#  1. builds qav-nuva-cli.exe with its zip and the core's unit tests for
+#     Windows (scripts/build-windows.sh), and the Linux simulator and
+#     command-line tool (scripts/build.sh);
+#  2. runs the core's unit tests under Wine (and the Linux build's beside
+#     them, for the time);
+#  3. end to end: the Linux simulator on pseudo-terminals, once for each
+#     build, a private Wine prefix whose dosdevices/comN links point at the
+#     simulator's terminals, and the same commands from both builds: read,
+#     write --flash, monitor --count, read --board motor, upgrade of both
+#     boards, and a port that is not there. Their output, exit codes and
+#     the files they leave (and the simulator's flash) must be the same.
+# Prints the time of each step, Wine's beside Linux's.
+# Usage: scripts/test-windows.sh   (scripts/install-deps.sh --windows first)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+win_build="${WINDOWS_BUILD_DIR:-$root/build-windows}"
+for tool in wine wineboot wineserver x86_64-w64-mingw32-g++-posix python3; do
+  command -v "$tool" >/dev/null || {
+    echo "test-windows: $tool is needed (scripts/install-deps.sh --windows)" >&2
+    exit 1
+  }
+done
+
+work="$(mktemp -d)"
+chmod 700 "$work"
+sim_pid=""
+cleanup() {
+  if [ -n "$sim_pid" ]; then kill -TERM "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null; fi
+  # Ends this prefix's Wine server only.
+  if [ -d "$work/wine" ]; then WINEPREFIX="$work/wine" wineserver -k 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Times in milliseconds, by step name.
+declare -A took
+ms_now() { local t=${EPOCHREALTIME/./}; echo $((t / 1000)); }
+# timed NAME COMMAND...: runs the command, keeping its time under NAME and
+# its exit code in $rc (never fails the script).
+timed() {
+  local name=$1 start
+  shift
+  start=$(ms_now)
+  rc=0
+  "$@" || rc=$?
+  took[$name]=$(($(ms_now) - start))
+}
+fail() {
+  echo "test-windows: $*" >&2
+  exit 1
+}
+
+echo "== building"
+timed "build: Linux simulator and CLI" "$root/scripts/build.sh" qav-nuva-sim qav-nuva-cli qav_core_tests
+[ "$rc" -eq 0 ] || fail "the Linux build failed"
+timed "build: Windows CLI and zip" "$root/scripts/build-windows.sh"
+[ "$rc" -eq 0 ] || fail "the Windows build failed"
+timed "build: Windows core tests" "$root/scripts/build-windows.sh" qav_core_tests
+[ "$rc" -eq 0 ] || fail "the Windows build of the core tests failed"
+cli_linux="$build/cli/qav-nuva-cli"
+cli_windows="$win_build/cli/qav-nuva-cli.exe"
+sim="$build/sim/qav-nuva-sim"
+
+# Nothing of the user's is touched: a private home, alias folder and Wine
+# prefix.
+export HOME="$work/home" XDG_RUNTIME_DIR="$work" QAV_NUVA_PORTS_DIR="$work/ports"
+export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$HOME"
+echo "== a fresh Wine prefix"
+mkdir -p "$WINEPREFIX"
+# One server for every program of the run, instead of one each. Wine's
+# own chatter (a prefix being made, the server's object dump at its end)
+# goes to a log, shown when something fails.
+wineserver -p >"$work/wine.log" 2>&1
+timed "wineboot (once)" wineboot -i 2>>"$work/wine.log"
+[ "$rc" -eq 0 ] || fail "wineboot failed: $(cat "$work/wine.log")"
+
+echo "== the core's unit tests"
+timed "core tests: Linux" "$build/tests/qav_core_tests" --gtest_brief=1
+[ "$rc" -eq 0 ] || fail "the core's unit tests failed on Linux"
+timed "core tests: Wine" wine "$win_build/tests/qav_core_tests.exe" --gtest_brief=1
+[ "$rc" -eq 0 ] || fail "the core's unit tests failed under Wine"
+
+# Firmware for both boards, packed once, the same for both runs.
+mkdir -p "$work/in"
+python3 - "$work/in" <<'PY'
+import random, struct, sys
+folder = sys.argv[1]
+r = random.Random(22)
+# A vector table's start (stack pointer in RAM, reset address in flash), then
+# code-like bytes; the simulated boards run the version byte at 0x1C, so
+# what they report after the upgrade shows the new image started.
+for name, stack, size, version in (("controller.bin", 0x20001000, 30000, 24), ("motor.bin", 0x20000800, 12000, 16)):
+    image = bytearray(struct.pack("<II", stack, 0x08000101) + bytes(r.randrange(256) for _ in range(size)))
+    image[0x1C] = version
+    open(f"{folder}/{name}", "wb").write(image)
+# A set to write: a few keys changed, the rest keeps the board's values.
+open(f"{folder}/edited.bgsc", "w").write("[PARAMETERS]\nROLL_TOTAL=150\nROLL_ACC=60\nTILT_VEL=70\n")
+PY
+"$cli_linux" firmware pack --board controller --version 24 --chip 0x410 "$work/in/controller.bin" \
+  -o "$work/in/controller.bgsf" >/dev/null
+"$cli_linux" firmware pack --board motor --version 16 --chip 0x422 "$work/in/motor.bin" \
+  -o "$work/in/motor.bmcf" >/dev/null
+
+controller=COM21
+motor=COM22
+absent=COM23
+# The steps of one run: name, then the command's arguments. The same
+# arguments for both builds; file names are relative to the run's folder.
+steps=(
+  "read|read --port $controller -o read.bgsc"
+  "write --flash|write --port $controller ../in/edited.bgsc --flash"
+  "read after write|read --port $controller -o written.bgsc"
+  "monitor --count 5|monitor --port $controller --count 5"
+  "read --board motor|read --board motor --port $motor -o motor.bmc"
+  "upgrade controller|upgrade --port $controller ../in/controller.bgsf"
+  "upgrade motor|upgrade --board motor --port $motor ../in/motor.bmcf"
+  "monitor after upgrades|monitor --port $controller --count 1"
+  "monitor motor after upgrade|monitor --board motor --port $motor --count 1"
+  "read of a missing port|read --port $absent"
+)
+
+# run_all PLATFORM CLI...: a fresh simulator, then every step with the
+# command-line tool given; results in $work/PLATFORM.
+run_all() {
+  local platform=$1
+  shift
+  local dir="$work/$platform"
+  mkdir -p "$dir"
+  rm -rf "$QAV_NUVA_PORTS_DIR"
+  # Held still without noise, so telemetry reads the same each time.
+  "$sim" --controller "$controller" --motor "$motor" --flash "$dir/sim-flash.bgsc" \
+    --motor-flash "$dir/sim-motor.bmc" --attitude 1.5,-2.5,3.5 --sticks 10,-20,30,0,-100 --seed 22 \
+    >"$work/sim.out" 2>"$work/sim.err" &
+  sim_pid=$!
+  # The simulator names its terminals once both are up; a hang is the only
+  # thing the generous limit catches.
+  local waited=0
+  until [ "$(grep -c /dev/ "$work/sim.out" 2>/dev/null)" = 2 ]; do
+    kill -0 "$sim_pid" 2>/dev/null || fail "the simulator ended: $(cat "$work/sim.err")"
+    waited=$((waited + 1))
+    [ "$waited" -lt 300 ] || fail "the simulator did not come up"
+    sleep 0.1
+  done
+  # Wine's ports: dosdevices/comN, lower case, to the same terminals.
+  local name device
+  while read -r _ name device; do
+    ln -sfn "$device" "$WINEPREFIX/dosdevices/${name,,}"
+  done <"$work/sim.out"
+  local i=0 step label args
+  for step in "${steps[@]}"; do
+    i=$((i + 1))
+    label=${step%%|*}
+    read -ra args <<<"${step#*|}"
+    (cd "$dir" && timed_step "$platform" "$label" "$i" "$@" "${args[@]}")
+  done
+  kill -TERM "$sim_pid"
+  wait "$sim_pid" || true
+  sim_pid=""
+}
+
+# timed_step PLATFORM LABEL N COMMAND...: in the run's folder, stdout to
+# N.out, stderr to N.err, exit code to N.rc, time to N.ms.
+timed_step() {
+  local platform=$1 label=$2 n=$3 start
+  shift 3
+  start=$(ms_now)
+  local status=0
+  timeout 300 "$@" >"$n.out" 2>"$n.err" </dev/null || status=$?
+  echo $(($(ms_now) - start)) >"$n.ms"
+  echo "$status" >"$n.rc"
+  printf '  %-8s %-28s exit %s\n' "$platform" "$label" "$status"
+}
+
+echo "== end to end against the simulator"
+run_all linux "$cli_linux"
+run_all windows wine "$cli_windows"
+
+# What must be the same: every step's output and exit code, and every file
+# left (what read wrote, the simulator's flash), byte for byte. Output is
+# compared by its text: a Windows console program ends its lines with CR LF.
+# The motor board's voltage and current are measured, not held: their
+# values are left out.
+comparable() {
+  case "$1" in
+    *.out) tr -d '\r' <"$1" | sed -E 's/^voltage [0-9.]+ current [0-9.]+ /voltage _ current _ /' ;;
+    *) cat "$1" ;;
+  esac
+}
+status=0
+for f in "$work/linux"/*; do
+  name=$(basename "$f")
+  case "$name" in *.err | *.ms) continue ;; esac
+  if ! cmp -s <(comparable "$f") <(comparable "$work/windows/$name"); then
+    echo "test-windows: $name differs between Linux and Wine:" >&2
+    diff -u <(comparable "$f") <(comparable "$work/windows/$name") | head -n 20 >&2 || true
+    status=1
+  fi
+done
+# The upgraded boards run the new firmware.
+grep -q 'firmware 2\.4$' "$work/linux/8.out" || { echo "test-windows: the controller runs no V2.4" >&2; status=1; }
+grep -q 'firmware 1\.6$' "$work/linux/9.out" || { echo "test-windows: the motor board runs no V1.6" >&2; status=1; }
+# Every step that should work did, and the missing port failed.
+i=0
+for step in "${steps[@]}"; do
+  i=$((i + 1))
+  want=0
+  [ "${step%%|*}" = "read of a missing port" ] && want=1
+  got=$(cat "$work/linux/$i.rc")
+  if { [ "$want" = 0 ] && [ "$got" != 0 ]; } || { [ "$want" != 0 ] && [ "$got" = 0 ]; }; then
+    echo "test-windows: ${step%%|*} ended with $got:" >&2
+    cat "$work/linux/$i.err" >&2
+    status=1
+  fi
+done
+grep -q '^ROLL_TOTAL=150$' "$work/linux/written.bgsc" || { echo "test-windows: the write did not take" >&2; status=1; }
+# Backups of the set before the write, each where its system keeps them.
+ls "$HOME/.local/share/qav-nuva/backups/"*.bgsc >/dev/null 2>&1 ||
+  { echo "test-windows: no backup on Linux" >&2; status=1; }
+ls "$WINEPREFIX/drive_c/users/"*/AppData/Local/qav-nuva/backups/*.bgsc >/dev/null 2>&1 ||
+  { echo "test-windows: no backup under Wine" >&2; status=1; }
+
+echo "== times (ms)"
+printf '  %-30s %10s %10s\n' "step" "Linux" "Wine"
+for name in "build: Linux simulator and CLI" "build: Windows CLI and zip" "build: Windows core tests" \
+  "wineboot (once)"; do
+  printf '  %-30s %10s\n' "$name" "${took[$name]}"
+done
+printf '  %-30s %10s %10s\n' "core tests" "${took[core tests: Linux]}" "${took[core tests: Wine]}"
+i=0
+for step in "${steps[@]}"; do
+  i=$((i + 1))
+  printf '  %-30s %10s %10s\n' "${step%%|*}" "$(cat "$work/linux/$i.ms")" "$(cat "$work/windows/$i.ms")"
+done
+echo "  zip: $(ls "$win_build"/qav-nuva-cli-*-win64.zip)"
+if [ "$status" -ne 0 ]; then
+  echo "test-windows: FAILED" >&2
+  exit 1
+fi
+echo "test-windows: the Windows build behaves as the Linux build"
