@@ -16,11 +16,11 @@ linux_packages=(
 )
 # The cross compiler with POSIX threads (std::thread), zlib built for it,
 # GoogleTest's sources (built by the cross build), Wine to run the result,
-# and zip for the package.
+# and zip and unzip for the package.
 windows_packages=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
-  wine wine64 zip
+  wine wine64 zip unzip
 )
 
 case "${1:-}" in

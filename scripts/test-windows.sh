@@ -5,7 +5,7 @@
 #     command-line tool (scripts/build.sh);
 #  2. runs the core's unit tests under Wine (and the Linux build's beside
 #     them, for the time);
-#  3. end to end: the Linux simulator on pseudo-terminals, once for each
+#  3. end to end, with the program from the zip: the Linux simulator on pseudo-terminals, once for each
 #     build, a private Wine prefix whose dosdevices/comN links point at the
 #     simulator's terminals, and the same commands from both builds: read,
 #     write --flash, monitor --count, read --board motor, upgrade of both
@@ -17,7 +17,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
 win_build="${WINDOWS_BUILD_DIR:-$root/build-windows}"
-for tool in wine wineboot wineserver x86_64-w64-mingw32-g++-posix python3; do
+for tool in wine wineboot wineserver x86_64-w64-mingw32-g++-posix python3 unzip; do
   command -v "$tool" >/dev/null || {
     echo "test-windows: $tool is needed (scripts/install-deps.sh --windows)" >&2
     exit 1
@@ -54,14 +54,16 @@ fail() {
 }
 
 echo "== building"
-timed "build: Linux simulator and CLI" "$root/scripts/build.sh" qav-nuva-sim qav-nuva-cli qav_core_tests
+timed "build: Linux simulator and CLI" env BUILD_DIR="$build" "$root/scripts/build.sh" qav-nuva-sim qav-nuva-cli qav_core_tests
 [ "$rc" -eq 0 ] || fail "the Linux build failed"
-timed "build: Windows CLI and zip" "$root/scripts/build-windows.sh"
+timed "build: Windows CLI, zip, tests" env BUILD_DIR="$win_build" "$root/scripts/build-windows.sh" qav_core_tests
 [ "$rc" -eq 0 ] || fail "the Windows build failed"
-timed "build: Windows core tests" "$root/scripts/build-windows.sh" qav_core_tests
-[ "$rc" -eq 0 ] || fail "the Windows build of the core tests failed"
 cli_linux="$build/cli/qav-nuva-cli"
-cli_windows="$win_build/cli/qav-nuva-cli.exe"
+# The program as users get it: from the zip.
+zip_file="$(ls -t "$win_build"/qav-nuva-cli-*-win64.zip | head -n 1)"
+mkdir -p "$work/zip"
+(cd "$work/zip" && unzip -q "$zip_file")
+cli_windows="$(ls "$work"/zip/*/qav-nuva-cli.exe)"
 sim="$build/sim/qav-nuva-sim"
 
 # Nothing of the user's is touched: a private home, alias folder and Wine
@@ -225,8 +227,7 @@ ls "$WINEPREFIX/drive_c/users/"*/AppData/Local/qav-nuva/backups/*.bgsc >/dev/nul
 
 echo "== times (ms)"
 printf '  %-30s %10s %10s\n' "step" "Linux" "Wine"
-for name in "build: Linux simulator and CLI" "build: Windows CLI and zip" "build: Windows core tests" \
-  "wineboot (once)"; do
+for name in "build: Linux simulator and CLI" "build: Windows CLI, zip, tests" "wineboot (once)"; do
   printf '  %-30s %10s\n' "$name" "${took[$name]}"
 done
 printf '  %-30s %10s %10s\n' "core tests" "${took[core tests: Linux]}" "${took[core tests: Wine]}"
@@ -235,7 +236,7 @@ for step in "${steps[@]}"; do
   i=$((i + 1))
   printf '  %-30s %10s %10s\n' "${step%%|*}" "$(cat "$work/linux/$i.ms")" "$(cat "$work/windows/$i.ms")"
 done
-echo "  zip: $(ls "$win_build"/qav-nuva-cli-*-win64.zip)"
+echo "  zip: $zip_file ($(stat -c %s "$zip_file") bytes)"
 if [ "$status" -ne 0 ]; then
   echo "test-windows: FAILED" >&2
   exit 1
