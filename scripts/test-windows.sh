@@ -5,9 +5,10 @@
 #     command-line tool (scripts/build.sh);
 #  2. runs the core's unit tests under Wine (and the Linux build's beside
 #     them, for the time);
-#  3. end to end, with the program from the zip: the Linux simulator on pseudo-terminals, once for each
-#     build, a private Wine prefix whose dosdevices/comN links point at the
-#     simulator's terminals, and the same commands from both builds: read,
+#  3. end to end, with the program from the zip: the Linux simulator on
+#     pseudo-terminals, once for each build, a private Wine prefix whose
+#     dosdevices/comN links point at the simulator's terminals, and the
+#     same commands from both builds: read,
 #     write --flash, monitor --count, read --board motor, upgrade of both
 #     boards, and a port that is not there. Their output, exit codes and
 #     the files they leave (and the simulator's flash) must be the same.
