@@ -9,6 +9,7 @@
 
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
+#include "gui_support/WaitUntil.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
 #include "view/ControlIds.h"
@@ -60,11 +61,10 @@ TEST(LoadDuringReadBack, TheLoadedFileReachesAControllerAnsweringLate)
     qobject_cast<QAbstractButton*>(view.Control(idc::OpenComPort))->click();
     // Loaded at the first answer, while the rest of the read-back is on its
     // way.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.Link().linkEstablished; }, 10000));
+    ASSERT_TRUE(test::WaitUntil([&] { return view.Link().linkEstablished; }));
     view.LoadConfigFile(QString::fromStdString(path));
 
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return Changed(sim.ControllerWorkingParams()) == Changed(file); }, 10000));
+    EXPECT_TRUE(test::WaitUntil([&] { return Changed(sim.ControllerWorkingParams()) == Changed(file); }));
     EXPECT_EQ(Changed(params), Changed(file));
     EXPECT_EQ(Changed(sim.ControllerWorkingParams()), Changed(file));
 }

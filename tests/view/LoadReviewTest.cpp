@@ -11,6 +11,7 @@
 
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
+#include "gui_support/WaitUntil.h"
 #include "support/ParamsPrinter.h"
 #include "support/TempDir.h"
 
@@ -170,7 +171,7 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
     view.SetBackupFolder(dir.File("backups"));
     view.OnInitialUpdate();
     ASSERT_TRUE(view.ConnectTo(kCom));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return status.texts.contains(kAllUpdated); }, 5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return status.texts.contains(kAllUpdated); }));
 
     const ControllerParams device = sim.ControllerWorkingParams();
     ControllerParams wanted = device;
@@ -182,8 +183,8 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
     // Enough frames that anything the load had asked for would have gone.
     const auto letFramesPass = [&] {
         const auto heard = sim.Stats(sim::DeviceKind::Controller).framesReceived;
-        return QTest::qWaitFor(
-            [&] { return sim.Stats(sim::DeviceKind::Controller).framesReceived >= heard + 25; }, 10000);
+        return test::WaitUntil(
+            [&] { return sim.Stats(sim::DeviceKind::Controller).framesReceived >= heard + 25; });
     };
     prompts.applyReview = false;
     view.LoadConfigFile(QString::fromStdString(path));
@@ -197,7 +198,7 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
 
     prompts.applyReview = true;
     view.LoadConfigFile(QString::fromStdString(path));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.ControllerWorkingParams() == wanted; }, 10000));
+    EXPECT_TRUE(test::WaitUntil([&] { return sim.ControllerWorkingParams() == wanted; }));
     ASSERT_TRUE(letFramesPass());
     const int uploaded = uploads();
     EXPECT_GE(uploaded, 4);
@@ -225,11 +226,11 @@ TEST_F(MotorLoadReview, CancelSendsNothingApplyUploads)
     ASSERT_EQ(prompts.reviews.size(), 1);
     EXPECT_EQ(prompts.reviews[0].changes[0].name, "Tilting motor > Power");
     const std::uint32_t replies = dlg->Engine().RepliesHandled();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->Engine().RepliesHandled() >= replies + 20; }, 10000));
+    ASSERT_TRUE(test::WaitUntil([&] { return dlg->Engine().RepliesHandled() >= replies + 20; }));
     EXPECT_EQ(sim->MotorWorkingParams(), board);
     prompts.applyReview = true;
     dlg->LoadMotorConfigFile(QString::fromStdString(path));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sim->MotorWorkingParams() == wanted; }, 10000));
+    EXPECT_TRUE(test::WaitUntil([&] { return sim->MotorWorkingParams() == wanted; }));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include "gui_support/Activate.h"
 #include "gui_support/FakePrompts.h"
+#include "gui_support/WaitUntil.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
 
@@ -70,9 +71,21 @@ protected:
         dlg->Form().Focus(id, false);
         QTest::keyClick(dlg->Form().Control(id), Qt::Key_Return);
     }
-    bool WaitForStatus(const QString& text, int timeoutMs = 5000)
+    bool WaitForStatus(const QString& text)
     {
-        return QTest::qWaitFor([&] { return statuses.contains(text); }, timeoutMs);
+        return test::WaitUntil([&] { return statuses.contains(text); });
+    }
+    // Waits for `text` shown at or after the status numbered `from`.
+    bool WaitForStatusFrom(const QString& text, qsizetype from)
+    {
+        return test::WaitUntil([&] { return statuses.lastIndexOf(text) >= from; });
+    }
+    // Waits until the dialog has handled `count` more answers of the board:
+    // what the link does meanwhile, it has done by then.
+    bool WaitForReplies(std::uint32_t count)
+    {
+        const std::uint32_t from = dlg->Engine().RepliesHandled();
+        return test::WaitUntil([&] { return dlg->Engine().RepliesHandled() - from >= count; });
     }
     std::string Log() const { return statuses.join(" | ").toStdString(); }
 
