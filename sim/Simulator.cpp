@@ -155,6 +155,7 @@ Result Simulator::Start()
 
 void Simulator::Stop()
 {
+    AtEachTurn(nullptr);
     if (stopFd_ >= 0) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = write(stopFd_, &one, sizeof one);
@@ -215,8 +216,19 @@ void Simulator::EndSilence(DeviceKind kind)
         d->EndSilence();
 }
 
+void Simulator::AtEachTurn(std::function<bool(Simulator&)> step)
+{
+    std::lock_guard<std::mutex> lock(turnLock_);
+    turnStep_ = std::move(step);
+}
+
 void Simulator::Changed()
 {
+    {
+        std::lock_guard<std::mutex> lock(turnLock_);
+        if (turnStep_ && turnStep_(*this))
+            turnStep_ = nullptr;
+    }
     {
         std::lock_guard<std::mutex> lock(changeLock_);
         ++changes_;

@@ -99,6 +99,11 @@ public:
     // `patience` has run out. For tests, which wait for what the devices
     // do, not for time. `condition` may call the functions above.
     bool WaitUntil(const std::function<bool()>& condition, milliseconds patience) const;
+    // Runs `step` on the serving thread after each turn of the devices until
+    // it returns true (or the simulator stops): for tests that must act at
+    // one point of an exchange, before the device says or hears more, however
+    // late the test's own thread would wake. Replaces an earlier step.
+    void AtEachTurn(std::function<bool(Simulator&)> step);
 
     // Snapshots of the devices' state, for tests and diagnostics.
     ControllerParams ControllerWorkingParams() const;
@@ -122,6 +127,8 @@ private:
     mutable std::mutex changeLock_;
     mutable std::condition_variable changed_;
     std::uint64_t changes_ = 0; // turns of the serving threads, under changeLock_
+    std::mutex turnLock_;       // held while the step runs
+    std::function<bool(Simulator&)> turnStep_;
 };
 
 } // namespace qav::sim

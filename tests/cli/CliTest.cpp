@@ -74,6 +74,17 @@ protected:
         const Result started = sim->Start();
         ASSERT_TRUE(started) << started.message;
     }
+    // The controller falls silent (until told otherwise) in the very turn it
+    // takes `rollTotal`, before it answers or hears anything more.
+    void FallSilentOnceTaken(std::uint16_t rollTotal)
+    {
+        sim->AtEachTurn([rollTotal](sim::Simulator& s) {
+            if (s.ControllerWorkingParams().ROLL_TOTAL != rollTotal)
+                return false;
+            s.FallSilent(sim::DeviceKind::Controller);
+            return true;
+        });
+    }
     std::string SavedText(const ControllerParams& p)
     {
         const auto path = (dir / "expected.bgsc").string();
@@ -562,7 +573,7 @@ TEST_F(CliTest, ReadRefusesAnOutputThatIsNoRegularFileAndSaysWhyAWriteFailed)
 TEST_F(CliTest, WriteUploadsAgainAfterTheLinkWasLostMidUpload)
 {
     sim::SimFaults faults;
-    faults.answerDelay = 60ms; // a wide window between the first quarter and the last
+    faults.answerDelay = 60ms; // the first quarter's answer is still to come when it falls silent
     StartSim(faults);
     const ControllerParams before = sim->ControllerWorkingParams();
     ControllerParams wanted = before;
@@ -571,13 +582,11 @@ TEST_F(CliTest, WriteUploadsAgainAfterTheLinkWasLostMidUpload)
     const auto file = dir / "wanted.bgsc";
     ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
 
+    FallSilentOnceTaken(wanted.ROLL_TOTAL);
     CliRun w{};
     std::thread run([&] { w = Cli({"write", "--port", kPort, file.string(), "--flash"}); });
-    EXPECT_TRUE(sim->WaitUntil([&] { return sim->ControllerWorkingParams().ROLL_TOTAL == wanted.ROLL_TOTAL; },
-                               test::kPatience));
     // Silent for more frames than the link's watchdog counts (the tool has
     // lost the link then), and back before the answer time-out.
-    sim->FallSilent(sim::DeviceKind::Controller);
     EXPECT_TRUE(sim->WaitUntil(
         [&] {
             return sim->Stats(sim::DeviceKind::Controller).bytesUnheard >= (ControllerLink::kWatchdogLimit + 10) * 32;
@@ -602,11 +611,9 @@ TEST_F(CliTest, WriteEndsWithExitThreeWhenTheControllerStaysSilentMidUpload)
     const auto file = dir / "wanted.bgsc";
     ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
 
+    FallSilentOnceTaken(wanted.ROLL_TOTAL);
     CliRun w{};
     std::thread run([&] { w = Cli({"write", "--port", kPort, file.string()}); });
-    EXPECT_TRUE(sim->WaitUntil([&] { return sim->ControllerWorkingParams().ROLL_TOTAL == wanted.ROLL_TOTAL; },
-                               test::kPatience));
-    sim->FallSilent(sim::DeviceKind::Controller);
     run.join();
     EXPECT_EQ(w.code, 3);
     EXPECT_EQ(w.out, "");

@@ -58,19 +58,19 @@ TEST_F(MotorBoardLinkTest, EnterSendsTheTypedValuesWithCommandOne)
     EXPECT_EQ(Text(mdc::PowMotor2), QStringLiteral("100"));
     EXPECT_EQ(statuses.back(), QStringLiteral("input(0-100), push 'return' key!"));
     // Typing alone sends nothing: answers keep coming, the board's value stays.
-    ASSERT_TRUE(WaitForReplies(10));
+    ASSERT_TRUE(DriveTicks(10));
     EXPECT_EQ(sim->MotorWorkingParams().POL_MOTOR1, 14);
 
     Enter(mdc::PowMotor2);
     EXPECT_EQ(statuses.back(), QStringLiteral("Motor parameters uploaded!"));
     EXPECT_TRUE(dlg->isVisible()); // Enter never closes the dialog
-    ASSERT_TRUE(test::WaitUntil([&] { return sim->MotorWorkingParams().POL_MOTOR1 == 22; }));
+    ASSERT_TRUE(Drive([&] { return sim->MotorWorkingParams().POL_MOTOR1 == 22; }));
     const MotorParams board = sim->MotorWorkingParams();
     EXPECT_EQ(board.POW_MOTOR1, 80);
     EXPECT_EQ(board.POW_MOTOR2, 100);
     EXPECT_EQ(sim->MotorFlashParams().POL_MOTOR1, 14); // not stored in flash
     // Back to monitoring once the board took them.
-    EXPECT_TRUE(test::WaitUntil([&] { return dlg->Engine().State().command == kMotorCmdMonitor; }));
+    EXPECT_TRUE(Drive([&] { return dlg->Engine().State().command == kMotorCmdMonitor; }));
     EXPECT_EQ(params.DIR_MOTOR1, 0x01); // unchecked direction boxes
 }
 
@@ -95,7 +95,8 @@ TEST_F(MotorBoardLinkTest, RefusedFlashWriteIsRetriedUntilStored)
     Connect();
     Type(mdc::PowMotor1, QStringLiteral("55"));
     Click(mdc::WriteSettingsToFlash);
-    ASSERT_TRUE(WaitForStatus(QStringLiteral("Write flash successfully!"))) << Log();
+    // Each refusal is answered by a new attempt only while the link holds.
+    ASSERT_TRUE(Drive([&] { return statuses.contains(QStringLiteral("Write flash successfully!")); })) << Log();
     // The box shows each refusal; repeats of one text are one change of it.
     const qsizetype failed = statuses.indexOf(QStringLiteral("Write flash failed!"));
     ASSERT_GE(failed, 0) << Log();
@@ -178,7 +179,7 @@ TEST_F(MotorBoardLinkTest, SavedFileChangedOnDiskAndLoadedReachesTheBoard)
     EXPECT_EQ(Text(mdc::PolMotor2), QStringLiteral("44"));
     EXPECT_EQ(Text(mdc::PowMotor2), QStringLiteral("0"));
     EXPECT_EQ(params, (MotorParams{24, 100, 44, 0, 0, 0}));
-    ASSERT_TRUE(test::WaitUntil([&] { return sim->MotorWorkingParams().POL_MOTOR1 == 24; }));
+    ASSERT_TRUE(Drive([&] { return sim->MotorWorkingParams().POL_MOTOR1 == 24; }));
     EXPECT_EQ(sim->MotorWorkingParams(), (MotorParams{24, 100, 44, 0, 0x01, 0x01}));
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -223,7 +224,7 @@ TEST_P(UnsentValue, IsMarkedUntilSentOrReplaced)
             << other;
     }
     // Answers keep coming and the value stays where it is.
-    ASSERT_TRUE(WaitForReplies(10));
+    ASSERT_TRUE(DriveTicks(10));
     EXPECT_TRUE(marked(mdc::PolMotor1));
     EXPECT_EQ(sim->MotorWorkingParams().POL_MOTOR1, 14);
 
@@ -237,15 +238,16 @@ TEST_P(UnsentValue, IsMarkedUntilSentOrReplaced)
         break;
     case UnsentRow::BoardReport:
         Click(mdc::OpenComPort);
-        ASSERT_TRUE(WaitForStatusFrom(QStringLiteral("Motor parameters updated!"), from)) << Log();
+        ASSERT_TRUE(Drive([&] { return statuses.lastIndexOf(QStringLiteral("Motor parameters updated!")) >= from; }))
+            << Log();
         EXPECT_EQ(Text(mdc::PolMotor1), QStringLiteral("14"));
         break;
     }
-    ASSERT_TRUE(test::WaitUntil([&] { return !dlg->Unsent(mdc::PolMotor1); }));
+    ASSERT_TRUE(Drive([&] { return !dlg->Unsent(mdc::PolMotor1); }));
     EXPECT_FALSE(typed->property("unsent").toBool());
     EXPECT_EQ(typed->toolTip(), tip);
     EXPECT_EQ(typed->accessibleDescription(), tip);
-    EXPECT_TRUE(test::WaitUntil([&] { return sim->MotorWorkingParams().POL_MOTOR1 == row.boardHolds; }));
+    EXPECT_TRUE(Drive([&] { return sim->MotorWorkingParams().POL_MOTOR1 == row.boardHolds; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, UnsentValue,

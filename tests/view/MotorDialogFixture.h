@@ -80,12 +80,29 @@ protected:
     {
         return test::WaitUntil([&] { return statuses.lastIndexOf(text) >= from; });
     }
-    // Waits until the dialog has handled `count` more answers of the board:
-    // what the link does meanwhile, it has done by then.
-    bool WaitForReplies(std::uint32_t count)
+    // Ticks the link by hand (its timer no longer does) until `condition`
+    // holds, each tick once the board has answered the last: however late
+    // a busy machine runs the dialog, the board never looks lost. False if
+    // an answer never comes or `ticks` were not enough.
+    template <class Condition> bool Drive(Condition condition, int ticks = 1000)
     {
-        const std::uint32_t from = dlg->Engine().RepliesHandled();
-        return test::WaitUntil([&] { return dlg->Engine().RepliesHandled() - from >= count; });
+        ScreenLink& link = dlg->PortLink();
+        link.TickByHand();
+        for (int i = 0; i < ticks; ++i) {
+            if (condition())
+                return true;
+            const std::uint32_t from = dlg->Engine().RepliesHandled();
+            link.TickNow();
+            if (!test::WaitUntil([&] { return dlg->Engine().RepliesHandled() != from; }))
+                return false;
+        }
+        return condition();
+    }
+    // `count` ticks by hand, each answered.
+    bool DriveTicks(int count)
+    {
+        int ticks = 0;
+        return Drive([&] { return ticks++ == count; });
     }
     std::string Log() const { return statuses.join(" | ").toStdString(); }
 
