@@ -92,6 +92,8 @@ public:
     // is called (and only while it would run), never by the timer.
     void TickByHand();
     void TickNow();
+    // Valid frames the owner's engine has taken (tests wait for answers).
+    std::uint32_t FramesTaken() const { return owner_.FramesTaken(); }
     // The opened port went away with its device and is being tried again.
     bool WaitingForDevice() const { return waitingForDevice_; }
     // The probe is running, or found a boot loader: no frames go out.

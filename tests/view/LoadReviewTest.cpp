@@ -9,9 +9,9 @@
 #include "motor/MotorConfigFile.h"
 #include "view/MotorDialogFixture.h"
 
+#include "gui_support/DriveLink.h"
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
-#include "gui_support/WaitUntil.h"
 #include "support/ParamsPrinter.h"
 #include "support/TempDir.h"
 
@@ -172,6 +172,8 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
     view.OnInitialUpdate();
     ASSERT_TRUE(view.ConnectTo(kCom));
     ASSERT_TRUE(test::WaitUntil([&] { return status.texts.contains(kAllUpdated); }));
+    // From here on the link is ticked by hand, each tick answered.
+    ScreenLink& link = view.PortLink();
 
     const ControllerParams device = sim.ControllerWorkingParams();
     ControllerParams wanted = device;
@@ -181,11 +183,7 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
     ASSERT_TRUE(SaveControllerConfig(path, wanted));
     const auto uploads = [&] { return UploadsHeard(config.frameLog); };
     // Enough frames that anything the load had asked for would have gone.
-    const auto letFramesPass = [&] {
-        const auto heard = sim.Stats(sim::DeviceKind::Controller).framesReceived;
-        return test::WaitUntil(
-            [&] { return sim.Stats(sim::DeviceKind::Controller).framesReceived >= heard + 25; });
-    };
+    const auto letFramesPass = [&] { return test::DriveTicks(link, 25); };
     prompts.applyReview = false;
     view.LoadConfigFile(QString::fromStdString(path));
     ASSERT_EQ(prompts.reviews.size(), 1);
@@ -198,7 +196,7 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
 
     prompts.applyReview = true;
     view.LoadConfigFile(QString::fromStdString(path));
-    EXPECT_TRUE(test::WaitUntil([&] { return sim.ControllerWorkingParams() == wanted; }));
+    EXPECT_TRUE(test::DriveLink(link, [&] { return sim.ControllerWorkingParams() == wanted; }));
     ASSERT_TRUE(letFramesPass());
     const int uploaded = uploads();
     EXPECT_GE(uploaded, 4);
@@ -225,12 +223,11 @@ TEST_F(MotorLoadReview, CancelSendsNothingApplyUploads)
     dlg->LoadMotorConfigFile(QString::fromStdString(path));
     ASSERT_EQ(prompts.reviews.size(), 1);
     EXPECT_EQ(prompts.reviews[0].changes[0].name, "Tilting motor > Power");
-    const std::uint32_t replies = dlg->Engine().RepliesHandled();
-    ASSERT_TRUE(test::WaitUntil([&] { return dlg->Engine().RepliesHandled() >= replies + 20; }));
+    ASSERT_TRUE(DriveTicks(20));
     EXPECT_EQ(sim->MotorWorkingParams(), board);
     prompts.applyReview = true;
     dlg->LoadMotorConfigFile(QString::fromStdString(path));
-    EXPECT_TRUE(test::WaitUntil([&] { return sim->MotorWorkingParams() == wanted; }));
+    EXPECT_TRUE(Drive([&] { return sim->MotorWorkingParams() == wanted; }));
 }
 
 } // namespace

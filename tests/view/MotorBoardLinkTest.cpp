@@ -82,7 +82,7 @@ TEST_F(MotorBoardLinkTest, FlashWriteSucceedsAtOnce)
     Type(mdc::PolMotor2, QStringLiteral("28"));
     Click(mdc::WriteSettingsToFlash);
     EXPECT_EQ(statuses.back(), QStringLiteral("Writting setting to flash..."));
-    ASSERT_TRUE(WaitForStatus(QStringLiteral("Write flash successfully!"))) << Log();
+    ASSERT_TRUE(Drive([&] { return statuses.contains(QStringLiteral("Write flash successfully!")); })) << Log();
     EXPECT_EQ(sim->MotorFlashParams().POL_MOTOR2, 28);
     EXPECT_FALSE(dlg->Engine().State().flashPending);
     EXPECT_EQ(statuses.count(QStringLiteral("Write flash failed!")), 0);

@@ -8,6 +8,7 @@
 #include "Simulator.h"
 
 #include "gui_support/Activate.h"
+#include "gui_support/DriveLink.h"
 #include "gui_support/FakePrompts.h"
 #include "gui_support/WaitUntil.h"
 #include "support/ScopedPortsDir.h"
@@ -80,30 +81,12 @@ protected:
     {
         return test::WaitUntil([&] { return statuses.lastIndexOf(text) >= from; });
     }
-    // Ticks the link by hand (its timer no longer does) until `condition`
-    // holds, each tick once the board has answered the last: however late
-    // a busy machine runs the dialog, the board never looks lost. False if
-    // an answer never comes or `ticks` were not enough.
-    template <class Condition> bool Drive(Condition condition, int ticks = 1000)
+    // The link ticked by hand until `condition` holds (see DriveLink).
+    template <class Condition> bool Drive(Condition condition)
     {
-        ScreenLink& link = dlg->PortLink();
-        link.TickByHand();
-        for (int i = 0; i < ticks; ++i) {
-            if (condition())
-                return true;
-            const std::uint32_t from = dlg->Engine().RepliesHandled();
-            link.TickNow();
-            if (!test::WaitUntil([&] { return dlg->Engine().RepliesHandled() != from; }))
-                return false;
-        }
-        return condition();
+        return test::DriveLink(dlg->PortLink(), condition);
     }
-    // `count` ticks by hand, each answered.
-    bool DriveTicks(int count)
-    {
-        int ticks = 0;
-        return Drive([&] { return ticks++ == count; });
-    }
+    bool DriveTicks(int count) { return test::DriveTicks(dlg->PortLink(), count); }
     std::string Log() const { return statuses.join(" | ").toStdString(); }
 
     ScopedPortsDir ports;

@@ -11,9 +11,9 @@
 #include "view/ControlIds.h"
 #include "view/MainScreenTable.h"
 
+#include "gui_support/DriveLink.h"
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
-#include "gui_support/WaitUntil.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
 
@@ -303,7 +303,8 @@ TEST_F(TuningAidsTest, UnflashedMarkerFollowsUploadFlashWriteAndReopen)
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
         s.act();
-        EXPECT_TRUE(test::WaitUntil([&] { return Marked() == s.marked; }));
+        // Ticked by hand, each tick answered: no loss of the link mid-upload.
+        EXPECT_TRUE(test::DriveLink(view->PortLink(), [&] { return Marked() == s.marked; }));
     }
     EXPECT_EQ(sim->ControllerFlashParams().ROLL_TOTAL, 201);
     EXPECT_EQ(sim->ControllerWorkingParams().ROLL_TOTAL, 202);
