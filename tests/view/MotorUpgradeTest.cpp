@@ -81,7 +81,12 @@ TEST_F(MotorUpgradeTest, UpgradesTheBoardAndShowsTheNewVersionAfterReopening)
     // The user resets the board with its boot jumper set: its boot loader
     // waits for the byte that sets its baud rate. The dialog's link heard
     // the board on this port, so no board check comes first.
+    // Reset once it has heard every frame the dialog sent: a frame still on
+    // the line would set the boot loader's baud rate.
+    const std::uint32_t sent = dlg->Serial().SentTotal();
     dlg->Serial().Close(CSerialLink::kCloseWaitMs);
+    ASSERT_TRUE(sim->WaitUntil(
+        [&] { return sim->Stats(sim::DeviceKind::Motor).framesReceived * kFrameSize == sent; }, test::kPatience));
     sim->ResetIntoBootLoader(sim::DeviceKind::Motor);
     Bar()->setValue(40); // Start puts it back to 0
     statuses.clear();

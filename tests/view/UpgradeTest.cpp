@@ -115,7 +115,13 @@ TEST_F(UpgradeTest, UpgradesTheControllerAndShowsTheNewVersionAfterReopening)
     // The user resets the controller with its boot jumper set: its boot
     // loader waits for the byte that sets its baud rate. The screen's link
     // heard the controller on this port, so no board check comes first.
+    // Reset once it has heard every frame the screen sent: a frame still on
+    // the line would set the boot loader's baud rate.
+    const std::uint32_t sent = view->Serial().SentTotal();
     view->TakeDownLink();
+    ASSERT_TRUE(sim_->WaitUntil(
+        [&] { return sim_->Stats(sim::DeviceKind::Controller).framesReceived * kFrameSize == sent; },
+        test::kPatience));
     sim_->ResetIntoBootLoader(sim::DeviceKind::Controller);
     status_.texts.clear();
     status_.positions.clear();
