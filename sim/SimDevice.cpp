@@ -119,11 +119,28 @@ void SimDevice::Unplug(milliseconds duration)
     Wake();
 }
 
+void SimDevice::PlugIn()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (pty_.IsOpen() || replugAt_ == Clock::time_point::max())
+            return;
+        replugAt_ = Clock::now();
+    }
+    Wake();
+}
+
 void SimDevice::FallSilent(milliseconds duration)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     silentFrom_ = Clock::now();
     silentUntil_ = silentFrom_ + duration;
+}
+
+void SimDevice::EndSilence()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    silentUntil_ = std::min(silentUntil_, Clock::now());
 }
 
 void SimDevice::RefuseFlashWrites(int count)
@@ -331,8 +348,10 @@ void SimDevice::EnterBootLoader(Clock::time_point now)
 // Caller holds the lock.
 void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now)
 {
-    if (now >= silentFrom_ && now < silentUntil_)
+    if (now >= silentFrom_ && now < silentUntil_) {
+        stats_.bytesUnheard += n;
         return;
+    }
     const bool quietBefore = now - lastHeard_ >= kSyncQuiet;
     lastHeard_ = now;
     if (InBoot() && options_.paceOutput) {
@@ -452,6 +471,8 @@ void SimDevice::Serve(int stopFd)
         }
         if (!announce.empty() && ready_)
             ready_(options_.kind, options_.com, announce);
+        if (options_.changed)
+            options_.changed();
         timespec ts{};
         timespec* timeout = nullptr;
         if (deadline != Clock::time_point::max()) {

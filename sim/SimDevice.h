@@ -99,7 +99,14 @@ struct SimDeviceOptions
     std::uint32_t flashKiB = 64;
     std::vector<std::uint8_t> flashContents; // at the flash's base, the rest erased
     BootFaults bootFaults;
+    // Called by the serving thread after each turn (what it heard handled,
+    // answers written, the device gone or back), never under the device's
+    // lock: for whoever waits for the device's state to change.
+    std::function<void()> changed;
 };
+
+// A fault on demand that lasts until it is ended (EndSilence, PlugIn).
+inline constexpr milliseconds kUntilEnded = std::chrono::hours(24 * 365);
 
 // Called from Plug and, after an unplug, from the serving thread, each time
 // the device is reachable on a (new) terminal; never under the device's lock.
@@ -114,6 +121,7 @@ struct SimDeviceStats
     std::uint64_t garbageBursts = 0;
     std::uint64_t plugs = 0; // times the device came up on a terminal
     std::uint64_t syncsHeard = 0; // sync bytes (0x7F alone after a quiet line) heard while the firmware ran
+    std::uint64_t bytesUnheard = 0; // bytes that arrived while the device was silent
 };
 
 class SimDevice
@@ -133,7 +141,10 @@ public:
 
     // Faults on demand.
     void Unplug(milliseconds duration);
+    // Back at once after an unplug (nothing while plugged in).
+    void PlugIn();
     void FallSilent(milliseconds duration);
+    void EndSilence();
     void RefuseFlashWrites(int count);
     void SetBootFaults(const BootFaults& faults);
 

@@ -111,7 +111,7 @@ Result Simulator::Start()
             SimDeviceOptions{"controller", config_.controllerCom, config_.faults, config_.paceOutput,
                              config_.seed, frameLog_, config_.controllerChip, kControllerFlashKiB,
                              SimFirmwareImage(config_.controllerFirmware, kStartImageSize, config_.seed),
-                             config_.bootFaults},
+                             config_.bootFaults, [this] { Changed(); }},
             std::move(device), ready_);
     }
     if (config_.motorCom != 0) {
@@ -129,7 +129,7 @@ Result Simulator::Start()
             SimDeviceOptions{"motor", config_.motorCom, config_.faults, config_.paceOutput, config_.seed + 1,
                              frameLog_, config_.motorChip, kMotorFlashKiB,
                              SimFirmwareImage(config_.motorFirmware, kStartImageSize, config_.seed + 1),
-                             config_.bootFaults},
+                             config_.bootFaults, [this] { Changed(); }},
             std::move(device), ready_);
     }
 
@@ -155,6 +155,7 @@ Result Simulator::Start()
 
 void Simulator::Stop()
 {
+    AtEachTurn(nullptr);
     if (stopFd_ >= 0) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = write(stopFd_, &one, sizeof one);
@@ -197,10 +198,59 @@ void Simulator::Unplug(DeviceKind kind, milliseconds duration)
         d->Unplug(duration);
 }
 
+void Simulator::PlugIn(DeviceKind kind)
+{
+    if (SimDevice* d = Device(kind))
+        d->PlugIn();
+}
+
 void Simulator::FallSilent(DeviceKind kind, milliseconds duration)
 {
     if (SimDevice* d = Device(kind))
         d->FallSilent(duration);
+}
+
+void Simulator::EndSilence(DeviceKind kind)
+{
+    if (SimDevice* d = Device(kind))
+        d->EndSilence();
+}
+
+void Simulator::AtEachTurn(std::function<bool(Simulator&)> step)
+{
+    std::lock_guard<std::mutex> lock(turnLock_);
+    turnStep_ = std::move(step);
+}
+
+void Simulator::Changed()
+{
+    {
+        std::lock_guard<std::mutex> lock(turnLock_);
+        if (turnStep_ && turnStep_(*this))
+            turnStep_ = nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> lock(changeLock_);
+        ++changes_;
+    }
+    changed_.notify_all();
+}
+
+bool Simulator::WaitUntil(const std::function<bool()>& condition, milliseconds patience) const
+{
+    const auto deadline = Clock::now() + patience;
+    std::unique_lock<std::mutex> lock(changeLock_);
+    for (;;) {
+        const std::uint64_t seen = changes_;
+        // Without the lock: the condition takes the devices' locks, and a
+        // serving thread may be waiting for this one meanwhile.
+        lock.unlock();
+        if (condition())
+            return true;
+        lock.lock();
+        if (!changed_.wait_until(lock, deadline, [&] { return changes_ != seen; }))
+            return false;
+    }
 }
 
 void Simulator::RefuseFlashWrites(DeviceKind kind, int count)

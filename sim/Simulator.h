@@ -11,7 +11,10 @@
 #include "MotorBoardModel.h"
 #include "SimDevice.h"
 
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace qav::sim {
@@ -70,8 +73,12 @@ public:
     std::string DevicePath(DeviceKind kind) const;
     SimDeviceStats Stats(DeviceKind kind) const;
 
-    void Unplug(DeviceKind kind, milliseconds duration);
-    void FallSilent(DeviceKind kind, milliseconds duration);
+    // The device gone for `duration`, or until PlugIn.
+    void Unplug(DeviceKind kind, milliseconds duration = kUntilEnded);
+    void PlugIn(DeviceKind kind);
+    // Deaf and mute for `duration`, or until EndSilence.
+    void FallSilent(DeviceKind kind, milliseconds duration = kUntilEnded);
+    void EndSilence(DeviceKind kind);
     void RefuseFlashWrites(DeviceKind kind, int count);
     void SetBootFaults(DeviceKind kind, const BootFaults& faults);
 
@@ -87,6 +94,17 @@ public:
     // The firmware version (tenths) the device reports.
     std::uint8_t FirmwareVersion(DeviceKind kind) const;
 
+    // Waits until `condition` holds, checking it again whenever a device has
+    // handled what it heard, written answers, gone or come back; false once
+    // `patience` has run out. For tests, which wait for what the devices
+    // do, not for time. `condition` may call the functions above.
+    bool WaitUntil(const std::function<bool()>& condition, milliseconds patience) const;
+    // Runs `step` on the serving thread after each turn of the devices until
+    // it returns true (or the simulator stops): for tests that must act at
+    // one point of an exchange, before the device says or hears more, however
+    // late the test's own thread would wake. Replaces an earlier step.
+    void AtEachTurn(std::function<bool(Simulator&)> step);
+
     // Snapshots of the devices' state, for tests and diagnostics.
     ControllerParams ControllerWorkingParams() const;
     ControllerParams ControllerFlashParams() const;
@@ -96,6 +114,7 @@ public:
 
 private:
     SimDevice* Device(DeviceKind kind) const;
+    void Changed();
 
     SimulatorConfig config_;
     ReadyCallback ready_;
@@ -105,6 +124,11 @@ private:
     std::unique_ptr<SimDevice> motor_;
     ControllerModel* controllerModel_ = nullptr; // owned by controller_
     MotorBoardModel* motorModel_ = nullptr;      // owned by motor_
+    mutable std::mutex changeLock_;
+    mutable std::condition_variable changed_;
+    std::uint64_t changes_ = 0; // turns of the serving threads, under changeLock_
+    std::mutex turnLock_;       // held while the step runs
+    std::function<bool(Simulator&)> turnStep_;
 };
 
 } // namespace qav::sim

@@ -18,10 +18,9 @@ constexpr int kFollowMs = static_cast<int>(CLiveBox::kTextFollowsWithin.count())
 
 // How long the line edit's text may lag while values keep coming: no one
 // but an assistive tool reads it then (the program reads LiveText).
-int FlowFollowMs()
+std::chrono::milliseconds FlowFollow()
 {
-    return static_cast<int>(
-        (QAccessible::isActive() ? CLiveBox::kTextFollowsWithin : CLiveBox::kTextFollowsUnheard).count());
+    return QAccessible::isActive() ? CLiveBox::kTextFollowsWithin : CLiveBox::kTextFollowsUnheard;
 }
 
 // What a value is written with. Drawn glyph by glyph, unshaped: none of
@@ -98,10 +97,10 @@ void CLiveBox::SetLiveText(const QString& text)
     live_ = text;
     details_.clear();
     UpdateElision();
-    sinceChanged_.start();
+    changedAt_ = now_();
     // A value the box cannot paint itself (too long, say) is followed by
     // its paint.
-    const bool followNow = hasFocus() || !sinceFollowed_.isValid() || sinceFollowed_.elapsed() >= FlowFollowMs();
+    const bool followNow = hasFocus() || !followedAt_ || changedAt_ - *followedAt_ >= FlowFollow();
     if (followNow)
         FollowLiveText();
     else if (!followTimer_.isActive())
@@ -113,7 +112,7 @@ void CLiveBox::SetLiveText(const QString& text)
 void CLiveBox::FollowLiveText()
 {
     followTimer_.stop();
-    sinceFollowed_.start();
+    followedAt_ = now_();
     if (text() != live_)
         setText(QString(live_)); // a copy: the change handler assigns live_
 }
@@ -127,7 +126,8 @@ void CLiveBox::timerEvent(QTimerEvent* event)
     // While values keep coming, the next one brings the text up to date in
     // the repaint it causes anyway; once they stop, the last one is followed
     // here.
-    if (sinceChanged_.elapsed() >= kFollowMs || sinceFollowed_.elapsed() >= 2 * FlowFollowMs())
+    const Clock::time_point now = now_();
+    if (now - changedAt_ >= kTextFollowsWithin || !followedAt_ || now - *followedAt_ >= 2 * FlowFollow())
         FollowLiveText();
 }
 

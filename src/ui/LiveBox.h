@@ -17,13 +17,14 @@
 // while it is cut.
 #include <QBasicTimer>
 #include <QColor>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QRawFont>
 
 #include <array>
 #include <chrono>
+#include <functional>
+#include <optional>
 
 namespace qav {
 
@@ -33,6 +34,7 @@ class CLiveBox : public QLineEdit
 public:
     static constexpr std::chrono::milliseconds kTextFollowsWithin{500};
     static constexpr std::chrono::milliseconds kTextFollowsUnheard{2000};
+    using Clock = std::chrono::steady_clock;
 
     explicit CLiveBox(QWidget* parent = nullptr);
 
@@ -56,6 +58,9 @@ public:
 
     // How many times the frame picture was drawn by the style (tests).
     int FramesRendered() const { return framesRendered_; }
+
+    // Where the box reads the time (tests move a clock of their own).
+    void SetClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
 
 protected:
     bool event(QEvent* event) override;
@@ -88,8 +93,9 @@ private:
     bool elide_ = false;
     bool elided_ = false;
     QBasicTimer followTimer_;
-    QElapsedTimer sinceFollowed_;
-    QElapsedTimer sinceChanged_;
+    std::function<Clock::time_point()> now_ = [] { return Clock::now(); };
+    std::optional<Clock::time_point> followedAt_; // the text last followed
+    Clock::time_point changedAt_{};               // the value last changed
 
     QPixmap frame_;
     qint64 framePalette_ = 0;

@@ -84,6 +84,8 @@ public:
     QLineSeries* Series(int channel) const { return series_[static_cast<std::size_t>(channel)]; }
     QString ValuesText() const;
     long SamplesReceived() const { return received_; }
+    // What refreshes the charts every kRefreshPeriod (tests count its turns).
+    const QTimer& RefreshTimer() const { return timer_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -72,6 +72,8 @@ public:
     int OpenedPortNumber() const { return link_.OpenedPortNumber(); }
     int ComListIndex() const { return comChoice_->Index(); }
     bool LinkTimerActive() const { return link_.TickActive(); }
+    // The link and its tick, which tests drive by hand.
+    ScreenLink& PortLink() { return link_; }
     std::int32_t Value(int box) const;
     // Whether the box is marked as holding a value not sent to the board.
     bool Unsent(int box) const;

@@ -27,7 +27,7 @@ bool ScreenLink::Open(int number)
 {
     if (serial_.IsOpen())
         serial_.Close(CSerialLink::kCloseWaitMs);
-    timer_.stop();
+    StopTicks();
     waitingForDevice_ = false;
     watchingForFrames_ = false;
     ForgetProbe();
@@ -45,13 +45,38 @@ void ScreenLink::TakeDown()
     watchingForFrames_ = false;
     ForgetProbe();
     serial_.Close(CSerialLink::kCloseWaitMs);
-    timer_.stop();
+    StopTicks();
 }
 
 void ScreenLink::Detach()
 {
-    timer_.stop();
+    StopTicks();
     notify_->Detach();
+}
+
+void ScreenLink::StartTicks()
+{
+    ticking_ = true;
+    if (!byHand_)
+        timer_.start();
+}
+
+void ScreenLink::StopTicks()
+{
+    ticking_ = false;
+    timer_.stop();
+}
+
+void ScreenLink::TickByHand()
+{
+    byHand_ = true;
+    timer_.stop();
+}
+
+void ScreenLink::TickNow()
+{
+    if (ticking_)
+        OnTick();
 }
 
 void ScreenLink::WriteFrame(const Frame& frame)

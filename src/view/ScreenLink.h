@@ -75,7 +75,7 @@ public:
     // open); buffered bytes are forgotten. The owner resets its engine, then
     // calls StartTicks, which runs whether or not the port opened.
     bool Open(int number);
-    void StartTicks() { timer_.start(); }
+    void StartTicks();
     // Hands the port over (the other screen, an upgrade): port closed, tick
     // stopped, no reopen until the next Open.
     void TakeDown();
@@ -87,7 +87,13 @@ public:
     const CSerialLink& Serial() const { return serial_; }
     // The port the last Open opened or tried to (0 before any).
     int OpenedPortNumber() const { return openedPortNumber_; }
-    bool TickActive() const { return timer_.isActive(); }
+    bool TickActive() const { return ticking_; }
+    // Tests drive the tick themselves: from now on it runs only when TickNow
+    // is called (and only while it would run), never by the timer.
+    void TickByHand();
+    void TickNow();
+    // Valid frames the owner's engine has taken (tests wait for answers).
+    std::uint32_t FramesTaken() const { return owner_.FramesTaken(); }
     // The opened port went away with its device and is being tried again.
     bool WaitingForDevice() const { return waitingForDevice_; }
     // The probe is running, or found a boot loader: no frames go out.
@@ -104,6 +110,7 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    void StopTicks();
     void OnTick();
     void ReopenAfterHangUp();
     void WatchForFrames();
@@ -121,6 +128,8 @@ private:
     std::shared_ptr<PostedNotifySink> notify_;
     FrameIntake intake_;
     QTimer timer_;
+    bool ticking_ = false; // between StartTicks and the next stop
+    bool byHand_ = false;
     int openedPortNumber_ = 0;
     int ticksSinceHangUp_ = 0;
     bool waitingForDevice_ = false;

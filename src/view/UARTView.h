@@ -83,6 +83,8 @@ public:
     bool LiveDisplaysStale() const { return liveDisplaysStale_; }
     int ComListIndex() const { return comChoice_.Index(); }
     bool LinkTimerActive() const { return link_.TickActive(); }
+    // The link and its tick, which tests drive by hand.
+    ScreenLink& PortLink() { return link_; }
 
     // "Open COM Port": (re)opens the chosen port, starts the read-back and
     // the 20 ms link timer.

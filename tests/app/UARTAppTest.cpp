@@ -2,9 +2,9 @@
 #include "app/MainFrame.h"
 
 #include "gui_support/FakePrompts.h"
+#include "gui_support/WaitUntil.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ TEST(UARTApp, SecondCopyRaisesTheFirstSaysSoAndMakesNoWindow)
     EXPECT_EQ(secondPrompts.messages[0].buttons, MessageButtons::Ok);
 
     // The first copy hears about it through its event loop.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !first.MainFrame()->isMinimized(); }, 2000));
+    EXPECT_TRUE(test::WaitUntil([&] { return !first.MainFrame()->isMinimized(); }));
     EXPECT_TRUE(first.MainFrame()->isVisible());
     EXPECT_TRUE(firstPrompts.messages.isEmpty());
 }

@@ -3,7 +3,9 @@
 #include "platform/PortMap.h"
 #include "serial/SerialLink.h"
 
+#include "protocol/ControllerLink.h"
 #include "support/CliRun.h"
+#include "support/Patience.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +73,17 @@ protected:
         sim = std::make_unique<sim::Simulator>(config);
         const Result started = sim->Start();
         ASSERT_TRUE(started) << started.message;
+    }
+    // The controller falls silent (until told otherwise) in the very turn it
+    // takes `rollTotal`, before it answers or hears anything more.
+    void FallSilentOnceTaken(std::uint16_t rollTotal)
+    {
+        sim->AtEachTurn([rollTotal](sim::Simulator& s) {
+            if (s.ControllerWorkingParams().ROLL_TOTAL != rollTotal)
+                return false;
+            s.FallSilent(sim::DeviceKind::Controller);
+            return true;
+        });
     }
     std::string SavedText(const ControllerParams& p)
     {
@@ -560,7 +573,7 @@ TEST_F(CliTest, ReadRefusesAnOutputThatIsNoRegularFileAndSaysWhyAWriteFailed)
 TEST_F(CliTest, WriteUploadsAgainAfterTheLinkWasLostMidUpload)
 {
     sim::SimFaults faults;
-    faults.answerDelay = 60ms; // a wide window between the first quarter and the last
+    faults.answerDelay = 60ms; // the first quarter's answer is still to come when it falls silent
     StartSim(faults);
     const ControllerParams before = sim->ControllerWorkingParams();
     ControllerParams wanted = before;
@@ -569,14 +582,17 @@ TEST_F(CliTest, WriteUploadsAgainAfterTheLinkWasLostMidUpload)
     const auto file = dir / "wanted.bgsc";
     ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
 
+    FallSilentOnceTaken(wanted.ROLL_TOTAL);
     CliRun w{};
     std::thread run([&] { w = Cli({"write", "--port", kPort, file.string(), "--flash"}); });
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (sim->ControllerWorkingParams().ROLL_TOTAL != wanted.ROLL_TOTAL &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-    // Longer than the link's watchdog, shorter than the answer time-out.
-    sim->FallSilent(sim::DeviceKind::Controller, 900ms);
+    // Silent for more frames than the link's watchdog counts (the tool has
+    // lost the link then), and back before the answer time-out.
+    EXPECT_TRUE(sim->WaitUntil(
+        [&] {
+            return sim->Stats(sim::DeviceKind::Controller).bytesUnheard >= (ControllerLink::kWatchdogLimit + 10) * 32;
+        },
+        test::kPatience));
+    sim->EndSilence(sim::DeviceKind::Controller);
     run.join();
     ASSERT_EQ(w.code, 0) << w.err;
     EXPECT_EQ(w.out, "Write setting to flash successfully!\n");
@@ -595,13 +611,9 @@ TEST_F(CliTest, WriteEndsWithExitThreeWhenTheControllerStaysSilentMidUpload)
     const auto file = dir / "wanted.bgsc";
     ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
 
+    FallSilentOnceTaken(wanted.ROLL_TOTAL);
     CliRun w{};
     std::thread run([&] { w = Cli({"write", "--port", kPort, file.string()}); });
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (sim->ControllerWorkingParams().ROLL_TOTAL != wanted.ROLL_TOTAL &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-    sim->FallSilent(sim::DeviceKind::Controller, 60s);
     run.join();
     EXPECT_EQ(w.code, 3);
     EXPECT_EQ(w.out, "");
@@ -732,15 +744,11 @@ TEST_F(CliTest, StopSignalsEndEveryCommand)
         }
         // Signalled once it is talking to the device: its first frame on the
         // silent terminal, or its first line of telemetry.
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        bool busy = false;
-        while (!busy && std::chrono::steady_clock::now() < deadline) {
-            std::uint8_t byte;
-            busy =
-                row.code == 0 ? ReadFile(out).find('\n') != std::string::npos : ::read(master, &byte, 1) == 1;
-            if (!busy)
-                std::this_thread::sleep_for(5ms);
-        }
+        // (The terminal reads as hung up until the program has opened it.)
+        std::uint8_t byte;
+        const bool busy = test::PollUntil([&] {
+            return row.code == 0 ? ReadFile(out).find('\n') != std::string::npos : ::read(master, &byte, 1) == 1;
+        });
         EXPECT_TRUE(busy);
         ::kill(pid, row.signal);
         int status = 0;

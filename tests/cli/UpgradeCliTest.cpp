@@ -5,6 +5,7 @@
 #include "Cli.h"
 #include "Simulator.h"
 #include "support/CliRun.h"
+#include "support/Patience.h"
 #include "support/ScopedPortsDir.h"
 #include "upgrade/BootLoader.h"
 #include "upgrade/FirmwareFile.h"
@@ -55,9 +56,9 @@ protected:
         ASSERT_TRUE(port.Open(com)) << port.LastError().message;
         ASSERT_TRUE(port.UseBootLoaderLine());
         const std::uint8_t sync = boot::kSync;
-        ASSERT_EQ(port.Send({&sync, 1}, 1s), PortIo::Ok);
+        ASSERT_EQ(port.Send({&sync, 1}, test::kPatience), PortIo::Ok);
         std::uint8_t ack = 0;
-        ASSERT_EQ(port.Receive({&ack, 1}, 10s), PortIo::Ok);
+        ASSERT_EQ(port.Receive({&ack, 1}, test::kPatience), PortIo::Ok);
         ASSERT_EQ(ack, boot::kAck);
     }
     std::string Read(const std::string& path)
@@ -238,7 +239,7 @@ TEST_F(UpgradeCli, ABoardInItsBootLoaderIsNamedAsSuch)
         EXPECT_EQ(test::WithoutBackupNote(r.err), c.err);
     }
     // A board that only falls silent is no boot loader.
-    sim_->FallSilent(sim::DeviceKind::Controller, 60s);
+    sim_->FallSilent(sim::DeviceKind::Controller);
     EXPECT_EQ(Cli({"read", "--port", "COM161"}).err,
               "qav-nuva-cli: No answer from the controller on COM161 within 3 seconds.\n");
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Keyboard focus only lands in the active window; offscreen windows become
 // active when asked, but not by showing alone.
+#include "support/Patience.h"
+
 #include <QApplication>
 #include <QTest>
 #include <QWidget>
@@ -12,7 +14,7 @@ inline bool ShowActive(QWidget* window)
     window->show();
     window->activateWindow();
     QApplication::setActiveWindow(window);
-    return QTest::qWaitForWindowActive(window, 2000);
+    return QTest::qWaitForWindowActive(window, static_cast<int>(kPatience.count()));
 }
 
 } // namespace qav::test

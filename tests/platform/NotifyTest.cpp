@@ -1,5 +1,7 @@
 #include "platform/Notify.h"
 
+#include "support/Patience.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -36,7 +38,7 @@ TEST(Notify, WaitForWakesForAPostFromAnotherThread)
 {
     NotifyQueue q;
     std::thread poster([&] { q.Post(7, 8, 9); });
-    const auto n = q.WaitFor(60s);
+    const auto n = q.WaitFor(test::kPatience);
     poster.join();
     ASSERT_TRUE(n);
     EXPECT_EQ(*n, (Notification{7, 8, 9}));
@@ -71,7 +73,7 @@ TEST(Notify, PostsFromManyThreadsAllArriveInEachThreadsOrder)
     int total = 0;
     bool ordered = true;
     while (total < kThreads * kEach) {
-        const auto n = q->WaitFor(5s);
+        const auto n = q->WaitFor(test::kPatience);
         if (!n)
             break;
         ordered &= n->lParam == next[static_cast<std::size_t>(n->wParam)]++;

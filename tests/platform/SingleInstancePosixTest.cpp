@@ -1,4 +1,5 @@
 #include "platform/SingleInstance.h"
+#include "support/Patience.h"
 #include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
@@ -25,10 +26,10 @@ std::string UniqueName(const char* what)
     return "qav-test-" + std::string(what) + "-" + std::to_string(getpid());
 }
 
-bool Readable(int fd, int timeoutMs)
+bool Readable(int fd)
 {
     pollfd p{fd, POLLIN, 0};
-    return poll(&p, 1, timeoutMs) > 0;
+    return poll(&p, 1, static_cast<int>(test::kPatience.count())) > 0;
 }
 
 TEST(SingleInstance, SecondClaimIsRefusedAndAsksTheFirstToRaise)
@@ -43,7 +44,7 @@ TEST(SingleInstance, SecondClaimIsRefusedAndAsksTheFirstToRaise)
     EXPECT_EQ(second.Claim(name), CSingleInstance::Role::Second);
     EXPECT_EQ(second.ListenFd(), -1);
 
-    ASSERT_TRUE(Readable(first.ListenFd(), 2000));
+    ASSERT_TRUE(Readable(first.ListenFd()));
     EXPECT_EQ(first.TakeRaiseRequests(), 1);
     EXPECT_EQ(first.TakeRaiseRequests(), 0);
 }
@@ -76,7 +77,7 @@ TEST(SingleInstance, EveryLaterCopyAsksOnce)
         CSingleInstance later;
         EXPECT_EQ(later.Claim(name), CSingleInstance::Role::Second);
     }
-    ASSERT_TRUE(Readable(first.ListenFd(), 2000));
+    ASSERT_TRUE(Readable(first.ListenFd()));
     EXPECT_EQ(first.TakeRaiseRequests(), 3);
 }
 
@@ -118,7 +119,7 @@ TEST(SingleInstance, NeitherNamesOthersCanTakeNorACrashedCopysSocketKeepItOut)
     ASSERT_EQ(first.Claim(name), CSingleInstance::Role::First);
     CSingleInstance later;
     EXPECT_EQ(later.Claim(name), CSingleInstance::Role::Second);
-    ASSERT_TRUE(Readable(first.ListenFd(), 2000));
+    ASSERT_TRUE(Readable(first.ListenFd()));
     EXPECT_EQ(first.TakeRaiseRequests(), 1);
     for (int fd : held)
         close(fd);

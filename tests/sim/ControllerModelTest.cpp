@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace qav::sim {
 namespace {
@@ -99,6 +100,26 @@ TEST(ControllerModel, AttitudeStaysWithinTheLimitsAndAccelerationsMatchIt)
             ASSERT_NEAR(std::atan2(ay, az) * 180.0 / M_PI, roll, 4.0) << "at step " << i;
         }
     }
+}
+
+// The mode switch rests in each of its three positions for eight seconds
+// in turn.
+TEST(ControllerModel, ModeSwitchStaysPutForEightSecondsAtATime)
+{
+    ControllerModel m(ControllerModelConfig{}, Clock::time_point{});
+    Clock::time_point now{};
+    Frame out;
+    std::vector<int> positions; // one per eight seconds
+    for (int ms = 20; ms < 24'000; ms += 20) {
+        now += 20ms;
+        m.Answer(Poll(), now, out);
+        const int mode = static_cast<std::int8_t>(out[17]);
+        const auto span = static_cast<std::size_t>(ms / 8000);
+        if (positions.size() == span)
+            positions.push_back(mode);
+        ASSERT_EQ(mode, positions[span]) << "at " << ms << " ms";
+    }
+    EXPECT_EQ(positions, (std::vector<int>{-100, 0, 100}));
 }
 
 TEST(ControllerModel, PowerCycleForgetsWhatWasNotFlashed)

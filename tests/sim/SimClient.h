@@ -7,6 +7,7 @@
 #include "platform/Notify.h"
 #include "protocol/Frame.h"
 #include "serial/SerialLink.h"
+#include "support/Patience.h"
 
 #include <chrono>
 #include <deque>
@@ -55,7 +56,7 @@ public:
     }
 
     // The next valid frame within `wait`.
-    std::optional<Frame> Next(std::chrono::milliseconds wait = 1s)
+    std::optional<Frame> Next(std::chrono::milliseconds wait = kPatience)
     {
         const auto deadline = std::chrono::steady_clock::now() + wait;
         while (frames_.empty() && std::chrono::steady_clock::now() < deadline)
@@ -72,7 +73,7 @@ public:
     // answer satisfies `done`, or `patience` runs out.
     std::optional<Frame> Until(const std::function<Frame()>& request,
                                const std::function<bool(const Frame&)>& done,
-                               std::chrono::milliseconds patience = 3s,
+                               std::chrono::milliseconds patience = kPatience,
                                std::chrono::milliseconds period = 20ms)
     {
         const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -94,7 +95,7 @@ public:
 
     // Sends one request and waits for an answer that `match` accepts;
     // answers it does not accept (late ones to earlier requests) are dropped.
-    std::optional<Frame> Exchange(const Frame& request, std::chrono::milliseconds wait = 1s,
+    std::optional<Frame> Exchange(const Frame& request, std::chrono::milliseconds wait = kPatience,
                                   const std::function<bool(const Frame&)>& match = {})
     {
         Send(request);
@@ -109,13 +110,27 @@ public:
         }
     }
 
+    // Takes what arrives until `total` bytes have come in all; false once
+    // `wait` has run out first. Valid frames among them wait for Next.
+    bool ReceiveUntil(std::size_t total, std::chrono::milliseconds wait = kPatience)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        Drain();
+        while (bytes_ < total) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline)
+                return false;
+            owner_->WaitForMessage(WM_PORT_RECEIVED,
+                                   std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now));
+            Drain();
+        }
+        return true;
+    }
+    // Valid frames taken and not yet given out by Next.
+    std::size_t FramesWaiting() const { return frames_.size(); }
+
     std::size_t BytesReceived() const { return bytes_; }
     std::size_t Answers() const { return answers_; }
-    void Discard()
-    {
-        Pump(50ms);
-        frames_.clear();
-    }
 
 private:
     void Drain()

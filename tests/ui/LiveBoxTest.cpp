@@ -1,6 +1,8 @@
 #include "ui/LiveBox.h"
 #include "ui/Skin.h"
 
+#include "gui_support/WaitUntil.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QImage>
@@ -12,7 +14,6 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 
 namespace qav {
 namespace {
@@ -163,37 +164,44 @@ TEST(LiveBox, EveryValueIsPaintedAndTheTextFollows)
     QWidget screen;
     screen.resize(120, 60);
     auto* box = new CLiveBox(&screen);
+    // The box's clock moves only when the test moves it.
+    CLiveBox::Clock::time_point now = CLiveBox::Clock::now();
+    box->SetClock([&] { return now; });
     box->resize(100, 24);
     auto* other = new QLineEdit(&screen); // where the focus is
     other->move(0, 30);
     screen.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen, static_cast<int>(test::kPatience.count())));
     other->setFocus();
     PaintLog log(box);
-    // As with a screen reader running: the text follows values that keep
-    // coming at the shorter interval.
+    // While an assistive tool listens, the text follows values that keep
+    // coming at the shorter interval (offscreen, none listens).
     QAccessible::setActive(true);
-    const auto follow = CLiveBox::kTextFollowsWithin;
-    // Each step gives a value after sleeping `before` without handling
-    // events (so no timer runs), then lets the screen repaint.
+    const auto follow =
+        QAccessible::isActive() ? CLiveBox::kTextFollowsWithin : CLiveBox::kTextFollowsUnheard;
+    const QString tooLong = QStringLiteral("123456789012345678901234567890");
+    // Each step moves the clock by `before`, gives a value, then lets the
+    // screen repaint; `text` is the line edit's own text afterwards.
     const struct
     {
         const char* value;
         std::chrono::milliseconds before;
+        QString text;
     } steps[] = {
-        {"+1.00", follow + 10ms},    // the text follows
-        {"+1.01", 0ms},              // within the follow time: only painted
-        {"+1.02", 0ms},
-        {"+1.00", follow + 10ms},    // the text follows, back to a value it already had
-        {"-0.50", 0ms},
-        {"-0.50", 0ms},              // the same value: nothing to paint
-        {"12", follow + 10ms},
-        {"123456789012345678901234567890", 0ms}, // too long: a line edit at once
-        {"7", 0ms},
+        {"+1.00", follow + 10ms, "+1.00"}, // the text follows
+        {"+1.01", 0ms, "+1.00"},           // within the follow time: only painted
+        {"+1.02", follow - 10ms, "+1.00"},
+        {"+1.00", 20ms, "+1.00"}, // the text follows, back to a value it already had
+        {"-0.50", 0ms, "+1.00"},
+        {"-0.50", 0ms, "+1.00"}, // the same value: nothing to paint
+        {"12", follow, "12"},
+        {"123456789012345678901234567890", 0ms, tooLong}, // too long: a line edit at once
+        {"7", 0ms, tooLong},
     };
     QString last;
     for (const auto& step : steps) {
-        std::this_thread::sleep_for(step.before);
+        SCOPED_TRACE(step.value);
+        now += step.before;
         log.shown.clear();
         box->SetLiveText(QString::fromUtf8(step.value));
         QApplication::processEvents();
@@ -201,11 +209,14 @@ TEST(LiveBox, EveryValueIsPaintedAndTheTextFollows)
         if (QString::fromUtf8(step.value) != last)
             EXPECT_EQ(log.shown.join(u','), QString::fromUtf8(step.value)) << "painted";
         else
-            EXPECT_TRUE(log.shown.isEmpty()) << step.value;
+            EXPECT_TRUE(log.shown.isEmpty());
+        EXPECT_EQ(box->text(), step.text);
         last = QString::fromUtf8(step.value);
     }
-    // Once values stop, the line edit's own text catches up.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return box->text() == last; }, 3 * follow.count()));
+    // Once values stop, the line edit's own text catches up at the box's
+    // next look, one follow time after the last value.
+    now += follow;
+    EXPECT_TRUE(test::WaitUntil([&] { return box->text() == last; }));
     // Read with focus, it is the value shown at once.
     box->SetLiveText(QStringLiteral("42"));
     box->setFocus();

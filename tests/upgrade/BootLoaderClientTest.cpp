@@ -3,6 +3,7 @@
 // a missing answer times out at once): every chip of the table, the checks
 // made before anything is erased, and a procedure that always ends.
 #include "support/FakeBootLines.h"
+#include "support/Patience.h"
 
 #include "BootLoaderModel.h"
 #include "upgrade/BoardIdentity.h"
@@ -263,9 +264,10 @@ TEST(BootProcedure, StartsCleanWhereACancelledRunLeftTheBootLoader)
         ModelLine line(m);
         line.LeftBehind(heard);
         const FirmwareImage fw = Firmware(kBase, 3000);
-        BootLoaderTiming quick;
-        quick.syncWindow = std::chrono::milliseconds(2000);
-        const ProcedureRun run = RunOn(line, fw, quick);
+        // The window only ends a run that never finds the boot loader.
+        BootLoaderTiming patient;
+        patient.syncWindow = test::kPatience;
+        const ProcedureRun run = RunOn(line, fw, patient);
         EXPECT_EQ(run.outcome.code, iap::kDone) << run.outcome.sentence;
         ASSERT_GE(run.codes.size(), 2u);
         EXPECT_EQ(run.codes[1], iap::kBootLoaderAnswered);

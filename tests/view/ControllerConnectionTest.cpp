@@ -13,6 +13,7 @@
 
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
+#include "gui_support/WaitUntil.h"
 #include "support/PseudoTerminal.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
@@ -66,9 +67,14 @@ protected:
 
     void Click(CUARTView& view, int id) { qobject_cast<QAbstractButton*>(view.Control(id))->click(); }
 
-    bool WaitFor(const QString& message, int timeoutMs = 5000)
+    bool WaitFor(const QString& message)
     {
-        return QTest::qWaitFor([&] { return status.texts.contains(message); }, timeoutMs);
+        return test::WaitUntil([&] { return status.texts.contains(message); });
+    }
+    // Waits for `message` shown at or after the status numbered `from`.
+    bool WaitForFrom(const QString& message, qsizetype from)
+    {
+        return test::WaitUntil([&] { return status.texts.lastIndexOf(message) >= from; });
     }
 
     test::ScopedPortsDir ports;
@@ -162,24 +168,21 @@ TEST_F(ControllerConnectionTest, LiveBoxesAndModeBarFollowTelemetry)
     ASSERT_TRUE(WaitFor(kAllUpdated));
     const QRegularExpression acc(QStringLiteral("^[+-]\\d+\\.\\d\\d$"));
     const QRegularExpression angle(QStringLiteral("^[+-]\\d+\\.\\d$"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return acc.match(view->Text(idc::AccelZ)).hasMatch(); }, 3000));
+    ASSERT_TRUE(test::WaitUntil([&] { return acc.match(view->Text(idc::AccelZ)).hasMatch(); }));
     auto* bar = qobject_cast<CImageBar*>(view->Control(idc::RcModeBar));
     ASSERT_NE(bar, nullptr);
     // The bar sits where the mode channel says, 100 up.
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return bar->Position() == view->Text(idc::RcMode).toInt() + 100; }, 3000));
+    ASSERT_TRUE(test::WaitUntil([&] { return bar->Position() == view->Text(idc::RcMode).toInt() + 100; }));
     EXPECT_TRUE(angle.match(view->Text(idc::AttitudeRoll)).hasMatch())
         << view->Text(idc::AttitudeRoll).toStdString();
     EXPECT_TRUE(angle.match(view->Text(idc::AttitudeTilt)).hasMatch());
     // The attitude keeps moving (noise at the least).
     const QString first =
         view->Text(idc::AttitudeRoll) + view->Text(idc::AttitudeTilt) + view->Text(idc::AccelX);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return view->Text(idc::AttitudeRoll) + view->Text(idc::AttitudeTilt) + view->Text(idc::AccelX) !=
-                   first;
-        },
-        3000));
+    EXPECT_TRUE(test::WaitUntil([&] {
+        return view->Text(idc::AttitudeRoll) + view->Text(idc::AttitudeTilt) + view->Text(idc::AccelX) !=
+               first;
+    }));
 }
 
 TEST_F(ControllerConnectionTest, SilentControllerIsLostOnceAndFoundAgain)
@@ -188,12 +191,14 @@ TEST_F(ControllerConnectionTest, SilentControllerIsLostOnceAndFoundAgain)
     auto view = MakeView();
     Click(*view, idc::OpenComPort);
     ASSERT_TRUE(WaitFor(kAllUpdated));
-    sim->FallSilent(sim::DeviceKind::Controller, 1500ms);
-    ASSERT_TRUE(WaitFor(kDisconnected, 3000));
+    // Silent until the screen has said it lost the controller.
+    sim->FallSilent(sim::DeviceKind::Controller);
+    ASSERT_TRUE(WaitFor(kDisconnected));
     EXPECT_FALSE(view->Enabled(idc::LoadConfig));
     status.texts.clear();
-    ASSERT_TRUE(WaitFor(kConnected, 5000));
-    EXPECT_TRUE(WaitFor(kAllUpdated, 3000));
+    sim->EndSilence(sim::DeviceKind::Controller);
+    ASSERT_TRUE(WaitFor(kConnected));
+    EXPECT_TRUE(WaitFor(kAllUpdated));
     EXPECT_TRUE(view->Enabled(idc::LoadConfig));
     EXPECT_EQ(status.Count(kDisconnected), 0);
 }
@@ -204,12 +209,13 @@ TEST_F(ControllerConnectionTest, UnpluggedControllerReconnectsWhenItComesBack)
     auto view = MakeView();
     Click(*view, idc::OpenComPort);
     ASSERT_TRUE(WaitFor(kAllUpdated));
-    sim->Unplug(sim::DeviceKind::Controller, 1500ms);
-    ASSERT_TRUE(WaitFor(kDisconnected, 3000));
+    // Gone until the screen has said it lost the controller.
+    sim->Unplug(sim::DeviceKind::Controller);
+    ASSERT_TRUE(WaitFor(kDisconnected));
     EXPECT_FALSE(view->Enabled(idc::LoadConfig));
     const int lostAt = static_cast<int>(status.texts.size());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return status.texts.lastIndexOf(kConnected) >= lostAt; }, 8000))
-        << status.texts.join('\n').toStdString();
+    sim->PlugIn(sim::DeviceKind::Controller);
+    ASSERT_TRUE(WaitForFrom(kConnected, lostAt)) << status.texts.join('\n').toStdString();
     EXPECT_EQ(status.Count(kDisconnected), 1);
 }
 
@@ -217,14 +223,18 @@ TEST_F(ControllerConnectionTest, NothingAttachedShowsNothingAndKeepsSending)
 {
     // A port with nobody behind it: the screen stays quiet, the frames go out.
     StartSim(DeviceSet());
-    sim->FallSilent(sim::DeviceKind::Controller, 5000ms);
+    sim->FallSilent(sim::DeviceKind::Controller);
     auto view = MakeView();
     Click(*view, idc::OpenComPort);
-    QTest::qWait(800);
+    // Past the frames after which the board is asked whether it waits in its
+    // boot loader, and the frames that follow the question.
+    const std::uint32_t frames = ScreenLink::kNoFrameTicks + 14;
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return sim->Stats(sim::DeviceKind::Controller).bytesUnheard >= frames * 32; }));
     EXPECT_EQ(status.texts, QStringList({QString(), kPortOpened}));
     EXPECT_FALSE(view->Enabled(idc::LoadConfig));
     EXPECT_TRUE(view->LinkTimerActive());
-    EXPECT_GE(view->Serial().SentTotal(), 20u * 32u);
+    EXPECT_GE(view->Serial().SentTotal(), frames * 32);
     EXPECT_EQ(view->Link().commandCode, kCmdMotorOff);
     EXPECT_EQ(view->Link().pendingFrameType, kTypeReadGains);
 }
@@ -258,29 +268,25 @@ TEST_F(ControllerConnectionTest, StoredIndexBeyondTheListFallsBackToTheFirstEntr
 
 TEST_F(ControllerConnectionTest, EachAnswerIsTakenBeforeTheNextTick)
 {
-    // Every answer echoes the counter of the frame it answers; taken before
-    // the next tick, it steps the counter for that tick's frame. Held back
-    // for a batch, most ticks would go out with the old counter again.
+    // Every answer echoes the counter of the frame it answers; taken as it
+    // arrives, it steps the counter for the next tick's frame. Held back
+    // for a batch, it would not be taken until more bytes came, and the
+    // next frames would go out with the old counter again. The test ticks
+    // by hand, each tick once the answer to the last one has been taken.
     StartSim(DeviceSet());
     auto view = MakeView();
     Click(*view, idc::OpenComPort);
     ASSERT_TRUE(WaitFor(kAllUpdated));
-    const std::uint32_t sent0 = view->Serial().SentTotal();
-    const int steps0 = view->Link().sequenceCounter;
-    int steps = 0;
-    int last = steps0;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            const int now = view->Link().sequenceCounter;
-            steps += (now - last + 256) % 256;
-            last = now;
-            return view->Serial().SentTotal() - sent0 >= 50u * 32u;
-        },
-        10000));
-    const auto frames = static_cast<int>((view->Serial().SentTotal() - sent0) / 32);
-    ASSERT_GE(frames, 50);
-    // Generous for a loaded machine; holding answers back gave about 25 %.
-    EXPECT_GE(steps * 100, frames * 60) << steps << " steps in " << frames << " frames";
+    ScreenLink& link = view->PortLink();
+    link.TickByHand();
+    for (int tick = 0; tick < 20; ++tick) {
+        SCOPED_TRACE(tick);
+        const int counter = view->Link().sequenceCounter;
+        const std::uint32_t before = view->Serial().SentTotal();
+        link.TickNow();
+        ASSERT_EQ(view->Serial().SentTotal() - before, 32u);
+        ASSERT_TRUE(test::WaitUntil([&] { return view->Link().sequenceCounter == (counter + 1) % 256; }));
+    }
 }
 
 // Why a port did not open, as the command-line tool words it.
@@ -371,23 +377,24 @@ TEST_F(ControllerConnectionTest, LiveDisplaysAreGreyedWhileTheLinkIsLost)
     ASSERT_TRUE(WaitFor(kAllUpdated));
     EXPECT_TRUE(allLive(true));
     EXPECT_FALSE(view->LiveDisplaysStale());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->Text(idc::AccelX).isEmpty(); }, 3000));
+    ASSERT_TRUE(test::WaitUntil([&] { return !view->Text(idc::AccelX).isEmpty(); }));
 
-    sim->FallSilent(sim::DeviceKind::Controller, 1500ms);
-    ASSERT_TRUE(WaitFor(kDisconnected, 3000));
+    sim->FallSilent(sim::DeviceKind::Controller);
+    ASSERT_TRUE(WaitFor(kDisconnected));
     EXPECT_TRUE(view->LiveDisplaysStale());
     EXPECT_TRUE(allLive(false));
     const QString staleAx = view->Text(idc::AccelX);
     EXPECT_FALSE(staleAx.isEmpty()) << "the last values stay readable, greyed";
 
     status.texts.clear();
-    ASSERT_TRUE(WaitFor(kConnected, 5000));
+    sim->EndSilence(sim::DeviceKind::Controller);
+    ASSERT_TRUE(WaitFor(kConnected));
     EXPECT_TRUE(allLive(true));
     EXPECT_FALSE(view->LiveDisplaysStale());
 
     // Pressing "Open COM Port" again leaves the old values stale until the
     // controller answers anew.
-    sim->FallSilent(sim::DeviceKind::Controller, 3000ms);
+    sim->FallSilent(sim::DeviceKind::Controller);
     Click(*view, idc::OpenComPort);
     EXPECT_TRUE(allLive(false));
 }
@@ -443,26 +450,28 @@ TEST_P(StillGimbal, LiveValuesAreShownAgainAfterTheLinkComesBack)
                 return false;
         return true;
     };
-    ASSERT_TRUE(QTest::qWaitFor(showsStill, 8000)) << Shown(*view).join(' ').toStdString();
+    ASSERT_TRUE(test::WaitUntil(showsStill)) << Shown(*view).join(' ').toStdString();
     const QStringList before = Shown(*view);
 
     const int lostAt = static_cast<int>(status.texts.size());
     switch (GetParam().loss) {
+    // Each loss lasts until the screen has said so.
     case StillRow::Silence:
-        sim->FallSilent(sim::DeviceKind::Controller, 1500ms);
-        ASSERT_TRUE(WaitFor(kDisconnected, 3000));
+        sim->FallSilent(sim::DeviceKind::Controller);
+        ASSERT_TRUE(WaitFor(kDisconnected));
+        sim->EndSilence(sim::DeviceKind::Controller);
         break;
     case StillRow::Unplug:
-        sim->Unplug(sim::DeviceKind::Controller, 1500ms);
-        ASSERT_TRUE(WaitFor(kDisconnected, 3000));
+        sim->Unplug(sim::DeviceKind::Controller);
+        ASSERT_TRUE(WaitFor(kDisconnected));
+        sim->PlugIn(sim::DeviceKind::Controller);
         break;
     case StillRow::Reopen:
         Click(*view, idc::OpenComPort);
         break;
     }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return status.texts.lastIndexOf(kAllUpdated) >= lostAt; }, 8000))
-        << status.texts.join('\n').toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Shown(*view) == before; }, 8000))
+    ASSERT_TRUE(WaitForFrom(kAllUpdated, lostAt)) << status.texts.join('\n').toStdString();
+    EXPECT_TRUE(test::WaitUntil([&] { return Shown(*view) == before; }))
         << Shown(*view).join(' ').toStdString();
     EXPECT_FALSE(view->LiveDisplaysStale());
 }

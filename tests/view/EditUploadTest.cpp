@@ -11,6 +11,7 @@
 #include "gui_support/Activate.h"
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
+#include "gui_support/DriveLink.h"
 #include "support/ParamsPrinter.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
@@ -30,7 +31,6 @@ namespace {
 
 using namespace std::chrono_literals;
 constexpr int kCom = 172;
-constexpr int kWaitMs = 5000;
 
 const QString kAllUpdated = QStringLiteral("$INKblue$All parameters updated!");
 const QString kMotorOnRefused = QStringLiteral(
@@ -121,9 +121,16 @@ protected:
         view_->SetSelection(list, index);
         emit qobject_cast<QComboBox*>(view_->Control(list))->activated(index);
     }
+    // What the screen and the controller do, they do as the test ticks the
+    // link, each tick answered: a slow machine cannot make the link look lost
+    // in the middle of an upload.
+    template <class Condition> bool Until(Condition condition)
+    {
+        return test::DriveLink(view_->PortLink(), condition);
+    }
     bool WaitShown(const QString& text, int fromIndex = 0)
     {
-        return QTest::qWaitFor([&] { return status_.texts.indexOf(text, fromIndex) >= 0; }, kWaitMs);
+        return Until([&] { return status_.texts.indexOf(text, fromIndex) >= 0; });
     }
     // Waits until the controller holds what the screen uploaded. The
     // screen's set must differ from what the device held before the edits,
@@ -132,14 +139,14 @@ protected:
     {
         const ControllerParams want = OnDevice(params_, sim_->ControllerWorkingParams());
         ASSERT_NE(want, deviceBefore_) << "the edits changed nothing the controller holds";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return sim_->ControllerWorkingParams() == want; }, kWaitMs));
+        EXPECT_TRUE(Until([&] { return sim_->ControllerWorkingParams() == want; }));
         EXPECT_EQ(sim_->ControllerWorkingParams(), want);
         deviceBefore_ = want;
         // The device holds the values as soon as it has heard the last
         // quarter; its answer is still on the way. The next edit must come
         // after the screen has taken it, as a person's would: an answer that
         // ends the chain after a new upload was chosen would end that one.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return view_->Link().pendingFrameType == kTypePoll; }, kWaitMs));
+        EXPECT_TRUE(Until([&] { return view_->Link().pendingFrameType == kTypePoll; }));
     }
 
     static test::ScopedPortsDir* ports_;
@@ -226,7 +233,7 @@ TEST_F(EditUploadTest, MotorOnIsRefusedWithAZeroGain)
     ASSERT_TRUE(WaitShown(kMotorOnRefused)) << status_.texts.join('\n').toStdString();
     // Checked by the click (and again by the result if an answer unchecked it
     // meanwhile), then cleared by the motor state that follows.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view_->Checked(idc::MotorOff); }, kWaitMs));
+    EXPECT_TRUE(Until([&] { return view_->Checked(idc::MotorOff); }));
     ASSERT_GE(motorOn.size(), 2);
     EXPECT_EQ(motorOn.first(), true);
     EXPECT_EQ(motorOn.last(), false);
@@ -248,7 +255,7 @@ TEST_F(EditUploadTest, MotorOnAndOffAreCarriedOut)
     EXPECT_TRUE(view_->Checked(idc::MotorOn));
     EXPECT_FALSE(view_->Checked(idc::MotorOff));
     // The mount cannot change while the motors run.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !view_->Enabled(idc::SensorModuleMount); }, kWaitMs));
+    EXPECT_TRUE(Until([&] { return !view_->Enabled(idc::SensorModuleMount); }));
     EXPECT_EQ(view_->Link().commandCode, kCmdNone);
 
     from = static_cast<int>(status_.texts.size());
@@ -256,7 +263,7 @@ TEST_F(EditUploadTest, MotorOnAndOffAreCarriedOut)
     ASSERT_TRUE(WaitShown(QStringLiteral("$INKblue$Motor off successfully!"), from));
     EXPECT_FALSE(sim_->ControllerMotorsOn());
     EXPECT_TRUE(view_->Checked(idc::MotorOff));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view_->Enabled(idc::SensorModuleMount); }, kWaitMs));
+    EXPECT_TRUE(Until([&] { return view_->Enabled(idc::SensorModuleMount); }));
 }
 
 TEST_F(EditUploadTest, CalibrationReportsItsResult)

@@ -9,6 +9,7 @@
 #include "motor/MotorConfigFile.h"
 #include "view/MotorDialogFixture.h"
 
+#include "gui_support/DriveLink.h"
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
 #include "support/ParamsPrinter.h"
@@ -170,7 +171,9 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
     view.SetBackupFolder(dir.File("backups"));
     view.OnInitialUpdate();
     ASSERT_TRUE(view.ConnectTo(kCom));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return status.texts.contains(kAllUpdated); }, 5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return status.texts.contains(kAllUpdated); }));
+    // From here on the link is ticked by hand, each tick answered.
+    ScreenLink& link = view.PortLink();
 
     const ControllerParams device = sim.ControllerWorkingParams();
     ControllerParams wanted = device;
@@ -180,11 +183,7 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
     ASSERT_TRUE(SaveControllerConfig(path, wanted));
     const auto uploads = [&] { return UploadsHeard(config.frameLog); };
     // Enough frames that anything the load had asked for would have gone.
-    const auto letFramesPass = [&] {
-        const auto heard = sim.Stats(sim::DeviceKind::Controller).framesReceived;
-        return QTest::qWaitFor(
-            [&] { return sim.Stats(sim::DeviceKind::Controller).framesReceived >= heard + 25; }, 10000);
-    };
+    const auto letFramesPass = [&] { return test::DriveTicks(link, 25); };
     prompts.applyReview = false;
     view.LoadConfigFile(QString::fromStdString(path));
     ASSERT_EQ(prompts.reviews.size(), 1);
@@ -197,7 +196,7 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
 
     prompts.applyReview = true;
     view.LoadConfigFile(QString::fromStdString(path));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.ControllerWorkingParams() == wanted; }, 10000));
+    EXPECT_TRUE(test::DriveLink(link, [&] { return sim.ControllerWorkingParams() == wanted; }));
     ASSERT_TRUE(letFramesPass());
     const int uploaded = uploads();
     EXPECT_GE(uploaded, 4);
@@ -224,12 +223,11 @@ TEST_F(MotorLoadReview, CancelSendsNothingApplyUploads)
     dlg->LoadMotorConfigFile(QString::fromStdString(path));
     ASSERT_EQ(prompts.reviews.size(), 1);
     EXPECT_EQ(prompts.reviews[0].changes[0].name, "Tilting motor > Power");
-    const std::uint32_t replies = dlg->Engine().RepliesHandled();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->Engine().RepliesHandled() >= replies + 20; }, 10000));
+    ASSERT_TRUE(DriveTicks(20));
     EXPECT_EQ(sim->MotorWorkingParams(), board);
     prompts.applyReview = true;
     dlg->LoadMotorConfigFile(QString::fromStdString(path));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sim->MotorWorkingParams() == wanted; }, 10000));
+    EXPECT_TRUE(Drive([&] { return sim->MotorWorkingParams() == wanted; }));
 }
 
 } // namespace

@@ -40,11 +40,11 @@ TEST_F(MotorBoardLinkTest, OpensReadsTheParametersAndShowsVoltageAndCurrentLive)
 
     // Live values, three decimals, near the simulated 11.7 V supply, moving.
     const QRegularExpression threeDecimals(QStringLiteral("^\\d+\\.\\d{3}$"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return threeDecimals.match(Text(mdc::Current)).hasMatch(); }, 3000));
+    ASSERT_TRUE(test::WaitUntil([&] { return threeDecimals.match(Text(mdc::Current)).hasMatch(); }));
     EXPECT_NEAR(Text(mdc::Voltage).toDouble(), 11.7, 0.3);
     EXPECT_GT(Text(mdc::Current).toDouble(), 0.4);
     const QString first = Text(mdc::Voltage) + Text(mdc::Current);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Text(mdc::Voltage) + Text(mdc::Current) != first; }, 3000));
+    EXPECT_TRUE(test::WaitUntil([&] { return Text(mdc::Voltage) + Text(mdc::Current) != first; }));
     EXPECT_EQ(dlg->Engine().State().command, kMotorCmdMonitor);
 }
 
@@ -57,20 +57,20 @@ TEST_F(MotorBoardLinkTest, EnterSendsTheTypedValuesWithCommandOne)
     Type(mdc::PowMotor2, QStringLiteral("150")); // limited at once
     EXPECT_EQ(Text(mdc::PowMotor2), QStringLiteral("100"));
     EXPECT_EQ(statuses.back(), QStringLiteral("input(0-100), push 'return' key!"));
-    // Typing alone sends nothing.
-    QTest::qWait(200);
+    // Typing alone sends nothing: answers keep coming, the board's value stays.
+    ASSERT_TRUE(DriveTicks(10));
     EXPECT_EQ(sim->MotorWorkingParams().POL_MOTOR1, 14);
 
     Enter(mdc::PowMotor2);
     EXPECT_EQ(statuses.back(), QStringLiteral("Motor parameters uploaded!"));
     EXPECT_TRUE(dlg->isVisible()); // Enter never closes the dialog
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->MotorWorkingParams().POL_MOTOR1 == 22; }, 3000));
+    ASSERT_TRUE(Drive([&] { return sim->MotorWorkingParams().POL_MOTOR1 == 22; }));
     const MotorParams board = sim->MotorWorkingParams();
     EXPECT_EQ(board.POW_MOTOR1, 80);
     EXPECT_EQ(board.POW_MOTOR2, 100);
     EXPECT_EQ(sim->MotorFlashParams().POL_MOTOR1, 14); // not stored in flash
     // Back to monitoring once the board took them.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->Engine().State().command == kMotorCmdMonitor; }, 3000));
+    EXPECT_TRUE(Drive([&] { return dlg->Engine().State().command == kMotorCmdMonitor; }));
     EXPECT_EQ(params.DIR_MOTOR1, 0x01); // unchecked direction boxes
 }
 
@@ -82,7 +82,7 @@ TEST_F(MotorBoardLinkTest, FlashWriteSucceedsAtOnce)
     Type(mdc::PolMotor2, QStringLiteral("28"));
     Click(mdc::WriteSettingsToFlash);
     EXPECT_EQ(statuses.back(), QStringLiteral("Writting setting to flash..."));
-    ASSERT_TRUE(WaitForStatus(QStringLiteral("Write flash successfully!"))) << Log();
+    ASSERT_TRUE(Drive([&] { return statuses.contains(QStringLiteral("Write flash successfully!")); })) << Log();
     EXPECT_EQ(sim->MotorFlashParams().POL_MOTOR2, 28);
     EXPECT_FALSE(dlg->Engine().State().flashPending);
     EXPECT_EQ(statuses.count(QStringLiteral("Write flash failed!")), 0);
@@ -95,7 +95,8 @@ TEST_F(MotorBoardLinkTest, RefusedFlashWriteIsRetriedUntilStored)
     Connect();
     Type(mdc::PowMotor1, QStringLiteral("55"));
     Click(mdc::WriteSettingsToFlash);
-    ASSERT_TRUE(WaitForStatus(QStringLiteral("Write flash successfully!"))) << Log();
+    // Each refusal is answered by a new attempt only while the link holds.
+    ASSERT_TRUE(Drive([&] { return statuses.contains(QStringLiteral("Write flash successfully!")); })) << Log();
     // The box shows each refusal; repeats of one text are one change of it.
     const qsizetype failed = statuses.indexOf(QStringLiteral("Write flash failed!"));
     ASSERT_GE(failed, 0) << Log();
@@ -120,17 +121,19 @@ TEST_P(MotorBoardLossTest, LossIsReportedOnceAndTheBoardIsFoundAgain)
     StartSim();
     MakeDialog();
     Connect();
+    // Gone until the dialog has said so.
     if (GetParam().unplug)
-        sim->Unplug(sim::DeviceKind::Motor, 1500ms);
+        sim->Unplug(sim::DeviceKind::Motor);
     else
-        sim->FallSilent(sim::DeviceKind::Motor, 1500ms);
-    ASSERT_TRUE(WaitForStatus(QStringLiteral("Motor disconnected!"), 3000)) << Log();
+        sim->FallSilent(sim::DeviceKind::Motor);
+    ASSERT_TRUE(WaitForStatus(QStringLiteral("Motor disconnected!"))) << Log();
     EXPECT_FALSE(dlg->Form().Enabled(mdc::LoadConfig));
     const auto lostAt = statuses.size();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return statuses.lastIndexOf(QStringLiteral("Motor connected successfully!")) >= lostAt; },
-        8000))
-        << Log();
+    if (GetParam().unplug)
+        sim->PlugIn(sim::DeviceKind::Motor);
+    else
+        sim->EndSilence(sim::DeviceKind::Motor);
+    ASSERT_TRUE(WaitForStatusFrom(QStringLiteral("Motor connected successfully!"), lostAt)) << Log();
     EXPECT_TRUE(WaitForStatus(QStringLiteral("Motor parameters updated!")));
     EXPECT_EQ(statuses.count(QStringLiteral("Motor disconnected!")), 1);
     EXPECT_TRUE(dlg->Form().Enabled(mdc::LoadConfig));
@@ -176,7 +179,7 @@ TEST_F(MotorBoardLinkTest, SavedFileChangedOnDiskAndLoadedReachesTheBoard)
     EXPECT_EQ(Text(mdc::PolMotor2), QStringLiteral("44"));
     EXPECT_EQ(Text(mdc::PowMotor2), QStringLiteral("0"));
     EXPECT_EQ(params, (MotorParams{24, 100, 44, 0, 0, 0}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->MotorWorkingParams().POL_MOTOR1 == 24; }, 3000));
+    ASSERT_TRUE(Drive([&] { return sim->MotorWorkingParams().POL_MOTOR1 == 24; }));
     EXPECT_EQ(sim->MotorWorkingParams(), (MotorParams{24, 100, 44, 0, 0x01, 0x01}));
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -221,8 +224,7 @@ TEST_P(UnsentValue, IsMarkedUntilSentOrReplaced)
             << other;
     }
     // Answers keep coming and the value stays where it is.
-    const std::uint32_t replies = dlg->Engine().RepliesHandled();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->Engine().RepliesHandled() - replies >= 10; }, 5000));
+    ASSERT_TRUE(DriveTicks(10));
     EXPECT_TRUE(marked(mdc::PolMotor1));
     EXPECT_EQ(sim->MotorWorkingParams().POL_MOTOR1, 14);
 
@@ -236,17 +238,16 @@ TEST_P(UnsentValue, IsMarkedUntilSentOrReplaced)
         break;
     case UnsentRow::BoardReport:
         Click(mdc::OpenComPort);
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return statuses.lastIndexOf(QStringLiteral("Motor parameters updated!")) >= from; }, 5000))
+        ASSERT_TRUE(Drive([&] { return statuses.lastIndexOf(QStringLiteral("Motor parameters updated!")) >= from; }))
             << Log();
         EXPECT_EQ(Text(mdc::PolMotor1), QStringLiteral("14"));
         break;
     }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg->Unsent(mdc::PolMotor1); }, 5000));
+    ASSERT_TRUE(Drive([&] { return !dlg->Unsent(mdc::PolMotor1); }));
     EXPECT_FALSE(typed->property("unsent").toBool());
     EXPECT_EQ(typed->toolTip(), tip);
     EXPECT_EQ(typed->accessibleDescription(), tip);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sim->MotorWorkingParams().POL_MOTOR1 == row.boardHolds; }, 3000));
+    EXPECT_TRUE(Drive([&] { return sim->MotorWorkingParams().POL_MOTOR1 == row.boardHolds; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, UnsentValue,

@@ -5,6 +5,7 @@
 #include "view/MotorDialogFixture.h"
 
 #include "files/SettingsFile.h"
+#include "gui_support/WaitUntil.h"
 #include "platform/PortMap.h"
 #include "support/ParamsPrinter.h"
 #include "ui/LiveBox.h"
@@ -276,7 +277,7 @@ TEST_F(MotorConfigDlgTest, OpenWithoutAPortStillStartsTheTimerQuietly)
     EXPECT_TRUE(dlg->LinkTimerActive());
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Please connect to motor port!"));
     // Past the 26th tick: never connected, so no word of a loss.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->Engine().State().missCount == 26; }, 10000));
+    ASSERT_TRUE(test::WaitUntil([&] { return dlg->Engine().State().missCount == 26; }));
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Please connect to motor port!"));
     EXPECT_EQ(dlg->Engine().State().command, kMotorCmdRead);
 }

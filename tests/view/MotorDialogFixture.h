@@ -8,7 +8,9 @@
 #include "Simulator.h"
 
 #include "gui_support/Activate.h"
+#include "gui_support/DriveLink.h"
 #include "gui_support/FakePrompts.h"
+#include "gui_support/WaitUntil.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
 
@@ -70,10 +72,21 @@ protected:
         dlg->Form().Focus(id, false);
         QTest::keyClick(dlg->Form().Control(id), Qt::Key_Return);
     }
-    bool WaitForStatus(const QString& text, int timeoutMs = 5000)
+    bool WaitForStatus(const QString& text)
     {
-        return QTest::qWaitFor([&] { return statuses.contains(text); }, timeoutMs);
+        return test::WaitUntil([&] { return statuses.contains(text); });
     }
+    // Waits for `text` shown at or after the status numbered `from`.
+    bool WaitForStatusFrom(const QString& text, qsizetype from)
+    {
+        return test::WaitUntil([&] { return statuses.lastIndexOf(text) >= from; });
+    }
+    // The link ticked by hand until `condition` holds (see DriveLink).
+    template <class Condition> bool Drive(Condition condition)
+    {
+        return test::DriveLink(dlg->PortLink(), condition);
+    }
+    bool DriveTicks(int count) { return test::DriveTicks(dlg->PortLink(), count); }
     std::string Log() const { return statuses.join(" | ").toStdString(); }
 
     ScopedPortsDir ports;

@@ -12,6 +12,7 @@
 
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
+#include "gui_support/WaitUntil.h"
 #include "support/ParamsPrinter.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
@@ -84,7 +85,7 @@ protected:
 TEST_F(MotorHandOverTest, ControllerLinkIsClosedForTheDialogAndStaysClosed)
 {
     ASSERT_TRUE(view->ConnectTo(kControllerCom));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view->Link().linkEstablished; }, 5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return view->Link().linkEstablished; }));
     ASSERT_TRUE(view->Serial().IsOpen());
 
     RunDialog([&](CMotorConfigDlg& dlg) {
@@ -101,16 +102,20 @@ TEST_F(MotorHandOverTest, ControllerLinkIsClosedForTheDialogAndStaysClosed)
                 form.SetSelection(mdc::ComList, i);
         emit qobject_cast<QComboBox*>(form.Control(mdc::ComList))->activated(form.Selection(mdc::ComList));
         qobject_cast<QAbstractButton*>(form.Control(mdc::OpenComPort))->click();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return form.Text(mdc::PolMotor1) == QStringLiteral("14"); }, 5000));
+        EXPECT_TRUE(test::WaitUntil([&] { return form.Text(mdc::PolMotor1) == QStringLiteral("14"); }));
     });
 
     EXPECT_EQ(status.texts, QStringList({QString(), kBackToMain}));
     EXPECT_FALSE(view->MessageGateOpen());
     EXPECT_FALSE(view->Serial().IsOpen());
     EXPECT_FALSE(view->LinkTimerActive());
-    // Nothing reopens the controller link by itself.
-    QTest::qWait(300);
+    // Nothing reopens the controller link by itself: with its tick stopped,
+    // only a notification still on its way could, and those are all
+    // handled here.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     EXPECT_FALSE(view->Serial().IsOpen());
+    EXPECT_FALSE(view->LinkTimerActive());
     EXPECT_EQ(status.texts.size(), 2);
     // The board's parameters stay in the program's set after the dialog.
     EXPECT_EQ(view->MotorParameters().POW_MOTOR1, 80);

@@ -66,7 +66,7 @@ TEST_F(MotorUpgradeTest, UpgradesTheBoardAndShowsTheNewVersionAfterReopening)
     MakeUpgradeDialog();
     EXPECT_EQ(ButtonStates(), kNoFile);
     Connect();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Text(mdc::FirmwareVersion) == "Firmware Version:V1.5"; }, 5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return Text(mdc::FirmwareVersion) == "Firmware Version:V1.5"; }));
 
     // A cancelled chooser changes nothing.
     Click(mdc::OpenFirmware);
@@ -81,7 +81,12 @@ TEST_F(MotorUpgradeTest, UpgradesTheBoardAndShowsTheNewVersionAfterReopening)
     // The user resets the board with its boot jumper set: its boot loader
     // waits for the byte that sets its baud rate. The dialog's link heard
     // the board on this port, so no board check comes first.
+    // Reset once it has heard every frame the dialog sent: a frame still on
+    // the line would set the boot loader's baud rate.
+    const std::uint32_t sent = dlg->Serial().SentTotal();
     dlg->Serial().Close(CSerialLink::kCloseWaitMs);
+    ASSERT_TRUE(sim->WaitUntil(
+        [&] { return sim->Stats(sim::DeviceKind::Motor).framesReceived * kFrameSize == sent; }, test::kPatience));
     sim->ResetIntoBootLoader(sim::DeviceKind::Motor);
     Bar()->setValue(40); // Start puts it back to 0
     statuses.clear();
@@ -91,7 +96,7 @@ TEST_F(MotorUpgradeTest, UpgradesTheBoardAndShowsTheNewVersionAfterReopening)
     EXPECT_FALSE(dlg->Serial().IsOpen());
     EXPECT_FALSE(dlg->LinkTimerActive());
 
-    ASSERT_TRUE(WaitForStatus(QStringLiteral("Firmware upgraded successfully!"), 30000)) << Log();
+    ASSERT_TRUE(WaitForStatus(QStringLiteral("Firmware upgraded successfully!"))) << Log();
     const QStringList expected{
         QStringLiteral("Start upgrade..."),
         QStringLiteral("COM port open successfully!"),
@@ -112,14 +117,16 @@ TEST_F(MotorUpgradeTest, UpgradesTheBoardAndShowsTheNewVersionAfterReopening)
     EXPECT_EQ(ButtonStates(), kReady);
     EXPECT_TRUE(FlashHolds(26, 24 * 1024));
 
-    // The link stays down until the user opens the port again.
-    QTest::qWait(100);
+    // The link stays down until the user opens the port again: nothing
+    // ticks, and nothing still on its way opens it.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     EXPECT_FALSE(dlg->Serial().IsOpen());
     EXPECT_FALSE(dlg->LinkTimerActive());
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Firmware upgraded successfully!"));
 
     Connect();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Text(mdc::FirmwareVersion) == "Firmware Version:V2.6"; }, 5000))
+    EXPECT_TRUE(test::WaitUntil([&] { return Text(mdc::FirmwareVersion) == "Firmware Version:V2.6"; }))
         << Text(mdc::FirmwareVersion).toStdString();
 }
 
@@ -131,19 +138,19 @@ TEST_F(MotorUpgradeTest, ClosingTheDialogMidUpgradeStopsItAndANewDialogFinishesI
     constexpr std::size_t kSize = 24 * 1024;
     ChooseFirmware(FirmwareBoard::Motor, 31, kSize);
     Click(mdc::StartUpgrade);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Bar()->value() > 0; }, 30000)) << Log();
+    ASSERT_TRUE(test::WaitUntil([&] { return Bar()->value() > 0; })) << Log();
     ASSERT_LT(Bar()->value(), 100);
 
     dlg->close();
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_FALSE(dlg->Upgrade().Library().Running());
-    // Nothing more reaches the boot loader (what was already on the line
-    // is given time to arrive first).
-    QTest::qWait(500);
-    const sim::BootStats stopped = sim->BootLoaderStats(sim::DeviceKind::Motor);
-    QTest::qWait(500);
+    // Nothing more reaches the boot loader: the upgrade has let go of the
+    // port (another program opens it at once), so nothing can write to it.
+    {
+        CSerialLink other;
+        EXPECT_TRUE(OpenLinkSequence(other, test::kMotorCom)) << other.LastError().message;
+    }
     const sim::BootStats later = sim->BootLoaderStats(sim::DeviceKind::Motor);
-    EXPECT_EQ(later.writes, stopped.writes);
     EXPECT_LT(static_cast<std::size_t>(later.writes) * 256, kSize);
     EXPECT_EQ(later.starts, 0);
     EXPECT_FALSE(statuses.contains(QStringLiteral("Firmware upgraded successfully!")));
@@ -156,7 +163,7 @@ TEST_F(MotorUpgradeTest, ClosingTheDialogMidUpgradeStopsItAndANewDialogFinishesI
     MakeUpgradeDialog();
     ChooseFirmware(FirmwareBoard::Motor, 31, kSize);
     Click(mdc::StartUpgrade);
-    ASSERT_TRUE(WaitForStatus(QStringLiteral("Firmware upgraded successfully!"), 120000)) << Log();
+    ASSERT_TRUE(WaitForStatus(QStringLiteral("Firmware upgraded successfully!"))) << Log();
     EXPECT_TRUE(FlashHolds(31, kSize));
 }
 
@@ -191,7 +198,7 @@ TEST_F(MotorUpgradeTest, TheControllerIsNeitherChosenNorFlashed)
         "Upgrade error code:9! The main controller answered on COM173; this firmware is for the motor board.")))
         << Log();
     // Code 1 follows: Start again, Cancel still enabled.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->Form().Enabled(mdc::StartUpgrade); }, 5000));
+    EXPECT_TRUE(test::WaitUntil([&] { return dlg->Form().Enabled(mdc::StartUpgrade); }));
     EXPECT_TRUE(dlg->Form().Enabled(mdc::CancelUpgrade));
     EXPECT_EQ(sim->Flash(sim::DeviceKind::Controller), before);
     EXPECT_EQ(sim->Stats(sim::DeviceKind::Controller).syncsHeard, 0u);

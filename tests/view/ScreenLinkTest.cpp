@@ -21,6 +21,7 @@
 #include "gui_support/Activate.h"
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
+#include "gui_support/WaitUntil.h"
 #include "support/PseudoTerminal.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
@@ -214,9 +215,9 @@ protected:
         return s == Screen::Main ? sim::DeviceKind::Controller : sim::DeviceKind::Motor;
     }
 
-    static bool SaysAfter(const ScreenUnderTest& screen, const QString& text, qsizetype from, int ms = 8000)
+    static bool SaysAfter(const ScreenUnderTest& screen, const QString& text, qsizetype from)
     {
-        return QTest::qWaitFor([&] { return screen.Said().lastIndexOf(text) >= from; }, ms);
+        return test::WaitUntil([&] { return screen.Said().lastIndexOf(text) >= from; });
     }
 
     test::ScopedPortsDir ports;
@@ -255,8 +256,9 @@ TEST_P(ReopenTarget, TheLinkReopensThePortItOpened)
     if (row.pickOtherWhileConnected)
         screen->Pick(kOtherCom);
 
-    sim->Unplug(Device(row.screen), 1500ms);
-    ASSERT_TRUE(SaysAfter(*screen, screen->LostText(), 0, 3000));
+    // Gone until the list has been looked at.
+    sim->Unplug(Device(row.screen));
+    ASSERT_TRUE(SaysAfter(*screen, screen->LostText(), 0));
     const qsizetype lostAt = screen->Said().size();
     if (row.dropDownWhileGone) {
         screen->DropDown();
@@ -264,6 +266,7 @@ TEST_P(ReopenTarget, TheLinkReopensThePortItOpened)
     }
     if (row.pickOtherWhileGone)
         screen->Pick(kOtherCom);
+    sim->PlugIn(Device(row.screen));
 
     ASSERT_TRUE(SaysAfter(*screen, screen->ConnectedText(), lostAt)) << screen->Said().join(" | ").toStdString();
     EXPECT_EQ(screen->Serial().PortNumber(), port);
@@ -381,9 +384,9 @@ protected:
         ASSERT_TRUE(port.Open(DevicePort(s))) << port.LastError().message;
         ASSERT_TRUE(port.UseBootLoaderLine());
         const std::uint8_t sync = boot::kSync;
-        ASSERT_EQ(port.Send({&sync, 1}, 1s), PortIo::Ok);
+        ASSERT_EQ(port.Send({&sync, 1}, test::kPatience), PortIo::Ok);
         std::uint8_t ack = 0;
-        ASSERT_EQ(port.Receive({&ack, 1}, 10s), PortIo::Ok);
+        ASSERT_EQ(port.Receive({&ack, 1}, test::kPatience), PortIo::Ok);
         ASSERT_EQ(ack, boot::kAck);
     }
     // What the screen shows for it, as shown.
@@ -399,7 +402,7 @@ protected:
     {
         screen.Pick(DevicePort(s));
         screen.OpenComPort();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return screen.RawSaid().contains(Sentence(s)); }, 20000))
+        EXPECT_TRUE(test::WaitUntil([&] { return screen.RawSaid().contains(Sentence(s)); }))
             << screen.RawSaid().join(" | ").toStdString();
         return screen.RawSaid().indexOf(Sentence(s));
     }
@@ -429,7 +432,7 @@ TEST_P(BootLoaderOnPort, IsNamedKeptFromFramesAndConnectsOnceItHasLeft)
 
         // The next check sends its sync bytes and nothing else.
         const std::uint32_t sent = screen->Serial().SentTotal();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return screen->Serial().SentTotal() >= sent + 2; }, 10000));
+        ASSERT_TRUE(test::WaitUntil([&] { return screen->Serial().SentTotal() >= sent + 2; }));
         EXPECT_LT(screen->Serial().SentTotal() - sent, kFrameSize);
         const sim::BootStats stats = sim->BootLoaderStats(Device(s));
         EXPECT_EQ(stats.pagesErased + stats.writes + stats.reads + stats.starts, 0);
@@ -445,17 +448,15 @@ TEST_P(BootLoaderOnPort, IsNamedKeptFromFramesAndConnectsOnceItHasLeft)
             sim->ResetIntoBootLoader(Device(s));
             screen->StartUpgrade(FirmwareFile(s, 44));
             const QString upgraded = QStringLiteral("Firmware upgraded successfully!");
-            ASSERT_TRUE(QTest::qWaitFor(
-                [&] {
-                    const QStringList said = screen->Said();
-                    return said.contains(upgraded) || !said.filter(QStringLiteral("error code:")).isEmpty();
-                },
-                60000));
+            ASSERT_TRUE(test::WaitUntil([&] {
+                const QStringList said = screen->Said();
+                return said.contains(upgraded) || !said.filter(QStringLiteral("error code:")).isEmpty();
+            }));
             ASSERT_TRUE(screen->Said().contains(upgraded)) << screen->Said().join(" | ").toStdString();
             EXPECT_EQ(sim->FirmwareVersion(Device(s)), 44);
             screen->OpenComPort();
         }
-        ASSERT_TRUE(SaysAfter(*screen, screen->ConnectedText(), at, 20000))
+        ASSERT_TRUE(SaysAfter(*screen, screen->ConnectedText(), at))
             << screen->Said().join(" | ").toStdString();
         screen->End();
     }
@@ -492,15 +493,13 @@ TEST_P(BootLoaderOnPort, ASilentBoardIsNoBootLoaderAndTheFramesGoOn)
         frames(h.framesAfter);
         h.rest = bytes.size() - i;
     };
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            const auto got = other.Read(4096, 5ms);
-            bytes.insert(bytes.end(), got.begin(), got.end());
-            split();
-            return h.framesAfter >= 2;
-        },
-        20000))
-        << bytes.size() << " bytes";
+    ASSERT_TRUE(test::WaitUntil([&] {
+        const auto got = other.Read(4096, 5ms);
+        bytes.insert(bytes.end(), got.begin(), got.end());
+        split();
+        return h.framesAfter >= 2;
+    })) << bytes.size()
+        << " bytes";
     EXPECT_EQ(h.framesBefore, std::size_t(ScreenLink::kNoFrameTicks));
     EXPECT_EQ(h.syncs, 2u);
     EXPECT_LT(h.rest, kFrameSize) << "something other than frames";

@@ -10,6 +10,7 @@
 
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
+#include "gui_support/WaitUntil.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
 
@@ -67,9 +68,9 @@ protected:
 
     void Click(CUARTView& view, int id) { qobject_cast<QAbstractButton*>(view.Control(id))->click(); }
 
-    bool WaitFor(const QString& message, int timeoutMs = 30000)
+    bool WaitFor(const QString& message)
     {
-        return QTest::qWaitFor([&] { return status_.texts.contains(message); }, timeoutMs);
+        return test::WaitUntil([&] { return status_.texts.contains(message); });
     }
 
     // Open firmware, Start, Cancel.
@@ -96,8 +97,7 @@ TEST_F(UpgradeTest, UpgradesTheControllerAndShowsTheNewVersionAfterReopening)
     auto view = MakeView();
     EXPECT_EQ(ButtonStates(*view), kNoFile);
     Click(*view, idc::OpenComPort);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return view->Text(idc::FirmwareVersion) == "Firmware Version:V2.3"; }, 5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return view->Text(idc::FirmwareVersion) == "Firmware Version:V2.3"; }));
 
     // A cancelled chooser changes nothing.
     Click(*view, idc::OpenFirmware);
@@ -115,7 +115,13 @@ TEST_F(UpgradeTest, UpgradesTheControllerAndShowsTheNewVersionAfterReopening)
     // The user resets the controller with its boot jumper set: its boot
     // loader waits for the byte that sets its baud rate. The screen's link
     // heard the controller on this port, so no board check comes first.
+    // Reset once it has heard every frame the screen sent: a frame still on
+    // the line would set the boot loader's baud rate.
+    const std::uint32_t sent = view->Serial().SentTotal();
     view->TakeDownLink();
+    ASSERT_TRUE(sim_->WaitUntil(
+        [&] { return sim_->Stats(sim::DeviceKind::Controller).framesReceived * kFrameSize == sent; },
+        test::kPatience));
     sim_->ResetIntoBootLoader(sim::DeviceKind::Controller);
     status_.texts.clear();
     status_.positions.clear();
@@ -151,8 +157,7 @@ TEST_F(UpgradeTest, UpgradesTheControllerAndShowsTheNewVersionAfterReopening)
     EXPECT_FALSE(view->LinkTimerActive());
 
     Click(*view, idc::OpenComPort);
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return view->Text(idc::FirmwareVersion) == "Firmware Version:V2.6"; }, 5000))
+    EXPECT_TRUE(test::WaitUntil([&] { return view->Text(idc::FirmwareVersion) == "Firmware Version:V2.6"; }))
         << view->Text(idc::FirmwareVersion).toStdString();
 }
 
@@ -185,7 +190,7 @@ TEST_F(UpgradeTest, NeitherAMotorFileNorTheMotorBoardIsFlashed)
         "controller.")))
         << status_.texts.join('\n').toStdString();
     // Code 1 follows: Start again, Cancel still enabled.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view->Enabled(idc::StartUpgrade); }, 5000));
+    EXPECT_TRUE(test::WaitUntil([&] { return view->Enabled(idc::StartUpgrade); }));
     EXPECT_TRUE(view->Enabled(idc::CancelUpgrade));
     EXPECT_EQ(sim_->Flash(sim::DeviceKind::Motor), before);
     EXPECT_EQ(sim_->Stats(sim::DeviceKind::Motor).syncsHeard, 0u);
@@ -200,8 +205,8 @@ TEST_F(UpgradeTest, NeitherAMotorFileNorTheMotorBoardIsFlashed)
     ASSERT_TRUE(OpenLinkSequence(other, kCom + 1));
     status_.texts.clear();
     Click(*view, idc::StartUpgrade);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !status_.texts.filter(QStringLiteral("COM port open failed!")).isEmpty(); },
-                                10000));
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return !status_.texts.filter(QStringLiteral("COM port open failed!")).isEmpty(); }));
     const QString failed = status_.texts.filter(QStringLiteral("COM port open failed!")).front();
     EXPECT_TRUE(failed.startsWith(QStringLiteral("$INKred$COM port open failed! Cannot open COM182: ")))
         << failed.toStdString();
