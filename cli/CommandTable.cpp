@@ -153,7 +153,8 @@ constexpr CommandRow kCommands[] = {
      "limit is refused (--allow-out-of-range sends such values as the board's frames carry them,\n"
      "for files saved from a board that holds them; values the frames cannot carry are refused\n"
      "always). The board's set read back is first saved in\n"
-     "~/.local/share/qav-nuva/backups (the last 50 kept) unless --no-backup is given. With several\n"
+     "~/.local/share/qav-nuva/backups (%LOCALAPPDATA%\\qav-nuva\\backups on Windows; the last 50\n"
+     "kept) unless --no-backup is given. With several\n"
      "ports, all are written at the same time and each gives one line when it ends: port, ok, failed\n"
      "or interrupted, seconds, what happened; the exit code is the worst of them",
      kWriteOptions,
