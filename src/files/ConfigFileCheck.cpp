@@ -66,6 +66,15 @@ std::optional<std::int64_t> CheckedConfig::ValueOf(std::string_view key) const
     return std::nullopt;
 }
 
+std::string NothingToLoad(const ConfigLoadReport& found, std::string_view section, std::size_t keysRead)
+{
+    if (!found.hasSection)
+        return "it has no [" + std::string(section) + "] section";
+    if (found.missing.size() == keysRead)
+        return "its [" + std::string(section) + "] section has none of the keys";
+    return {};
+}
+
 Result CannotRead(const std::string& path, int error)
 {
     // A failure without an errno still fails.

@@ -35,6 +35,10 @@ struct ConfigLoadReport
     bool hasSection = false;               // the file has the section at all
     std::vector<std::string_view> missing; // keys a load reads that the file lacks, in file order
 };
+// Why such a load of `section`, which reads `keysRead` keys, found nothing to
+// load: "it has no [PARAMETERS] section", "its [PARAMETERS] section has none
+// of the keys"; empty when it found a key.
+std::string NothingToLoad(const ConfigLoadReport& found, std::string_view section, std::size_t keysRead);
 // What a lenient load does with a key the file lacks.
 enum class MissingKeys {
     ReadAsZero, // as the private-profile read with its default "0" does

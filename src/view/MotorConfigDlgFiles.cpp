@@ -90,14 +90,10 @@ bool CMotorConfigDlg::ReadMotorConfigFile(const QString& path, MotorParams& read
                          MessageButtons::Ok);
         return false;
     }
-    const QString section =
-        QString::fromUtf8(kMotorConfigSection.data(), static_cast<qsizetype>(kMotorConfigSection.size()));
-    if (!found.hasSection || found.missing.size() == MotorConfigKeyRanges().size()) {
+    if (const std::string none = NothingToLoad(found, kMotorConfigSection, MotorConfigKeyRanges().size());
+        !none.empty()) {
         prompts_.Message(this, AppTitle(),
-                         QStringLiteral("Could not read %1: %2")
-                             .arg(path, found.hasSection
-                                            ? QStringLiteral("its [%1] section has none of the keys").arg(section)
-                                            : QStringLiteral("it has no [%1] section").arg(section)),
+                         QStringLiteral("Could not read %1: %2").arg(path, QString::fromStdString(none)),
                          MessageButtons::Ok);
         return false;
     }

@@ -124,14 +124,11 @@ bool CUARTView::ReadConfigFile(const QString& path, ControllerParams& read, Conf
         return false;
     }
     // A file of another kind, or no configuration at all, changes nothing.
-    const QString section = QString::fromUtf8(kControllerConfigSection.data(),
-                                              static_cast<qsizetype>(kControllerConfigSection.size()));
-    const QString refusal = !found.hasSection ? QStringLiteral("it has no [%1] section").arg(section)
-                            : found.missing.size() == ControllerConfigKeyRanges().size()
-                                ? QStringLiteral("its [%1] section has none of the keys").arg(section)
-                                : QString();
-    if (!refusal.isEmpty()) {
-        prompts_.Message(window(), AppTitle(), QStringLiteral("Could not read %1: %2").arg(path, refusal),
+    if (const std::string none =
+            NothingToLoad(found, kControllerConfigSection, ControllerConfigKeyRanges().size());
+        !none.empty()) {
+        prompts_.Message(window(), AppTitle(),
+                         QStringLiteral("Could not read %1: %2").arg(path, QString::fromStdString(none)),
                          MessageButtons::Ok);
         return false;
     }
