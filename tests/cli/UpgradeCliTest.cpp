@@ -4,6 +4,7 @@
 #include "BootLoaderModel.h"
 #include "Cli.h"
 #include "Simulator.h"
+#include "support/BootSync.h"
 #include "support/CliRun.h"
 #include "support/Patience.h"
 #include "support/ScopedPortsDir.h"
@@ -53,13 +54,7 @@ protected:
     {
         sim_->ResetIntoBootLoader(kind);
         BootPort port;
-        ASSERT_TRUE(port.Open(com)) << port.LastError().message;
-        ASSERT_TRUE(port.UseBootLoaderLine());
-        const std::uint8_t sync = boot::kSync;
-        ASSERT_EQ(port.Send({&sync, 1}, test::kPatience), PortIo::Ok);
-        std::uint8_t ack = 0;
-        ASSERT_EQ(port.Receive({&ack, 1}, test::kPatience), PortIo::Ok);
-        ASSERT_EQ(ack, boot::kAck);
+        ASSERT_TRUE(test::SyncBootLoader(port, com));
     }
     std::string Read(const std::string& path)
     {

@@ -12,36 +12,14 @@
 namespace qav {
 namespace {
 
-TEST(RegularFile, ReadsOnlyRegularFilesUpToTheLimit)
+TEST(RegularFile, AFifoIsNotReadAsAFile)
 {
     test::TempDir dir;
-    test::WriteWholeFile(dir.File("ten"), "0123456789");
     ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
-    struct Case
-    {
-        std::string path;
-        std::size_t limit;
-        int code;
-        std::string text;
-    };
-    const std::vector<Case> cases{
-        {dir.File("ten"), 10, 0, "0123456789"},
-        {dir.File("ten"), 9, EFBIG, ""},
-        {dir.File("none"), 10, ENOENT, ""},
-        {dir.path().string(), 10, EISDIR, ""},
-        {dir.File("fifo"), 10, kNotRegularFile, ""},
-        {"/dev/zero", 1 << 20, kNotRegularFile, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path + " " + std::to_string(c.limit));
-        std::string out = "old";
-        const Result r = ReadRegularFile(c.path, c.limit, out);
-        EXPECT_EQ(r.code, c.code);
-        EXPECT_EQ(out, c.text);
-    }
-    EXPECT_EQ(FileErrorText(EFBIG, 16u << 20), "larger than 16 MiB");
-    EXPECT_EQ(FileErrorText(EFBIG, 1000), "larger than 1000 bytes");
-    EXPECT_EQ(FileErrorText(kNotRegularFile), "not a regular file");
+    // Opening a FIFO for reading would wait for a writer; it is refused first.
+    std::string out = "old";
+    EXPECT_EQ(ReadRegularFile(dir.File("fifo"), 10, out).code, kNotRegularFile);
+    EXPECT_EQ(out, "");
 }
 
 TEST(RegularFile, ReplacesOnlyRegularFilesAndKeepsTheirMode)

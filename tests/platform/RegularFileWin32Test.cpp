@@ -1,5 +1,5 @@
-// Whole files on Windows: devices refused, read-only files left alone,
-// attributes kept across a replacement.
+// Whole files replaced on Windows: read-only files left alone, attributes
+// kept across a replacement.
 #include "platform/RegularFile.h"
 
 #include "platform/WindowsApi.h"
@@ -10,33 +10,6 @@
 
 namespace qav {
 namespace {
-
-TEST(RegularFileWin32, ReadsOnlyRegularFilesUpToTheLimit)
-{
-    test::TempDir dir;
-    test::WriteWholeFile(dir.File("ten"), "0123456789");
-    struct Case
-    {
-        std::string path;
-        std::size_t limit;
-        int code;
-        std::string text;
-    };
-    const std::vector<Case> cases{
-        {dir.File("ten"), 10, 0, "0123456789"},
-        {dir.File("ten"), 9, EFBIG, ""},
-        {dir.File("none"), 10, ENOENT, ""},
-        {dir.path().string(), 10, EISDIR, ""},
-        {"NUL", 1 << 20, kNotRegularFile, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path + " " + std::to_string(c.limit));
-        std::string out = "old";
-        const Result r = ReadRegularFile(c.path, c.limit, out);
-        EXPECT_EQ(r.code, c.code) << r.message;
-        EXPECT_EQ(out, c.text);
-    }
-}
 
 TEST(RegularFileWin32, ReplacesOnlyWritableRegularFilesAndKeepsTheirAttributes)
 {

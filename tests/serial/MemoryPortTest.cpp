@@ -6,6 +6,8 @@
 #include "serial/MemoryPort.h"
 #include "serial/PortList.h"
 #include "serial/SerialLink.h"
+#include "support/BytePattern.h"
+#include "support/Patience.h"
 #include "support/ScopedPortsDir.h"
 
 #include <gtest/gtest.h>
@@ -23,17 +25,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kPort = 201;
-// Only a hang runs out of it.
-constexpr auto kPatience = 60s;
+using test::kPatience;
+using test::Pattern;
 
-std::vector<std::uint8_t> Pattern(std::size_t n, std::uint8_t seed = 0)
-{
-    std::vector<std::uint8_t> v(n);
-    for (std::size_t i = 0; i < n; ++i)
-        v[i] = static_cast<std::uint8_t>(i * 7 + seed);
-    return v;
-}
+constexpr int kPort = 201;
 
 class MemoryLink : public ::testing::Test
 {

@@ -5,6 +5,8 @@
 // real driver. Deadlines are generous: only a hang runs out of them.
 #include "platform/PortMap.h"
 #include "serial/SerialLink.h"
+#include "support/BytePattern.h"
+#include "support/Patience.h"
 #include "support/PseudoTerminal.h"
 #include "support/ScopedPortsDir.h"
 
@@ -26,18 +28,10 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using test::PseudoTerminal;
 using test::ScopedPortsDir;
+using test::kPatience;
+using test::Pattern;
 
 constexpr int kPort = 201;
-constexpr auto kPatience = 60s;
-
-std::vector<std::uint8_t> Pattern(std::size_t n, std::uint8_t seed = 0)
-{
-    std::vector<std::uint8_t> v(n);
-    // Covers every byte value, XON/XOFF and line ends included.
-    for (std::size_t i = 0; i < n; ++i)
-        v[i] = static_cast<std::uint8_t>(i * 7 + seed);
-    return v;
-}
 
 class SerialLinkPty : public ::testing::Test
 {

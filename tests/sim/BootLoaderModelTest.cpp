@@ -1,6 +1,7 @@
 // The simulated boot loader byte by byte, playing rows of the chip table.
 #include "BootLoaderModel.h"
 
+#include "support/BootBytes.h"
 #include "upgrade/BootChips.h"
 
 #include <gtest/gtest.h>
@@ -8,25 +9,12 @@
 namespace qav {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using sim::BootLoaderModel;
+using test::Address;
+using test::Bytes;
+using test::Cat;
 
 constexpr std::uint8_t A = 0x79, N = 0x1F;
-
-Bytes Address(std::uint32_t a)
-{
-    Bytes b{std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8), std::uint8_t(a)};
-    b.push_back(b[0] ^ b[1] ^ b[2] ^ b[3]);
-    return b;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts)
-{
-    Bytes out;
-    for (const Bytes& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 
 Bytes Feed(BootLoaderModel& m, const Bytes& in)
 {

@@ -6,6 +6,7 @@
 
 #include "motor/MotorProtocol.h"
 #include "protocol/ControllerProtocol.h"
+#include "support/BootSync.h"
 #include "support/Patience.h"
 #include "support/ScopedPortsDir.h"
 #include "upgrade/BootLoader.h"
@@ -469,13 +470,7 @@ TEST_F(UpgradeOverSim, CancelThenStartFillsTheUnfinishedCommand)
     sim_->ResetIntoBootLoader(DeviceKind::Controller);
     {
         BootPort port;
-        ASSERT_TRUE(port.Open(kControllerCom)) << port.LastError().message;
-        ASSERT_TRUE(port.UseBootLoaderLine());
-        const std::uint8_t sync = boot::kSync;
-        ASSERT_EQ(port.Send({&sync, 1}, test::kPatience), PortIo::Ok);
-        std::uint8_t ack = 0;
-        ASSERT_EQ(port.Receive({&ack, 1}, test::kPatience), PortIo::Ok);
-        ASSERT_EQ(ack, boot::kAck);
+        ASSERT_TRUE(test::SyncBootLoader(port, kControllerCom));
         // WRITE MEMORY, its address, the block's length byte: then the run
         // was cancelled.
         const std::vector<std::uint8_t> started{0x31, 0xCE, 0x08, 0x00, 0x00, 0x00, 0x08, 0xFF};

@@ -2,6 +2,7 @@
 // In-process lines for the boot loader client: what is sent is answered at
 // once, and a missing answer times out at once (no time passes).
 #include "BootLoaderModel.h"
+#include "support/BootBytes.h"
 #include "upgrade/BootPort.h"
 
 #include <deque>
@@ -9,8 +10,6 @@
 #include <vector>
 
 namespace qav::test {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // A line whose far end's answers wait in a queue until the PC reads them.
 class QueuedAnswersLine : public IBootLine

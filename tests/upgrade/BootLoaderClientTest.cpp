@@ -2,6 +2,7 @@
 // simulator's boot loader model and against scripted lines (no time passes:
 // a missing answer times out at once): every chip of the table, the checks
 // made before anything is erased, and a procedure that always ends.
+#include "support/BootBytes.h"
 #include "support/FakeBootLines.h"
 #include "support/Patience.h"
 
@@ -17,28 +18,15 @@ namespace qav {
 namespace {
 
 using sim::BootLoaderModel;
+using test::Address;
 using test::Bytes;
+using test::Cat;
 using test::FloodLine;
 using test::ModelLine;
 using test::ScriptedLine;
 
 constexpr std::uint8_t A = 0x79, N = 0x1F;
 constexpr std::uint32_t kBase = 0x08000000;
-
-Bytes Address(std::uint32_t a)
-{
-    Bytes b{std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8), std::uint8_t(a)};
-    b.push_back(b[0] ^ b[1] ^ b[2] ^ b[3]);
-    return b;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts)
-{
-    Bytes out;
-    for (const Bytes& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 
 FirmwareImage Firmware(std::uint32_t address, std::size_t size, std::uint16_t chip = 0)
 {

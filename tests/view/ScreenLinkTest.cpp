@@ -22,6 +22,7 @@
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
 #include "gui_support/WaitUntil.h"
+#include "support/BootSync.h"
 #include "support/PseudoTerminal.h"
 #include "support/ScopedPortsDir.h"
 #include "support/TempDir.h"
@@ -381,13 +382,7 @@ protected:
     {
         sim->ResetIntoBootLoader(Device(s));
         BootPort port;
-        ASSERT_TRUE(port.Open(DevicePort(s))) << port.LastError().message;
-        ASSERT_TRUE(port.UseBootLoaderLine());
-        const std::uint8_t sync = boot::kSync;
-        ASSERT_EQ(port.Send({&sync, 1}, test::kPatience), PortIo::Ok);
-        std::uint8_t ack = 0;
-        ASSERT_EQ(port.Receive({&ack, 1}, test::kPatience), PortIo::Ok);
-        ASSERT_EQ(ack, boot::kAck);
+        ASSERT_TRUE(test::SyncBootLoader(port, DevicePort(s)));
     }
     // What the screen shows for it, as shown.
     static QString Sentence(Screen s)

@@ -1,0 +1,31 @@
+#pragma once
+// A board's boot loader in step with a first sync byte, as a failed or
+// cancelled upgrade leaves it.
+#include "support/Patience.h"
+#include "upgrade/BootLoader.h"
+#include "upgrade/BootPort.h"
+
+#include <gtest/gtest.h>
+
+namespace qav::test {
+
+// Opens `port` on `com` with the boot loader's line and sends one sync
+// byte; succeeds once the boot loader has acknowledged it.
+inline ::testing::AssertionResult SyncBootLoader(BootPort& port, int com)
+{
+    if (!port.Open(com))
+        return ::testing::AssertionFailure() << port.LastError().message;
+    if (!port.UseBootLoaderLine())
+        return ::testing::AssertionFailure() << "COM" << com << " refused the boot loader's line";
+    const std::uint8_t sync = boot::kSync;
+    if (port.Send({&sync, 1}, kPatience) != PortIo::Ok)
+        return ::testing::AssertionFailure() << "the sync byte was not sent";
+    std::uint8_t ack = 0;
+    if (port.Receive({&ack, 1}, kPatience) != PortIo::Ok)
+        return ::testing::AssertionFailure() << "no answer to the sync byte";
+    if (ack != boot::kAck)
+        return ::testing::AssertionFailure() << "the sync byte was answered with " << int(ack);
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace qav::test
