@@ -84,7 +84,7 @@ constexpr std::string_view kCalibrateForms[] = {"calibrate --port PORT"};
 constexpr CommandOption kCommandOptions[] = {kControllerPort};
 
 constexpr std::string_view kUpgradeForms[] = {
-    "upgrade --port PORT [--port PORT ...] [--board controller|motor] [--no-identify] FILE"};
+    "upgrade --port PORT [--port PORT ...] [--board controller|motor] [--no-identify [--force]] FILE"};
 constexpr CommandOption kUpgradeOptions[] = {
     {"--port", "PORT",
      "the port the board is on; given more than once, every board is upgraded at the same time",
@@ -93,17 +93,27 @@ constexpr CommandOption kUpgradeOptions[] = {
      Completes::Board},
     {"--no-identify",
      {},
-     "do not ask the running firmware which board it is, for a board that already waits in its boot loader "
-     "(a freshly reset boot loader may take the question for its baud rate)"},
+     "do not ask the running firmware which board it is, for a board put in its boot loader by hand "
+     "(a freshly reset boot loader may take the question for its baud rate); the file must then name its "
+     "chip"},
+    {"--force",
+     {},
+     "with --no-identify, flash a file that names no chip (packed with --any-chip): nothing then checks "
+     "that the board on the port is the one the file is for"},
 };
 
 constexpr std::string_view kPackForms[] = {
-    "firmware pack --board controller|motor --version N [--address A] [--chip ID] [--force] IN -o OUT"};
+    "firmware pack --board controller|motor --version N [--address A] --chip ID|--any-chip [--force] IN\n"
+    "        -o OUT"};
 constexpr CommandOption kPackOptions[] = {
     {"--board", "controller|motor", "the board the firmware is for", Completes::Board, true},
     {"--version", "N", "the version in tenths (24 for V2.4) or as 2.4", Completes::Nothing, true},
     {"--address", "A", "where the image starts in flash (default 0x08000000)"},
     {"--chip", "ID", "the chip's product id, such as 0x410, checked before anything is erased"},
+    {"--any-chip",
+     {},
+     "a file that names no chip, for any chip: only the board check of upgrade then keeps it from the "
+     "wrong board"},
     {"--force",
      {},
      "pack a raw image that does not start with a stack pointer in RAM and a reset address inside it"},
@@ -115,8 +125,9 @@ constexpr CommandRow kFirmwareCommands[] = {
     {"pack", kPackForms,
      "pack a raw binary or Intel HEX file IN as a firmware file (N in tenths, 24 for V2.4, or as 2.4;\n"
      "A defaults to 0x08000000; ID is the chip's product id, such as 0x410, checked before anything\n"
-     "is erased; a raw image must start with a stack pointer in RAM and a reset address inside it\n"
-     "unless --force is given; an ELF file needs objcopy -O binary first)",
+     "is erased, or --any-chip for a file that names none; a raw image must start with a stack pointer\n"
+     "in RAM and a reset address inside it unless --force is given; an ELF file needs objcopy -O binary\n"
+     "first)",
      kPackOptions, 1, 1, Completes::File, RunFirmwarePack},
     {"info",
      kInfoForms,
@@ -187,8 +198,9 @@ constexpr CommandRow kCommands[] = {
      "flash a .bgsf (controller, the default) or .bmcf (motor board) firmware file through the\n"
      "board's boot loader (reset or power it with its boot jumper set within 10 s); a progress bar\n"
      "on a terminal, one line per 10 % otherwise. First the running firmware is asked which board\n"
-     "it is, and the other board is never flashed; --no-identify skips that for a board that already\n"
-     "waits in its boot loader. The chip a firmware file names is checked before anything is erased.\n"
+     "it is, and the other board is never flashed; --no-identify skips that for a board put in its\n"
+     "boot loader by hand, and then takes only a file that names its chip (or --force). The chip a\n"
+     "firmware file names is checked before anything is erased.\n"
      "Exit 1 also for a firmware file that is unreadable, invalid or for the other board or chip,\n"
      "3 when the boot loader never answers, 4 for any other failure. With several ports, all are\n"
      "upgraded at the same time, one line each as for write",

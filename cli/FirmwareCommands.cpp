@@ -107,6 +107,15 @@ int RunFirmwarePack(const CommandCall& call)
         if (!address || *address % 4 != 0)
             return Fail(err, kExitUsage, "The address is a number (0x for hexadecimal) and a multiple of 4.");
     }
+    // "Any chip" leaves the board check alone between a file and the wrong
+    // board, so it is never what a forgotten option gives.
+    const bool anyChip = a.Flag("--any-chip");
+    if (anyChip == (a.Value("--chip") != nullptr))
+        return Fail(err, kExitUsage,
+                    anyChip ? std::string("--chip and --any-chip exclude each other.")
+                            : "Name the chip the firmware is for with --chip ID (" + KnownChipIds() +
+                                  "), or give --any-chip for a file any chip takes: the upgrade checks the "
+                                  "chip before anything is erased.");
     std::uint16_t chip = 0;
     if (const std::string* text = a.Value("--chip")) {
         const auto id = ParseChipId(*text);
@@ -158,7 +167,7 @@ int RunFirmwarePack(const CommandCall& call)
         return Fail(err, kExitUsage, "Cannot write " + target + ": " + r.message + ".");
     out << "Wrote " << target << ": " << image.size() << " bytes for the "
         << FirmwareBoardName(std::uint8_t(firmware)) << " at " << Hex32(start) << ", version "
-        << int(*version) << (chip ? ", chip " + ChipText(chip) : std::string()) << ".\n";
+        << int(*version) << ", chip " << (chip ? ChipText(chip) : std::string("any")) << ".\n";
     return kExitOk;
 }
 

@@ -113,9 +113,9 @@ int UpgradePort(const std::string& port, FirmwareBoard board, const std::string&
             errorCode = code;
             err << kProgram << ": Upgrade failed with code " << code << ": " << lib.ErrorSentence();
             if (code == iap::kNoBootLoader && identify)
-                err << " A board that already waited in its boot loader may have taken the board check's "
-                       "polls "
-                       "for its baud rate: reset it and start again with --no-identify.";
+                err << " Only if you put the board in its boot loader by hand before starting: its boot "
+                       "loader may have taken the board check's polls for its baud rate, so reset it and "
+                       "start again with --no-identify.";
             err << '\n';
             continue;
         }
@@ -143,12 +143,28 @@ int RunUpgrade(const CommandCall& call)
         return Fail(call.err, kExitUsage, "The board is controller or motor.");
     const FirmwareBoard firmware = *board == Board::Motor ? FirmwareBoard::Motor : FirmwareBoard::Controller;
     const bool identify = !call.options.Flag("--no-identify");
+    const std::string& file = call.Operands()[0];
+    if (call.options.Flag("--force") && identify)
+        return Fail(call.err, kExitUsage, "--force goes with --no-identify only.");
+    // Without the board check, the chip the file names is the one guard left
+    // between it and the other board. A file that cannot be read is reported
+    // by the upgrade itself, as without --no-identify.
+    if (!identify && !call.options.Flag("--force")) {
+        const FirmwareCheck check = CheckFirmwareFile(file, firmware);
+        if (check.code == 0 && check.firmware.header.chip == 0)
+            return Fail(call.err, kExitUsage,
+                        file +
+                            " names no chip, and --no-identify skips the board check: nothing would keep it "
+                            "from the other board. Pack it again with --chip ID, leave out --no-identify, or "
+                            "add --force if the board on the port is surely the " +
+                            std::string(FirmwareBoardName(static_cast<std::uint8_t>(firmware))) + ".");
+    }
     // Several ports: every board at once, one line each, no progress bar.
     const bool terminal = call.terminal && ports.size() == 1;
     return RunOnPorts(
         ports,
         [&](const std::string& port, std::ostream& out, std::ostream& err) {
-            return UpgradePort(port, firmware, call.Operands()[0], identify, out, err, call.stop, terminal);
+            return UpgradePort(port, firmware, file, identify, out, err, call.stop, terminal);
         },
         call.out, call.err);
 }

@@ -122,9 +122,11 @@ void UpgradeDriver::OnFileChosen(const std::string& path)
 void UpgradeDriver::OnStart()
 {
     const int port = owner_.UpgradePortNumber();
-    const BoardCheck boardCheck = owner_.HeardBoardOn(port) ? BoardCheck::Skip : BoardCheck::Identify;
+    lastCheck_ = owner_.HeardBoardOn(port) || leftInBootLoader_.count(port) > 0 ? BoardCheck::Skip
+                                                                                : BoardCheck::Identify;
+    runPort_ = port;
     owner_.ReleaseLinkForUpgrade();
-    library_.Start(port, path_, boardCheck);
+    library_.Start(port, path_, lastCheck_);
     if (kind_ == UpgradeOwnerKind::MainScreen)
         owner_.SetMessageGate(true);
     else
@@ -158,6 +160,13 @@ void UpgradeDriver::OnNotification(std::intptr_t lParam)
         owner_.ShowUpgradeText(text);
     }
     switch (code) {
+    case iap::kStarting:
+        // The board on this port passed the board check (or needed none) and
+        // sync bytes go out from now on: whatever ends this run, a board reset
+        // meanwhile waits in its boot loader, in step, where the polls of
+        // another check would only be taken for commands.
+        leftInBootLoader_.insert(runPort_);
+        break;
     case iap::kStartAgain:
         owner_.EnableUpgradeStart(true);
         break;
@@ -165,6 +174,8 @@ void UpgradeDriver::OnNotification(std::intptr_t lParam)
         owner_.SetUpgradeProgress(IapRecordProgress(lParam));
         break;
     case iap::kDone:
+        // The new firmware runs: the board answers the polls again.
+        leftInBootLoader_.erase(runPort_);
         owner_.EnableUpgradeStart(true);
         owner_.EnableUpgradeCancel(false);
         owner_.SetUpgradeProgress(0);

@@ -16,12 +16,15 @@
 // after the confirmation), an error's meaning follows its code, a port that
 // does not open is reported with its reason, and the board check before the
 // first sync byte is skipped on a port where the screen's own link heard its
-// board in this session.
+// board in this session, or where an upgrade of this driver got past its
+// board check and did not end with the new firmware started (the board may
+// wait in its boot loader there, already in step).
 //
 // GUI thread only.
 #include "platform/Notify.h"
 #include "upgrade/WindroseIAP.h"
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -82,6 +85,8 @@ public:
     // The file chosen and found good; empty otherwise.
     const std::string& FirmwarePath() const { return path_; }
     CWindroseIAPLibExp& Library() { return library_; }
+    // Whether the last Start asked the running firmware which board it is.
+    BoardCheck LastBoardCheck() const { return lastCheck_; }
 
     // The title and filter of the file chooser, in Qt's form.
     std::string_view ChooserTitle() const;
@@ -95,6 +100,9 @@ private:
     UpgradeOwnerKind kind_;
     CWindroseIAPLibExp library_;
     std::string path_;
+    int runPort_ = 0;
+    BoardCheck lastCheck_ = BoardCheck::Identify;
+    std::set<int> leftInBootLoader_; // ports where a run of ours may have left the board in its boot loader
 };
 
 } // namespace qav

@@ -292,7 +292,9 @@ TEST_F(TuningCliTest, MotorBoardsAndUpgradesRunOnManyPortsToo)
     const std::string firmware = dir.File("fw.bgsf");
     const std::string raw = dir.File("fw.bin");
     test::WriteWholeFile(raw, std::string(image.begin(), image.end()));
-    ASSERT_EQ(Cli({"firmware", "pack", "--board", "controller", "--version", "41", raw, "-o", firmware}).code,
+    ASSERT_EQ(Cli({"firmware", "pack", "--any-chip", "--board", "controller", "--version", "41", raw, "-o",
+                   firmware})
+                  .code,
               0);
     const CliRun up = Cli({"upgrade", "--port", "COM186", "--port", "COM189", firmware});
     EXPECT_EQ(up.code, 0) << up.out << up.err;

@@ -79,7 +79,8 @@ TEST_F(UpgradeCli, PackThenUpgradeBothBoards)
     const auto image = sim::SimFirmwareImage(33, 6000, 4);
     const std::string raw = Write("fw.bin", image);
     const std::string packed = ports_.Scratch() + "/fw.bmcf";
-    const CliRun pack = Cli({"firmware", "pack", "--board", "motor", "--version", "3.3", raw, "-o", packed});
+    const CliRun pack =
+        Cli({"firmware", "pack", "--any-chip", "--board", "motor", "--version", "3.3", raw, "-o", packed});
     ASSERT_EQ(pack.code, 0) << pack.err;
 
     const CliRun info = Cli({"firmware", "info", packed});
@@ -100,8 +101,10 @@ TEST_F(UpgradeCli, PackThenUpgradeBothBoards)
 
     // The controller is the default board.
     const std::string controller = ports_.Scratch() + "/fw.bgsf";
-    ASSERT_EQ(
-        Cli({"firmware", "pack", "--board", "controller", "--version", "41", raw, "-o", controller}).code, 0);
+    ASSERT_EQ(Cli({"firmware", "pack", "--any-chip", "--board", "controller", "--version", "41", raw, "-o",
+                   controller})
+                  .code,
+              0);
     EXPECT_EQ(Cli({"upgrade", "--port", "COM161", controller}).code, 0);
     const auto flash = sim_->Flash(sim::DeviceKind::Controller);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
@@ -178,16 +181,54 @@ TEST_F(UpgradeCli, TheWrongBoardIsNeverFlashed)
 }
 
 // A board already in its boot loader, freshly reset: --no-identify lets the
-// sync byte be the first byte it hears.
-TEST_F(UpgradeCli, NoIdentifyFlashesABoardWaitingInItsBootLoader)
+// sync byte be the first byte it hears. The chip the file names is then the
+// only guard left, so a file that names none is refused before any byte
+// unless --force is given.
+TEST_F(UpgradeCli, NoIdentifyTakesOnlyAFileThatNamesItsChip)
 {
     StartSim();
     const auto image = sim::SimFirmwareImage(44, 4096);
-    const std::string file = Write("c.bgsf", PackFirmware(FirmwareBoard::Controller, 44, 0x08000000, image));
-    sim_->ResetIntoBootLoader(sim::DeviceKind::Controller);
-    const CliRun r = Cli({"upgrade", "--port", "COM161", "--no-identify", file});
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(sim_->FirmwareVersion(sim::DeviceKind::Controller), 44);
+    const std::string anyChip =
+        Write("any.bgsf", PackFirmware(FirmwareBoard::Controller, 44, 0x08000000, image));
+    const std::string ownChip =
+        Write("own.bgsf", PackFirmware(FirmwareBoard::Controller, 45, 0x08000000,
+                                       sim::SimFirmwareImage(45, 4096), sim::kSimChipId));
+    struct Case
+    {
+        std::vector<std::string> args;
+        int code;
+        std::string err; // the start of what is said on stderr
+    };
+    const std::vector<Case> cases{
+        {{"--no-identify", anyChip},
+         1,
+         "qav-nuva-cli: " + anyChip +
+             " names no chip, and --no-identify skips the board check: nothing would keep it from the other "
+             "board. Pack it again with --chip ID, leave out --no-identify, or add --force if the board on "
+             "the "
+             "port is surely the main controller.\n"},
+        {{"--force", anyChip}, 1, "qav-nuva-cli: --force goes with --no-identify only.\n"},
+        {{"--no-identify", "--force", anyChip}, 0, ""},
+        {{"--no-identify", ownChip}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        sim_->ResetIntoBootLoader(sim::DeviceKind::Controller);
+        const auto heard = sim_->BootLoaderStats(sim::DeviceKind::Controller).bytesHeard;
+        const auto flash = sim_->Flash(sim::DeviceKind::Controller);
+        std::vector<std::string> args{"upgrade", "--port", "COM161"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.code, c.code) << r.err;
+        EXPECT_EQ(r.err, c.err);
+        if (c.code != 0) {
+            EXPECT_EQ(sim_->BootLoaderStats(sim::DeviceKind::Controller).bytesHeard, heard);
+            EXPECT_EQ(sim_->Flash(sim::DeviceKind::Controller), flash);
+        } else {
+            EXPECT_NE(sim_->Flash(sim::DeviceKind::Controller), flash);
+        }
+    }
+    EXPECT_EQ(sim_->FirmwareVersion(sim::DeviceKind::Controller), 45);
 }
 
 // After a failed or cancelled upgrade the board answers no frame: the
@@ -250,7 +291,13 @@ TEST_F(UpgradeCli, ABoardThatNeverAnswersIsExitCode3)
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("code 10: No answer from the boot loader within 10 s: reset the board"), std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find("start again with --no-identify"), std::string::npos) << r.err;
+    // --no-identify is named for a board put in its boot loader by hand only.
+    EXPECT_NE(
+        r.err.find(" Only if you put the board in its boot loader by hand before starting: its boot loader "
+                   "may have taken the board check's polls for its baud rate, so reset it and start again "
+                   "with --no-identify.\n"),
+        std::string::npos)
+        << r.err;
 }
 
 TEST_F(UpgradeCli, ASignalStopsTheUpgradeWith128PlusItsNumber)
@@ -271,7 +318,8 @@ TEST_F(UpgradeCli, PackTakesIntelHexAndInfoFindsFlaws)
     const std::string hex = Write("fw.hex", {});
     std::ofstream(hex) << ":020000040800F2\n:0400100001020304E2\n:00000001FF\n";
     const std::string out = ports_.Scratch() + "/h.bgsf";
-    const CliRun pack = Cli({"firmware", "pack", "--board", "controller", "--version", "7", hex, "-o", out});
+    const CliRun pack =
+        Cli({"firmware", "pack", "--any-chip", "--board", "controller", "--version", "7", hex, "-o", out});
     ASSERT_EQ(pack.code, 0) << pack.err;
     EXPECT_NE(pack.out.find("4 bytes for the main controller at 0x08000010, version 7"), std::string::npos)
         << pack.out;
@@ -287,21 +335,21 @@ TEST_F(UpgradeCli, PackTakesIntelHexAndInfoFindsFlaws)
     const std::string bad = Write("bad.bgsf", std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     const std::vector<Case> cases{
         {"hex address differs",
-         {"firmware", "pack", "--board", "motor", "--version", "1", "--address", "0x08000000", hex, "-o",
-          out},
+         {"firmware", "pack", "--any-chip", "--board", "motor", "--version", "1", "--address", "0x08000000",
+          hex, "-o", out},
          1,
          "not at the address given"},
         {"version too big",
-         {"firmware", "pack", "--board", "motor", "--version", "25.6", hex, "-o", out},
+         {"firmware", "pack", "--any-chip", "--board", "motor", "--version", "25.6", hex, "-o", out},
          1,
          "The version is"},
         {"unaligned address",
-         {"firmware", "pack", "--board", "motor", "--version", "1", "--address", "0x08000002", hex, "-o",
-          out},
+         {"firmware", "pack", "--any-chip", "--board", "motor", "--version", "1", "--address", "0x08000002",
+          hex, "-o", out},
          1,
          "multiple of 4"},
         {"missing input",
-         {"firmware", "pack", "--board", "motor", "--version", "1", "none", "-o", out},
+         {"firmware", "pack", "--any-chip", "--board", "motor", "--version", "1", "none", "-o", out},
          1,
          "Cannot read none: No such file or directory."},
         {"image CRC", {"firmware", "info", bad}, 1, "the image's CRC does not match"},
@@ -329,8 +377,8 @@ TEST_F(UpgradeCli, FirmwareCommandsRefuseFifosAndDevicesAtOnce)
     for (const std::string& input : {fifo_, std::string("/dev/zero")}) {
         for (const std::vector<std::string>& args :
              {std::vector<std::string>{"firmware", "info", input},
-              std::vector<std::string>{"firmware", "pack", "--board", "controller", "--version", "1", input, "-o",
-                                       out},
+              std::vector<std::string>{"firmware", "pack", "--any-chip", "--board", "controller", "--version",
+                                       "1", input, "-o", out},
               std::vector<std::string>{"upgrade", "--port", "COM161", input}}) {
             SCOPED_TRACE(args[0] + " " + args[1] + " " + input);
             const CliRun r = Cli(args);
@@ -378,8 +426,8 @@ TEST_F(UpgradeCli, PackRefusesWhatIsNoFlashImage)
         SCOPED_TRACE(c.name);
         const std::string out = ports_.Scratch() + "/out.bgsf";
         std::filesystem::remove(out);
-        std::vector<std::string> args{"firmware", "pack", "--board", "controller", "--version", "1", c.input,
-                                      "-o", out};
+        std::vector<std::string> args{"firmware",  "pack", "--any-chip", "--board", "controller",
+                                      "--version", "1",    c.input,      "-o",      out};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         const CliRun r = Cli(args);
         EXPECT_EQ(r.code, c.code) << r.err;
@@ -398,7 +446,7 @@ TEST_F(UpgradeCli, PackWritesOnlyRegularFilesAndKeepsTheChip)
     for (const std::string& target : {fifo_, dir, std::string("/dev/null")}) {
         SCOPED_TRACE(target);
         const CliRun r =
-            Cli({"firmware", "pack", "--board", "motor", "--version", "1", raw, "-o", target});
+            Cli({"firmware", "pack", "--any-chip", "--board", "motor", "--version", "1", raw, "-o", target});
         EXPECT_EQ(r.code, 1);
         EXPECT_EQ(r.err.rfind("qav-nuva-cli: Cannot write " + target + ": ", 0), 0u) << r.err;
     }
@@ -410,6 +458,28 @@ TEST_F(UpgradeCli, PackWritesOnlyRegularFilesAndKeepsTheChip)
     const CliRun info = Cli({"firmware", "info", out});
     EXPECT_NE(info.out.find("length: 512 bytes\nchip: 0x422 (STM32F302/F303 xB/xC)\n"), std::string::npos)
         << info.out;
+    // "Any chip" is never what a forgotten option gives.
+    const std::string named =
+        "qav-nuva-cli: Name the chip the firmware is for with --chip ID (0x412, 0x410, "
+        "0x420, 0x414, 0x428, 0x418, 0x430, 0x422, 0x413), or give --any-chip for a file "
+        "any chip takes: the upgrade checks the chip before anything is erased.\n";
+    std::filesystem::remove(out);
+    for (const auto& [chipArgs, said] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{}, named},
+             {{"--chip", "0x422", "--any-chip"},
+              "qav-nuva-cli: --chip and --any-chip exclude each other.\n"}}) {
+        std::vector<std::string> args{"firmware", "pack", "--board", "motor", "--version",
+                                      "1",        raw,    "-o",      out};
+        args.insert(args.end(), chipArgs.begin(), chipArgs.end());
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, said);
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+    ASSERT_EQ(
+        Cli({"firmware", "pack", "--board", "motor", "--version", "1", "--any-chip", raw, "-o", out}).code,
+        0);
+    EXPECT_NE(Cli({"firmware", "info", out}).out.find("\nchip: any\n"), std::string::npos);
     EXPECT_EQ(Cli({"firmware", "pack", "--board", "motor", "--version", "1", "--chip", "0x999", raw, "-o", out}).err,
               "qav-nuva-cli: The chip is a product id the upgrade knows: 0x412, 0x410, 0x420, 0x414, 0x428, 0x418, "
               "0x430, 0x422, 0x413.\n");

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <memory>
 
@@ -211,6 +213,61 @@ TEST_F(UpgradeTest, NeitherAMotorFileNorTheMotorBoardIsFlashed)
     EXPECT_TRUE(failed.startsWith(QStringLiteral("$INKred$COM port open failed! Cannot open COM182: ")))
         << failed.toStdString();
     EXPECT_TRUE(failed.contains(QStringLiteral("is busy"))) << failed.toStdString();
+}
+
+// Cancel in the middle of an upgrade leaves the board in its boot loader,
+// perhaps inside a command: the next Start sends no board check, whose
+// polls such a boot loader would answer with stray NACKs, and completes.
+// The screen never heard the controller here, so only the cancelled run
+// tells it where the board waits.
+TEST_F(UpgradeTest, CancelThenStartCompletesWithoutAskingTheBoardAgain)
+{
+    StartSim();
+    auto view = MakeView();
+    const auto image = sim::SimFirmwareImage(27, 32 * 1024);
+    prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Controller, 27, image.size()));
+    Click(*view, idc::OpenFirmware);
+    ASSERT_EQ(ButtonStates(*view), kReady);
+
+    // The board falls deaf and mute in the middle of the writes, however
+    // late this thread wakes: the boot loader is left where the user's
+    // Cancel finds it, perhaps inside a WRITE MEMORY.
+    std::atomic<bool> held{false};
+    sim_->AtEachTurn([&](sim::Simulator& sim) {
+        if (sim.BootLoaderStats(sim::DeviceKind::Controller).writes < 8)
+            return false;
+        sim.FallSilent(sim::DeviceKind::Controller);
+        held = true;
+        return true;
+    });
+    Click(*view, idc::StartUpgrade);
+    EXPECT_EQ(view->Upgrade().LastBoardCheck(), BoardCheck::Identify);
+    ASSERT_TRUE(test::WaitUntil([&] { return held.load(); })) << status_.texts.join('\n').toStdString();
+    // Its notifications so far are handled before the user clicks.
+    ASSERT_TRUE(WaitFor(QStringLiteral("$INKgreen$Firmware upgrading, please wait...")));
+    Click(*view, idc::CancelUpgrade);
+    sim_->EndSilence(sim::DeviceKind::Controller);
+    EXPECT_EQ(status_.texts.back(), QStringLiteral("$INKblue$Firmware upgrade procedure cancel!"));
+    EXPECT_EQ(ButtonStates(*view), kReady);
+    EXPECT_TRUE(sim_->InBootLoader(sim::DeviceKind::Controller));
+
+    // What the cancelled run had posted before it stopped is shown first.
+    QCoreApplication::processEvents();
+    status_.texts.clear();
+    Click(*view, idc::StartUpgrade);
+    EXPECT_EQ(view->Upgrade().LastBoardCheck(), BoardCheck::Skip);
+    ASSERT_TRUE(WaitFor(QStringLiteral("$INKblue$Firmware upgraded successfully!")))
+        << status_.texts.join('\n').toStdString();
+    EXPECT_FALSE(status_.texts.join('\n').contains(QStringLiteral("error")))
+        << status_.texts.join('\n').toStdString();
+    const auto flash = sim_->Flash(sim::DeviceKind::Controller);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+    EXPECT_EQ(sim_->FirmwareVersion(sim::DeviceKind::Controller), 27);
+
+    // The new firmware answers the polls again: the next Start asks.
+    Click(*view, idc::StartUpgrade);
+    EXPECT_EQ(view->Upgrade().LastBoardCheck(), BoardCheck::Identify);
+    Click(*view, idc::CancelUpgrade);
 }
 
 TEST_F(UpgradeTest, EachCodeHasItsReaction)
