@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <fstream>
 
 namespace qav {
@@ -165,6 +166,43 @@ TEST_F(MotorUpgradeTest, ClosingTheDialogMidUpgradeStopsItAndANewDialogFinishesI
     Click(mdc::StartUpgrade);
     ASSERT_TRUE(WaitForStatus(QStringLiteral("Firmware upgraded successfully!"))) << Log();
     EXPECT_TRUE(FlashHolds(31, kSize));
+}
+
+// Cancel in the middle of the writes, then Start: the dialog knows its own
+// run left the board in its boot loader, so no board check comes first,
+// and the upgrade completes from wherever the boot loader was left.
+TEST_F(MotorUpgradeTest, CancelThenStartCompletesWithoutAskingTheBoardAgain)
+{
+    StartSim();
+    MakeUpgradeDialog();
+    constexpr std::size_t kSize = 16 * 1024;
+    ChooseFirmware(FirmwareBoard::Motor, 32, kSize);
+    // Deaf and mute in the middle of the writes, however late this thread
+    // wakes, until the user has cancelled.
+    std::atomic<bool> held{false};
+    sim->AtEachTurn([&](sim::Simulator& s) {
+        if (s.BootLoaderStats(sim::DeviceKind::Motor).writes < 4)
+            return false;
+        s.FallSilent(sim::DeviceKind::Motor);
+        held = true;
+        return true;
+    });
+    Click(mdc::StartUpgrade);
+    EXPECT_EQ(dlg->Upgrade().LastBoardCheck(), BoardCheck::Identify);
+    ASSERT_TRUE(test::WaitUntil([&] { return held.load(); })) << Log();
+    ASSERT_TRUE(WaitForStatus(QStringLiteral("Firmware upgrading..."))) << Log();
+    Click(mdc::CancelUpgrade);
+    EXPECT_EQ(Text(mdc::Status), QStringLiteral("Upgrade procedure cancel!"));
+    EXPECT_TRUE(sim->InBootLoader(sim::DeviceKind::Motor));
+    sim->EndSilence(sim::DeviceKind::Motor);
+    QCoreApplication::processEvents();
+
+    statuses.clear();
+    Click(mdc::StartUpgrade);
+    EXPECT_EQ(dlg->Upgrade().LastBoardCheck(), BoardCheck::Skip);
+    ASSERT_TRUE(WaitForStatus(QStringLiteral("Firmware upgraded successfully!"))) << Log();
+    EXPECT_FALSE(statuses.join('\n').contains(QStringLiteral("error"))) << Log();
+    EXPECT_TRUE(FlashHolds(32, kSize));
 }
 
 // A controller file is refused when chosen; a motor file started on the
