@@ -50,6 +50,25 @@ std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, co
     return DiffEntries(ControllerConfigEntries(a), ControllerConfigEntries(b), keys);
 }
 
+std::vector<ConfigDifference> DiffControllerUpload(const ControllerParams& board,
+                                                   const ControllerParams& loaded)
+{
+    // Values that never travel in an upload count as the set holds them.
+    ControllerParams held = loaded;
+    for (std::uint8_t type = kTypeGains; type <= kTypePan; ++type) {
+        Frame frame{};
+        EncodeUploadPayload(type, loaded, frame);
+        ApplyUploadPayload(frame, held);
+    }
+    const std::vector<ConfigDifference> heldChanges = DiffControllerParams(board, held);
+    std::vector<ConfigDifference> out;
+    for (ConfigDifference& d : DiffControllerParams(board, loaded))
+        if (std::any_of(heldChanges.begin(), heldChanges.end(),
+                        [&](const ConfigDifference& h) { return h.key == d.key; }))
+            out.push_back(std::move(d));
+    return out;
+}
+
 Result CheckFileForDiff(const std::string& path, std::string_view section,
                         std::span<const ConfigKeyRange> keys, std::vector<std::string>& missing,
                         std::vector<std::string>* unknown, std::span<const std::string_view> alsoKnown)

@@ -24,6 +24,14 @@ struct ConfigDifference
 // The keys whose values differ, in file order.
 std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, const ControllerParams& b);
 
+// What loading `loaded` changes against a controller that holds `board`:
+// the keys whose values would differ afterwards, with the values as
+// `loaded` has them. Judged by what the controller will hold: an odd angle
+// limit travels halved, so a file's 45 changes nothing on a controller
+// holding 44.
+std::vector<ConfigDifference> DiffControllerUpload(const ControllerParams& board,
+                                                   const ControllerParams& loaded);
+
 // The same for any file kind: the entries two sets save as, compared over
 // the keys a load reads.
 std::vector<ConfigDifference> DiffEntries(const std::vector<IniEntry>& a, const std::vector<IniEntry>& b,

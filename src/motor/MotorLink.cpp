@@ -10,6 +10,15 @@ void MotorLink::OnPortOpened()
     state_.missCount = 0;
     state_.flashWriteFlag = 0;
     state_.command = kMotorCmdRead;
+    // The board may have restarted while the port was closed.
+    boardSet_.reset();
+}
+
+void MotorLink::RequestCommand(std::uint8_t code)
+{
+    state_.command = code;
+    if (code == kMotorCmdWrite)
+        writeSent_ = false;
 }
 
 void MotorLink::BuildRequest(Frame& out) const
@@ -22,6 +31,8 @@ void MotorLink::Tick()
     BuildRequest(tx_);
     if (transport_ && transport_->IsOpen())
         transport_->WriteFrame(tx_);
+    if (state_.command == kMotorCmdWrite)
+        writeSent_ = true;
 
     if (state_.missCount < kMissLimit) {
         ++state_.missCount;
@@ -68,8 +79,25 @@ void MotorLink::HandleReply(const Frame& frame)
         state_.lastVersion = reply.firmware;
     }
 
+    // The board answers every request, so the answers to requests sent
+    // before the command changed still arrive after it: a parameter report
+    // counts only while the parameters are asked for, and an acceptance
+    // only once the write now chosen has gone out. A late report would
+    // otherwise put the board's old values over what the user typed since.
     switch (reply.type) {
     case kMotorCmdWrite:
+        if (state_.command != kMotorCmdWrite || !writeSent_)
+            break;
+        // The board holds what the request last sent carried.
+        {
+            const MotorRequest sent = ParseMotorRequest(tx_);
+            MotorParams held = params_;
+            held.POL_MOTOR1 = sent.POL_MOTOR1;
+            held.POW_MOTOR1 = sent.POW_MOTOR1;
+            held.POL_MOTOR2 = sent.POL_MOTOR2;
+            held.POW_MOTOR2 = sent.POW_MOTOR2;
+            boardSet_ = held;
+        }
         if (state_.flashPending)
             state_.flashWriteFlag = kMotorFlashStore;
         else
@@ -77,10 +105,13 @@ void MotorLink::HandleReply(const Frame& frame)
         events_.OnParametersAccepted(state_.flashPending);
         break;
     case kMotorCmdRead:
+        if (state_.command != kMotorCmdRead)
+            break;
         params_.POL_MOTOR1 = reply.params.POL_MOTOR1;
         params_.POW_MOTOR1 = reply.params.POW_MOTOR1;
         params_.POL_MOTOR2 = reply.params.POL_MOTOR2;
         params_.POW_MOTOR2 = reply.params.POW_MOTOR2;
+        boardSet_ = params_;
         state_.command = kMotorCmdMonitor;
         events_.OnParameterReport(reply.params);
         break;

@@ -78,7 +78,7 @@ public:
     void OnPortOpened();
     // Sets the command of the next request (1 to send the parameters, 17 to
     // read them).
-    void RequestCommand(std::uint8_t code) { state_.command = code; }
+    void RequestCommand(std::uint8_t code);
     // Marks a write to flash as wanted; the caller then requests command 1.
     void SetFlashPending() { state_.flashPending = true; }
 
@@ -95,6 +95,12 @@ public:
     // Valid replies handled since construction (wrapping).
     std::uint32_t RepliesHandled() const { return repliesHandled_; }
 
+    // The four parameters the board holds, as it reported them or took them
+    // in a write since the port was opened (the directions, which never
+    // travel, as the parameter set holds them then); nothing until then.
+    // Unlike the parameter set, never what was typed and not yet sent.
+    const std::optional<MotorParams>& BoardSet() const { return boardSet_; }
+
 private:
     MotorParams& params_;
     IMotorEvents& events_;
@@ -104,6 +110,8 @@ private:
     FrameReceiver* receiver_ = &ownReceiver_;
     Frame tx_{};
     std::uint32_t repliesHandled_ = 0;
+    bool writeSent_ = false; // a write request went out since the write was chosen
+    std::optional<MotorParams> boardSet_;
 };
 
 } // namespace qav

@@ -15,6 +15,8 @@ void ControllerLink::OnPortOpened()
     state_.lastShownFirmware = 0;
     state_.commandCode = reconnectCommand_;
     state_.SelectFrameType(kTypeReadGains);
+    // The board may have restarted while the port was closed.
+    boardQuarters_ = 0;
     events_.OnPortOpened();
 }
 
@@ -99,6 +101,10 @@ void ControllerLink::DispatchFrame(const Frame& f)
         } else {
             state_.pendingFrameType = static_cast<std::uint8_t>(type + 1);
         }
+        // The board took the quarter as the frame last sent carried it,
+        // whatever the screen holds by now.
+        ApplyUploadPayload(tx_, boardSet_);
+        boardQuarters_ |= 1u << (type - kTypeGains);
         events_.OnUploadAcknowledged(type);
         break;
     case kTypeReadGains:
@@ -113,6 +119,8 @@ void ControllerLink::DispatchFrame(const Frame& f)
         if (IsUploadType(state_.pendingFrameType))
             break;
         DecodeEchoPayload(f, params_);
+        DecodeEchoPayload(f, boardSet_);
+        boardQuarters_ |= 1u << (type - kTypeReadGains);
         state_.pendingFrameType = static_cast<std::uint8_t>(type == kTypeReadPan ? 0 : type + 1);
         events_.OnEchoDecoded(type);
         break;

@@ -73,6 +73,12 @@ public:
     // tell that the controller is still answering.
     std::uint32_t FramesDispatched() const { return framesDispatched_; }
 
+    // The set the controller holds, as its read-back echoed it or its
+    // acknowledgements took it since the port was opened, unlike the
+    // parameter set, which also holds what was typed and not yet sent.
+    // Null until every quarter has come one way or the other.
+    const ControllerParams* BoardSet() const { return boardQuarters_ == 0xF ? &boardSet_ : nullptr; }
+
 private:
     ControllerParams& params_;
     IControllerEvents& events_;
@@ -85,6 +91,8 @@ private:
     FrameReceiver receiver_{kControllerHeader0, kControllerHeader1};
     Frame tx_{};
     std::uint32_t framesDispatched_ = 0;
+    ControllerParams boardSet_{};
+    unsigned boardQuarters_ = 0; // a bit per quarter of boardSet_ known
 };
 
 } // namespace qav

@@ -276,6 +276,14 @@ private:
 
     void InitTuningAids();
     void SetUnflashedChanges(bool on);
+    // The mark follows what the controller holds: shown while its set
+    // differs from the set it keeps in flash (as first read since start, or
+    // as last written there), kept while that is not known yet.
+    // `uploaded`: an upload quarter was just acknowledged.
+    void UpdateUnflashedChanges(bool uploaded);
+    // The controller's set as it holds it, or the parameter set while a
+    // read-back has not yet brought all of it.
+    const ControllerParams& BoardSet() const;
     // The load's report: how many values it changed, and where the set it
     // replaced was kept. False when the user chose not to load without a
     // backup.
@@ -364,6 +372,10 @@ private:
     QPushButton* plotsButton_ = nullptr;
     QLabel* unflashedIndicator_ = nullptr;
     bool unflashedChanges_ = false;
+    // What the controller keeps in flash, as far as this program knows:
+    // the set first read back since start, then the set a flash write
+    // stored.
+    std::optional<ControllerParams> flashSet_;
     bool valuesKnown_ = false;
     std::optional<std::uint8_t> motorState_, firmware_; // as last reported, for the plots
     std::string backupFolder_;

@@ -149,7 +149,7 @@ void CUARTView::LoadConfigFile(const QString& path)
         static const std::vector<std::string_view> writeOnly = ControllerConfigWriteOnlyKeys();
         if (!ConfirmLoad(prompts_, window(),
                          {path, QStringLiteral("controller"), kControllerConfigSection, keys, writeOnly,
-                          DiffControllerParams(params_, read), facts, found.missing}))
+                          DiffControllerUpload(BoardSet(), read), facts, found.missing}))
             return;
         // The link ran on while the review was up: the keys the file lacks
         // keep the values held now.

@@ -62,16 +62,36 @@ void CUARTView::SetUnflashedChanges(bool on)
     unflashedIndicator_->setVisible(on);
 }
 
+const ControllerParams& CUARTView::BoardSet() const
+{
+    const ControllerParams* board = engine_.BoardSet();
+    return board ? *board : params_;
+}
+
+void CUARTView::UpdateUnflashedChanges(bool uploaded)
+{
+    const ControllerParams* board = engine_.BoardSet();
+    if (board && flashSet_)
+        SetUnflashedChanges(*board != *flashSet_);
+    else if (uploaded)
+        // Nothing to compare with yet: an upload may differ from flash.
+        SetUnflashedChanges(true);
+}
+
 bool CUARTView::BackupBeforeLoad(const ControllerParams& loaded, QString& report)
 {
-    const auto changed = DiffControllerParams(params_, loaded).size();
+    // Counted and kept from what the controller holds: a value typed and
+    // not sent is no change of the controller's, and a backup of it would
+    // restore a value the controller never had.
+    const ControllerParams& board = BoardSet();
+    const auto changed = DiffControllerUpload(board, loaded).size();
     report = changed == 1 ? QStringLiteral(" 1 value changed.")
                           : QStringLiteral(" %1 values changed.").arg(changed);
     // Only a set that came from the controller is worth keeping.
     if (!Link().linkEstablished || backupFolder_.empty())
         return true;
     std::string path;
-    const Result saved = BackupControllerParams(backupFolder_, params_, PortName(OpenedPortNumber()), path);
+    const Result saved = BackupControllerParams(backupFolder_, board, PortName(OpenedPortNumber()), path);
     if (saved) {
         report += QStringLiteral(" Previous set kept in %1")
                       .arg(QString::fromStdString(ShortenHome(backupFolder_)));
@@ -85,7 +105,8 @@ bool CUARTView::BackupBeforeLoad(const ControllerParams& loaded, QString& report
 
 void CUARTView::TuningTee::OnPortOpened()
 {
-    view_.SetUnflashedChanges(false);
+    // The mark stays until the read-back tells whether the controller still
+    // holds what was uploaded: closing the port wrote nothing to flash.
     echoQuarters_ = 0;
     view_.motorState_.reset();
     view_.firmware_.reset();
@@ -97,8 +118,13 @@ void CUARTView::TuningTee::OnEchoDecoded(std::uint8_t type)
     // Once every quarter of the set has come from the controller, the set
     // is the controller's and worth saving.
     echoQuarters_ |= 1u << (type - kTypeReadGains);
-    if (echoQuarters_ == 0xF)
+    if (echoQuarters_ == 0xF) {
         view_.valuesKnown_ = true;
+        // A controller starts with the set its flash keeps.
+        if (const ControllerParams* board = view_.engine_.BoardSet(); board && !view_.flashSet_)
+            view_.flashSet_ = *board;
+    }
+    view_.UpdateUnflashedChanges(false);
 }
 
 void CUARTView::TuningTee::OnMotorState(std::uint8_t state)
@@ -110,8 +136,12 @@ void CUARTView::TuningTee::OnMotorState(std::uint8_t state)
 void CUARTView::TuningTee::OnCommandResult(const ControllerResult& result, std::uint8_t motorState)
 {
     view_.OnCommandResult(result, motorState);
-    if (result.code == kCmdWriteFlash && result.success)
+    if (result.code == kCmdWriteFlash && result.success) {
+        // Flash holds the set as the controller held it when it stored it.
+        if (const ControllerParams* board = view_.engine_.BoardSet())
+            view_.flashSet_ = *board;
         view_.SetUnflashedChanges(false);
+    }
 }
 
 void CUARTView::TuningTee::OnFirmwareVersion(std::uint8_t tenths)
@@ -123,7 +153,7 @@ void CUARTView::TuningTee::OnFirmwareVersion(std::uint8_t tenths)
 void CUARTView::TuningTee::OnUploadAcknowledged(std::uint8_t type)
 {
     view_.OnUploadAcknowledged(type);
-    view_.SetUnflashedChanges(true);
+    view_.UpdateUnflashedChanges(true);
 }
 
 void CUARTView::TuningTee::OnTelemetry(const ControllerTelemetry& t)

@@ -3,6 +3,7 @@
 #include "files/ConfigDiff.h"
 
 #include "files/ControllerConfigFile.h"
+#include "protocol/ControllerParamTable.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,36 @@ TEST(ConfigDiffTest, SetsDifferOnlyInKeysALoadReads)
     b.INIT_PITCH = -1350;
     b.ROLL_TOTAL = 65535;
     EXPECT_EQ(Listed(DiffControllerParams(a, b)), "ROLL_TOTAL=0|65535;INIT_PITCH=0|-1350;");
+}
+
+// What an upload changes is judged by what the controller will hold: every
+// key a load reads travels, each one alone is a change, and an odd angle
+// limit one above what the controller holds (it travels halved) is none.
+TEST(ConfigDiffTest, AnUploadChangesWhatTheControllerWillHoldDifferently)
+{
+    ControllerParams board;
+    board.PITCH_MIN = -134;
+    board.ROLL_MAX = 44;
+    for (const ConfigKeyRange& k : ControllerConfigKeyRanges()) {
+        SCOPED_TRACE(std::string(k.key));
+        ControllerParams loaded = board;
+        const ParamRow<ControllerParams>& row = *FindControllerParam(k.key);
+        const std::int64_t now = GetParam(row, board);
+        SetParam(row, loaded, now >= k.max ? now - k.step : now + k.step);
+        EXPECT_EQ(DiffControllerUpload(board, loaded).size(), 1u);
+    }
+    struct Case
+    {
+        int pitchMin, rollMax;
+        const char* listed;
+    };
+    for (const Case& c : {Case{-135, 45, ""}, Case{-133, 45, "PITCH_MIN=-134|-133;"},
+                          Case{-136, 45, "PITCH_MIN=-134|-136;"}, Case{-134, 47, "ROLL_MAX=44|47;"}}) {
+        ControllerParams loaded = board;
+        loaded.PITCH_MIN = c.pitchMin;
+        loaded.ROLL_MAX = c.rollMax;
+        EXPECT_EQ(Listed(DiffControllerUpload(board, loaded)), c.listed) << c.pitchMin << " " << c.rollMax;
+    }
 }
 
 } // namespace

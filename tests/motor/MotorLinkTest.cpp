@@ -146,6 +146,40 @@ TEST_F(MotorLinkTest, NormalSequenceReadsThenMonitorsThenWritesAndMonitorsAgain)
                                         "11.734 V 2.014 A", "accepted"}));
 }
 
+// The board answers every request, so answers to requests sent before the
+// command changed arrive after it: they neither put the board's old values
+// over the set nor end a write that has not gone out. The board's set is
+// what it reported or took, never what was typed since.
+TEST_F(MotorLinkTest, LateAnswersOfAnEarlierCommandChangeNothing)
+{
+    link.Tick();
+    link.Tick(); // two read requests in flight
+    EXPECT_FALSE(link.BoardSet());
+    Feed(Reply(17, 0, 15, {14, 80, 14, 60}));
+    ASSERT_EQ(link.BoardSet(), (MotorParams{14, 80, 14, 60, 0, 0}));
+    params.POW_MOTOR1 = 95;                   // typed, not sent
+    Feed(Reply(17, 0, 15, {14, 80, 14, 60})); // the second read's answer
+    EXPECT_EQ(params.POW_MOTOR1, 95);
+    EXPECT_EQ(link.State().command, kMotorCmdMonitor);
+    EXPECT_EQ(link.BoardSet()->POW_MOTOR1, 80);
+
+    // A write chosen and not yet sent is not ended by a late acceptance.
+    link.RequestCommand(kMotorCmdWrite);
+    Feed(Reply(1));
+    EXPECT_EQ(link.State().command, kMotorCmdWrite);
+    EXPECT_EQ(TickSent()[mot::kCommand], kMotorCmdWrite);
+    params.POW_MOTOR2 = 33; // typed after the write went out
+    Feed(Reply(1));
+    EXPECT_EQ(link.State().command, kMotorCmdMonitor);
+    EXPECT_EQ(link.BoardSet(), (MotorParams{14, 95, 14, 60, 0, 0}));
+
+    EXPECT_EQ(events.log, (std::vector<std::string>{"connected", "Firmware Version:V1.5",
+                                                    "report 14 80 14 60 command 33", "accepted"}));
+    // A reopened port forgets the board's set: it may have restarted.
+    link.OnPortOpened();
+    EXPECT_FALSE(link.BoardSet());
+}
+
 TEST_F(MotorLinkTest, RequestIsRebuiltFromZeroEveryTick)
 {
     params = MotorParams{14, 80, 14, 60, 0xFF, 0xFF};
@@ -175,6 +209,7 @@ TEST_F(MotorLinkTest, TwentySixthSilentTickLosesTheLinkOnce)
     Feed(Reply(17, 0, 15, {1, 2, 3, 4}));
     link.RequestCommand(kMotorCmdWrite);
     link.SetFlashPending();
+    link.Tick();
     Feed(Reply(1)); // raises the flash flag
     ASSERT_EQ(link.State().flashWriteFlag, 1);
     events.log.clear();
@@ -273,6 +308,7 @@ TEST_F(MotorLinkTest, RefusedWriteKeepsSendingCommandOneWithTheFlashFlag)
     link.SetFlashPending();
     link.RequestCommand(kMotorCmdWrite);
     params = MotorParams{14, 80, 14, 60, 0, 0};
+    link.Tick();
     Feed(Reply(1));
     for (int attempt = 0; attempt < 5; ++attempt) {
         EXPECT_EQ(TickSent(), WithFlashFlag(kWriteRequest)) << attempt;

@@ -7,6 +7,7 @@
 
 #include "files/ControllerConfigFile.h"
 #include "motor/MotorConfigFile.h"
+#include "view/ControlIds.h"
 #include "view/MotorDialogFixture.h"
 
 #include "gui_support/DriveLink.h"
@@ -15,6 +16,7 @@
 #include "support/ParamsPrinter.h"
 #include "support/TempDir.h"
 
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -205,6 +207,56 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
     EXPECT_EQ(prompts.reviews.size(), 2);
     ASSERT_TRUE(letFramesPass());
     EXPECT_EQ(uploads(), uploaded);
+}
+
+// A value typed and not sent is no value of the controller's: the review's
+// "now", its count and the backup are the set the controller holds.
+TEST(LoadReviewOverSimulator, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheControllers)
+{
+    constexpr int kCom = 175;
+    test::ScopedPortsDir ports;
+    test::TempDir dir;
+    sim::SimulatorConfig config;
+    config.controllerCom = kCom;
+    sim::Simulator sim(config);
+    const Result started = sim.Start();
+    ASSERT_TRUE(started) << started.message;
+    ControllerParams params;
+    test::RecordingStatus status;
+    test::FakePrompts prompts;
+    CUARTView view(params, &status, prompts);
+    view.SetBackupFolder(dir.File("backups"));
+    view.OnInitialUpdate();
+    ASSERT_TRUE(view.ConnectTo(kCom));
+    ASSERT_TRUE(test::WaitUntil([&] { return status.texts.contains(kAllUpdated); }));
+    const ControllerParams device = sim.ControllerWorkingParams();
+    ASSERT_NE(device.ROLL_VEL, 95);
+
+    // 95 typed into the roll velocity box, no Return.
+    view.Focus(idc::RollVel, false);
+    auto* box = qobject_cast<QLineEdit*>(view.Control(idc::RollVel));
+    box->clear();
+    QTest::keyClicks(box, QStringLiteral("95"));
+    ASSERT_EQ(params.ROLL_VEL, 95);
+
+    // The file holds the controller's own roll velocity and one change.
+    ControllerParams file = device;
+    file.ROLL_TOTAL = static_cast<std::uint16_t>(device.ROLL_TOTAL + 3);
+    ASSERT_TRUE(SaveControllerConfig(dir.File("f.bgsc"), file));
+    view.LoadConfigFile(QString::fromStdString(dir.File("f.bgsc")));
+    ASSERT_EQ(prompts.reviews.size(), 1);
+    ASSERT_EQ(prompts.reviews[0].changes.size(), 1);
+    EXPECT_EQ(prompts.reviews[0].changes[0].key, QStringLiteral("ROLL_TOTAL"));
+    EXPECT_TRUE(status.texts.last().contains(QStringLiteral(" 1 value changed.")))
+        << status.texts.last().toStdString();
+    std::vector<fs::path> backups;
+    for (const auto& e : fs::directory_iterator(dir.File("backups")))
+        backups.push_back(e.path());
+    ASSERT_EQ(backups.size(), 1u);
+    ControllerParams kept;
+    ASSERT_TRUE(LoadControllerConfig(backups[0].string(), kept));
+    EXPECT_EQ(kept.ROLL_VEL, device.ROLL_VEL);
+    EXPECT_EQ(kept.ROLL_TOTAL, device.ROLL_TOTAL);
 }
 
 using MotorLoadReview = test::MotorDialogFixture;

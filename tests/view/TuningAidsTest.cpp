@@ -279,7 +279,7 @@ TEST_F(TuningAidsTest, EveryChannelReachesItsBoxItsPlotAndTheRecording)
     }
 }
 
-TEST_F(TuningAidsTest, UnflashedMarkerFollowsUploadFlashWriteAndReopen)
+TEST_F(TuningAidsTest, UnflashedMarkerFollowsWhatTheControllerHoldsAgainstItsFlash)
 {
     QLabel* marker = view->UnflashedIndicator();
     EXPECT_EQ(marker->accessibleName(), QStringLiteral("Changes not written to flash"));
@@ -298,7 +298,19 @@ TEST_F(TuningAidsTest, UnflashedMarkerFollowsUploadFlashWriteAndReopen)
          [&] { view->LoadConfigFile(QString::fromStdString(FileWith(201, -61))); }, true},
         {"a flash write", [&] { Click(idc::WriteSettingsToFlash); }, false},
         {"another upload", [&] { view->LoadConfigFile(QString::fromStdString(FileWith(202, -62))); }, true},
-        {"the port opened anew", [&] { Click(idc::OpenComPort); }, false},
+        // Closing the port wrote nothing: the read-back shows the upload.
+        {"the port opened anew", [&] { Click(idc::OpenComPort); }, true},
+        // A controller that restarted holds what its flash keeps.
+        {"a restart, then the port opened anew",
+         [&] {
+             sim->Reset(sim::DeviceKind::Controller);
+             Click(idc::OpenComPort);
+         },
+         false},
+        {"an upload after the restart",
+         [&] { view->LoadConfigFile(QString::fromStdString(FileWith(203, -63))); }, true},
+        {"an upload of the values flash keeps",
+         [&] { view->LoadConfigFile(QString::fromStdString(FileWith(201, -61))); }, false},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
@@ -307,7 +319,7 @@ TEST_F(TuningAidsTest, UnflashedMarkerFollowsUploadFlashWriteAndReopen)
         EXPECT_TRUE(test::DriveLink(view->PortLink(), [&] { return Marked() == s.marked; }));
     }
     EXPECT_EQ(sim->ControllerFlashParams().ROLL_TOTAL, 201);
-    EXPECT_EQ(sim->ControllerWorkingParams().ROLL_TOTAL, 202);
+    EXPECT_EQ(sim->ControllerWorkingParams().ROLL_TOTAL, 201);
 }
 
 TEST_F(TuningAidsTest, ALoadKeepsTheControllersSetAndSaysHowManyValuesChanged)
@@ -315,10 +327,13 @@ TEST_F(TuningAidsTest, ALoadKeepsTheControllersSetAndSaysHowManyValuesChanged)
     Connect();
     const ControllerParams device = sim->ControllerWorkingParams();
     status.texts.clear();
-    view->LoadConfigFile(QString::fromStdString(FileWith(device.ROLL_TOTAL + 1, device.PITCH_MIN - 1)));
+    view->LoadConfigFile(QString::fromStdString(FileWith(device.ROLL_TOTAL + 1, device.PITCH_MIN - 2)));
     ASSERT_FALSE(status.texts.isEmpty());
     EXPECT_EQ(status.texts.last(), kLoaded + QStringLiteral(" 2 values changed. Previous set kept in ") +
                                        QString::fromStdString(dir.File("backups")));
+    // Until the controller has taken the file it still holds its own set.
+    ASSERT_TRUE(
+        test::DriveLink(view->PortLink(), [&] { return view->Link().pendingFrameType == kTypePoll; }));
     std::vector<fs::path> backups;
     for (const auto& e : fs::directory_iterator(dir.File("backups")))
         backups.push_back(e.path());
