@@ -134,9 +134,16 @@ private:
         // A boot loader that refused our GET or GET ID is there; stray bytes
         // or no answer to them are not.
         std::string refused;
-        for (;;) {
-            milliseconds roundTrip{0};
-            Result r = SyncBurst(end, roundTrip);
+        // Unknown until the first answer; then the sync bytes go one at a
+        // time, each given the round trip to be answered: in step, the
+        // boot loader takes a sync byte for a command and refuses it with
+        // the next, and sync bytes still on their way would leave one of
+        // them waiting for its complement, to spoil the next GET.
+        milliseconds roundTrip{0};
+        for (bool first = true;; first = false) {
+            const milliseconds interval =
+                first ? timing_.syncInterval : timing_.syncInterval + timing_.answerRoundTrips * roundTrip;
+            Result r = SyncBurst(end, interval, !first, roundTrip);
             if (r.code == boot::kNoAnswer)
                 break;
             if (r) {
@@ -190,22 +197,25 @@ private:
         }
     }
 
-    // Sync bytes in their rhythm until the first ACK or NACK (Ok, with the
-    // time since the first sync byte as the round trip), or until `end`
-    // (no answer). A busy machine's late wake-up sends the bytes it owes
-    // together, a few at most. What waits unread when a sync byte goes out
-    // is dropped: a flooding line must not bury the answer.
-    Result SyncBurst(Clock::time_point end, milliseconds& roundTrip)
+    // Sync bytes every `interval` until the first ACK or NACK (Ok, with the
+    // round trip measured from the first sync byte, or from the last one
+    // when each has its own round trip), or until `end` (no answer). A busy
+    // machine's late wake-up sends the bytes it owes together, a few at
+    // most. What waits unread when a sync byte goes out is dropped: a
+    // flooding line must not bury the answer.
+    Result SyncBurst(Clock::time_point end, milliseconds interval, bool fromLast, milliseconds& roundTrip)
     {
         const auto start = Clock::now();
+        auto lastSent = start;
         long long sent = 0;
         for (;;) {
             const auto now = Clock::now();
             if (now >= end)
                 return FromIo(PortIo::TimedOut, "the sync bytes");
-            const long long due = (now - start) / timing_.syncInterval + 1;
+            const long long due = (now - start) / interval + 1;
             if (due > sent) {
                 line_.DiscardInput();
+                lastSent = now;
                 const auto owed = static_cast<std::size_t>(std::clamp<long long>(due - sent, 1, kMaxSyncBurst));
                 const std::array<std::uint8_t, kMaxSyncBurst> syncs{boot::kSync, boot::kSync, boot::kSync,
                                                                     boot::kSync};
@@ -214,7 +224,7 @@ private:
                     return r;
                 sent = due;
             }
-            const Clock::time_point next = std::min<Clock::time_point>(end, start + timing_.syncInterval * sent);
+            const Clock::time_point next = std::min<Clock::time_point>(end, start + interval * sent);
             // Anything but an answer is what the running firmware still had
             // on the line.
             for (std::uint8_t b = 0; Clock::now() < next;) {
@@ -225,7 +235,7 @@ private:
                     return FromIo(io, "the sync bytes");
                 if (b == boot::kAck || b == boot::kNack) {
                     roundTrip = std::min(timing_.maxRoundTrip,
-                                         std::chrono::ceil<milliseconds>(Clock::now() - start));
+                                         std::chrono::ceil<milliseconds>(Clock::now() - (fromLast ? lastSent : start)));
                     return {};
                 }
             }
@@ -234,7 +244,7 @@ private:
 
     // GET, whose answer also measures the round trip again (the burst's
     // measure may include a late reset), then GET ID.
-    Result AskBootLoader(milliseconds roundTrip)
+    Result AskBootLoader(milliseconds& roundTrip)
     {
         BootLoaderTiming probe = timing_;
         probe.answer = timing_.getAnswer;
