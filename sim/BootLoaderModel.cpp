@@ -75,6 +75,11 @@ void BootLoaderModel::Reply(std::vector<std::uint8_t>& out, bool ack)
     buffer_.clear();
 }
 
+std::uint8_t BootLoaderModel::EraseCommand() const
+{
+    return faults_.erase != 0 ? faults_.erase : chip_.documentedErase;
+}
+
 bool BootLoaderModel::InFlash(std::uint32_t address, std::size_t n) const
 {
     return address >= chip_.flashBase && std::uint64_t(address) - chip_.flashBase + n <= flash_.size();
@@ -182,7 +187,7 @@ void BootLoaderModel::OnCommand(std::vector<std::uint8_t>& out)
     switch (command_) {
     case kGet: {
         const std::vector<std::uint8_t> commands{
-            kGet, kGetVersion, kGetId, kReadMemory, kGo, kWriteMemory, static_cast<std::uint8_t>(chip_.erase)};
+            kGet, kGetVersion, kGetId, kReadMemory, kGo, kWriteMemory, EraseCommand()};
         out.push_back(kAck);
         out.push_back(static_cast<std::uint8_t>(commands.size()));
         out.push_back(kBootVersion);
@@ -210,7 +215,7 @@ void BootLoaderModel::OnCommand(std::vector<std::uint8_t>& out)
         return;
     case kErase:
     case kExtendedErase:
-        if (command_ != static_cast<std::uint8_t>(chip_.erase))
+        if (command_ != EraseCommand())
             break;
         out.push_back(kAck);
         state_ = State::EraseCount;

@@ -2,7 +2,7 @@
 // A board's built-in USART boot loader as the PC sees it (the commands of
 // ST's AN3155 that the upgrade uses), playing one row of the chip table
 // (src/upgrade/BootChips.h): its product id, flash-size register, erase
-// units and erase command. Pure logic: bytes in, answer bytes out; no time,
+// units and documented erase command. Pure logic: bytes in, answer bytes out; no time,
 // no threads. Like the real one it has no time-out within a command: it
 // waits for every byte a command announces.
 //
@@ -25,6 +25,10 @@ struct BootFaults
     long silentAfter = -1;      // the boot loader falls silent after this many bytes, once, until reset
     bool deaf = false;          // the board never enters its boot loader
     bool readProtected = false; // READ and WRITE MEMORY refused, as on a read-out protected chip
+    // The erase command the boot loader lists and takes (0x43 or 0x44), as a
+    // newer boot loader version may offer another than the part's row
+    // documents; 0: the row's.
+    std::uint8_t erase = 0;
 };
 
 struct BootStats
@@ -84,6 +88,7 @@ private:
     void OnReadLength(std::vector<std::uint8_t>& out);
     void OnWriteData(std::vector<std::uint8_t>& out);
     void OnErase(std::vector<std::uint8_t>& out);
+    std::uint8_t EraseCommand() const;
     bool InFlash(std::uint32_t address, std::size_t n) const;
     bool ReadableAt(std::uint32_t address, std::size_t n) const;
     std::uint8_t ByteAt(std::uint32_t address) const;

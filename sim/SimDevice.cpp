@@ -301,10 +301,20 @@ void SimDevice::LogFrame(const Frame& frame, Clock::time_point now)
     std::fflush(options_.frameLog);
 }
 
-// Caller holds the lock.
-void SimDevice::QueueRaw(const std::vector<std::uint8_t>& bytes)
+// Caller holds the lock. The boot loader's answers are late by the same
+// answer delay as the firmware's, as a slow adapter delivers every byte.
+void SimDevice::QueueRaw(const std::vector<std::uint8_t>& bytes, Clock::time_point now)
 {
-    if (out_.size() + bytes.size() <= kMaxQueuedBytes)
+    if (bytes.empty())
+        return;
+    std::size_t pending = out_.size();
+    for (const DelayedAnswer& d : delayed_)
+        pending += d.bytes.size();
+    if (pending + bytes.size() > kMaxQueuedBytes)
+        return;
+    if (options_.faults.answerDelay.count() > 0)
+        delayed_.push_back(DelayedAnswer{now + options_.faults.answerDelay, bytes});
+    else
         out_.insert(out_.end(), bytes.begin(), bytes.end());
 }
 
@@ -321,11 +331,11 @@ void SimDevice::LeaveBootLoader(std::uint32_t address)
 }
 
 // Caller holds the lock.
-void SimDevice::FeedBootLoader(std::uint8_t b)
+void SimDevice::FeedBootLoader(std::uint8_t b, Clock::time_point now)
 {
     std::vector<std::uint8_t> answer;
     const auto started = boot_.Feed(b, answer);
-    QueueRaw(answer);
+    QueueRaw(answer, now);
     if (started)
         LeaveBootLoader(*started);
 }
@@ -378,7 +388,7 @@ void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::tim
             return;
         }
         bootState_ = BootState::Synced;
-        QueueRaw({boot_.Enter()});
+        QueueRaw({boot_.Enter()}, now);
         ++bytes;
         --n;
     }
@@ -391,7 +401,7 @@ void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::tim
                 HandleBytes(bytes + i, n - i, now);
                 return;
             }
-            FeedBootLoader(bytes[i]);
+            FeedBootLoader(bytes[i], now);
         }
         return;
     }

@@ -47,8 +47,9 @@ struct SimFaults
     milliseconds unplugAfter{-1}, unplugFor{0};
     int refuseFlashWrites = 0; // the next N writes to flash fail
     // Each answer leaves this long after its request was heard, as from a
-    // controller that answers in its next control cycle; requests heard
-    // meanwhile are answered in order.
+    // controller that answers in its next control cycle or a slow adapter
+    // (the boot loader's answers too); requests heard meanwhile are answered
+    // in order.
     milliseconds answerDelay{0};
 };
 
@@ -178,10 +179,10 @@ private:
     void LogFrame(const Frame& frame, Clock::time_point now);
     void Serve(int stopFd);
     void HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now);
-    void FeedBootLoader(std::uint8_t b);
+    void FeedBootLoader(std::uint8_t b, Clock::time_point now);
     void EnterBootLoader(Clock::time_point now);
     bool InBoot() const { return bootState_ != BootState::Firmware; }
-    void QueueRaw(const std::vector<std::uint8_t>& bytes);
+    void QueueRaw(const std::vector<std::uint8_t>& bytes, Clock::time_point now);
     void LeaveBootLoader(std::uint32_t address);
     void Queue(const Frame& answer, Clock::time_point now);
     void ReleaseDelayed(Clock::time_point now);

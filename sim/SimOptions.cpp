@@ -108,7 +108,7 @@ std::string SimUsage()
            "  --boot-deaf            the boards never enter their boot loader\n"
            "  --chip ID              the controller's boot loader plays chip ID (default 0x410)\n"
            "  --motor-chip ID        the motor board's boot loader plays chip ID (default 0x422)\n"
-           "  --answer-delay MS      send each answer MS ms after its request was heard\n"
+           "  --answer-delay MS      send each answer MS ms after its request was heard (boot loader too)\n"
            "  --frame-log FILE       write one line per frame heard: time in ns, device, frame in hex\n"
            "  --seed N               seed of the random numbers (default 1)\n"
            "  --version              print the version and exit\n"

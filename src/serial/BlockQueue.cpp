@@ -50,11 +50,33 @@ std::uint32_t CBlockQueue::MinimumBlockSize() const
     return minimumBlockSize_;
 }
 
+void CBlockQueue::SetLimit(std::uint32_t bytes)
+{
+    std::lock_guard guard(lock_);
+    limit_ = bytes;
+    if (limit_ != 0 && count_ > limit_)
+        dropped_ += TakeLocked(nullptr, count_ - limit_);
+}
+
+std::uint64_t CBlockQueue::DroppedCount() const
+{
+    std::lock_guard guard(lock_);
+    return dropped_;
+}
+
 void CBlockQueue::Append(const std::uint8_t* bytes, std::uint32_t n)
 {
     if (n == 0)
         return;
     std::lock_guard guard(lock_);
+    if (limit_ != 0 && n >= limit_) {
+        // Only the newest `limit_` bytes of these can stay.
+        dropped_ += TakeLocked(nullptr, count_) + (n - limit_);
+        bytes += n - limit_;
+        n = limit_;
+    } else if (limit_ != 0 && count_ + n > limit_) {
+        dropped_ += TakeLocked(nullptr, count_ + n - limit_);
+    }
     std::uint32_t stored = 0;
     if (tail_ && tail_->capacity != tail_->write) {
         const std::uint32_t part = std::min(tail_->capacity - tail_->write, n);
@@ -82,6 +104,11 @@ void CBlockQueue::Append(const std::uint8_t* bytes, std::uint32_t n)
 std::uint32_t CBlockQueue::Take(std::uint8_t* dest, std::uint32_t n)
 {
     std::lock_guard guard(lock_);
+    return TakeLocked(dest, n);
+}
+
+std::uint32_t CBlockQueue::TakeLocked(std::uint8_t* dest, std::uint32_t n)
+{
     std::uint32_t taken = 0;
     while (taken < n && head_) {
         Block* b = head_;

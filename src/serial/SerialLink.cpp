@@ -62,7 +62,20 @@ std::chrono::nanoseconds LinkMonitor::RestOfFrame(std::chrono::nanoseconds cap) 
     return std::min(std::chrono::nanoseconds((wanted - queued) * character), cap);
 }
 
-CSerialLink::CSerialLink() : shared_(std::make_shared<LinkShared>()) {}
+CSerialLink::CSerialLink() : shared_(std::make_shared<LinkShared>())
+{
+    shared_->queue.SetLimit(kReceiveLimit);
+}
+
+void CSerialLink::SetReceiveLimit(std::uint32_t bytes)
+{
+    shared_->queue.SetLimit(bytes);
+}
+
+std::uint64_t CSerialLink::DroppedTotal() const
+{
+    return shared_->queue.DroppedCount();
+}
 
 CSerialLink::~CSerialLink()
 {

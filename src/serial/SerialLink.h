@@ -132,6 +132,13 @@ public:
     // and returns as soon as some have come, up to n.
     std::uint32_t Read(std::uint8_t* dest, std::uint32_t n, std::chrono::milliseconds timeout);
     std::uint32_t QueuedCount() const;
+    // The receive queue holds at most this many bytes: a line that floods
+    // faster than its owner reads loses its oldest bytes, never the memory
+    // of the program. kReceiveLimit after construction.
+    static constexpr std::uint32_t kReceiveLimit = 1024 * 1024;
+    void SetReceiveLimit(std::uint32_t bytes);
+    // Bytes the receive queue dropped for its limit since construction.
+    std::uint64_t DroppedTotal() const;
     bool HasRxQueue() const { return (mode_ & MODE_RX_QUEUE) != 0; }
     // With MODE_RX_QUEUE: received bytes are queued at once, but
     // WM_PORT_RECEIVED is posted for them only once the queue holds at least

@@ -19,19 +19,19 @@ constexpr PageRun k2KiBPages[] = {{0, 2 * kKiB}};
 constexpr PageRun kF4Sectors[] = {{4, 16 * kKiB}, {1, 64 * kKiB}, {0, 128 * kKiB}};
 
 constexpr std::array kChips{
-    ChipInfo{0x412, "STM32F10x low density", kFlash, kF1Size, k1KiBPages, EraseCommand::Erase},
-    ChipInfo{0x410, "STM32F10x medium density", kFlash, kF1Size, k1KiBPages, EraseCommand::Erase},
+    ChipInfo{0x412, "STM32F10x low density", kFlash, kF1Size, k1KiBPages, kEraseCommand},
+    ChipInfo{0x410, "STM32F10x medium density", kFlash, kF1Size, k1KiBPages, kEraseCommand},
     ChipInfo{0x420, "STM32F100 medium density value line", kFlash, kF1Size, k1KiBPages,
-             EraseCommand::Erase},
-    ChipInfo{0x414, "STM32F10x high density", kFlash, kF1Size, k2KiBPages, EraseCommand::Erase},
+             kEraseCommand},
+    ChipInfo{0x414, "STM32F10x high density", kFlash, kF1Size, k2KiBPages, kEraseCommand},
     ChipInfo{0x428, "STM32F100 high density value line", kFlash, kF1Size, k2KiBPages,
-             EraseCommand::Erase},
+             kEraseCommand},
     ChipInfo{0x418, "STM32F105/F107 connectivity line", kFlash, kF1Size, k2KiBPages,
-             EraseCommand::Erase},
+             kEraseCommand},
     // Up to 512 pages, but ERASE numbers them in one byte.
-    ChipInfo{0x430, "STM32F10x XL density", kFlash, kF1Size, k2KiBPages, EraseCommand::Erase},
-    ChipInfo{0x422, "STM32F302/F303 xB/xC", kFlash, kF3Size, k2KiBPages, EraseCommand::ExtendedErase},
-    ChipInfo{0x413, "STM32F405/F407/F415/F417", kFlash, kF4Size, kF4Sectors, EraseCommand::ExtendedErase},
+    ChipInfo{0x430, "STM32F10x XL density", kFlash, kF1Size, k2KiBPages, kEraseCommand},
+    ChipInfo{0x422, "STM32F302/F303 xB/xC", kFlash, kF3Size, k2KiBPages, kExtendedEraseCommand},
+    ChipInfo{0x413, "STM32F405/F407/F415/F417", kFlash, kF4Size, kF4Sectors, kExtendedEraseCommand},
 };
 
 // Walks the erase units until `stop(page)` holds.

@@ -3,7 +3,10 @@
 // loader's GET ID answers, a name for people, where the flash starts, where
 // the part keeps its flash size (16 bits, in KiB), how its flash is cut into
 // erase units (pages or sectors) and which erase command its boot loader
-// offers. A new part is one row in BootChips.cpp.
+// lists in its GET answer as ST documents it (AN2606). The upgrade erases
+// with what the boot loader's GET answer lists, not with that column: it
+// says what the simulator's boot loader offers for the part. A new part is
+// one row in BootChips.cpp.
 //
 // Pure data and functions, any thread.
 #include <cstdint>
@@ -16,7 +19,8 @@ namespace qav {
 
 // ERASE (0x43) takes page numbers of one byte, so it reaches pages 0 to 255
 // only; EXTENDED ERASE (0x44) takes two bytes.
-enum class EraseCommand : std::uint8_t { Erase = 0x43, ExtendedErase = 0x44 };
+inline constexpr std::uint8_t kEraseCommand = 0x43;
+inline constexpr std::uint8_t kExtendedEraseCommand = 0x44;
 inline constexpr std::uint32_t kLastErasePage = 255;
 
 // `count` erase units of `size` bytes in a row; a count of 0 repeats the size
@@ -34,7 +38,7 @@ struct ChipInfo
     std::uint32_t flashBase;
     std::uint32_t flashSizeRegister;
     std::span<const PageRun> pages;
-    EraseCommand erase;
+    std::uint8_t documentedErase; // kEraseCommand or kExtendedEraseCommand
 };
 
 std::span<const ChipInfo> KnownChips();

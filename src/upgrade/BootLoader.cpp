@@ -82,7 +82,7 @@ Result BootLoaderClient::Send(std::span<const std::uint8_t> bytes, std::uint8_t 
 
 Result BootLoaderClient::Receive(std::span<std::uint8_t> dest, std::uint8_t command)
 {
-    return FromIo(line_.Receive(dest, timing_.answer), boot::CommandName(command));
+    return FromIo(line_.Receive(dest, Patience(timing_.answer)), boot::CommandName(command));
 }
 
 Result BootLoaderClient::Expect(std::uint8_t command, std::string_view what, milliseconds wait)
@@ -90,7 +90,7 @@ Result BootLoaderClient::Expect(std::uint8_t command, std::string_view what, mil
     const std::string name = what.empty() ? boot::CommandName(command)
                                           : std::string(what) + " of " + boot::CommandName(command);
     std::uint8_t b = 0;
-    if (const PortIo io = line_.Receive({&b, 1}, wait); io != PortIo::Ok)
+    if (const PortIo io = line_.Receive({&b, 1}, Patience(wait)); io != PortIo::Ok)
         return FromIo(io, name);
     if (b == boot::kAck)
         return {};
@@ -117,27 +117,6 @@ Result BootLoaderClient::SendAddress(std::uint8_t command, std::uint32_t address
     if (Result r = Send(bytes, command); !r)
         return r;
     return Expect(command, "the address " + Hex32(address), timing_.answer);
-}
-
-Result BootLoaderClient::Sync(milliseconds wait)
-{
-    const std::uint8_t sync = boot::kSync;
-    if (Result r = FromIo(line_.Send({&sync, 1}, timing_.send), "the sync byte"); !r)
-        return r;
-    const auto deadline = Clock::now() + wait;
-    for (;;) {
-        // Checked before every byte: a line that keeps sending must not keep
-        // this wait alive.
-        const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
-        if (left <= milliseconds(0))
-            return FromIo(PortIo::TimedOut, "the sync byte");
-        std::uint8_t b = 0;
-        if (const PortIo io = line_.Receive({&b, 1}, left); io != PortIo::Ok)
-            return FromIo(io, "the sync byte");
-        // Anything else is what the running firmware still had on the line.
-        if (b == boot::kAck || b == boot::kNack)
-            return {};
-    }
 }
 
 // GET and GET ID answer alike: a count N, N + 1 bytes, then ACK.
@@ -210,11 +189,12 @@ Result BootLoaderClient::WriteMemory(std::uint32_t address, std::span<const std:
     return Expect(boot::kWriteMemory, "the block at " + Hex32(address), timing_.answer);
 }
 
-Result BootLoaderClient::ErasePages(std::span<const std::uint16_t> pages, EraseCommand command,
+Result BootLoaderClient::ErasePages(std::span<const std::uint16_t> pages, std::uint8_t code,
                                     std::uint32_t timeKiB)
 {
-    const bool extended = command == EraseCommand::ExtendedErase;
-    const auto code = static_cast<std::uint8_t>(command);
+    if (code != boot::kErase && code != boot::kExtendedErase)
+        return Result::Failed(EINVAL, boot::CommandName(code) + " is no erase command");
+    const bool extended = code == boot::kExtendedErase;
     if (pages.empty() || (!extended && pages.size() > kLastErasePage))
         return Result::Failed(EINVAL, boot::CommandName(code) + " takes 1 to 255 pages");
     if (!extended && std::any_of(pages.begin(), pages.end(), [](std::uint16_t p) { return p > kLastErasePage; }))

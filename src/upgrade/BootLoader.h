@@ -30,8 +30,8 @@ inline constexpr std::uint8_t kGetId = 0x02;
 inline constexpr std::uint8_t kReadMemory = 0x11;
 inline constexpr std::uint8_t kGo = 0x21;
 inline constexpr std::uint8_t kWriteMemory = 0x31;
-inline constexpr std::uint8_t kErase = static_cast<std::uint8_t>(EraseCommand::Erase);
-inline constexpr std::uint8_t kExtendedErase = static_cast<std::uint8_t>(EraseCommand::ExtendedErase);
+inline constexpr std::uint8_t kErase = kEraseCommand;
+inline constexpr std::uint8_t kExtendedErase = kExtendedEraseCommand;
 inline constexpr std::size_t kMaxBlock = 256; // bytes per READ or WRITE MEMORY
 
 // The name AN3155 gives a command ("WRITE MEMORY"), or its number in hex.
@@ -54,13 +54,28 @@ struct BootLoaderTiming
 {
     // While nothing answers, one sync byte this often: a boot loader left
     // inside a command waits for up to 258 more bytes without a time-out,
-    // and sync bytes are what fills it.
+    // and sync bytes are what fills it. They stop at the first answer.
     std::chrono::milliseconds syncInterval{20};
     std::chrono::milliseconds syncWindow{10000}; // for this long after the start
-    std::chrono::milliseconds getAnswer{100};    // each byte of the GET after an answered sync
-    std::chrono::milliseconds answer{1000};      // any other ACK or reply byte
-    std::chrono::milliseconds send{1000};        // handing a request to the driver
-    std::chrono::milliseconds erasePerKiB{50};   // on top of `answer`
+    // Before the first sync byte the line must have been quiet this long, so
+    // that the late answers of a cancelled run are not taken for answers to
+    // it; a line that does not fall quiet within quietLimit is synced as it
+    // is.
+    std::chrono::milliseconds quietBeforeSync{250};
+    std::chrono::milliseconds quietLimit{1000};
+    // The round trip is measured from the first sync byte of a burst to the
+    // first answer, so it may include a board reset late in the burst: it
+    // counts for at most this much. The GET that follows measures it again.
+    std::chrono::milliseconds maxRoundTrip{1000};
+    // Before GET the line must be quiet for this many round trips: the
+    // answers to the sync bytes still on their way have come by then.
+    int quietRoundTrips = 2;
+    // Every answer wait below is lengthened by this many round trips.
+    int answerRoundTrips = 2;
+    std::chrono::milliseconds getAnswer{100}; // each byte of the GET after an answered sync
+    std::chrono::milliseconds answer{1000};   // any other ACK or reply byte
+    std::chrono::milliseconds send{1000};     // handing a request to the driver
+    std::chrono::milliseconds erasePerKiB{50}; // on top of `answer`
 };
 
 class BootLoaderClient
@@ -68,12 +83,9 @@ class BootLoaderClient
 public:
     explicit BootLoaderClient(IBootLine& line, BootLoaderTiming timing = {}) : line_(line), timing_(timing) {}
 
-    // One sync byte and its answer within `wait`. A NACK also counts: a boot
-    // loader already synchronised refuses the stray 0x7F as a command. Either
-    // answer may also be left over from an earlier exchange: only a GET that
-    // follows shows the boot loader in step. Ends by `wait` however many
-    // other bytes come.
-    Result Sync(std::chrono::milliseconds wait);
+    // The measured round trip of the line: every later answer wait is
+    // lengthened by timing.answerRoundTrips of it.
+    void AllowForRoundTrip(std::chrono::milliseconds roundTrip) { roundTrip_ = roundTrip; }
     Result Get(std::uint8_t& version, std::vector<std::uint8_t>& commands);
     Result GetId(std::uint16_t& pid);
     // 1 to 256 bytes.
@@ -81,9 +93,9 @@ public:
     // 1 to 256 bytes, address and length multiples of 4.
     Result WriteMemory(std::uint32_t address, std::span<const std::uint8_t> data);
     // ERASE takes at most 255 pages numbered 0 to 255; anything else is
-    // refused here and never sent. `timeKiB`: the size of the pages, for the
+    // refused here and never sent. `command` is ERASE or EXTENDED ERASE. `timeKiB`: the size of the pages, for the
     // time the erase may take.
-    Result ErasePages(std::span<const std::uint16_t> pages, EraseCommand command, std::uint32_t timeKiB);
+    Result ErasePages(std::span<const std::uint16_t> pages, std::uint8_t command, std::uint32_t timeKiB);
     Result Go(std::uint32_t address);
 
 private:
@@ -94,8 +106,15 @@ private:
     Result Receive(std::span<std::uint8_t> dest, std::uint8_t command);
     Result CountedReply(std::uint8_t command, std::vector<std::uint8_t>& bytes);
 
+    // An answer wait of `base` on this line.
+    std::chrono::milliseconds Patience(std::chrono::milliseconds base) const
+    {
+        return base + timing_.answerRoundTrips * roundTrip_;
+    }
+
     IBootLine& line_;
     BootLoaderTiming timing_;
+    std::chrono::milliseconds roundTrip_{0};
 };
 
 // How a procedure ended: 22 on success, an error code (UpgradeCodes.h), or

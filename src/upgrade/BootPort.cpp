@@ -70,6 +70,7 @@ BootPort::BootPort() : wakeups_(std::make_shared<Wakeups>())
 {
     link_.SetMode(CSerialLink::kOwnerMode);
     link_.SetOwner(wakeups_);
+    link_.SetReceiveLimit(kReceiveLimit);
 }
 
 BootPort::~BootPort()

@@ -38,6 +38,9 @@ public:
     virtual PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds timeout) = 0;
     // Forgets whatever arrived and was not read.
     virtual void DiscardInput() = 0;
+    // Bytes the line dropped, unread, since it was made: more came than it
+    // holds (a flooding line).
+    virtual std::uint64_t DroppedInput() const { return 0; }
 };
 
 class BootPort final : public IBootLine
@@ -66,6 +69,11 @@ public:
     PortIo Send(std::span<const std::uint8_t> bytes, std::chrono::milliseconds timeout) override;
     PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds timeout) override;
     void DiscardInput() override;
+    std::uint64_t DroppedInput() const override { return link_.DroppedTotal(); }
+
+    // The most bytes the port keeps unread: many boot loader answers (the
+    // longest is 258 bytes), never a flood's worth.
+    static constexpr std::uint32_t kReceiveLimit = 64 * 1024;
 
 private:
     class Wakeups;

@@ -23,8 +23,6 @@ constexpr std::size_t kProgressStep = 2048;
 // stays short.
 constexpr std::size_t kPagesPerErase = 64;
 constexpr int kWriteRetries = 3;
-// The line counts as quiet once no byte has come for this long.
-constexpr milliseconds kQuietLine{20};
 // Sync bytes owed after a late wake-up go out together, at most this many.
 constexpr int kMaxSyncBurst = 4;
 
@@ -57,11 +55,19 @@ public:
 
     BootOutcome Run()
     {
+        const std::uint64_t droppedBefore = line_.DroppedInput();
         for (int (Procedure::*step)() :
              {&Procedure::WaitForBootLoader, &Procedure::LearnChip, &Procedure::Erase, &Procedure::Write,
               &Procedure::Verify, &Procedure::Start}) {
-            if (const int code = (this->*step)(); code != 0)
-                return stopped_ ? BootOutcome{} : BootOutcome{code, sentence_};
+            if (const int code = (this->*step)(); code != 0) {
+                if (stopped_)
+                    return {};
+                // A flood explains many a failure: say so.
+                if (const std::uint64_t dropped = line_.DroppedInput() - droppedBefore; dropped > 0)
+                    sentence_ += " The line brought more than could be read: " + std::to_string(dropped) +
+                                 " bytes were dropped unread.";
+                return {code, sentence_};
+            }
         }
         return {iap::kDone, {}};
     }
@@ -106,110 +112,183 @@ private:
         }
     }
 
-    // An answer to a sync byte does not yet show a boot loader waiting for a
-    // command: right after a cancelled run it may be the late answer of the
-    // old command, or the NACK of a boot loader that took the sync byte as
-    // part of that command. Only a GET answered in full shows both sides in
-    // step; until then the sync bytes go on, and they also fill up an
-    // unfinished command, which the boot loader refuses for its checksum
-    // before it waits for a command again. The sync bytes keep their rhythm
-    // from the start, so a busy machine's late wake-ups cost no bytes.
+    // The sync bytes start on a quiet line: right after a cancelled run the
+    // old command's answers may still be on their way, and would be taken
+    // for answers to them. They stop at the first ACK or NACK, which may
+    // come late on a slow line (a Bluetooth module, some USB adapters): the
+    // time from the first sync byte to it measures the round trip. An answer
+    // to a sync byte does not yet show a boot loader waiting for a command:
+    // it may be the NACK of a boot loader that took sync bytes for a command,
+    // with more of them to come. So the line must fall quiet for a few round
+    // trips, and only a GET and a GET ID answered in full show both sides in
+    // step; a first command refused or garbled means syncing again. The sync
+    // bytes also fill up an unfinished command, which the boot loader
+    // refuses for its checksum before it waits for a command again.
     int WaitForBootLoader()
     {
         Report(iap::kStarting);
-        const auto start = Clock::now();
-        const auto end = start + timing_.syncWindow;
-        long long sent = 0;
-        // A boot loader that refused our GET is there; stray bytes or no
-        // answer to it are not.
-        bool refused = false;
-        for (;;) {
-            const auto now = Clock::now();
-            if (now >= end)
-                return refused ? Fail(iap::kRefused, "The boot loader kept refusing GET.")
-                               : Fail(iap::kNoBootLoader,
-                                      "No answer from the boot loader within " +
-                                          std::to_string(std::chrono::ceil<std::chrono::seconds>(
-                                                             timing_.syncWindow)
-                                                             .count()) +
-                                          " s: reset the board with its boot jumper set while the upgrade "
-                                          "waits for it.");
-            const long long due = (now - start) / timing_.syncInterval + 1;
-            const auto owed = static_cast<std::size_t>(std::clamp<long long>(due - sent - 1, 0, kMaxSyncBurst - 1));
-            if (owed > 0) {
-                const std::array<std::uint8_t, kMaxSyncBurst> extra{boot::kSync, boot::kSync, boot::kSync,
-                                                                     boot::kSync};
-                if (Result r = FromIo(line_.Send(std::span(extra).first(owed), timing_.send), "sync");
-                    r.code == boot::kStopped || r.code == boot::kGone)
-                    return Failed(r, 0, {});
-            }
-            sent = std::max(sent + 1 + static_cast<long long>(owed), due);
-            const auto next = start + timing_.syncInterval * sent;
-            Result r = client_.Sync(std::chrono::ceil<milliseconds>(next - Clock::now()));
+        const auto end = Clock::now() + timing_.syncWindow;
+        if (const PortIo io = AwaitQuiet(timing_.quietBeforeSync, std::min<Clock::time_point>(end, Clock::now() + timing_.quietLimit));
+            io != PortIo::Ok)
+            return Failed(FromIo(io, {}), 0, {});
+        // A boot loader that refused our GET or GET ID is there; stray bytes
+        // or no answer to them are not.
+        std::string refused;
+        // Unknown until the first answer; then the sync bytes go one at a
+        // time, each given the round trip to be answered: in step, the
+        // boot loader takes a sync byte for a command and refuses it with
+        // the next, and sync bytes still on their way would leave one of
+        // them waiting for its complement, to spoil the next GET.
+        milliseconds roundTrip{0};
+        for (bool first = true;; first = false) {
+            const milliseconds interval =
+                first ? timing_.syncInterval : timing_.syncInterval + timing_.answerRoundTrips * roundTrip;
+            Result r = SyncBurst(end, interval, !first, roundTrip);
+            if (r.code == boot::kNoAnswer)
+                break;
             if (r) {
-                r = AskCommands();
+                // Whatever is still on its way arrives first (for a few round
+                // trips more at most: a line that never falls quiet is tried
+                // as it is).
+                const milliseconds quiet = std::max(timing_.syncInterval, timing_.quietRoundTrips * roundTrip);
+                if (const PortIo io = AwaitQuiet(quiet, std::min<Clock::time_point>(end, Clock::now() + 2 * quiet)); io != PortIo::Ok)
+                    r = FromIo(io, {});
+                else
+                    r = AskBootLoader(roundTrip);
                 if (r)
                     break;
-                refused = boot::IsRefusal(r);
+                if (boot::IsRefusal(r))
+                    refused = boot::CommandName(asking_);
             }
             if (r.code == boot::kStopped || r.code == boot::kGone)
                 return Failed(r, 0, {});
-            // An attempt that ended early waits for its turn, taking what the
-            // line still brings.
-            while (Clock::now() < next) {
-                std::uint8_t b = 0;
-                const PortIo io = line_.Receive({&b, 1}, std::chrono::ceil<milliseconds>(next - Clock::now()));
-                if (io == PortIo::TimedOut)
-                    break;
-                if (io != PortIo::Ok)
-                    return Failed(FromIo(io, {}), 0, {});
-            }
+            // The bytes of the failed exchange may still come.
+            const milliseconds quiet = std::max(timing_.syncInterval, timing_.quietRoundTrips * roundTrip);
+            if (const PortIo io = AwaitQuiet(quiet, std::min<Clock::time_point>(end, Clock::now() + 2 * quiet)); io != PortIo::Ok)
+                return Failed(FromIo(io, {}), 0, {});
         }
+        if (!inStep_ && !refused.empty())
+            return Fail(iap::kRefused, "The boot loader kept refusing " + refused + ".");
+        if (!inStep_)
+            return Fail(iap::kNoBootLoader,
+                        "No answer from the boot loader within " +
+                            std::to_string(std::chrono::ceil<std::chrono::seconds>(timing_.syncWindow).count()) +
+                            " s: reset the board with its boot jumper set while the upgrade waits for it.");
         Report(iap::kBootLoaderAnswered);
         return 0;
     }
 
-    // GET, once whatever is still on its way has arrived (for at most the
-    // GET's own patience: a line that never falls quiet is tried as it is).
-    Result AskCommands()
+    // Reads and drops what the line brings until it has been quiet for
+    // `quiet`, or until `giveUp`; Ok either way unless the line was stopped
+    // or went away.
+    PortIo AwaitQuiet(milliseconds quiet, Clock::time_point giveUp)
     {
-        line_.DiscardInput();
-        const auto end = Clock::now() + timing_.getAnswer;
-        for (std::uint8_t b = 0; Clock::now() < end;) {
-            const PortIo io = line_.Receive({&b, 1}, kQuietLine);
+        for (;;) {
+            const auto now = Clock::now();
+            if (now >= giveUp)
+                return PortIo::Ok;
+            std::uint8_t b = 0;
+            const PortIo io =
+                line_.Receive({&b, 1}, std::min(quiet, std::chrono::ceil<milliseconds>(giveUp - now)));
             if (io == PortIo::TimedOut)
-                break;
+                return PortIo::Ok;
             if (io != PortIo::Ok)
-                return FromIo(io, "GET");
+                return io;
         }
+    }
+
+    // Sync bytes every `interval` until the first ACK or NACK (Ok, with the
+    // round trip measured from the first sync byte, or from the last one
+    // when each has its own round trip), or until `end` (no answer). A busy
+    // machine's late wake-up sends the bytes it owes together, a few at
+    // most. What waits unread when a sync byte goes out is dropped: a
+    // flooding line must not bury the answer.
+    Result SyncBurst(Clock::time_point end, milliseconds interval, bool fromLast, milliseconds& roundTrip)
+    {
+        const auto start = Clock::now();
+        auto lastSent = start;
+        long long sent = 0;
+        for (;;) {
+            const auto now = Clock::now();
+            if (now >= end)
+                return FromIo(PortIo::TimedOut, "the sync bytes");
+            const long long due = (now - start) / interval + 1;
+            if (due > sent) {
+                line_.DiscardInput();
+                lastSent = now;
+                const auto owed = static_cast<std::size_t>(std::clamp<long long>(due - sent, 1, kMaxSyncBurst));
+                const std::array<std::uint8_t, kMaxSyncBurst> syncs{boot::kSync, boot::kSync, boot::kSync,
+                                                                    boot::kSync};
+                if (Result r = FromIo(line_.Send(std::span(syncs).first(owed), timing_.send), "the sync bytes");
+                    !r && r.code != boot::kNoAnswer)
+                    return r;
+                sent = due;
+            }
+            const Clock::time_point next = std::min<Clock::time_point>(end, start + interval * sent);
+            // Anything but an answer is what the running firmware still had
+            // on the line.
+            for (std::uint8_t b = 0; Clock::now() < next;) {
+                const PortIo io = line_.Receive({&b, 1}, std::chrono::ceil<milliseconds>(next - Clock::now()));
+                if (io == PortIo::TimedOut)
+                    break;
+                if (io != PortIo::Ok)
+                    return FromIo(io, "the sync bytes");
+                if (b == boot::kAck || b == boot::kNack) {
+                    roundTrip = std::min(timing_.maxRoundTrip,
+                                         std::chrono::ceil<milliseconds>(Clock::now() - (fromLast ? lastSent : start)));
+                    return {};
+                }
+            }
+        }
+    }
+
+    // GET, whose answer also measures the round trip again (the burst's
+    // measure may include a late reset), then GET ID.
+    Result AskBootLoader(milliseconds& roundTrip)
+    {
         BootLoaderTiming probe = timing_;
         probe.answer = timing_.getAnswer;
+        BootLoaderClient asking(line_, probe);
+        asking.AllowForRoundTrip(roundTrip);
         std::uint8_t version = 0;
-        if (Result r = BootLoaderClient(line_, probe).Get(version, commands_); !r)
+        const auto sent = Clock::now();
+        asking_ = boot::kGet;
+        if (Result r = asking.Get(version, commands_); !r)
             return r;
         // Every boot loader lists these three first; a line that merely
         // repeats bytes does not.
         for (std::uint8_t always : {boot::kGet, boot::kGetVersion, boot::kGetId})
             if (!Lists(commands_, always))
                 return Result::Failed(boot::kGarbled, "a GET answer that lists no " + boot::CommandName(always));
+        roundTrip = std::chrono::ceil<milliseconds>(Clock::now() - sent);
+        client_.AllowForRoundTrip(roundTrip);
+        std::uint16_t pid = 0;
+        asking_ = boot::kGetId;
+        if (Result r = client_.GetId(pid); !r)
+            return r;
+        pid_ = pid;
+        inStep_ = true;
         return {};
     }
 
     int LearnChip()
     {
-        std::uint16_t pid = 0;
-        if (Result r = client_.GetId(pid); !r)
-            return Failed(r, iap::kRefused, {});
+        const std::uint16_t pid = pid_;
         chip_ = FindChip(pid);
         if (fw_.header.chip != 0 && fw_.header.chip != pid)
             return Fail(iap::kWrongBoard, "The file is for chip " + ChipText(fw_.header.chip) +
                                               "; the board's chip is " + ChipText(pid) + ".");
         if (!chip_)
             return Fail(iap::kRefused, "The board's chip " + ChipText(pid) + " is not one this tool knows.");
-        for (std::uint8_t needed : {boot::kGetId, boot::kReadMemory, boot::kWriteMemory, boot::kGo,
-                                    static_cast<std::uint8_t>(chip_->erase)})
+        // The erase command is the one the boot loader lists, as AN3155 hosts
+        // do: EXTENDED ERASE where it is offered, else ERASE.
+        erase_ = Lists(commands_, boot::kExtendedErase) ? boot::kExtendedErase : boot::kErase;
+        for (std::uint8_t needed : {boot::kGetId, boot::kReadMemory, boot::kWriteMemory, boot::kGo, erase_})
             if (!Lists(commands_, needed))
-                return Fail(iap::kRefused, "The boot loader does not offer " + boot::CommandName(needed) + ".");
+                return Fail(iap::kRefused,
+                            needed == boot::kErase
+                                ? "The boot loader does not offer ERASE (0x43) or EXTENDED ERASE (0x44)."
+                                : "The boot loader does not offer " + boot::CommandName(needed) + ".");
         std::array<std::uint8_t, 2> size{};
         if (Result r = client_.ReadMemory(chip_->flashSizeRegister, size); !r)
             return r.code == boot::kCommandRefused
@@ -233,10 +312,10 @@ private:
         const auto last = PageAt(*chip_, flashSize_, from + static_cast<std::uint32_t>(fw_.image.size()) - 1);
         if (!first || !last)
             return Fail(iap::kTooLarge, "The image does not fit the chip's pages.");
-        if (chip_->erase == EraseCommand::Erase && last->index > kLastErasePage)
+        if (erase_ == boot::kErase && last->index > kLastErasePage)
             return Fail(iap::kRefused, "The image reaches page " + std::to_string(last->index) +
-                                           ", but the only erase command of chip " + ChipText(chip_->id) +
-                                           ", ERASE (0x43), reaches pages 0 to 255.");
+                                           ", but the only erase command the boot loader of chip " +
+                                           ChipText(chip_->id) + " offers, ERASE (0x43), reaches pages 0 to 255.");
         pages_.clear();
         for (std::uint32_t p = first->index; p <= last->index; ++p)
             pages_.push_back(*PageNumbered(*chip_, flashSize_, p));
@@ -254,7 +333,7 @@ private:
                 numbers.push_back(static_cast<std::uint16_t>(pages_[i].index));
                 kib += (pages_[i].size + 1023) / 1024;
             }
-            if (Result r = client_.ErasePages(numbers, chip_->erase, kib); !r)
+            if (Result r = client_.ErasePages(numbers, erase_, kib); !r)
                 return Failed(r, iap::kEraseFailed, "erasing failed: ");
         }
         Report(iap::kErased);
@@ -320,7 +399,11 @@ private:
     const FirmwareImage& fw_;
     const UpgradeReport& report_;
     BootLoaderTiming timing_;
-    std::vector<std::uint8_t> commands_;
+    std::vector<std::uint8_t> commands_; // as the GET answer lists them
+    bool inStep_ = false;                // GET and GET ID answered in full
+    std::uint8_t asking_ = boot::kGet;   // the command of the last exchange while getting in step
+    std::uint16_t pid_ = 0;
+    std::uint8_t erase_ = boot::kErase;
     const ChipInfo* chip_ = nullptr;
     std::uint32_t flashSize_ = 0;
     std::vector<FlashPage> pages_;

@@ -195,5 +195,47 @@ TEST(BlockQueueThreads, OneAppendsWhileAnotherTakesAndOrderHolds)
     EXPECT_EQ(q.QueuedCount(), 0u);
 }
 
+// With a limit the queue never holds more: what a reader could no longer use
+// (the oldest bytes) goes, and is counted; the newest stay in order.
+TEST(BlockQueueLimit, KeepsTheNewestBytesAndCountsTheDropped)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<std::uint32_t> appends; // sizes, numbered on from 0
+        std::uint32_t limit;
+        std::uint64_t dropped;
+    };
+    const std::vector<Case> cases{
+        {"within the limit", {10, 20}, 30, 0},
+        {"one over", {10, 21}, 30, 1},
+        {"one append larger than the limit", {5, 100}, 30, 75},
+        {"many small appends", std::vector<std::uint32_t>(100, 7), 64, 700 - 64},
+        {"no limit", {1000, 1000}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CBlockQueue q;
+        q.SetMinimumBlockSize(kMin);
+        q.SetLimit(c.limit);
+        std::uint8_t next = 0;
+        std::uint32_t total = 0;
+        for (std::uint32_t n : c.appends) {
+            const auto bytes = Bytes(n, next);
+            q.Append(bytes.data(), n);
+            next = static_cast<std::uint8_t>(next + n);
+            total += n;
+            if (c.limit != 0) {
+                EXPECT_LE(q.QueuedCount(), c.limit);
+            }
+        }
+        EXPECT_EQ(q.DroppedCount(), c.dropped);
+        const auto kept = TakeAll(q);
+        ASSERT_EQ(kept.size(), total - c.dropped);
+        // The newest bytes, in order.
+        EXPECT_EQ(kept, Bytes(static_cast<std::uint32_t>(kept.size()), static_cast<std::uint8_t>(c.dropped)));
+    }
+}
+
 } // namespace
 } // namespace qav

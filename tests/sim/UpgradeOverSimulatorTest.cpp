@@ -462,30 +462,59 @@ TEST_F(UpgradeOverSim, AFreshBootLoaderNeedsTheCheckSkipped)
 // A cancelled run can leave the boot loader inside WRITE MEMORY, waiting for
 // a whole block (257 more bytes; AN3155 sets no time-out there). The next
 // run's sync bytes fill it well within the window, on a line paced like the
-// real one, and the upgrade completes without a reset.
+// real one, also when every answer comes late, and the upgrade completes
+// without a reset.
 TEST_F(UpgradeOverSim, CancelThenStartFillsTheUnfinishedCommand)
 {
     config_.paceOutput = true;
-    StartSim();
-    sim_->ResetIntoBootLoader(DeviceKind::Controller);
-    {
-        BootPort port;
-        ASSERT_TRUE(test::SyncBootLoader(port, kControllerCom));
-        // WRITE MEMORY, its address, the block's length byte: then the run
-        // was cancelled.
-        const std::vector<std::uint8_t> started{0x31, 0xCE, 0x08, 0x00, 0x00, 0x00, 0x08, 0xFF};
-        ASSERT_EQ(port.Send(started, test::kPatience), PortIo::Ok);
-        std::array<std::uint8_t, 2> acks{};
-        ASSERT_EQ(port.Receive(acks, test::kPatience), PortIo::Ok);
-        EXPECT_EQ(acks, (std::array<std::uint8_t, 2>{boot::kAck, boot::kAck}));
+    for (const auto delay : {0ms, 200ms}) {
+        SCOPED_TRACE(delay.count());
+        sim_.reset();
+        config_.faults.answerDelay = delay;
+        StartSim();
+        sim_->ResetIntoBootLoader(DeviceKind::Controller);
+        {
+            BootPort port;
+            ASSERT_TRUE(test::SyncBootLoader(port, kControllerCom));
+            // WRITE MEMORY, its address, the block's length byte: then the
+            // run was cancelled.
+            const std::vector<std::uint8_t> started{0x31, 0xCE, 0x08, 0x00, 0x00, 0x00, 0x08, 0xFF};
+            ASSERT_EQ(port.Send(started, test::kPatience), PortIo::Ok);
+            std::array<std::uint8_t, 2> acks{};
+            ASSERT_EQ(port.Receive(acks, test::kPatience), PortIo::Ok);
+            EXPECT_EQ(acks, (std::array<std::uint8_t, 2>{boot::kAck, boot::kAck}));
+        }
+        const auto image = SimFirmwareImage(29, 2048, 4);
+        CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+        EXPECT_EQ(
+            Upgrade(lib, kControllerCom, Pack(FirmwareBoard::Controller, image, "c.bgsf"), BoardCheck::Skip).codes,
+            kSuccess)
+            << lib.ErrorSentence();
+        const auto flash = sim_->Flash(DeviceKind::Controller);
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+        EXPECT_EQ(sim_->BootLoaderStats(DeviceKind::Controller).entries, 1);
     }
-    const auto image = SimFirmwareImage(29, 8 * 1024, 4);
-    CWindroseIAPLibExp lib(FirmwareBoard::Controller);
-    EXPECT_EQ(Upgrade(lib, kControllerCom, Pack(FirmwareBoard::Controller, image, "c.bgsf"), BoardCheck::Skip).codes,
-              kSuccess);
-    const auto flash = sim_->Flash(DeviceKind::Controller);
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
-    EXPECT_EQ(sim_->BootLoaderStats(DeviceKind::Controller).entries, 1);
+}
+
+// A slow line (a Bluetooth serial module, some USB adapters) delivers every
+// answer late: the upgrade still gets in step with the boot loader and
+// completes, board check included. (10 runs at each delay, timed, are
+// scripts/measure-upgrade-latency.sh's.)
+TEST_F(UpgradeOverSim, UpgradesOnALineThatAnswersLate)
+{
+    for (const auto delay : {0ms, 40ms, 120ms, 200ms}) {
+        SCOPED_TRACE(delay.count());
+        sim_.reset();
+        config_.faults.answerDelay = delay;
+        StartSim();
+        const auto image = SimFirmwareImage(33, 512, 9);
+        CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+        const Outcome run = Upgrade(lib, kControllerCom, Pack(FirmwareBoard::Controller, image, "l.bgsf"));
+        EXPECT_EQ(run.codes, kSuccess) << lib.ErrorSentence();
+        const auto flash = sim_->Flash(DeviceKind::Controller);
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+        EXPECT_EQ(sim_->FirmwareVersion(DeviceKind::Controller), 33);
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "support/BootBytes.h"
 #include "upgrade/BootPort.h"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -89,6 +90,55 @@ public:
 
 private:
     std::function<Bytes(std::uint8_t)> rule_;
+};
+
+// A boot loader whose answers are written out in a test: each exchange is
+// the bytes the PC must send and the bytes that answer them, in order. Bytes
+// that do not match the next exchange stop the script (Unexpected() shows
+// them); a missing answer times out at once.
+class ScriptLine final : public QueuedAnswersLine
+{
+public:
+    struct Exchange
+    {
+        Bytes request;
+        Bytes answer;
+    };
+    explicit ScriptLine(std::vector<Exchange> script) : script_(std::move(script)) {}
+    PortIo Send(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override
+    {
+        sent_.insert(sent_.end(), bytes.begin(), bytes.end());
+        if (!unexpected_.empty()) {
+            unexpected_.insert(unexpected_.end(), bytes.begin(), bytes.end());
+            return PortIo::Ok;
+        }
+        heard_.insert(heard_.end(), bytes.begin(), bytes.end());
+        while (next_ < script_.size() && !heard_.empty()) {
+            const Bytes& want = script_[next_].request;
+            const std::size_t n = std::min(want.size(), heard_.size());
+            if (!std::equal(heard_.begin(), heard_.begin() + static_cast<std::ptrdiff_t>(n), want.begin())) {
+                unexpected_ = heard_;
+                return PortIo::Ok;
+            }
+            if (n < want.size())
+                break;
+            heard_.erase(heard_.begin(), heard_.begin() + static_cast<std::ptrdiff_t>(n));
+            const Bytes& answer = script_[next_++].answer;
+            answers_.insert(answers_.end(), answer.begin(), answer.end());
+        }
+        if (next_ == script_.size() && !heard_.empty())
+            unexpected_ = heard_;
+        return PortIo::Ok;
+    }
+    bool Done() const { return next_ == script_.size() && unexpected_.empty(); }
+    // What was sent from the first byte the script did not expect.
+    const Bytes& Unexpected() const { return unexpected_; }
+
+private:
+    std::vector<Exchange> script_;
+    std::size_t next_ = 0;
+    Bytes heard_;
+    Bytes unexpected_;
 };
 
 // A line that never stops bringing the same byte, whatever is sent.

@@ -7,6 +7,10 @@
 #include "support/Patience.h"
 
 #include "BootLoaderModel.h"
+#include "ControllerModel.h"
+#include "MotorBoardModel.h"
+#include "motor/MotorProtocol.h"
+#include "protocol/ControllerProtocol.h"
 #include "upgrade/BoardIdentity.h"
 #include "upgrade/BootLoader.h"
 #include "upgrade/UpgradeCodes.h"
@@ -24,6 +28,7 @@ using test::Cat;
 using test::FloodLine;
 using test::ModelLine;
 using test::ScriptedLine;
+using test::ScriptLine;
 
 constexpr std::uint8_t A = 0x79, N = 0x1F;
 constexpr std::uint32_t kBase = 0x08000000;
@@ -58,21 +63,31 @@ BootLoaderTiming Quick()
     return t;
 }
 
-// One case per chip of the table: an image that straddles the first erase
-// unit's end is written into a flash of 64 KiB, and exactly the units it
-// covers are erased (by the chip's own erase command and units); an image
-// one word larger than the flash erases nothing.
-TEST(BootChips, EveryChipOfTheTableIsFlashedByItsOwnUnits)
+// Each row of the chip table against ST's documents, written out here: the
+// flash at 0x08000000, the flash-size register of the family (RM0008 F1,
+// RM0316 F3, RM0090 F4) and the first erase units (RM0008: 1 KiB pages in
+// low and medium density, 2 KiB in high density, XL and connectivity line;
+// RM0316: 2 KiB pages in the F303xB/C; RM0090: sectors of 16, 16, 16, 16,
+// 64, then 128 KiB).
+TEST(BootChips, EveryRowHoldsTheFactsOfItsPart)
 {
+    constexpr std::uint32_t K = 1024;
     struct Case
     {
         std::uint16_t id;
-        std::uint32_t firstUnit; // bytes
-        int unitsCovered;
+        std::uint32_t flashSizeRegister;
+        std::vector<std::uint32_t> firstUnits; // bytes, from the flash's base
     };
     const std::vector<Case> cases{
-        {0x412, 1024, 6},  {0x410, 1024, 6},  {0x420, 1024, 6},  {0x414, 2048, 4}, {0x428, 2048, 4},
-        {0x418, 2048, 4},  {0x430, 2048, 4},  {0x422, 2048, 4},  {0x413, 16384, 2},
+        {0x412, 0x1FFFF7E0, {K, K, K}},
+        {0x410, 0x1FFFF7E0, {K, K, K}},
+        {0x420, 0x1FFFF7E0, {K, K, K}},
+        {0x414, 0x1FFFF7E0, {2 * K, 2 * K, 2 * K}},
+        {0x428, 0x1FFFF7E0, {2 * K, 2 * K, 2 * K}},
+        {0x418, 0x1FFFF7E0, {2 * K, 2 * K, 2 * K}},
+        {0x430, 0x1FFFF7E0, {2 * K, 2 * K, 2 * K}},
+        {0x422, 0x1FFFF7CC, {2 * K, 2 * K, 2 * K}},
+        {0x413, 0x1FFF7A22, {16 * K, 16 * K, 16 * K, 16 * K, 64 * K, 128 * K, 128 * K}},
     };
     // A new row of the table needs its case here.
     ASSERT_EQ(cases.size(), KnownChips().size());
@@ -80,31 +95,153 @@ TEST(BootChips, EveryChipOfTheTableIsFlashedByItsOwnUnits)
         SCOPED_TRACE(ChipText(c.id));
         const ChipInfo* chip = FindChip(c.id);
         ASSERT_NE(chip, nullptr);
-        EXPECT_EQ(PageAt(*chip, 64 * 1024, 0)->size, c.firstUnit);
+        EXPECT_EQ(chip->flashBase, 0x08000000u);
+        EXPECT_EQ(chip->flashSizeRegister, c.flashSizeRegister);
+        std::uint32_t offset = 0;
+        for (std::uint32_t i = 0; i < c.firstUnits.size(); ++i) {
+            const auto unit = PageNumbered(*chip, 1024 * K, i);
+            ASSERT_TRUE(unit);
+            EXPECT_EQ(unit->size, c.firstUnits[i]) << "unit " << i;
+            EXPECT_EQ(unit->offset, offset) << "unit " << i;
+            EXPECT_EQ(PageAt(*chip, 1024 * K, offset + c.firstUnits[i] - 1)->index, i);
+            offset += c.firstUnits[i];
+        }
+    }
+}
 
-        BootLoaderModel m(*chip, 64, Bytes(64 * 1024, 0x00));
+// Every part flashes through the simulator's boot loader by its own units:
+// an image that straddles the first unit's end erases exactly the units it
+// covers; an image one word larger than the flash erases nothing.
+TEST(BootChips, EveryChipOfTheTableIsFlashedByItsOwnUnits)
+{
+    for (const ChipInfo& chip : KnownChips()) {
+        SCOPED_TRACE(ChipText(chip.id));
+        const std::uint32_t firstUnit = PageAt(chip, 64 * 1024, 0)->size;
+        BootLoaderModel m(chip, 64, Bytes(64 * 1024, 0x00));
         ModelLine line(m);
-        const FirmwareImage fw = Firmware(kBase + c.firstUnit - 512, 5000, c.id);
+        const FirmwareImage fw = Firmware(kBase + firstUnit - 512, 5000, chip.id);
         const ProcedureRun run = RunOn(line, fw);
         EXPECT_EQ(run.outcome.code, iap::kDone) << run.outcome.sentence;
-        EXPECT_EQ(m.Stats().pagesErased, c.unitsCovered);
-        const auto at = m.Flash().begin() + c.firstUnit - 512;
+        const std::uint32_t lastUnit = PageAt(chip, 64 * 1024, firstUnit - 512 + 5000 - 1)->index;
+        EXPECT_EQ(m.Stats().pagesErased, static_cast<int>(lastUnit) + 1);
+        const auto at = m.Flash().begin() + firstUnit - 512;
         EXPECT_TRUE(std::equal(fw.image.begin(), fw.image.end(), at));
-        EXPECT_EQ(m.Flash()[c.firstUnit - 513], 0xFF); // erased with its unit
-        // The erase command the row names, and no other.
-        const auto& sent = line.Sent();
-        const std::uint8_t other = chip->erase == EraseCommand::Erase ? boot::kExtendedErase : boot::kErase;
-        const auto own = static_cast<std::uint8_t>(chip->erase);
-        const Bytes ownCommand{own, static_cast<std::uint8_t>(~own)};
-        EXPECT_NE(std::search(sent.begin(), sent.end(), ownCommand.begin(), ownCommand.end()), sent.end());
-        const Bytes otherCommand{other, static_cast<std::uint8_t>(~other)};
-        EXPECT_EQ(std::search(sent.begin(), sent.end(), otherCommand.begin(), otherCommand.end()), sent.end());
+        EXPECT_EQ(m.Flash()[firstUnit - 513], 0xFF); // erased with its unit
 
-        BootLoaderModel small(*chip, 64, Bytes(64 * 1024, 0x00));
+        BootLoaderModel small(chip, 64, Bytes(64 * 1024, 0x00));
         ModelLine smallLine(small);
         const ProcedureRun tooLarge = RunOn(smallLine, Firmware(kBase, 64 * 1024 + 4));
         EXPECT_EQ(tooLarge.outcome.code, iap::kTooLarge);
         EXPECT_EQ(small.Stats().pagesErased, 0);
+    }
+}
+
+// A boot loader written out byte by byte: an F1 medium-density part (flash
+// size at 0x1FFFF7E0, 64 KiB) taking an image of eight bytes at the flash's
+// base. `commands` is what its GET answer lists.
+const Bytes kImage{0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08};
+
+Bytes GetAnswer(const Bytes& commands)
+{
+    return Cat({{A, static_cast<std::uint8_t>(commands.size()), 0x22}, commands, {A}});
+}
+const Bytes kGetIdAnswer{A, 0x01, 0x04, 0x10, A};
+
+std::vector<ScriptLine::Exchange> Flashing(const Bytes& eraseCommand, const Bytes& erasePages)
+{
+    std::uint8_t sum = 0x07;
+    for (std::uint8_t b : kImage)
+        sum ^= b;
+    return {
+        {{0x11, 0xEE}, {A}}, {Address(0x1FFFF7E0), {A}}, {{0x01, 0xFE}, {A, 0x40, 0x00}},
+        {eraseCommand, {A}}, {erasePages, {A}},
+        {{0x31, 0xCE}, {A}}, {Address(kBase), {A}}, {Cat({{0x07}, kImage, {sum}}), {A}},
+        {{0x11, 0xEE}, {A}}, {Address(kBase), {A}}, {{0x07, 0xF8}, Cat({{A}, kImage})},
+        {{0x21, 0xDE}, {A}}, {Address(kBase), {A}},
+    };
+}
+
+std::vector<ScriptLine::Exchange> Join(std::initializer_list<std::vector<ScriptLine::Exchange>> parts)
+{
+    std::vector<ScriptLine::Exchange> all;
+    for (const auto& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// The erase command is the one the GET answer lists, whatever the chip
+// table documents for the part (0x410: ERASE); and a first command refused,
+// garbled or answered by a late NACK means syncing again, not giving up.
+TEST(BootProcedure, FollowsWhatTheBootLoaderAnswers)
+{
+    const Bytes withExtended{0x00, 0x01, 0x02, 0x11, 0x21, 0x31, 0x44};
+    const Bytes withErase{0x00, 0x01, 0x02, 0x11, 0x21, 0x31, 0x43};
+    const Bytes withBoth{0x00, 0x01, 0x02, 0x11, 0x21, 0x31, 0x43, 0x44};
+    const Bytes withNone{0x00, 0x01, 0x02, 0x11, 0x21, 0x31};
+    const auto extendedErase = Flashing({0x44, 0xBB}, {0x00, 0x00, 0x00, 0x00, 0x00});
+    const auto erase = Flashing({0x43, 0xBC}, {0x00, 0x00, 0x00});
+    // A boot loader in step takes a lone sync byte for a command and
+    // refuses it with the next one.
+    const ScriptLine::Exchange inStepAgain{{0x7F, 0x7F}, {N}};
+    struct Case
+    {
+        const char* name;
+        std::vector<ScriptLine::Exchange> script;
+        int code;
+        const char* sentence;
+    };
+    const std::vector<Case> cases{
+        {"only EXTENDED ERASE listed",
+         Join({{{{0x7F}, {A}}, {{0x00, 0xFF}, GetAnswer(withExtended)}, {{0x02, 0xFD}, kGetIdAnswer}},
+               extendedErase}),
+         iap::kDone, ""},
+        {"only ERASE listed",
+         Join({{{{0x7F}, {A}}, {{0x00, 0xFF}, GetAnswer(withErase)}, {{0x02, 0xFD}, kGetIdAnswer}}, erase}),
+         iap::kDone, ""},
+        {"both listed",
+         Join({{{{0x7F}, {A}}, {{0x00, 0xFF}, GetAnswer(withBoth)}, {{0x02, 0xFD}, kGetIdAnswer}},
+               extendedErase}),
+         iap::kDone, ""},
+        {"no erase listed",
+         {{{0x7F}, {A}}, {{0x00, 0xFF}, GetAnswer(withNone)}, {{0x02, 0xFD}, kGetIdAnswer}},
+         iap::kRefused, "The boot loader does not offer ERASE (0x43) or EXTENDED ERASE (0x44)."},
+        {"a late NACK after the GET answer",
+         Join({{{{0x7F}, {A}},
+                {{0x00, 0xFF}, Cat({GetAnswer(withErase), {N}})},
+                {{0x02, 0xFD}, kGetIdAnswer},
+                inStepAgain,
+                {{0x00, 0xFF}, GetAnswer(withErase)},
+                {{0x02, 0xFD}, kGetIdAnswer}},
+               erase}),
+         iap::kDone, ""},
+        {"GET refused first",
+         Join({{{{0x7F}, {A}}, {{0x00, 0xFF}, {N}}, inStepAgain, {{0x00, 0xFF}, GetAnswer(withErase)},
+                {{0x02, 0xFD}, kGetIdAnswer}},
+               erase}),
+         iap::kDone, ""},
+        {"GET garbled first",
+         Join({{{{0x7F}, {A}}, {{0x00, 0xFF}, {0x55, 0x55}}, inStepAgain,
+                {{0x00, 0xFF}, GetAnswer(withErase)}, {{0x02, 0xFD}, kGetIdAnswer}},
+               erase}),
+         iap::kDone, ""},
+        {"GET ID refused first",
+         Join({{{{0x7F}, {A}}, {{0x00, 0xFF}, GetAnswer(withErase)}, {{0x02, 0xFD}, {N}}, inStepAgain,
+                {{0x00, 0xFF}, GetAnswer(withErase)}, {{0x02, 0xFD}, kGetIdAnswer}},
+               erase}),
+         iap::kDone, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptLine line(c.script);
+        FirmwareImage fw;
+        fw.header.address = kBase;
+        fw.image = kImage;
+        BootLoaderTiming patient;
+        patient.syncWindow = test::kPatience;
+        const ProcedureRun run = RunOn(line, fw, patient);
+        EXPECT_EQ(run.outcome.code, c.code) << run.outcome.sentence;
+        EXPECT_EQ(run.outcome.sentence, c.sentence);
+        EXPECT_TRUE(line.Done()) << "unexpected: " << ::testing::PrintToString(line.Unexpected());
     }
 }
 
@@ -129,8 +266,8 @@ TEST(BootChips, WhatCannotBeDoneErasesNothing)
         {"any chip", 0x413, 64, Firmware(kBase, 4096), iap::kDone, ""},
         // 1 MiB of 2 KiB pages: page 300 is beyond what ERASE can number.
         {"a page above 255 for ERASE", 0x430, 1024, Firmware(kBase + 300 * 2048, 4096), iap::kRefused,
-         "The image reaches page 301, but the only erase command of chip 0x430 (STM32F10x XL density), ERASE "
-         "(0x43), reaches pages 0 to 255."},
+         "The image reaches page 301, but the only erase command the boot loader of chip 0x430 (STM32F10x XL "
+         "density) offers, ERASE (0x43), reaches pages 0 to 255."},
         {"pages up to 255 for ERASE", 0x430, 1024, Firmware(kBase + 254 * 2048, 4096), iap::kDone, ""},
         {"below the flash", 0x410, 64, Firmware(0x07FFFC00, 1024), iap::kTooLarge,
          "The image (1024 bytes at 0x07FFFC00) does not fit the chip's 64 KiB of flash at 0x08000000."},
@@ -156,15 +293,15 @@ TEST(BootLoaderClient, EraseNeverSendsAPageItCannotNumber)
     struct Case
     {
         std::vector<std::uint16_t> pages;
-        EraseCommand command;
+        std::uint8_t command;
         bool sent;
     };
     const std::vector<Case> cases{
-        {{255}, EraseCommand::Erase, true},
-        {{256}, EraseCommand::Erase, false},
-        {{10, 300}, EraseCommand::Erase, false},
-        {std::vector<std::uint16_t>(256, 1), EraseCommand::Erase, false},
-        {{300}, EraseCommand::ExtendedErase, true},
+        {{255}, boot::kErase, true},
+        {{256}, boot::kErase, false},
+        {{10, 300}, boot::kErase, false},
+        {std::vector<std::uint16_t>(256, 1), boot::kErase, false},
+        {{300}, boot::kExtendedErase, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pages.back());
@@ -322,6 +459,37 @@ TEST(BoardIdentity, ThePollsCarryNoCommandABootLoaderWouldRun)
             }
         }
     }
+}
+
+// The board check polls a board of unknown state: each poll, read the way
+// its board's firmware reads it, asks and changes nothing: the controller's
+// a plain poll without a command, the motor board's no write and no flash
+// flag; and either board's model, polled again and again, keeps its working
+// values and its flash.
+TEST(BoardIdentity, ThePollsNeitherStoreNorWrite)
+{
+    const Frame controllerPoll = BoardPoll(FirmwareBoard::Controller);
+    EXPECT_EQ(controllerPoll[ctl::kCommand], kCmdNone);
+    EXPECT_EQ(controllerPoll[ctl::kType], kTypePoll);
+    const MotorRequest motorPoll = ParseMotorRequest(BoardPoll(FirmwareBoard::Motor));
+    EXPECT_NE(motorPoll.command, kMotorCmdWrite);
+    EXPECT_EQ(motorPoll.flashFlag, 0);
+
+    const auto t0 = std::chrono::steady_clock::time_point{};
+    sim::ControllerModel controller(sim::ControllerModelConfig{}, t0);
+    const ControllerParams params = controller.Params(), flash = controller.Flash();
+    sim::MotorBoardModel motor(sim::MotorBoardConfig{});
+    const MotorParams motorParams = motor.Params(), motorFlash = motor.Flash();
+    Frame answer{};
+    for (int i = 1; i <= 5; ++i) {
+        controller.Answer(controllerPoll, t0 + std::chrono::milliseconds(10 * i), answer);
+        motor.Answer(BoardPoll(FirmwareBoard::Motor), t0 + std::chrono::milliseconds(10 * i), answer);
+    }
+    EXPECT_TRUE(controller.Params() == params);
+    EXPECT_TRUE(controller.Flash() == flash);
+    EXPECT_FALSE(controller.MotorsOn());
+    EXPECT_TRUE(motor.Params() == motorParams);
+    EXPECT_TRUE(motor.Flash() == motorFlash);
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 #include "upgrade/WindroseIAP.h"
 
 #include "platform/RegularFile.h"
+#include "support/Patience.h"
 #include "support/PseudoTerminal.h"
+#include "upgrade/BootPort.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -66,6 +68,36 @@ TEST(UpgradeLibrary, AFloodingLineEndsWithCode10)
               (std::vector<int>{iap::kPortOpened, iap::kStarting, iap::kNoBootLoader, iap::kStartAgain}));
     flooding = false;
     flood.join();
+}
+
+// A line that floods while the procedure is not reading (zeros, at a
+// pseudo-terminal's speed) fills the port's queue only to its limit: the
+// oldest bytes go and are counted, the newest are still read in order.
+TEST(BootPort, AFloodKeepsItsNewestBytesAndCountsTheRest)
+{
+    test::PseudoTerminal pty;
+    ASSERT_TRUE(pty.Ok());
+    BootPort port;
+    ASSERT_TRUE(port.Open(pty.SlavePath())) << port.LastError().message;
+    constexpr std::size_t kTotal = 4 * BootPort::kReceiveLimit + 1000;
+    std::vector<std::uint8_t> flood(kTotal, 0x00);
+    for (std::size_t i = kTotal - 256; i < kTotal; ++i)
+        flood[i] = static_cast<std::uint8_t>(i);
+    std::thread writer([&] {
+        for (std::size_t at = 0; at < flood.size();) {
+            const ssize_t n = ::write(pty.Master(), flood.data() + at, std::min<std::size_t>(4096, flood.size() - at));
+            if (n > 0)
+                at += static_cast<std::size_t>(n);
+        }
+    });
+    writer.join();
+    ASSERT_TRUE(test::PollUntil([&] { return port.DroppedInput() == kTotal - BootPort::kReceiveLimit; }))
+        << port.DroppedInput();
+    std::vector<std::uint8_t> kept(BootPort::kReceiveLimit);
+    ASSERT_EQ(port.Receive(kept, test::kPatience), PortIo::Ok);
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), flood.end() - BootPort::kReceiveLimit));
+    std::uint8_t more = 0;
+    EXPECT_EQ(port.Receive({&more, 1}, 0ms), PortIo::TimedOut);
 }
 
 } // namespace
