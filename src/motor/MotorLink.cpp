@@ -65,6 +65,24 @@ void MotorLink::HandleReply(const Frame& frame)
     }
     state_.missCount = 0;
 
+    // The board answers every request, so the answers to requests sent
+    // before the command changed still arrive after it: an acceptance counts
+    // only once the write now chosen has gone out, and a parameter report
+    // only while the parameters are asked for. A late report would
+    // otherwise put the board's old values over what the user typed since.
+    const bool accepted = reply.type == kMotorCmdWrite && state_.command == kMotorCmdWrite && writeSent_;
+    if (accepted) {
+        // The board holds what the request last sent carried; flash too,
+        // when this answer says it stored them.
+        const MotorRequest sent = ParseMotorRequest(tx_);
+        MotorParams held = params_;
+        held.POL_MOTOR1 = sent.POL_MOTOR1;
+        held.POW_MOTOR1 = sent.POW_MOTOR1;
+        held.POL_MOTOR2 = sent.POL_MOTOR2;
+        held.POW_MOTOR2 = sent.POW_MOTOR2;
+        boardSet_ = held;
+    }
+
     if (reply.flashResult == kMotorFlashDone) {
         state_.flashWriteFlag = 0;
         state_.flashPending = false;
@@ -79,25 +97,10 @@ void MotorLink::HandleReply(const Frame& frame)
         state_.lastVersion = reply.firmware;
     }
 
-    // The board answers every request, so the answers to requests sent
-    // before the command changed still arrive after it: a parameter report
-    // counts only while the parameters are asked for, and an acceptance
-    // only once the write now chosen has gone out. A late report would
-    // otherwise put the board's old values over what the user typed since.
     switch (reply.type) {
     case kMotorCmdWrite:
-        if (state_.command != kMotorCmdWrite || !writeSent_)
+        if (!accepted)
             break;
-        // The board holds what the request last sent carried.
-        {
-            const MotorRequest sent = ParseMotorRequest(tx_);
-            MotorParams held = params_;
-            held.POL_MOTOR1 = sent.POL_MOTOR1;
-            held.POW_MOTOR1 = sent.POW_MOTOR1;
-            held.POL_MOTOR2 = sent.POL_MOTOR2;
-            held.POW_MOTOR2 = sent.POW_MOTOR2;
-            boardSet_ = held;
-        }
         if (state_.flashPending)
             state_.flashWriteFlag = kMotorFlashStore;
         else

@@ -1,5 +1,7 @@
 #include "view/MotorConfigDlg.h"
 
+#include "ui/UnflashedMark.h"
+
 #include "files/SettingsFile.h"
 #include "motor/MotorParamTable.h"
 #include "platform/BoxParse.h"
@@ -7,6 +9,7 @@
 #include "ui/LiveBox.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
+#include "ui/UnflashedMark.h"
 #include "upgrade/BootLoaderProbe.h"
 #include "view/MotorDialogTable.h"
 #include "view/ParamTips.h"
@@ -80,12 +83,15 @@ const char* const kUnsentSheet =
 
 CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts,
                                  std::string startupDirectory, QWidget* parent, int controllerPort,
-                                 bool* valuesKnown)
+                                 bool* valuesKnown, std::optional<MotorParams>* flashSet)
     : QDialog(parent), params_(params), prompts_(prompts), startupDirectory_(std::move(startupDirectory)),
-      engine_(params, *this), link_(*this), upgrade_(*this, UpgradeOwnerKind::MotorDialog, FirmwareBoard::Motor)
+      engine_(params, *this), link_(*this),
+      upgrade_(*this, UpgradeOwnerKind::MotorDialog, FirmwareBoard::Motor)
 {
     if (valuesKnown)
         valuesKnown_ = valuesKnown;
+    if (flashSet)
+        flashSet_ = flashSet;
     setWindowTitle(Title());
     SetSkinKind(this, SkinKind::FormWindow);
     form_ = new FormHost(MotorDialogControls(), this, this);
@@ -126,6 +132,8 @@ CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, I
     form_->Enable(mdc::StartUpgrade, false);
     form_->Enable(mdc::CancelUpgrade, false);
     upgradeTarget_ = InitUpgradeDriver(upgrade_, this);
+    // Under the firmware version, across the dialog.
+    unflashedMark_ = MakeUnflashedMark(form_, QRect(10, 426, 540, 24), QStringLiteral("motor board"));
 }
 
 CMotorConfigDlg::~CMotorConfigDlg()
@@ -381,6 +389,42 @@ void CMotorConfigDlg::OnMotorConnected()
 void CMotorConfigDlg::OnFlashResult(bool stored)
 {
     ShowStatus(stored ? QStringLiteral("Write flash successfully!") : QStringLiteral("Write flash failed!"));
+    if (stored && engine_.BoardSet()) {
+        *flashSet_ = BoardSet();
+        UpdateUnflashedMark(false);
+    }
+}
+
+void CMotorConfigDlg::OnParametersAccepted(bool)
+{
+    UpdateUnflashedMark(true);
+}
+
+MotorParams CMotorConfigDlg::BoardSet() const
+{
+    MotorParams board = engine_.BoardSet().value_or(params_);
+    board.DIR_MOTOR1 = params_.DIR_MOTOR1;
+    board.DIR_MOTOR2 = params_.DIR_MOTOR2;
+    return board;
+}
+
+bool CMotorConfigDlg::HasUnflashedChanges() const
+{
+    return unflashedMark_->isVisibleTo(this);
+}
+
+void CMotorConfigDlg::UpdateUnflashedMark(bool accepted)
+{
+    // Only the four values the board keeps count; the directions are the
+    // program's.
+    const auto held = [](const MotorParams& p) {
+        return std::array{p.POL_MOTOR1, p.POW_MOTOR1, p.POL_MOTOR2, p.POW_MOTOR2};
+    };
+    if (engine_.BoardSet() && *flashSet_)
+        unflashedMark_->setVisible(held(*engine_.BoardSet()) != held(**flashSet_));
+    else if (accepted)
+        // Nothing to compare with yet: what it took may differ from flash.
+        unflashedMark_->setVisible(true);
 }
 
 void CMotorConfigDlg::OnFirmwareVersion(std::uint8_t tenths)
@@ -398,6 +442,10 @@ void CMotorConfigDlg::OnParameterReport(const MotorParams& reported)
     for (const DirectionRow& d : kDirections)
         form_->SetChecked(d.checkBox, params_.*d.param == kReversed);
     *valuesKnown_ = true;
+    // A board starts with the set its flash keeps.
+    if (!*flashSet_ && engine_.BoardSet())
+        *flashSet_ = BoardSet();
+    UpdateUnflashedMark(false);
     // The board's values replace what was typed; a box the rules had to
     // limit still differs from the board and stays marked.
     for (std::size_t i = 0; i < kParamBoxes.size(); ++i)

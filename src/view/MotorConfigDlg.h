@@ -27,6 +27,8 @@
 
 #include <QDialog>
 
+class QLabel;
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -54,10 +56,12 @@ public:
     // open: never preselected, since the motor board cannot be on it.
     // `valuesKnown`, when given, outlives the dialog with `params`: whether
     // they came from a board's report or a loaded file (else the dialog
-    // keeps that to itself).
+    // keeps that to itself). So does `flashSet`, when given: what the
+    // board keeps in flash as far as the program knows (first reported
+    // since start, then as last written there).
     CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, IPrompts& prompts,
                     std::string startupDirectory, QWidget* parent = nullptr, int controllerPort = 0,
-                    bool* valuesKnown = nullptr);
+                    bool* valuesKnown = nullptr, std::optional<MotorParams>* flashSet = nullptr);
     // Closes the port if still open.
     ~CMotorConfigDlg() override;
 
@@ -108,6 +112,12 @@ public:
     // "Save Config" says there is nothing to save.
     bool ValuesKnown() const { return *valuesKnown_; }
     static QString NothingToSaveMessage();
+    // The red mark shown while the board holds settings its flash lacks.
+    bool HasUnflashedChanges() const;
+    // The board's set as it holds it (the directions, which never travel,
+    // as the parameter set holds them), or the parameter set while the
+    // board has not reported it since the port was opened.
+    MotorParams BoardSet() const;
 
     // The close sequence: a running upgrade stopped, port closed, timer
     // stopped, the COM entry saved, the dialog ended. The close box and Escape both come here.
@@ -130,6 +140,7 @@ protected:
     // IMotorEvents
     void OnMotorConnected() override;
     void OnFlashResult(bool stored) override;
+    void OnParametersAccepted(bool flashNext) override;
     void OnFirmwareVersion(std::uint8_t tenths) override;
     void OnParameterReport(const MotorParams& reported) override;
     void OnMonitor(std::uint16_t voltageRaw, std::uint16_t currentRaw) override;
@@ -169,6 +180,9 @@ private:
     void OnWriteSettingsToFlash();
     void OnDirectionClicked(int checkBox);
     bool MotorConnected() const { return engine_.State().motorConnected; }
+    // Shows the mark while the board's set differs from its flash's, keeps
+    // it while either is unknown; `accepted`: the board just took a write.
+    void UpdateUnflashedMark(bool accepted);
 
     MotorParams& params_;
     IPrompts& prompts_;
@@ -180,6 +194,9 @@ private:
     std::array<std::int32_t, 4> values_{}; // the four parameter boxes, in box order
     bool ownValuesKnown_ = false;
     bool* valuesKnown_ = &ownValuesKnown_;
+    std::optional<MotorParams> ownFlashSet_;
+    std::optional<MotorParams>* flashSet_ = &ownFlashSet_;
+    QLabel* unflashedMark_ = nullptr;
     // What the board was last sent or reported, and which boxes differ from it.
     std::array<std::int32_t, 4> boardValues_{};
     std::array<bool, 4> unsent_{};

@@ -117,7 +117,7 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
                           kMotorConfigSection,
                           keys,
                           {},
-                          DiffEntries(MotorConfigEntries(params_), MotorConfigEntries(read), keys),
+                          DiffEntries(MotorConfigEntries(BoardSet()), MotorConfigEntries(read), keys),
                           facts,
                           found.missing}))
             return;
@@ -126,8 +126,10 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
         if (!ReadMotorConfigFile(path, read, found))
             return;
     }
-    // The board's own set is kept before a file replaces it.
-    const MotorParams before = params_;
+    // The board's own set is kept before a file replaces it, and changes
+    // are counted from it: a value typed and not sent is none of the
+    // board's.
+    const MotorParams before = BoardSet();
     QString kept;
     if (MotorConnected()) {
         const std::string folder = DefaultBackupFolder();

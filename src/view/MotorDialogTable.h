@@ -44,7 +44,7 @@ inline constexpr int MonitorGroup = 1360;
 } // namespace mdc
 
 inline constexpr int kMotorDialogWidth = 560;
-inline constexpr int kMotorDialogHeight = 428;
+inline constexpr int kMotorDialogHeight = 456;
 
 const std::vector<ControlRow>& MotorDialogControls();
 

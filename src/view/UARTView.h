@@ -336,6 +336,7 @@ private:
     ControllerParams& params_;
     MotorParams motorParams_;
     bool motorValuesKnown_ = false; // motorParams_ came from a board or a file
+    std::optional<MotorParams> motorFlashSet_; // what the motor board keeps in flash, as far as known
     // The motor receiver's phase outlives each opening of the dialog.
     FrameReceiver motorReceiver_{kMotorHeader0, kMotorHeader1};
     IStatusLine* status_;

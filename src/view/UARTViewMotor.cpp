@@ -17,7 +17,7 @@ void CUARTView::OnMotorConfiguration()
     SetStatusText(QStringLiteral("$INKblue$Go to motor configuration, please connect to motor config port!"));
     {
         CMotorConfigDlg dialog(motorParams_, motorReceiver_, prompts_, startupDirectory_, window(),
-                               controllerPort, &motorValuesKnown_);
+                               controllerPort, &motorValuesKnown_, &motorFlashSet_);
         dialog.exec();
         if (QWidget* area = Control(idc::AttitudeArea))
             area->repaint();

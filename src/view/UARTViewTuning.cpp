@@ -8,6 +8,7 @@
 #include "ui/PlotWindow.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
+#include "ui/UnflashedMark.h"
 #include "view/UARTView.h"
 
 #include <QLabel>
@@ -20,8 +21,6 @@ namespace {
 const QRect kPlotsButtonRect(504, 546, 150, 24);
 const QRect kUnflashedRect(660, 546, 330, 24);
 
-const QString kUnflashedText = QStringLiteral("Changes not written to flash");
-
 } // namespace
 
 void CUARTView::InitTuningAids()
@@ -33,16 +32,7 @@ void CUARTView::InitTuningAids()
     plotsButton_->setGeometry(kPlotsButtonRect);
     connect(plotsButton_, &QPushButton::clicked, this, &CUARTView::OpenPlotWindow);
 
-    unflashedIndicator_ = new QLabel(kUnflashedText, this);
-    unflashedIndicator_->setObjectName(QStringLiteral("unflashedChanges"));
-    unflashedIndicator_->setAccessibleName(kUnflashedText);
-    unflashedIndicator_->setAccessibleDescription(
-        QStringLiteral("The controller holds uploaded settings that a restart would lose; "
-                       "Write Settings To Flash keeps them."));
-    unflashedIndicator_->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0); font-weight: bold;"));
-    unflashedIndicator_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    unflashedIndicator_->setGeometry(kUnflashedRect);
-    unflashedIndicator_->setVisible(false);
+    unflashedIndicator_ = MakeUnflashedMark(this, kUnflashedRect, QStringLiteral("controller"));
 
     backupFolder_ = DefaultBackupFolder();
 }

@@ -14,6 +14,7 @@
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
 #include "support/ParamsPrinter.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include <QLineEdit>
@@ -23,6 +24,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 
 namespace qav {
 namespace {
@@ -280,6 +283,85 @@ TEST_F(MotorLoadReview, CancelSendsNothingApplyUploads)
     prompts.applyReview = true;
     dlg->LoadMotorConfigFile(QString::fromStdString(path));
     EXPECT_TRUE(Drive([&] { return sim->MotorWorkingParams() == wanted; }));
+}
+
+// The same in the motor dialog: a power typed and not sent is neither
+// reviewed nor kept as the board's.
+TEST_F(MotorLoadReview, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheBoards)
+{
+    StartSim();
+    MakeDialog();
+    Connect();
+    const MotorParams board = sim->MotorWorkingParams();
+    const int typed = board.POW_MOTOR1 == 95 ? 94 : 95;
+    Type(mdc::PowMotor1, QString::number(typed));
+    ASSERT_EQ(params.POW_MOTOR1, typed);
+    MotorParams file = board;
+    file.POW_MOTOR2 = static_cast<std::uint8_t>(board.POW_MOTOR2 == 60 ? 61 : 60);
+    ASSERT_TRUE(SaveMotorConfig(dir.File("f.bmc"), file));
+    test::ScopedEnv data("XDG_DATA_HOME", dir.File("data").c_str());
+    dlg->LoadMotorConfigFile(QString::fromStdString(dir.File("f.bmc")));
+    ASSERT_EQ(prompts.reviews.size(), 1);
+    ASSERT_EQ(prompts.reviews[0].changes.size(), 1);
+    EXPECT_EQ(prompts.reviews[0].changes[0].key, QStringLiteral("POW_MOTOR2"));
+    EXPECT_TRUE(Text(mdc::Status).contains(QStringLiteral(" 1 value changed."))) << Log();
+    std::vector<fs::path> backups;
+    for (const auto& e : fs::recursive_directory_iterator(dir.File("data")))
+        if (e.path().extension() == ".bmc")
+            backups.push_back(e.path());
+    ASSERT_EQ(backups.size(), 1u);
+    MotorParams kept;
+    ASSERT_TRUE(LoadMotorConfig(backups[0].string(), kept));
+    EXPECT_EQ(kept.POW_MOTOR1, board.POW_MOTOR1);
+    EXPECT_EQ(kept.POW_MOTOR2, board.POW_MOTOR2);
+}
+
+// The motor dialog's "Changes not written to flash" follows what the board
+// holds against what its flash keeps, across dialogs made anew, as the main
+// screen's does across a reopen.
+TEST_F(MotorLoadReview, UnflashedMarkFollowsWhatTheBoardHoldsAgainstItsFlash)
+{
+    StartSim();
+    std::optional<MotorParams> flashSet; // the program's, outliving each dialog
+    const auto open = [&] {
+        dlg.reset();
+        dlg = std::make_unique<CMotorConfigDlg>(params, receiver, prompts, dir.path().string() + "/", nullptr,
+                                                0, nullptr, &flashSet);
+        QObject::connect(Box(mdc::Status), &QLineEdit::textChanged,
+                         [this](const QString& t) { statuses << t; });
+        ASSERT_TRUE(test::ShowActive(dlg.get()));
+        Connect();
+    };
+    const auto send = [&](int power) {
+        Type(mdc::PowMotor1, QString::number(power));
+        Enter(mdc::PowMotor1);
+    };
+    open();
+    EXPECT_FALSE(dlg->HasUnflashedChanges());
+    const int flashed = sim->MotorFlashParams().POW_MOTOR1;
+    struct Step
+    {
+        const char* what;
+        std::function<void()> act;
+        bool marked;
+    };
+    const Step steps[] = {
+        {"a write the board takes", [&] { send(flashed == 70 ? 71 : 70); }, true},
+        {"a flash write", [&] { Click(mdc::WriteSettingsToFlash); }, false},
+        {"another write", [&] { send(72); }, true},
+        {"the dialog made anew: the board still holds it", open, true},
+        {"the board restarted, the dialog made anew",
+         [&] {
+             sim->Reset(sim::DeviceKind::Motor);
+             open();
+         },
+         false},
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.what);
+        st.act();
+        EXPECT_TRUE(Drive([&] { return dlg->HasUnflashedChanges() == st.marked; })) << Log();
+    }
 }
 
 } // namespace
