@@ -12,6 +12,7 @@
 // Single-threaded: every call comes from the owner's thread.
 #include "motor/MotorProtocol.h"
 #include "protocol/FrameTransport.h"
+#include "protocol/SentFrames.h"
 
 #include <cstdint>
 #include <optional>
@@ -87,13 +88,18 @@ public:
     void Tick();
     // Received bytes in arrival order; every valid reply is handled.
     void OnBytes(const std::uint8_t* bytes, std::size_t count);
+    // A valid frame; the echo of a request this link sent is counted and
+    // otherwise ignored.
     void HandleReply(const Frame& frame);
 
     // The request the next tick sends.
     void BuildRequest(Frame& out) const;
 
-    // Valid replies handled since construction (wrapping).
+    // Valid replies handled since construction (wrapping), echoes not
+    // included.
     std::uint32_t RepliesHandled() const { return repliesHandled_; }
+    // The link's own requests that came back (see SentFrames).
+    const SentFrames& Sent() const { return sent_; }
 
 private:
     MotorParams& params_;
@@ -103,6 +109,7 @@ private:
     FrameReceiver ownReceiver_{kMotorHeader0, kMotorHeader1};
     FrameReceiver* receiver_ = &ownReceiver_;
     Frame tx_{};
+    SentFrames sent_;
     std::uint32_t repliesHandled_ = 0;
 };
 
