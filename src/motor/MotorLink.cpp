@@ -83,6 +83,12 @@ void MotorLink::HandleReply(const Frame& frame)
         events_.OnParametersAccepted(state_.flashPending);
         break;
     case kMotorCmdRead:
+        // A report while a write is being sent answers a read request sent
+        // before it (a board answering late has several in flight): taken,
+        // it would put the board's old values over those to be sent and
+        // drop the write.
+        if (state_.command == kMotorCmdWrite)
+            break;
         params_.POL_MOTOR1 = reply.params.POL_MOTOR1;
         params_.POW_MOTOR1 = reply.params.POW_MOTOR1;
         params_.POL_MOTOR2 = reply.params.POL_MOTOR2;

@@ -45,7 +45,8 @@ public:
     // the next request repeats them with the flash flag.
     virtual void OnParametersAccepted(bool /*flashNext*/) {}
     // A parameter report: `reported` holds bytes 6 to 9 as they came; they
-    // are already in the parameter set and the command is already 33.
+    // are already in the parameter set and the command is already 33. Not
+    // called for a report that comes while a write is being sent.
     virtual void OnParameterReport(const MotorParams& /*reported*/) {}
     // A monitor report, raw values (see kMotorVoltsPerUnit, kMotorAmpsPerUnit).
     virtual void OnMonitor(std::uint16_t /*voltageRaw*/, std::uint16_t /*currentRaw*/) {}
