@@ -195,6 +195,21 @@ TEST_P(BoardBehindTest, MotorWriteKeepsItsValuesAndReadsBack)
     EXPECT_EQ(std::count(m.out.begin(), m.out.end(), '\n'), 3);
 }
 
+// A command run right after another on a slow line: the first one ended at
+// its first result, the controller still answers the frames that followed,
+// and those results must not stand for the second command's.
+TEST_F(EchoCliTest, ACommandRightAfterAnotherOnASlowLineWaitsForItsOwnResult)
+{
+    sim::SimFaults faults;
+    faults.answerDelay = 300ms;
+    StartSim(faults);
+    const CliRun off = Cli({"motor-off", "--port", kControllerPort});
+    ASSERT_EQ(off.code, 0) << off.err;
+    const CliRun calibrated = Cli({"calibrate", "--port", kControllerPort});
+    EXPECT_EQ(calibrated.code, 0) << calibrated.err;
+    EXPECT_EQ(calibrated.out, "Sensors calibrated successfully!\n");
+}
+
 const LineRow kLines[] = {
     {"echo", true, 0ms},
     {"slow", false, 100ms},
