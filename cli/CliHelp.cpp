@@ -44,7 +44,8 @@ std::vector<ExitCodeRow> ExitCodes()
         {std::to_string(kExitUsage), "bad command line, or a file that cannot be read, written or sent; also "
                                      "diff --exit-code finding differences"},
         {std::to_string(kExitPort), "the port cannot be opened (the message says why)"},
-        {std::to_string(kExitNoAnswer), "no answer from the board within " + SecondsText(kAnswerTimeout)},
+        {std::to_string(kExitNoAnswer), "no answer from the board within " + SecondsText(kAnswerTimeout) +
+                                            " (or only the frames sent came back)"},
         {std::to_string(kExitDeviceFail), "the device reported a failure"},
         {"128+N", "ended by signal N (SIGINT, SIGTERM) before the command finished"},
     };

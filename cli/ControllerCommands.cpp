@@ -12,6 +12,7 @@ struct CommandWatch final : IControllerEvents
 {
     explicit CommandWatch(std::uint8_t command) : command(command) {}
     std::uint8_t command;
+    ControllerLinkState* link = nullptr;
     const ControllerResult* result = nullptr;
     std::uint8_t motorState = 0;
 
@@ -20,7 +21,13 @@ struct CommandWatch final : IControllerEvents
         if ((r.code & ~kResultFailed) == command) {
             result = &r;
             motorState = m;
+            return;
         }
+        // The result of another command, still in flight from before this
+        // run (a controller answering late): it cleared the command code,
+        // but this command has not been answered yet.
+        if (link && !result)
+            link->commandCode = command;
     }
 };
 
@@ -33,6 +40,7 @@ int SendCommand(const CommandCall& call, std::uint8_t code)
     if (const int rc = OpenOrFail(session, port, call.err))
         return rc;
     ControllerLinkState& state = session.Link().State();
+    watch.link = &state;
     state.commandCode = code;
     state.SelectFrameType(kTypePoll);
     const auto outcome = session.RunUntil([&] { return watch.result != nullptr; }, kAnswerTimeout, call.stop);

@@ -23,6 +23,7 @@ private:
     void FeedLink(const std::uint8_t* bytes, std::uint32_t count) override { link_.OnBytes(bytes, count); }
     const char* BoardWord() const override { return "controller"; }
     std::uint32_t AnswersTaken() const override { return link_.FramesDispatched(); }
+    std::uint32_t EchoesSinceAnswer() const override { return link_.Sent().EchoesSinceAnswer(); }
 
     ControllerLink link_;
 };

@@ -1,6 +1,7 @@
 #include "LinkSession.h"
 
 #include "CliReport.h"
+#include "protocol/SentFrames.h"
 
 #include <array>
 #include <cerrno>
@@ -30,6 +31,7 @@ Result LinkSession::Open(std::string_view port)
     intake_.Clear();
     probe_.Reset();
     bootLoader_ = false;
+    onlyEchoes_ = false;
     StartLink();
     return {};
 }
@@ -59,6 +61,7 @@ LinkSession::Outcome LinkSession::RunUntil(const std::function<bool()>& done,
             probe_.OnFrame();
         }
         if (now - lastAnswer > silence) {
+            onlyEchoes_ = EchoesSinceAnswer() != 0;
             bootLoader_ = ProbeBootLoader(stop);
             return stop && *stop ? Outcome::Stopped : Outcome::NoAnswer;
         }
@@ -103,6 +106,8 @@ std::string LinkSession::NoAnswerSentence(std::string_view port) const
 {
     if (bootLoader_)
         return BootLoaderWaitingSentence(BoardWord(), port);
+    if (onlyEchoes_)
+        return LineEchoesSentence(port);
     return std::string("No answer from the ") + BoardWord() + " on " + std::string(port) + " within " +
            SecondsText(kAnswerTimeout) + ".";
 }

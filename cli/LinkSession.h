@@ -40,7 +40,8 @@ public:
                      const volatile std::sig_atomic_t* stop = nullptr);
 
     // After NoAnswer, what to tell the user: that the board sits in its boot
-    // loader, or that nothing answered within the time-out.
+    // loader, that the line gave back only the frames sent, or that nothing
+    // answered within the time-out.
     std::string NoAnswerSentence(std::string_view port) const;
 
     bool IsOpen() const override { return serial_.IsOpen(); }
@@ -55,6 +56,8 @@ protected:
     virtual void FeedLink(const std::uint8_t* bytes, std::uint32_t count) = 0;
     // How many valid answers the engine has taken so far.
     virtual std::uint32_t AnswersTaken() const = 0;
+    // The engine's own frames heard back since its last answer.
+    virtual std::uint32_t EchoesSinceAnswer() const = 0;
     // "controller", "motor board".
     virtual const char* BoardWord() const = 0;
 
@@ -68,6 +71,7 @@ private:
     FrameIntake intake_;
     BootLoaderProbe probe_;
     bool bootLoader_ = false;
+    bool onlyEchoes_ = false; // the silence was full of our own frames
 };
 
 } // namespace qav::cli

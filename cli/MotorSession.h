@@ -21,6 +21,7 @@ private:
     void FeedLink(const std::uint8_t* bytes, std::uint32_t count) override { link_.OnBytes(bytes, count); }
     const char* BoardWord() const override { return "motor board"; }
     std::uint32_t AnswersTaken() const override { return link_.RepliesHandled(); }
+    std::uint32_t EchoesSinceAnswer() const override { return link_.Sent().EchoesSinceAnswer(); }
 
     MotorLink link_;
 };

@@ -355,6 +355,19 @@ void SimDevice::EnterBootLoader(Clock::time_point now)
     }
 }
 
+// Caller holds the lock. The wire's doing, so neither silence nor the
+// board's state stops it.
+void SimDevice::Echo(const std::uint8_t* bytes, std::size_t n)
+{
+    const SimFaults& f = options_.faults;
+    if (!f.echo && !f.echoOnly)
+        return;
+    if (out_.size() + n > kMaxQueuedBytes)
+        return;
+    out_.insert(out_.end(), bytes, bytes + n);
+    stats_.bytesEchoed += n;
+}
+
 // Caller holds the lock.
 void SimDevice::HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now)
 {
@@ -509,9 +522,13 @@ void SimDevice::Serve(int stopFd)
         const Clock::time_point got = Clock::now();
         if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
             const ssize_t n = read(pty_.MasterFd(), buf, sizeof buf);
-            if (n > 0)
-                HandleBytes(buf, static_cast<std::size_t>(n), got);
-            else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            if (n > 0) {
+                Echo(buf, static_cast<std::size_t>(n));
+                if (options_.faults.echoOnly)
+                    stats_.bytesUnheard += static_cast<std::uint64_t>(n);
+                else
+                    HandleBytes(buf, static_cast<std::size_t>(n), got);
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR)
                 hungUpUntil_ = got + kHangUpBackoff; // no slave side: do not spin on it
         }
         Flush(got);

@@ -51,6 +51,12 @@ struct SimFaults
     // (the boot loader's answers too); requests heard meanwhile are answered
     // in order.
     milliseconds answerDelay{0};
+    // The line gives back every byte the PC sends, at once and ahead of the
+    // answers still to come, as TX bridged to RX (a half-duplex or
+    // single-wire adapter) does. Boot loader bytes included: it is the wire.
+    bool echo = false;
+    // Only the echo: no board is behind it, nothing is heard or answered.
+    bool echoOnly = false;
 };
 
 // One line at 115200 baud, 8N1: ten bit times per byte, 86.8 us.
@@ -123,6 +129,7 @@ struct SimDeviceStats
     std::uint64_t plugs = 0; // times the device came up on a terminal
     std::uint64_t syncsHeard = 0; // sync bytes (0x7F alone after a quiet line) heard while the firmware ran
     std::uint64_t bytesUnheard = 0; // bytes that arrived while the device was silent
+    std::uint64_t bytesEchoed = 0;
 };
 
 class SimDevice
@@ -178,6 +185,7 @@ public:
 private:
     void LogFrame(const Frame& frame, Clock::time_point now);
     void Serve(int stopFd);
+    void Echo(const std::uint8_t* bytes, std::size_t n);
     void HandleBytes(const std::uint8_t* bytes, std::size_t n, Clock::time_point now);
     void FeedBootLoader(std::uint8_t b, Clock::time_point now);
     void EnterBootLoader(Clock::time_point now);

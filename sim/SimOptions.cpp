@@ -100,6 +100,8 @@ std::string SimUsage()
            "  --silence AFTER:FOR    fall silent AFTER ms after start, for FOR ms\n"
            "  --unplug AFTER:FOR     unplug AFTER ms after start, come back FOR ms later\n"
            "  --refuse-flash N       refuse the next N writes to flash\n"
+           "  --echo                 the line echoes every byte the PC sends, besides the answers\n"
+           "  --echo-only            the line echoes every byte the PC sends, and no board answers\n"
            "  --pace                 send at the pace of a 115200 baud line (boot loader: 8E1, both ways)\n"
            "  --boot-refuse-write N[:COUNT]\n"
            "                         the boot loader refuses its N-th write (and COUNT-1 more)\n"
@@ -205,6 +207,8 @@ Result ParseSimOptions(const std::vector<std::string>& args, SimCommandLine& out
         {"--version", {}, false, flag(out.version)},
         {"--pace", {}, false, flag(c.paceOutput)},
         {"--boot-deaf", {}, false, flag(c.bootFaults.deaf)},
+        {"--echo", {}, false, flag(c.faults.echo)},
+        {"--echo-only", {}, false, flag(c.faults.echoOnly)},
         {"--chip", {}, true, chip(c.controllerChip), "a chip id of the chip table, such as 0x410"},
         {"--motor-chip", {}, true, chip(c.motorChip), "a chip id of the chip table, such as 0x422"},
         {"--boot-refuse-write", {}, true, refuseWrite, "N or N:COUNT, counting from 1"},

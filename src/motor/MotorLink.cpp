@@ -29,8 +29,10 @@ void MotorLink::BuildRequest(Frame& out) const
 void MotorLink::Tick()
 {
     BuildRequest(tx_);
-    if (transport_ && transport_->IsOpen())
+    if (transport_ && transport_->IsOpen()) {
         transport_->WriteFrame(tx_);
+        sent_.Remember(tx_);
+    }
     if (state_.command == kMotorCmdWrite)
         writeSent_ = true;
 
@@ -57,6 +59,10 @@ void MotorLink::OnBytes(const std::uint8_t* bytes, std::size_t count)
 
 void MotorLink::HandleReply(const Frame& frame)
 {
+    // A request coming back would pass for a reply of its own type: a read
+    // request for a report of zeros, a flash write for "stored".
+    if (sent_.IsEcho(frame))
+        return;
     ++repliesHandled_;
     const MotorReply reply = ParseMotorReply(frame);
     if (!state_.motorConnected) {

@@ -12,6 +12,7 @@
 // Single-threaded: every call comes from the owner's thread.
 #include "motor/MotorProtocol.h"
 #include "protocol/FrameTransport.h"
+#include "protocol/SentFrames.h"
 
 #include <cstdint>
 #include <optional>
@@ -44,7 +45,8 @@ public:
     // the next request repeats them with the flash flag.
     virtual void OnParametersAccepted(bool /*flashNext*/) {}
     // A parameter report: `reported` holds bytes 6 to 9 as they came; they
-    // are already in the parameter set and the command is already 33.
+    // are already in the parameter set and the command is already 33. Not
+    // called for a report that comes while a write is being sent.
     virtual void OnParameterReport(const MotorParams& /*reported*/) {}
     // A monitor report, raw values (see kMotorVoltsPerUnit, kMotorAmpsPerUnit).
     virtual void OnMonitor(std::uint16_t /*voltageRaw*/, std::uint16_t /*currentRaw*/) {}
@@ -87,13 +89,18 @@ public:
     void Tick();
     // Received bytes in arrival order; every valid reply is handled.
     void OnBytes(const std::uint8_t* bytes, std::size_t count);
+    // A valid frame; the echo of a request this link sent is counted and
+    // otherwise ignored.
     void HandleReply(const Frame& frame);
 
     // The request the next tick sends.
     void BuildRequest(Frame& out) const;
 
-    // Valid replies handled since construction (wrapping).
+    // Valid replies handled since construction (wrapping), echoes not
+    // included.
     std::uint32_t RepliesHandled() const { return repliesHandled_; }
+    // The link's own requests that came back (see SentFrames).
+    const SentFrames& Sent() const { return sent_; }
 
     // The four parameters the board holds, as it reported them or took them
     // in a write since the port was opened (the directions, which never
@@ -109,6 +116,7 @@ private:
     FrameReceiver ownReceiver_{kMotorHeader0, kMotorHeader1};
     FrameReceiver* receiver_ = &ownReceiver_;
     Frame tx_{};
+    SentFrames sent_;
     std::uint32_t repliesHandled_ = 0;
     bool writeSent_ = false; // a write request went out since the write was chosen
     std::optional<MotorParams> boardSet_;

@@ -23,8 +23,10 @@ void ControllerLink::OnPortOpened()
 void ControllerLink::Tick()
 {
     BuildFrame(state_, params_, tx_);
-    if (transport_ && transport_->IsOpen())
+    if (transport_ && transport_->IsOpen()) {
         transport_->WriteFrame(tx_);
+        sent_.Remember(tx_);
+    }
     sentType_ = state_.pendingFrameType;
     sentSelection_ = state_.selections;
 
@@ -49,6 +51,10 @@ void ControllerLink::OnBytes(const std::uint8_t* bytes, std::size_t count)
 
 void ControllerLink::DispatchFrame(const Frame& f)
 {
+    // Our own frame carries our counter and a read-back type: taken for an
+    // answer it would establish the link and decode zeros into the set.
+    if (sent_.IsEcho(f))
+        return;
     ++framesDispatched_;
     if (f[ctl::kCounter] == state_.sequenceCounter) {
         ++state_.sequenceCounter;

@@ -9,6 +9,7 @@
 #include "protocol/ControllerProtocol.h"
 #include "protocol/ControllerResults.h"
 #include "protocol/FrameTransport.h"
+#include "protocol/SentFrames.h"
 #include "protocol/TelemetryChannels.h"
 
 #include <cstdint>
@@ -67,11 +68,15 @@ public:
     void Tick();
     // Received bytes in arrival order; every valid frame is dispatched.
     void OnBytes(const std::uint8_t* bytes, std::size_t count);
+    // A valid frame; the echo of a frame this link sent is counted and
+    // otherwise ignored.
     void DispatchFrame(const Frame& frame);
 
-    // Valid frames dispatched since construction (wrapping); lets a caller
-    // tell that the controller is still answering.
+    // Valid frames dispatched since construction (wrapping), echoes not
+    // included; lets a caller tell that the controller is still answering.
     std::uint32_t FramesDispatched() const { return framesDispatched_; }
+    // The link's own frames that came back (see SentFrames).
+    const SentFrames& Sent() const { return sent_; }
 
     // The set the controller holds, as its read-back echoed it or its
     // acknowledgements took it since the port was opened, unlike the
@@ -90,6 +95,7 @@ private:
     std::uint32_t sentSelection_ = 0;
     FrameReceiver receiver_{kControllerHeader0, kControllerHeader1};
     Frame tx_{};
+    SentFrames sent_;
     std::uint32_t framesDispatched_ = 0;
     ControllerParams boardSet_{};
     unsigned boardQuarters_ = 0; // a bit per quarter of boardSet_ known

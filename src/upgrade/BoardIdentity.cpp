@@ -2,6 +2,7 @@
 
 #include "motor/MotorProtocol.h"
 #include "protocol/ControllerProtocol.h"
+#include "protocol/SentFrames.h"
 
 namespace qav {
 
@@ -23,6 +24,8 @@ BoardHeard IdentifyBoard(IBootLine& line, FirmwareBoard serves, IdentifyTiming t
     const FirmwareBoard other = serves == FirmwareBoard::Controller ? FirmwareBoard::Motor : FirmwareBoard::Controller;
     FrameReceiver controller(kControllerHeader0, kControllerHeader1);
     FrameReceiver motor(kMotorHeader0, kMotorHeader1);
+    // On a line that echoes, the first frame heard is our own poll.
+    SentFrames sent;
     for (FirmwareBoard board : {serves, other}) {
         const Frame poll = BoardPoll(board);
         const auto end = Clock::now() + timing.listen;
@@ -31,6 +34,7 @@ BoardHeard IdentifyBoard(IBootLine& line, FirmwareBoard serves, IdentifyTiming t
             if (now >= nextPoll) {
                 if (const PortIo io = line.Send(poll, timing.listen); io != PortIo::Ok)
                     return io == PortIo::Stopped ? BoardHeard::Stopped : BoardHeard::Gone;
+                sent.Remember(poll);
                 nextPoll += timing.repeat;
             }
             std::uint8_t b = 0;
@@ -40,8 +44,14 @@ BoardHeard IdentifyBoard(IBootLine& line, FirmwareBoard serves, IdentifyTiming t
             if (io != PortIo::Ok)
                 return io == PortIo::Stopped ? BoardHeard::Stopped : BoardHeard::Gone;
             BoardHeard heard = BoardHeard::Nothing;
-            controller.Feed(&b, 1, [&](const Frame&) { heard = BoardHeard::Controller; });
-            motor.Feed(&b, 1, [&](const Frame&) { heard = BoardHeard::Motor; });
+            controller.Feed(&b, 1, [&](const Frame& f) {
+                if (!sent.IsEcho(f))
+                    heard = BoardHeard::Controller;
+            });
+            motor.Feed(&b, 1, [&](const Frame& f) {
+                if (!sent.IsEcho(f))
+                    heard = BoardHeard::Motor;
+            });
             if (heard != BoardHeard::Nothing)
                 return heard;
         }

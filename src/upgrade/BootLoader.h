@@ -57,6 +57,12 @@ struct BootLoaderTiming
     // and sync bytes are what fills it. They stop at the first answer.
     std::chrono::milliseconds syncInterval{20};
     std::chrono::milliseconds syncWindow{10000}; // for this long after the start
+    // Once a boot loader has answered, getting in step with it (the answers
+    // to sync bytes still on their way, a refused first command) may take
+    // this long from its first answer, even past the sync window: filling a
+    // command left unfinished takes half the window on its own, and a slow
+    // line a few round trips of up to a second each after it.
+    std::chrono::milliseconds inStepWindow{10000};
     // Before the first sync byte the line must have been quiet this long, so
     // that the late answers of a cancelled run are not taken for answers to
     // it; a line that does not fall quiet within quietLimit is synced as it

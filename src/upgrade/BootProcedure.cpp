@@ -127,7 +127,8 @@ private:
     int WaitForBootLoader()
     {
         Report(iap::kStarting);
-        const auto end = Clock::now() + timing_.syncWindow;
+        auto end = Clock::now() + timing_.syncWindow;
+        bool answered = false;
         if (const PortIo io = AwaitQuiet(timing_.quietBeforeSync, std::min<Clock::time_point>(end, Clock::now() + timing_.quietLimit));
             io != PortIo::Ok)
             return Failed(FromIo(io, {}), 0, {});
@@ -146,6 +147,10 @@ private:
             Result r = SyncBurst(end, interval, !first, roundTrip);
             if (r.code == boot::kNoAnswer)
                 break;
+            if (r && !answered) {
+                answered = true;
+                end = std::max(end, Clock::now() + timing_.inStepWindow);
+            }
             if (r) {
                 // Whatever is still on its way arrives first (for a few round
                 // trips more at most: a line that never falls quiet is tried
@@ -253,8 +258,14 @@ private:
         std::uint8_t version = 0;
         const auto sent = Clock::now();
         asking_ = boot::kGet;
-        if (Result r = asking.Get(version, commands_); !r)
+        if (Result r = asking.Get(version, commands_); !r) {
+            // A refusal of the command byte came back one round trip after
+            // it went: a truer measure than a burst's, for the retry.
+            if (r.code == boot::kCommandRefused)
+                roundTrip =
+                    std::min(timing_.maxRoundTrip, std::chrono::ceil<milliseconds>(Clock::now() - sent));
             return r;
+        }
         // Every boot loader lists these three first; a line that merely
         // repeats bytes does not.
         for (std::uint8_t always : {boot::kGet, boot::kGetVersion, boot::kGetId})

@@ -462,8 +462,14 @@ void CMotorConfigDlg::OnMonitor(std::uint16_t voltageRaw, std::uint16_t currentR
 
 void CMotorConfigDlg::OnMotorLost(bool wasConnected)
 {
-    if (wasConnected)
-        ShowStatus(QStringLiteral("Motor disconnected!"));
+    const QString said = wasConnected ? QStringLiteral("Motor disconnected!") : form_->Text(mdc::Status);
+    // A line that gave back only our own requests is a wiring fault, not a
+    // board that is off: the reason follows what the box says.
+    if (engine_.Sent().EchoesSinceAnswer() != 0)
+        ShowStatus(said + QStringLiteral(" ") +
+                   QString::fromStdString(LineEchoesSentence(PortName(link_.OpenedPortNumber()))));
+    else if (wasConnected)
+        ShowStatus(said);
     form_->Enable(mdc::LoadConfig, false);
 }
 

@@ -151,6 +151,7 @@ protected:
     void OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count) override;
     bool LinkLost() const override { return engine_.State().missCount > MotorLink::kMissLimit; }
     std::uint32_t FramesTaken() const override { return engine_.RepliesHandled(); }
+    std::uint32_t EchoesHeard() const override { return engine_.Sent().Echoes(); }
     // The status box names a board left in its boot loader.
     void OnBoardInBootLoader(int portNumber, bool waiting) override;
 

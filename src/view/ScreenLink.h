@@ -47,6 +47,8 @@ public:
     virtual bool LinkLost() const = 0;
     // Valid frames the engine has taken since it was made (wrapping).
     virtual std::uint32_t FramesTaken() const = 0;
+    // Its own frames the engine heard back and ignored (wrapping).
+    virtual std::uint32_t EchoesHeard() const = 0;
     // The board on the opened port was found waiting in its boot loader
     // (true), or, found there before, is no longer (false: it was reset, or
     // the port came back after a hang-up). Meanwhile the engine is not
@@ -94,6 +96,8 @@ public:
     void TickNow();
     // Valid frames the owner's engine has taken (tests wait for answers).
     std::uint32_t FramesTaken() const { return owner_.FramesTaken(); }
+    // Frames of the engine's own that came back (tests wait for echoes).
+    std::uint32_t EchoesHeard() const { return owner_.EchoesHeard(); }
     // The opened port went away with its device and is being tried again.
     bool WaitingForDevice() const { return waitingForDevice_; }
     // The probe is running, or found a boot loader: no frames go out.

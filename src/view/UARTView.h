@@ -225,6 +225,7 @@ protected:
     void OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count) override;
     bool LinkLost() const override;
     std::uint32_t FramesTaken() const override { return engine_.FramesDispatched(); }
+    std::uint32_t EchoesHeard() const override { return engine_.Sent().Echoes(); }
     // The status line names a controller left in its boot loader.
     void OnBoardInBootLoader(int portNumber, bool waiting) override;
 

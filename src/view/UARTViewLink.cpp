@@ -214,7 +214,22 @@ void CUARTView::OnLinkEstablished()
 
 void CUARTView::OnLinkLost()
 {
-    ShowStatusMessage(QStringLiteral("$INKred$QAV-NUVA disconnected!"));
+    QString said = QStringLiteral("$INKred$QAV-NUVA disconnected!");
+    // A line that gave back only our own frames is a wiring fault, not a
+    // controller that is off: the reason follows what the line says.
+    if (engine_.Sent().EchoesSinceAnswer() != 0) {
+        const QString echoes =
+            QStringLiteral(" $INKred$") + FromUtf8(LineEchoesSentence(PortName(link_.OpenedPortNumber())));
+        if (engine_.State().linkEstablished) {
+            said += echoes;
+        } else {
+            // Never connected: the message gate holds everything back, and
+            // the connect prompt is what the line shows.
+            SetStatusText(QString());
+            SetStatusText(ConnectPrompt() + echoes);
+        }
+    }
+    ShowStatusMessage(said);
     CloseMessageGate();
     Enable(idc::LoadConfig, false);
     SetLiveDisplaysStale(true);

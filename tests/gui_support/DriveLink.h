@@ -31,4 +31,18 @@ inline bool DriveTicks(ScreenLink& link, int count)
     return DriveLink(link, [&] { return ticks++ == count; });
 }
 
+// `count` ticks by hand on a line that gives back what is sent, each tick
+// once the line has given back the frame before it (nothing else answers).
+inline bool DriveEchoedTicks(ScreenLink& link, int count)
+{
+    link.TickByHand();
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t from = link.EchoesHeard();
+        link.TickNow();
+        if (!WaitUntil([&] { return link.EchoesHeard() != from || link.FramesHeldBack(); }))
+            return false;
+    }
+    return true;
+}
+
 } // namespace qav::test

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -178,6 +179,34 @@ TEST_F(MotorLinkTest, LateAnswersOfAnEarlierCommandChangeNothing)
     // A reopened port forgets the board's set: it may have restarted.
     link.OnPortOpened();
     EXPECT_FALSE(link.BoardSet());
+}
+
+// A board answering late still has reports in flight for the read requests
+// sent before its first one came; a write asked for meanwhile goes out with
+// the values it was asked with.
+TEST_F(MotorLinkTest, LateReportsNeitherUndoNorDropAPendingWrite)
+{
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(TickSent(), kReadRequest);
+    Feed(Reply(17, 0, 15, {14, 80, 14, 60}));
+    params.POL_MOTOR1 = 14, params.POW_MOTOR1 = 80, params.POL_MOTOR2 = 14, params.POW_MOTOR2 = 60;
+    link.RequestCommand(kMotorCmdWrite);
+    params.POW_MOTOR1 = 50;
+    for (int i = 0; i < 3; ++i)
+        Feed(Reply(17, 0, 15, {14, 80, 14, 60}));
+    EXPECT_EQ(params.POW_MOTOR1, 50);
+    EXPECT_EQ(TickSent()[5], kMotorCmdWrite);
+    EXPECT_EQ(std::count_if(events.log.begin(), events.log.end(),
+                            [](const std::string& s) { return s.rfind("report", 0) == 0; }),
+              1);
+    // Once the board took the values it is monitored: a report now is
+    // still a late one, and only a read asked for again takes one.
+    Feed(Reply(1));
+    Feed(Reply(17, 0, 15, {14, 80, 14, 60}));
+    EXPECT_EQ(params.POW_MOTOR1, 50);
+    link.RequestCommand(kMotorCmdRead);
+    Feed(Reply(17, 0, 15, {14, 50, 14, 60}));
+    EXPECT_EQ(events.log.back(), "report 14 50 14 60 command 33");
 }
 
 TEST_F(MotorLinkTest, RequestIsRebuiltFromZeroEveryTick)

@@ -211,6 +211,8 @@ TEST_F(ControllerLinkTest, StaleUploadAnswersNeverSkipQuartersOfANewerUpload)
          2},
         {"the next quarter needs its own frame", {Select, Tick, Answer1, Answer2}, kTypeDirections, 1},
     };
+    // The answers carry the controller's motor state: a frame equal to the
+    // one sent would be its echo.
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         link.State() = ControllerLinkState{};
@@ -225,13 +227,13 @@ TEST_F(ControllerLinkTest, StaleUploadAnswersNeverSkipQuartersOfANewerUpload)
                 link.Tick();
                 break;
             case Answer1:
-                Feed(Answer(0, kTypeGains));
+                Feed(Answer(0, kTypeGains, kMotorsOff));
                 break;
             case Answer2:
-                Feed(Answer(0, kTypeDirections));
+                Feed(Answer(0, kTypeDirections, kMotorsOff));
                 break;
             case Answer4:
-                Feed(Answer(0, kTypePan));
+                Feed(Answer(0, kTypePan, kMotorsOff));
                 break;
             }
         }

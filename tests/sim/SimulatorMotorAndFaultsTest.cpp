@@ -18,6 +18,7 @@
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace qav {
@@ -263,6 +264,49 @@ TEST_F(SimDevices, NothingHeardWhileSilentIsAnsweredLater)
     EXPECT_EQ(sim_->Stats(DeviceKind::Motor).bytesUnheard, kFrameSize);
 }
 
+// A line that echoes gives back each request whole and ahead of its answer
+// (also one held back by an answer delay); with no board behind, only the
+// echo comes, on both devices.
+TEST_F(SimDevices, AnEchoingLineGivesBackEveryRequestWithOrWithoutAnAnswer)
+{
+    const struct
+    {
+        const char* name;
+        bool echo, echoOnly;
+        std::chrono::milliseconds delay;
+    } rows[] = {
+        {"echo", true, false, 0ms},
+        {"echo, answers 100 ms late", true, false, 100ms},
+        {"echo only", false, true, 0ms},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        config_.faults.echo = row.echo;
+        config_.faults.echoOnly = row.echoOnly;
+        config_.faults.answerDelay = row.delay;
+        Start();
+        const auto heard = [&](DeviceKind kind) {
+            const sim::SimDeviceStats s = sim_->Stats(kind);
+            return s.bytesEchoed == kFrameSize &&
+                   (row.echoOnly ? s.bytesUnheard : s.framesReceived * kFrameSize) == kFrameSize;
+        };
+        for (auto [client, request, kind] :
+             {std::tuple{&controller_, Poll(5), DeviceKind::Controller},
+              std::tuple{&motor_, MotorRequest(kMotorCmdRead), DeviceKind::Motor}}) {
+            client->Send(request);
+            EXPECT_EQ(client->Next(), request);
+            if (!row.echoOnly) {
+                const auto answer = client->Next();
+                ASSERT_TRUE(answer);
+                EXPECT_NE(*answer, request);
+            }
+            ASSERT_TRUE(Settled([&] { return heard(kind); }));
+            EXPECT_EQ(sim_->Stats(kind).answersSent, row.echoOnly ? 0u : 1u);
+        }
+        TearDown();
+    }
+}
+
 TEST_F(SimDevices, ScheduledSilenceEndsByItself)
 {
     config_.faults.silenceAfter = 0ms;
@@ -457,6 +501,26 @@ TEST(SimFrontEnd, BootLoaderFaultOptions)
         EXPECT_EQ(f.silentAfter, c.expected.silentAfter);
         EXPECT_EQ(f.deaf, c.expected.deaf);
     }
+}
+
+TEST(SimFrontEnd, EchoOptionsPutAnEchoOnTheLine)
+{
+    const struct
+    {
+        std::vector<std::string> args;
+        bool echo, echoOnly;
+    } rows[] = {{{}, false, false}, {{"--echo"}, true, false}, {{"--echo-only"}, false, true}};
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"--controller", "COM5"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        sim::SimCommandLine cmd;
+        ASSERT_TRUE(sim::ParseSimOptions(args, cmd));
+        EXPECT_EQ(cmd.config.faults.echo, row.echo);
+        EXPECT_EQ(cmd.config.faults.echoOnly, row.echoOnly);
+    }
+    sim::SimCommandLine cmd;
+    EXPECT_FALSE(sim::ParseSimOptions({"--controller", "COM5", "--echo=1"}, cmd));
+    EXPECT_NE(sim::SimUsage().find("--echo-only"), std::string::npos);
 }
 
 TEST(SimFrontEnd, ChipOptionsChooseARowOfTheChipTable)

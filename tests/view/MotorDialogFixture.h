@@ -34,6 +34,7 @@ protected:
     {
         sim::SimulatorConfig config;
         config.motorCom = kMotorCom;
+        config.faults = faults;
         config.faults.refuseFlashWrites = refuseFlash;
         config.paceOutput = paced;
         config.frameLog = frameLog;
@@ -93,6 +94,7 @@ protected:
     TempDir dir;
     std::unique_ptr<sim::Simulator> sim;
     std::string frameLog; // set before StartSim: every frame the board hears, one line each
+    sim::SimFaults faults; // set before StartSim
     MotorParams params;
     FrameReceiver receiver{kMotorHeader0, kMotorHeader1};
     FakePrompts prompts;
