@@ -2,6 +2,7 @@
 
 #include "CliReport.h"
 #include "protocol/SentFrames.h"
+#include "upgrade/BoardIdentity.h"
 
 #include <array>
 #include <cerrno>
@@ -63,6 +64,9 @@ LinkSession::Outcome LinkSession::RunUntil(const std::function<bool()>& done,
         if (now - lastAnswer > silence) {
             onlyEchoes_ = EchoesSinceAnswer() != 0;
             bootLoader_ = ProbeBootLoader(stop);
+            // Asked only where no boot loader waits: a freshly reset one
+            // would take a poll's first byte for its baud rate.
+            otherBoard_ = !bootLoader_ && !onlyEchoes_ && !(stop && *stop) && OtherBoardAnswers();
             return stop && *stop ? Outcome::Stopped : Outcome::NoAnswer;
         }
         if (now >= nextTick) {
@@ -102,12 +106,77 @@ bool LinkSession::ProbeBootLoader(const volatile std::sig_atomic_t* stop)
     return false;
 }
 
+namespace {
+
+// The session's port as a boot loader client's line, for the board check's
+// polls: whole answers within a time-out, from the receive queue.
+class QueuedLine final : public IBootLine
+{
+public:
+    QueuedLine(CSerialLink& serial, NotifyQueue& queue) : serial_(serial), queue_(queue) {}
+
+    PortIo Send(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override
+    {
+        return serial_.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())) == WriteResult::Refused
+                   ? PortIo::Gone
+                   : PortIo::Ok;
+    }
+    PortIo Receive(std::span<std::uint8_t> dest, std::chrono::milliseconds timeout) override
+    {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        std::size_t got = 0;
+        for (;;) {
+            got += serial_.Read(dest.data() + got, static_cast<std::uint32_t>(dest.size() - got),
+                                std::chrono::milliseconds(0));
+            if (got == dest.size())
+                return PortIo::Ok;
+            if (!serial_.IsOpen())
+                return PortIo::Gone;
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            if (left <= std::chrono::milliseconds(0))
+                return PortIo::TimedOut;
+            queue_.WaitFor(left);
+        }
+    }
+    void DiscardInput() override
+    {
+        serial_.Read(nullptr, serial_.QueuedCount(), std::chrono::milliseconds(0));
+    }
+
+private:
+    CSerialLink& serial_;
+    NotifyQueue& queue_;
+};
+
+} // namespace
+
+bool LinkSession::OtherBoardAnswers()
+{
+    const FirmwareBoard other =
+        Board() == FirmwareBoard::Controller ? FirmwareBoard::Motor : FirmwareBoard::Controller;
+    // Every byte now, not a frame's worth.
+    serial_.SetNotifyThreshold(1);
+    QueuedLine line(serial_, *queue_);
+    line.DiscardInput();
+    const BoardHeard heard = IdentifyBoard(line, other);
+    return heard == (other == FirmwareBoard::Controller ? BoardHeard::Controller : BoardHeard::Motor);
+}
+
 std::string LinkSession::NoAnswerSentence(std::string_view port) const
 {
     if (bootLoader_)
         return BootLoaderWaitingSentence(BoardWord(), port);
     if (onlyEchoes_)
         return LineEchoesSentence(port);
+    if (otherBoard_) {
+        const bool controller = Board() == FirmwareBoard::Controller;
+        const std::string_view other = FirmwareBoardName(
+            static_cast<std::uint8_t>(controller ? FirmwareBoard::Motor : FirmwareBoard::Controller));
+        return "The " + std::string(other) + " answered on " + std::string(port) + ", not the " +
+               BoardWord() +
+               (controller ? " (--board motor talks to it)." : " (--board controller talks to it).");
+    }
     return std::string("No answer from the ") + BoardWord() + " on " + std::string(port) + " within " +
            SecondsText(kAnswerTimeout) + ".";
 }

@@ -7,6 +7,7 @@
 #include "protocol/FrameTransport.h"
 #include "serial/SerialLink.h"
 #include "upgrade/BootLoaderProbe.h"
+#include "upgrade/FirmwareFile.h"
 
 #include <chrono>
 #include <csignal>
@@ -40,8 +41,8 @@ public:
                      const volatile std::sig_atomic_t* stop = nullptr);
 
     // After NoAnswer, what to tell the user: that the board sits in its boot
-    // loader, that the line gave back only the frames sent, or that nothing
-    // answered within the time-out.
+    // loader, that the line gave back only the frames sent, that the other
+    // board answered there, or that nothing answered within the time-out.
     std::string NoAnswerSentence(std::string_view port) const;
 
     bool IsOpen() const override { return serial_.IsOpen(); }
@@ -60,11 +61,16 @@ protected:
     virtual std::uint32_t EchoesSinceAnswer() const = 0;
     // "controller", "motor board".
     virtual const char* BoardWord() const = 0;
+    // The board the session talks to.
+    virtual FirmwareBoard Board() const = 0;
 
 private:
     // The probe's exchange once the frames have stopped; true when a boot
     // loader answered (or had answered the frames).
     bool ProbeBootLoader(const volatile std::sig_atomic_t* stop);
+    // Once neither the board nor a boot loader answered: whether the other
+    // board's firmware answers its own (harmless) poll on the port.
+    bool OtherBoardAnswers();
 
     CSerialLink serial_;
     std::shared_ptr<NotifyQueue> queue_ = std::make_shared<NotifyQueue>();
@@ -72,6 +78,7 @@ private:
     BootLoaderProbe probe_;
     bool bootLoader_ = false;
     bool onlyEchoes_ = false; // the silence was full of our own frames
+    bool otherBoard_ = false; // the other board answered on the port
 };
 
 } // namespace qav::cli

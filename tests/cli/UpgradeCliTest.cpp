@@ -280,6 +280,45 @@ TEST_F(UpgradeCli, ABoardInItsBootLoaderIsNamedAsSuch)
               "qav-nuva-cli: No answer from the controller on COM161 within 3 seconds.\n");
 }
 
+// read and write on the other board's port name the board that answered
+// there, as upgrade does, and change nothing on it.
+TEST_F(UpgradeCli, ReadAndWriteNameTheOtherBoardOnTheirPort)
+{
+    StartSim();
+    const std::string controllerFile = Write("c.bgsc", {});
+    std::ofstream(controllerFile) << "[PARAMETERS]\nROLL_TOTAL=130\n";
+    const std::string motorFile = Write("m.bmc", {});
+    std::ofstream(motorFile) << "[MOTOR_PARAMETERS]\nPOW_MOTOR1=70\n";
+    const std::string onMotor =
+        "qav-nuva-cli: The motor board answered on COM162, not the controller (--board motor talks to it).\n";
+    const std::string onController = "qav-nuva-cli: The main controller answered on COM161, not the motor board "
+                                     "(--board controller talks to it).\n";
+    struct Case
+    {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::vector<Case> cases{
+        {{"read", "--port", "COM162"}, onMotor},
+        {{"write", "--port", "COM162", "--no-backup", controllerFile}, onMotor},
+        {{"read", "--board", "motor", "--port", "COM161"}, onController},
+        {{"write", "--board", "motor", "--port", "COM161", "--no-backup", motorFile}, onController},
+    };
+    const auto motor = sim_->MotorWorkingParams();
+    const auto controller = sim_->ControllerWorkingParams();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[2]);
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, 3);
+        // After what the file lacks, for a write.
+        EXPECT_TRUE(r.err.ends_with(c.err)) << r.err;
+    }
+    EXPECT_EQ(sim_->MotorWorkingParams(), motor);
+    EXPECT_EQ(sim_->ControllerWorkingParams(), controller);
+    EXPECT_FALSE(sim_->InBootLoader(sim::DeviceKind::Motor));
+    EXPECT_FALSE(sim_->InBootLoader(sim::DeviceKind::Controller));
+}
+
 TEST_F(UpgradeCli, ABoardThatNeverAnswersIsExitCode3)
 {
     sim::BootFaults deaf;
