@@ -154,13 +154,18 @@ TEST_P(MotorDialogLineTest, ReadsAndStoresAsOnACleanLine)
     MakeDialog();
     Connect();
     EXPECT_EQ(params.POW_MOTOR1, sim->MotorWorkingParams().POW_MOTOR1);
-    // The reports still in flight on a slow line have all come once the
-    // first monitor reply is in: none rewrites the boxes while they are typed.
-    ASSERT_TRUE(test::WaitUntil([&] { return Text(mdc::Voltage) != QStringLiteral("0"); }));
+    // Typed right after the first report: on a slow line the reports that
+    // answer the read requests sent before it are still on their way, and
+    // none of them may put the board's values back into the boxes.
     const std::pair<int, const char*> typed[] = {
         {mdc::PolMotor1, "12"}, {mdc::PowMotor1, "50"}, {mdc::PolMotor2, "14"}, {mdc::PowMotor2, "40"}};
     for (const auto& [box, text] : typed)
         Type(box, QString::fromLatin1(text));
+    // Every late report has come once the first monitor reply is in.
+    ASSERT_TRUE(test::WaitUntil([&] { return Text(mdc::Voltage) != QStringLiteral("0"); }));
+    for (const auto& [box, text] : typed)
+        EXPECT_EQ(Text(box), QString::fromLatin1(text)) << box;
+    EXPECT_EQ(statuses.count(QStringLiteral("Motor parameters updated!")), 1) << Log();
     Click(mdc::WriteSettingsToFlash);
     ASSERT_TRUE(WaitForStatus(QStringLiteral("Write flash successfully!"))) << Log();
     const MotorParams flash = sim->MotorFlashParams();
