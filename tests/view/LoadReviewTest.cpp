@@ -157,30 +157,43 @@ TEST(LoadReview, TheLoadChooserOffersTheBackups)
 
 // Against the simulated controller: every frame it hears is logged, so a
 // load that sends nothing is seen to send nothing.
-TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUploads)
+// The main screen connected to the simulated controller, every frame the
+// controller hears logged, the backups in a folder of the test's.
+class LoadReviewOverSimulator : public ::testing::Test
 {
-    constexpr int kCom = 174;
+protected:
+    void SetUp() override
+    {
+        config.controllerCom = kCom;
+        config.frameLog = dir.File("frames.log");
+        sim = std::make_unique<sim::Simulator>(config);
+        const Result started = sim->Start();
+        ASSERT_TRUE(started) << started.message;
+        view = std::make_unique<CUARTView>(params, &status, prompts);
+        view->SetBackupFolder(dir.File("backups"));
+        view->OnInitialUpdate();
+        ASSERT_TRUE(view->ConnectTo(kCom));
+        ASSERT_TRUE(test::WaitUntil([&] { return status.texts.contains(kAllUpdated); }));
+    }
+    void TearDown() override { view.reset(); }
+
+    static constexpr int kCom = 174;
     test::ScopedPortsDir ports;
     test::TempDir dir;
     sim::SimulatorConfig config;
-    config.controllerCom = kCom;
-    config.frameLog = dir.File("frames.log");
-    sim::Simulator sim(config);
-    const Result started = sim.Start();
-    ASSERT_TRUE(started) << started.message;
-
+    std::unique_ptr<sim::Simulator> sim;
     ControllerParams params;
     test::RecordingStatus status;
     test::FakePrompts prompts;
-    CUARTView view(params, &status, prompts);
-    view.SetBackupFolder(dir.File("backups"));
-    view.OnInitialUpdate();
-    ASSERT_TRUE(view.ConnectTo(kCom));
-    ASSERT_TRUE(test::WaitUntil([&] { return status.texts.contains(kAllUpdated); }));
-    // From here on the link is ticked by hand, each tick answered.
-    ScreenLink& link = view.PortLink();
+    std::unique_ptr<CUARTView> view;
+};
 
-    const ControllerParams device = sim.ControllerWorkingParams();
+TEST_F(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUploads)
+{
+    // From here on the link is ticked by hand, each tick answered.
+    ScreenLink& link = view->PortLink();
+
+    const ControllerParams device = sim->ControllerWorkingParams();
     ControllerParams wanted = device;
     wanted.ROLL_TOTAL = static_cast<std::uint16_t>(device.ROLL_TOTAL + 7);
     wanted.PITCH_MIN = device.PITCH_MIN - 2;
@@ -190,23 +203,23 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
     // Enough frames that anything the load had asked for would have gone.
     const auto letFramesPass = [&] { return test::DriveTicks(link, 25); };
     prompts.applyReview = false;
-    view.LoadConfigFile(QString::fromStdString(path));
+    view->LoadConfigFile(QString::fromStdString(path));
     ASSERT_EQ(prompts.reviews.size(), 1);
     EXPECT_EQ(prompts.reviews[0].changes.size(), 2);
     ASSERT_TRUE(letFramesPass());
     EXPECT_EQ(uploads(), 0);
-    EXPECT_EQ(sim.ControllerWorkingParams(), device);
+    EXPECT_EQ(sim->ControllerWorkingParams(), device);
     EXPECT_EQ(params, device);
     EXPECT_FALSE(fs::exists(dir.File("backups"))); // nothing replaced, nothing kept
 
     prompts.applyReview = true;
-    view.LoadConfigFile(QString::fromStdString(path));
-    EXPECT_TRUE(test::DriveLink(link, [&] { return sim.ControllerWorkingParams() == wanted; }));
+    view->LoadConfigFile(QString::fromStdString(path));
+    EXPECT_TRUE(test::DriveLink(link, [&] { return sim->ControllerWorkingParams() == wanted; }));
     ASSERT_TRUE(letFramesPass());
     const int uploaded = uploads();
     EXPECT_GE(uploaded, 4);
 
-    view.LoadConfigFile(QString::fromStdString(path)); // changes nothing now
+    view->LoadConfigFile(QString::fromStdString(path)); // changes nothing now
     EXPECT_EQ(prompts.reviews.size(), 2);
     ASSERT_TRUE(letFramesPass());
     EXPECT_EQ(uploads(), uploaded);
@@ -214,30 +227,14 @@ TEST(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApplyUp
 
 // A value typed and not sent is no value of the controller's: the review's
 // "now", its count and the backup are the set the controller holds.
-TEST(LoadReviewOverSimulator, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheControllers)
+TEST_F(LoadReviewOverSimulator, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheControllers)
 {
-    constexpr int kCom = 175;
-    test::ScopedPortsDir ports;
-    test::TempDir dir;
-    sim::SimulatorConfig config;
-    config.controllerCom = kCom;
-    sim::Simulator sim(config);
-    const Result started = sim.Start();
-    ASSERT_TRUE(started) << started.message;
-    ControllerParams params;
-    test::RecordingStatus status;
-    test::FakePrompts prompts;
-    CUARTView view(params, &status, prompts);
-    view.SetBackupFolder(dir.File("backups"));
-    view.OnInitialUpdate();
-    ASSERT_TRUE(view.ConnectTo(kCom));
-    ASSERT_TRUE(test::WaitUntil([&] { return status.texts.contains(kAllUpdated); }));
-    const ControllerParams device = sim.ControllerWorkingParams();
+    const ControllerParams device = sim->ControllerWorkingParams();
     ASSERT_NE(device.ROLL_VEL, 95);
 
     // 95 typed into the roll velocity box, no Return.
-    view.Focus(idc::RollVel, false);
-    auto* box = qobject_cast<QLineEdit*>(view.Control(idc::RollVel));
+    view->Focus(idc::RollVel, false);
+    auto* box = qobject_cast<QLineEdit*>(view->Control(idc::RollVel));
     box->clear();
     QTest::keyClicks(box, QStringLiteral("95"));
     ASSERT_EQ(params.ROLL_VEL, 95);
@@ -246,7 +243,7 @@ TEST(LoadReviewOverSimulator, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheContr
     ControllerParams file = device;
     file.ROLL_TOTAL = static_cast<std::uint16_t>(device.ROLL_TOTAL + 3);
     ASSERT_TRUE(SaveControllerConfig(dir.File("f.bgsc"), file));
-    view.LoadConfigFile(QString::fromStdString(dir.File("f.bgsc")));
+    view->LoadConfigFile(QString::fromStdString(dir.File("f.bgsc")));
     ASSERT_EQ(prompts.reviews.size(), 1);
     ASSERT_EQ(prompts.reviews[0].changes.size(), 1);
     EXPECT_EQ(prompts.reviews[0].changes[0].key, QStringLiteral("ROLL_TOTAL"));
