@@ -46,28 +46,25 @@ int CheckBeforeSending(const std::string& file, const Result& read, const Checke
 {
     SayIgnoredKeys(file, checked.unknown, keys, err);
     // Every fault at once: a file is not refused for one value, mended and
-    // refused again for the next.
-    std::string why = read ? std::string() : read.message;
+    // refused again for the next. A value no field holds is read's own
+    // sentence; the range checks add theirs.
+    std::string why = read ? std::string() : read.message, hint;
+    bool ranges = false;
     const auto add = [&](const std::string& what, const std::vector<std::string>& phrases) {
         why += (why.empty() ? file + " has " : std::string(" It also has ")) + what + Listed(phrases) + ".";
+        ranges = true;
     };
-    bool outsideOnly = false;
     if (allowOutOfRange) {
         if (const auto beyond = BeyondWhatTravels(checked, keys); !beyond.empty())
             add("values the " + std::string(device) + "'s frames cannot carry: ", beyond);
     } else if (const auto outside = OutsideScreenRanges(checked, keys, device); !outside.empty()) {
-        outsideOnly = why.empty();
+        if (why.empty())
+            hint = " A file saved from a " + std::string(device) +
+                   " that holds such values can be sent as its frames carry them with --allow-out-of-range.";
         add("values outside the " + std::string(device) + "'s ranges: ", outside);
     }
-    if (!read && why == read.message)
-        return Fail(err, kExitUsage, why);
     if (!why.empty())
-        return Fail(err, kExitUsage,
-                    why + kNothingSent +
-                        (outsideOnly ? " A file saved from a " + std::string(device) +
-                                           " that holds such values can be sent as its frames carry them with "
-                                           "--allow-out-of-range."
-                                     : std::string()));
+        return Fail(err, kExitUsage, ranges ? why + kNothingSent + hint : why);
     // As the screens refuse it: there is nothing to send.
     if (const std::string none = NothingToLoad(ConfigLoadReport{true, checked.missing}, section, keys.size());
         !none.empty())
