@@ -14,8 +14,9 @@ namespace {
 
 bool AsksForHelp(const std::vector<std::string>& args)
 {
-    return std::any_of(args.begin() + 1, args.end(),
-                       [](const std::string& a) { return a == "--help" || a == "-h"; });
+    // After "--" a "-h" is an operand.
+    const auto end = std::find(args.begin() + 1, args.end(), "--");
+    return std::any_of(args.begin() + 1, end, [](const std::string& a) { return a == "--help" || a == "-h"; });
 }
 
 // "Usage: qav-nuva-cli firmware pack|info ...".

@@ -40,7 +40,7 @@ Result LoadForDiff(const std::string& path, ControllerParams& params, std::vecto
     LoadedControllerConfig loaded;
     if (Result r = LoadControllerConfigForDiff(path, loaded); !r)
         return r;
-    SayIgnoredKeys(path, loaded.unknown, err);
+    SayIgnoredKeys(path, loaded.unknown, ControllerConfigKeyRanges(), err);
     params = loaded.params;
     missing = loaded.missing;
     return {};
@@ -51,11 +51,12 @@ Result LoadForDiff(const std::string& path, MotorParams& params, std::vector<std
 {
     params = {};
     std::vector<std::string> unknown;
-    if (Result r = CheckFileForDiff(path, kMotorConfigSection, MotorConfigKeyRanges(), missing, &unknown); !r)
+    const std::vector<ConfigKeyRange> keys = MotorConfigKeyRanges();
+    IniDocument doc;
+    if (Result r = CheckFileForDiff(path, kMotorConfigSection, keys, missing, &unknown, {}, &doc); !r)
         return r;
-    SayIgnoredKeys(path, unknown, err);
-    if (!LoadMotorConfig(path, params))
-        return Result::Failed(EIO, "Cannot read " + path + ".");
+    SayIgnoredKeys(path, unknown, keys, err);
+    LoadMotorConfig(doc, params);
     return {};
 }
 

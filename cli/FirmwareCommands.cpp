@@ -4,6 +4,7 @@
 #include "Cli.h"
 #include "CommandHandlers.h"
 #include "platform/RegularFile.h"
+#include "platform/ShownText.h"
 #include "upgrade/BootChips.h"
 #include "upgrade/FirmwareFile.h"
 
@@ -62,24 +63,6 @@ std::optional<std::uint32_t> ParseAddress(std::string text)
 std::span<const std::uint8_t> Bytes(const std::string& text)
 {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-// The first bytes of a file as a quoted text: printable ASCII as it is,
-// anything else as \xHH, so a foreign file never reaches the terminal raw.
-std::string Escaped(std::span<const std::uint8_t> bytes, std::size_t most = 16)
-{
-    std::string text = "\"";
-    for (std::size_t i = 0; i < std::min(most, bytes.size()); ++i) {
-        const std::uint8_t b = bytes[i];
-        if (b >= 0x20 && b < 0x7F && b != '"' && b != '\\') {
-            text += static_cast<char>(b);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", b);
-            text += hex;
-        }
-    }
-    return text + (bytes.size() > most ? "\"..." : "\"");
 }
 
 std::string ElfHint(const std::string& in)
@@ -174,9 +157,10 @@ int RunFirmwarePack(const CommandCall& call)
 namespace {
 
 // Why a file that is not ours is not, in one sentence after its name.
-std::string ForeignFile(const std::string& path, std::span<const std::uint8_t> bytes)
+std::string ForeignFile(const std::string& path, const std::string& content)
 {
-    std::string text = path + " is not a firmware file: it starts with " + Escaped(bytes);
+    const auto bytes = Bytes(content);
+    std::string text = path + " is not a firmware file: it starts with " + QuotedBytes(content, 16);
     switch (DetectFirmwareInput(bytes)) {
     case FirmwareInput::Elf:
         text += ", an ELF file (convert it with objcopy -O binary, then use firmware pack)";
@@ -206,7 +190,7 @@ int RunFirmwareInfo(const CommandCall& call)
     const auto bytes = Bytes(text);
     FirmwareHeader h;
     if (DetectFirmwareInput(bytes) != FirmwareInput::Container)
-        return Fail(err, kExitUsage, ForeignFile(path, bytes));
+        return Fail(err, kExitUsage, ForeignFile(path, text));
     if (!DecodeFirmwareHeader(bytes, h))
         return Fail(err, kExitUsage, path + " is shorter than a firmware header.");
     const std::uint32_t headerCrc = FirmwareCrc32(bytes.first(28));

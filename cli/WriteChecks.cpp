@@ -4,6 +4,7 @@
 #include "CliReport.h"
 #include "files/ControllerConfigFile.h"
 #include "motor/MotorConfigFile.h"
+#include "platform/ShownText.h"
 
 #include <algorithm>
 
@@ -22,34 +23,52 @@ constexpr const char* kNothingSent = " Nothing was sent.";
 
 } // namespace
 
-void SayIgnoredKeys(const std::string& file, const std::vector<std::string>& unknown, std::ostream& err)
+void SayIgnoredKeys(const std::string& file, const std::vector<std::string>& unknown,
+                    std::span<const ConfigKeyRange> keys, std::ostream& err)
 {
     if (unknown.empty())
         return;
-    const std::vector<std::string_view> names(unknown.begin(), unknown.end());
+    std::vector<std::string> shown;
+    for (const std::string& name : unknown)
+        shown.push_back(EscapedText(name));
+    const std::vector<std::string_view> names(shown.begin(), shown.end());
     const bool one = names.size() == 1;
     err << kProgram << ": " << file << (one ? " has no parameter named " : " has no parameters named ")
         << JoinKeys(names) << (one ? "; it is ignored.\n" : "; they are ignored.\n");
+    for (const std::string& name : unknown)
+        if (const std::string hint = DidYouMean(name, keys); !hint.empty())
+            err << kProgram << ": " << hint << '\n';
 }
 
-int CheckBeforeSending(const std::string& file, const CheckedConfig& checked, std::span<const ConfigKeyRange> keys,
-                       std::string_view device, bool allowOutOfRange, std::ostream& err)
+int CheckBeforeSending(const std::string& file, const Result& read, const CheckedConfig& checked,
+                       std::string_view section, std::span<const ConfigKeyRange> keys, std::string_view device,
+                       bool allowOutOfRange, std::ostream& err)
 {
-    SayIgnoredKeys(file, checked.unknown, err);
+    SayIgnoredKeys(file, checked.unknown, keys, err);
+    // Every fault at once: a file is not refused for one value, mended and
+    // refused again for the next. A value no field holds is read's own
+    // sentence; the range checks add theirs.
+    std::string why = read ? std::string() : read.message, hint;
+    bool ranges = false;
+    const auto add = [&](const std::string& what, const std::vector<std::string>& phrases) {
+        why += (why.empty() ? file + " has " : std::string(" It also has ")) + what + Listed(phrases) + ".";
+        ranges = true;
+    };
     if (allowOutOfRange) {
         if (const auto beyond = BeyondWhatTravels(checked, keys); !beyond.empty())
-            return Fail(err, kExitUsage,
-                        file + " has values the " + std::string(device) + "'s frames cannot carry: " + Listed(beyond) +
-                            "." + kNothingSent);
-        return kExitOk;
+            add("values the " + std::string(device) + "'s frames cannot carry: ", beyond);
+    } else if (const auto outside = OutsideScreenRanges(checked, keys, device); !outside.empty()) {
+        if (why.empty())
+            hint = " A file saved from a " + std::string(device) +
+                   " that holds such values can be sent as its frames carry them with --allow-out-of-range.";
+        add("values outside the " + std::string(device) + "'s ranges: ", outside);
     }
-    if (const auto outside = OutsideScreenRanges(checked, keys, device); !outside.empty())
-        return Fail(err, kExitUsage,
-                    file + " has values outside the " + std::string(device) + "'s ranges: " + Listed(outside) +
-                        "." + kNothingSent +
-                        " A file saved from a " + std::string(device) +
-                        " that holds such values can be sent as its frames carry them with "
-                        "--allow-out-of-range.");
+    if (!why.empty())
+        return Fail(err, kExitUsage, ranges ? why + kNothingSent + hint : why);
+    // As the screens refuse it: there is nothing to send.
+    if (const std::string none = NothingToLoad(ConfigLoadReport{true, checked.missing}, section, keys.size());
+        !none.empty())
+        return Fail(err, kExitUsage, file + " changes nothing: " + none + "." + kNothingSent);
     return kExitOk;
 }
 

@@ -226,9 +226,11 @@ template <class B, class Write> int WriteFile(const CommandCall& call, const std
     const std::vector<ConfigKeyRange> keys = B::Keys();
     const std::vector<std::string_view> writeOnly = B::WriteOnlyKeys();
     CheckedConfig checked;
-    if (const Result r = ReadCheckedConfig(file, B::kSection, keys, checked, writeOnly); !r)
-        return Fail(call.err, kExitUsage, r.message);
-    if (const int rc = CheckBeforeSending(file, checked, keys, B::kDevice, allowOutOfRange, call.err))
+    const Result read = ReadCheckedConfig(file, B::kSection, keys, checked, writeOnly);
+    if (!read && checked.unheld.empty())
+        return Fail(call.err, kExitUsage, read.message);
+    if (const int rc =
+            CheckBeforeSending(file, read, checked, B::kSection, keys, B::kDevice, allowOutOfRange, call.err))
         return rc;
     if (!checked.missing.empty())
         call.err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing) << "; the "

@@ -105,7 +105,9 @@ void WriteJob::BeginSettle()
 void WriteJob::BeginWrite()
 {
     phase_ = Phase::Write;
-    resync_ = written_ = stored_ = false;
+    // A refusal of an earlier write is no refusal of this one.
+    resync_ = written_ = stored_ = refused_ = false;
+    firstRefusal_.reset();
     steps_.BeginWrite();
     ++writes_;
 }

@@ -93,7 +93,8 @@ CLoadReviewDlg::CLoadReviewDlg(const LoadReview& review, QWidget* parent) : QDia
     layout->addWidget(kept_);
     unknown_ = MakeText(
         Counted(review.unknown.size(), "Not a parameter, ignored (1): ", "Not parameters, ignored (%1): ") +
-            review.unknown.join(QStringLiteral(", ")),
+            review.unknown.join(QStringLiteral(", ")) +
+            (review.nearest.isEmpty() ? QString() : QLatin1Char('\n') + review.nearest.join(QLatin1Char('\n'))),
         this);
     unknown_->setVisible(!review.unknown.isEmpty());
     layout->addWidget(unknown_);

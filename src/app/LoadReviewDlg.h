@@ -2,8 +2,9 @@
 // The review before a configuration file is loaded into a connected board:
 // each value the file changes (key, the screen's name, the value now, the
 // value in the file), the keys it lacks (kept) and those that are no
-// parameter (ignored). "Apply" accepts; "Cancel", Escape and the close box
-// reject, and nothing is sent.
+// parameter (ignored), with the parameter each near one may have meant.
+// "Apply" accepts; "Cancel", Escape and the close box reject, and nothing
+// is sent.
 #include "ui/Prompts.h"
 
 #include <QDialog>

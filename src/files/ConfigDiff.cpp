@@ -71,14 +71,16 @@ std::vector<ConfigDifference> DiffControllerUpload(const ControllerParams& board
 
 Result CheckFileForDiff(const std::string& path, std::string_view section,
                         std::span<const ConfigKeyRange> keys, std::vector<std::string>& missing,
-                        std::vector<std::string>* unknown, std::span<const std::string_view> alsoKnown)
+                        std::vector<std::string>* unknown, std::span<const std::string_view> alsoKnown,
+                        IniDocument* read)
 {
     missing.clear();
     // A missing file would read as an empty one.
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return CannotRead(path, ENOENT);
-    IniDocument doc;
+    IniDocument local;
+    IniDocument& doc = read ? *read : local;
     errno = 0;
     if (!doc.Load(path))
         return CannotRead(path, errno);
@@ -97,13 +99,12 @@ Result LoadControllerConfigForDiff(const std::string& path, LoadedControllerConf
 {
     out = {};
     const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
+    IniDocument doc;
     if (Result r = CheckFileForDiff(path, kControllerConfigSection, keys, out.missing, &out.unknown,
-                                    ControllerConfigWriteOnlyKeys());
+                                    ControllerConfigWriteOnlyKeys(), &doc);
         !r)
         return r;
-    ConfigLoadReport report;
-    if (!LoadControllerConfig(path, out.params, &report) || !report.hasSection)
-        return CannotRead(path, errno);
+    LoadControllerConfig(doc, out.params);
     return {};
 }
 

@@ -51,11 +51,12 @@ std::vector<ConfigDifference> DiffFileEntries(const std::vector<IniEntry>& a, co
 // Whether `path` can be compared as a file of `section`: it exists, is
 // readable and has the section. Fills `missing` with the keys it lacks and
 // `unknown`, when given, with those of its section that are no parameter
-// (nor in `alsoKnown`); a failure's message is one sentence.
+// (nor in `alsoKnown`); a failure's message is one sentence. `doc`, when
+// given, receives the file as read, so that it is read once.
 Result CheckFileForDiff(const std::string& path, std::string_view section,
                         std::span<const ConfigKeyRange> keys, std::vector<std::string>& missing,
                         std::vector<std::string>* unknown = nullptr,
-                        std::span<const std::string_view> alsoKnown = {});
+                        std::span<const std::string_view> alsoKnown = {}, IniDocument* doc = nullptr);
 
 // A controller configuration file read by the load rules, and the keys it
 // lacks (read as 0 here; compare with DiffFileEntries).

@@ -1,6 +1,7 @@
 #include "files/ConfigFileCheck.h"
 
 #include "platform/IniFile.h"
+#include "platform/ShownText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -106,7 +107,6 @@ Result ReadCheckedConfig(const std::string& path, std::string_view section,
         return CannotRead(path, errno);
     if (!doc.HasSection(section))
         return NoSection(path, section);
-    std::vector<std::string> bad;
     CheckedConfig checked;
     for (const ConfigKeyRange& k : keys) {
         std::string text;
@@ -115,23 +115,77 @@ Result ReadCheckedConfig(const std::string& path, std::string_view section,
             continue;
         }
         std::int64_t value = 0;
+        const std::string said = std::string(k.key) + "=" + EscapedText(text);
         if (!ParseWholeNumber(text, value))
-            bad.push_back(std::string(k.key) + "=" + text + " (not a whole number)");
+            checked.unheld.push_back(said + " (not a whole number)");
         else if (value < k.min || value > k.max)
-            bad.push_back(std::string(k.key) + "=" + text + " (" + std::to_string(k.min) + " to " +
-                          std::to_string(k.max) + ")");
+            checked.unheld.push_back(said + " (" + std::to_string(k.min) + " to " + std::to_string(k.max) + ")");
         else
             checked.values.push_back(ConfigValue{k.key, value});
     }
     checked.unknown = UnknownKeys(doc, section, keys, alsoKnown);
-    if (!bad.empty()) {
+    out = std::move(checked);
+    if (!out.unheld.empty()) {
         std::string why = path + " has values its parameters cannot hold: ";
-        for (std::size_t i = 0; i < bad.size(); ++i)
-            why += (i > 0 ? ", " : "") + bad[i];
+        for (std::size_t i = 0; i < out.unheld.size(); ++i)
+            why += (i > 0 ? ", " : "") + out.unheld[i];
         return Result::Failed(EINVAL, why + ".");
     }
-    out = std::move(checked);
     return {};
+}
+
+namespace {
+
+char Folded(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Edits from `a` to `b`: letters added, dropped or changed, and two
+// neighbours swapped (the optimal string alignment distance), case aside.
+std::size_t EditDistance(std::string_view a, std::string_view b)
+{
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i)
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const bool same = Folded(a[i - 1]) == Folded(b[j - 1]);
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (same ? 0 : 1)});
+            if (i > 1 && j > 1 && Folded(a[i - 1]) == Folded(b[j - 2]) && Folded(a[i - 2]) == Folded(b[j - 1]))
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+} // namespace
+
+std::string_view NearestKey(std::string_view name, std::span<const ConfigKeyRange> keys)
+{
+    // A name far longer than any key is no slip of the hand, and would cost
+    // a table of its length times the key's.
+    constexpr std::size_t kLongest = 64;
+    if (name.empty() || name.size() > kLongest)
+        return {};
+    const std::size_t most = name.size() <= 7 ? 1 : name.size() <= 11 ? 2 : 3;
+    std::string_view nearest;
+    std::size_t best = most + 1;
+    for (const ConfigKeyRange& k : keys)
+        if (const std::size_t d = EditDistance(name, k.key); d < best) {
+            best = d;
+            nearest = k.key;
+        }
+    return nearest;
+}
+
+std::string DidYouMean(std::string_view name, std::span<const ConfigKeyRange> keys)
+{
+    const std::string_view nearest = NearestKey(name, keys);
+    if (nearest.empty())
+        return {};
+    return EscapedText(name) + ": did you mean " + std::string(nearest) + "?";
 }
 
 std::vector<Crossing> CrossedValues(std::span<const ConfigKeyRange> keys,
@@ -201,6 +255,8 @@ Result CheckConfigOutput(const std::string& path)
         error = kNotRegularFile;
     else if (st.st_size > static_cast<off_t>(kMaxIniFileSize))
         error = EFBIG;
+    else if (const Result writable = CheckWritable(path); !writable)
+        error = writable.code;
     return error == 0 ? Result{} : CannotWrite(path, error);
 }
 

@@ -81,6 +81,8 @@ struct CheckedConfig
     std::vector<ConfigValue> values;       // keys the file has, in table order
     std::vector<std::string_view> missing; // keys it lacks, in table order
     std::vector<std::string> unknown;      // keys of the section that are no parameter, as written
+    std::vector<std::string> unheld;       // "KEY=text (why)" for values no field holds
+
 
     std::optional<std::int64_t> ValueOf(std::string_view key) const;
 };
@@ -88,9 +90,11 @@ struct CheckedConfig
 // Reads and checks `path`. A failure's message is one sentence, such as
 // "Cannot read a.bgsc: not a regular file.", "a.bgsc has no [PARAMETERS]
 // section." or "a.bgsc has values its parameters cannot hold: ROLL_TOTAL=-1
-// (0 to 65535), ROLL_VEL=12abc (not a whole number)."; `out` is then empty.
-// Keys in `alsoKnown` (written by a save but never read) are neither read
-// nor listed as unknown.
+// (0 to 65535), ROLL_VEL=12abc (not a whole number)." (the file's text
+// escaped, EscapedText). After the last, `out` holds the values that could
+// be read and the phrases in `unheld`, so that every fault of the file can
+// be named at once; after the others it is empty. Keys in `alsoKnown`
+// (written by a save but never read) are neither read nor listed as unknown.
 Result ReadCheckedConfig(const std::string& path, std::string_view section,
                          std::span<const ConfigKeyRange> keys, CheckedConfig& out,
                          std::span<const std::string_view> alsoKnown = {});
@@ -108,6 +112,17 @@ class IniDocument;
 std::vector<std::string> UnknownKeys(const IniDocument& doc, std::string_view section,
                                      std::span<const ConfigKeyRange> keys,
                                      std::span<const std::string_view> alsoKnown = {});
+
+// The key of `keys` that `name`, no parameter, was most likely meant to be:
+// the one the fewest edits away (a letter added, dropped, changed, or two
+// next to each other swapped; case aside), when that is few enough for a
+// slip of the hand (one edit in up to 7 letters, two in up to 11, three
+// beyond); empty when no key is that near. The first in table order wins a
+// tie.
+std::string_view NearestKey(std::string_view name, std::span<const ConfigKeyRange> keys);
+// "ROLL_TOTL: did you mean ROLL_TOTAL?" (the name escaped), or empty when no
+// key is near.
+std::string DidYouMean(std::string_view name, std::span<const ConfigKeyRange> keys);
 
 // A maximum whose value does not lie above its minimum's.
 struct Crossing
@@ -133,7 +148,8 @@ std::vector<std::string> OutsideScreenRanges(const CheckedConfig& checked, std::
 std::vector<std::string> BeyondWhatTravels(const CheckedConfig& checked, std::span<const ConfigKeyRange> keys);
 
 // Whether `path` may be written as a configuration file: missing, or an
-// existing regular file of at most 1 MiB (a save merges into what is there).
+// existing regular file of at most 1 MiB (a save merges into what is there)
+// that the user may write (CheckWritable).
 // Fails with "Cannot write PATH: <reason>.".
 Result CheckConfigOutput(const std::string& path);
 

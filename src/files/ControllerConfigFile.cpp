@@ -68,6 +68,13 @@ Result LoadControllerConfig(const std::string& path, ControllerParams& params, C
     IniDocument doc;
     const bool readable = doc.Load(path);
     const Result result = readable ? Result{} : Result::Failed(errno, IniReadErrorText(errno));
+    LoadControllerConfig(doc, params, report, missing);
+    return result;
+}
+
+void LoadControllerConfig(const IniDocument& doc, ControllerParams& params, ConfigLoadReport* report,
+                          MissingKeys missing)
+{
     ConfigLoadReport seen;
     seen.hasSection = doc.HasSection(kControllerConfigSection);
     for (const ControllerParamRow& row : ControllerParamTable()) {
@@ -84,7 +91,6 @@ Result LoadControllerConfig(const std::string& path, ControllerParams& params, C
     }
     if (report)
         *report = std::move(seen);
-    return result;
 }
 
 } // namespace qav

@@ -40,6 +40,9 @@ std::vector<IniEntry> ControllerConfigEntries(const ControllerParams& params);
 // file exists but cannot be read; the keys are then all missing.
 Result LoadControllerConfig(const std::string& path, ControllerParams& params, ConfigLoadReport* report = nullptr,
                             MissingKeys missing = MissingKeys::ReadAsZero);
+// The same from a file already read.
+void LoadControllerConfig(const IniDocument& doc, ControllerParams& params, ConfigLoadReport* report = nullptr,
+                          MissingKeys missing = MissingKeys::ReadAsZero);
 
 // The 23 keys a load reads, in order, each with the values its parameter
 // can hold and carry to the controller and the range the screen enforces:

@@ -29,6 +29,12 @@ Result LoadMotorConfig(const std::string& path, MotorParams& params, ConfigLoadR
     IniDocument doc;
     const bool readable = doc.Load(path);
     const Result result = readable ? Result{} : Result::Failed(errno, IniReadErrorText(errno));
+    LoadMotorConfig(doc, params, report, missing);
+    return result;
+}
+
+void LoadMotorConfig(const IniDocument& doc, MotorParams& params, ConfigLoadReport* report, MissingKeys missing)
+{
     ConfigLoadReport seen;
     seen.hasSection = doc.HasSection(kMotorConfigSection);
     for (const MotorParamRow& row : MotorParamTable()) {
@@ -49,7 +55,6 @@ Result LoadMotorConfig(const std::string& path, MotorParams& params, ConfigLoadR
     }
     if (report)
         *report = std::move(seen);
-    return result;
 }
 
 std::vector<ConfigKeyRange> MotorConfigKeyRanges()

@@ -33,6 +33,9 @@ Result SaveMotorConfig(const std::string& path, const MotorParams& params);
 // missing.
 Result LoadMotorConfig(const std::string& path, MotorParams& params, ConfigLoadReport* report = nullptr,
                        MissingKeys missing = MissingKeys::ReadAsZero);
+// The same from a file already read.
+void LoadMotorConfig(const IniDocument& doc, MotorParams& params, ConfigLoadReport* report = nullptr,
+                     MissingKeys missing = MissingKeys::ReadAsZero);
 
 // The four keys with the values a byte carries and the range of the
 // dialog's boxes, from the parameter table: the table for ReadCheckedConfig.

@@ -9,6 +9,17 @@ std::optional<OptionFault> ParseOptionRows(const std::vector<std::string>& args,
                                            std::vector<std::string>* positional)
 {
     for (std::size_t i = from; i < args.size(); ++i) {
+        // "--" ends the options: what follows is taken as it is, so that a
+        // file named "-x" can be given.
+        if (args[i] == "--") {
+            for (++i; i < args.size(); ++i) {
+                if (!style.positional)
+                    return OptionFault{OptionFault::Unknown, args[i]};
+                if (positional)
+                    positional->push_back(args[i]);
+            }
+            break;
+        }
         std::string name = args[i];
         std::optional<std::string> inlineValue;
         if (const auto eq = name.find('=');

@@ -43,7 +43,8 @@ struct OptionFault
 std::string OptionFaultSentence(const OptionFault& fault);
 
 // Parses args[from..] by the rows; positional arguments (a lone "-" counts as
-// one) go to `positional` when given. Stops at the first fault.
+// one, and so does everything after "--") go to `positional` when given.
+// Stops at the first fault.
 std::optional<OptionFault> ParseOptionRows(const std::vector<std::string>& args, std::size_t from,
                                            std::span<const OptionRow> rows, const OptionStyle& style,
                                            std::vector<std::string>* positional = nullptr);

@@ -34,12 +34,19 @@ std::string FileErrorText(int error, std::size_t maxBytes = 0);
 // A failure with that text.
 Result FileFailure(int error, std::size_t maxBytes = 0);
 
+// Whether an existing `path` may be replaced: fails with the system's
+// reason (EACCES, EROFS) when the user may not write it or it is marked
+// read-only (no write permission for anyone; on Windows the read-only
+// attribute), which even the administrator's tools leave alone. A missing
+// path passes: it is created.
+Result CheckWritable(const std::string& path);
+
 // Replaces `path` by `bytes`: a temporary file in the same folder is
 // written, flushed to disk and renamed over the target. A symbolic link is
 // followed and an existing file's permissions are kept (on Windows: its
-// attributes are kept, a read-only file is refused and a link is replaced). A target that
-// exists but is not a regular file is refused and left alone. On failure
-// nothing has changed.
+// attributes are kept and a link is replaced). A target that exists but is
+// not a regular file, or that CheckWritable refuses, is refused and left
+// alone. On failure nothing has changed.
 Result ReplaceFile(const std::string& path, std::string_view bytes);
 
 } // namespace qav

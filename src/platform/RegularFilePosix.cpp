@@ -117,6 +117,22 @@ Result ReadRegularFile(const std::string& path, std::size_t maxBytes, std::strin
 }
 
 
+Result CheckWritable(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    if (stat(path.c_str(), &st) != 0)
+        return {};
+    // The rename would replace a file its folder lets go even when the
+    // file itself may not be written, and give it a new owner.
+    if (access(path.c_str(), W_OK) != 0)
+        return FileFailure(errno);
+    if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return FileFailure(EACCES);
+    return {};
+}
+
 Result ReplaceFile(const std::string& path, std::string_view bytes)
 {
     const std::string target = ResolveTarget(path);
@@ -128,6 +144,8 @@ Result ReplaceFile(const std::string& path, std::string_view bytes)
         return FileFailure(EISDIR);
     if (existed && !S_ISREG(old.st_mode))
         return FileFailure(kNotRegularFile);
+    if (const Result writable = CheckWritable(target); !writable)
+        return writable;
 
     std::string tmp;
     const int fd = CreateTemporary(target, tmp);

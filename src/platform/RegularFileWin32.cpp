@@ -87,6 +87,15 @@ Result ReadRegularFile(const std::string& path, std::size_t maxBytes, std::strin
     return {};
 }
 
+Result CheckWritable(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return FileFailure(EACCES);
+    return {};
+}
+
 Result ReplaceFile(const std::string& path, std::string_view bytes)
 {
     const std::wstring target = Widen(path);
@@ -94,8 +103,8 @@ Result ReplaceFile(const std::string& path, std::string_view bytes)
     const bool existed = old != INVALID_FILE_ATTRIBUTES;
     if (existed && (old & FILE_ATTRIBUTE_DIRECTORY))
         return FileFailure(EISDIR);
-    if (existed && (old & FILE_ATTRIBUTE_READONLY))
-        return FileFailure(EACCES);
+    if (const Result writable = CheckWritable(path); !writable)
+        return writable;
     if (existed) {
         const Handle probe = OpenHandle(target, 0, OPEN_EXISTING);
         if (probe && ::GetFileType(probe.get()) != FILE_TYPE_DISK)

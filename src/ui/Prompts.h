@@ -25,6 +25,7 @@ struct LoadReview
     QList<ReviewedChange> changes; // in file order; never empty
     QStringList kept;              // keys the file lacks, which keep their values
     QStringList unknown;           // keys of its section that are no parameter, ignored
+    QStringList nearest;           // "ROLL_TOTL: did you mean ROLL_TOTAL?" for those near a parameter
 };
 
 class IPrompts

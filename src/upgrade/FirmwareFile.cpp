@@ -69,6 +69,33 @@ std::string_view TrimBlanks(std::string_view s)
     return s;
 }
 
+// One record's bytes: count, address (2), type, data, checksum.
+using HexRecord = std::array<std::uint8_t, 256 + 5>;
+
+// Reads the trimmed line `line` as one whole record: what is wrong with it,
+// or empty.
+std::string ReadHexRecord(std::string_view line, HexRecord& rec)
+{
+    if (line.empty() || line[0] != ':' || line.size() < 11 || (line.size() - 1) % 2 != 0)
+        return "not an Intel HEX record";
+    const std::size_t size = (line.size() - 1) / 2;
+    if (size > rec.size())
+        return "the record is too long";
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const int hi = HexNibble(line[1 + 2 * i]), lo = HexNibble(line[2 + 2 * i]);
+        if (hi < 0 || lo < 0)
+            return "not a hexadecimal digit";
+        rec[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+        sum = static_cast<std::uint8_t>(sum + rec[i]);
+    }
+    if (size != std::size_t{rec[0]} + 5)
+        return "the byte count does not match the record";
+    if (sum != 0)
+        return "wrong checksum";
+    return {};
+}
+
 // Consecutive data bytes from one address on: a HEX file's records mostly
 // follow each other, so an image costs little more than its bytes.
 struct HexRun
@@ -186,11 +213,18 @@ FirmwareInput DetectFirmwareInput(std::span<const std::uint8_t> bytes)
         return FirmwareInput::Elf;
     if (bytes.size() >= 4 && std::memcmp(bytes.data(), kMagic, 4) == 0)
         return FirmwareInput::Container;
-    for (std::uint8_t b : bytes) {
-        if (b == ':')
-            return FirmwareInput::IntelHex;
-        if (!IsBlank(static_cast<char>(b)))
-            break;
+    // A ':' alone is no proof: a raw image's first bytes may read as blanks
+    // and a colon (the stack pointer 0x20003A20 does). Only a whole valid
+    // record on the first line that is not blank makes a file Intel HEX.
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t eol = std::min(text.find('\n', pos), text.size());
+        const std::string_view line = TrimBlanks(text.substr(pos, eol - pos));
+        pos = eol + 1;
+        if (line.empty())
+            continue;
+        HexRecord rec;
+        return ReadHexRecord(line, rec).empty() ? FirmwareInput::IntelHex : FirmwareInput::Raw;
     }
     return FirmwareInput::Raw;
 }
@@ -213,25 +247,10 @@ Result ParseIntelHex(std::string_view text, std::uint32_t& address, std::vector<
         if (line.empty())
             continue;
         const std::string where = "line " + std::to_string(lineNo) + ": ";
-        if (line[0] != ':' || line.size() < 11 || (line.size() - 1) % 2 != 0)
-            return Invalid(where + "not an Intel HEX record");
-        std::array<std::uint8_t, 256 + 5> rec{};
-        const std::size_t size = (line.size() - 1) / 2;
-        if (size > rec.size())
-            return Invalid(where + "the record is too long");
-        std::uint8_t sum = 0;
-        for (std::size_t i = 0; i < size; ++i) {
-            const int hi = HexNibble(line[1 + 2 * i]), lo = HexNibble(line[2 + 2 * i]);
-            if (hi < 0 || lo < 0)
-                return Invalid(where + "not a hexadecimal digit");
-            rec[i] = static_cast<std::uint8_t>(hi << 4 | lo);
-            sum = static_cast<std::uint8_t>(sum + rec[i]);
-        }
+        HexRecord rec;
+        if (const std::string why = ReadHexRecord(line, rec); !why.empty())
+            return Invalid(where + why);
         const std::size_t count = rec[0];
-        if (size != count + 5)
-            return Invalid(where + "the byte count does not match the record");
-        if (sum != 0)
-            return Invalid(where + "wrong checksum");
         const std::uint64_t at = base + (std::uint64_t(rec[1]) << 8 | rec[2]);
         const std::uint8_t* data = rec.data() + 4;
         switch (rec[3]) {

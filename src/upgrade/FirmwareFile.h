@@ -87,7 +87,7 @@ std::vector<std::uint8_t> PackFirmware(FirmwareBoard board, std::uint8_t version
 // What a file given to `firmware pack` holds, judged by its content.
 enum class FirmwareInput {
     Raw,       // anything else: taken as the image itself
-    IntelHex,  // a ':' after leading blanks and blank lines
+    IntelHex,  // the first line that is not blank is a whole valid record
     Elf,       // an executable from the linker, not yet converted
     Container, // already a firmware file
 };

@@ -53,8 +53,11 @@ bool ConfirmLoad(IPrompts& prompts, QWidget* owner, const PendingLoad& load)
     std::vector<std::string> missing, unknown;
     if (CheckFileForDiff(QFile::encodeName(load.path).toStdString(), load.section, load.keys, missing,
                          &unknown, load.alsoKnown))
-        for (const std::string& k : unknown)
+        for (const std::string& k : unknown) {
             review.unknown << QString::fromStdString(k);
+            if (const std::string hint = DidYouMean(k, load.keys); !hint.empty())
+                review.nearest << QString::fromStdString(hint);
+        }
     return prompts.ReviewLoad(owner, review);
 }
 

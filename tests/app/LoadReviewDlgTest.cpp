@@ -21,7 +21,8 @@ const LoadReview kReview{"/home/pilot/gains.bgsc",
                          {{"ROLL_TOTAL", "Roll Setting > Total Gain", "300", "7"},
                           {"RECEIVER_TYPE", "Receiver Type", "9 (DSMX-2)", "2 (Futaba SBUS)"}},
                          {"ROLL_ACC", "PITCH_ACC"},
-                         {"SPEED"}};
+                         {"SPEED", "ROLL_TOTL"},
+                         {"ROLL_TOTL: did you mean ROLL_TOTAL?"}};
 
 TEST(LoadReviewDlg, ListsEachChangeAndWhatTheFileLacksOrHasBeside)
 {
@@ -42,10 +43,12 @@ TEST(LoadReviewDlg, ListsEachChangeAndWhatTheFileLacksOrHasBeside)
         EXPECT_GE(table->columnWidth(c), table->fontMetrics().horizontalAdvance(second[c])) << c;
     }
     EXPECT_EQ(dialog.Kept()->text(), "Not in the file, kept as they are (2): ROLL_ACC, PITCH_ACC");
-    EXPECT_EQ(dialog.Unknown()->text(), "Not a parameter, ignored (1): SPEED");
+    // A key near a parameter says which it may have meant, on a line of its own.
+    EXPECT_EQ(dialog.Unknown()->text(),
+              "Not parameters, ignored (2): SPEED, ROLL_TOTL\nROLL_TOTL: did you mean ROLL_TOTAL?");
     EXPECT_TRUE(dialog.Kept()->isVisible() && dialog.Unknown()->isVisible());
 
-    CLoadReviewDlg plain(LoadReview{"a.bgsc", "motor board", {kReview.changes[0]}, {}, {}});
+    CLoadReviewDlg plain(LoadReview{"a.bgsc", "motor board", {kReview.changes[0]}, {}, {}, {}});
     plain.show();
     EXPECT_TRUE(plain.Summary()->text().startsWith("Loading a.bgsc changes 1 value on the motor board."));
     EXPECT_FALSE(plain.Kept()->isVisible() || plain.Unknown()->isVisible());

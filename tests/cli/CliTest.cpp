@@ -367,6 +367,7 @@ TEST_F(CliTest, RefusedFilesSendNothing)
         const char* text; // nullptr: the path is made above or not there
         std::string path;
         std::string error; // after "qav-nuva-cli: " and the path
+        const char* ignored = nullptr; // the lines before, after "qav-nuva-cli: " and the path
     } rows[] = {
         {"empty", "", "", " has no [PARAMETERS] section."},
         {"plain text", "hello\nworld\n", "", " has no [PARAMETERS] section."},
@@ -383,6 +384,19 @@ TEST_F(CliTest, RefusedFilesSendNothing)
          "[PARAMETERS]\nROLL_SERVO_REV=255\nINIT_ROLL=-99999999999999999999\n", "",
          " has values its parameters cannot hold: ROLL_SERVO_REV=255 (-128 to 127), "
          "INIT_ROLL=-99999999999999999999 (-2147483648 to 2147483647)."},
+        // A file that has none of the keys changes nothing, as on the screens.
+        {"keys under another section", "[OTHER]\nROLL_TOTAL=130\n[PARAMETERS]\n", "",
+         " changes nothing: its [PARAMETERS] section has none of the keys. Nothing was sent."},
+        {"old-Mac line ends", "[PARAMETERS]\rROLL_TOTAL=130\rPITCH_MIN=-3\r", "",
+         " changes nothing: its [PARAMETERS] section has none of the keys. Nothing was sent."},
+        {"only a misspelt key", "[PARAMETERS]\nROLL_TOTL=130\n", "",
+         " changes nothing: its [PARAMETERS] section has none of the keys. Nothing was sent.",
+         " has no parameter named ROLL_TOTL; it is ignored.\nqav-nuva-cli: ROLL_TOTL: did you mean ROLL_TOTAL?\n"},
+        // What the file holds never reaches the terminal raw.
+        {"escape sequences and bytes of no text",
+         "[PARAMETERS]\nROLL_T\x1b[31mOTAL=1\nROLL_VEL=1\x1b]0;x\x07\xff\n", "",
+         " has values its parameters cannot hold: ROLL_VEL=1\\x1B]0;x\\x07\\xFF (not a whole number).",
+         " has no parameter named ROLL_T\\x1B[31mOTAL; it is ignored.\n"},
         {"missing", nullptr, (dir / "none.bgsc").string(), ": No such file or directory."},
         {"folder", nullptr, (dir / "folder.bgsc").string(), ": Is a directory."},
         {"fifo", nullptr, fifo, ": not a regular file."},
@@ -391,6 +405,7 @@ TEST_F(CliTest, RefusedFilesSendNothing)
     };
     StartSim();
     const ControllerParams before = sim->ControllerWorkingParams();
+    const ControllerParams stored = sim->ControllerFlashParams();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         std::string path = row.path;
@@ -401,11 +416,14 @@ TEST_F(CliTest, RefusedFilesSendNothing)
         const CliRun w = Cli({"write", "--port", kPort, path, "--flash"});
         EXPECT_EQ(w.code, 1);
         const std::string prefix = row.text ? "" : "Cannot read ";
-        EXPECT_EQ(w.err, "qav-nuva-cli: " + prefix + path + row.error + "\n");
+        const std::string ignored = row.ignored ? "qav-nuva-cli: " + path + row.ignored : "";
+        EXPECT_EQ(w.err, ignored + "qav-nuva-cli: " + prefix + path + row.error + "\n");
         EXPECT_EQ(w.out, "");
     }
     EXPECT_EQ(sim->Stats(sim::DeviceKind::Controller).framesReceived, 0u);
     EXPECT_EQ(sim->ControllerWorkingParams(), before);
+    EXPECT_EQ(sim->ControllerFlashParams(), stored);
+    EXPECT_FALSE(fs::exists(dir / "data")); // no backup either
 }
 
 TEST_F(CliTest, WriteKeepsTheControllersValueForEveryKeyTheFileLacksAndSaysWhich)
@@ -540,6 +558,10 @@ TEST_F(CliTest, ReadRefusesAnOutputThatIsNoRegularFileAndSaysWhyAWriteFailed)
     const std::string fifo = (dir / "fifo.bgsc").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     fs::create_directories(dir / "folder.bgsc");
+    // A file the user may not write is left as it is, owner and all.
+    const std::string readOnly = (dir / "read-only.bgsc").string();
+    WriteText(readOnly, "[PARAMETERS]\nROLL_TOTAL=7\n");
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
     StartSim();
     const struct
     {
@@ -548,6 +570,7 @@ TEST_F(CliTest, ReadRefusesAnOutputThatIsNoRegularFileAndSaysWhyAWriteFailed)
         {"/dev/null", "not a regular file"},
         {fifo, "not a regular file"},
         {(dir / "folder.bgsc").string(), "Is a directory"},
+        {readOnly, "Permission denied"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
@@ -556,6 +579,7 @@ TEST_F(CliTest, ReadRefusesAnOutputThatIsNoRegularFileAndSaysWhyAWriteFailed)
         EXPECT_EQ(r.err, "qav-nuva-cli: Cannot write " + row.path + ": " + row.error + ".\n");
     }
     EXPECT_EQ(sim->Stats(sim::DeviceKind::Controller).framesReceived, 0u);
+    EXPECT_EQ(ReadFile(readOnly), "[PARAMETERS]\nROLL_TOTAL=7\n");
     struct stat st
     {
     };

@@ -121,8 +121,20 @@ TEST_F(MotorCliTest, RefusedFilesSendNothing)
         {"beyond_a_byte_even_when_allowed", "[MOTOR_PARAMETERS]\nPOL_MOTOR1=256\n", "POL_MOTOR1=256 (0 to 255)",
          true},
         {"missing", nullptr, "Cannot read "},
+        // Every fault at once, not one after the other is mended.
+        {"both_kinds_of_fault", "[MOTOR_PARAMETERS]\nPOL_MOTOR2=-3\nPOW_MOTOR1=150\n",
+         "has values its parameters cannot hold: POL_MOTOR2=-3 (0 to 255). It also has values outside the motor "
+         "board's ranges: POW_MOTOR1=150 (0 to 100). Nothing was sent.\n"},
+        // A file that has none of the keys changes nothing.
+        {"another_section", "[PARAMETERS]\nX=1\n[MOTOR_PARAMETERS]\n[OTHER]\nPOL_MOTOR1=14\n",
+         "changes nothing: its [MOTOR_PARAMETERS] section has none of the keys. Nothing was sent.\n"},
+        {"old_mac_line_ends", "[MOTOR_PARAMETERS]\rPOL_MOTOR1=14\rPOW_MOTOR1=60\r",
+         "changes nothing: its [MOTOR_PARAMETERS] section has none of the keys. Nothing was sent.\n"},
+        {"misspelt", "[MOTOR_PARAMETERS]\nPOW_MOTR1=60\n",
+         "POW_MOTR1: did you mean POW_MOTOR1?\nqav-nuva-cli: " },
     };
     StartSim();
+    const MotorParams stored = sim->MotorFlashParams();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string path =
@@ -138,6 +150,7 @@ TEST_F(MotorCliTest, RefusedFilesSendNothing)
     }
     EXPECT_EQ(sim->Stats(sim::DeviceKind::Motor).framesReceived, 0u);
     EXPECT_EQ(sim->MotorWorkingParams(), sim::DefaultMotorParams());
+    EXPECT_EQ(sim->MotorFlashParams(), stored);
 }
 
 // Above the dialog's range only with the user's leave, and then as the
@@ -149,7 +162,7 @@ TEST_F(MotorCliTest, AllowOutOfRangeSendsWhatAByteCarries)
     const CliRun refused = Cli({"write", "--board", "motor", "--port", kPort, file});
     EXPECT_EQ(refused.code, 1);
     EXPECT_EQ(refused.err, "qav-nuva-cli: " + file + " has no parameter named POW_MOTR2; it is ignored.\n" +
-                               "qav-nuva-cli: " + file +
+                               "qav-nuva-cli: POW_MOTR2: did you mean POW_MOTOR2?\n" + "qav-nuva-cli: " + file +
                                " has values outside the motor board's ranges: POW_MOTOR1=150 (0 to 100). Nothing "
                                "was sent. A file saved from a motor board that holds such values can be sent as its "
                                "frames carry them with --allow-out-of-range.\n");

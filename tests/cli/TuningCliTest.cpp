@@ -122,6 +122,13 @@ TEST_F(TuningCliTest, DiffListsDifferingKeysAndExitsLikeGit)
         std::string out;
         std::string errStart;
     };
+    // Keys that are no parameter are named escaped, with the one a slip
+    // of the hand most likely meant.
+    const std::string odd = dir.File("odd.bgsc"), m = dir.File("m.bmc"), n = dir.File("n.bmc");
+    test::WriteWholeFile(odd, "[PARAMETERS]\nROLL_TOTAL=120\nROLL_VEL=80\nPITCH_MIN=-90\nROLL_TOTL=1\n"
+                              "\x1b[2J\xc3=1\n");
+    test::WriteWholeFile(m, "[MOTOR_PARAMETERS]\nPOW_MOTOR1=50\npow_motr2=7\n");
+    test::WriteWholeFile(n, "[MOTOR_PARAMETERS]\nPOW_MOTOR1=60\n");
     // The first of two ROLL_TOTAL lines counts; -090 is -90.
     const std::string differences =
         "ROLL_TOTAL\t120\t150\nROLL_VEL\t80\t(missing)\nRECEIVER_TYPE\t(missing)\t2\n";
@@ -136,6 +143,16 @@ TEST_F(TuningCliTest, DiffListsDifferingKeysAndExitsLikeGit)
         {{"diff", a, dir.File("none.bgsc")}, 1, "", "qav-nuva-cli: Cannot read " + dir.File("none.bgsc")},
         {{"diff", a}, 1, "", "qav-nuva-cli: Usage: qav-nuva-cli diff [--board B] FILE_A FILE_B"},
         {{"diff", a, b, "--bogus"}, 1, "", "qav-nuva-cli: Unknown option --bogus."},
+        {{"diff", a, odd},
+         0,
+         "",
+         "qav-nuva-cli: " + odd + " has no parameters named ROLL_TOTL and \\x1B[2J\\xC3; they are ignored.\n" +
+             "qav-nuva-cli: ROLL_TOTL: did you mean ROLL_TOTAL?\n"},
+        {{"diff", "--board", "motor", m, n},
+         0,
+         "POW_MOTOR1\t50\t60\n",
+         "qav-nuva-cli: " + m + " has no parameter named pow_motr2; it is ignored.\n" +
+             "qav-nuva-cli: pow_motr2: did you mean POW_MOTOR2?\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());
@@ -143,6 +160,9 @@ TEST_F(TuningCliTest, DiffListsDifferingKeysAndExitsLikeGit)
         EXPECT_EQ(r.code, c.code) << r.err;
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err.rfind(c.errStart, 0), 0u) << r.err;
+        if (c.errStart.ends_with('\n')) {
+            EXPECT_EQ(r.err, c.errStart);
+        }
     }
 }
 

@@ -405,6 +405,19 @@ TEST_F(UpgradeCli, PackTakesIntelHexAndInfoFindsFlaws)
         EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
     }
     EXPECT_NE(Cli({"firmware", "info", bad}).out.find("(does not match: 0x"), std::string::npos);
+
+    // "--" ends the options: a file whose name starts with a dash.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(ports_.Scratch());
+    std::filesystem::copy_file(out, "-x.bgsf");
+    const CliRun dashed = Cli({"firmware", "info", "--", "-x.bgsf"});
+    const CliRun option = Cli({"firmware", "info", "-x.bgsf"});
+    const CliRun help = Cli({"firmware", "info", "--", "-h"});
+    std::filesystem::current_path(before);
+    EXPECT_EQ(dashed.code, 0) << dashed.err;
+    EXPECT_EQ(dashed.out.rfind("magic: QNFW\n", 0), 0u) << dashed.out;
+    EXPECT_EQ(option.err, "qav-nuva-cli: Unknown option -x.bgsf.\n");
+    EXPECT_EQ(help.err, "qav-nuva-cli: Cannot read -h: No such file or directory.\n");
 }
 
 // Each firmware command reads only regular files of bounded size: a FIFO
@@ -439,6 +452,12 @@ TEST_F(UpgradeCli, PackRefusesWhatIsNoFlashImage)
     stackInFlash[3] = 0x08;
     auto resetOutside = program;
     resetOutside[7] = 0x09;
+    // A stack pointer whose bytes read as a blank and a colon: no Intel HEX.
+    auto colon = program;
+    colon[0] = 0x20, colon[1] = ':', colon[2] = 0x00, colon[3] = 0x20;
+    auto badHex = std::vector<std::uint8_t>(1024, '0');
+    const std::string firstRecord = ":0400000000500020BB\n";
+    std::copy(firstRecord.begin(), firstRecord.end(), badHex.begin());
     const std::string packed = Write("p.bgsf", PackFirmware(FirmwareBoard::Controller, 1, 0x08000000, program));
     const std::string hex = Write("blank.hex", {});
     std::ofstream(hex) << "\n\n  :020000040800F2\n :04000000005000208C\n :00000001FF\n";
@@ -460,6 +479,10 @@ TEST_F(UpgradeCli, PackRefusesWhatIsNoFlashImage)
         {"forced", Write("f.bin", text), {"--force"}, 0, "Wrote "},
         {"a firmware file", packed, {}, 1, "is a firmware file already"},
         {"Intel HEX after blank lines", hex, {}, 0, "4 bytes for the main controller at 0x08000000"},
+        {"a stack pointer of 0x20003A20", Write("colon.bin", colon), {}, 0,
+         "1024 bytes for the main controller at 0x08000000"},
+        // A first line that is no whole record makes no Intel HEX file.
+        {"a wrong checksum", Write("bad.hex", badHex), {}, 1, "its first word 0x3034303A is not a stack pointer"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -482,13 +505,21 @@ TEST_F(UpgradeCli, PackWritesOnlyRegularFilesAndKeepsTheChip)
     const std::string raw = Write("a.bin", sim::SimFirmwareImage(12, 512));
     const std::string dir = ports_.Scratch() + "/dir";
     std::filesystem::create_directory(dir);
-    for (const std::string& target : {fifo_, dir, std::string("/dev/null")}) {
+    // A read-only file is left as it is, owner and all.
+    const std::string readOnly = Write("read-only.bmcf", {'o', 'l', 'd'});
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    for (const auto& [target, why] : std::vector<std::pair<std::string, std::string>>{
+             {fifo_, "not a regular file"},
+             {dir, "Is a directory"},
+             {"/dev/null", "not a regular file"},
+             {readOnly, "Permission denied"}}) {
         SCOPED_TRACE(target);
         const CliRun r =
             Cli({"firmware", "pack", "--any-chip", "--board", "motor", "--version", "1", raw, "-o", target});
         EXPECT_EQ(r.code, 1);
-        EXPECT_EQ(r.err.rfind("qav-nuva-cli: Cannot write " + target + ": ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err, "qav-nuva-cli: Cannot write " + target + ": " + why + ".\n");
     }
+    EXPECT_EQ(Read(readOnly), "old");
     const std::string out = ports_.Scratch() + "/c.bmcf";
     const CliRun pack =
         Cli({"firmware", "pack", "--board", "motor", "--version", "1.2", "--chip", "0x422", raw, "-o", out});

@@ -35,6 +35,7 @@ TEST(ConfigFileCheck, ValuesMissingKeysAndRefusalsFollowTheTable)
         bool ok;
         const char* values; // "KEY=value;" for each kept value, or the refusal after the path
         const char* missing;
+        const char* read = ""; // refused for its values: "KEY=value;" for those that could be read
     } rows[] = {
         {"[MOTOR_PARAMETERS]\nPOL_MOTOR1=14\nDIR_MOTOR1=-1\n", true, "POL_MOTOR1=14;DIR_MOTOR1=-1;",
          "POW_MOTOR1"},
@@ -48,7 +49,12 @@ TEST(ConfigFileCheck, ValuesMissingKeysAndRefusalsFollowTheTable)
          "whole number), DIR_MOTOR1=-129 (-128 to 127).",
          ""},
         {"[MOTOR_PARAMETERS]\nPOL_MOTOR1=99999999999999999999999\n", false,
-         " has values its parameters cannot hold: POL_MOTOR1=99999999999999999999999 (0 to 255).", ""},
+         " has values its parameters cannot hold: POL_MOTOR1=99999999999999999999999 (0 to 255).",
+         "POW_MOTOR1 and DIR_MOTOR1"},
+        // The rest is read all the same, for the caller to name its faults too.
+        {"[MOTOR_PARAMETERS]\nPOL_MOTOR1=14\nPOW_MOTOR1=1\x1b[2J\xff\n", false,
+         " has values its parameters cannot hold: POW_MOTOR1=1\\x1B[2J\\xFF (not a whole number).", "DIR_MOTOR1",
+         "POL_MOTOR1=14;"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
@@ -57,17 +63,53 @@ TEST(ConfigFileCheck, ValuesMissingKeysAndRefusalsFollowTheTable)
         checked.missing.push_back("stale");
         const Result r = ReadCheckedConfig(path, "MOTOR_PARAMETERS", kMotorLike, checked);
         ASSERT_EQ(r.Ok(), row.ok) << r.message;
-        if (!row.ok) {
-            EXPECT_EQ(r.message, path + row.values);
-            EXPECT_TRUE(checked.values.empty() && checked.missing.empty());
-            continue;
-        }
         std::string values;
         for (const ConfigValue& v : checked.values)
             values += std::string(v.key) + "=" + std::to_string(v.value) + ";";
-        EXPECT_EQ(values, row.values);
         EXPECT_EQ(JoinKeys(checked.missing), row.missing);
+        if (!row.ok) {
+            EXPECT_EQ(r.message, path + row.values);
+            EXPECT_EQ(values, row.read);
+            continue;
+        }
+        EXPECT_EQ(values, row.values);
     }
+}
+
+// A key a slip of the hand made is matched to the parameter it meant; a
+// word that is no slip is not matched to anything.
+TEST(ConfigFileCheck, TheNearestKeyIsAtMostAFewEditsAway)
+{
+    const std::vector<ConfigKeyRange> controller = ControllerConfigKeyRanges();
+    const std::vector<ConfigKeyRange> motor = MotorConfigKeyRanges();
+    const struct
+    {
+        const char* name;
+        const std::vector<ConfigKeyRange>& keys;
+        const char* nearest;
+    } rows[] = {
+        {"ROLL_TOTL", controller, "ROLL_TOTAL"},      // a letter dropped
+        {"ROLL_TOTAAL", controller, "ROLL_TOTAL"},    // one added
+        {"roll_totak", controller, "ROLL_TOTAL"},     // case aside, one changed
+        {"PTICH_MIN", controller, "PITCH_MIN"},       // two swapped
+        {"RECIEVER_TYPE", controller, "RECEIVER_TYPE"},
+        {"INSTALLMODE", controller, "INSTALL_MODE"},
+        {"POW_MOTR2", motor, "POW_MOTOR2"},
+        {"POL_MOTOR3", motor, "POL_MOTOR1"},          // a tie: the first in the table
+        {"SPEED", controller, ""},
+        {"ROLL", controller, ""},
+        {"ROL_TOT", controller, ""},                  // three edits in 7 letters: too far
+        {"ROLL_TOTAL", motor, ""},
+        {"", controller, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(NearestKey(row.name, row.keys), row.nearest);
+        EXPECT_EQ(DidYouMean(row.name, row.keys),
+                  *row.nearest ? std::string(row.name) + ": did you mean " + row.nearest + "?" : "");
+    }
+    EXPECT_EQ(NearestKey(std::string(100000, 'A'), controller), "");
+    EXPECT_EQ(DidYouMean("ROLL_TOT\x1b", controller), "ROLL_TOT\\x1B: did you mean ROLL_TOTAL?");
 }
 
 TEST(ConfigFileCheck, ControllerKeysCarryTheirParametersWidths)

@@ -30,6 +30,11 @@ TEST(RegularFile, ReplacesOnlyRegularFilesAndKeepsTheirMode)
     std::filesystem::create_symlink(dir.File("old"), dir.File("link"));
     ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
     std::filesystem::create_directory(dir.File("folder"));
+    // A read-only file is refused even to root, whom the system would let
+    // through, and through a link as well.
+    test::WriteWholeFile(dir.File("read-only"), "kept");
+    chmod(dir.File("read-only").c_str(), 0444);
+    std::filesystem::create_symlink(dir.File("read-only"), dir.File("link-to-read-only"));
     struct Case
     {
         std::string path;
@@ -42,6 +47,8 @@ TEST(RegularFile, ReplacesOnlyRegularFilesAndKeepsTheirMode)
         {dir.File("folder"), EISDIR},
         {"/dev/null", kNotRegularFile},
         {dir.File("no/such/folder"), ENOENT},
+        {dir.File("read-only"), EACCES},
+        {dir.File("link-to-read-only"), EACCES},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -49,6 +56,10 @@ TEST(RegularFile, ReplacesOnlyRegularFilesAndKeepsTheirMode)
     }
     EXPECT_EQ(test::ReadWholeFile(dir.File("new")), "new text");
     EXPECT_EQ(test::ReadWholeFile(dir.File("old")), "new text");
+    EXPECT_EQ(test::ReadWholeFile(dir.File("read-only")), "kept");
+    EXPECT_EQ(CheckWritable(dir.File("old")).code, 0);
+    EXPECT_EQ(CheckWritable(dir.File("none")).code, 0);
+    EXPECT_EQ(CheckWritable(dir.File("read-only")).message, "Permission denied");
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
     struct stat st
     {
@@ -56,7 +67,7 @@ TEST(RegularFile, ReplacesOnlyRegularFilesAndKeepsTheirMode)
     ASSERT_EQ(stat(dir.File("old").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     // Only what was there and what was written: no temporary file is left.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 5);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 7);
 }
 
 } // namespace

@@ -155,6 +155,14 @@ TEST(FirmwareInputs, ToldByTheirContent)
         {std::string("\x00\x50\x00\x20", 4), FirmwareInput::Raw},
         {" x:", FirmwareInput::Raw},
         {"", FirmwareInput::Raw},
+        {":00000001FF", FirmwareInput::IntelHex},
+        // A colon is no proof: a whole valid record on the first line that
+        // is not blank is.
+        {std::string("\x20:\x00\x20\x31\x01\x00\x08", 8), FirmwareInput::Raw}, // stack pointer 0x20003A20
+        {":00000001FE\n", FirmwareInput::Raw},                                 // wrong checksum
+        {":0400000001020304F2\n", FirmwareInput::IntelHex},                    // a data record
+        {":0400000001020304\n", FirmwareInput::Raw},                           // cut short
+        {"\n:00000001FF junk\n", FirmwareInput::Raw},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);

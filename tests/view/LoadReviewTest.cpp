@@ -67,6 +67,7 @@ struct ReviewRow
     std::vector<const char*> changed; // keys in file order; empty: no review
     int kept;
     const char* unknown;
+    const char* nearest = nullptr; // what the review says the unknown key may have meant
 };
 
 TEST(LoadReview, ListsExactlyWhatEachFileChangesAndChangesNothingUnlessApplied)
@@ -79,6 +80,13 @@ TEST(LoadReview, ListsExactlyWhatEachFileChangesAndChangesNothingUnlessApplied)
          {"RECEIVER_TYPE", "INIT_PITCH"},
          19,
          "SPEED"},
+        {"a misspelt key",
+         "[PARAMETERS]\nROLL_TOTAL=301\nPTICH_MIN=5\n",
+         true,
+         {"ROLL_TOTAL"},
+         22,
+         "PTICH_MIN",
+         "PTICH_MIN: did you mean PITCH_MIN?"},
         {"a direction as 255 is -1",
          "[PARAMETERS]\nROLL_SERVO_REV=255\nYAW_SERVO_CENTER=5\n",
          true,
@@ -133,6 +141,7 @@ TEST(LoadReview, ListsExactlyWhatEachFileChangesAndChangesNothingUnlessApplied)
         EXPECT_EQ(keys, expected);
         EXPECT_EQ(review.kept.size(), row.kept);
         EXPECT_EQ(review.unknown, row.unknown ? QStringList{row.unknown} : QStringList());
+        EXPECT_EQ(review.nearest, row.nearest ? QStringList{row.nearest} : QStringList());
         const ReviewedChange& first = review.changes[0];
         if (first.key == "RECEIVER_TYPE") { // by its screen name, in the screen's terms
             EXPECT_EQ(QStringList({first.name, first.now, first.inFile}),
