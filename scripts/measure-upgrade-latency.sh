@@ -35,7 +35,7 @@ random.seed(7)
 body = bytes(random.randrange(256) for _ in range(2048 - 8))
 open(sys.argv[1], "wb").write(struct.pack("<II", 0x20005000, 0x08000101) + body)
 PY
-"$cli" firmware pack --board controller --version 24 "$work/fw.bin" -o "$work/fw.bgsf" >/dev/null
+"$cli" firmware pack --board controller --version 24 --chip 0x410 "$work/fw.bin" -o "$work/fw.bgsf" >/dev/null
 
 printf '%-10s %-10s %-12s %-12s\n' "delay ms" successes "median s" "longest s"
 for delay in "${delays[@]}"; do
