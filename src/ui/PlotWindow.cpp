@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
@@ -55,7 +56,8 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
 {
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
-    resize(900, 760);
+    setMinimumSize(kMinimumSize);
+    resize(kPreferredSize);
 
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
@@ -167,6 +169,50 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
 }
 
 PlotWindow::~PlotWindow() = default;
+
+QRect PlotWindow::Placement(const QRect& available, const QRect& owner, const QMargins& frame)
+{
+    const int frameWidth = frame.left() + frame.right();
+    const int frameHeight = frame.top() + frame.bottom();
+    auto fit = [&](int room, int preferred, int minimum) { return std::max(minimum, std::min(preferred, room)); };
+    const int roomRight = available.right() - owner.right() - frameWidth;
+    const int roomBelow = available.bottom() - owner.bottom() - frameHeight;
+    QSize size(fit(available.width() - frameWidth, kPreferredSize.width(), kMinimumSize.width()),
+               fit(available.height() - frameHeight, kPreferredSize.height(), kMinimumSize.height()));
+    QPoint corner;
+    if (roomRight >= kMinimumSize.width()) {
+        size.setWidth(fit(roomRight, kPreferredSize.width(), kMinimumSize.width()));
+        corner = QPoint(owner.right() + 1, owner.top());
+    } else if (roomBelow >= kMinimumSize.height()) {
+        size.setHeight(fit(roomBelow, kPreferredSize.height(), kMinimumSize.height()));
+        corner = QPoint(owner.left(), owner.bottom() + 1);
+    } else {
+        corner = QPoint(available.right() + 1 - size.width() - frameWidth,
+                        available.bottom() + 1 - size.height() - frameHeight);
+    }
+    // Inside the screen, top left first where even the minimum is too big.
+    corner.setX(std::max(available.left(),
+                         std::min(corner.x(), available.right() + 1 - size.width() - frameWidth)));
+    corner.setY(std::max(available.top(),
+                         std::min(corner.y(), available.bottom() + 1 - size.height() - frameHeight)));
+    return QRect(corner, size);
+}
+
+void PlotWindow::PlaceBeside(const QWidget* owner)
+{
+    const QWidget* top = owner->window();
+    const QScreen* screen = top->screen();
+    if (!screen)
+        return;
+    // Before the window is first shown the window manager has not framed it
+    // yet: take the owner's frame as the likely one.
+    const QRect outer = top->frameGeometry(), inner = top->geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    const QRect place = Placement(screen->availableGeometry(), outer, frame);
+    move(place.topLeft());
+    resize(place.size());
+}
 
 void PlotWindow::AddSample(const TelemetrySample& s, Clock::time_point at)
 {
@@ -335,10 +381,17 @@ bool PlotWindow::StartRecordingTo(const QString& path)
 
 void PlotWindow::StopRecording()
 {
-    if (recorder_)
-        recorder_->Finish();
+    if (!recorder_)
+        return;
+    const bool written = recorder_->Finish();
+    const long rows = recorder_->Rows();
+    const QString path = QString::fromStdString(recorder_->Path());
     recorder_.reset();
     UpdateRecordingControls();
+    // What was kept, where the user will look for it.
+    if (written)
+        recordingState_->setText(QStringLiteral("Wrote %1 rows to %2").arg(rows).arg(path));
+    recordingState_->setAccessibleName(recordingState_->text());
 }
 
 void PlotWindow::UpdateRecordingControls()

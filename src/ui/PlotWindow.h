@@ -52,8 +52,22 @@ public:
     static constexpr std::chrono::milliseconds kRefreshPeriod{250};
     static constexpr int kLongestWindowSeconds = 60;
 
+    // Wide enough for the charts and their legends; small enough to sit
+    // beside the 1000 px main window on a 1366 px screen.
+    static constexpr QSize kPreferredSize{720, 560};
+    static constexpr QSize kMinimumSize{340, 300};
+
     explicit PlotWindow(IPrompts& prompts, QWidget* parent = nullptr);
     ~PlotWindow() override;
+
+    // Where the window goes (its frame's corner and its own size) beside
+    // `owner`'s frame on a screen whose free area is `available`, `frame`
+    // being what the window manager adds around it: to the right of the
+    // owner, else under it, when there is room for kMinimumSize; else in
+    // the screen's lower right corner. Always inside `available`.
+    static QRect Placement(const QRect& available, const QRect& owner, const QMargins& frame);
+    // Moves and sizes the window by Placement beside `owner`'s window.
+    void PlaceBeside(const QWidget* owner);
 
     // One telemetry answer, received at `at`.
     void AddSample(const TelemetrySample& sample, Clock::time_point at);

@@ -217,6 +217,39 @@ TEST_F(TuningAidsTest, PlotWindowDrawsEveryAnswerFromTheSimulatedController)
     EXPECT_TRUE(plots->ValuesText().contains(QStringLiteral("RC shot"))) << plots->ValuesText().toStdString();
 }
 
+TEST(PlotWindowPlacementTest, FitsTheScreenBesideOrUnderTheMainWindow)
+{
+    const QMargins frame(2, 28, 2, 2);
+    struct Case
+    {
+        const char* what;
+        QRect available, owner;
+        bool beside; // clear of the owner's frame
+    };
+    const Case cases[] = {
+        {"laptop, main window at the top left", QRect(0, 0, 1366, 740), QRect(0, 0, 1004, 730), true},
+        {"laptop, main window in the middle", QRect(0, 0, 1366, 740), QRect(180, 5, 1004, 730), false},
+        {"full HD", QRect(0, 0, 1920, 1050), QRect(100, 100, 1004, 730), true},
+        {"tall screen, no room to the right", QRect(0, 0, 1024, 1500), QRect(0, 0, 1004, 730), true},
+        {"second screen to the right", QRect(1920, 0, 1366, 740), QRect(1920, 0, 1004, 730), true},
+        {"tiny screen", QRect(0, 0, 320, 240), QRect(0, 0, 320, 240), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QRect place = PlotWindow::Placement(c.available, c.owner, frame);
+        const QRect outer = place.marginsAdded(frame).translated(frame.left(), frame.top());
+        EXPECT_GE(place.width(), PlotWindow::kMinimumSize.width());
+        EXPECT_GE(place.height(), PlotWindow::kMinimumSize.height());
+        EXPECT_LE(place.width(), PlotWindow::kPreferredSize.width());
+        EXPECT_LE(place.height(), PlotWindow::kPreferredSize.height());
+        // Inside the screen wherever the smallest window fits on it.
+        const bool fits = c.available.width() >= PlotWindow::kMinimumSize.width() + 4;
+        EXPECT_TRUE(!fits || c.available.contains(outer))
+            << outer.x() << ',' << outer.y() << ' ' << outer.width() << 'x' << outer.height();
+        EXPECT_TRUE(!c.beside || !outer.intersects(c.owner));
+    }
+}
+
 TEST_F(TuningAidsTest, RecordingWritesEveryAnswerUntilStoppedOrClosed)
 {
     Connect();
@@ -240,6 +273,8 @@ TEST_F(TuningAidsTest, RecordingWritesEveryAnswerUntilStoppedOrClosed)
     record->click();
     EXPECT_FALSE(plots->Recording());
     const long rows = plots->SamplesReceived() - from;
+    EXPECT_EQ(plots->RecordingStateText(),
+              QStringLiteral("Wrote %1 rows to %2").arg(rows).arg(QString::fromStdString(dir.File("run.csv"))));
     const std::string text = test::ReadWholeFile(dir.File("run.csv"));
     EXPECT_EQ(
         text.rfind("t,roll,tilt,pan,rc_roll,rc_tilt,rc_pan,rc_mode,rc_shot,ax,ay,az,motor,firmware\n0.000,",
@@ -262,6 +297,7 @@ TEST_F(TuningAidsTest, RecordingWritesEveryAnswerUntilStoppedOrClosed)
         EXPECT_EQ(prompts.messages.last().text,
                   QStringLiteral("Recording to /dev/full stopped: the file cannot be written."));
         EXPECT_EQ(record->text(), QStringLiteral("Record"));
+        EXPECT_EQ(plots->RecordingStateText(), QString()); // nothing said to be kept
     }
 
     // A file that cannot be made is said, and nothing records.
