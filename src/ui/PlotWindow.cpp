@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace qav {
 
@@ -93,6 +94,10 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
     plot_->setAutoAddPlottableToLegend(false);
     // Thin unsmoothed lines: the cheap path, and crisp at this density.
     plot_->setNotAntialiasedElements(QCP::aeAll);
+    plot_->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
+    // The lines in a paint buffer of their own: while the axes stay as
+    // they are, a refresh redraws only them, not the texts around them.
+    plot_->layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
     plot_->setAntialiasedElements(QCP::aeLegend);
     QCPLayoutGrid* grid = plot_->plotLayout();
     grid->clear();
@@ -290,10 +295,15 @@ void PlotWindow::Refresh()
         if (low[k] < range.lower || high[k] > range.upper || span < range.size() / 2) {
             const double mid = (low[k] + high[k]) / 2;
             y->setRange(mid - span * 0.55, mid + span * 0.55);
+            axesChanged_ = true;
         }
     }
-    // Drawn once the events waiting are handled: many changes, one picture.
-    plot_->replot(QCustomPlot::rpQueuedReplot);
+    if (std::exchange(axesChanged_, false))
+        // Drawn once the events waiting are handled: many changes, one
+        // picture.
+        plot_->replot(QCustomPlot::rpQueuedReplot);
+    else
+        plot_->layer(QStringLiteral("main"))->replot();
 }
 
 void PlotWindow::SetPaused(bool paused)
@@ -318,6 +328,7 @@ void PlotWindow::SetWindowSeconds(int seconds)
         x->ticker().staticCast<QCPAxisTickerFixed>()->setTickStep(seconds / 6.0); // 2, 5 or 10 s
         x->setRange(-seconds, 0);
     }
+    axesChanged_ = true;
     Refresh();
 }
 
@@ -328,6 +339,7 @@ void PlotWindow::ToggleSeries(QCPGraph* graph)
     for (QCPLegend* legend : legends_)
         if (QCPPlottableLegendItem* entry = legend->itemWithPlottable(graph))
             entry->setTextColor(graph->visible() ? QColor(Qt::black) : QColor(Qt::gray));
+    axesChanged_ = true; // and a legend entry
     Refresh();
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }

@@ -123,6 +123,8 @@ private:
     long received_ = 0;
     bool dirty_ = false;
     bool paused_ = false;
+    // Something besides the lines changed: the whole plot is drawn anew.
+    bool axesChanged_ = true;
     double latest_ = 0; // t of the newest answer drawn
     int windowSeconds_ = 30;
     QCustomPlot* plot_ = nullptr;
