@@ -10,47 +10,15 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QGraphicsLayout>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLegendMarker>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
+#include <qcustomplot.h>
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <utility>
 
 namespace qav {
-
-// A chart that reports the time under the mouse pointer.
-class PlotChartView : public QChartView
-{
-public:
-    PlotChartView(QChart* chart, PlotWindow& owner) : QChartView(chart), owner_(owner)
-    {
-        setMouseTracking(true);
-        setRenderHint(QPainter::Antialiasing, false);
-        setCacheMode(QGraphicsView::CacheBackground);
-    }
-
-protected:
-    void mouseMoveEvent(QMouseEvent* event) override
-    {
-        owner_.ShowValuesAt(chart()->mapToValue(event->position()).x());
-        QChartView::mouseMoveEvent(event);
-    }
-    void resizeEvent(QResizeEvent* event) override
-    {
-        QChartView::resizeEvent(event); // the chart takes the new size
-        owner_.AlignPlotAreas();
-    }
-
-private:
-    PlotWindow& owner_;
-};
 
 namespace {
 
@@ -74,9 +42,14 @@ int GroupOf(int channel)
     return static_cast<int>(kTelemetryChannels[static_cast<std::size_t>(channel)].group);
 }
 
+// Line colours, repeated in every chart: each chart has at most five lines.
+const QColor kLineColors[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
+                              QColor(0x94, 0x67, 0xbd), QColor(0xff, 0x7f, 0x0e)};
+
 constexpr int kWindowChoices[] = {10, 30, 60};
 
 const QString kTitle = QStringLiteral("QAV-NUVA Live Plots");
+const QString kTimeAxisTitle = QStringLiteral("seconds before the latest answer");
 
 } // namespace
 
@@ -84,7 +57,8 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
 {
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
-    resize(900, 760);
+    setMinimumSize(kMinimumSize);
+    resize(kPreferredSize);
 
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
@@ -115,53 +89,81 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
     bar->addWidget(recordingState_, 1);
     layout->addLayout(bar);
 
+    plot_ = new QCustomPlot(this);
+    plot_->setAccessibleName(QStringLiteral("Live plots"));
+    plot_->setAutoAddPlottableToLegend(false);
+    // Thin unsmoothed lines: the cheap path, and crisp at this density.
+    plot_->setNotAntialiasedElements(QCP::aeAll);
+    plot_->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
+    // The lines in a paint buffer of their own: while the axes stay as
+    // they are, a refresh redraws only them, not the texts around them.
+    plot_->layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
+    plot_->setAntialiasedElements(QCP::aeLegend);
+    QCPLayoutGrid* grid = plot_->plotLayout();
+    grid->clear();
+    auto* margins = new QCPMarginGroup(plot_);
     for (int g = 0; g < kGroups; ++g) {
-        auto* chart = new QChart;
-        chart->setTitle(QString::fromUtf8(kGroupRows[g].title));
-        chart->setAnimationOptions(QChart::NoAnimation);
-        chart->setDropShadowEnabled(false); // a blurred shadow is costly to repaint
-        chart->legend()->setAlignment(Qt::AlignRight);
-        chart->setMargins(QMargins(4, 2, 4, 2));
-        auto* x = new QValueAxis;
-        x->setTitleText(QStringLiteral("seconds before the latest answer"));
-        x->setLabelFormat(QStringLiteral("%.0f"));
-        x->setTickType(QValueAxis::TicksDynamic);
-        x->setTickAnchor(0);
-        auto* y = new QValueAxis;
-        chart->addAxis(x, Qt::AlignBottom);
-        chart->addAxis(y, Qt::AlignLeft);
-        xAxes_[static_cast<std::size_t>(g)] = x;
-        yAxes_[static_cast<std::size_t>(g)] = y;
-        auto* view = new PlotChartView(chart, *this);
-        view->setAccessibleName(QString::fromUtf8(kGroupRows[g].title));
-        view->setMinimumHeight(180);
-        views_[static_cast<std::size_t>(g)] = view;
-        layout->addWidget(view, 1);
+        const auto k = static_cast<std::size_t>(g);
+        auto* title = new QCPTextElement(plot_, QString::fromUtf8(kGroupRows[g].title));
+        grid->addElement(2 * g, 0, title);
+        auto* rect = new QCPAxisRect(plot_);
+        grid->addElement(2 * g + 1, 0, rect);
+        rect->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
+        rect->setMinimumSize(100, 60);
+        QCPAxis* x = rect->axis(QCPAxis::atBottom);
+        x->setTicker(QSharedPointer<QCPAxisTickerFixed>::create());
+        x->setNumberFormat(QStringLiteral("f"));
+        x->setNumberPrecision(0);
+        if (g + 1 == kGroups)
+            x->setLabel(kTimeAxisTitle); // once, under the last chart
+        rects_[k] = rect;
+        auto* legend = new QCPLegend;
+        grid->addElement(2 * g + 1, 1, legend);
+        legend->setLayer(QStringLiteral("legend"));
+        legend->setBorderPen(Qt::NoPen);
+        legend->setBrush(Qt::NoBrush);
+        legends_[k] = legend;
     }
-    for (int c = 0; c < kChannels; ++c) {
-        auto* series = new QLineSeries;
-        const std::string_view label = kTelemetryChannels[static_cast<std::size_t>(c)].label;
-        series->setName(QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())));
-        QChart* chart = Chart(GroupOf(c));
-        chart->addSeries(series);
-        // Thin lines are drawn on the fast path; thick ones are stroked. Set
-        // after the chart's theme has given the series its colour.
-        QPen pen = series->pen();
-        pen.setWidth(1);
-        series->setPen(pen);
-        series->attachAxis(xAxes_[static_cast<std::size_t>(GroupOf(c))]);
-        series->attachAxis(yAxes_[static_cast<std::size_t>(GroupOf(c))]);
-        series_[static_cast<std::size_t>(c)] = series;
-    }
+    // The charts take the room; the legends what they need.
+    grid->setColumnStretchFactor(0, 1);
+    grid->setColumnStretchFactor(1, 0.001);
     for (int g = 0; g < kGroups; ++g)
-        for (QLegendMarker* marker : Chart(g)->legend()->markers()) {
-            auto* series = qobject_cast<QLineSeries*>(marker->series());
-            connect(marker, &QLegendMarker::clicked, this, [this, series] { ToggleSeries(series); });
-        }
+        grid->setRowStretchFactor(2 * g, 0.001);
+    // One time range for all three.
+    for (int g = 1; g < kGroups; ++g)
+        connect(Chart(0)->axis(QCPAxis::atBottom), qOverload<const QCPRange&>(&QCPAxis::rangeChanged),
+                Chart(g)->axis(QCPAxis::atBottom), qOverload<const QCPRange&>(&QCPAxis::setRange));
+
+    std::array<int, kGroups> inGroup{};
+    for (int c = 0; c < kChannels; ++c) {
+        const auto g = static_cast<std::size_t>(GroupOf(c));
+        QCPAxisRect* rect = rects_[g];
+        QCPGraph* graph = plot_->addGraph(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
+        const std::string_view label = kTelemetryChannels[static_cast<std::size_t>(c)].label;
+        graph->setName(QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())));
+        graph->setPen(QPen(kLineColors[static_cast<std::size_t>(inGroup[g]++) % std::size(kLineColors)], 1));
+        graph->addToLegend(legends_[g]);
+        graphs_[static_cast<std::size_t>(c)] = graph;
+    }
+    connect(plot_, &QCustomPlot::legendClick, this, [this](QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*) {
+        if (auto* entry = qobject_cast<QCPPlottableLegendItem*>(item))
+            if (auto* graph = qobject_cast<QCPGraph*>(entry->plottable()))
+                ToggleSeries(graph);
+    });
+    plot_->setMouseTracking(true);
+    connect(plot_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
+        for (QCPAxisRect* rect : rects_)
+            if (rect->rect().contains(event->position().toPoint())) {
+                ShowValuesAt(rect->axis(QCPAxis::atBottom)->pixelToCoord(event->position().x()));
+                return;
+            }
+    });
+    layout->addWidget(plot_, 1);
 
     values_ = new QLabel(QStringLiteral("Point at a chart to read its values."), this);
     values_->setAccessibleName(QStringLiteral("Values under the cursor"));
     values_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    values_->setWordWrap(true);
     layout->addWidget(values_);
 
     SetWindowSeconds(windowSeconds_);
@@ -173,9 +175,48 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
 
 PlotWindow::~PlotWindow() = default;
 
-QChart* PlotWindow::Chart(int group) const
+QRect PlotWindow::Placement(const QRect& available, const QRect& owner, const QMargins& frame)
 {
-    return views_[static_cast<std::size_t>(group)]->chart();
+    const int frameWidth = frame.left() + frame.right();
+    const int frameHeight = frame.top() + frame.bottom();
+    auto fit = [&](int room, int preferred, int minimum) { return std::max(minimum, std::min(preferred, room)); };
+    const int roomRight = available.right() - owner.right() - frameWidth;
+    const int roomBelow = available.bottom() - owner.bottom() - frameHeight;
+    QSize size(fit(available.width() - frameWidth, kPreferredSize.width(), kMinimumSize.width()),
+               fit(available.height() - frameHeight, kPreferredSize.height(), kMinimumSize.height()));
+    QPoint corner;
+    if (roomRight >= kMinimumSize.width()) {
+        size.setWidth(fit(roomRight, kPreferredSize.width(), kMinimumSize.width()));
+        corner = QPoint(owner.right() + 1, owner.top());
+    } else if (roomBelow >= kMinimumSize.height()) {
+        size.setHeight(fit(roomBelow, kPreferredSize.height(), kMinimumSize.height()));
+        corner = QPoint(owner.left(), owner.bottom() + 1);
+    } else {
+        corner = QPoint(available.right() + 1 - size.width() - frameWidth,
+                        available.bottom() + 1 - size.height() - frameHeight);
+    }
+    // Inside the screen, top left first where even the minimum is too big.
+    corner.setX(std::max(available.left(),
+                         std::min(corner.x(), available.right() + 1 - size.width() - frameWidth)));
+    corner.setY(std::max(available.top(),
+                         std::min(corner.y(), available.bottom() + 1 - size.height() - frameHeight)));
+    return QRect(corner, size);
+}
+
+void PlotWindow::PlaceBeside(const QWidget* owner)
+{
+    const QWidget* top = owner->window();
+    const QScreen* screen = top->screen();
+    if (!screen)
+        return;
+    // Before the window is first shown the window manager has not framed it
+    // yet: take the owner's frame as the likely one.
+    const QRect outer = top->frameGeometry(), inner = top->geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    const QRect place = Placement(screen->availableGeometry(), outer, frame);
+    move(place.topLeft());
+    resize(place.size());
 }
 
 void PlotWindow::AddSample(const TelemetrySample& s, Clock::time_point at)
@@ -218,96 +259,51 @@ void PlotWindow::Refresh()
     dirty_ = false;
     if (points_.empty())
         return;
-    // The time axis stays put (seconds before the newest answer), so only the
-    // lines move: no axis is laid out again while the plot scrolls.
+    // Times are seconds before the newest answer, so the newest lies at 0
+    // and the time axis stays put while the lines move.
     const double end = points_.back().t;
     latest_ = end;
-    const double start = end - windowSeconds_;
-    const auto from = std::lower_bound(points_.begin(), points_.end(), start,
+    const auto from = std::lower_bound(points_.begin(), points_.end(), end - windowSeconds_,
                                        [](const Point& p, double t) { return p.t < t; });
-    const auto count = static_cast<std::size_t>(points_.end() - from);
-    bool rangeChanged = false;
+    std::array<double, kGroups> low, high;
+    low.fill(INFINITY);
+    high.fill(-INFINITY);
+    QVector<QCPGraphData> line;
+    line.reserve(static_cast<qsizetype>(points_.end() - from));
+    for (int c = 0; c < kChannels; ++c) {
+        const auto k = static_cast<std::size_t>(c);
+        const auto g = static_cast<std::size_t>(GroupOf(c));
+        line.clear();
+        for (auto it = from; it != points_.end(); ++it)
+            line.append(QCPGraphData(it->t - end, static_cast<double>(it->v[k])));
+        if (graphs_[k]->visible())
+            for (const QCPGraphData& p : line) {
+                low[g] = std::min(low[g], p.value);
+                high[g] = std::max(high[g], p.value);
+            }
+        graphs_[k]->data()->set(line, true);
+    }
     for (int g = 0; g < kGroups; ++g) {
-        // The smallest and the largest value of every four pixel columns,
-        // in time order: the shape of the line at a few hundred points.
-        const double width = Chart(g)->plotArea().width();
-        const auto columns = static_cast<std::size_t>(std::max(50.0, width / 4));
-        const std::size_t perColumn = std::max<std::size_t>(1, count / columns);
-        double low = INFINITY, high = -INFINITY;
-        for (int c = 0; c < kChannels; ++c) {
-            if (GroupOf(c) != g)
-                continue;
-            const auto k = static_cast<std::size_t>(c);
-            QLineSeries* series = series_[k];
-            QList<QPointF> line;
-            line.reserve(static_cast<qsizetype>(perColumn == 1 ? count : 2 * (count / perColumn + 1)));
-            for (auto it = from; it != points_.end();) {
-                const auto stop = static_cast<std::size_t>(points_.end() - it) > perColumn
-                                      ? it + static_cast<std::ptrdiff_t>(perColumn)
-                                      : points_.end();
-                auto minAt = it, maxAt = it;
-                for (auto p = it; p != stop; ++p) {
-                    if (p->v[k] < minAt->v[k])
-                        minAt = p;
-                    if (p->v[k] > maxAt->v[k])
-                        maxAt = p;
-                }
-                const auto first = std::min(minAt, maxAt), second = std::max(minAt, maxAt);
-                line.append(QPointF(first->t - end, first->v[k]));
-                if (second != first)
-                    line.append(QPointF(second->t - end, second->v[k]));
-                it = stop;
-            }
-            if (series->isVisible())
-                for (const QPointF& p : line) {
-                    low = std::min(low, p.y());
-                    high = std::max(high, p.y());
-                }
-            series->replace(line);
-        }
-        if (low <= high) {
-            // A new range only when the lines leave the old one or fill less
-            // than half of it.
-            QValueAxis* y = yAxes_[static_cast<std::size_t>(g)];
-            const double span = std::max(high - low, kGroupRows[g].minimumSpan);
-            const bool outside = low < y->min() || high > y->max();
-            if (outside || span < (y->max() - y->min()) / 2) {
-                const double mid = (low + high) / 2;
-                y->setRange(mid - span * 0.55, mid + span * 0.55);
-                y->applyNiceNumbers();
-                rangeChanged = true; // its labels may need another width
-            }
+        const auto k = static_cast<std::size_t>(g);
+        if (low[k] > high[k])
+            continue;
+        // A new range only when the lines leave the old one or fill less
+        // than half of it.
+        QCPAxis* y = rects_[k]->axis(QCPAxis::atLeft);
+        const QCPRange range = y->range();
+        const double span = std::max(high[k] - low[k], kGroupRows[g].minimumSpan);
+        if (low[k] < range.lower || high[k] > range.upper || span < range.size() / 2) {
+            const double mid = (low[k] + high[k]) / 2;
+            y->setRange(mid - span * 0.55, mid + span * 0.55);
+            axesChanged_ = true;
         }
     }
-    if (rangeChanged)
-        AlignPlotAreas();
-}
-
-void PlotWindow::AlignPlotAreas()
-{
-    if (!views_.back())
-        return; // still being made
-    // Each chart's own layout first: its legend and axis labels take what
-    // they need.
-    std::array<QRectF, kGroups> natural;
-    for (int g = 0; g < kGroups; ++g) {
-        QChart* chart = Chart(g);
-        chart->setPlotArea(QRectF());
-        if (QGraphicsLayout* layout = chart->layout())
-            layout->activate();
-        natural[static_cast<std::size_t>(g)] = chart->plotArea();
-    }
-    qreal left = 0, right = std::numeric_limits<qreal>::max();
-    for (const QRectF& area : natural) {
-        left = std::max(left, area.left());
-        right = std::min(right, area.right());
-    }
-    if (right <= left)
-        return;
-    for (int g = 0; g < kGroups; ++g) {
-        const QRectF& area = natural[static_cast<std::size_t>(g)];
-        Chart(g)->setPlotArea(QRectF(QPointF(left, area.top()), QPointF(right, area.bottom())));
-    }
+    if (std::exchange(axesChanged_, false))
+        // Drawn once the events waiting are handled: many changes, one
+        // picture.
+        plot_->replot(QCustomPlot::rpQueuedReplot);
+    else
+        plot_->layer(QStringLiteral("main"))->replot();
 }
 
 void PlotWindow::SetPaused(bool paused)
@@ -327,26 +323,25 @@ void PlotWindow::SetWindowSeconds(int seconds)
         return;
     windowSeconds_ = seconds;
     window_->setCurrentIndex(static_cast<int>(choice - std::begin(kWindowChoices)));
-    for (QValueAxis* x : xAxes_) {
+    for (QCPAxisRect* rect : rects_) {
+        QCPAxis* x = rect->axis(QCPAxis::atBottom);
+        x->ticker().staticCast<QCPAxisTickerFixed>()->setTickStep(seconds / 6.0); // 2, 5 or 10 s
         x->setRange(-seconds, 0);
-        x->setTickInterval(seconds / 6.0); // 2, 5 or 10 s
     }
+    axesChanged_ = true;
     Refresh();
 }
 
-void PlotWindow::ToggleSeries(QLineSeries* series)
+void PlotWindow::ToggleSeries(QCPGraph* graph)
 {
-    series->setVisible(!series->isVisible());
-    // The entry stays in the legend, greyed while its series is hidden.
-    for (QLegendMarker* marker : series->chart()->legend()->markers(series)) {
-        marker->setVisible(true);
-        QBrush brush = marker->labelBrush();
-        QColor color = brush.color();
-        color.setAlphaF(series->isVisible() ? 1.0 : 0.4);
-        brush.setColor(color);
-        marker->setLabelBrush(brush);
-    }
+    graph->setVisible(!graph->visible());
+    // The entry stays in the legend, greyed while its line is hidden.
+    for (QCPLegend* legend : legends_)
+        if (QCPPlottableLegendItem* entry = legend->itemWithPlottable(graph))
+            entry->setTextColor(graph->visible() ? QColor(Qt::black) : QColor(Qt::gray));
+    axesChanged_ = true; // and a legend entry
     Refresh();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void PlotWindow::ShowValuesAt(double x)
@@ -375,6 +370,11 @@ QString PlotWindow::ValuesText() const
     return values_->text();
 }
 
+QString PlotWindow::RecordingStateText() const
+{
+    return recordingState_->text();
+}
+
 bool PlotWindow::StartRecording()
 {
     const QString path = prompts_.SaveFileName(this, QStringLiteral("Record telemetry"),
@@ -393,10 +393,17 @@ bool PlotWindow::StartRecordingTo(const QString& path)
 
 void PlotWindow::StopRecording()
 {
-    if (recorder_)
-        recorder_->Finish();
+    if (!recorder_)
+        return;
+    const bool written = recorder_->Finish();
+    const long rows = recorder_->Rows();
+    const QString path = QString::fromStdString(recorder_->Path());
     recorder_.reset();
     UpdateRecordingControls();
+    // What was kept, where the user will look for it.
+    if (written)
+        recordingState_->setText(QStringLiteral("Wrote %1 rows to %2").arg(rows).arg(path));
+    recordingState_->setAccessibleName(recordingState_->text());
 }
 
 void PlotWindow::UpdateRecordingControls()

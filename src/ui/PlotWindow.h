@@ -3,17 +3,19 @@
 // per channel group, every telemetry answer plotted. Pause freezes
 // the picture (answers keep arriving and keep being recorded); the time
 // window is 10, 30 or 60 s; a click on a legend entry hides or shows its
-// series; the values nearest the mouse pointer are shown under the charts,
-// with their time as the axes count it. The three plot areas share their
-// left and right edges, so one time lies at one x in all three charts,
-// whatever room each legend and axis takes.
+// line; the values nearest the mouse pointer are shown under the charts,
+// with their time as the axes count it.
+// The three charts are axis rects of one QCustomPlot, stacked in one
+// column with a margin group on their left and right edges and one time
+// range, so one instant lies at one x in all three, whatever room each
+// vertical axis takes. The legends sit in a column of their own on the
+// right. The newest answer drawn lies at 0.
 // "Record" writes every answer to a CSV file until stopped or the window
 // is closed.
 //
 // Cheap to keep open: answers go into a plain buffer, and the charts take
-// the visible part as one batch per series four times a second, thinned to
-// about one point per two pixel columns, against a time axis that stays
-// put.
+// the visible part as one batch per line four times a second, redrawn
+// only while the window is shown and not paused.
 //
 // GUI thread only.
 #include "protocol/TelemetrySample.h"
@@ -27,18 +29,18 @@
 #include <memory>
 #include <optional>
 
-class QChart;
 class QComboBox;
+class QCPAxisRect;
+class QCPGraph;
+class QCPLegend;
+class QCustomPlot;
 class QLabel;
-class QLineSeries;
 class QPushButton;
-class QValueAxis;
 
 namespace qav {
 
 class CsvRecorder;
 class IPrompts;
-class PlotChartView;
 
 class PlotWindow : public QWidget
 {
@@ -50,8 +52,22 @@ public:
     static constexpr std::chrono::milliseconds kRefreshPeriod{250};
     static constexpr int kLongestWindowSeconds = 60;
 
+    // Wide enough for the charts and their legends; small enough to sit
+    // beside the 1000 px main window on a 1366 px screen.
+    static constexpr QSize kPreferredSize{720, 560};
+    static constexpr QSize kMinimumSize{340, 300};
+
     explicit PlotWindow(IPrompts& prompts, QWidget* parent = nullptr);
     ~PlotWindow() override;
+
+    // Where the window goes (its frame's corner and its own size) beside
+    // `owner`'s frame on a screen whose free area is `available`, `frame`
+    // being what the window manager adds around it: to the right of the
+    // owner, else under it, when there is room for kMinimumSize; else in
+    // the screen's lower right corner. Always inside `available`.
+    static QRect Placement(const QRect& available, const QRect& owner, const QMargins& frame);
+    // Moves and sizes the window by Placement beside `owner`'s window.
+    void PlaceBeside(const QWidget* owner);
 
     // One telemetry answer, received at `at`.
     void AddSample(const TelemetrySample& sample, Clock::time_point at);
@@ -69,20 +85,21 @@ public:
     void StopRecording();
     bool Recording() const { return recorder_ != nullptr; }
 
-    // Moves the visible part of the buffer into the charts now (the refresh
-    // timer does this while the window is shown and not paused).
+    // Moves the visible part of the buffer into the charts and asks for a
+    // redraw (the refresh timer does this while the window is shown and not
+    // paused).
     void Refresh();
     // Shows the values of the answer nearest `x` on the time axis (seconds
     // before the latest answer drawn).
     void ShowValuesAt(double x);
-    // Lets each chart lay itself out, then gives all three the widest plot
-    // area that fits in every one of them. Done on every resize and when
-    // a vertical axis changes its range.
-    void AlignPlotAreas();
 
-    QChart* Chart(int group) const;
-    QLineSeries* Series(int channel) const { return series_[static_cast<std::size_t>(channel)]; }
+    QCustomPlot* Plot() const { return plot_; }
+    QCPAxisRect* Chart(int group) const { return rects_[static_cast<std::size_t>(group)]; }
+    QCPLegend* Legend(int group) const { return legends_[static_cast<std::size_t>(group)]; }
+    QCPGraph* Series(int channel) const { return graphs_[static_cast<std::size_t>(channel)]; }
     QString ValuesText() const;
+    // What "Stop Recording" said last: the rows written and the file.
+    QString RecordingStateText() const;
     long SamplesReceived() const { return received_; }
     // What refreshes the charts every kRefreshPeriod (tests count its turns).
     const QTimer& RefreshTimer() const { return timer_; }
@@ -97,7 +114,7 @@ private:
         std::array<float, kChannels> v;
     };
     void OnTimer();
-    void ToggleSeries(QLineSeries* series);
+    void ToggleSeries(QCPGraph* graph);
     void UpdateRecordingControls();
 
     IPrompts& prompts_;
@@ -106,11 +123,14 @@ private:
     long received_ = 0;
     bool dirty_ = false;
     bool paused_ = false;
+    // Something besides the lines changed: the whole plot is drawn anew.
+    bool axesChanged_ = true;
     double latest_ = 0; // t of the newest answer drawn
     int windowSeconds_ = 30;
-    std::array<PlotChartView*, kGroups> views_{};
-    std::array<QValueAxis*, kGroups> xAxes_{}, yAxes_{};
-    std::array<QLineSeries*, kChannels> series_{};
+    QCustomPlot* plot_ = nullptr;
+    std::array<QCPAxisRect*, kGroups> rects_{};
+    std::array<QCPLegend*, kGroups> legends_{};
+    std::array<QCPGraph*, kChannels> graphs_{};
     QPushButton* pause_ = nullptr;
     QPushButton* record_ = nullptr;
     QComboBox* window_ = nullptr;

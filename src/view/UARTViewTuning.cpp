@@ -39,8 +39,10 @@ void CUARTView::InitTuningAids()
 
 void CUARTView::OpenPlotWindow()
 {
-    if (!plots_)
+    if (!plots_) {
         plots_ = new PlotWindow(prompts_, this);
+        plots_->PlaceBeside(this);
+    }
     plots_->show();
     plots_->raise();
     plots_->activateWindow();

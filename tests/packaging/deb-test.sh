@@ -23,9 +23,11 @@ fail() {
 deb=$(ls "$scratch"/out/qav-nuva_"$version"_*.deb)
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqcustomplot2.1-qt6; do
     case ", $depends," in *", $lib "* | *", $lib,"*) ;; *) fail "Depends lacks $lib: $depends" ;; esac
 done
+# The plots draw with QCustomPlot; Qt Charts cannot be built for Windows.
+case "$depends" in *libqt6charts*) fail "Depends names Qt Charts: $depends" ;; esac
 [ "$(dpkg-deb -f "$deb" Package)" = qav-nuva ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version"
 [ "$(dpkg-deb -f "$deb" Maintainer)" = "$contact" ] || fail "maintainer: $(dpkg-deb -f "$deb" Maintainer)"

@@ -24,12 +24,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QtCharts/QChart>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLegendMarker>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
 #include <gtest/gtest.h>
+#include <qcustomplot.h>
 
 #include <filesystem>
 #include <sstream>
@@ -105,6 +101,20 @@ protected:
     std::unique_ptr<CUARTView> view;
 };
 
+int GraphsIn(const QCPAxisRect* rect)
+{
+    return static_cast<int>(rect->graphs().size());
+}
+
+// Where time `t` lies in each chart, in the plot's pixels, as last drawn.
+std::array<double, PlotWindow::kGroups> PixelsOf(const PlotWindow& plots, double t)
+{
+    std::array<double, PlotWindow::kGroups> x{};
+    for (int g = 0; g < PlotWindow::kGroups; ++g)
+        x[static_cast<std::size_t>(g)] = plots.Chart(g)->axis(QCPAxis::atBottom)->coordToPixel(t);
+    return x;
+}
+
 TEST_F(TuningAidsTest, PlotWindowDrawsEveryAnswerFromTheSimulatedController)
 {
     Connect();
@@ -112,26 +122,36 @@ TEST_F(TuningAidsTest, PlotWindowDrawsEveryAnswerFromTheSimulatedController)
     PlotWindow* plots = view->Plots();
     ASSERT_NE(plots, nullptr);
     ASSERT_TRUE(plots->isVisible());
-    EXPECT_EQ(plots->Chart(0)->series().size(), 3);
-    EXPECT_EQ(plots->Chart(1)->series().size(), 5);
-    EXPECT_EQ(plots->Chart(2)->series().size(), 3);
+    EXPECT_EQ(GraphsIn(plots->Chart(0)), 3);
+    EXPECT_EQ(GraphsIn(plots->Chart(1)), 5);
+    EXPECT_EQ(GraphsIn(plots->Chart(2)), 3);
 
-    // Every answer becomes a point (fewer than two per pixel column, so
-    // nothing is thinned yet).
+    // Every answer in the window becomes a point, the newest at 0.
     ASSERT_TRUE(test::WaitUntil([&] { return plots->SamplesReceived() >= 50; }));
     plots->SetPaused(true);
     plots->Refresh();
+    plots->Plot()->replot();
     const long received = plots->SamplesReceived();
-    for (int c = 0; c < PlotWindow::kChannels; ++c)
-        EXPECT_EQ(plots->Series(c)->count(), received) << c;
-    const QPointF last = plots->Series(0)->at(plots->Series(0)->count() - 1);
-    EXPECT_NEAR(last.y(), view->Link().roll, 0.05);
-    auto* x = qobject_cast<QValueAxis*>(plots->Chart(0)->axes(Qt::Horizontal).front());
-    EXPECT_DOUBLE_EQ(x->max() - x->min(), 30.0);
-    // One time at one x in all three charts, whatever their legends take.
-    for (int g = 1; g < PlotWindow::kGroups; ++g) {
-        EXPECT_DOUBLE_EQ(plots->Chart(g)->plotArea().left(), plots->Chart(0)->plotArea().left()) << g;
-        EXPECT_DOUBLE_EQ(plots->Chart(g)->plotArea().right(), plots->Chart(0)->plotArea().right()) << g;
+    for (int c = 0; c < PlotWindow::kChannels; ++c) {
+        QCPGraph* graph = plots->Series(c);
+        ASSERT_EQ(graph->dataCount(), received) << c;
+        EXPECT_DOUBLE_EQ((graph->data()->constEnd() - 1)->key, 0.0) << c;
+        EXPECT_LT(graph->data()->constBegin()->key, -0.5) << c;
+    }
+    EXPECT_NEAR((plots->Series(0)->data()->constEnd() - 1)->value, view->Link().roll, 0.05);
+    QCPAxis* x = plots->Chart(0)->axis(QCPAxis::atBottom);
+    EXPECT_DOUBLE_EQ(x->range().size(), 30.0);
+
+    // One instant at one x in all three charts, whatever their vertical
+    // axes' labels take; 0 at the right edge of each plot area.
+    for (const double t : {-30.0, -12.5, 0.0}) {
+        const auto at = PixelsOf(*plots, t);
+        for (int g = 1; g < PlotWindow::kGroups; ++g)
+            EXPECT_NEAR(at[static_cast<std::size_t>(g)], at[0], 1.0) << "group " << g << " at " << t;
+    }
+    for (int g = 0; g < PlotWindow::kGroups; ++g) {
+        EXPECT_NEAR(PixelsOf(*plots, 0.0)[static_cast<std::size_t>(g)], plots->Chart(g)->rect().right(), 1.0);
+        EXPECT_NEAR(PixelsOf(*plots, -30.0)[static_cast<std::size_t>(g)], plots->Chart(g)->rect().left(), 1.0);
     }
 
     // Paused: answers still arrive, the picture stays through two turns of
@@ -140,9 +160,9 @@ TEST_F(TuningAidsTest, PlotWindowDrawsEveryAnswerFromTheSimulatedController)
     ASSERT_TRUE(test::WaitUntil([&] { return plots->SamplesReceived() >= received + 10; }));
     const auto turns = refreshes.count();
     ASSERT_TRUE(test::WaitUntil([&] { return refreshes.count() >= turns + 2; }));
-    EXPECT_EQ(plots->Series(0)->count(), received);
+    EXPECT_EQ(plots->Series(0)->dataCount(), received);
     plots->SetPaused(false);
-    EXPECT_GT(plots->Series(0)->count(), received);
+    EXPECT_GT(plots->Series(0)->dataCount(), received);
 
     struct WindowCase
     {
@@ -151,35 +171,83 @@ TEST_F(TuningAidsTest, PlotWindowDrawsEveryAnswerFromTheSimulatedController)
     };
     for (const WindowCase c : {WindowCase{10, 10.0}, WindowCase{60, 60.0}, WindowCase{45, 60.0}}) {
         plots->SetWindowSeconds(c.seconds);
-        EXPECT_DOUBLE_EQ(x->max() - x->min(), c.span) << c.seconds;
+        for (int g = 0; g < PlotWindow::kGroups; ++g) {
+            const QCPRange range = plots->Chart(g)->axis(QCPAxis::atBottom)->range();
+            EXPECT_DOUBLE_EQ(range.size(), c.span) << c.seconds << " in group " << g;
+            EXPECT_DOUBLE_EQ(range.upper, 0.0) << c.seconds << " in group " << g;
+        }
     }
 
-    // A legend entry hides its series and shows it again; the entry stays.
-    QLegendMarker* tilt = plots->Chart(0)->legend()->markers(plots->Series(1)).front();
-    emit tilt->clicked();
-    EXPECT_FALSE(plots->Series(1)->isVisible());
-    EXPECT_TRUE(tilt->isVisible());
-    emit tilt->clicked();
-    EXPECT_TRUE(plots->Series(1)->isVisible());
-
-    // Values under the pointer: a real mouse move over the attitude chart.
+    // A real click on a legend entry hides its line and shows it again; the
+    // entry stays. Entries of every chart, not only the first.
     plots->SetPaused(true);
     plots->Refresh();
-    QWidget* chartView = plots->findChildren<QWidget*>().at(0);
-    for (QWidget* w : plots->findChildren<QWidget*>())
-        if (w->accessibleName() == QStringLiteral("Attitude (degrees)"))
-            chartView = w;
+    plots->Plot()->replot();
+    for (const int channel : {1, 6, 9}) {
+        QCPGraph* graph = plots->Series(channel);
+        QCPLegend* legend = plots->Legend(static_cast<int>(kTelemetryChannels[static_cast<std::size_t>(channel)].group));
+        QCPPlottableLegendItem* entry = legend->itemWithPlottable(graph);
+        ASSERT_NE(entry, nullptr) << channel;
+        const QPoint at = entry->rect().center();
+        QTest::mouseClick(plots->Plot(), Qt::LeftButton, {}, at);
+        EXPECT_FALSE(graph->visible()) << channel;
+        plots->Plot()->replot();
+        EXPECT_EQ(legend->itemWithPlottable(graph), entry) << channel;
+        EXPECT_EQ(entry->rect().center(), at) << channel;
+        for (int other = 0; other < PlotWindow::kChannels; ++other)
+            EXPECT_EQ(plots->Series(other)->visible(), other != channel) << channel << " and " << other;
+        QTest::mouseClick(plots->Plot(), Qt::LeftButton, {}, at);
+        EXPECT_TRUE(graph->visible()) << channel;
+    }
+
+    // Values under the pointer: a real mouse move over the attitude chart
+    // at the oldest point drawn.
+    plots->Plot()->replot();
     const QString before = plots->ValuesText();
-    const QPointF at = plots->Chart(0)->mapToPosition(plots->Series(0)->at(0), plots->Series(0));
-    QTest::mouseMove(chartView, at.toPoint());
+    const double oldest = plots->Series(0)->data()->constBegin()->key;
+    const QPoint at(static_cast<int>(std::lround(x->coordToPixel(oldest))), plots->Chart(0)->rect().center().y());
+    QTest::mouseMove(plots->Plot(), at);
     EXPECT_NE(plots->ValuesText(), before);
-    // Its time as the axis counts it, seconds before the latest answer: the
-    // oldest point drawn, give or take the pixel the pointer rests on.
+    // Its time as the axis counts it, seconds before the latest answer,
+    // give or take the pixel the pointer rests on.
     const QStringList words = plots->ValuesText().split(' ');
     ASSERT_GE(words.size(), 3);
     EXPECT_EQ(words[0], QStringLiteral("t"));
-    EXPECT_NEAR(words[1].toDouble(), plots->Series(0)->at(0).x(), 0.1) << plots->ValuesText().toStdString();
+    EXPECT_NEAR(words[1].toDouble(), oldest, 0.1) << plots->ValuesText().toStdString();
     EXPECT_TRUE(plots->ValuesText().contains(QStringLiteral("RC shot"))) << plots->ValuesText().toStdString();
+}
+
+TEST(PlotWindowPlacementTest, FitsTheScreenBesideOrUnderTheMainWindow)
+{
+    const QMargins frame(2, 28, 2, 2);
+    struct Case
+    {
+        const char* what;
+        QRect available, owner;
+        bool beside; // clear of the owner's frame
+    };
+    const Case cases[] = {
+        {"laptop, main window at the top left", QRect(0, 0, 1366, 740), QRect(0, 0, 1004, 730), true},
+        {"laptop, main window in the middle", QRect(0, 0, 1366, 740), QRect(180, 5, 1004, 730), false},
+        {"full HD", QRect(0, 0, 1920, 1050), QRect(100, 100, 1004, 730), true},
+        {"tall screen, no room to the right", QRect(0, 0, 1024, 1500), QRect(0, 0, 1004, 730), true},
+        {"second screen to the right", QRect(1920, 0, 1366, 740), QRect(1920, 0, 1004, 730), true},
+        {"tiny screen", QRect(0, 0, 320, 240), QRect(0, 0, 320, 240), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QRect place = PlotWindow::Placement(c.available, c.owner, frame);
+        const QRect outer = place.marginsAdded(frame).translated(frame.left(), frame.top());
+        EXPECT_GE(place.width(), PlotWindow::kMinimumSize.width());
+        EXPECT_GE(place.height(), PlotWindow::kMinimumSize.height());
+        EXPECT_LE(place.width(), PlotWindow::kPreferredSize.width());
+        EXPECT_LE(place.height(), PlotWindow::kPreferredSize.height());
+        // Inside the screen wherever the smallest window fits on it.
+        const bool fits = c.available.width() >= PlotWindow::kMinimumSize.width() + 4;
+        EXPECT_TRUE(!fits || c.available.contains(outer))
+            << outer.x() << ',' << outer.y() << ' ' << outer.width() << 'x' << outer.height();
+        EXPECT_TRUE(!c.beside || !outer.intersects(c.owner));
+    }
 }
 
 TEST_F(TuningAidsTest, RecordingWritesEveryAnswerUntilStoppedOrClosed)
@@ -205,6 +273,8 @@ TEST_F(TuningAidsTest, RecordingWritesEveryAnswerUntilStoppedOrClosed)
     record->click();
     EXPECT_FALSE(plots->Recording());
     const long rows = plots->SamplesReceived() - from;
+    EXPECT_EQ(plots->RecordingStateText(),
+              QStringLiteral("Wrote %1 rows to %2").arg(rows).arg(QString::fromStdString(dir.File("run.csv"))));
     const std::string text = test::ReadWholeFile(dir.File("run.csv"));
     EXPECT_EQ(
         text.rfind("t,roll,tilt,pan,rc_roll,rc_tilt,rc_pan,rc_mode,rc_shot,ax,ay,az,motor,firmware\n0.000,",
@@ -227,6 +297,7 @@ TEST_F(TuningAidsTest, RecordingWritesEveryAnswerUntilStoppedOrClosed)
         EXPECT_EQ(prompts.messages.last().text,
                   QStringLiteral("Recording to /dev/full stopped: the file cannot be written."));
         EXPECT_EQ(record->text(), QStringLiteral("Record"));
+        EXPECT_EQ(plots->RecordingStateText(), QString()); // nothing said to be kept
     }
 
     // A file that cannot be made is said, and nothing records.
@@ -266,11 +337,11 @@ TEST_F(TuningAidsTest, EveryChannelReachesItsBoxItsPlotAndTheRecording)
     for (std::size_t i = 0; i < kTelemetryChannelCount; ++i) {
         const TelemetryChannel& c = kTelemetryChannels[i];
         SCOPED_TRACE(std::string(c.key));
-        QLineSeries* series = plots->Series(static_cast<int>(i));
-        EXPECT_EQ(series->name().toStdString(), c.label);
-        EXPECT_EQ(series->chart(), plots->Chart(static_cast<int>(c.group)));
-        ASSERT_GT(series->count(), 0);
-        EXPECT_FLOAT_EQ(static_cast<float>(series->at(series->count() - 1).y()),
+        QCPGraph* graph = plots->Series(static_cast<int>(i));
+        EXPECT_EQ(graph->name().toStdString(), c.label);
+        EXPECT_EQ(graph->keyAxis()->axisRect(), plots->Chart(static_cast<int>(c.group)));
+        ASSERT_GT(graph->dataCount(), 0);
+        EXPECT_FLOAT_EQ(static_cast<float>((graph->data()->constEnd() - 1)->value),
                         static_cast<float>(HeldValue(i)));
         const auto column = static_cast<qsizetype>(
             keys.indexOf(QString::fromUtf8(c.key.data(), static_cast<qsizetype>(c.key.size()))));

@@ -6,6 +6,7 @@
 #include "BootLoaderModel.h"
 #include "Simulator.h"
 #include "upgrade/FirmwareFile.h"
+#include "ui/PlotWindow.h"
 #include "view/ControlIds.h"
 
 #include "gui_support/FakePrompts.h"
@@ -17,6 +18,7 @@
 #include <QAbstractButton>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <qcustomplot.h>
 
 #include <algorithm>
 #include <atomic>
@@ -161,6 +163,76 @@ TEST_F(UpgradeTest, UpgradesTheControllerAndShowsTheNewVersionAfterReopening)
     Click(*view, idc::OpenComPort);
     EXPECT_TRUE(test::WaitUntil([&] { return view->Text(idc::FirmwareVersion) == "Firmware Version:V2.6"; }))
         << view->Text(idc::FirmwareVersion).toStdString();
+}
+
+// The live plot window, open through the events that once left its charts
+// small and the window deaf: the port opened anew, an upgrade with the
+// port opened after it, and the window hidden and shown (at another size).
+TEST_F(UpgradeTest, PlotsKeepTheirSizeAndTakeAnswersThroughReopenUpgradeAndHiding)
+{
+    StartSim();
+    auto view = MakeView();
+    Click(*view, idc::OpenComPort);
+    ASSERT_TRUE(test::WaitUntil([&] { return view->Text(idc::FirmwareVersion) == "Firmware Version:V2.3"; }));
+    view->OpenPlotWindow();
+    PlotWindow* plots = view->Plots();
+    ASSERT_NE(plots, nullptr);
+
+    // New answers reach the lines by the window's own refresh and redraw,
+    // and every chart is drawn at the size its share of the window gives.
+    auto fullAndLive = [&](const char* step) {
+        SCOPED_TRACE(step);
+        ASSERT_TRUE(plots->isVisible());
+        QCustomPlot* plot = plots->Plot();
+        const int before = plots->Series(0)->dataCount();
+        const long received = plots->SamplesReceived();
+        auto full = [&] {
+            if (plot->viewport() != plot->rect() || plot->width() < plots->width() * 9 / 10)
+                return false;
+            for (int g = 0; g < PlotWindow::kGroups; ++g) {
+                const QRect outer = plots->Chart(g)->outerRect();
+                if (outer.width() < plot->width() / 2 || outer.height() < plot->height() / 5)
+                    return false;
+            }
+            return true;
+        };
+        EXPECT_TRUE(test::WaitUntil([&] {
+            return plots->SamplesReceived() >= received + 5 && plots->Series(0)->dataCount() > before && full();
+        })) << "points " << before << " -> " << plots->Series(0)->dataCount() << ", plot "
+            << plot->width() << 'x' << plot->height() << ", first chart " << plots->Chart(0)->outerRect().width()
+            << 'x' << plots->Chart(0)->outerRect().height();
+        for (int c = 0; c < PlotWindow::kChannels; ++c)
+            EXPECT_DOUBLE_EQ((plots->Series(c)->data()->constEnd() - 1)->key, 0.0) << c;
+    };
+    fullAndLive("opened");
+
+    Click(*view, idc::OpenComPort);
+    fullAndLive("the port opened anew");
+
+    prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Controller, 26, 8 * 1024));
+    Click(*view, idc::OpenFirmware);
+    const std::uint32_t sent = view->Serial().SentTotal();
+    view->TakeDownLink();
+    ASSERT_TRUE(sim_->WaitUntil(
+        [&] { return sim_->Stats(sim::DeviceKind::Controller).framesReceived * kFrameSize == sent; },
+        test::kPatience));
+    sim_->ResetIntoBootLoader(sim::DeviceKind::Controller);
+    Click(*view, idc::StartUpgrade);
+    ASSERT_TRUE(WaitFor(QStringLiteral("$INKblue$Firmware upgraded successfully!")))
+        << status_.texts.join('\n').toStdString();
+    Click(*view, idc::OpenComPort);
+    ASSERT_TRUE(test::WaitUntil([&] { return view->Text(idc::FirmwareVersion) == "Firmware Version:V2.6"; }));
+    fullAndLive("upgraded, the port opened again");
+
+    // Hidden while answers arrive, made smaller, shown again.
+    plots->hide();
+    const long hiddenFrom = plots->SamplesReceived();
+    ASSERT_TRUE(test::WaitUntil([&] { return plots->SamplesReceived() >= hiddenFrom + 5; }));
+    plots->resize(PlotWindow::kMinimumSize);
+    plots->show();
+    fullAndLive("hidden, made smallest, shown");
+    plots->resize(PlotWindow::kPreferredSize);
+    fullAndLive("made larger again");
 }
 
 // A motor board file is refused when chosen; a controller file started on
