@@ -153,8 +153,7 @@ private:
 
 bool LinkSession::OtherBoardAnswers()
 {
-    const FirmwareBoard other =
-        Board() == FirmwareBoard::Controller ? FirmwareBoard::Motor : FirmwareBoard::Controller;
+    const FirmwareBoard other = OtherBoard(Board());
     // Every byte now, not a frame's worth.
     serial_.SetNotifyThreshold(1);
     QueuedLine line(serial_, *queue_);
@@ -171,8 +170,7 @@ std::string LinkSession::NoAnswerSentence(std::string_view port) const
         return LineEchoesSentence(port);
     if (otherBoard_) {
         const bool controller = Board() == FirmwareBoard::Controller;
-        const std::string_view other = FirmwareBoardName(
-            static_cast<std::uint8_t>(controller ? FirmwareBoard::Motor : FirmwareBoard::Controller));
+        const std::string_view other = FirmwareBoardName(static_cast<std::uint8_t>(OtherBoard(Board())));
         return "The " + std::string(other) + " answered on " + std::string(port) + ", not the " +
                BoardWord() +
                (controller ? " (--board motor talks to it)." : " (--board controller talks to it).");

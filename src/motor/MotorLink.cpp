@@ -80,12 +80,8 @@ void MotorLink::HandleReply(const Frame& frame)
     if (accepted) {
         // The board holds what the request last sent carried; flash too,
         // when this answer says it stored them.
-        const MotorRequest sent = ParseMotorRequest(tx_);
         MotorParams held = params_;
-        held.POL_MOTOR1 = sent.POL_MOTOR1;
-        held.POW_MOTOR1 = sent.POW_MOTOR1;
-        held.POL_MOTOR2 = sent.POL_MOTOR2;
-        held.POW_MOTOR2 = sent.POW_MOTOR2;
+        TakeFields(MotorParamsLayout(), tx_, held);
         boardSet_ = held;
     }
 

@@ -45,8 +45,9 @@ public:
     // the next request repeats them with the flash flag.
     virtual void OnParametersAccepted(bool /*flashNext*/) {}
     // A parameter report: `reported` holds bytes 6 to 9 as they came; they
-    // are already in the parameter set and the command is already 33. Not
-    // called for a report that comes while a write is being sent.
+    // are already in the parameter set and the command is already 33. Only
+    // called while the parameters are asked for: a report that comes later
+    // answers an earlier read request.
     virtual void OnParameterReport(const MotorParams& /*reported*/) {}
     // A monitor report, raw values (see kMotorVoltsPerUnit, kMotorAmpsPerUnit).
     virtual void OnMonitor(std::uint16_t /*voltageRaw*/, std::uint16_t /*currentRaw*/) {}

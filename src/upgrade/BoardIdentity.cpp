@@ -21,7 +21,7 @@ Frame BoardPoll(FirmwareBoard board)
 
 BoardHeard IdentifyBoard(IBootLine& line, FirmwareBoard serves, IdentifyTiming timing)
 {
-    const FirmwareBoard other = serves == FirmwareBoard::Controller ? FirmwareBoard::Motor : FirmwareBoard::Controller;
+    const FirmwareBoard other = OtherBoard(serves);
     FrameReceiver controller(kControllerHeader0, kControllerHeader1);
     FrameReceiver motor(kMotorHeader0, kMotorHeader1);
     // On a line that echoes, the first frame heard is our own poll.

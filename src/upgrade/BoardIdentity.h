@@ -34,6 +34,11 @@ struct IdentifyTiming
 
 // The poll the firmware of `board` answers.
 Frame BoardPoll(FirmwareBoard board);
+// The board that is not `board`.
+inline FirmwareBoard OtherBoard(FirmwareBoard board)
+{
+    return board == FirmwareBoard::Controller ? FirmwareBoard::Motor : FirmwareBoard::Controller;
+}
 
 // Polls the board `serves` names, then the other one, until a valid answer
 // of either board arrives; at most 2 × `listen`.

@@ -1,7 +1,5 @@
 #include "view/MotorConfigDlg.h"
 
-#include "ui/UnflashedMark.h"
-
 #include "files/SettingsFile.h"
 #include "motor/MotorParamTable.h"
 #include "platform/BoxParse.h"
