@@ -1,5 +1,7 @@
 #include "ui/AttitudeView.h"
 
+#include "ui/PaintPacer.h"
+
 #include <QEvent>
 #include <QLinearGradient>
 #include <QPaintEvent>
@@ -8,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace qav {
 
@@ -56,24 +59,31 @@ void AttitudeView::SetAttitude(double roll, double tilt, double pan)
         projected_.reset();
         return;
     }
+    // Weighed when the next paint of the motion's pace comes, not with
+    // every attitude given.
+    turned_ = true;
+    PaintPacer::Instance().Update(this, PaintPacer::Pace::Motion, [this] { return CatchUp(); });
+}
+
+QRect AttitudeView::CatchUp()
+{
+    if (!std::exchange(turned_, false))
+        return {};
     // A turn that moves no corner by half a pixel or more changes
-    // nothing visibly: the picture already drawn is shown again, only
-    // where the model is. Measured against the drawn model, so such
-    // turns cannot add up unseen.
+    // nothing visibly and is not painted. Measured against the drawn
+    // model, so such turns cannot add up unseen.
     Project(next_);
-    if (stale_ || !projected_ || projected_->size != size() || MovedVisibly(projected_->faces, next_)) {
-        stale_ = true;
-        const QRect before = modelRect_;
-        modelRect_ = Bounds(next_);
-        if (!projected_)
-            projected_.emplace();
-        projected_->size = size();
-        // The faces drawn before become the buffers of the next turn.
-        std::swap(projected_->faces, next_);
-        update(before | modelRect_);
-    } else {
-        update(modelRect_);
-    }
+    if (!stale_ && projected_ && projected_->size == size() && !MovedVisibly(projected_->faces, next_))
+        return {};
+    stale_ = true;
+    const QRect before = modelRect_;
+    modelRect_ = Bounds(next_);
+    if (!projected_)
+        projected_.emplace();
+    projected_->size = size();
+    // The faces drawn before become the buffers of the next turn.
+    std::swap(projected_->faces, next_);
+    return before | modelRect_;
 }
 
 bool AttitudeView::eventFilter(QObject* watched, QEvent* event)
@@ -85,6 +95,11 @@ bool AttitudeView::eventFilter(QObject* watched, QEvent* event)
 
 void AttitudeView::paintEvent(QPaintEvent* event)
 {
+    // Painted before the pacer's round (shown, exposed or grabbed): the
+    // model as last given; what lies outside this paint follows.
+    const QRect turned = CatchUp();
+    if (!turned.isEmpty() && !event->rect().contains(turned))
+        update(turned);
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     if (stale_ || picture_.size() != pixels) {

@@ -50,10 +50,13 @@ private:
     };
 
     // The visible faces, far to near, at the widget's present size. Runs
-    // for every attitude given (50 a second): each part's pose is combined
+    // up to 25 times a second: each part's pose is combined
     // with the view once, hidden faces are dropped before their corners are
     // turned, and the shades come from a table.
     void Project(std::vector<Drawn>& drawn);
+    // Weighs the attitude last given against the model drawn: where to
+    // repaint, empty when nothing visible changed or nothing was given.
+    QRect CatchUp();
 
     // A face's colour lit by `factor` per cent, with its darker edge; each
     // base colour and factor is worked out once.
@@ -91,6 +94,7 @@ private:
     std::optional<Projected> projected_;
     std::vector<Drawn> next_; // the faces of the turn being weighed
     bool stale_ = true;
+    bool turned_ = false; // an attitude given since the model was last weighed
     double roll_ = 0, tilt_ = 0, pan_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/LiveBox.h"
 
+#include "ui/PaintPacer.h"
+
 #include <QAccessible>
 #include <QEvent>
 #include <QGlyphRun>
@@ -106,7 +108,7 @@ void CLiveBox::SetLiveText(const QString& text)
     else if (!followTimer_.isActive())
         followTimer_.start(kFollowMs, Qt::CoarseTimer, this);
     // Also when the line edit's text already was this value.
-    update(textArea_);
+    PaintPacer::Instance().Update(this, textArea_, PaintPacer::Pace::Reading);
 }
 
 void CLiveBox::FollowLiveText()

@@ -22,6 +22,8 @@ namespace qav {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 // A chart per channel group, in the order of the groups.
 struct GroupRow
 {
@@ -46,7 +48,14 @@ int GroupOf(int channel)
 const QColor kLineColors[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
                               QColor(0x94, 0x67, 0xbd), QColor(0xff, 0x7f, 0x0e)};
 
-constexpr int kWindowChoices[] = {10, 30, 60};
+// The spans offered, and how often each is redrawn: the lines move about
+// the same few pixels at each refresh whatever the span, and a longer span
+// costs no more paints than a short one.
+constexpr struct
+{
+    int seconds;
+    std::chrono::milliseconds refresh;
+} kWindowChoices[] = {{10, 250ms}, {30, 500ms}, {60, 1000ms}};
 
 const QString kTitle = QStringLiteral("QAV-NUVA Live Plots");
 const QString kTimeAxisTitle = QStringLiteral("seconds before the latest answer");
@@ -66,8 +75,8 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
     pause_->setCheckable(true);
     connect(pause_, &QPushButton::toggled, this, [this](bool on) { SetPaused(on); });
     window_ = new QComboBox(this);
-    for (int s : kWindowChoices)
-        window_->addItem(QStringLiteral("%1 s").arg(s), s);
+    for (const auto& choice : kWindowChoices)
+        window_->addItem(QStringLiteral("%1 s").arg(choice.seconds), choice.seconds);
     window_->setAccessibleName(QStringLiteral("Time window"));
     window_->setCurrentIndex(1);
     connect(window_, &QComboBox::activated, this,
@@ -94,7 +103,7 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
     plot_->setAutoAddPlottableToLegend(false);
     // Thin unsmoothed lines: the cheap path, and crisp at this density.
     plot_->setNotAntialiasedElements(QCP::aeAll);
-    plot_->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
+    plot_->setPlottingHints(QCP::phCacheLabels);
     // The lines in a paint buffer of their own: while the axes stay as
     // they are, a refresh redraws only them, not the texts around them.
     plot_->layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
@@ -168,7 +177,6 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
 
     SetWindowSeconds(windowSeconds_);
     UpdateRecordingControls();
-    timer_.setInterval(kRefreshPeriod);
     connect(&timer_, &QTimer::timeout, this, &PlotWindow::OnTimer);
     timer_.start();
 }
@@ -318,11 +326,13 @@ void PlotWindow::SetPaused(bool paused)
 
 void PlotWindow::SetWindowSeconds(int seconds)
 {
-    const int* choice = std::find(std::begin(kWindowChoices), std::end(kWindowChoices), seconds);
+    const auto* choice = std::find_if(std::begin(kWindowChoices), std::end(kWindowChoices),
+                                      [seconds](const auto& c) { return c.seconds == seconds; });
     if (choice == std::end(kWindowChoices))
         return;
     windowSeconds_ = seconds;
     window_->setCurrentIndex(static_cast<int>(choice - std::begin(kWindowChoices)));
+    timer_.setInterval(choice->refresh);
     for (QCPAxisRect* rect : rects_) {
         QCPAxis* x = rect->axis(QCPAxis::atBottom);
         x->ticker().staticCast<QCPAxisTickerFixed>()->setTickStep(seconds / 6.0); // 2, 5 or 10 s

@@ -14,8 +14,9 @@
 // is closed.
 //
 // Cheap to keep open: answers go into a plain buffer, and the charts take
-// the visible part as one batch per line four times a second, redrawn
-// only while the window is shown and not paused.
+// the visible part as one batch per line every 250 ms to 1 s (the longer
+// the span, the less often), redrawn only while the window is shown and
+// not paused.
 //
 // GUI thread only.
 #include "protocol/TelemetrySample.h"
@@ -49,7 +50,6 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr int kGroups = static_cast<int>(kChannelGroupCount);
     static constexpr int kChannels = static_cast<int>(kTelemetryChannelCount);
-    static constexpr std::chrono::milliseconds kRefreshPeriod{250};
     static constexpr int kLongestWindowSeconds = 60;
 
     // Wide enough for the charts and their legends; small enough to sit
@@ -101,7 +101,8 @@ public:
     // What "Stop Recording" said last: the rows written and the file.
     QString RecordingStateText() const;
     long SamplesReceived() const { return received_; }
-    // What refreshes the charts every kRefreshPeriod (tests count its turns).
+    // What refreshes the charts, more often the shorter the span (tests
+    // count its turns).
     const QTimer& RefreshTimer() const { return timer_; }
 
 protected:
