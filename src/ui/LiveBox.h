@@ -5,7 +5,8 @@
 // not being interacted with it shows its values cheaply:
 //  - its frame, drawn by the style (the skin's style sheet), is kept as a
 //    picture and only the text is drawn anew, from glyphs looked up once;
-//  - a value given with SetLiveText is painted at once, while the line
+//  - a value given with SetLiveText is painted with the next round of the
+//    readings' pace (ui/PaintPacer.h), while the line
 //    edit's own text, whose every change lays the text out again and is
 //    announced to assistive tools, follows at most kTextFollowsWithin later
 //    (kTextFollowsUnheard while no assistive tool is active and values keep
