@@ -13,9 +13,6 @@
 namespace qav::sim {
 namespace {
 
-// Answers pile up only while no client reads; beyond this they are dropped
-// rather than kept without bound.
-constexpr std::size_t kMaxQueuedBytes = 64 * 1024;
 constexpr milliseconds kReplugRetry{100};
 constexpr milliseconds kHangUpBackoff{10};
 
@@ -149,42 +146,6 @@ void SimDevice::RefuseFlashWrites(int count)
     model_->RefuseFlashWrites(count);
 }
 
-void SimDevice::SetBootFaults(const BootFaults& faults)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    boot_.SetFaults(faults);
-}
-
-std::vector<std::uint8_t> SimDevice::Flash() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return boot_.Flash();
-}
-
-BootStats SimDevice::BootLoaderStats() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return boot_.Stats();
-}
-
-bool SimDevice::InBootLoader() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return InBoot();
-}
-
-void SimDevice::ResetIntoBootLoader()
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (options_.bootFaults.deaf)
-            return;
-        EnterBootLoader(Clock::now());
-        bootState_ = BootState::AwaitingBaud;
-    }
-    Wake();
-}
-
 void SimDevice::Reset()
 {
     {
@@ -299,60 +260,6 @@ void SimDevice::LogFrame(const Frame& frame, Clock::time_point now)
                      std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count()),
                  options_.kind.c_str(), hex);
     std::fflush(options_.frameLog);
-}
-
-// Caller holds the lock. The boot loader's answers are late by the same
-// answer delay as the firmware's, as a slow adapter delivers every byte.
-void SimDevice::QueueRaw(const std::vector<std::uint8_t>& bytes, Clock::time_point now)
-{
-    if (bytes.empty())
-        return;
-    std::size_t pending = out_.size();
-    for (const DelayedAnswer& d : delayed_)
-        pending += d.bytes.size();
-    if (pending + bytes.size() > kMaxQueuedBytes)
-        return;
-    if (options_.faults.answerDelay.count() > 0)
-        delayed_.push_back(DelayedAnswer{now + options_.faults.answerDelay, bytes});
-    else
-        out_.insert(out_.end(), bytes.begin(), bytes.end());
-}
-
-// Caller holds the lock. GO: the new firmware runs and answers frames again.
-void SimDevice::LeaveBootLoader(std::uint32_t address)
-{
-    bootState_ = BootState::Firmware;
-    syncRun_ = 0;
-    byteTime_ = kUartByteTime;
-    if (const auto version = boot_.VersionAt(address))
-        model_->SetFirmware(*version);
-    model_->PowerCycle(Clock::now());
-    receiver_ = FrameReceiver(model_->Header0(), model_->Header1());
-}
-
-// Caller holds the lock.
-void SimDevice::FeedBootLoader(std::uint8_t b, Clock::time_point now)
-{
-    std::vector<std::uint8_t> answer;
-    const auto started = boot_.Feed(b, answer);
-    QueueRaw(answer, now);
-    if (started)
-        LeaveBootLoader(*started);
-}
-
-// Caller holds the lock. A reset with the boot jumper set: the running
-// firmware and whatever it still had to say are gone.
-void SimDevice::EnterBootLoader(Clock::time_point now)
-{
-    byteTime_ = kBootByteTime;
-    out_.clear();
-    delayed_.clear();
-    txIdle_ = true;
-    syncRun_ = 0;
-    if (options_.paceOutput) {
-        inputDoneAt_ = now + byteTime_;
-        nextByteAt_ = std::max(nextByteAt_, inputDoneAt_);
-    }
 }
 
 // Caller holds the lock. The wire's doing, so neither silence nor the

@@ -69,6 +69,9 @@ inline constexpr std::chrono::nanoseconds kBootByteTime{95486};
 // The boot loader then takes the last one as its baud-rate byte.
 inline constexpr int kSyncsBeforeReset = 3;
 inline constexpr std::chrono::milliseconds kSyncQuiet{10};
+// Answers pile up only while no client reads; beyond this they are dropped
+// rather than kept without bound.
+inline constexpr std::size_t kMaxQueuedBytes = 64 * 1024;
 
 // Stray bytes never include the device's first header byte, so they cost
 // the receiver nothing but the bytes themselves.

@@ -54,11 +54,6 @@ std::u16string_view Utf16(const QString& s)
     return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
 }
 
-QString ConnectPrompt()
-{
-    return QStringLiteral("Please connect to motor port!");
-}
-
 // What a parameter box or direction box stands for (its tooltip).
 QString TipOf(std::uint8_t MotorParams::*param)
 {
@@ -182,56 +177,6 @@ void CMotorConfigDlg::ShowAllValues()
             form_->SetText(kParamBoxes[i].box, text);
     }
     --showingValues_;
-}
-
-// ---- port and link -----------------------------------------------------------
-
-void CMotorConfigDlg::OnOpenComPort()
-{
-    // A port that cannot be opened is closed again without a word; the
-    // ticks then send nothing and show nothing.
-    link_.Open(comChoice_->PortNumber());
-    ShowStatus(ConnectPrompt());
-    engine_.OnPortOpened();
-    link_.StartTicks();
-}
-
-void CMotorConfigDlg::OnLinkTick()
-{
-    // A write request carries the four values: once it goes out to a board
-    // that answers, they are sent.
-    const bool carriesValues =
-        engine_.State().command == kMotorCmdWrite && link_.IsOpen() && engine_.State().motorConnected;
-    engine_.Tick();
-    if (!carriesValues)
-        return;
-    for (std::size_t i = 0; i < kParamBoxes.size(); ++i)
-        boardValues_[i] = params_.*kParamBoxes[i].param;
-    UpdateUnsentMarks();
-}
-
-void CMotorConfigDlg::OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count)
-{
-    engine_.OnBytes(bytes, count);
-}
-
-void CMotorConfigDlg::OnBoardInBootLoader(int portNumber, bool waiting)
-{
-    if (!waiting) {
-        ShowStatus(ConnectPrompt());
-        return;
-    }
-    const std::string sentence = BootLoaderWaitingSentence("motor board", PortName(portNumber));
-    ShowStatus(QString::fromStdString(sentence));
-}
-
-void CMotorConfigDlg::reject()
-{
-    upgrade_.StopQuietly();
-    link_.TakeDown();
-    ReadAllBoxes();
-    comChoice_->Save(startupDirectory_);
-    QDialog::reject();
 }
 
 // ---- controls ----------------------------------------------------------------
