@@ -719,6 +719,20 @@ TEST_F(CliTest, MonitorPipedIntoHeadEndsWhenHeadHasGone)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
 }
 
+TEST_F(CliTest, AHangingCommandEndsItsTestByName)
+{
+    // Nobody answers: the read waits its 3 s, far past this deadline.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string silent = ::ptsname(master);
+    EXPECT_EXIT(test::Cli({"read", "--port", silent}, 50ms), ::testing::ExitedWithCode(test::kCommandHung),
+                "CliTest.AHangingCommandEndsItsTestByName: `qav-nuva-cli read --port " + silent +
+                    "` did not end within 50 ms");
+    ::close(master);
+}
+
 TEST_F(CliTest, StopSignalsEndEveryCommand)
 {
     // A terminal nobody answers on: read and write would wait 3 s for an
