@@ -206,16 +206,23 @@ TEST_F(UpgradeTest, PlotsKeepTheirSizeAndTakeAnswersThroughReopenUpgradeAndHidin
     };
     fullAndLive("opened");
 
+    // Closed once the simulator heard every frame (a frame in flight when
+    // the port closes may be lost, and the count before the upgrade below
+    // must be exact), then opened again.
+    const auto heardAll = [&] {
+        const std::uint32_t sent = view->Serial().SentTotal();
+        view->TakeDownLink();
+        return sim_->WaitUntil(
+            [&] { return sim_->Stats(sim::DeviceKind::Controller).framesReceived * kFrameSize == sent; },
+            test::kPatience);
+    };
+    ASSERT_TRUE(heardAll());
     Click(*view, idc::OpenComPort);
     fullAndLive("the port opened anew");
 
     prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Controller, 26, 8 * 1024));
     Click(*view, idc::OpenFirmware);
-    const std::uint32_t sent = view->Serial().SentTotal();
-    view->TakeDownLink();
-    ASSERT_TRUE(sim_->WaitUntil(
-        [&] { return sim_->Stats(sim::DeviceKind::Controller).framesReceived * kFrameSize == sent; },
-        test::kPatience));
+    ASSERT_TRUE(heardAll());
     sim_->ResetIntoBootLoader(sim::DeviceKind::Controller);
     Click(*view, idc::StartUpgrade);
     ASSERT_TRUE(WaitFor(QStringLiteral("$INKblue$Firmware upgraded successfully!")))
