@@ -70,13 +70,17 @@ void PaintPacer::Schedule()
     Clock::time_point due = Clock::time_point::max();
     for (const Entry& entry : std::as_const(pending_))
         due = std::min(due, Due(entry.pace));
+    // Due already: once the events at hand are handled (never at once, so
+    // that what the same answer changes is painted together). Not yet: the
+    // next value asked for after that time brings the round, in the same
+    // wake-up as its answer; the timer only catches the last of a series.
+    const Clock::time_point now = now_();
+    const Clock::time_point wake = due <= now ? now : due + kLastValueWait;
     // A motion waits no longer than its own pace, behind readings.
-    if (timer_.isActive() && due >= wakeAt_)
+    if (timer_.isActive() && wake >= wakeAt_)
         return;
-    wakeAt_ = due;
-    // Never at once, so that what the same answer changes is painted
-    // together.
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now_());
+    wakeAt_ = wake;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - now);
     timer_.start(
         static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, kReadingPeriod.count())),
         Qt::PreciseTimer, this);

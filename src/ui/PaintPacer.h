@@ -28,6 +28,9 @@ public:
     enum class Pace { Motion, Reading };
     static constexpr std::chrono::milliseconds kMotionPeriod{40};
     static constexpr std::chrono::milliseconds kReadingPeriod{120};
+    // How long after its time a repaint waits for a value that would bring
+    // it without a wake-up of its own.
+    static constexpr std::chrono::milliseconds kLastValueWait{20};
     using Clock = std::chrono::steady_clock;
 
     // The GUI thread's pacer (made on first use, owned by the application).
