@@ -16,11 +16,15 @@ linux_packages=(
 )
 # The cross compiler with POSIX threads (std::thread), zlib built for it,
 # GoogleTest's sources (built by the cross build), Wine to run the result,
-# and zip and unzip for the package.
+# and zip and unzip for the package. For the GUI: Qt's host tools (moc,
+# rcc, uic) and dpkg-source, which build Qt for Windows from Debian's
+# sources (scripts/windows-qt.sh), icotool for the program's icon, and a
+# virtual display for the GUI under Wine.
 windows_packages=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
   wine wine64 zip unzip
+  qt6-base-dev qt6-base-dev-tools dpkg-dev icoutils xvfb xauth
 )
 
 case "${1:-}" in

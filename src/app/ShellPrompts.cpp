@@ -44,8 +44,9 @@ QString ShellPrompts::OpenFileName(QWidget* owner, const QString& title, const Q
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Only existing files can be chosen in an open dialog.
     dialog.setFileMode(QFileDialog::ExistingFile);
-    if (!places.isEmpty()) {
-        // A desktop's own chooser ignores added places; Qt's shows them.
+    // Windows keeps its own chooser, which takes no added places; on Linux
+    // a desktop's own chooser ignores them too, so Qt's shows them there.
+    if (!places.isEmpty() && !kNativeChooserAlways) {
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
         QList<QUrl> urls = dialog.sidebarUrls();
         for (const QString& place : places)
