@@ -27,7 +27,12 @@ if [ -f "$build/CMakeCache.txt" ] &&
 fi
 options=(-G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" -DQAV_WERROR=ON -DQAV_BUILD_GUI=ON
   -DQAV_BUILD_BENCH=OFF -DCMAKE_TOOLCHAIN_FILE="$toolchain")
-if command -v ccache >/dev/null; then options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+if command -v ccache >/dev/null; then
+  options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # As in scripts/build.sh: precompiled headers, and any clone's folder.
+  export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
+fi
 cmake -S "$root" -B "$build" "${options[@]}" >/dev/null
 targets=(--target qav-nuva --target qav-nuva-cli)
 for target in "$@"; do targets+=(--target "$target"); done
