@@ -288,8 +288,14 @@ shots="$work/shots"
 mkdir -p "$shots" "$work/gui"
 # The boards as a user's are: moving, not held still.
 start_sim "$work/gui" --seed 29
-# Wine lists in its serial-device map the ports whose links were there when
-# its server started: a new server sees COM21 and COM22.
+# Wine's serial-device map (the COM list's source) lists the ports named
+# under HKLM\Software\Wine\Ports when its server starts: there they go,
+# then a new server.
+{
+  printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
+  while read -r _ name device; do printf '"%s"="%s"\r\n' "$name" "$device"; done <"$work/sim.out"
+} >"$work/ports.reg"
+wine reg import "$(winepath -w "$work/ports.reg")" >>"$work/wine.log" 2>&1 || fail "the ports did not go into Wine's registry"
 wineserver -k 2>/dev/null || true
 wineserver -w
 wineserver -p >>"$work/wine.log" 2>&1

@@ -16,6 +16,7 @@
 #include "view/MotorDialogTable.h"
 #include "view/UARTView.h"
 
+#include "gui_support/Activate.h"
 #include "gui_support/DriveLink.h"
 #include "gui_support/FakePrompts.h"
 #include "gui_support/WaitUntil.h"
@@ -79,6 +80,8 @@ protected:
         app = std::make_unique<CUARTApp>(prompts, "qav-live-test-" +
                                                       std::to_string(QCoreApplication::applicationPid()));
         ASSERT_TRUE(app->InitInstance());
+        // Typing goes to the active window, as a user's does.
+        ASSERT_TRUE(test::ShowActive(app->MainFrame()));
         view = app->MainFrame()->View();
     }
 
