@@ -25,15 +25,17 @@ plot_version="$(apt-cache show --no-all-versions libqcustomplot-dev 2>/dev/null 
   sed -n 's/^Source: qcustomplot (\(.*\))$/\1/p; s/^Version: //p' | tail -n 1)"
 [ -n "$plot_version" ] || { echo "windows-qt: no qcustomplot in the package lists (apt-get update)" >&2; exit 1; }
 
-# Only what the program uses. OpenGL stays: the windows platform plugin of
-# 6.4 does not compile without it. Tablet events go: Debian's sources lack
-# wintab.h.
+# Only what the program uses (its pictures are PNGs). OpenGL stays: the
+# windows platform plugin of 6.4 does not compile without it. Direct2D
+# stays: without it 6.4 leaves out the DirectWrite font code that the
+# windows plugin and PrintSupport call. Tablet events go: Debian's sources
+# lack wintab.h.
 qt_options=(
   -DBUILD_SHARED_LIBS=OFF -DCMAKE_BUILD_TYPE=Release
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
   -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF
   -DFEATURE_concurrent=OFF -DFEATURE_vulkan=OFF -DFEATURE_glib=OFF -DFEATURE_icu=OFF
-  -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF
+  -DFEATURE_tabletevent=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF
   -DFEATURE_printsupport=ON -DFEATURE_opengl=ON -DFEATURE_testlib=ON
 )
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
