@@ -38,8 +38,9 @@ targets=(--target qav-nuva --target qav-nuva-cli)
 for target in "$@"; do targets+=(--target "$target"); done
 cmake --build "$build" -j "${JOBS:-$(nproc)}" "${targets[@]}"
 
-# Nothing but Windows' own DLLs may be needed.
-windows_dlls='kernel32|advapi32|msvcrt|user32|gdi32|ws2_32|setupapi|shell32|ole32|oleaut32|comdlg32|imm32|winmm|uxtheme|dwmapi|version|shlwapi|userenv|netapi32|wtsapi32|mpr|rpcrt4|comctl32|d3d9|dxgi|d3d11|opengl32|authz|winspool.drv'
+# Nothing but Windows' own DLLs may be needed (those of Windows 10, which
+# Qt 6 needs; api-ms-win-* are its API sets).
+windows_dlls='kernel32|advapi32|msvcrt|user32|gdi32|ws2_32|setupapi|shell32|ole32|oleaut32|comdlg32|imm32|winmm|uxtheme|dwmapi|version|shlwapi|shcore|userenv|netapi32|wtsapi32|mpr|rpcrt4|comctl32|d3d9|d3d11|d3d12|dxgi|d2d1|dwrite|opengl32|authz|winspool\.drv|api-ms-win-[a-z0-9-]+'
 for program in "$build/src/qav-nuva.exe" "$build/cli/qav-nuva-cli.exe"; do
   imports="$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p')"
   foreign="$(grep -viE "^($windows_dlls)(\.dll)?$" <<<"$imports" || true)"
