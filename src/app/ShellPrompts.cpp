@@ -3,6 +3,7 @@
 #include "app/Dialogs.h"
 #include "app/LoadReviewDlg.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -56,7 +57,8 @@ QString ShellPrompts::OpenFileName(QWidget* owner, const QString& title, const Q
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    // As the system writes paths ("C:\\..." on Windows): messages show them.
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
 QString ShellPrompts::SaveFileName(QWidget* owner, const QString& title, const QString& filter,
@@ -70,7 +72,8 @@ QString ShellPrompts::SaveFileName(QWidget* owner, const QString& title, const Q
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    // As the system writes paths ("C:\\..." on Windows): messages show them.
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
 bool ShellPrompts::ReviewLoad(QWidget* owner, const LoadReview& review)

@@ -13,7 +13,6 @@
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
 #include "support/ParamsPrinter.h"
-#include "support/Platform.h"
 #include "support/TempDir.h"
 
 #include <QAbstractButton>
@@ -456,8 +455,9 @@ TEST_F(ConfigFileCommandTest, AFileThatCannotBeReadOrHasNoSectionChangesAndSends
 {
     fs::create_directory(File("folder.bgsc"));
 #ifdef _WIN32
-    // No FIFOs there: a device is the file that is not one.
-    const std::string special = test::DevicePath();
+    // No FIFOs there: a device is the file that is not one (a device name
+    // names the device whatever its folder and suffix).
+    const std::string special = File("NUL.bgsc");
 #else
     const std::string special = File("fifo.bgsc");
     ASSERT_EQ(mkfifo(special.c_str(), 0600), 0);
