@@ -106,9 +106,11 @@ timed "core tests: Wine" wine "$win_build/tests/qav_core_tests.exe" --gtest_brie
 [ "$rc" -eq 0 ] || fail "the core's unit tests failed under Wine"
 
 echo "== the GUI's unit tests"
-# The live tests need boards: they run below, against the simulator.
+# The live tests need boards: they run below, against the simulator. Wine
+# passes on no QT_* variable: the tests run on their default platform,
+# offscreen, and -platform chooses another.
 gui_filter="-LiveBoardsTest.*"
-timed "GUI tests: Wine" env QT_QPA_PLATFORM=offscreen wine "$win_build/tests/qav_gui_tests.exe" --gtest_brief=1 \
+timed "GUI tests: Wine" wine "$win_build/tests/qav_gui_tests.exe" --gtest_brief=1 \
   --gtest_filter="$gui_filter" >"$work/gui-wine.log" 2>&1
 grep -E '^\[  (PASSED|FAILED|SKIPPED) ' "$work/gui-wine.log" | sed 's/^/  Wine:  /' || true
 [ "$rc" -eq 0 ] || fail "the GUI's unit tests failed under Wine: $(tr -d '\r' <"$work/gui-wine.log" | tail -n 60)"
@@ -316,10 +318,10 @@ tr -d '\r' <"$work/gui/start/Setting.ini" | grep -qx "COM_NAME=$controller" ||
 gain=123
 live_env=(QAV_LIVE_CONTROLLER="$controller" QAV_LIVE_MOTOR="$motor" QAV_LIVE_ROLL_TOTAL="$gain")
 # Windows' names of the files, as the file chooser would give them.
-timed "GUI live tests: Wine" env -C "$work/gui/start" QT_QPA_PLATFORM=windows "${live_env[@]}" \
+timed "GUI live tests: Wine" env -C "$work/gui/start" "${live_env[@]}" \
   QAV_LIVE_SHOTS="$(winepath -w "$shots")" QAV_LIVE_CONTROLLER_FIRMWARE="$(winepath -w "$work/in/controller.bgsf")" \
   QAV_LIVE_MOTOR_FIRMWARE="$(winepath -w "$work/in/motor.bmcf")" \
-  timeout 600 wine "$win_build/tests/qav_gui_tests.exe" --gtest_brief=1 --gtest_filter='LiveBoardsTest.*' \
+  timeout 600 wine "$win_build/tests/qav_gui_tests.exe" -platform windows --gtest_brief=1 --gtest_filter='LiveBoardsTest.*' \
   >"$work/live-wine.log" 2>&1
 grep -E '^\[  (PASSED|FAILED|SKIPPED) ' "$work/live-wine.log" | sed 's/^/  Wine:  /' || true
 [ "$rc" -eq 0 ] || fail "the GUI's live tests failed under Wine: $(tr -d '\r' <"$work/live-wine.log" | tail -n 60)"
