@@ -39,14 +39,15 @@ QString Env(const char* name)
     return qEnvironmentVariable(name);
 }
 
-// As the screen shows it, or as a file's name: the window's pixels where
-// the platform can read them back, else the widget drawn anew.
+// As the screen shows it, into the file `name`: the window's pixels where
+// the platform can read them back, else the widget drawn anew. Without the
+// frame, which a display without a window manager leaves undrawn.
 void SavePicture(QWidget* window, const char* name)
 {
     const QString folder = Env("QAV_LIVE_SHOTS");
     if (folder.isEmpty())
         return;
-    const QRect area = window->frameGeometry();
+    const QRect area = window->geometry();
     QPixmap image = window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
     if (image.isNull())
         image = window->grab();
