@@ -4,7 +4,7 @@
 # build-windows/): qav-nuva.exe, the GUI, and qav-nuva-cli.exe, each linked
 # statically so that one .exe runs on a Windows machine with nothing else
 # installed. Qt and QCustomPlot for Windows come from scripts/windows-qt.sh,
-# which builds them from Debian's sources once per machine (about 17
+# which builds them from Debian's sources once per machine (about 25
 # minutes) and keeps them in ~/.cache/qav-nuva/. Packs both programs with a
 # README.txt for Windows users and the licence as
 # build-windows/qav-nuva-<version>-win64.zip.

@@ -9,9 +9,9 @@
 # built once per machine and reused after:
 #   ${QAV_NUVA_CACHE:-~/.cache/qav-nuva}/qt6-base-<version>-<hash>/
 # which holds include/, lib/ (static archives), plugins/ and lib/cmake/ of
-# both (about 200 MB). Prints that folder, the CMAKE_PREFIX_PATH of the
-# Windows GUI build. The first build takes about 17 minutes on a 2-core
-# machine.
+# both (about 120 MB). Prints that folder; programs build against it with
+# its lib/cmake/Qt6/qt.toolchain.cmake (scripts/build-windows.sh). The
+# first build takes about 25 minutes on an idle 2-core machine.
 # Usage: scripts/windows-qt.sh   (scripts/install-deps.sh --windows first)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -84,7 +84,7 @@ cmake -S "$qt_source" -B "$work/qt" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$prefix/min
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_INSTALL_PREFIX="$prefix" "${qt_options[@]}" >"$work/qt-configure.log" ||
   { tail -n 40 "$work/qt-configure.log"; exit 1; }
-echo "windows-qt: Qt configured in $((SECONDS - start)) s; building (about 16 minutes at -j2)"
+echo "windows-qt: Qt configured in $((SECONDS - start)) s; building (about 25 minutes at -j2)"
 # One line a minute of progress, not Ninja's thousand.
 cmake --build "$work/qt" -j "$jobs" >"$work/qt-build.log" 2>&1 &
 builder=$!
