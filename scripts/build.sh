@@ -13,6 +13,9 @@ if command -v ccache >/dev/null; then
   options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   # Files built with a precompiled header are cached only with these.
   export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
+  # Paths inside the clone count as relative, so another clone (CI's, in a
+  # folder of its own) finds what this one compiled.
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
 fi
 read -ra extra <<<"${QAV_CMAKE_OPTIONS:-}"
 cmake -S "$root" -B "$build" "${options[@]}" "${extra[@]}" >/dev/null

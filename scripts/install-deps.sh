@@ -5,8 +5,10 @@
 # instead (scripts/build-windows.sh, scripts/test-windows.sh).
 set -euo pipefail
 
+# ccache keeps what was compiled for the next build, in any clone
+# (scripts/build.sh, scripts/build-windows.sh).
 linux_packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqcustomplot-dev libqt6opengl6-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev
@@ -16,11 +18,15 @@ linux_packages=(
 )
 # The cross compiler with POSIX threads (std::thread), zlib built for it,
 # GoogleTest's sources (built by the cross build), Wine to run the result,
-# and zip and unzip for the package.
+# and zip and unzip for the package. For the GUI: Qt's host tools (moc,
+# rcc, uic) and dpkg-source, which build Qt for Windows from Debian's
+# sources (scripts/windows-qt.sh), icotool for the program's icon, and a
+# virtual display for the GUI under Wine.
 windows_packages=(
-  cmake ninja-build
+  cmake ninja-build ccache
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
   wine wine64 zip unzip
+  qt6-base-dev qt6-base-dev-tools dpkg-dev icoutils xvfb xauth
 )
 
 case "${1:-}" in

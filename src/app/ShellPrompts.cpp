@@ -3,6 +3,7 @@
 #include "app/Dialogs.h"
 #include "app/LoadReviewDlg.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -44,8 +45,9 @@ QString ShellPrompts::OpenFileName(QWidget* owner, const QString& title, const Q
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Only existing files can be chosen in an open dialog.
     dialog.setFileMode(QFileDialog::ExistingFile);
-    if (!places.isEmpty()) {
-        // A desktop's own chooser ignores added places; Qt's shows them.
+    // Windows keeps its own chooser, which takes no added places; on Linux
+    // a desktop's own chooser ignores them too, so Qt's shows them there.
+    if (!places.isEmpty() && !kNativeChooserAlways) {
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
         QList<QUrl> urls = dialog.sidebarUrls();
         for (const QString& place : places)
@@ -55,7 +57,8 @@ QString ShellPrompts::OpenFileName(QWidget* owner, const QString& title, const Q
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    // As the system writes paths ("C:\\..." on Windows): messages show them.
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
 QString ShellPrompts::SaveFileName(QWidget* owner, const QString& title, const QString& filter,
@@ -69,7 +72,8 @@ QString ShellPrompts::SaveFileName(QWidget* owner, const QString& title, const Q
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    // As the system writes paths ("C:\\..." on Windows): messages show them.
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
 bool ShellPrompts::ReviewLoad(QWidget* owner, const LoadReview& review)

@@ -5,6 +5,14 @@
 
 namespace qav {
 
+// The system's own file chooser, whatever is asked: on Windows, where the
+// chooser a user knows matters more than the places it lacks.
+#ifdef Q_OS_WIN
+inline constexpr bool kNativeChooserAlways = true;
+#else
+inline constexpr bool kNativeChooserAlways = false;
+#endif
+
 class ShellPrompts : public IPrompts
 {
 public:

@@ -6,8 +6,14 @@
 #include "ui/Skin.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 namespace qav {
+namespace {
+
+constexpr int kRaisePollMs = 200;
+
+} // namespace
 
 CUARTApp::CUARTApp(IPrompts& prompts, std::string instanceName)
     : prompts_(prompts), instanceName_(std::move(instanceName))
@@ -28,6 +34,12 @@ bool CUARTApp::InitInstance()
     if (instance_.ListenFd() >= 0) {
         raiseNotifier_ = new QSocketNotifier(instance_.ListenFd(), QSocketNotifier::Read, this);
         connect(raiseNotifier_, &QSocketNotifier::activated, this, &CUARTApp::OnRaiseRequested);
+    } else if (instance_.GetRole() == CSingleInstance::Role::First) {
+        // Nothing to wait on (Windows' named pipe): requests are looked for
+        // a few times a second, quick enough for a person starting a copy.
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, &CUARTApp::OnRaiseRequested);
+        poll->start(kRaisePollMs);
     }
     startupDirectory_ = CaptureStartupDirectory();
     ApplySkin();

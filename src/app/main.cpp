@@ -3,10 +3,12 @@
 #include "app/ShellPrompts.h"
 #include "app/StartupOptions.h"
 #include "app/UARTApp.h"
+#include "ui/InkStatusBar.h"
 #include "ui/PlotWindow.h"
 #include "view/UARTView.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
 
@@ -86,8 +88,10 @@ int main(int argc, char** argv)
 
     // For the documentation: QAV_NUVA_SCREENSHOT=<file.png> saves the window
     // (the plot window with --plots) as it appears on screen once it has
-    // settled, then quits. With QAV_NUVA_SCREENSHOT_LOAD=<config file> it
-    // saves the review that loading the file shows instead (cancelled).
+    // settled (with --connect, once the controller's set has been read back
+    // too), prints the status line for scripts that check it, then quits.
+    // With QAV_NUVA_SCREENSHOT_LOAD=<config file> it saves the review that
+    // loading the file shows instead (cancelled).
     const QString shot = qEnvironmentVariable("QAV_NUVA_SCREENSHOT");
     const QString load = qEnvironmentVariable("QAV_NUVA_SCREENSHOT_LOAD");
     const auto save = [&shot](QWidget* window) {
@@ -114,13 +118,27 @@ int main(int argc, char** argv)
             QApplication::exit(0);
         });
     } else if (!shot.isEmpty()) {
-        QTimer::singleShot(plots ? 12000 : 1500, &app, [&] {
-            if (qav::CMainFrame* frame = uartApp.MainFrame()) {
+        // A port that never answers is pictured after a while all the same.
+        const int settleMs = plots ? 12000 : 1500;
+        const int readBackLimitMs = 30000;
+        auto* settle = new QTimer(&app);
+        QElapsedTimer since;
+        since.start();
+        QObject::connect(settle, &QTimer::timeout, &app, [&, settle, settleMs] {
+            qav::CMainFrame* frame = uartApp.MainFrame();
+            const bool readBack = !options.connect || (frame && frame->View()->ValuesKnown());
+            if (frame && (since.elapsed() < settleMs || (!readBack && since.elapsed() < readBackLimitMs)))
+                return;
+            settle->stop();
+            if (frame) {
                 save(plots ? static_cast<QWidget*>(frame->View()->Plots()) : frame);
+                std::printf("%s\n", frame->StatusLine()->StatusText().toUtf8().constData());
+                std::fflush(stdout);
                 frame->View()->FinishSession();
             }
             QApplication::exit(0);
         });
+        settle->start(100);
     }
     return app.exec();
 }

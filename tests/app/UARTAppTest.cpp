@@ -8,14 +8,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 namespace qav {
 namespace {
 
 std::string TestInstanceName(const char* what)
 {
-    return "qav-app-test-" + std::string(what) + "-" + std::to_string(getpid());
+    return "qav-app-test-" + std::string(what) + "-" + std::to_string(QCoreApplication::applicationPid());
 }
 
 TEST(UARTApp, FirstCopyOpensTheMainWindow)
@@ -26,7 +24,8 @@ TEST(UARTApp, FirstCopyOpensTheMainWindow)
     ASSERT_NE(app.MainFrame(), nullptr);
     EXPECT_TRUE(app.MainFrame()->isVisible());
     EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_EQ(app.StartupDirectory(), QDir::currentPath().toStdString() + "/");
+    EXPECT_EQ(app.StartupDirectory(),
+              (QDir::toNativeSeparators(QDir::currentPath()) + QDir::separator()).toStdString());
 }
 
 TEST(UARTApp, SecondCopyRaisesTheFirstSaysSoAndMakesNoWindow)

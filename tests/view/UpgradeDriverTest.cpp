@@ -3,6 +3,7 @@
 // choice and the button states, without a screen behind it.
 #include "view/UpgradeDriver.h"
 
+#include "support/Platform.h"
 #include "support/TempDir.h"
 
 #include <fstream>
@@ -115,7 +116,8 @@ TEST(UpgradeDriver, AChosenFileIsCheckedAtOnce)
         {"good controller file", UpgradeOwnerKind::MainScreen, controllerFile, true,
          "$INKblue$Firmware file open successfully! Main controller firmware V2.6, 3000 bytes."},
         {"good motor file with its chip", UpgradeOwnerKind::MotorDialog, motorFile, true,
-         "Firmware open successfully! Motor board firmware V1.7, 3000 bytes, chip 0x422 (STM32F302/F303 xB/xC)."},
+         "Firmware open successfully! Motor board firmware V1.7, 3000 bytes, chip 0x422 (STM32F302/F303 "
+         "xB/xC)."},
         {"motor file on the main screen", UpgradeOwnerKind::MainScreen, motorFile, false,
          "$INKred$Firmware file refused: The file is for the motor board."},
         {"controller file in the motor dialog", UpgradeOwnerKind::MotorDialog, controllerFile, false,
@@ -123,8 +125,8 @@ TEST(UpgradeDriver, AChosenFileIsCheckedAtOnce)
         {"damaged file", UpgradeOwnerKind::MainScreen, brokenFile, false,
          "$INKred$Firmware file refused: " + brokenFile +
              " is not a valid firmware file: the image's CRC does not match."},
-        {"a device", UpgradeOwnerKind::MotorDialog, "/dev/zero", false,
-         "Firmware file refused: Cannot read /dev/zero: not a regular file."},
+        {"a device", UpgradeOwnerKind::MotorDialog, test::DevicePath(), false,
+         "Firmware file refused: Cannot read " + std::string(test::DevicePath()) + ": not a regular file."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
