@@ -6,6 +6,7 @@
 #include "protocol/ControllerLink.h"
 #include "support/CliRun.h"
 #include "support/Patience.h"
+#include "support/PseudoTerminal.h"
 
 #include <gtest/gtest.h>
 
@@ -230,18 +231,14 @@ TEST_F(CliTest, BusyPortIsExitTwo)
 
 TEST_F(CliTest, SilentDeviceIsExitThree)
 {
-    // A terminal nobody answers on.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    ASSERT_TRUE(RegisterPortAlias(kCom, ::ptsname(master)));
+    test::PseudoTerminal silent; // nobody answers on it
+    ASSERT_TRUE(silent.Ok());
+    ASSERT_TRUE(RegisterPortAlias(kCom, silent.SlavePath()));
     const auto start = std::chrono::steady_clock::now();
     const CliRun r = Cli({"read", "--port", kPort});
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("No answer"), std::string::npos) << r.err;
     EXPECT_GE(std::chrono::steady_clock::now() - start, 3s);
-    ::close(master);
 }
 
 TEST_F(CliTest, CommandsReportTheControllersResult)
@@ -722,26 +719,23 @@ TEST_F(CliTest, MonitorPipedIntoHeadEndsWhenHeadHasGone)
 TEST_F(CliTest, AHangingCommandEndsItsTestByName)
 {
     // Nobody answers: the read waits its 3 s, far past this deadline.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const std::string silent = ::ptsname(master);
+    test::PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.Ok());
+    const std::string& silent = terminal.SlavePath();
     EXPECT_EXIT(test::Cli({"read", "--port", silent}, 50ms), ::testing::ExitedWithCode(test::kCommandHung),
                 "CliTest.AHangingCommandEndsItsTestByName: `qav-nuva-cli read --port " + silent +
                     "` did not end within 50 ms");
-    ::close(master);
 }
 
 TEST_F(CliTest, StopSignalsEndEveryCommand)
 {
     // A terminal nobody answers on: read and write would wait 3 s for an
     // answer and exit 3; a monitor of a live controller would never end.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const std::string silent = ::ptsname(master);
+    test::PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.Ok());
+    const int master = terminal.Master();
+    ASSERT_EQ(::fcntl(master, F_SETFL, O_NONBLOCK), 0); // drained without waiting
+    const std::string& silent = terminal.SlavePath();
     const auto file = dir / "any.bgsc";
     ASSERT_TRUE(SaveControllerConfig(file.string(), sim::DefaultControllerParams()));
     StartSim();
@@ -795,7 +789,6 @@ TEST_F(CliTest, StopSignalsEndEveryCommand)
         EXPECT_EQ(WEXITSTATUS(status), row.code);
         EXPECT_EQ(ReadFile(err), row.err);
     }
-    ::close(master);
 }
 
 } // namespace
