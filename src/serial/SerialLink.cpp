@@ -44,7 +44,10 @@ LineDispatch LinkMonitor::MakeDispatch(ILinePort& port, std::vector<std::uint8_t
                         [this](std::uint32_t message, std::intptr_t lParam) {
                             return InSession([&] { shared->Post(message, lParam); });
                         },
-                        [this] { return shared->queue.QueuedCount() >= shared->notifyThreshold.load(); }};
+                        [this] {
+                            return shared->notifyReceived.load() &&
+                                   shared->queue.QueuedCount() >= shared->notifyThreshold.load();
+                        }};
 }
 
 void LinkMonitor::MarkFarSideGone()
@@ -210,6 +213,11 @@ std::uint32_t CSerialLink::Read(std::uint8_t* dest, std::uint32_t n, millisecond
 void CSerialLink::SetNotifyThreshold(std::uint32_t bytes)
 {
     shared_->notifyThreshold.store(std::max<std::uint32_t>(bytes, 1));
+}
+
+void CSerialLink::NotifyReceived(bool notify)
+{
+    shared_->notifyReceived.store(notify);
 }
 
 std::uint32_t CSerialLink::QueuedCount() const

@@ -148,6 +148,10 @@ public:
     // must then check QueuedCount() itself: bytes queued just before may
     // have had no notification.
     void SetNotifyThreshold(std::uint32_t bytes);
+    // Off: received bytes are queued but never notified (the owner drains
+    // the queue on a timer); a device that has gone still is. On after
+    // construction.
+    void NotifyReceived(bool notify);
 
     // True once the event thread has seen the far side hang up (an adapter
     // unplugged, a pseudo-terminal's master closed) since the last Open. Any

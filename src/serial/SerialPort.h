@@ -54,6 +54,8 @@ struct LinkShared
     std::mutex sessionLock;
     std::uint64_t session = 0;
     std::atomic<std::uint32_t> notifyThreshold{1};
+    // False while the owner takes received bytes on a timer of its own.
+    std::atomic<bool> notifyReceived{true};
     // The time one character takes on the line as set, in nanoseconds; 0
     // until the line is set.
     std::atomic<std::int64_t> characterNs{0};

@@ -57,20 +57,26 @@ void ScreenLink::Detach()
 void ScreenLink::StartTicks()
 {
     ticking_ = true;
-    if (!byHand_)
-        timer_.start();
+    if (byHand_)
+        return;
+    // The tick takes what came: a wake-up per answer on top of one per tick
+    // would only show it up to a tick sooner. A device gone still notifies.
+    serial_.NotifyReceived(false);
+    timer_.start();
 }
 
 void ScreenLink::StopTicks()
 {
     ticking_ = false;
     timer_.stop();
+    serial_.NotifyReceived(true);
 }
 
 void ScreenLink::TickByHand()
 {
     byHand_ = true;
     timer_.stop();
+    serial_.NotifyReceived(true);
 }
 
 void ScreenLink::TickNow()
@@ -86,6 +92,8 @@ void ScreenLink::WriteFrame(const Frame& frame)
 
 void ScreenLink::OnTick()
 {
+    if (!byHand_)
+        TakeReceived();
     if (FramesHeldBack()) {
         StepProbe();
         ReopenAfterHangUp();
@@ -206,12 +214,17 @@ bool ScreenLink::event(QEvent* e)
         return QObject::event(e);
     const auto* note = static_cast<PortNotifyEvent*>(e);
     // A notification of an earlier opening of another port is not ours.
-    if (note->message != WM_PORT_RECEIVED || note->wParam != serial_.PortNumber())
-        return true;
+    if (note->message == WM_PORT_RECEIVED && note->wParam == serial_.PortNumber())
+        TakeReceived();
+    return true;
+}
+
+void ScreenLink::TakeReceived()
+{
     // While the frames are held back, the line is the probe's alone.
     if (FramesHeldBack()) {
         ReadIntoProbe();
-        return true;
+        return;
     }
     intake_.OnPortReceived(serial_, [this](const std::uint8_t* bytes, std::uint32_t n) {
         // Until the first frame, the probe counts what came back (a boot
@@ -220,7 +233,6 @@ bool ScreenLink::event(QEvent* e)
             probe_.OnBytes({bytes, n}, BootLoaderProbe::Clock::now());
         owner_.OnLinkBytes(bytes, n);
     });
-    return true;
 }
 
 } // namespace qav

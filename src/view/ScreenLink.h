@@ -126,6 +126,8 @@ private:
     // The probe and its verdict forgotten (a new opening, a hand-over).
     void ForgetProbe();
     void ReadIntoProbe();
+    // The receive step: what the queue holds goes to the probe or the engine.
+    void TakeReceived();
 
     IScreenLinkOwner& owner_;
     CSerialLink serial_;

@@ -9,6 +9,7 @@
 #include "platform/PortMap.h"
 #include "serial/PortList.h"
 #include "ui/ImageBar.h"
+#include "ui/PostedNotify.h"
 #include "view/ControlIds.h"
 
 #include "gui_support/FakePrompts.h"
@@ -287,6 +288,35 @@ TEST_F(ControllerConnectionTest, EachAnswerIsTakenBeforeTheNextTick)
         ASSERT_EQ(view->Serial().SentTotal() - before, 32u);
         ASSERT_TRUE(test::WaitUntil([&] { return view->Link().sequenceCounter == (counter + 1) % 256; }));
     }
+}
+
+TEST_F(ControllerConnectionTest, TheTimersTicksTakeTheAnswersWithoutAWakeUpEach)
+{
+    // Each answer taken by the next tick: no notification for received
+    // bytes while the link is alive.
+    StartSim(DeviceSet());
+    auto view = MakeView();
+    Click(*view, idc::OpenComPort);
+    ASSERT_TRUE(WaitFor(kAllUpdated));
+    struct CountNotes : QObject
+    {
+        int notes = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            notes += e->type() == PortNotifyEvent::EventType();
+            return false;
+        }
+    } counter;
+    ScreenLink& link = view->PortLink();
+    link.installEventFilter(&counter);
+    const std::uint32_t from = link.FramesTaken();
+    ASSERT_TRUE(test::WaitUntil([&] { return link.FramesTaken() - from >= 25; }));
+    EXPECT_EQ(counter.notes, 0);
+
+    // A device gone is still heard of at once.
+    sim.reset();
+    ASSERT_TRUE(test::WaitUntil([&] { return link.WaitingForDevice(); }));
+    EXPECT_GE(counter.notes, 1);
 }
 
 // Why a port did not open, as the command-line tool words it.
