@@ -4,7 +4,8 @@
 // screen's under "COM" and the motor dialog's under "MOTOR_COM". Values are
 // list indexes, not port numbers. Beside each, the chosen port's name
 // ("COM12") under "COM_NAME" and "MOTOR_COM_NAME", so a port is found again
-// when others have appeared before it in the list.
+// when others have appeared before it in the list. The Windows tool reads
+// the file as it is: it ignores the keys it does not know.
 #include "platform/IniFile.h"
 
 #include <cstdint>

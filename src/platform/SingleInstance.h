@@ -1,8 +1,10 @@
 #pragma once
 // One running copy per user. The name lives in the user's private runtime
-// folder (XDG_RUNTIME_DIR), where no other user can take it first: the
-// first copy holds a lock on "<name>.lock" there for its whole life and
-// listens on the socket "<name>"; a later copy finds the lock held,
+// folder (XDG_RUNTIME_DIR), where no other user can take it first (a name in
+// the abstract socket namespace could be bound by anyone, who would then
+// keep the program from starting): the first copy holds a lock on
+// "<name>.lock" there for its whole life and listens on the socket
+// "<name>"; a later copy finds the lock held,
 // connects and asks the first to bring its window to the front. A lock
 // ends with its process, so a crash leaves nothing that keeps the next copy
 // out (a socket file left behind is replaced).

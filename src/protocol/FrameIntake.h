@@ -4,6 +4,10 @@
 // buffered bytes to a receiver only once at least one frame's worth (32
 // bytes) has piled up. Everything buffered then goes through, in order, in
 // pieces of at most kWorkingSize bytes.
+//
+// Draining on the notification, not on the tick, lets an answer reach the
+// engine within the tick it was sent in: the counter steps on every tick
+// and each read-back request goes out once.
 #include "protocol/Frame.h"
 #include "serial/BlockQueue.h"
 

@@ -16,7 +16,12 @@
 // Cheap to keep open: answers go into a plain buffer, and the charts take
 // the visible part as one batch per line every 250 ms to 1 s (the longer
 // the span, the less often), redrawn only while the window is shown and
-// not paused.
+// not paused. The buffer holds a little over the longest span (60 s). The
+// lines have a buffered layer of their own ("main"): while no axis range
+// or legend entry changed, only that layer is drawn again.
+//
+// QCustomPlot (GPL-3.0, Debian's libqcustomplot-dev), not Qt Charts: Debian
+// has no Qt Charts source, so it could not be built for Windows.
 //
 // GUI thread only.
 #include "protocol/TelemetrySample.h"

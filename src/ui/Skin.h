@@ -3,6 +3,9 @@
 // control carries a kind code as the dynamic property "skinKind", and the
 // sheet styles by kind, so any window that tags its controls gets the same
 // look. Set the kind before the widget is first shown.
+//
+// The font is DejaVu Sans 9 pt; Chinese text falls back to WenQuanYi Micro
+// Hei (fonts-wqy-microhei, which the package recommends).
 #include <QString>
 
 class QWidget;

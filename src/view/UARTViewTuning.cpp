@@ -1,5 +1,5 @@
 // Tuning aids of the main screen, placed in the free strip under the mode
-// lists so that no specified control moves: the "Live Plots" button (also
+// lists so that no control of the original screen moves: the "Live Plots" button (also
 // Ctrl+P) and the marker of uploads the controller holds only in RAM; and
 // the backup a configuration-file load takes of the set it replaces.
 #include "files/Backups.h"
