@@ -5,9 +5,9 @@
 // bytes) has piled up. Everything buffered then goes through, in order, in
 // pieces of at most kWorkingSize bytes.
 //
-// Draining on the notification, not on the tick, lets an answer reach the
-// engine within the tick it was sent in: the counter steps on every tick
-// and each read-back request goes out once.
+// An answer must reach the engine before the next tick builds its frame,
+// so that the counter steps on every tick and each read-back request goes
+// out once: drained on the notification, or at the start of that tick.
 #include "protocol/Frame.h"
 #include "serial/BlockQueue.h"
 

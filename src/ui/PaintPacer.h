@@ -10,8 +10,9 @@
 // one answer's changes make one paint. Anything else repaints as usual.
 //
 // A round due waits up to kLastValueWait for the next value asked for,
-// which comes with an answer, so painting adds no wake-up of its own while
-// answers flow. Measured: at 50 answers a second the main window paints
+// which comes with an answer taken by the link's tick, so painting adds no
+// wake-up of its own while answers flow. Measured: at 50 answers a second
+// the main window paints
 // about 25 times a second instead of 50.
 #include <QBasicTimer>
 #include <QHash>
