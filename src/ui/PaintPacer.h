@@ -12,8 +12,7 @@
 // A round due waits up to kLastValueWait for the next value asked for,
 // which comes with an answer taken by the link's tick, so painting adds no
 // wake-up of its own while answers flow. Measured: at 50 answers a second
-// the main window paints
-// about 25 times a second instead of 50.
+// the main window paints about 25 times a second instead of 50.
 #include <QBasicTimer>
 #include <QHash>
 #include <QObject>
