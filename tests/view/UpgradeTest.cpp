@@ -206,15 +206,16 @@ TEST_F(UpgradeTest, PlotsKeepTheirSizeAndTakeAnswersThroughReopenUpgradeAndHidin
     };
     fullAndLive("opened");
 
-    // Closed once the simulator heard every frame (a frame in flight when
-    // the port closes may be lost, and the count before the upgrade below
-    // must be exact), then opened again.
+    // Closed between two ticks once the simulator has heard every frame (a
+    // frame still on its way when the port closes may be lost, and the
+    // count before the upgrade below must be exact), then opened again.
     const auto heardAll = [&] {
-        const std::uint32_t sent = view->Serial().SentTotal();
+        const bool heard = test::WaitUntil([&] {
+            return sim_->Stats(sim::DeviceKind::Controller).framesReceived * kFrameSize ==
+                   view->Serial().SentTotal();
+        });
         view->TakeDownLink();
-        return sim_->WaitUntil(
-            [&] { return sim_->Stats(sim::DeviceKind::Controller).framesReceived * kFrameSize == sent; },
-            test::kPatience);
+        return heard;
     };
     ASSERT_TRUE(heardAll());
     Click(*view, idc::OpenComPort);
