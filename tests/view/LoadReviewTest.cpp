@@ -5,8 +5,7 @@
 // they hear); the load chooser offers the backups.
 #include "view/UARTView.h"
 
-#include "files/ControllerConfigFile.h"
-#include "motor/MotorConfigFile.h"
+#include "files/ConfigFile.h"
 #include "view/ControlIds.h"
 #include "view/MotorDialogFixture.h"
 
@@ -114,7 +113,7 @@ TEST(LoadReview, ListsExactlyWhatEachFileChangesAndChangesNothingUnlessApplied)
         if (row.file)
             WriteWholeFile(path, row.file);
         else
-            ASSERT_TRUE(SaveControllerConfig(path, whole));
+            ASSERT_TRUE(SaveConfig(path, whole));
         view.LoadConfigFile(QString::fromStdString(path));
         if (!row.connected) {
             EXPECT_TRUE(prompts.reviews.isEmpty()); // filled at once, as ever
@@ -207,7 +206,7 @@ TEST_F(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApply
     wanted.ROLL_TOTAL = static_cast<std::uint16_t>(device.ROLL_TOTAL + 7);
     wanted.PITCH_MIN = device.PITCH_MIN - 2;
     const std::string path = dir.File("wanted.bgsc");
-    ASSERT_TRUE(SaveControllerConfig(path, wanted));
+    ASSERT_TRUE(SaveConfig(path, wanted));
     const auto uploads = [&] { return UploadsHeard(config.frameLog); };
     // Enough frames that anything the load had asked for would have gone.
     const auto letFramesPass = [&] { return test::DriveTicks(link, 25); };
@@ -251,7 +250,7 @@ TEST_F(LoadReviewOverSimulator, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheCon
     // The file holds the controller's own roll velocity and one change.
     ControllerParams file = device;
     file.ROLL_TOTAL = static_cast<std::uint16_t>(device.ROLL_TOTAL + 3);
-    ASSERT_TRUE(SaveControllerConfig(dir.File("f.bgsc"), file));
+    ASSERT_TRUE(SaveConfig(dir.File("f.bgsc"), file));
     view->LoadConfigFile(QString::fromStdString(dir.File("f.bgsc")));
     ASSERT_EQ(prompts.reviews.size(), 1);
     ASSERT_EQ(prompts.reviews[0].changes.size(), 1);
@@ -263,7 +262,7 @@ TEST_F(LoadReviewOverSimulator, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheCon
         backups.push_back(e.path());
     ASSERT_EQ(backups.size(), 1u);
     ControllerParams kept;
-    ASSERT_TRUE(LoadControllerConfig(backups[0].string(), kept));
+    ASSERT_TRUE(LoadConfig(backups[0].string(), kept));
     EXPECT_EQ(kept.ROLL_VEL, device.ROLL_VEL);
     EXPECT_EQ(kept.ROLL_TOTAL, device.ROLL_TOTAL);
 }
@@ -279,7 +278,7 @@ TEST_F(MotorLoadReview, CancelSendsNothingApplyUploads)
     MotorParams wanted = board;
     wanted.POW_MOTOR2 = static_cast<std::uint8_t>(board.POW_MOTOR2 == 60 ? 61 : 60);
     const std::string path = dir.File("wanted.bmc");
-    ASSERT_TRUE(SaveMotorConfig(path, wanted));
+    ASSERT_TRUE(SaveConfig(path, wanted));
     prompts.applyReview = false;
     dlg->LoadMotorConfigFile(QString::fromStdString(path));
     ASSERT_EQ(prompts.reviews.size(), 1);
@@ -304,7 +303,7 @@ TEST_F(MotorLoadReview, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheBoards)
     ASSERT_EQ(params.POW_MOTOR1, typed);
     MotorParams file = board;
     file.POW_MOTOR2 = static_cast<std::uint8_t>(board.POW_MOTOR2 == 60 ? 61 : 60);
-    ASSERT_TRUE(SaveMotorConfig(dir.File("f.bmc"), file));
+    ASSERT_TRUE(SaveConfig(dir.File("f.bmc"), file));
     test::ScopedEnv data("XDG_DATA_HOME", dir.File("data").c_str());
     dlg->LoadMotorConfigFile(QString::fromStdString(dir.File("f.bmc")));
     ASSERT_EQ(prompts.reviews.size(), 1);
@@ -317,7 +316,7 @@ TEST_F(MotorLoadReview, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheBoards)
             backups.push_back(e.path());
     ASSERT_EQ(backups.size(), 1u);
     MotorParams kept;
-    ASSERT_TRUE(LoadMotorConfig(backups[0].string(), kept));
+    ASSERT_TRUE(LoadConfig(backups[0].string(), kept));
     EXPECT_EQ(kept.POW_MOTOR1, board.POW_MOTOR1);
     EXPECT_EQ(kept.POW_MOTOR2, board.POW_MOTOR2);
 }
