@@ -267,6 +267,28 @@ TEST_F(LoadReviewOverSimulator, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheCon
     EXPECT_EQ(kept.ROLL_TOTAL, device.ROLL_TOTAL);
 }
 
+// A backup that cannot be written asks first; "No" leaves the set alone and
+// "Yes" loads without it. The question names whose set it would have kept.
+TEST_F(LoadReviewOverSimulator, AFailedBackupAsksBeforeTheControllersSetIsReplaced)
+{
+    WriteWholeFile(dir.File("backups"), "a file where the folder would be");
+    const ControllerParams device = sim->ControllerWorkingParams();
+    ControllerParams file = device;
+    file.ROLL_TOTAL = static_cast<std::uint16_t>(device.ROLL_TOTAL + 5);
+    ASSERT_TRUE(SaveConfig(dir.File("f.bgsc"), file));
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "yes" : "no");
+        prompts.messages.clear();
+        prompts.answerYes = yes;
+        view->LoadConfigFile(QString::fromStdString(dir.File("f.bgsc")));
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_TRUE(prompts.messages[0].text.endsWith(
+            QStringLiteral(" Load the file without a backup of the controller's set?")))
+            << prompts.messages[0].text.toStdString();
+        EXPECT_EQ(params.ROLL_TOTAL, yes ? file.ROLL_TOTAL : device.ROLL_TOTAL);
+    }
+}
+
 using MotorLoadReview = test::MotorDialogFixture;
 
 TEST_F(MotorLoadReview, CancelSendsNothingApplyUploads)
@@ -319,6 +341,31 @@ TEST_F(MotorLoadReview, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheBoards)
     ASSERT_TRUE(LoadConfig(backups[0].string(), kept));
     EXPECT_EQ(kept.POW_MOTOR1, board.POW_MOTOR1);
     EXPECT_EQ(kept.POW_MOTOR2, board.POW_MOTOR2);
+}
+
+TEST_F(MotorLoadReview, AFailedBackupAsksBeforeTheBoardsSetIsReplaced)
+{
+    StartSim();
+    MakeDialog();
+    Connect();
+    test::ScopedEnv data("XDG_DATA_HOME", dir.File("data").c_str());
+    fs::create_directory(dir.File("data"));
+    WriteWholeFile(dir.File("data/qav-nuva"), "a file where the folder would be");
+    const MotorParams board = sim->MotorWorkingParams();
+    MotorParams file = board;
+    file.POW_MOTOR2 = static_cast<std::uint8_t>(board.POW_MOTOR2 == 60 ? 61 : 60);
+    ASSERT_TRUE(SaveConfig(dir.File("f.bmc"), file));
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "yes" : "no");
+        prompts.messages.clear();
+        prompts.answerYes = yes;
+        dlg->LoadMotorConfigFile(QString::fromStdString(dir.File("f.bmc")));
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_TRUE(prompts.messages[0].text.endsWith(
+            QStringLiteral(" Load the file without a backup of the board's set?")))
+            << prompts.messages[0].text.toStdString();
+        EXPECT_EQ(params.POW_MOTOR2, yes ? file.POW_MOTOR2 : board.POW_MOTOR2);
+    }
 }
 
 // The motor dialog's "Changes not written to flash" follows what the board
