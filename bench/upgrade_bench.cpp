@@ -34,7 +34,7 @@ void BM_Upgrade128KiBPaced(benchmark::State& state)
     ::setenv("QAV_NUVA_PORTS_DIR", (dir / "ports").c_str(), 1);
 
     const auto image = qav::sim::SimFirmwareImage(99, 128 * 1024, 3);
-    const auto packed = qav::PackFirmware(qav::FirmwareBoard::Controller, 99, 0x08000000, image);
+    const auto packed = qav::PackFirmware(qav::BoardId::Controller, 99, 0x08000000, image);
     const std::string file = (dir / "fw.bgsf").string();
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(packed.data()), static_cast<std::streamsize>(packed.size()));
@@ -50,7 +50,7 @@ void BM_Upgrade128KiBPaced(benchmark::State& state)
             break;
         }
         auto notes = std::make_shared<qav::NotifyQueue>();
-        qav::CWindroseIAPLibExp lib(qav::FirmwareBoard::Controller);
+        qav::CWindroseIAPLibExp lib(qav::BoardId::Controller);
         lib.Init(notes);
         const auto start = Clock::now();
         lib.Start(kCom, file);
@@ -91,7 +91,7 @@ void BM_StopWhileWaiting(benchmark::State& state)
     fs::create_directories(dir / "ports");
     ::setenv("QAV_NUVA_PORTS_DIR", (dir / "ports").c_str(), 1);
     const auto image = qav::sim::SimFirmwareImage(1, 1024);
-    const auto packed = qav::PackFirmware(qav::FirmwareBoard::Controller, 1, 0x08000000, image);
+    const auto packed = qav::PackFirmware(qav::BoardId::Controller, 1, 0x08000000, image);
     const std::string file = (dir / "fw.bgsf").string();
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(packed.data()), static_cast<std::streamsize>(packed.size()));
@@ -104,7 +104,7 @@ void BM_StopWhileWaiting(benchmark::State& state)
         return;
     }
     auto notes = std::make_shared<qav::NotifyQueue>();
-    qav::CWindroseIAPLibExp lib(qav::FirmwareBoard::Controller);
+    qav::CWindroseIAPLibExp lib(qav::BoardId::Controller);
     lib.Init(notes);
     double worst = 0;
     for (auto _ : state) {

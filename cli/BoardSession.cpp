@@ -7,18 +7,13 @@
 
 namespace qav::cli {
 
-std::optional<Board> BoardNamed(std::string_view name)
+std::optional<BoardId> ChosenBoard(const Options& options)
 {
-    for (std::size_t i = 0; i < std::size(kBoardNames); ++i)
-        if (name == kBoardNames[i])
-            return static_cast<Board>(i);
-    return std::nullopt;
-}
-
-std::optional<Board> ChosenBoard(const Options& options)
-{
-    const std::string* board = options.Value("--board");
-    return board ? BoardNamed(*board) : Board::Controller;
+    const std::string* word = options.Value("--board");
+    if (!word)
+        return BoardId::Controller;
+    const BoardRow* board = BoardNamed(*word);
+    return board ? std::optional(board->id) : std::nullopt;
 }
 
 int OpenOrFail(LinkSession& session, const std::string& port, std::ostream& err)

@@ -1,16 +1,15 @@
 #pragma once
 // What the commands that talk to a board share: which board --board names,
-// each board's session, parameter set and files as one kind of row
-// (ControllerBoard, MotorBoard), so that one piece of code reads, writes and
-// compares either; opening the port and wording how a session ended.
+// each board's session and parameter set as one kind (ControllerBoard,
+// MotorBoard) beside its row (boards/Boards.h), so that one piece of code
+// reads, writes and compares either; opening the port and wording how a session ended.
 #include "CliOptions.h"
 #include "CliReport.h"
 #include "ControllerSession.h"
 #include "MotorSession.h"
 #include "files/Backups.h"
+#include "files/ConfigFile.h"
 #include "files/ConfigFileCheck.h"
-#include "files/ControllerConfigFile.h"
-#include "motor/MotorConfigFile.h"
 #include "motor/MotorParamTable.h"
 #include "protocol/ControllerParamTable.h"
 
@@ -24,12 +23,9 @@
 
 namespace qav::cli {
 
-// --board: the controller (also when the option is not given) or the motor
-// board; nothing for another word.
-enum class Board { Controller, Motor };
-inline constexpr std::string_view kBoardNames[] = {"controller", "motor"}; // in the order of Board
-std::optional<Board> BoardNamed(std::string_view name);
-std::optional<Board> ChosenBoard(const Options& options);
+// --board: the board whose row has the word given, the controller when the
+// option is not given; nothing for another word.
+std::optional<BoardId> ChosenBoard(const Options& options);
 inline constexpr const char* kBadBoard = "Option --board takes controller or motor.";
 
 // Tells when a read-back of the board's whole set is complete.
@@ -53,21 +49,7 @@ struct ControllerBoard
     using Link = ControllerLink;
     using Events = IControllerEvents;
     using SetRead = ControllerSetRead;
-    static constexpr std::string_view kDevice = "controller";   // "the controller on COM3"
-    static constexpr std::string_view kKeeper = "controller's"; // "the controller's values are kept"
     static constexpr std::string_view kUnfinished = "the upload may not have finished";
-    static constexpr std::string_view kSection = kControllerConfigSection;
-    static constexpr std::string_view kBackupExtension = kControllerBackupExtension;
-    static std::vector<ConfigKeyRange> Keys() { return ControllerConfigKeyRanges(); }
-    // Keys a save writes that are never read back.
-    static std::vector<std::string_view> WriteOnlyKeys() { return ControllerConfigWriteOnlyKeys(); }
-    static std::vector<IniEntry> Entries(const Params& p) { return ControllerConfigEntries(p); }
-    static Result Save(const std::string& path, const Params& p) { return SaveControllerConfig(path, p); }
-    static void Apply(const CheckedConfig& checked, Params& p) { ApplyControllerConfig(checked, p); }
-    static std::int64_t Value(std::string_view key, const Params& p)
-    {
-        return GetParam(*FindControllerParam(key), p);
-    }
 };
 
 struct MotorBoard
@@ -77,21 +59,27 @@ struct MotorBoard
     using Link = MotorLink;
     using Events = IMotorEvents;
     using SetRead = MotorSetRead;
-    static constexpr std::string_view kDevice = "motor board";
-    static constexpr std::string_view kKeeper = "board's";
     static constexpr std::string_view kUnfinished = "the write may not have finished";
-    static constexpr std::string_view kSection = kMotorConfigSection;
-    static constexpr std::string_view kBackupExtension = kMotorBackupExtension;
-    static std::vector<ConfigKeyRange> Keys() { return MotorConfigKeyRanges(); }
-    static std::vector<std::string_view> WriteOnlyKeys() { return {}; }
-    static std::vector<IniEntry> Entries(const Params& p) { return MotorConfigEntries(p); }
-    static Result Save(const std::string& path, const Params& p) { return SaveMotorConfig(path, p); }
-    static void Apply(const CheckedConfig& checked, Params& p) { ApplyMotorConfig(checked, p); }
-    static std::int64_t Value(std::string_view key, const Params& p)
-    {
-        return GetParam(*FindMotorParam(key), p);
-    }
 };
+
+// The row of a board's kind (ControllerBoard, MotorBoard).
+template <class B> const BoardRow& RowOf()
+{
+    return BoardOfRecord<typename B::Params>();
+}
+
+// Calls `f` with the kind of the board `id` names: the one place where the
+// command line goes from a board's row to its session's types.
+template <class F> decltype(auto) WithBoard(BoardId id, F&& f)
+{
+    switch (id) {
+    case BoardId::Motor:
+        return f(MotorBoard{});
+    case BoardId::Controller:
+        break;
+    }
+    return f(ControllerBoard{});
+}
 
 // Opens `port`: kExitOk, or kExitPort after saying why it does not open.
 int OpenOrFail(LinkSession& session, const std::string& port, std::ostream& err);

@@ -28,7 +28,8 @@ std::vector<std::string> Offered(Completes what)
             words.push_back(port.Name());
         break;
     case Completes::Board:
-        words.assign(std::begin(kBoardNames), std::end(kBoardNames));
+        for (const BoardRow& board : Boards())
+            words.emplace_back(board.word);
         break;
     case Completes::Command:
         for (const CommandRow& row : Commands())

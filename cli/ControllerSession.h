@@ -21,8 +21,7 @@ private:
     void StartLink() override { link_.OnPortOpened(); }
     void TickLink() override { link_.Tick(); }
     void FeedLink(const std::uint8_t* bytes, std::uint32_t count) override { link_.OnBytes(bytes, count); }
-    const char* BoardWord() const override { return "controller"; }
-    FirmwareBoard Board() const override { return FirmwareBoard::Controller; }
+    BoardId Board() const override { return BoardId::Controller; }
     std::uint32_t AnswersTaken() const override { return link_.FramesDispatched(); }
     std::uint32_t EchoesSinceAnswer() const override { return link_.Sent().EchoesSinceAnswer(); }
 

@@ -34,29 +34,15 @@ std::vector<ConfigDifference> WithoutMissing(std::vector<ConfigDifference> diffe
 
 // A file by the load rules, and the keys it lacks; the keys that are no
 // parameter are named on `err`.
-Result LoadForDiff(const std::string& path, ControllerParams& params, std::vector<std::string>& missing,
-                   std::ostream& err)
+template <class S>
+Result LoadForDiff(const std::string& path, S& params, std::vector<std::string>& missing, std::ostream& err)
 {
-    LoadedControllerConfig loaded;
-    if (Result r = LoadControllerConfigForDiff(path, loaded); !r)
+    LoadedConfig<S> loaded;
+    if (Result r = LoadConfigForDiff(path, loaded); !r)
         return r;
-    SayIgnoredKeys(path, loaded.unknown, ControllerConfigKeyRanges(), err);
+    SayIgnoredKeys(path, loaded.unknown, ConfigKeyRanges(BoardOfRecord<S>()), err);
     params = loaded.params;
     missing = loaded.missing;
-    return {};
-}
-
-Result LoadForDiff(const std::string& path, MotorParams& params, std::vector<std::string>& missing,
-                   std::ostream& err)
-{
-    params = {};
-    std::vector<std::string> unknown;
-    const std::vector<ConfigKeyRange> keys = MotorConfigKeyRanges();
-    IniDocument doc;
-    if (Result r = CheckFileForDiff(path, kMotorConfigSection, keys, missing, &unknown, {}, &doc); !r)
-        return r;
-    SayIgnoredKeys(path, unknown, keys, err);
-    LoadMotorConfig(doc, params);
     return {};
 }
 
@@ -71,8 +57,9 @@ int DiffFiles(const std::string& fileA, const std::string& fileB, bool exitCode,
         r = LoadForDiff(fileB, b, missingB, err);
     if (!r)
         return Fail(err, kExitUsage, r.message);
-    return Report(DiffFileEntries(B::Entries(a), B::Entries(b), B::Keys(), missingA, missingB), exitCode,
-                  out);
+    return Report(
+        DiffFileEntries(ConfigEntries(a), ConfigEntries(b), ConfigKeyRanges(RowOf<B>()), missingA, missingB),
+        exitCode, out);
 }
 
 // The board's set first, the file second. The file is read first: a file
@@ -86,8 +73,7 @@ int DiffDevice(const std::string& port, const std::string& file, bool exitCode, 
         return Fail(call.err, kExitUsage, r.message);
     if (const int rc = ReadBoardSet<B>(device, port, call.err, call.stop, "nothing was compared"))
         return rc;
-    return Report(WithoutMissing(DiffEntries(B::Entries(device), B::Entries(loaded), B::Keys()), missing),
-                  exitCode, call.out);
+    return Report(WithoutMissing(DiffParams(device, loaded), missing), exitCode, call.out);
 }
 
 } // namespace
@@ -97,18 +83,19 @@ int RunDiff(const CommandCall& call)
     const auto board = ChosenBoard(call.options);
     if (!board)
         return Fail(call.err, kExitUsage, kBadBoard);
-    const bool motor = *board == Board::Motor, exitCode = call.options.Flag("--exit-code");
+    const bool exitCode = call.options.Flag("--exit-code");
     const std::vector<std::string>& files = call.Operands();
     if (const std::string* port = call.options.Value("--port")) {
         if (files.size() != 1)
             return call.Usage(1);
-        return motor ? DiffDevice<MotorBoard>(*port, files[0], exitCode, call)
-                     : DiffDevice<ControllerBoard>(*port, files[0], exitCode, call);
+        return WithBoard(
+            *board, [&](auto kind) { return DiffDevice<decltype(kind)>(*port, files[0], exitCode, call); });
     }
     if (files.size() != 2)
         return call.Usage(0);
-    return motor ? DiffFiles<MotorBoard>(files[0], files[1], exitCode, call.out, call.err)
-                 : DiffFiles<ControllerBoard>(files[0], files[1], exitCode, call.out, call.err);
+    return WithBoard(*board, [&](auto kind) {
+        return DiffFiles<decltype(kind)>(files[0], files[1], exitCode, call.out, call.err);
+    });
 }
 
 } // namespace qav::cli

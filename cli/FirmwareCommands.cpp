@@ -141,16 +141,15 @@ int RunFirmwarePack(const CommandCall& call)
     }
     if (image.empty())
         return Fail(err, kExitUsage, in + " holds no image.");
-    const FirmwareBoard firmware = *board == Board::Motor ? FirmwareBoard::Motor : FirmwareBoard::Controller;
-    const auto packed = PackFirmware(firmware, *version, start, image, chip);
+    const auto packed = PackFirmware(board->id, *version, start, image, chip);
     const std::string& target = *a.Value("-o");
     if (const Result r = ReplaceFile(target, std::string_view(reinterpret_cast<const char*>(packed.data()),
                                                                 packed.size()));
         !r)
         return Fail(err, kExitUsage, "Cannot write " + target + ": " + r.message + ".");
-    out << "Wrote " << target << ": " << image.size() << " bytes for the "
-        << FirmwareBoardName(std::uint8_t(firmware)) << " at " << Hex32(start) << ", version "
-        << int(*version) << ", chip " << (chip ? ChipText(chip) : std::string("any")) << ".\n";
+    out << "Wrote " << target << ": " << image.size() << " bytes for the " << board->firmwareName << " at "
+        << Hex32(start) << ", version " << int(*version) << ", chip "
+        << (chip ? ChipText(chip) : std::string("any")) << ".\n";
     return kExitOk;
 }
 

@@ -66,7 +66,9 @@ LinkSession::Outcome LinkSession::RunUntil(const std::function<bool()>& done,
             bootLoader_ = ProbeBootLoader(stop);
             // Asked only where no boot loader waits: a freshly reset one
             // would take a poll's first byte for its baud rate.
-            otherBoard_ = !bootLoader_ && !onlyEchoes_ && !(stop && *stop) && OtherBoardAnswers();
+            otherBoard_.reset();
+            if (!bootLoader_ && !onlyEchoes_ && !(stop && *stop))
+                otherBoard_ = OtherBoardAnswers();
             return stop && *stop ? Outcome::Stopped : Outcome::NoAnswer;
         }
         if (now >= nextTick) {
@@ -151,15 +153,23 @@ private:
 
 } // namespace
 
-bool LinkSession::OtherBoardAnswers()
+std::optional<BoardId> LinkSession::OtherBoardAnswers()
 {
-    const FirmwareBoard other = OtherBoard(Board());
+    // The others are polled first: this board has just been silent.
+    BoardId other = Board();
+    for (const BoardRow& row : Boards())
+        if (row.id != Board()) {
+            other = row.id;
+            break;
+        }
     // Every byte now, not a frame's worth.
     serial_.SetNotifyThreshold(1);
     QueuedLine line(serial_, *queue_);
     line.DiscardInput();
     const BoardHeard heard = IdentifyBoard(line, other);
-    return heard == (other == FirmwareBoard::Controller ? BoardHeard::Controller : BoardHeard::Motor);
+    if (heard.what == BoardHeard::Answered && heard.board != Board())
+        return heard.board;
+    return std::nullopt;
 }
 
 std::string LinkSession::NoAnswerSentence(std::string_view port) const
@@ -169,11 +179,9 @@ std::string LinkSession::NoAnswerSentence(std::string_view port) const
     if (onlyEchoes_)
         return LineEchoesSentence(port);
     if (otherBoard_) {
-        const bool controller = Board() == FirmwareBoard::Controller;
-        const std::string_view other = FirmwareBoardName(static_cast<std::uint8_t>(OtherBoard(Board())));
-        return "The " + std::string(other) + " answered on " + std::string(port) + ", not the " +
-               BoardWord() +
-               (controller ? " (--board motor talks to it)." : " (--board controller talks to it).");
+        const BoardRow& other = BoardOf(*otherBoard_);
+        return "The " + std::string(other.firmwareName) + " answered on " + std::string(port) + ", not the " +
+               BoardWord() + " (--board " + std::string(other.word) + " talks to it).";
     }
     return std::string("No answer from the ") + BoardWord() + " on " + std::string(port) + " within " +
            SecondsText(kAnswerTimeout) + ".";

@@ -2,6 +2,7 @@
 // What the command-line tool's connections to both boards share: the port,
 // and a plain loop that ticks the board's link engine every 20 ms and hands
 // it the bytes that arrive in between.
+#include "boards/Boards.h"
 #include "platform/Notify.h"
 #include "protocol/FrameIntake.h"
 #include "protocol/FrameTransport.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,18 +61,18 @@ protected:
     virtual std::uint32_t AnswersTaken() const = 0;
     // The engine's own frames heard back since its last answer.
     virtual std::uint32_t EchoesSinceAnswer() const = 0;
-    // "controller", "motor board".
-    virtual const char* BoardWord() const = 0;
     // The board the session talks to.
-    virtual FirmwareBoard Board() const = 0;
+    virtual BoardId Board() const = 0;
+    // "controller", "motor board".
+    std::string BoardWord() const { return std::string(BoardOf(Board()).device); }
 
 private:
     // The probe's exchange once the frames have stopped; true when a boot
     // loader answered (or had answered the frames).
     bool ProbeBootLoader(const volatile std::sig_atomic_t* stop);
-    // Once neither the board nor a boot loader answered: whether the other
-    // board's firmware answers its own (harmless) poll on the port.
-    bool OtherBoardAnswers();
+    // Once neither the board nor a boot loader answered: the other board
+    // whose firmware answers its own (harmless) poll on the port, if any.
+    std::optional<BoardId> OtherBoardAnswers();
 
     CSerialLink serial_;
     std::shared_ptr<NotifyQueue> queue_ = std::make_shared<NotifyQueue>();
@@ -78,7 +80,7 @@ private:
     BootLoaderProbe probe_;
     bool bootLoader_ = false;
     bool onlyEchoes_ = false; // the silence was full of our own frames
-    bool otherBoard_ = false; // the other board answered on the port
+    std::optional<BoardId> otherBoard_; // another board answered on the port
 };
 
 } // namespace qav::cli

@@ -108,7 +108,8 @@ int Monitored(LinkSession& session, const std::string& port, const std::function
     return Ended(outcome, session, port, call.err, call.stop, {});
 }
 
-int MonitorController(const CommandCall& call, const std::string& port, long count, bool json, bool csv)
+int Monitor(ControllerBoard, const CommandCall& call, const std::string& port, long count, bool json,
+            bool csv)
 {
     using Format = ControllerPrinter::Format;
     ControllerParams params;
@@ -125,7 +126,7 @@ int MonitorController(const CommandCall& call, const std::string& port, long cou
     return rc;
 }
 
-int MonitorMotor(const CommandCall& call, const std::string& port, long count, bool json)
+int Monitor(MotorBoard, const CommandCall& call, const std::string& port, long count, bool json, bool)
 {
     MotorParams params;
     MotorPrinter printer(call.out, json, count);
@@ -148,7 +149,7 @@ int RunMonitor(const CommandCall& call)
     const bool json = call.options.Flag("--json"), csv = call.options.Flag("--csv");
     if (json && csv)
         return Fail(call.err, kExitUsage, "Choose one of --json and --csv.");
-    if (csv && *board == Board::Motor)
+    if (csv && *board != BoardId::Controller)
         return Fail(call.err, kExitUsage, "--csv is for the controller's telemetry.");
     long count = -1;
     if (const std::string* text = call.options.Value("--count")) {
@@ -157,8 +158,7 @@ int RunMonitor(const CommandCall& call)
             return Fail(call.err, kExitUsage, "The count must be a whole number of 1 or more.");
     }
     const std::string& port = *call.options.Value("--port");
-    return *board == Board::Motor ? MonitorMotor(call, port, count, json)
-                                  : MonitorController(call, port, count, json, csv);
+    return WithBoard(*board, [&](auto kind) { return Monitor(kind, call, port, count, json, csv); });
 }
 
 } // namespace qav::cli

@@ -19,8 +19,7 @@ private:
     void StartLink() override { link_.OnPortOpened(); }
     void TickLink() override { link_.Tick(); }
     void FeedLink(const std::uint8_t* bytes, std::uint32_t count) override { link_.OnBytes(bytes, count); }
-    const char* BoardWord() const override { return "motor board"; }
-    FirmwareBoard Board() const override { return FirmwareBoard::Motor; }
+    BoardId Board() const override { return BoardId::Motor; }
     std::uint32_t AnswersTaken() const override { return link_.RepliesHandled(); }
     std::uint32_t EchoesSinceAnswer() const override { return link_.Sent().EchoesSinceAnswer(); }
 

@@ -20,7 +20,8 @@ int RunParams(const CommandCall& call)
     if (markdown) {
         call.out << ReferenceMarkdown(ControllerReference(), MotorReference());
     } else {
-        const std::vector<ParamFacts> facts = *board == Board::Motor ? MotorReference() : ControllerReference();
+        const std::vector<ParamFacts> facts =
+            WithBoard(*board, [](auto kind) { return ReferenceOf<typename decltype(kind)::Params>(); });
         call.out << (json ? ReferenceJson(facts) : ReferenceText(facts));
     }
     call.out.flush();

@@ -14,11 +14,11 @@ template <class B> int ReadSet(const CommandCall& call, const std::string& port,
     if (const int rc = ReadBoardSet<B>(params, port, call.err, call.stop, "nothing was read"))
         return rc;
     if (file) {
-        if (const Result r = B::Save(*file, params); !r)
+        if (const Result r = SaveConfig(*file, params); !r)
             return Fail(call.err, kExitUsage, "Cannot write " + *file + ": " + r.message + ".");
         return kExitOk;
     }
-    call.out << ConfigText(B::Entries(params)) << std::flush;
+    call.out << ConfigText(ConfigEntries(params)) << std::flush;
     if (!call.out)
         return Fail(call.err, kExitUsage, "Cannot write the standard output.");
     return kExitOk;
@@ -37,8 +37,7 @@ int RunRead(const CommandCall& call)
     if (file)
         if (const Result r = CheckConfigOutput(*file); !r)
             return Fail(call.err, kExitUsage, r.message);
-    return *board == Board::Motor ? ReadSet<MotorBoard>(call, port, file)
-                                  : ReadSet<ControllerBoard>(call, port, file);
+    return WithBoard(*board, [&](auto kind) { return ReadSet<decltype(kind)>(call, port, file); });
 }
 
 } // namespace qav::cli

@@ -77,7 +77,7 @@ private:
 
 // One port's upgrade: the library's notifications as lines, until it is
 // done or has failed.
-int UpgradePort(const std::string& port, FirmwareBoard board, const std::string& file, bool identify,
+int UpgradePort(const std::string& port, BoardId board, const std::string& file, bool identify,
                 std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t* stop, bool terminal)
 {
     auto notes = std::make_shared<NotifyQueue>();
@@ -141,7 +141,6 @@ int RunUpgrade(const CommandCall& call)
     const auto board = ChosenBoard(call.options);
     if (!board)
         return Fail(call.err, kExitUsage, "The board is controller or motor.");
-    const FirmwareBoard firmware = *board == Board::Motor ? FirmwareBoard::Motor : FirmwareBoard::Controller;
     const bool identify = !call.options.Flag("--no-identify");
     const std::string& file = call.Operands()[0];
     if (call.options.Flag("--force") && identify)
@@ -150,21 +149,21 @@ int RunUpgrade(const CommandCall& call)
     // between it and the other board. A file that cannot be read is reported
     // by the upgrade itself, as without --no-identify.
     if (!identify && !call.options.Flag("--force")) {
-        const FirmwareCheck check = CheckFirmwareFile(file, firmware);
+        const FirmwareCheck check = CheckFirmwareFile(file, *board);
         if (check.code == 0 && check.firmware.header.chip == 0)
             return Fail(call.err, kExitUsage,
                         file +
                             " names no chip, and --no-identify skips the board check: nothing would keep it "
                             "from the other board. Pack it again with --chip ID, leave out --no-identify, or "
                             "add --force if the board on the port is surely the " +
-                            std::string(FirmwareBoardName(static_cast<std::uint8_t>(firmware))) + ".");
+                            std::string(BoardOf(*board).firmwareName) + ".");
     }
     // Several ports: every board at once, one line each, no progress bar.
     const bool terminal = call.terminal && ports.size() == 1;
     return RunOnPorts(
         ports,
         [&](const std::string& port, std::ostream& out, std::ostream& err) {
-            return UpgradePort(port, firmware, file, identify, out, err, call.stop, terminal);
+            return UpgradePort(port, *board, file, identify, out, err, call.stop, terminal);
         },
         call.out, call.err);
 }

@@ -2,8 +2,7 @@
 
 #include "Cli.h"
 #include "CliReport.h"
-#include "files/ControllerConfigFile.h"
-#include "motor/MotorConfigFile.h"
+#include "files/ConfigFile.h"
 #include "platform/ShownText.h"
 
 #include <algorithm>
@@ -99,7 +98,7 @@ std::string CrossedWithKeptValues(const std::string& file, const CheckedConfig& 
 std::string WriteRangesHelp()
 {
     std::string text = "values the screens allow (others are refused unless --allow-out-of-range is given):\n";
-    const auto add = [&](const char* board, const std::vector<ConfigKeyRange>& keys) {
+    const auto add = [&](const std::string& board, const std::vector<ConfigKeyRange>& keys) {
         text += board;
         text += ":\n";
         for (const ConfigKeyRange& k : keys) {
@@ -111,8 +110,13 @@ std::string WriteRangesHelp()
             text += "\n";
         }
     };
-    add("controller", ControllerConfigKeyRanges());
-    add("motor board (--board motor)", MotorConfigKeyRanges());
+    // The controller is the default board; the others are named as --board
+    // names them.
+    for (const BoardRow& board : Boards())
+        add(board.id == BoardId::Controller
+                ? std::string(board.device)
+                : std::string(board.device) + " (--board " + std::string(board.word) + ")",
+            ConfigKeyRanges(board));
     return text;
 }
 

@@ -25,7 +25,7 @@ public:
 
     void ApplyFile() override
     {
-        B::Apply(file_, link_->Params());
+        ApplyConfig(file_, link_->Params());
         wanted_ = link_->Params();
     }
 
@@ -166,27 +166,26 @@ template <class B, class Write>
 int WriteToPort(const WriteRequest& w, const std::string& port, std::ostream& out, std::ostream& err,
                 const volatile std::sig_atomic_t* stop)
 {
+    const BoardRow& board = RowOf<B>();
     typename B::Params params;
     Write write(w.checked, w.flash);
-    const std::vector<ConfigKeyRange> keys = B::Keys();
+    const std::vector<ConfigKeyRange> keys = ConfigKeyRanges(board);
     if (!w.allowOutOfRange)
         write.job.refuse = [&] {
-            return CrossedWithKeptValues(w.file, w.checked, keys, B::kDevice, [&](std::string_view key) {
-                return B::Value(key, write.Link().Params());
+            return CrossedWithKeptValues(w.file, w.checked, keys, board.device, [&](std::string_view key) {
+                return ConfigValueOf(key, write.Link().Params());
             });
         };
     std::string backupWhy;
     if (w.backup)
         write.job.backup = [&] {
             std::string path;
-            const Result saved = WriteBackup(
-                DefaultBackupFolder(), B::kBackupExtension, port,
-                [&](const std::string& to) { return B::Save(to, write.Link().Params()); }, path);
+            const Result saved = BackupParams(DefaultBackupFolder(), write.Link().Params(), port, path);
             if (!saved) {
                 backupWhy = saved.message;
                 return false;
             }
-            err << kProgram << ": The " << B::kDevice << "'s set on " << port << " was saved to "
+            err << kProgram << ": The " << board.device << "'s set on " << port << " was saved to "
                 << ShortenHome(path) << ".\n";
             return true;
         };
@@ -205,7 +204,7 @@ int WriteToPort(const WriteRequest& w, const std::string& port, std::ostream& ou
         return Fail(err, kExitUsage, write.job.Refusal());
     case WriteJob::Phase::Stuck:
         return Fail(err, kExitNoAnswer,
-                    "The " + std::string(B::kDevice) + " on " + port +
+                    "The " + std::string(board.device) + " on " + port +
                         " answered but did not take the parameters.");
     case WriteJob::Phase::FlashRefused:
         return Fail(err, kExitDeviceFail,
@@ -217,24 +216,38 @@ int WriteToPort(const WriteRequest& w, const std::string& port, std::ostream& ou
     return write.Succeeded(out, err);
 }
 
-template <class B, class Write> int WriteFile(const CommandCall& call, const std::vector<std::string>& ports)
+// The write each board's engine takes.
+template <class B> struct WriteOf;
+template <> struct WriteOf<ControllerBoard>
+{
+    using Type = ControllerWrite;
+};
+template <> struct WriteOf<MotorBoard>
+{
+    using Type = MotorWrite;
+};
+
+template <class B, class Write = typename WriteOf<B>::Type>
+int WriteFile(const CommandCall& call, const std::vector<std::string>& ports)
 {
     // The whole file is checked before a port is opened: a file that
     // cannot be sent as it is sends nothing.
     const std::string& file = call.Operands()[0];
     const bool allowOutOfRange = call.options.Flag("--allow-out-of-range");
-    const std::vector<ConfigKeyRange> keys = B::Keys();
-    const std::vector<std::string_view> writeOnly = B::WriteOnlyKeys();
+    const BoardRow& board = RowOf<B>();
+    const std::vector<ConfigKeyRange> keys = ConfigKeyRanges(board);
+    const std::vector<std::string_view> writeOnly = ConfigWriteOnlyKeys(board);
     CheckedConfig checked;
-    const Result read = ReadCheckedConfig(file, B::kSection, keys, checked, writeOnly);
+    const Result read = ReadCheckedConfig(file, board.section, keys, checked, writeOnly);
     if (!read && checked.unheld.empty())
         return Fail(call.err, kExitUsage, read.message);
-    if (const int rc =
-            CheckBeforeSending(file, read, checked, B::kSection, keys, B::kDevice, allowOutOfRange, call.err))
+    if (const int rc = CheckBeforeSending(file, read, checked, board.section, keys, board.device,
+                                          allowOutOfRange, call.err))
         return rc;
     if (!checked.missing.empty())
         call.err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing) << "; the "
-                 << B::kKeeper << (checked.missing.size() == 1 ? " value is kept.\n" : " values are kept.\n");
+                 << board.owner
+                 << (checked.missing.size() == 1 ? " value is kept.\n" : " values are kept.\n");
     const WriteRequest request{file, checked, call.options.Flag("--flash"), !call.options.Flag("--no-backup"),
                                allowOutOfRange};
     return RunOnPorts(
@@ -255,8 +268,7 @@ int RunWrite(const CommandCall& call)
     const std::vector<std::string>& ports = call.options.all.find("--port")->second;
     if (const std::string* twice = RepeatedPort(ports))
         return Fail(call.err, kExitUsage, "The port " + *twice + " is given twice.");
-    return *board == Board::Motor ? WriteFile<MotorBoard, MotorWrite>(call, ports)
-                                  : WriteFile<ControllerBoard, ControllerWrite>(call, ports);
+    return WithBoard(*board, [&](auto kind) { return WriteFile<decltype(kind)>(call, ports); });
 }
 
 } // namespace qav::cli

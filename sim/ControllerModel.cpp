@@ -1,6 +1,6 @@
 #include "ControllerModel.h"
 
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 #include "platform/Atol.h"
 #include "platform/IniFile.h"
 #include "platform/RegularFile.h"
@@ -120,7 +120,7 @@ Result LoadControllerFlash(const std::string& path, ControllerParams& params)
         return Result::Failed(kNotRegularFile, "not a regular file");
     if (!doc.Load(path))
         return Result::Failed(errno, std::strerror(errno));
-    if (const Result loaded = LoadControllerConfig(path, params); !loaded)
+    if (const Result loaded = LoadConfig(path, params); !loaded)
         return loaded;
     std::string value;
     for (const ExtraKey& k : kExtraKeys)
@@ -131,7 +131,7 @@ Result LoadControllerFlash(const std::string& path, ControllerParams& params)
 
 Result SaveControllerFlash(const std::string& path, const ControllerParams& params)
 {
-    std::vector<IniEntry> entries = ControllerConfigEntries(params);
+    std::vector<IniEntry> entries = ConfigEntries(params);
     for (const ExtraKey& k : kExtraKeys)
         entries.push_back(IniEntry{kFlashExtraSection, k.key, std::to_string(k.get(params))});
     return WritePrivateProfileStrings(entries, path);

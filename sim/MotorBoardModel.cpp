@@ -1,6 +1,6 @@
 #include "MotorBoardModel.h"
 
-#include "motor/MotorConfigFile.h"
+#include "files/ConfigFile.h"
 #include "platform/RegularFile.h"
 
 #include <algorithm>
@@ -47,7 +47,7 @@ Result MotorBoardModel::LoadFlash()
         const bool present = stat(config_.flashPath.c_str(), &st) == 0;
         if (present && !S_ISREG(st.st_mode))
             return Result::Failed(kNotRegularFile, "not a regular file");
-        if (const Result read = present ? LoadMotorConfig(config_.flashPath, loaded) : Result{}; !read)
+        if (const Result read = present ? LoadConfig(config_.flashPath, loaded) : Result{}; !read)
             return read;
     }
     flash_ = params_ = loaded;
@@ -70,7 +70,7 @@ void MotorBoardModel::Answer(const Frame& request, std::chrono::steady_clock::ti
             if (refuseFlash_ > 0) {
                 --refuseFlash_;
                 reply.flashResult = kMotorFlashFailed;
-            } else if (!config_.flashPath.empty() && !SaveMotorConfig(config_.flashPath, params_)) {
+            } else if (!config_.flashPath.empty() && !SaveConfig(config_.flashPath, params_)) {
                 reply.flashResult = kMotorFlashFailed;
             } else {
                 flash_ = params_;

@@ -1,6 +1,6 @@
 #include "files/Backups.h"
 
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 #include "platform/UserFolders.h"
 
 #include <algorithm>
@@ -94,15 +94,6 @@ Result WriteBackup(const std::string& folder, std::string_view extension, std::s
         return Result::Failed(r.code, "Cannot write the backup " + path + ": " + r.message + ".");
     PruneBackups(folder, extension, kBackupsKept);
     return {};
-}
-
-Result BackupControllerParams(const std::string& folder, const ControllerParams& params,
-                              std::string_view port, std::string& path,
-                              std::chrono::system_clock::time_point now)
-{
-    return WriteBackup(
-        folder, kControllerBackupExtension, port,
-        [&](const std::string& file) { return SaveControllerConfig(file, params); }, path, now);
 }
 
 void PruneBackups(const std::string& folder, std::string_view extension, int keep)

@@ -6,8 +6,8 @@
 // Names sort by time: "2026-12-08_11-25-00.123_COM3.bgsc" (local time,
 // milliseconds, then the port). Only names of that form are ever pruned,
 // so other files in the folder are safe.
+#include "files/ConfigFile.h"
 #include "platform/IniFile.h"
-#include "protocol/ControllerProtocol.h"
 
 #include <chrono>
 #include <functional>
@@ -17,8 +17,6 @@
 namespace qav {
 
 inline constexpr int kBackupsKept = 50;
-inline constexpr std::string_view kControllerBackupExtension = ".bgsc";
-inline constexpr std::string_view kMotorBackupExtension = ".bmc";
 
 // qav-nuva/backups in the user's data folder (platform/UserFolders.h):
 // $XDG_DATA_HOME/qav-nuva/backups when XDG_DATA_HOME is an absolute path,
@@ -34,10 +32,15 @@ Result WriteBackup(const std::string& folder, std::string_view extension, std::s
                    const std::function<Result(const std::string& path)>& write, std::string& path,
                    std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
-// A controller's set as a configuration file.
-Result BackupControllerParams(const std::string& folder, const ControllerParams& params,
-                              std::string_view port, std::string& path,
-                              std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+// A board's set as its configuration file, with its row's backup extension.
+template <class S>
+Result BackupParams(const std::string& folder, const S& params, std::string_view port, std::string& path,
+                    std::chrono::system_clock::time_point now = std::chrono::system_clock::now())
+{
+    return WriteBackup(
+        folder, BackupExtension(BoardOfRecord<S>()), port,
+        [&](const std::string& file) { return SaveConfig(file, params); }, path, now);
+}
 
 // Deletes the oldest backups with `extension` in `folder` so that `keep`
 // remain.

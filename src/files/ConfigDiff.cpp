@@ -1,6 +1,6 @@
 #include "files/ConfigDiff.h"
 
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 #include "platform/IniFile.h"
 
 #include <algorithm>
@@ -44,12 +44,6 @@ std::vector<ConfigDifference> DiffFileEntries(const std::vector<IniEntry>& a, co
     return out;
 }
 
-std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, const ControllerParams& b)
-{
-    static const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
-    return DiffEntries(ControllerConfigEntries(a), ControllerConfigEntries(b), keys);
-}
-
 std::vector<ConfigDifference> DiffControllerUpload(const ControllerParams& board,
                                                    const ControllerParams& loaded)
 {
@@ -60,9 +54,9 @@ std::vector<ConfigDifference> DiffControllerUpload(const ControllerParams& board
         EncodeUploadPayload(type, loaded, frame);
         ApplyUploadPayload(frame, held);
     }
-    const std::vector<ConfigDifference> heldChanges = DiffControllerParams(board, held);
+    const std::vector<ConfigDifference> heldChanges = DiffParams(board, held);
     std::vector<ConfigDifference> out;
-    for (ConfigDifference& d : DiffControllerParams(board, loaded))
+    for (ConfigDifference& d : DiffParams(board, loaded))
         if (std::any_of(heldChanges.begin(), heldChanges.end(),
                         [&](const ConfigDifference& h) { return h.key == d.key; }))
             out.push_back(std::move(d));
@@ -92,19 +86,6 @@ Result CheckFileForDiff(const std::string& path, std::string_view section,
             missing.emplace_back(k.key);
     if (unknown)
         *unknown = UnknownKeys(doc, section, keys, alsoKnown);
-    return {};
-}
-
-Result LoadControllerConfigForDiff(const std::string& path, LoadedControllerConfig& out)
-{
-    out = {};
-    const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
-    IniDocument doc;
-    if (Result r = CheckFileForDiff(path, kControllerConfigSection, keys, out.missing, &out.unknown,
-                                    ControllerConfigWriteOnlyKeys(), &doc);
-        !r)
-        return r;
-    LoadControllerConfig(doc, out.params);
     return {};
 }
 

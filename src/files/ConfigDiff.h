@@ -1,9 +1,10 @@
 #pragma once
-// Comparing controller parameter sets key by key, as configuration files
-// carry them: the 23 keys a load reads, each value as the load puts it into
+// Comparing a board's parameter sets key by key, as configuration files
+// carry them: the keys a load reads, each value as the load puts it into
 // the set and a save writes it back ("0300" and "300" are the same value, and
 // so are -1 and 255 for a motor direction). A key a file lacks has no value:
 // a load keeps what was there.
+#include "files/ConfigFile.h"
 #include "files/ConfigFileCheck.h"
 #include "platform/IniFile.h"
 #include "protocol/ControllerProtocol.h"
@@ -21,8 +22,16 @@ struct ConfigDifference
     std::string a, b; // values as a save writes them
 };
 
-// The keys whose values differ, in file order.
-std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, const ControllerParams& b);
+// The entries two sets save as, compared over the keys a load reads: the
+// keys whose values differ, in file order.
+std::vector<ConfigDifference> DiffEntries(const std::vector<IniEntry>& a, const std::vector<IniEntry>& b,
+                                          std::span<const ConfigKeyRange> keys);
+// The same for two sets of one board.
+template <class S> std::vector<ConfigDifference> DiffParams(const S& a, const S& b)
+{
+    static const std::vector<ConfigKeyRange> keys = ConfigKeyRanges(BoardOfRecord<S>());
+    return DiffEntries(ConfigEntries(a), ConfigEntries(b), keys);
+}
 
 // What loading `loaded` changes against a controller that holds `board`:
 // the keys whose values would differ afterwards, with the values as
@@ -31,11 +40,6 @@ std::vector<ConfigDifference> DiffControllerParams(const ControllerParams& a, co
 // holding 44.
 std::vector<ConfigDifference> DiffControllerUpload(const ControllerParams& board,
                                                    const ControllerParams& loaded);
-
-// The same for any file kind: the entries two sets save as, compared over
-// the keys a load reads.
-std::vector<ConfigDifference> DiffEntries(const std::vector<IniEntry>& a, const std::vector<IniEntry>& b,
-                                          std::span<const ConfigKeyRange> keys);
 
 // What a file lacks shows as.
 inline constexpr const char* kMissingValue = "(missing)";
@@ -58,17 +62,29 @@ Result CheckFileForDiff(const std::string& path, std::string_view section,
                         std::vector<std::string>* unknown = nullptr,
                         std::span<const std::string_view> alsoKnown = {}, IniDocument* doc = nullptr);
 
-// A controller configuration file read by the load rules, and the keys it
+// A board's configuration file read by the load rules, and the keys it
 // lacks (read as 0 here; compare with DiffFileEntries).
-struct LoadedControllerConfig
+template <class S> struct LoadedConfig
 {
-    ControllerParams params;
+    S params;
     std::vector<std::string> missing;
     std::vector<std::string> unknown;
 };
 
-// Fails with one sentence when the file cannot be read or has no
-// [PARAMETERS] section (it would load as all zeros).
-Result LoadControllerConfigForDiff(const std::string& path, LoadedControllerConfig& out);
+// Fails with one sentence when the file cannot be read or has no section of
+// its board (it would load as all zeros).
+template <class S> Result LoadConfigForDiff(const std::string& path, LoadedConfig<S>& out)
+{
+    out = {};
+    const BoardRow& board = BoardOfRecord<S>();
+    const std::vector<ConfigKeyRange> keys = ConfigKeyRanges(board);
+    IniDocument doc;
+    if (Result r = CheckFileForDiff(path, board.section, keys, out.missing, &out.unknown,
+                                    ConfigWriteOnlyKeys(board), &doc);
+        !r)
+        return r;
+    LoadConfig(doc, out.params);
+    return {};
+}
 
 } // namespace qav

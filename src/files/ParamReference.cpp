@@ -1,7 +1,5 @@
 #include "files/ParamReference.h"
 
-#include "files/ControllerConfigFile.h"
-#include "motor/MotorConfigFile.h"
 #include "platform/JsonText.h"
 
 #include <algorithm>
@@ -92,12 +90,12 @@ ValueRange SendableRange(const ConfigKeyRange& k)
 }
 
 template <class S>
-ParamFacts FactsOf(const ParamRow<S>& row, std::string_view board, const WireForm& sent,
-                   const WireForm& reported, std::string sentIn, std::string reportedIn,
-                   std::string_view section)
+ParamFacts FactsOf(const ParamRow<S>& row, const WireForm& sent, const WireForm& reported, std::string sentIn,
+                   std::string reportedIn)
 {
+    const BoardRow& board = BoardOfRecord<S>();
     ParamFacts f;
-    f.board = board;
+    f.board = board.word;
     f.key = row.key;
     f.control = row.control;
     f.meaning = row.meaning;
@@ -113,7 +111,7 @@ ParamFacts FactsOf(const ParamRow<S>& row, std::string_view board, const WireFor
     f.sentIn = std::move(sentIn);
     f.reportedIn = std::move(reportedIn);
     f.file = row.file;
-    f.section = section;
+    f.section = board.section;
     f.checks = KeyRangeOf(row, sent);
     return f;
 }
@@ -151,8 +149,7 @@ std::string JsonWire(const WireForm& form, std::string_view in)
 ParamFacts ControllerFacts(const ControllerParamRow& row)
 {
     const WireForm sent = ControllerWireForm(row), echo = ControllerEchoForm(row);
-    return FactsOf(row, "controller", sent, echo, "upload type " + Num(sent.frame), "echo " + Hex(echo.frame),
-                   kControllerConfigSection);
+    return FactsOf(row, sent, echo, "upload type " + Num(sent.frame), "echo " + Hex(echo.frame));
 }
 
 ParamFacts MotorFacts(const MotorParamRow& row)
@@ -162,24 +159,8 @@ ParamFacts MotorFacts(const MotorParamRow& row)
     WireForm report = sent;
     if (report.travels)
         report.frame = kMotorCmdRead;
-    return FactsOf(row, "motor", sent, report, "write requests (command " + Num(kMotorCmdWrite) + ")",
-                   "parameter reports (type " + Num(kMotorCmdRead) + ")", kMotorConfigSection);
-}
-
-std::vector<ParamFacts> ControllerReference(std::span<const ControllerParamRow> rows)
-{
-    std::vector<ParamFacts> out;
-    for (const ControllerParamRow& row : rows)
-        out.push_back(ControllerFacts(row));
-    return out;
-}
-
-std::vector<ParamFacts> MotorReference(std::span<const MotorParamRow> rows)
-{
-    std::vector<ParamFacts> out;
-    for (const MotorParamRow& row : rows)
-        out.push_back(MotorFacts(row));
-    return out;
+    return FactsOf(row, sent, report, "write requests (command " + Num(kMotorCmdWrite) + ")",
+                   "parameter reports (type " + Num(kMotorCmdRead) + ")");
 }
 
 std::string FieldTypeText(ValueRange field)

@@ -1,13 +1,12 @@
 #pragma once
 // The reference of every parameter of both boards, read from their tables
-// (protocol/ControllerParamTable.h, motor/MotorParamTable.h), the payload
+// (through their board rows, boards/Boards.h), the payload
 // layouts and the file checks: what the screen calls it, what it means, its
 // unit and range, how it travels and what a file may hold. The same facts
 // make docs/parameters.md, `qav-nuva-cli params` and the screens' tooltips,
 // so none of them can tell a different story.
+#include "boards/Boards.h"
 #include "files/ConfigFileCheck.h"
-#include "motor/MotorParamTable.h"
-#include "protocol/ControllerParamTable.h"
 
 #include <cstdint>
 #include <span>
@@ -39,9 +38,31 @@ struct ParamFacts
 // everywhere these are shown.
 ParamFacts ControllerFacts(const ControllerParamRow& row);
 ParamFacts MotorFacts(const MotorParamRow& row);
-std::vector<ParamFacts>
-ControllerReference(std::span<const ControllerParamRow> rows = ControllerParamTable());
-std::vector<ParamFacts> MotorReference(std::span<const MotorParamRow> rows = MotorParamTable());
+inline ParamFacts FactsOfRow(const ControllerParamRow& row)
+{
+    return ControllerFacts(row);
+}
+inline ParamFacts FactsOfRow(const MotorParamRow& row)
+{
+    return MotorFacts(row);
+}
+template <class S>
+std::vector<ParamFacts> ReferenceOf(std::span<const ParamRow<S>> rows = BoardRecord<S>::Table())
+{
+    std::vector<ParamFacts> out;
+    for (const ParamRow<S>& row : rows)
+        out.push_back(FactsOfRow(row));
+    return out;
+}
+inline std::vector<ParamFacts>
+ControllerReference(std::span<const ControllerParamRow> rows = ControllerParamTable())
+{
+    return ReferenceOf(rows);
+}
+inline std::vector<ParamFacts> MotorReference(std::span<const MotorParamRow> rows = MotorParamTable())
+{
+    return ReferenceOf(rows);
+}
 
 // "16-bit unsigned".
 std::string FieldTypeText(ValueRange field);

@@ -1,32 +1,26 @@
 #include "upgrade/BoardIdentity.h"
 
-#include "motor/MotorProtocol.h"
-#include "protocol/ControllerProtocol.h"
 #include "protocol/SentFrames.h"
+
+#include <vector>
 
 namespace qav {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-Frame BoardPoll(FirmwareBoard board)
+BoardHeard IdentifyBoard(IBootLine& line, BoardId serves, IdentifyTiming timing)
 {
-    Frame frame{};
-    if (board == FirmwareBoard::Controller)
-        BuildFrame(ControllerLinkState{}, ControllerParams{}, frame);
-    else
-        EncodeMotorRequest(kMotorCmdMonitor, 0, MotorParams{}, frame);
-    return frame;
-}
-
-BoardHeard IdentifyBoard(IBootLine& line, FirmwareBoard serves, IdentifyTiming timing)
-{
-    const FirmwareBoard other = OtherBoard(serves);
-    FrameReceiver controller(kControllerHeader0, kControllerHeader1);
-    FrameReceiver motor(kMotorHeader0, kMotorHeader1);
+    std::vector<FrameReceiver> receivers;
+    std::vector<BoardId> order{serves};
+    for (const BoardRow& row : Boards()) {
+        receivers.emplace_back(row.header0, row.header1);
+        if (row.id != serves)
+            order.push_back(row.id);
+    }
     // On a line that echoes, the first frame heard is our own poll.
     SentFrames sent;
-    for (FirmwareBoard board : {serves, other}) {
+    for (BoardId board : order) {
         const Frame poll = BoardPoll(board);
         const auto end = Clock::now() + timing.listen;
         auto nextPoll = Clock::now();
@@ -43,16 +37,13 @@ BoardHeard IdentifyBoard(IBootLine& line, FirmwareBoard serves, IdentifyTiming t
                 continue;
             if (io != PortIo::Ok)
                 return io == PortIo::Stopped ? BoardHeard::Stopped : BoardHeard::Gone;
-            BoardHeard heard = BoardHeard::Nothing;
-            controller.Feed(&b, 1, [&](const Frame& f) {
-                if (!sent.IsEcho(f))
-                    heard = BoardHeard::Controller;
-            });
-            motor.Feed(&b, 1, [&](const Frame& f) {
-                if (!sent.IsEcho(f))
-                    heard = BoardHeard::Motor;
-            });
-            if (heard != BoardHeard::Nothing)
+            BoardHeard heard;
+            for (std::size_t i = 0; i < receivers.size(); ++i)
+                receivers[i].Feed(&b, 1, [&](const Frame& f) {
+                    if (!sent.IsEcho(f))
+                        heard = {BoardHeard::Answered, Boards()[i].id};
+                });
+            if (heard.what != BoardHeard::Nothing)
                 return heard;
         }
     }

@@ -1,10 +1,10 @@
 #pragma once
 // Which board's running firmware answers on a line, asked before the boot
-// loader is: the poll of the board an upgrade serves, then the other
-// board's, each sent a few times and listened to briefly. A board already in
-// its boot loader answers neither (at best with NACK bytes); a freshly reset
-// one may take the first poll byte for its baud-rate byte, which is why the
-// owners skip this where they know the board waits in its boot loader.
+// loader is: the poll of the board an upgrade serves, then every other
+// board's (their rows' polls, boards/Boards.h), each sent a few times and listened to briefly. A board
+// already in its boot loader answers neither (at best with NACK bytes); a freshly reset one may take the
+// first poll byte for its baud-rate byte, which is why the owners skip this where they know the board waits
+// in its boot loader.
 //
 // The polls change nothing on a board: a plain controller poll without a
 // command, and the motor board's monitor request.
@@ -18,12 +18,18 @@
 
 namespace qav {
 
-enum class BoardHeard {
-    Nothing, // no valid frame of either board
-    Controller,
-    Motor,
-    Stopped, // the line was stopped
-    Gone,    // the device went away
+struct BoardHeard
+{
+    enum What {
+        Nothing,  // no valid frame of any board
+        Answered, // `board` answered
+        Stopped,  // the line was stopped
+        Gone,     // the device went away
+    };
+    constexpr BoardHeard(What w = Nothing, BoardId b = BoardId::Controller) : what(w), board(b) {}
+    What what;
+    BoardId board;
+    constexpr bool operator==(const BoardHeard&) const = default;
 };
 
 struct IdentifyTiming
@@ -33,15 +39,13 @@ struct IdentifyTiming
 };
 
 // The poll the firmware of `board` answers.
-Frame BoardPoll(FirmwareBoard board);
-// The board that is not `board`.
-inline FirmwareBoard OtherBoard(FirmwareBoard board)
+inline Frame BoardPoll(BoardId board)
 {
-    return board == FirmwareBoard::Controller ? FirmwareBoard::Motor : FirmwareBoard::Controller;
+    return BoardOf(board).poll();
 }
 
-// Polls the board `serves` names, then the other one, until a valid answer
-// of either board arrives; at most 2 × `listen`.
-BoardHeard IdentifyBoard(IBootLine& line, FirmwareBoard serves, IdentifyTiming timing = {});
+// Polls the board `serves` names, then every other one, until a valid
+// answer of any board arrives; at most `listen` per board.
+BoardHeard IdentifyBoard(IBootLine& line, BoardId serves, IdentifyTiming timing = {});
 
 } // namespace qav

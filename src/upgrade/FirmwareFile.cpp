@@ -109,14 +109,8 @@ struct HexRun
 
 std::string_view FirmwareBoardName(std::uint8_t board)
 {
-    switch (board) {
-    case static_cast<std::uint8_t>(FirmwareBoard::Controller):
-        return "main controller";
-    case static_cast<std::uint8_t>(FirmwareBoard::Motor):
-        return "motor board";
-    default:
-        return "unknown board";
-    }
+    const BoardRow* row = BoardOfFirmware(board);
+    return row ? row->firmwareName : "unknown board";
 }
 
 std::uint32_t FirmwareCrc32(std::span<const std::uint8_t> bytes)
@@ -158,8 +152,7 @@ Result ParseFirmware(std::span<const std::uint8_t> bytes, std::uint8_t board, Fi
         return Invalid("the header's CRC does not match");
     if (h.format != kFirmwareFormatVersion)
         return Invalid("unknown format version " + std::to_string(h.format));
-    if (h.board != static_cast<std::uint8_t>(FirmwareBoard::Controller) &&
-        h.board != static_cast<std::uint8_t>(FirmwareBoard::Motor))
+    if (!BoardOfFirmware(h.board))
         return Invalid("unknown board " + std::to_string(h.board));
     if (h.length == 0 || h.length > kMaxFirmwareImage)
         return Invalid("the image length " + std::to_string(h.length) + " is out of range");
@@ -189,13 +182,13 @@ Result ReadFirmwareFile(const std::string& path, std::uint8_t board, FirmwareIma
                          out);
 }
 
-std::vector<std::uint8_t> PackFirmware(FirmwareBoard board, std::uint8_t version, std::uint32_t address,
+std::vector<std::uint8_t> PackFirmware(BoardId board, std::uint8_t version, std::uint32_t address,
                                        std::span<const std::uint8_t> image, std::uint16_t chip)
 {
     std::vector<std::uint8_t> out(kFirmwareHeaderSize, 0);
     std::memcpy(out.data(), kMagic, sizeof kMagic);
     out[4] = kFirmwareFormatVersion;
-    out[5] = static_cast<std::uint8_t>(board);
+    out[5] = BoardOf(board).firmwareByte;
     out[6] = version;
     PutLe32(out.data() + 8, address);
     PutLe32(out.data() + 12, static_cast<std::uint32_t>(image.size()));

@@ -4,7 +4,8 @@
 //
 //   0-3   "QNFW"
 //   4     format version, 1
-//   5     board: 1 main controller, 2 motor board
+//   5     board: its row's firmware byte (boards/Boards.h): 1 main
+//         controller, 2 motor board
 //   6     firmware version in tenths, as the board reports it (24 = V2.4)
 //   7     0
 //   8-11  flash address of the first image byte
@@ -18,6 +19,7 @@
 // And what `firmware pack` takes in: a raw image or Intel HEX.
 //
 // Pure functions, any thread.
+#include "boards/Boards.h"
 #include "platform/Result.h"
 
 #include <cerrno>
@@ -29,8 +31,8 @@
 
 namespace qav {
 
-enum class FirmwareBoard : std::uint8_t { Controller = 1, Motor = 2 };
-// "main controller", "motor board", or "unknown board".
+// The firmware name of the board whose row has the byte `board`: "main
+// controller", "motor board", or "unknown board".
 std::string_view FirmwareBoardName(std::uint8_t board);
 
 inline constexpr std::size_t kFirmwareHeaderSize = 32;
@@ -81,7 +83,7 @@ Result ReadFirmwareFile(const std::string& path, std::uint8_t board, FirmwareIma
 
 // A container for an image. The address must be a multiple of 4; `chip` 0
 // fits any chip.
-std::vector<std::uint8_t> PackFirmware(FirmwareBoard board, std::uint8_t version, std::uint32_t address,
+std::vector<std::uint8_t> PackFirmware(BoardId board, std::uint8_t version, std::uint32_t address,
                                        std::span<const std::uint8_t> image, std::uint16_t chip = 0);
 
 // What a file given to `firmware pack` holds, judged by its content.

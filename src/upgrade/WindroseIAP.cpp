@@ -16,10 +16,10 @@ std::string Sentence(std::string text)
 
 } // namespace
 
-FirmwareCheck CheckFirmwareFile(const std::string& path, FirmwareBoard board)
+FirmwareCheck CheckFirmwareFile(const std::string& path, BoardId board)
 {
     FirmwareCheck check;
-    const Result r = ReadFirmwareFile(path, static_cast<std::uint8_t>(board), check.firmware);
+    const Result r = ReadFirmwareFile(path, BoardOf(board).firmwareByte, check.firmware);
     if (r)
         return check;
     if (r.code == kFirmwareWrongBoard) {
@@ -35,7 +35,7 @@ FirmwareCheck CheckFirmwareFile(const std::string& path, FirmwareBoard board)
     return check;
 }
 
-CWindroseIAPLibExp::CWindroseIAPLibExp(FirmwareBoard board, BootLoaderTiming timing, IdentifyTiming identify)
+CWindroseIAPLibExp::CWindroseIAPLibExp(BoardId board, BootLoaderTiming timing, IdentifyTiming identify)
     : board_(board), timing_(timing), identify_(identify),
       records_(std::make_unique<std::array<IapNotifyRecord, 1024>>())
 {
@@ -125,17 +125,14 @@ void CWindroseIAPLibExp::Fail(int code, std::string sentence)
 int CWindroseIAPLibExp::CheckBoard(const std::string& port, std::string& sentence)
 {
     const BoardHeard heard = IdentifyBoard(port_, board_, identify_);
-    switch (heard) {
+    switch (heard.what) {
     case BoardHeard::Nothing:
         return 0;
-    case BoardHeard::Controller:
-    case BoardHeard::Motor: {
-        const FirmwareBoard who = heard == BoardHeard::Controller ? FirmwareBoard::Controller : FirmwareBoard::Motor;
-        if (who == board_)
+    case BoardHeard::Answered: {
+        if (heard.board == board_)
             return 0;
-        sentence = Sentence("the " + std::string(FirmwareBoardName(static_cast<std::uint8_t>(who))) +
-                            " answered on " + port + "; this firmware is for the " +
-                            std::string(FirmwareBoardName(static_cast<std::uint8_t>(board_))));
+        sentence = Sentence("the " + std::string(BoardOf(heard.board).firmwareName) + " answered on " + port +
+                            "; this firmware is for the " + std::string(BoardOf(board_).firmwareName));
         return iap::kWrongBoard;
     }
     case BoardHeard::Stopped:

@@ -37,7 +37,7 @@ struct FirmwareCheck
     std::string sentence;
     FirmwareImage firmware;
 };
-FirmwareCheck CheckFirmwareFile(const std::string& path, FirmwareBoard board);
+FirmwareCheck CheckFirmwareFile(const std::string& path, BoardId board);
 
 // How one run starts.
 enum class BoardCheck {
@@ -48,13 +48,13 @@ enum class BoardCheck {
 class CWindroseIAPLibExp
 {
 public:
-    explicit CWindroseIAPLibExp(FirmwareBoard board, BootLoaderTiming timing = {}, IdentifyTiming identify = {});
+    explicit CWindroseIAPLibExp(BoardId board, BootLoaderTiming timing = {}, IdentifyTiming identify = {});
     // Stops a running procedure without a word.
     virtual ~CWindroseIAPLibExp();
     CWindroseIAPLibExp(const CWindroseIAPLibExp&) = delete;
     CWindroseIAPLibExp& operator=(const CWindroseIAPLibExp&) = delete;
 
-    FirmwareBoard Board() const { return board_; }
+    BoardId Board() const { return board_; }
 
     void Init(std::weak_ptr<INotifySink> owner);
     // Returns at once; a procedure already running is stopped first. The
@@ -83,7 +83,7 @@ private:
     // 0 to go on, or the error code with its sentence in `sentence`.
     int CheckBoard(const std::string& port, std::string& sentence);
 
-    const FirmwareBoard board_;
+    const BoardId board_;
     const BootLoaderTiming timing_;
     const IdentifyTiming identify_;
     std::weak_ptr<INotifySink> owner_;

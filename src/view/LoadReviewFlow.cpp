@@ -7,12 +7,70 @@
 #include <charconv>
 
 namespace qav {
-namespace {
+namespace load_flow {
+
+std::string LocalPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
 
 QString Utf8(std::string_view s)
 {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
+
+bool Loadable(IPrompts& prompts, QWidget* owner, const QString& path, const Result& loaded,
+              const ConfigLoadReport& found, const BoardRow& board)
+{
+    QString why;
+    if (!loaded)
+        why = QString::fromLocal8Bit(loaded.message.c_str());
+    // A file of another kind, or no configuration at all, changes nothing.
+    else if (const std::string none = NothingToLoad(found, board.section, ConfigKeyRanges(board).size());
+             !none.empty())
+        why = QString::fromStdString(none);
+    else
+        return true;
+    prompts.Message(owner, AppTitle(), QStringLiteral("Could not read %1: %2").arg(path, why),
+                    MessageButtons::Ok);
+    return false;
+}
+
+bool Saved(IPrompts& prompts, QWidget* owner, const QString& path, const Result& result)
+{
+    if (result)
+        return true;
+    prompts.Message(
+        owner, AppTitle(),
+        QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(result.message.c_str())),
+        MessageButtons::Ok);
+    return false;
+}
+
+bool CountAndKeep(IPrompts& prompts, QWidget* owner, std::size_t changed, const std::string* folder,
+                  const Result& saved, const BoardRow& board, QString& report)
+{
+    report = changed == 1 ? QStringLiteral(" 1 value changed.")
+                          : QStringLiteral(" %1 values changed.").arg(changed);
+    if (!folder)
+        return true;
+    if (saved) {
+        report +=
+            QStringLiteral(" Previous set kept in %1").arg(QString::fromStdString(ShortenHome(*folder)));
+        return true;
+    }
+    return prompts.Message(
+        owner, AppTitle(),
+        QString::fromLocal8Bit(saved.message.c_str()) +
+            QStringLiteral(" Load the file without a backup of the %1 set?").arg(Utf8(board.owner)),
+        MessageButtons::YesNo);
+}
+
+} // namespace load_flow
+
+namespace {
+
+using load_flow::Utf8;
 
 // A value as a save writes it, in the screen's terms where the reference
 // has them ("2 (Futaba SBUS)").

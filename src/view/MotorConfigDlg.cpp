@@ -78,8 +78,7 @@ CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, I
                                  std::string startupDirectory, QWidget* parent, int controllerPort,
                                  bool* valuesKnown, std::optional<MotorParams>* flashSet)
     : QDialog(parent), params_(params), prompts_(prompts), startupDirectory_(std::move(startupDirectory)),
-      engine_(params, *this), link_(*this),
-      upgrade_(*this, UpgradeOwnerKind::MotorDialog, FirmwareBoard::Motor)
+      engine_(params, *this), link_(*this), upgrade_(*this, UpgradeOwnerKind::MotorDialog, BoardId::Motor)
 {
     if (valuesKnown)
         valuesKnown_ = valuesKnown;

@@ -168,9 +168,6 @@ protected:
     void EnableUpgradeCancel(bool enable) override;
 
 private:
-    // The file over a copy of the set; false, said in a message box, when
-    // it cannot be read or holds none of the keys.
-    bool ReadMotorConfigFile(const QString& path, MotorParams& read, ConfigLoadReport& found);
     void OnBoxChanged(int box);
     // Marks each box whose value differs from the board's as not sent.
     void UpdateUnsentMarks();

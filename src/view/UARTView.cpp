@@ -64,8 +64,9 @@ CommitBranch CommitBranchFor(int id)
 
 CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
     : FormHost(MainScreenControls(), this, parent), params_(params), status_(status), prompts_(prompts),
-      engine_(params, tee_), link_(*this), comChoice_(*this, idc::ComList, kSettingsComKey, kSettingsComNameKey),
-      upgrade_(*this, UpgradeOwnerKind::MainScreen, FirmwareBoard::Controller)
+      engine_(params, tee_), link_(*this),
+      comChoice_(*this, idc::ComList, kSettingsComKey, kSettingsComNameKey),
+      upgrade_(*this, UpgradeOwnerKind::MainScreen, BoardId::Controller)
 {
     InitLink();
     InitUpgrade();

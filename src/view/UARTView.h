@@ -285,11 +285,6 @@ private:
     // The controller's set as it holds it, or the parameter set while a
     // read-back has not yet brought all of it.
     const ControllerParams& BoardSet() const;
-    // The load's report: how many values it changed, and where the set it
-    // replaced was kept. False when the user chose not to load without a
-    // backup.
-    bool BackupBeforeLoad(const ControllerParams& loaded, QString& report);
-
     void ShowParseError(int box, const QString& message);
 
     // Editing handlers, by the kind of control.
@@ -313,11 +308,6 @@ private:
     void OnReceiverTypeSelected();
     void OnModeListSelected(int list);
     void ReportShortFileName(ConfigFileKind kind);
-    // The file over a copy of the set (keys it lacks keep their values);
-    // false, said in a message box, when it cannot be read or holds none of
-    // the keys.
-    bool ReadConfigFile(const QString& path, ControllerParams& read, ConfigLoadReport& found);
-
     void InitLink();
     void InitUpgrade();
     void OpenPort(int number);

@@ -2,8 +2,7 @@
 // "Load Config" and "Save Config" buttons, ".ini" through Ctrl+O and Ctrl+S.
 // A load shows what it read and sends it to the controller; a save writes
 // the parameter set as it is.
-#include "files/ConfigDiff.h"
-#include "files/ControllerConfigFile.h"
+#include "platform/PortMap.h"
 #include "ui/Prompts.h"
 #include "view/EditTables.h"
 #include "view/KeptKeys.h"
@@ -46,16 +45,6 @@ constexpr qsizetype kShortestRefusedName = 4;
 const QString kOpenTitle = QStringLiteral("Select config file");
 const QString kSaveTitle = QStringLiteral("Save config file");
 const QString kIniSuffix = QStringLiteral(".ini");
-
-std::string LocalPath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
-QString Reason(const Result& result)
-{
-    return QString::fromLocal8Bit(result.message.c_str());
-}
 
 } // namespace
 
@@ -108,56 +97,21 @@ void CUARTView::SaveCommand(ConfigFileKind kind)
     SaveConfigFile(path);
 }
 
-bool CUARTView::ReadConfigFile(const QString& path, ControllerParams& read, ConfigLoadReport& found)
-{
-    // Read into a copy first: a file that is there but cannot be read must
-    // not change the set. A key the file lacks keeps the value on screen,
-    // as the command line's write keeps the controller's: a partial file
-    // must never zero a gimbal.
-    read = params_;
-    found = {};
-    if (const Result loaded = LoadControllerConfig(LocalPath(path), read, &found, MissingKeys::KeepValues);
-        !loaded) {
-        prompts_.Message(window(), AppTitle(),
-                         QStringLiteral("Could not read %1: %2").arg(path, Reason(loaded)),
-                         MessageButtons::Ok);
-        return false;
-    }
-    // A file of another kind, or no configuration at all, changes nothing.
-    if (const std::string none =
-            NothingToLoad(found, kControllerConfigSection, ControllerConfigKeyRanges().size());
-        !none.empty()) {
-        prompts_.Message(window(), AppTitle(),
-                         QStringLiteral("Could not read %1: %2").arg(path, QString::fromStdString(none)),
-                         MessageButtons::Ok);
-        return false;
-    }
-    return true;
-}
-
 void CUARTView::LoadConfigFile(const QString& path)
 {
+    // A controller's set is only changed once the user has seen what the
+    // file changes in it. Values that never travel in an upload count as
+    // the controller holds them.
     ControllerParams read;
     ConfigLoadReport found;
-    if (!ReadConfigFile(path, read, found))
+    if (!ReadReviewedFile(prompts_, window(), path, params_, Link().linkEstablished ? &BoardSet() : nullptr,
+                          &DiffControllerUpload, read, found))
         return;
-    // A controller's set is only changed once the user has seen what the
-    // file changes in it.
-    if (Link().linkEstablished) {
-        static const std::vector<ParamFacts> facts = ControllerReference();
-        static const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
-        static const std::vector<std::string_view> writeOnly = ControllerConfigWriteOnlyKeys();
-        if (!ConfirmLoad(prompts_, window(),
-                         {path, QStringLiteral("controller"), kControllerConfigSection, keys, writeOnly,
-                          DiffControllerUpload(BoardSet(), read), facts, found.missing}))
-            return;
-        // The link ran on while the review was up: the keys the file lacks
-        // keep the values held now.
-        if (!ReadConfigFile(path, read, found))
-            return;
-    }
+    // Only a set that came from the controller is worth keeping.
+    const bool keep = Link().linkEstablished && !backupFolder_.empty();
     QString report;
-    if (!BackupBeforeLoad(read, report))
+    if (!BackupBeforeLoad(prompts_, window(), BoardSet(), read, &DiffControllerUpload,
+                          keep ? &backupFolder_ : nullptr, PortName(OpenedPortNumber()), report))
         return;
     params_ = read;
     valuesKnown_ = true;
@@ -194,14 +148,7 @@ void CUARTView::ShowModeList(int list)
 
 bool CUARTView::SaveConfigFile(const QString& path)
 {
-    const Result result = SaveControllerConfig(LocalPath(path), params_);
-    if (result)
-        return true;
-    // Status messages are dropped while no controller is connected, and a
-    // save fails mostly then: say it in a box.
-    prompts_.Message(window(), AppTitle(), QStringLiteral("Could not write %1: %2").arg(path, Reason(result)),
-                     MessageButtons::Ok);
-    return false;
+    return SaveForScreen(prompts_, window(), path, params_);
 }
 
 } // namespace qav

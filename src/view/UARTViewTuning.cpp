@@ -70,31 +70,6 @@ void CUARTView::UpdateUnflashedChanges(bool uploaded)
         SetUnflashedChanges(true);
 }
 
-bool CUARTView::BackupBeforeLoad(const ControllerParams& loaded, QString& report)
-{
-    // Counted and kept from what the controller holds: a value typed and
-    // not sent is no change of the controller's, and a backup of it would
-    // restore a value the controller never had.
-    const ControllerParams& board = BoardSet();
-    const auto changed = DiffControllerUpload(board, loaded).size();
-    report = changed == 1 ? QStringLiteral(" 1 value changed.")
-                          : QStringLiteral(" %1 values changed.").arg(changed);
-    // Only a set that came from the controller is worth keeping.
-    if (!Link().linkEstablished || backupFolder_.empty())
-        return true;
-    std::string path;
-    const Result saved = BackupControllerParams(backupFolder_, board, PortName(OpenedPortNumber()), path);
-    if (saved) {
-        report += QStringLiteral(" Previous set kept in %1")
-                      .arg(QString::fromStdString(ShortenHome(backupFolder_)));
-        return true;
-    }
-    return prompts_.Message(window(), AppTitle(),
-                            QString::fromLocal8Bit(saved.message.c_str()) +
-                                QStringLiteral(" Load the file without a backup of the controller's set?"),
-                            MessageButtons::YesNo);
-}
-
 void CUARTView::TuningTee::OnPortOpened()
 {
     // The mark stays until the read-back tells whether the controller still

@@ -69,7 +69,7 @@ std::string UpgradeNotificationText(UpgradeOwnerKind kind, int code)
     return text;
 }
 
-UpgradeDriver::UpgradeDriver(IUpgradeOwner& owner, UpgradeOwnerKind kind, FirmwareBoard board,
+UpgradeDriver::UpgradeDriver(IUpgradeOwner& owner, UpgradeOwnerKind kind, BoardId board,
                              BootLoaderTiming timing)
     : owner_(owner), kind_(kind), library_(board, timing)
 {

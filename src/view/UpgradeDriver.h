@@ -66,8 +66,7 @@ std::string UpgradeNotificationText(UpgradeOwnerKind kind, int code);
 class UpgradeDriver
 {
 public:
-    UpgradeDriver(IUpgradeOwner& owner, UpgradeOwnerKind kind, FirmwareBoard board,
-                  BootLoaderTiming timing = {});
+    UpgradeDriver(IUpgradeOwner& owner, UpgradeOwnerKind kind, BoardId board, BootLoaderTiming timing = {});
 
     // Once, while the owner initialises: hands the library the sink that
     // delivers to the owner's thread, and sets the "no file" state.

@@ -1,5 +1,5 @@
 #include "Simulator.h"
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 #include "platform/PortMap.h"
 #include "serial/SerialLink.h"
 
@@ -90,7 +90,7 @@ protected:
     {
         const auto path = (dir / "expected.bgsc").string();
         fs::remove(path);
-        EXPECT_TRUE(SaveControllerConfig(path, p));
+        EXPECT_TRUE(SaveConfig(path, p));
         return ReadFile(path);
     }
 
@@ -257,7 +257,7 @@ TEST_F(CliTest, CommandsReportTheControllersResult)
     const auto file = dir / "zero.bgsc";
     ControllerParams p = sim->ControllerWorkingParams();
     p.ROLL_TOTAL = 0;
-    ASSERT_TRUE(SaveControllerConfig(file.string(), p));
+    ASSERT_TRUE(SaveConfig(file.string(), p));
     ASSERT_EQ(Cli({"write", "--port", kPort, file.string()}).code, 0);
     const CliRun refused = Cli({"motor-on", "--port", kPort});
     EXPECT_EQ(refused.code, 4);
@@ -274,7 +274,7 @@ TEST_F(CliTest, WriteFlashSurvivesARestartAndKeepsKeylessValues)
     wanted.ROLL_TOTAL = 321, wanted.PITCH_VEL = 77, wanted.ROLL_MAX = 30, wanted.PITCH_MIN = -120;
     wanted.INIT_PITCH = -450, wanted.RECEIVER_TYPE = 2, wanted.ROLL_SERVO_REV = -1, wanted.DEFAULT_MODE = 2;
     const auto file = dir / "wanted.bgsc";
-    ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
+    ASSERT_TRUE(SaveConfig(file.string(), wanted));
     // The file carries no pan values; the controller's own must stay.
     {
         std::ofstream append(file, std::ios::app);
@@ -302,7 +302,7 @@ TEST_F(CliTest, RefusedFlashWriteIsExitFour)
     faults.refuseFlashWrites = 1;
     StartSim(faults);
     const auto file = dir / "same.bgsc";
-    ASSERT_TRUE(SaveControllerConfig(file.string(), sim->ControllerWorkingParams()));
+    ASSERT_TRUE(SaveConfig(file.string(), sim->ControllerWorkingParams()));
     const CliRun w = Cli({"write", "--port", kPort, file.string(), "--flash"});
     EXPECT_EQ(w.code, 4);
     EXPECT_EQ(WithoutBackupNote(w.err), "qav-nuva-cli: Write setting to flash failed!\n");
@@ -338,7 +338,7 @@ TEST_F(CliTest, WritePutsTheFilesValuesOnAControllerAnsweringLate)
     wanted.DEFAULT_MODE = before.DEFAULT_MODE == 1 ? 2 : 1;
     wanted.ROLL_TOTAL = before.ROLL_TOTAL + 7, wanted.PITCH_MIN = before.PITCH_MIN + 2;
     const auto file = dir / "wanted.bgsc";
-    ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
+    ASSERT_TRUE(SaveConfig(file.string(), wanted));
     for (const bool flash : {false, true}) {
         SCOPED_TRACE(flash);
         std::vector<std::string> args{"write", "--port", kPort, file.string()};
@@ -601,7 +601,7 @@ TEST_F(CliTest, WriteUploadsAgainAfterTheLinkWasLostMidUpload)
     wanted.ROLL_TOTAL = before.ROLL_TOTAL + 11; // first quarter
     wanted.INIT_ROLL = before.INIT_ROLL + 33;   // last quarter
     const auto file = dir / "wanted.bgsc";
-    ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
+    ASSERT_TRUE(SaveConfig(file.string(), wanted));
 
     FallSilentOnceTaken(wanted.ROLL_TOTAL);
     CliRun w{};
@@ -630,7 +630,7 @@ TEST_F(CliTest, WriteEndsWithExitThreeWhenTheControllerStaysSilentMidUpload)
     wanted.ROLL_TOTAL += 11;
     wanted.INIT_ROLL += 33;
     const auto file = dir / "wanted.bgsc";
-    ASSERT_TRUE(SaveControllerConfig(file.string(), wanted));
+    ASSERT_TRUE(SaveConfig(file.string(), wanted));
 
     FallSilentOnceTaken(wanted.ROLL_TOTAL);
     CliRun w{};
@@ -737,7 +737,7 @@ TEST_F(CliTest, StopSignalsEndEveryCommand)
     ASSERT_EQ(::fcntl(master, F_SETFL, O_NONBLOCK), 0); // drained without waiting
     const std::string& silent = terminal.SlavePath();
     const auto file = dir / "any.bgsc";
-    ASSERT_TRUE(SaveControllerConfig(file.string(), sim::DefaultControllerParams()));
+    ASSERT_TRUE(SaveConfig(file.string(), sim::DefaultControllerParams()));
     StartSim();
     const struct
     {

@@ -5,8 +5,7 @@
 // line.
 #include "Cli.h"
 #include "Simulator.h"
-#include "files/ControllerConfigFile.h"
-#include "motor/MotorConfigFile.h"
+#include "files/ConfigFile.h"
 
 #include "support/CliRun.h"
 #include "support/ScopedPortsDir.h"
@@ -155,7 +154,7 @@ TEST_P(BoardBehindTest, ControllerWriteChangesOnlyTheFilesKeyAndReadsBack)
         }
     }
     const std::string saved = dir.File("expected.bgsc");
-    ASSERT_TRUE(SaveControllerConfig(saved, sim->ControllerWorkingParams()));
+    ASSERT_TRUE(SaveConfig(saved, sim->ControllerWorkingParams()));
     const CliRun r = Cli({"read", "--port", kControllerPort});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, test::ReadWholeFile(saved));

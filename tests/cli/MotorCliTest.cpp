@@ -3,7 +3,7 @@
 // files send nothing, missing keys keep the board's values, a board that
 // keeps refusing the flash write ends with exit 4, and monitoring.
 #include "Simulator.h"
-#include "motor/MotorConfigFile.h"
+#include "files/ConfigFile.h"
 
 #include "support/CliRun.h"
 #include "support/ParamsPrinter.h"
@@ -72,7 +72,7 @@ TEST_F(MotorCliTest, FileWrittenToFlashReadsBackTheSameAfterARestart)
               "qav-nuva-cli: The motor board's set on COM161 was saved to " + backups[0].string() + ".\n");
     EXPECT_EQ(backups[0].extension(), ".bmc");
     MotorParams kept;
-    ASSERT_TRUE(LoadMotorConfig(backups[0].string(), kept));
+    ASSERT_TRUE(LoadConfig(backups[0].string(), kept));
     EXPECT_EQ(kept.POL_MOTOR1, 14); // the simulated board's default
 
     sim.reset();

@@ -3,7 +3,7 @@
 // several controllers at once.
 #include "BootLoaderModel.h"
 #include "Simulator.h"
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 
 #include "support/CliRun.h"
 #include "support/TempDir.h"
@@ -73,7 +73,7 @@ protected:
         p.ROLL_TOTAL = 222;
         p.PITCH_MIN = -60;
         const std::string path = dir.File(name);
-        EXPECT_TRUE(SaveControllerConfig(path, p));
+        EXPECT_TRUE(SaveConfig(path, p));
         return path;
     }
 
@@ -177,7 +177,7 @@ TEST_F(TuningCliTest, DiffAgainstAControllerComparesItsOwnSet)
                          std::to_string(device.PITCH_MIN) + "\t-60\n");
 
     const std::string same = dir.File("same.bgsc");
-    ASSERT_TRUE(SaveControllerConfig(same, device));
+    ASSERT_TRUE(SaveConfig(same, device));
     EXPECT_EQ(Cli({"diff", "--port", "COM182", same, "--exit-code"}).code, 0);
     EXPECT_EQ(Cli({"diff", "--port", "COM189", same}).code, 2);
 }
@@ -198,7 +198,7 @@ TEST_F(TuningCliTest, AWriteKeepsABackupOfTheControllersSetFirst)
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(files[0].filename().string().ends_with("_COM183.bgsc")) << files[0];
     ControllerParams saved;
-    ASSERT_TRUE(LoadControllerConfig(files[0].string(), saved));
+    ASSERT_TRUE(LoadConfig(files[0].string(), saved));
     EXPECT_EQ(saved.ROLL_TOTAL, before.ROLL_TOTAL);
     EXPECT_EQ(saved.PITCH_MIN, before.PITCH_MIN);
     EXPECT_NE(w.err.find("saved to " + files[0].string()), std::string::npos) << w.err;
@@ -207,9 +207,9 @@ TEST_F(TuningCliTest, AWriteKeepsABackupOfTheControllersSetFirst)
     ::setenv("XDG_DATA_HOME", file.c_str(), 1); // a file, not a folder
     const std::string other = ChangedFile(sim.ControllerWorkingParams(), "other.bgsc");
     ControllerParams p;
-    ASSERT_TRUE(LoadControllerConfig(other, p));
+    ASSERT_TRUE(LoadConfig(other, p));
     p.ROLL_TOTAL = 111;
-    ASSERT_TRUE(SaveControllerConfig(other, p));
+    ASSERT_TRUE(SaveConfig(other, p));
     const CliRun refused = Cli({"write", "--port", "COM183", other});
     EXPECT_EQ(refused.code, 1);
     EXPECT_NE(refused.err.find("Nothing was sent"), std::string::npos) << refused.err;

@@ -116,9 +116,8 @@ TEST_F(UpgradeCli, EveryExitCode)
     corrupt.corruptRead = 1;
     StartSim(corrupt);
     const auto image = sim::SimFirmwareImage(12, 2048);
-    const std::string good =
-        Write("good.bgsf", PackFirmware(FirmwareBoard::Controller, 12, 0x08000000, image));
-    auto broken = PackFirmware(FirmwareBoard::Controller, 12, 0x08000000, image);
+    const std::string good = Write("good.bgsf", PackFirmware(BoardId::Controller, 12, 0x08000000, image));
+    auto broken = PackFirmware(BoardId::Controller, 12, 0x08000000, image);
     broken.resize(100);
     struct Case
     {
@@ -169,8 +168,8 @@ TEST_F(UpgradeCli, EveryExitCode)
 TEST_F(UpgradeCli, TheWrongBoardIsNeverFlashed)
 {
     StartSim();
-    const std::string controller = Write(
-        "c.bgsf", PackFirmware(FirmwareBoard::Controller, 50, 0x08000000, sim::SimFirmwareImage(50, 2048)));
+    const std::string controller =
+        Write("c.bgsf", PackFirmware(BoardId::Controller, 50, 0x08000000, sim::SimFirmwareImage(50, 2048)));
     const auto flash = sim_->Flash(sim::DeviceKind::Motor);
     const CliRun r = Cli({"upgrade", "--port", "COM162", controller});
     EXPECT_EQ(r.code, 1);
@@ -188,11 +187,10 @@ TEST_F(UpgradeCli, NoIdentifyTakesOnlyAFileThatNamesItsChip)
 {
     StartSim();
     const auto image = sim::SimFirmwareImage(44, 4096);
-    const std::string anyChip =
-        Write("any.bgsf", PackFirmware(FirmwareBoard::Controller, 44, 0x08000000, image));
+    const std::string anyChip = Write("any.bgsf", PackFirmware(BoardId::Controller, 44, 0x08000000, image));
     const std::string ownChip =
-        Write("own.bgsf", PackFirmware(FirmwareBoard::Controller, 45, 0x08000000,
-                                       sim::SimFirmwareImage(45, 4096), sim::kSimChipId));
+        Write("own.bgsf", PackFirmware(BoardId::Controller, 45, 0x08000000, sim::SimFirmwareImage(45, 4096),
+                                       sim::kSimChipId));
     struct Case
     {
         std::vector<std::string> args;
@@ -324,8 +322,8 @@ TEST_F(UpgradeCli, ABoardThatNeverAnswersIsExitCode3)
     sim::BootFaults deaf;
     deaf.deaf = true;
     StartSim(deaf);
-    const std::string file = Write(
-        "d.bgsf", PackFirmware(FirmwareBoard::Controller, 1, 0x08000000, sim::SimFirmwareImage(1, 1024)));
+    const std::string file =
+        Write("d.bgsf", PackFirmware(BoardId::Controller, 1, 0x08000000, sim::SimFirmwareImage(1, 1024)));
     const CliRun r = Cli({"upgrade", "--port", "COM161", file});
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("code 10: No answer from the boot loader within 10 s: reset the board"), std::string::npos)
@@ -344,8 +342,8 @@ TEST_F(UpgradeCli, ASignalStopsTheUpgradeWith128PlusItsNumber)
     sim::BootFaults deaf;
     deaf.deaf = true;
     StartSim(deaf);
-    const std::string file = Write(
-        "s.bgsf", PackFirmware(FirmwareBoard::Controller, 1, 0x08000000, sim::SimFirmwareImage(1, 1024)));
+    const std::string file =
+        Write("s.bgsf", PackFirmware(BoardId::Controller, 1, 0x08000000, sim::SimFirmwareImage(1, 1024)));
     volatile std::sig_atomic_t stop = SIGTERM;
     std::ostringstream out, err;
     EXPECT_EQ(cli::RunCli({"upgrade", "--port", "COM161", file}, out, err, &stop), 128 + SIGTERM);
@@ -458,7 +456,7 @@ TEST_F(UpgradeCli, PackRefusesWhatIsNoFlashImage)
     auto badHex = std::vector<std::uint8_t>(1024, '0');
     const std::string firstRecord = ":0400000000500020BB\n";
     std::copy(firstRecord.begin(), firstRecord.end(), badHex.begin());
-    const std::string packed = Write("p.bgsf", PackFirmware(FirmwareBoard::Controller, 1, 0x08000000, program));
+    const std::string packed = Write("p.bgsf", PackFirmware(BoardId::Controller, 1, 0x08000000, program));
     const std::string hex = Write("blank.hex", {});
     std::ofstream(hex) << "\n\n  :020000040800F2\n :04000000005000208C\n :00000001FF\n";
     struct Case

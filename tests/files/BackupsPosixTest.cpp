@@ -18,7 +18,7 @@ TEST(BackupsTest, TheFolderIsMadeForItsUserOnly)
     test::TempDir dir;
     const std::string folder = dir.File("data/qav-nuva/backups");
     std::string path;
-    const Result r = BackupControllerParams(folder, ControllerParams{}, "/dev/ttyUSB0", path);
+    const Result r = BackupParams(folder, ControllerParams{}, "/dev/ttyUSB0", path);
     ASSERT_TRUE(r) << r.message;
     EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
 }
@@ -48,7 +48,7 @@ TEST(BackupsTest, TheFolderFollowsTheDataHome)
     EXPECT_EQ(ShortenHome("/home/user/x.bgsc"), "/home/user/x.bgsc");
     // A folder that cannot be made is reported.
     std::string path;
-    const Result r = BackupControllerParams("/proc/no-such", ControllerParams{}, "COM1", path);
+    const Result r = BackupParams("/proc/no-such", ControllerParams{}, "COM1", path);
     EXPECT_FALSE(r);
     EXPECT_NE(r.message.find("backup"), std::string::npos) << r.message;
 }

@@ -2,7 +2,7 @@
 // private, only the newest kept, and other files left alone.
 #include "files/Backups.h"
 
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -34,22 +34,22 @@ TEST(BackupsTest, ABackupHoldsTheSetUnderANameOfTimeAndPort)
     p.ROLL_SERVO_REV = -1;
     const auto now = std::chrono::system_clock::now();
     std::string path;
-    const Result first = BackupControllerParams(folder, p, "/dev/ttyUSB0", path, now);
+    const Result first = BackupParams(folder, p, "/dev/ttyUSB0", path, now);
     ASSERT_TRUE(first) << first.message;
     const std::string name = fs::path(path).filename().string();
     EXPECT_TRUE(name.ends_with("_dev-ttyUSB0.bgsc")) << name;
     EXPECT_EQ(name.size(), std::string("2026-12-08_11-25-00.123_dev-ttyUSB0.bgsc").size()) << name;
     ControllerParams back;
-    ASSERT_TRUE(LoadControllerConfig(path, back));
+    ASSERT_TRUE(LoadConfig(path, back));
     EXPECT_EQ(back.ROLL_TOTAL, 321);
     EXPECT_EQ(back.ROLL_SERVO_REV, -1);
 
     // The same moment again never merges into the first file.
     std::string second;
-    const Result again = BackupControllerParams(folder, ControllerParams{}, "/dev/ttyUSB0", second, now);
+    const Result again = BackupParams(folder, ControllerParams{}, "/dev/ttyUSB0", second, now);
     ASSERT_TRUE(again) << again.message;
     EXPECT_NE(second, path);
-    ASSERT_TRUE(LoadControllerConfig(path, back));
+    ASSERT_TRUE(LoadConfig(path, back));
     EXPECT_EQ(back.ROLL_TOTAL, 321);
 }
 
@@ -66,8 +66,8 @@ TEST(BackupsTest, OnlyTheNewestOfEachKindAreKeptAndOtherFilesStay)
     for (int i = 0; i < kBackupsKept + 5; ++i) {
         std::string path;
         // Out of order in the port names, in order in time.
-        const Result r = BackupControllerParams(folder, ControllerParams{}, i % 2 ? "COM9" : "COM10", path,
-                                                start + std::chrono::seconds(i));
+        const Result r = BackupParams(folder, ControllerParams{}, i % 2 ? "COM9" : "COM10", path,
+                                      start + std::chrono::seconds(i));
         ASSERT_TRUE(r) << r.message;
         written.push_back(fs::path(path).filename().string());
     }
@@ -88,8 +88,8 @@ TEST(BackupsTest, AFolderThatCannotBeMadeIsReported)
     // A plain file where a folder on the way should be.
     test::WriteWholeFile(dir.File("file"), "x");
     std::string path;
-    EXPECT_FALSE(BackupControllerParams("", ControllerParams{}, "COM1", path));
-    const Result r = BackupControllerParams(dir.File("file/backups"), ControllerParams{}, "COM1", path);
+    EXPECT_FALSE(BackupParams("", ControllerParams{}, "COM1", path));
+    const Result r = BackupParams(dir.File("file/backups"), ControllerParams{}, "COM1", path);
     EXPECT_FALSE(r);
     EXPECT_NE(r.message.find("backup"), std::string::npos) << r.message;
 }

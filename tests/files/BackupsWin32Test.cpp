@@ -26,7 +26,7 @@ TEST(BackupsTest, TheFolderFollowsLocalAppData)
         EXPECT_EQ(DefaultBackupFolder(), c.folder) << (c.local ? c.local : "(unset)");
     }
     std::string path;
-    const Result r = BackupControllerParams(DefaultBackupFolder(), ControllerParams{}, "COM1", path);
+    const Result r = BackupParams(DefaultBackupFolder(), ControllerParams{}, "COM1", path);
     EXPECT_FALSE(r);
     EXPECT_NE(r.message.find("LOCALAPPDATA is not set"), std::string::npos) << r.message;
 }

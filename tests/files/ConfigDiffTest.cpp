@@ -2,7 +2,7 @@
 // duplicates, CRLF line ends, spellings of the same number.
 #include "files/ConfigDiff.h"
 
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 #include "protocol/ControllerParamTable.h"
 #include "support/TempDir.h"
 
@@ -63,16 +63,16 @@ TEST(ConfigDiffTest, FilesCompareByWhatALoadReads)
          {}},
     };
     test::WriteWholeFile(dir.File("a.bgsc"), base);
-    LoadedControllerConfig a;
-    const Result loadA = LoadControllerConfigForDiff(dir.File("a.bgsc"), a);
+    LoadedConfig<ControllerParams> a;
+    const Result loadA = LoadConfigForDiff(dir.File("a.bgsc"), a);
     ASSERT_TRUE(loadA) << loadA.message;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::WriteWholeFile(dir.File("b.bgsc"), c.other);
-        LoadedControllerConfig b;
-        const Result loadB = LoadControllerConfigForDiff(dir.File("b.bgsc"), b);
+        LoadedConfig<ControllerParams> b;
+        const Result loadB = LoadConfigForDiff(dir.File("b.bgsc"), b);
         ASSERT_TRUE(loadB) << loadB.message;
-        EXPECT_EQ(Listed(DiffControllerParams(a.params, b.params)), c.differences);
+        EXPECT_EQ(Listed(DiffParams(a.params, b.params)), c.differences);
         std::vector<std::string> missingOfInterest;
         for (const std::string& k : b.missing)
             if (base.find(k + "=") != std::string::npos)
@@ -99,8 +99,8 @@ TEST(ConfigDiffTest, FilesThatWouldLoadAsZerosAreRefused)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        LoadedControllerConfig out;
-        const Result r = LoadControllerConfigForDiff(c.path, out);
+        LoadedConfig<ControllerParams> out;
+        const Result r = LoadConfigForDiff(c.path, out);
         EXPECT_FALSE(r);
         EXPECT_NE(r.message.find(c.words), std::string::npos) << r.message;
     }
@@ -123,11 +123,11 @@ TEST(ConfigDiffTest, AKeyOnlyOneFileHasDiffersAsMissing)
         {{}, {"ROLL_TOTAL", "ROLL_VEL"}, "ROLL_TOTAL=120|(missing);ROLL_VEL=0|(missing);"},
         {{"ROLL_TOTAL"}, {"ROLL_TOTAL"}, ""},
     };
-    const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
+    const std::vector<ConfigKeyRange> keys = ConfigKeyRanges(BoardOf(BoardId::Controller));
     for (const auto& row : rows)
-        EXPECT_EQ(Listed(DiffFileEntries(ControllerConfigEntries(a), ControllerConfigEntries(b), keys, row.missingA,
-                                         row.missingB)),
-                  row.differences);
+        EXPECT_EQ(
+            Listed(DiffFileEntries(ConfigEntries(a), ConfigEntries(b), keys, row.missingA, row.missingB)),
+            row.differences);
 }
 
 TEST(ConfigDiffTest, SetsDifferOnlyInKeysALoadReads)
@@ -135,10 +135,10 @@ TEST(ConfigDiffTest, SetsDifferOnlyInKeysALoadReads)
     ControllerParams a, b;
     b.YAW_TOTAL = 99;        // no file key
     b.YAW_SERVO_CENTER = 12; // written, never read
-    EXPECT_TRUE(DiffControllerParams(a, b).empty());
+    EXPECT_TRUE(DiffParams(a, b).empty());
     b.INIT_PITCH = -1350;
     b.ROLL_TOTAL = 65535;
-    EXPECT_EQ(Listed(DiffControllerParams(a, b)), "ROLL_TOTAL=0|65535;INIT_PITCH=0|-1350;");
+    EXPECT_EQ(Listed(DiffParams(a, b)), "ROLL_TOTAL=0|65535;INIT_PITCH=0|-1350;");
 }
 
 // What an upload changes is judged by what the controller will hold: every
@@ -149,7 +149,7 @@ TEST(ConfigDiffTest, AnUploadChangesWhatTheControllerWillHoldDifferently)
     ControllerParams board;
     board.PITCH_MIN = -134;
     board.ROLL_MAX = 44;
-    for (const ConfigKeyRange& k : ControllerConfigKeyRanges()) {
+    for (const ConfigKeyRange& k : ConfigKeyRanges(BoardOf(BoardId::Controller))) {
         SCOPED_TRACE(std::string(k.key));
         ControllerParams loaded = board;
         const ParamRow<ControllerParams>& row = *FindControllerParam(k.key);

@@ -1,6 +1,5 @@
 #include "files/ConfigFileCheck.h"
-#include "files/ControllerConfigFile.h"
-#include "motor/MotorConfigFile.h"
+#include "files/ConfigFile.h"
 #include "motor/MotorParamTable.h"
 #include "platform/IniFile.h"
 #include "protocol/ControllerParamTable.h"
@@ -80,8 +79,8 @@ TEST(ConfigFileCheck, ValuesMissingKeysAndRefusalsFollowTheTable)
 // word that is no slip is not matched to anything.
 TEST(ConfigFileCheck, TheNearestKeyIsAtMostAFewEditsAway)
 {
-    const std::vector<ConfigKeyRange> controller = ControllerConfigKeyRanges();
-    const std::vector<ConfigKeyRange> motor = MotorConfigKeyRanges();
+    const std::vector<ConfigKeyRange> controller = ConfigKeyRanges(BoardOf(BoardId::Controller));
+    const std::vector<ConfigKeyRange> motor = ConfigKeyRanges(BoardOf(BoardId::Motor));
     const struct
     {
         const char* name;
@@ -114,7 +113,7 @@ TEST(ConfigFileCheck, TheNearestKeyIsAtMostAFewEditsAway)
 
 TEST(ConfigFileCheck, ControllerKeysCarryTheirParametersWidths)
 {
-    const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
+    const std::vector<ConfigKeyRange> keys = ConfigKeyRanges(BoardOf(BoardId::Controller));
     ASSERT_EQ(keys.size(), 23u);
     EXPECT_EQ(keys.front().key, "ROLL_ACC");
     EXPECT_EQ(keys.back().key, "DEFAULT_MODE");
@@ -145,7 +144,7 @@ TEST(ConfigFileCheck, ControllerKeysCarryTheirParametersWidths)
     p.YAW_TOTAL = 9;
     CheckedConfig c;
     c.values = {{"ROLL_TOTAL", 500}, {"ROLL_SERVO_REV", -1}, {"INIT_ROLL", -450}};
-    ApplyControllerConfig(c, p);
+    ApplyConfig(c, p);
     EXPECT_EQ(p.ROLL_TOTAL, 500);
     EXPECT_EQ(p.ROLL_SERVO_REV, -1);
     EXPECT_EQ(p.INIT_ROLL, -450);
@@ -213,17 +212,18 @@ void EachKeyIsCheckedByItsRow(Rows rows, WireOf wireOf, std::string_view section
 
 TEST(ConfigFileCheck, EveryKeyOfBothTablesIsCheckedByItsRow)
 {
-    EachKeyIsCheckedByItsRow(ControllerParamTable(), ControllerWireForm, kControllerConfigSection,
-                             ControllerConfigKeyRanges(), ControllerConfigEntries(ControllerParams{}));
-    EachKeyIsCheckedByItsRow(MotorParamTable(), MotorWireForm, kMotorConfigSection, MotorConfigKeyRanges(),
-                             MotorConfigEntries(MotorParams{}));
+    EachKeyIsCheckedByItsRow(ControllerParamTable(), ControllerWireForm, BoardOf(BoardId::Controller).section,
+                             ConfigKeyRanges(BoardOf(BoardId::Controller)),
+                             ConfigEntries(ControllerParams{}));
+    EachKeyIsCheckedByItsRow(MotorParamTable(), MotorWireForm, BoardOf(BoardId::Motor).section,
+                             ConfigKeyRanges(BoardOf(BoardId::Motor)), ConfigEntries(MotorParams{}));
 }
 
 TEST(ConfigFileCheck, UnknownKeysLimitsAndStepsAreNamed)
 {
     TempDir dir;
     const std::string path = dir.File("c.bgsc");
-    const std::vector<ConfigKeyRange> keys = ControllerConfigKeyRanges();
+    const std::vector<ConfigKeyRange> keys = ConfigKeyRanges(BoardOf(BoardId::Controller));
     const struct
     {
         const char* name;
@@ -245,12 +245,13 @@ TEST(ConfigFileCheck, UnknownKeysLimitsAndStepsAreNamed)
             text += (text.empty() ? "" : "|") + std::string(s);
         return text;
     };
-    const std::vector<std::string_view> writeOnly = ControllerConfigWriteOnlyKeys();
+    const std::vector<std::string_view> writeOnly = ConfigWriteOnlyKeys(BoardOf(BoardId::Controller));
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         WriteWholeFile(path, row.text);
         CheckedConfig checked;
-        const Result r = ReadCheckedConfig(path, kControllerConfigSection, keys, checked, writeOnly);
+        const Result r =
+            ReadCheckedConfig(path, BoardOf(BoardId::Controller).section, keys, checked, writeOnly);
         ASSERT_TRUE(r) << r.message;
         EXPECT_EQ(joined(checked.unknown), row.unknown);
         EXPECT_EQ(joined(OutsideScreenRanges(checked, keys, "board")), row.outside);

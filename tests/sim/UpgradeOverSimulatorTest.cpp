@@ -55,7 +55,7 @@ protected:
         return path;
     }
 
-    std::string Pack(FirmwareBoard board, const std::vector<std::uint8_t>& image, const std::string& name)
+    std::string Pack(BoardId board, const std::vector<std::uint8_t>& image, const std::string& name)
     {
         return WriteFile(name, PackFirmware(board, image[sim::kSimVersionOffset], kBase, image));
     }
@@ -107,15 +107,15 @@ TEST_F(UpgradeOverSim, BothBoardsTakeTheirImageAndRunIt)
     StartSim();
     struct Case
     {
-        FirmwareBoard board;
+        BoardId board;
         DeviceKind kind;
         int com;
         std::size_t size;
         std::uint8_t version;
         std::size_t pageSize; // of the chip each board's boot loader plays
     };
-    for (const Case& c : {Case{FirmwareBoard::Controller, DeviceKind::Controller, kControllerCom, 20000, 24, 1024},
-                          Case{FirmwareBoard::Motor, DeviceKind::Motor, kMotorCom, 64 * 1024, 17, 2048}}) {
+    for (const Case& c : {Case{BoardId::Controller, DeviceKind::Controller, kControllerCom, 20000, 24, 1024},
+                          Case{BoardId::Motor, DeviceKind::Motor, kMotorCom, 64 * 1024, 17, 2048}}) {
         SCOPED_TRACE(c.com);
         const auto image = SimFirmwareImage(c.version, c.size, 77);
         CWindroseIAPLibExp lib(c.board);
@@ -140,10 +140,9 @@ TEST_F(UpgradeOverSim, BothBoardsTakeTheirImageAndRunIt)
 TEST_F(UpgradeOverSim, TheNewFirmwareAnswersFramesWithItsVersion)
 {
     StartSim();
-    CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+    CWindroseIAPLibExp lib(BoardId::Controller);
     ASSERT_EQ(
-        Upgrade(lib, kControllerCom, Pack(FirmwareBoard::Controller, SimFirmwareImage(31, 4096), "a.bgsf"))
-            .last,
+        Upgrade(lib, kControllerCom, Pack(BoardId::Controller, SimFirmwareImage(31, 4096), "a.bgsf")).last,
         iap::kDone);
     test::SimClient client(kControllerHeader0, kControllerHeader1);
     ASSERT_TRUE(client.Open(kControllerCom));
@@ -160,7 +159,7 @@ TEST_F(UpgradeOverSim, BadFilesEndBeforeThePortAndEraseNothing)
 {
     StartSim();
     const auto image = SimFirmwareImage(40, 3000);
-    auto good = PackFirmware(FirmwareBoard::Controller, 40, kBase, image);
+    auto good = PackFirmware(BoardId::Controller, 40, kBase, image);
     auto truncated = good;
     truncated.resize(truncated.size() - 1);
     auto badMagic = good;
@@ -178,13 +177,12 @@ TEST_F(UpgradeOverSim, BadFilesEndBeforeThePortAndEraseNothing)
         {"truncated", WriteFile("t.bgsf", truncated), iap::kFileInvalid},
         {"magic", WriteFile("m.bgsf", badMagic), iap::kFileInvalid},
         {"image crc", WriteFile("c.bgsf", badImage), iap::kFileInvalid},
-        {"motor file", WriteFile("w.bmcf", PackFirmware(FirmwareBoard::Motor, 40, kBase, image)),
-         iap::kWrongBoard},
+        {"motor file", WriteFile("w.bmcf", PackFirmware(BoardId::Motor, 40, kBase, image)), iap::kWrongBoard},
     };
     const auto before = sim_->Flash(DeviceKind::Controller);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+        CWindroseIAPLibExp lib(BoardId::Controller);
         EXPECT_EQ(Upgrade(lib, kControllerCom, c.path).codes, (std::vector<int>{c.code, iap::kStartAgain}));
     }
     EXPECT_EQ(sim_->Flash(DeviceKind::Controller), before);
@@ -216,9 +214,9 @@ TEST_F(UpgradeOverSim, FaultsEndWithTheirCode)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         sim_->SetBootFaults(DeviceKind::Motor, c.faults);
-        CWindroseIAPLibExp lib(FirmwareBoard::Motor);
+        CWindroseIAPLibExp lib(BoardId::Motor);
         const Outcome run =
-            Upgrade(lib, kMotorCom, Pack(FirmwareBoard::Motor, SimFirmwareImage(9, c.size), "f.bmcf"));
+            Upgrade(lib, kMotorCom, Pack(BoardId::Motor, SimFirmwareImage(9, c.size), "f.bmcf"));
         if (c.code == iap::kDone) {
             EXPECT_EQ(run.codes, kSuccess);
         } else {
@@ -235,8 +233,8 @@ TEST_F(UpgradeOverSim, NoBootLoaderAndNoPort)
     StartSim();
     BootLoaderTiming quick;
     quick.syncWindow = 600ms;
-    CWindroseIAPLibExp lib(FirmwareBoard::Controller, quick);
-    const std::string path = Pack(FirmwareBoard::Controller, SimFirmwareImage(5, 1024), "n.bgsf");
+    CWindroseIAPLibExp lib(BoardId::Controller, quick);
+    const std::string path = Pack(BoardId::Controller, SimFirmwareImage(5, 1024), "n.bgsf");
     EXPECT_EQ(Upgrade(lib, kControllerCom, path).codes,
               (std::vector<int>{iap::kPortOpened, iap::kStarting, iap::kNoBootLoader, iap::kStartAgain}));
     // Stop while waiting for the boot loader ends the wait, however long the
@@ -244,7 +242,7 @@ TEST_F(UpgradeOverSim, NoBootLoaderAndNoPort)
     // stop can end (how quickly is measured in bench/upgrade_bench).
     BootLoaderTiming endless;
     endless.syncWindow = std::chrono::hours(1);
-    CWindroseIAPLibExp patient(FirmwareBoard::Controller, endless);
+    CWindroseIAPLibExp patient(BoardId::Controller, endless);
     patient.Init(queue_);
     patient.Start(kControllerCom, path);
     for (int code = 0; code != iap::kStarting;) {
@@ -263,8 +261,8 @@ TEST_F(UpgradeOverSim, StopOrSilenceMidWayThenANewStartEndsWithTheRightImage)
 {
     StartSim();
     const auto image = SimFirmwareImage(26, 32 * 1024, 5);
-    const std::string path = Pack(FirmwareBoard::Controller, image, "s.bgsf");
-    CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+    const std::string path = Pack(BoardId::Controller, image, "s.bgsf");
+    CWindroseIAPLibExp lib(BoardId::Controller);
     lib.Init(queue_);
 
     // Stop while writing: the port is let go at once (another program opens
@@ -292,7 +290,7 @@ TEST_F(UpgradeOverSim, StopOrSilenceMidWayThenANewStartEndsWithTheRightImage)
     sim_->SetBootFaults(DeviceKind::Controller, silent);
     BootLoaderTiming quick;
     quick.answer = 300ms;
-    CWindroseIAPLibExp impatient(FirmwareBoard::Controller, quick);
+    CWindroseIAPLibExp impatient(BoardId::Controller, quick);
     const Outcome broken = Upgrade(impatient, kControllerCom, path);
     ASSERT_GE(broken.codes.size(), 2u);
     EXPECT_EQ(broken.codes[broken.codes.size() - 2], iap::kDeviceGone);
@@ -310,8 +308,8 @@ TEST_F(UpgradeOverSim, AnUnplugMidWayIsCode23AndTheNextStartSucceeds)
 {
     StartSim();
     const auto image = SimFirmwareImage(27, 32 * 1024, 6);
-    const std::string path = Pack(FirmwareBoard::Motor, image, "u.bmcf");
-    CWindroseIAPLibExp lib(FirmwareBoard::Motor);
+    const std::string path = Pack(BoardId::Motor, image, "u.bmcf");
+    CWindroseIAPLibExp lib(BoardId::Motor);
     lib.Init(queue_);
     lib.Start(kMotorCom, path);
     Outcome run;
@@ -342,7 +340,7 @@ TEST_F(UpgradeOverSim, CancelThenStartAtOnceOnAPacedLineEndsWithTheRightImage)
 {
     config_.paceOutput = true;
     StartSim();
-    CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+    CWindroseIAPLibExp lib(BoardId::Controller);
     lib.Init(queue_);
     struct Case
     {
@@ -363,7 +361,7 @@ TEST_F(UpgradeOverSim, CancelThenStartAtOnceOnAPacedLineEndsWithTheRightImage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const auto image = SimFirmwareImage(28, 8 * 1024, ++seed);
-        const std::string path = Pack(FirmwareBoard::Controller, image, "p.bgsf");
+        const std::string path = Pack(BoardId::Controller, image, "p.bgsf");
         lib.Start(kControllerCom, path);
         for (;;) {
             const auto n = queue_->WaitFor(test::kPatience);
@@ -391,15 +389,15 @@ TEST_F(UpgradeOverSim, TheWrongBoardIsNeverFlashedEitherWay)
     StartSim();
     struct Case
     {
-        FirmwareBoard board;
+        BoardId board;
         int com;
         DeviceKind target;
         const char* sentence;
     };
     const std::vector<Case> cases{
-        {FirmwareBoard::Controller, kMotorCom, DeviceKind::Motor,
+        {BoardId::Controller, kMotorCom, DeviceKind::Motor,
          "The motor board answered on COM322; this firmware is for the main controller."},
-        {FirmwareBoard::Motor, kControllerCom, DeviceKind::Controller,
+        {BoardId::Motor, kControllerCom, DeviceKind::Controller,
          "The main controller answered on COM321; this firmware is for the motor board."},
     };
     for (const Case& c : cases) {
@@ -425,9 +423,8 @@ TEST_F(UpgradeOverSim, AFileForAnotherChipErasesNothing)
     StartSim();
     const auto image = SimFirmwareImage(8, 4096);
     const auto before = sim_->Flash(DeviceKind::Controller);
-    CWindroseIAPLibExp lib(FirmwareBoard::Controller);
-    const std::string path =
-        WriteFile("x.bgsf", PackFirmware(FirmwareBoard::Controller, 8, kBase, image, 0x414));
+    CWindroseIAPLibExp lib(BoardId::Controller);
+    const std::string path = WriteFile("x.bgsf", PackFirmware(BoardId::Controller, 8, kBase, image, 0x414));
     EXPECT_EQ(Upgrade(lib, kControllerCom, path).codes,
               (std::vector<int>{iap::kPortOpened, iap::kStarting, iap::kBootLoaderAnswered, iap::kWrongBoard,
                                 iap::kStartAgain}));
@@ -445,15 +442,15 @@ TEST_F(UpgradeOverSim, AFreshBootLoaderNeedsTheCheckSkipped)
     StartSim();
     BootLoaderTiming quick;
     quick.syncWindow = 1s;
-    CWindroseIAPLibExp lib(FirmwareBoard::Motor, quick);
+    CWindroseIAPLibExp lib(BoardId::Motor, quick);
     const auto image = SimFirmwareImage(19, 4096);
-    const std::string path = Pack(FirmwareBoard::Motor, image, "f.bmcf");
+    const std::string path = Pack(BoardId::Motor, image, "f.bmcf");
     sim_->ResetIntoBootLoader(DeviceKind::Motor);
     EXPECT_EQ(Upgrade(lib, kMotorCom, path).codes,
               (std::vector<int>{iap::kPortOpened, iap::kStarting, iap::kNoBootLoader, iap::kStartAgain}));
     EXPECT_NE(lib.ErrorSentence().find("reset the board with its boot jumper set"), std::string::npos);
     sim_->ResetIntoBootLoader(DeviceKind::Motor);
-    CWindroseIAPLibExp patient(FirmwareBoard::Motor);
+    CWindroseIAPLibExp patient(BoardId::Motor);
     EXPECT_EQ(Upgrade(patient, kMotorCom, path, BoardCheck::Skip).codes, kSuccess);
     const auto flash = sim_->Flash(DeviceKind::Motor);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
@@ -485,9 +482,9 @@ TEST_F(UpgradeOverSim, CancelThenStartFillsTheUnfinishedCommand)
             EXPECT_EQ(acks, (std::array<std::uint8_t, 2>{boot::kAck, boot::kAck}));
         }
         const auto image = SimFirmwareImage(29, 2048, 4);
-        CWindroseIAPLibExp lib(FirmwareBoard::Controller);
+        CWindroseIAPLibExp lib(BoardId::Controller);
         EXPECT_EQ(
-            Upgrade(lib, kControllerCom, Pack(FirmwareBoard::Controller, image, "c.bgsf"), BoardCheck::Skip).codes,
+            Upgrade(lib, kControllerCom, Pack(BoardId::Controller, image, "c.bgsf"), BoardCheck::Skip).codes,
             kSuccess)
             << lib.ErrorSentence();
         const auto flash = sim_->Flash(DeviceKind::Controller);
@@ -508,8 +505,8 @@ TEST_F(UpgradeOverSim, UpgradesOnALineThatAnswersLate)
         config_.faults.answerDelay = delay;
         StartSim();
         const auto image = SimFirmwareImage(33, 512, 9);
-        CWindroseIAPLibExp lib(FirmwareBoard::Controller);
-        const Outcome run = Upgrade(lib, kControllerCom, Pack(FirmwareBoard::Controller, image, "l.bgsf"));
+        CWindroseIAPLibExp lib(BoardId::Controller);
+        const Outcome run = Upgrade(lib, kControllerCom, Pack(BoardId::Controller, image, "l.bgsf"));
         EXPECT_EQ(run.codes, kSuccess) << lib.ErrorSentence();
         const auto flash = sim_->Flash(DeviceKind::Controller);
         EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));

@@ -60,22 +60,23 @@ TEST(BoardIdentity, ItsOwnPollEchoedIsNoBoardAnswering)
     const struct
     {
         const char* name;
-        FirmwareBoard serves;
+        BoardId serves;
         bool echo;
         Behind board;
         BoardHeard heard;
     } rows[] = {
-        {"echo only, controller upgrade", FirmwareBoard::Controller, true, Behind::Nothing,
-         BoardHeard::Nothing},
-        {"echo only, motor upgrade", FirmwareBoard::Motor, true, Behind::Nothing, BoardHeard::Nothing},
-        {"controller behind the echo", FirmwareBoard::Controller, true, Behind::Controller,
-         BoardHeard::Controller},
-        {"controller behind the echo of the motor poll", FirmwareBoard::Motor, true, Behind::Controller,
-         BoardHeard::Controller},
-        {"motor board behind the echo of the controller poll", FirmwareBoard::Controller, true, Behind::Motor,
-         BoardHeard::Motor},
-        {"motor board behind the echo", FirmwareBoard::Motor, true, Behind::Motor, BoardHeard::Motor},
-        {"motor board, no echo", FirmwareBoard::Controller, false, Behind::Motor, BoardHeard::Motor},
+        {"echo only, controller upgrade", BoardId::Controller, true, Behind::Nothing, BoardHeard::Nothing},
+        {"echo only, motor upgrade", BoardId::Motor, true, Behind::Nothing, BoardHeard::Nothing},
+        {"controller behind the echo", BoardId::Controller, true, Behind::Controller,
+         BoardHeard{BoardHeard::Answered, BoardId::Controller}},
+        {"controller behind the echo of the motor poll", BoardId::Motor, true, Behind::Controller,
+         BoardHeard{BoardHeard::Answered, BoardId::Controller}},
+        {"motor board behind the echo of the controller poll", BoardId::Controller, true, Behind::Motor,
+         BoardHeard{BoardHeard::Answered, BoardId::Motor}},
+        {"motor board behind the echo", BoardId::Motor, true, Behind::Motor,
+         BoardHeard{BoardHeard::Answered, BoardId::Motor}},
+        {"motor board, no echo", BoardId::Controller, false, Behind::Motor,
+         BoardHeard{BoardHeard::Answered, BoardId::Motor}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -438,7 +438,7 @@ TEST(BootProcedure, ASyncAnswerAloneIsNotABootLoaderAndTheWaitAlwaysEnds)
 // it would carry out on the flash, at either alignment and repeated.
 TEST(BoardIdentity, ThePollsCarryNoCommandABootLoaderWouldRun)
 {
-    for (FirmwareBoard board : {FirmwareBoard::Controller, FirmwareBoard::Motor}) {
+    for (BoardId board : {BoardId::Controller, BoardId::Motor}) {
         for (std::uint16_t chip : {std::uint16_t(0x410), std::uint16_t(0x422)}) {
             for (std::size_t skew : {0u, 1u}) {
                 SCOPED_TRACE(std::to_string(int(board)) + " " + ChipText(chip) + " " + std::to_string(skew));
@@ -468,10 +468,10 @@ TEST(BoardIdentity, ThePollsCarryNoCommandABootLoaderWouldRun)
 // values and its flash.
 TEST(BoardIdentity, ThePollsNeitherStoreNorWrite)
 {
-    const Frame controllerPoll = BoardPoll(FirmwareBoard::Controller);
+    const Frame controllerPoll = BoardPoll(BoardId::Controller);
     EXPECT_EQ(controllerPoll[ctl::kCommand], kCmdNone);
     EXPECT_EQ(controllerPoll[ctl::kType], kTypePoll);
-    const MotorRequest motorPoll = ParseMotorRequest(BoardPoll(FirmwareBoard::Motor));
+    const MotorRequest motorPoll = ParseMotorRequest(BoardPoll(BoardId::Motor));
     EXPECT_NE(motorPoll.command, kMotorCmdWrite);
     EXPECT_EQ(motorPoll.flashFlag, 0);
 
@@ -483,7 +483,7 @@ TEST(BoardIdentity, ThePollsNeitherStoreNorWrite)
     Frame answer{};
     for (int i = 1; i <= 5; ++i) {
         controller.Answer(controllerPoll, t0 + std::chrono::milliseconds(10 * i), answer);
-        motor.Answer(BoardPoll(FirmwareBoard::Motor), t0 + std::chrono::milliseconds(10 * i), answer);
+        motor.Answer(BoardPoll(BoardId::Motor), t0 + std::chrono::milliseconds(10 * i), answer);
     }
     EXPECT_TRUE(controller.Params() == params);
     EXPECT_TRUE(controller.Flash() == flash);

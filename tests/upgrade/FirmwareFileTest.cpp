@@ -38,7 +38,7 @@ void Reseal(std::vector<std::uint8_t>& v)
 TEST(FirmwareFile, HeaderBytesAreAsDocumented)
 {
     const auto image = Image(8);
-    const auto f = PackFirmware(FirmwareBoard::Motor, 24, 0x08000400, image, 0x414);
+    const auto f = PackFirmware(BoardId::Motor, 24, 0x08000400, image, 0x414);
     ASSERT_EQ(f.size(), 40u);
     const std::vector<std::uint8_t> head(f.begin(), f.begin() + 16);
     EXPECT_EQ(head, (std::vector<std::uint8_t>{'Q', 'N', 'F', 'W', 1, 2, 24, 0, 0x00, 0x04, 0x00, 0x08, 8, 0,
@@ -94,7 +94,7 @@ TEST(FirmwareFile, EveryFlawIsFound)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto f = PackFirmware(FirmwareBoard::Controller, 30, kDefaultFlashAddress, Image(300));
+        auto f = PackFirmware(BoardId::Controller, 30, kDefaultFlashAddress, Image(300));
         c.edit(f);
         FirmwareImage out;
         const Result r = ParseFirmware(f, c.board, out);
@@ -103,7 +103,7 @@ TEST(FirmwareFile, EveryFlawIsFound)
         EXPECT_EQ(out.image.empty(), c.expected != 0);
     }
     FirmwareImage out;
-    EXPECT_EQ(ParseFirmware(PackFirmware(FirmwareBoard::Motor, 1, kDefaultFlashAddress, Image(8)), 1, out).message,
+    EXPECT_EQ(ParseFirmware(PackFirmware(BoardId::Motor, 1, kDefaultFlashAddress, Image(8)), 1, out).message,
               "the file is for the motor board");
 }
 
@@ -112,7 +112,7 @@ TEST(FirmwareFile, EveryFlawIsFound)
 TEST(FirmwareFile, ReadsOnlyRegularFilesOfBoundedSize)
 {
     test::TempDir dir;
-    const auto bytes = PackFirmware(FirmwareBoard::Controller, 12, kDefaultFlashAddress, Image(5000));
+    const auto bytes = PackFirmware(BoardId::Controller, 12, kDefaultFlashAddress, Image(5000));
     std::ofstream(dir.File("a.bgsf"), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     // Sparse where the system can: larger than any firmware file without

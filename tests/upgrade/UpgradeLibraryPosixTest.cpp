@@ -57,11 +57,12 @@ TEST(UpgradeLibrary, AFloodingLineEndsWithCode10)
     });
     BootLoaderTiming timing;
     timing.syncWindow = 1s;
-    CWindroseIAPLibExp lib(FirmwareBoard::Controller, timing);
+    CWindroseIAPLibExp lib(BoardId::Controller, timing);
     auto queue = std::make_shared<NotifyQueue>();
     lib.Init(queue);
     const std::string path = ::testing::TempDir() + "/flood.bgsf";
-    const auto packed = PackFirmware(FirmwareBoard::Controller, 1, kDefaultFlashAddress, std::vector<std::uint8_t>(64, 1));
+    const auto packed =
+        PackFirmware(BoardId::Controller, 1, kDefaultFlashAddress, std::vector<std::uint8_t>(64, 1));
     ASSERT_TRUE(ReplaceFile(path, std::string(packed.begin(), packed.end())));
     lib.Start(pty.SlavePath(), path);
     EXPECT_EQ(Codes(*queue),

@@ -6,7 +6,7 @@
 
 #include "app/MainFrame.h"
 #include "app/UARTDoc.h"
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 #include "view/ControlIds.h"
 
 #include "gui_support/Activate.h"
@@ -59,7 +59,7 @@ protected:
         // The set holds real values, as after a load (or a read-back), so
         // that the save commands write it.
         const std::string start = startDir_.File("start.bgsc");
-        EXPECT_TRUE(SaveControllerConfig(start, ControllerParams{}).Ok());
+        EXPECT_TRUE(SaveConfig(start, ControllerParams{}).Ok());
         view_.LoadConfigFile(QString::fromStdString(start));
         EXPECT_TRUE(view_.ValuesKnown());
         view_.Link().linkEstablished = true;
@@ -83,7 +83,7 @@ protected:
     ControllerParams Read(const std::string& path)
     {
         ControllerParams p;
-        EXPECT_TRUE(LoadControllerConfig(path, p));
+        EXPECT_TRUE(LoadConfig(path, p));
         return p;
     }
     std::uint8_t Pending() { return view_.Link().pendingFrameType; }
@@ -237,7 +237,7 @@ TEST_F(ConfigFileCommandTest, AFailedSaveIsReportedWithItsReason)
 
 TEST_F(ConfigFileCommandTest, LoadShowsTheFileAndStartsTheUpload)
 {
-    ASSERT_TRUE(SaveControllerConfig(File("in.bgsc"), Sample()).Ok());
+    ASSERT_TRUE(SaveConfig(File("in.bgsc"), Sample()).Ok());
     params_.YAW_SERVO_CENTER = -7; // not read from the file
     params_.YAW_TOTAL = 99;        // no key at all
     LoadThroughButton(File("in.bgsc"));
@@ -275,11 +275,11 @@ TEST_F(ConfigFileCommandTest, LoadShowsTheFileAndStartsTheUpload)
 
 TEST_F(ConfigFileCommandTest, AWindowsWrittenFileLoadsLikeOurOwn)
 {
-    ASSERT_TRUE(SaveControllerConfig(File("own.bgsc"), Sample()).Ok());
+    ASSERT_TRUE(SaveConfig(File("own.bgsc"), Sample()).Ok());
     // The Windows tool's file: CRLF, blanks around "=", keys in another case
     // and order, other sections before and after, a comment.
     std::string windows = "; written on Windows\r\n[Other]\r\nROLL_TOTAL=1\r\n\r\n[ parameters ]\r\n";
-    std::vector<IniEntry> entries = ControllerConfigEntries(Sample());
+    std::vector<IniEntry> entries = ConfigEntries(Sample());
     std::reverse(entries.begin(), entries.end());
     for (const IniEntry& e : entries)
         windows += " " + e.key + " = " + e.value + " \r\n";
@@ -376,7 +376,7 @@ TEST_F(ConfigFileCommandTest, MissingKeysKeepTheValuesOnScreenAndAreNamed)
             // Every key but INIT_ROLL, PITCH_TOTAL changed.
             ControllerParams p = Sample();
             p.PITCH_TOTAL = 77;
-            for (const IniEntry& e : ControllerConfigEntries(p))
+            for (const IniEntry& e : ConfigEntries(p))
                 if (e.key != "INIT_ROLL")
                     text += e.key + "=" + e.value + "\n";
             text = "[PARAMETERS]\n" + text;
@@ -404,7 +404,7 @@ TEST_F(ConfigFileCommandTest, MissingKeysKeepTheValuesOnScreenAndAreNamed)
         EXPECT_TRUE(status_.texts.last().endsWith(count)) << status_.texts.last().toStdString();
         // The tooltip lists exactly the keys the file lacks, in file order.
         QStringList lacking;
-        for (const ConfigKeyRange& k : ControllerConfigKeyRanges())
+        for (const ConfigKeyRange& k : ConfigKeyRanges(BoardOf(BoardId::Controller)))
             if (text.find(std::string(k.key) + "=") == std::string::npos)
                 lacking << QString::fromUtf8(k.key.data(), static_cast<qsizetype>(k.key.size()));
         ASSERT_EQ(lacking.size(), row.kept);
@@ -507,7 +507,7 @@ TEST(ConfigFileShortcuts, CtrlSAndCtrlOSaveAndLoadIniFiles)
     view->Focus(idc::RollTotal, false);
 
     std::string changed;
-    ASSERT_TRUE(SaveControllerConfig(dir.File("start.ini"), Sample()).Ok());
+    ASSERT_TRUE(SaveConfig(dir.File("start.ini"), Sample()).Ok());
     changed = ReadWholeFile(dir.File("start.ini"));
     changed.replace(changed.find("ROLL_TOTAL=300"), 14, "ROLL_TOTAL=222");
     WriteWholeFile(dir.File("tuning.ini"), changed);
@@ -524,7 +524,7 @@ TEST(ConfigFileShortcuts, CtrlSAndCtrlOSaveAndLoadIniFiles)
     QTest::keyClick(view->Control(idc::RollTotal), Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(prompts.fileTitles.last(), "Save config file");
     ControllerParams saved;
-    ASSERT_TRUE(LoadControllerConfig(dir.File("tuning.ini"), saved));
+    ASSERT_TRUE(LoadConfig(dir.File("tuning.ini"), saved));
     ControllerParams expected = Sample();
     expected.YAW_SERVO_CENTER = 0; // never loaded
     EXPECT_EQ(saved, expected);

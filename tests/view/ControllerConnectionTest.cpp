@@ -4,7 +4,7 @@
 #include "view/UARTView.h"
 
 #include "Simulator.h"
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 #include "files/SettingsFile.h"
 #include "platform/PortMap.h"
 #include "serial/PortList.h"
@@ -157,7 +157,7 @@ TEST_F(ControllerConnectionTest, SaveConfigWritesTheSetOnceTheReadBackIsComplete
     Click(*view, idc::SaveConfig);
     EXPECT_EQ(prompts.messages.size(), 1);
     const std::string expected = (dir.path() / "expected.bgsc").string();
-    ASSERT_TRUE(SaveControllerConfig(expected, DeviceSet()));
+    ASSERT_TRUE(SaveConfig(expected, DeviceSet()));
     EXPECT_EQ(test::ReadWholeFile(path), test::ReadWholeFile(expected));
 }
 

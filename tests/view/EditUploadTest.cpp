@@ -5,7 +5,7 @@
 #include "view/UARTView.h"
 
 #include "Simulator.h"
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 #include "view/ControlIds.h"
 
 #include "gui_support/Activate.h"
@@ -317,7 +317,7 @@ TEST_F(EditUploadTest, ASavedFileChangedOnDiskAndLoadedReachesTheController)
     prompts_.savePath = path;
     Click(idc::SaveConfig);
     ControllerParams saved;
-    ASSERT_TRUE(LoadControllerConfig(path.toStdString(), saved));
+    ASSERT_TRUE(LoadConfig(path.toStdString(), saved));
     EXPECT_EQ(saved.ROLL_TOTAL, params_.ROLL_TOTAL);
 
     // Someone edits the file by hand.

@@ -5,7 +5,7 @@
 #include "view/UARTView.h"
 
 #include "Simulator.h"
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 
 #include "gui_support/DriveLink.h"
 #include "gui_support/FakePrompts.h"
@@ -50,7 +50,7 @@ TEST(LoadDuringReadBack, TheLoadedFileReachesAControllerAnsweringLate)
     file.ROLL_TOTAL += 5, file.PITCH_SERVO_REV = -file.PITCH_SERVO_REV, file.PITCH_MIN += 2;
     file.INIT_PITCH += 40, file.INIT_ROLL -= 20, file.DEFAULT_MODE = file.DEFAULT_MODE == 1 ? 2 : 1;
     const std::string path = dir.File("wanted.bgsc");
-    ASSERT_TRUE(SaveControllerConfig(path, file));
+    ASSERT_TRUE(SaveConfig(path, file));
 
     ControllerParams params;
     test::RecordingStatus status;

@@ -5,8 +5,7 @@
 // they hear); the load chooser offers the backups.
 #include "view/UARTView.h"
 
-#include "files/ControllerConfigFile.h"
-#include "motor/MotorConfigFile.h"
+#include "files/ConfigFile.h"
 #include "view/ControlIds.h"
 #include "view/MotorDialogFixture.h"
 
@@ -114,7 +113,7 @@ TEST(LoadReview, ListsExactlyWhatEachFileChangesAndChangesNothingUnlessApplied)
         if (row.file)
             WriteWholeFile(path, row.file);
         else
-            ASSERT_TRUE(SaveControllerConfig(path, whole));
+            ASSERT_TRUE(SaveConfig(path, whole));
         view.LoadConfigFile(QString::fromStdString(path));
         if (!row.connected) {
             EXPECT_TRUE(prompts.reviews.isEmpty()); // filled at once, as ever
@@ -207,7 +206,7 @@ TEST_F(LoadReviewOverSimulator, CancelAndAFileThatChangesNothingSendNothingApply
     wanted.ROLL_TOTAL = static_cast<std::uint16_t>(device.ROLL_TOTAL + 7);
     wanted.PITCH_MIN = device.PITCH_MIN - 2;
     const std::string path = dir.File("wanted.bgsc");
-    ASSERT_TRUE(SaveControllerConfig(path, wanted));
+    ASSERT_TRUE(SaveConfig(path, wanted));
     const auto uploads = [&] { return UploadsHeard(config.frameLog); };
     // Enough frames that anything the load had asked for would have gone.
     const auto letFramesPass = [&] { return test::DriveTicks(link, 25); };
@@ -251,7 +250,7 @@ TEST_F(LoadReviewOverSimulator, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheCon
     // The file holds the controller's own roll velocity and one change.
     ControllerParams file = device;
     file.ROLL_TOTAL = static_cast<std::uint16_t>(device.ROLL_TOTAL + 3);
-    ASSERT_TRUE(SaveControllerConfig(dir.File("f.bgsc"), file));
+    ASSERT_TRUE(SaveConfig(dir.File("f.bgsc"), file));
     view->LoadConfigFile(QString::fromStdString(dir.File("f.bgsc")));
     ASSERT_EQ(prompts.reviews.size(), 1);
     ASSERT_EQ(prompts.reviews[0].changes.size(), 1);
@@ -263,9 +262,31 @@ TEST_F(LoadReviewOverSimulator, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheCon
         backups.push_back(e.path());
     ASSERT_EQ(backups.size(), 1u);
     ControllerParams kept;
-    ASSERT_TRUE(LoadControllerConfig(backups[0].string(), kept));
+    ASSERT_TRUE(LoadConfig(backups[0].string(), kept));
     EXPECT_EQ(kept.ROLL_VEL, device.ROLL_VEL);
     EXPECT_EQ(kept.ROLL_TOTAL, device.ROLL_TOTAL);
+}
+
+// A backup that cannot be written asks first; "No" leaves the set alone and
+// "Yes" loads without it. The question names whose set it would have kept.
+TEST_F(LoadReviewOverSimulator, AFailedBackupAsksBeforeTheControllersSetIsReplaced)
+{
+    WriteWholeFile(dir.File("backups"), "a file where the folder would be");
+    const ControllerParams device = sim->ControllerWorkingParams();
+    ControllerParams file = device;
+    file.ROLL_TOTAL = static_cast<std::uint16_t>(device.ROLL_TOTAL + 5);
+    ASSERT_TRUE(SaveConfig(dir.File("f.bgsc"), file));
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "yes" : "no");
+        prompts.messages.clear();
+        prompts.answerYes = yes;
+        view->LoadConfigFile(QString::fromStdString(dir.File("f.bgsc")));
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_TRUE(prompts.messages[0].text.endsWith(
+            QStringLiteral(" Load the file without a backup of the controller's set?")))
+            << prompts.messages[0].text.toStdString();
+        EXPECT_EQ(params.ROLL_TOTAL, yes ? file.ROLL_TOTAL : device.ROLL_TOTAL);
+    }
 }
 
 using MotorLoadReview = test::MotorDialogFixture;
@@ -279,7 +300,7 @@ TEST_F(MotorLoadReview, CancelSendsNothingApplyUploads)
     MotorParams wanted = board;
     wanted.POW_MOTOR2 = static_cast<std::uint8_t>(board.POW_MOTOR2 == 60 ? 61 : 60);
     const std::string path = dir.File("wanted.bmc");
-    ASSERT_TRUE(SaveMotorConfig(path, wanted));
+    ASSERT_TRUE(SaveConfig(path, wanted));
     prompts.applyReview = false;
     dlg->LoadMotorConfigFile(QString::fromStdString(path));
     ASSERT_EQ(prompts.reviews.size(), 1);
@@ -304,7 +325,7 @@ TEST_F(MotorLoadReview, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheBoards)
     ASSERT_EQ(params.POW_MOTOR1, typed);
     MotorParams file = board;
     file.POW_MOTOR2 = static_cast<std::uint8_t>(board.POW_MOTOR2 == 60 ? 61 : 60);
-    ASSERT_TRUE(SaveMotorConfig(dir.File("f.bmc"), file));
+    ASSERT_TRUE(SaveConfig(dir.File("f.bmc"), file));
     test::ScopedEnv data("XDG_DATA_HOME", dir.File("data").c_str());
     dlg->LoadMotorConfigFile(QString::fromStdString(dir.File("f.bmc")));
     ASSERT_EQ(prompts.reviews.size(), 1);
@@ -317,9 +338,34 @@ TEST_F(MotorLoadReview, AnUnsentEditIsNeitherReviewedNorBackedUpAsTheBoards)
             backups.push_back(e.path());
     ASSERT_EQ(backups.size(), 1u);
     MotorParams kept;
-    ASSERT_TRUE(LoadMotorConfig(backups[0].string(), kept));
+    ASSERT_TRUE(LoadConfig(backups[0].string(), kept));
     EXPECT_EQ(kept.POW_MOTOR1, board.POW_MOTOR1);
     EXPECT_EQ(kept.POW_MOTOR2, board.POW_MOTOR2);
+}
+
+TEST_F(MotorLoadReview, AFailedBackupAsksBeforeTheBoardsSetIsReplaced)
+{
+    StartSim();
+    MakeDialog();
+    Connect();
+    test::ScopedEnv data("XDG_DATA_HOME", dir.File("data").c_str());
+    fs::create_directory(dir.File("data"));
+    WriteWholeFile(dir.File("data/qav-nuva"), "a file where the folder would be");
+    const MotorParams board = sim->MotorWorkingParams();
+    MotorParams file = board;
+    file.POW_MOTOR2 = static_cast<std::uint8_t>(board.POW_MOTOR2 == 60 ? 61 : 60);
+    ASSERT_TRUE(SaveConfig(dir.File("f.bmc"), file));
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "yes" : "no");
+        prompts.messages.clear();
+        prompts.answerYes = yes;
+        dlg->LoadMotorConfigFile(QString::fromStdString(dir.File("f.bmc")));
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_TRUE(prompts.messages[0].text.endsWith(
+            QStringLiteral(" Load the file without a backup of the board's set?")))
+            << prompts.messages[0].text.toStdString();
+        EXPECT_EQ(params.POW_MOTOR2, yes ? file.POW_MOTOR2 : board.POW_MOTOR2);
+    }
 }
 
 // The motor dialog's "Changes not written to flash" follows what the board

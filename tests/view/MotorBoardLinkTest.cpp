@@ -5,7 +5,7 @@
 #include "files/Backups.h"
 #include "view/MotorDialogFixture.h"
 
-#include "motor/MotorConfigFile.h"
+#include "files/ConfigFile.h"
 #include "support/ParamsPrinter.h"
 
 #include <QRegularExpression>

@@ -40,11 +40,11 @@ protected:
     }
 
     // Writes a firmware file and has the chooser return it.
-    void ChooseFirmware(FirmwareBoard board, std::uint8_t version, std::size_t size)
+    void ChooseFirmware(BoardId board, std::uint8_t version, std::size_t size)
     {
         const auto bytes =
             PackFirmware(board, version, sim::kSimFlashBase, sim::SimFirmwareImage(version, size));
-        const std::string path = dir.File(board == FirmwareBoard::Motor ? "fw.bmcf" : "fw.bgsf");
+        const std::string path = dir.File(board == BoardId::Motor ? "fw.bmcf" : "fw.bgsf");
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         prompts.openPath = QString::fromStdString(path);
@@ -75,7 +75,7 @@ TEST_F(MotorUpgradeTest, UpgradesTheBoardAndShowsTheNewVersionAfterReopening)
     EXPECT_EQ(prompts.fileFilters.back(), QStringLiteral("bmcf File (*.bmcf)"));
     EXPECT_EQ(ButtonStates(), kNoFile);
 
-    ChooseFirmware(FirmwareBoard::Motor, 26, 24 * 1024);
+    ChooseFirmware(BoardId::Motor, 26, 24 * 1024);
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Firmware open successfully! Motor board firmware V2.6, 24576 bytes."));
     EXPECT_EQ(ButtonStates(), kReady);
 
@@ -137,7 +137,7 @@ TEST_F(MotorUpgradeTest, ClosingTheDialogMidUpgradeStopsItAndANewDialogFinishesI
     StartSim(0, true);
     MakeUpgradeDialog();
     constexpr std::size_t kSize = 24 * 1024;
-    ChooseFirmware(FirmwareBoard::Motor, 31, kSize);
+    ChooseFirmware(BoardId::Motor, 31, kSize);
     Click(mdc::StartUpgrade);
     ASSERT_TRUE(test::WaitUntil([&] { return Bar()->value() > 0; })) << Log();
     ASSERT_LT(Bar()->value(), 100);
@@ -162,7 +162,7 @@ TEST_F(MotorUpgradeTest, ClosingTheDialogMidUpgradeStopsItAndANewDialogFinishesI
     statuses.clear();
     positions.clear();
     MakeUpgradeDialog();
-    ChooseFirmware(FirmwareBoard::Motor, 31, kSize);
+    ChooseFirmware(BoardId::Motor, 31, kSize);
     Click(mdc::StartUpgrade);
     ASSERT_TRUE(WaitForStatus(QStringLiteral("Firmware upgraded successfully!"))) << Log();
     EXPECT_TRUE(FlashHolds(31, kSize));
@@ -176,7 +176,7 @@ TEST_F(MotorUpgradeTest, CancelThenStartCompletesWithoutAskingTheBoardAgain)
     StartSim();
     MakeUpgradeDialog();
     constexpr std::size_t kSize = 16 * 1024;
-    ChooseFirmware(FirmwareBoard::Motor, 32, kSize);
+    ChooseFirmware(BoardId::Motor, 32, kSize);
     // Deaf and mute in the middle of the writes, however late this thread
     // wakes, until the user has cancelled.
     std::atomic<bool> held{false};
@@ -217,11 +217,11 @@ TEST_F(MotorUpgradeTest, TheControllerIsNeitherChosenNorFlashed)
     const Result started = sim->Start();
     ASSERT_TRUE(started) << started.message;
     MakeUpgradeDialog();
-    ChooseFirmware(FirmwareBoard::Controller, 26, 2048);
+    ChooseFirmware(BoardId::Controller, 26, 2048);
     EXPECT_EQ(Text(mdc::Status), QStringLiteral("Firmware file refused: The file is for the main controller."));
     EXPECT_EQ(ButtonStates(), kNoFile);
 
-    ChooseFirmware(FirmwareBoard::Motor, 26, 2048);
+    ChooseFirmware(BoardId::Motor, 26, 2048);
     EXPECT_EQ(ButtonStates(), kReady);
     int controllerEntry = -1;
     for (int i = 0; i < dlg->Form().ItemCount(mdc::ComList); ++i)

@@ -403,7 +403,7 @@ protected:
     }
     std::string FirmwareFile(Screen s, std::uint8_t version)
     {
-        const FirmwareBoard board = s == Screen::Main ? FirmwareBoard::Controller : FirmwareBoard::Motor;
+        const BoardId board = s == Screen::Main ? BoardId::Controller : BoardId::Motor;
         const auto bytes = PackFirmware(board, version, 0x08000000, sim::SimFirmwareImage(version, 2048));
         const std::string path = dir.File(s == Screen::Main ? "fw.bgsf" : "fw.bmcf");
         std::ofstream(path, std::ios::binary)

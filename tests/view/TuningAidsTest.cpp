@@ -6,7 +6,7 @@
 #include "Simulator.h"
 #include "app/MainFrame.h"
 #include "app/UARTDoc.h"
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 #include "ui/PlotWindow.h"
 #include "view/ControlIds.h"
 #include "view/MainScreenTable.h"
@@ -88,7 +88,7 @@ protected:
         p.ROLL_TOTAL = static_cast<std::uint16_t>(rollTotal);
         p.PITCH_MIN = pitchMin;
         const std::string path = dir.File("tuned.bgsc");
-        EXPECT_TRUE(SaveControllerConfig(path, p));
+        EXPECT_TRUE(SaveConfig(path, p));
         return path;
     }
 
@@ -411,7 +411,7 @@ TEST_F(TuningAidsTest, ALoadKeepsTheControllersSetAndSaysHowManyValuesChanged)
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_TRUE(backups[0].filename().string().ends_with("_COM173.bgsc")) << backups[0];
     ControllerParams kept;
-    ASSERT_TRUE(LoadControllerConfig(backups[0].string(), kept));
+    ASSERT_TRUE(LoadConfig(backups[0].string(), kept));
     EXPECT_EQ(kept.ROLL_TOTAL, device.ROLL_TOTAL);
     EXPECT_EQ(kept.PITCH_MIN, device.PITCH_MIN);
 

@@ -97,7 +97,7 @@ TEST(UpgradeDriver, AChosenFileIsCheckedAtOnce)
 {
     test::TempDir dir;
     const auto image = std::vector<std::uint8_t>(3000, 0x5A);
-    auto broken = PackFirmware(FirmwareBoard::Controller, 26, kDefaultFlashAddress, image);
+    auto broken = PackFirmware(BoardId::Controller, 26, kDefaultFlashAddress, image);
     broken[40] ^= 1;
     struct Case
     {
@@ -108,9 +108,9 @@ TEST(UpgradeDriver, AChosenFileIsCheckedAtOnce)
         std::string text;
     };
     const std::string motorFile =
-        WriteFile(dir, "m.bmcf", PackFirmware(FirmwareBoard::Motor, 17, kDefaultFlashAddress, image, 0x422));
+        WriteFile(dir, "m.bmcf", PackFirmware(BoardId::Motor, 17, kDefaultFlashAddress, image, 0x422));
     const std::string controllerFile =
-        WriteFile(dir, "c.bgsf", PackFirmware(FirmwareBoard::Controller, 26, kDefaultFlashAddress, image));
+        WriteFile(dir, "c.bgsf", PackFirmware(BoardId::Controller, 26, kDefaultFlashAddress, image));
     const std::string brokenFile = WriteFile(dir, "b.bgsf", broken);
     const std::vector<Case> cases{
         {"good controller file", UpgradeOwnerKind::MainScreen, controllerFile, true,
@@ -131,8 +131,7 @@ TEST(UpgradeDriver, AChosenFileIsCheckedAtOnce)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RecordingOwner owner;
-        const FirmwareBoard board =
-            c.kind == UpgradeOwnerKind::MainScreen ? FirmwareBoard::Controller : FirmwareBoard::Motor;
+        const BoardId board = c.kind == UpgradeOwnerKind::MainScreen ? BoardId::Controller : BoardId::Motor;
         UpgradeDriver driver(owner, c.kind, board);
         driver.Init({});
         driver.OnFileChosen(c.path);
@@ -148,7 +147,7 @@ TEST(UpgradeDriver, MotorDialogFlowFromFileToCancelAndAnErrorWithItsMeaning)
 {
     RecordingOwner owner;
     owner.port = 1024;
-    UpgradeDriver driver(owner, UpgradeOwnerKind::MotorDialog, FirmwareBoard::Motor);
+    UpgradeDriver driver(owner, UpgradeOwnerKind::MotorDialog, BoardId::Motor);
     driver.Init(std::weak_ptr<INotifySink>());
     EXPECT_FALSE(owner.start);
     EXPECT_FALSE(owner.cancel);
@@ -156,8 +155,9 @@ TEST(UpgradeDriver, MotorDialogFlowFromFileToCancelAndAnErrorWithItsMeaning)
     EXPECT_EQ(driver.ChooserFilter(), "bmcf File (*.bmcf)");
 
     test::TempDir dir;
-    const std::string path = WriteFile(
-        dir, "m.bmcf", PackFirmware(FirmwareBoard::Motor, 15, kDefaultFlashAddress, std::vector<std::uint8_t>(64, 1)));
+    const std::string path =
+        WriteFile(dir, "m.bmcf",
+                  PackFirmware(BoardId::Motor, 15, kDefaultFlashAddress, std::vector<std::uint8_t>(64, 1)));
     driver.OnFileChosen(path);
     EXPECT_EQ(owner.texts.back().rfind("Firmware open successfully!", 0), 0u) << owner.texts.back();
     EXPECT_TRUE(owner.start);

@@ -61,10 +61,10 @@ protected:
         return view;
     }
 
-    std::string FirmwareFile(FirmwareBoard board, std::uint8_t version, std::size_t size)
+    std::string FirmwareFile(BoardId board, std::uint8_t version, std::size_t size)
     {
         const auto bytes = PackFirmware(board, version, 0x08000000, sim::SimFirmwareImage(version, size));
-        const std::string path = dir_.File(board == FirmwareBoard::Controller ? "fw.bgsf" : "fw.bmcf");
+        const std::string path = dir_.File(board == BoardId::Controller ? "fw.bgsf" : "fw.bmcf");
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
@@ -109,7 +109,7 @@ TEST_F(UpgradeTest, UpgradesTheControllerAndShowsTheNewVersionAfterReopening)
     EXPECT_EQ(prompts_.fileFilters.back(), QStringLiteral("bgsf File (*.bgsf)"));
     EXPECT_EQ(ButtonStates(*view), kNoFile);
 
-    prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Controller, 26, 24 * 1024));
+    prompts_.openPath = QString::fromStdString(FirmwareFile(BoardId::Controller, 26, 24 * 1024));
     Click(*view, idc::OpenFirmware);
     EXPECT_EQ(status_.texts.back(),
               QStringLiteral("$INKblue$Firmware file open successfully! Main controller firmware V2.6, 24576 bytes."));
@@ -221,7 +221,7 @@ TEST_F(UpgradeTest, PlotsKeepTheirSizeAndTakeAnswersThroughReopenUpgradeAndHidin
     Click(*view, idc::OpenComPort);
     fullAndLive("the port opened anew");
 
-    prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Controller, 26, 8 * 1024));
+    prompts_.openPath = QString::fromStdString(FirmwareFile(BoardId::Controller, 26, 8 * 1024));
     Click(*view, idc::OpenFirmware);
     ASSERT_TRUE(heardAll());
     sim_->ResetIntoBootLoader(sim::DeviceKind::Controller);
@@ -255,12 +255,12 @@ TEST_F(UpgradeTest, NeitherAMotorFileNorTheMotorBoardIsFlashed)
     const Result started = sim_->Start();
     ASSERT_TRUE(started) << started.message;
     auto view = MakeView();
-    prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Motor, 26, 2048));
+    prompts_.openPath = QString::fromStdString(FirmwareFile(BoardId::Motor, 26, 2048));
     Click(*view, idc::OpenFirmware);
     EXPECT_EQ(status_.texts.back(), QStringLiteral("$INKred$Firmware file refused: The file is for the motor board."));
     EXPECT_EQ(ButtonStates(*view), kNoFile);
 
-    prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Controller, 26, 2048));
+    prompts_.openPath = QString::fromStdString(FirmwareFile(BoardId::Controller, 26, 2048));
     Click(*view, idc::OpenFirmware);
     EXPECT_EQ(ButtonStates(*view), kReady);
     // The controller's link on the motor board's port hears nothing it knows.
@@ -305,7 +305,7 @@ TEST_F(UpgradeTest, CancelThenStartCompletesWithoutAskingTheBoardAgain)
     StartSim();
     auto view = MakeView();
     const auto image = sim::SimFirmwareImage(27, 32 * 1024);
-    prompts_.openPath = QString::fromStdString(FirmwareFile(FirmwareBoard::Controller, 27, image.size()));
+    prompts_.openPath = QString::fromStdString(FirmwareFile(BoardId::Controller, 27, image.size()));
     Click(*view, idc::OpenFirmware);
     ASSERT_EQ(ButtonStates(*view), kReady);
 

@@ -1,4 +1,4 @@
-#include "files/ControllerConfigFile.h"
+#include "files/ConfigFile.h"
 
 #include "support/TempDir.h"
 
@@ -76,7 +76,7 @@ TEST(ControllerConfigFile, NewFileListsTheKeysInSaveOrder)
 {
     TempDir dir;
     const std::string path = dir.File("c.bgsc");
-    ASSERT_TRUE(SaveControllerConfig(path, Sample()).Ok());
+    ASSERT_TRUE(SaveConfig(path, Sample()).Ok());
     EXPECT_EQ(ReadWholeFile(path), kSampleText);
 }
 
@@ -86,13 +86,13 @@ TEST(ControllerConfigFile, RoundTripKeepsKeyedValuesAndLeavesTheRestAlone)
     const std::string path = dir.File("c.bgsc");
     ControllerParams saved = Sample();
     SetKeyless(saved); // not written, so they must not come back either
-    ASSERT_TRUE(SaveControllerConfig(path, saved).Ok());
+    ASSERT_TRUE(SaveConfig(path, saved).Ok());
 
     ControllerParams loaded;
     SetKeyless(loaded);
     loaded.YAW_SERVO_CENTER = 77; // written but never read
     loaded.YAW_TOTAL = 99;
-    ASSERT_TRUE(LoadControllerConfig(path, loaded));
+    ASSERT_TRUE(LoadConfig(path, loaded));
 
     ControllerParams expected = saved;
     expected.YAW_SERVO_CENTER = 77;
@@ -117,13 +117,13 @@ TEST(ControllerConfigFile, WindowsWrittenFileLoadsTheSame)
     const std::string path = dir.File("win.ini");
     WriteWholeFile(path, text);
     ControllerParams loaded;
-    ASSERT_TRUE(LoadControllerConfig(path, loaded));
+    ASSERT_TRUE(LoadConfig(path, loaded));
     ControllerParams expected = Sample();
     expected.YAW_SERVO_CENTER = 0;
     EXPECT_EQ(loaded, expected);
 
     // Saving over it rewrites the keyed lines only and keeps their spelling.
-    ASSERT_TRUE(SaveControllerConfig(path, loaded).Ok());
+    ASSERT_TRUE(SaveConfig(path, loaded).Ok());
     const std::string after = ReadWholeFile(path);
     EXPECT_NE(after.find("; saved by the Windows tool\r\n[Other]\r\nROLL_TOTAL=1\r\n\r\n[parameters]\r\n"
                          "roll_acc=11\r\nRoll_Total=300\r\n"),
@@ -180,7 +180,7 @@ TEST_P(ControllerConfigWidthTest, ValueIsCutToTheParameterWidth)
     const std::string path = dir.File("w.ini");
     WriteWholeFile(path, std::string("[PARAMETERS]\n") + row.key + "=" + row.text + "\n");
     ControllerParams p = Sample();
-    ASSERT_TRUE(LoadControllerConfig(path, p));
+    ASSERT_TRUE(LoadConfig(path, p));
     EXPECT_EQ(row.field(p), row.expected) << row.key << "=" << row.text;
 }
 
@@ -192,8 +192,8 @@ TEST(ControllerConfigFile, ReversedDirectionReadAs255IsSavedAsMinusOne)
     const std::string path = dir.File("d.ini");
     WriteWholeFile(path, "[PARAMETERS]\nROLL_SERVO_REV=255\nPITCH_SERVO_REV=-1\n");
     ControllerParams p;
-    ASSERT_TRUE(LoadControllerConfig(path, p));
-    ASSERT_TRUE(SaveControllerConfig(path, p).Ok());
+    ASSERT_TRUE(LoadConfig(path, p));
+    ASSERT_TRUE(SaveConfig(path, p).Ok());
     const std::string text = ReadWholeFile(path);
     EXPECT_NE(text.find("ROLL_SERVO_REV=-1\n"), std::string::npos) << text;
     EXPECT_NE(text.find("PITCH_SERVO_REV=-1\n"), std::string::npos) << text;
@@ -206,7 +206,7 @@ TEST(ControllerConfigFile, MissingKeysAndMissingFilesReadAsZero)
     WriteWholeFile(partial, "[PARAMETERS]\nROLL_TOTAL=5\n");
     ControllerParams p = Sample();
     SetKeyless(p);
-    ASSERT_TRUE(LoadControllerConfig(partial, p));
+    ASSERT_TRUE(LoadConfig(partial, p));
     ControllerParams expected;
     SetKeyless(expected);
     expected.ROLL_TOTAL = 5;
@@ -214,7 +214,7 @@ TEST(ControllerConfigFile, MissingKeysAndMissingFilesReadAsZero)
     EXPECT_EQ(p, expected);
 
     ControllerParams q = Sample();
-    EXPECT_TRUE(LoadControllerConfig(dir.File("none.ini"), q));
+    EXPECT_TRUE(LoadConfig(dir.File("none.ini"), q));
     expected = ControllerParams{};
     expected.YAW_SERVO_CENTER = Sample().YAW_SERVO_CENTER;
     EXPECT_EQ(q, expected);
@@ -226,11 +226,11 @@ TEST(ControllerConfigFile, UnreadableFileIsReportedAndNotOverwritten)
     const std::string folder = dir.File("folder.bgsc");
     std::filesystem::create_directory(folder);
     ControllerParams p = Sample();
-    const Result loaded = LoadControllerConfig(folder, p);
+    const Result loaded = LoadConfig(folder, p);
     EXPECT_EQ(loaded.code, EISDIR);
     EXPECT_EQ(loaded.message, std::strerror(EISDIR));
     EXPECT_EQ(p.ROLL_TOTAL, 0);
-    const Result r = SaveControllerConfig(folder, Sample());
+    const Result r = SaveConfig(folder, Sample());
     EXPECT_FALSE(r.Ok());
     EXPECT_NE(r.code, 0);
     EXPECT_TRUE(std::filesystem::is_directory(folder));

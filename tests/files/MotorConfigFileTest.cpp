@@ -1,4 +1,4 @@
-#include "motor/MotorConfigFile.h"
+#include "files/ConfigFile.h"
 
 #include "support/ParamsPrinter.h"
 #include "support/TempDir.h"
@@ -17,7 +17,7 @@ TEST(MotorConfigFile, SaveWritesTheSectionAndFourKeysInOrder)
 {
     TempDir dir;
     const std::string path = dir.File("board.bmc");
-    ASSERT_TRUE(SaveMotorConfig(path, MotorParams{14, 80, 255, 0, 0xFF, 0x01}));
+    ASSERT_TRUE(SaveConfig(path, MotorParams{14, 80, 255, 0, 0xFF, 0x01}));
     EXPECT_EQ(ReadWholeFile(path), "[MOTOR_PARAMETERS]\n"
                                    "POL_MOTOR1=14\n"
                                    "POW_MOTOR1=80\n"
@@ -30,7 +30,7 @@ TEST(MotorConfigFile, SaveReplacesKeysAndKeepsEverythingElse)
     TempDir dir;
     const std::string path = dir.File("board.bmc");
     WriteWholeFile(path, "; notes\r\n[other]\r\nx=1\r\n[motor_parameters]\r\npow_motor1 = 3\r\nEXTRA=7\r\n");
-    ASSERT_TRUE(SaveMotorConfig(path, MotorParams{1, 2, 3, 4, 0, 0}));
+    ASSERT_TRUE(SaveConfig(path, MotorParams{1, 2, 3, 4, 0, 0}));
     EXPECT_EQ(ReadWholeFile(path),
               "; notes\r\n[other]\r\nx=1\r\n[motor_parameters]\r\npow_motor1=2\r\nEXTRA=7\r\n"
               "POL_MOTOR1=1\r\nPOL_MOTOR2=3\r\nPOW_MOTOR2=4\r\n");
@@ -40,7 +40,7 @@ TEST(MotorConfigFile, FailedSaveIsReportedAndLeavesNothing)
 {
     TempDir dir;
     const std::string path = dir.File("missing-folder/board.bmc");
-    const Result result = SaveMotorConfig(path, MotorParams{});
+    const Result result = SaveConfig(path, MotorParams{});
     EXPECT_FALSE(result.Ok());
     EXPECT_EQ(result.code, ENOENT);
 }
@@ -66,7 +66,7 @@ TEST(MotorConfigFile, ValuesAreReadByTheAtolRulesAndCutToAByte)
             text += std::string(key) + "=" + row.text + "\n";
         WriteWholeFile(path, text);
         MotorParams p{9, 9, 9, 9, 0xFF, 0x01};
-        ASSERT_TRUE(LoadMotorConfig(path, p));
+        ASSERT_TRUE(LoadConfig(path, p));
         EXPECT_EQ(p, (MotorParams{row.expected, row.expected, row.expected, row.expected, 0xFF, 0x01}))
             << row.text;
     }
@@ -78,11 +78,11 @@ TEST(MotorConfigFile, MissingKeysSectionOrFileReadAsZero)
     const std::string path = dir.File("board.bmc");
     WriteWholeFile(path, "[MOTOR_PARAMETERS]\nPOW_MOTOR2=60\n[PARAMETERS]\nPOL_MOTOR1=5\n");
     MotorParams p{9, 9, 9, 9, 0, 0};
-    ASSERT_TRUE(LoadMotorConfig(path, p));
+    ASSERT_TRUE(LoadConfig(path, p));
     EXPECT_EQ(p, (MotorParams{0, 0, 0, 60, 0, 0}));
 
     p = MotorParams{9, 9, 9, 9, 0, 0};
-    EXPECT_TRUE(LoadMotorConfig(dir.File("none.bmc"), p));
+    EXPECT_TRUE(LoadConfig(dir.File("none.bmc"), p));
     EXPECT_EQ(p, MotorParams{});
 }
 
@@ -94,9 +94,9 @@ TEST(MotorConfigFile, RoundTripKeepsEveryByte)
         const auto b = static_cast<std::uint8_t>(v);
         const MotorParams saved{b, static_cast<std::uint8_t>(255 - v), static_cast<std::uint8_t>(v / 2), 7, 0,
                                 0};
-        ASSERT_TRUE(SaveMotorConfig(path, saved));
+        ASSERT_TRUE(SaveConfig(path, saved));
         MotorParams back;
-        ASSERT_TRUE(LoadMotorConfig(path, back));
+        ASSERT_TRUE(LoadConfig(path, back));
         EXPECT_EQ(back, saved);
     }
 }
@@ -117,8 +117,10 @@ TEST(MotorConfigFile, StrictReadingTakesBytesAndTheDialogsRangeIsCheckedApart)
          "",
          {0, 100, 7, 14, 0, 0}},
         {"[motor_parameters]\nPOW_MOTOR2=60\n", true, "", {9, 9, 9, 60, 0, 0}},
-        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\nPOL_MOTOR2=255\n", true,
-         "POW_MOTOR1=101 (0 to 100)|POL_MOTOR2=255 (0 to 100)", {9, 101, 255, 9, 0, 0}},
+        {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=101\nPOL_MOTOR2=255\n",
+         true,
+         "POW_MOTOR1=101 (0 to 100)|POL_MOTOR2=255 (0 to 100)",
+         {9, 101, 255, 9, 0, 0}},
         {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=256\n", false, "", {}},
         {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=-1\n", false, "", {}},
         {"[MOTOR_PARAMETERS]\nPOW_MOTOR1=1.5\n", false, "", {}},
@@ -126,11 +128,11 @@ TEST(MotorConfigFile, StrictReadingTakesBytesAndTheDialogsRangeIsCheckedApart)
     };
     TempDir dir;
     const std::string path = dir.File("in.bmc");
-    const std::vector<ConfigKeyRange> keys = MotorConfigKeyRanges();
+    const std::vector<ConfigKeyRange> keys = ConfigKeyRanges(BoardOf(BoardId::Motor));
     for (const auto& r : rows) {
         WriteWholeFile(path, r.text);
         CheckedConfig checked;
-        const Result read = ReadCheckedConfig(path, kMotorConfigSection, keys, checked);
+        const Result read = ReadCheckedConfig(path, BoardOf(BoardId::Motor).section, keys, checked);
         EXPECT_EQ(read.Ok(), r.ok) << r.text << read.message;
         if (!r.ok)
             continue;
@@ -139,7 +141,7 @@ TEST(MotorConfigFile, StrictReadingTakesBytesAndTheDialogsRangeIsCheckedApart)
             outside += (outside.empty() ? "" : "|") + phrase;
         EXPECT_EQ(outside, r.outside) << r.text;
         MotorParams p{9, 9, 9, 9, 0, 0};
-        ApplyMotorConfig(checked, p);
+        ApplyConfig(checked, p);
         EXPECT_EQ(p, r.applied) << r.text;
     }
 }

@@ -1,5 +1,5 @@
 // Motor configuration files against POSIX permissions.
-#include "motor/MotorConfigFile.h"
+#include "files/ConfigFile.h"
 
 #include "support/TempDir.h"
 
@@ -19,11 +19,11 @@ TEST(MotorConfigFile, UnreadableFileIsReported)
         GTEST_SKIP() << "root reads every file";
     TempDir dir;
     const std::string path = dir.File("board.bmc");
-    ASSERT_TRUE(SaveMotorConfig(path, MotorParams{1, 2, 3, 4, 0, 0}));
+    ASSERT_TRUE(SaveConfig(path, MotorParams{1, 2, 3, 4, 0, 0}));
     ::chmod(path.c_str(), 0);
     MotorParams p;
     errno = 0;
-    EXPECT_FALSE(LoadMotorConfig(path, p));
+    EXPECT_FALSE(LoadConfig(path, p));
     EXPECT_EQ(errno, EACCES);
 }
 
