@@ -154,15 +154,18 @@ void CWindroseIAPLibExp::Run(std::string port, std::optional<int> number, std::s
     const FirmwareImage& firmware = file.firmware;
     int code = file.code;
     std::string sentence = std::move(file.sentence);
-    if (code == 0 && !(number ? port_.Open(*number) : port_.Open(port))) {
+    Result opened;
+    if (code == 0)
+        opened = number ? port_.Open(*number) : port_.Open(port);
+    if (code == 0 && !opened) {
         code = iap::kPortOpenFailed;
-        sentence = PortOpenFailure(port, port_.LastError());
+        sentence = PortOpenFailure(port, opened);
     } else if (code == 0 && Notify(iap::kPortOpened)) {
         if (check == BoardCheck::Identify)
             code = CheckBoard(port, sentence);
-        if (code == 0 && !port_.UseBootLoaderLine()) {
+        if (const Result line = code == 0 ? port_.UseBootLoaderLine() : Result{}; !line) {
             code = iap::kPortOpenFailed;
-            sentence = PortOpenFailure(port, port_.LastError());
+            sentence = PortOpenFailure(port, line);
         }
         if (code == 0) {
             const BootOutcome outcome = RunBootProcedure(

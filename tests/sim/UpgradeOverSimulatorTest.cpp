@@ -280,7 +280,8 @@ TEST_F(UpgradeOverSim, StopOrSilenceMidWayThenANewStartEndsWithTheRightImage)
     EXPECT_FALSE(lib.Running());
     {
         BootPort other;
-        EXPECT_TRUE(other.Open(kControllerCom)) << other.LastError().message;
+        const Result opened = other.Open(kControllerCom);
+        EXPECT_TRUE(opened) << opened.message;
     }
     while (queue_->TryTake()) {
     }
