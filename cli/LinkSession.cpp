@@ -22,13 +22,8 @@ LinkSession::~LinkSession()
 
 Result LinkSession::Open(std::string_view port)
 {
-    if (!OpenLinkSequence(serial_, port)) {
-        const Result& why = serial_.LastError();
-        std::string sentence = "Cannot open " + std::string(port);
-        if (!why.message.empty())
-            sentence += ": " + why.message;
-        return Result::Failed(why.code ? why.code : EIO, sentence + ".");
-    }
+    if (const Result why = OpenLinkSequence(serial_, port); !why)
+        return Result::Failed(why.code, PortOpenFailure(port, why));
     intake_.Clear();
     probe_.Reset();
     bootLoader_ = false;

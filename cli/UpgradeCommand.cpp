@@ -5,6 +5,7 @@
 // stopped it.
 #include "BoardSession.h"
 #include "Cli.h"
+#include "CliMessages.h"
 #include "CommandHandlers.h"
 #include "ManyPorts.h"
 #include "platform/Notify.h"
@@ -111,7 +112,8 @@ int UpgradePort(const std::string& port, BoardId board, const std::string& file,
         progress.Break();
         if (row->error) {
             errorCode = code;
-            err << kProgram << ": Upgrade failed with code " << code << ": " << lib.ErrorSentence();
+            err << kProgram << ": Upgrade failed with code " << code << ": "
+                << UpgradeErrorText(lib.Failure());
             if (code == iap::kNoBootLoader && identify)
                 err << " Only if you put the board in its boot loader by hand before starting: its boot "
                        "loader may have taken the board check's polls for its baud rate, so reset it and "
@@ -150,7 +152,7 @@ int RunUpgrade(const CommandCall& call)
     // by the upgrade itself, as without --no-identify.
     if (!identify && !call.options.Flag("--force")) {
         const FirmwareCheck check = CheckFirmwareFile(file, *board);
-        if (check.code == 0 && check.firmware.header.chip == 0)
+        if (check.outcome.code == 0 && check.firmware.header.chip == 0)
             return Fail(call.err, kExitUsage,
                         file +
                             " names no chip, and --no-identify skips the board check: nothing would keep it "

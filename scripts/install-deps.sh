@@ -10,6 +10,7 @@ set -euo pipefail
 linux_packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqcustomplot-dev libqt6opengl6-dev libgl-dev
+  qt6-l10n-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev
   fonts-wqy-microhei

@@ -315,24 +315,22 @@ public:
 
     const std::string& Path() const override { return path_; }
 
-    bool SetLine(const LineRequest& line, Result& error) override
+    Result SetLine(const LineRequest& line) override
     {
-        if (line.baud == 0 || line.dataBits < 5 || line.dataBits > 8 || line.parity > 4 || line.stopBits > 2) {
-            error = {EINVAL, "unsupported line settings"};
-            return false;
-        }
+        if (line.baud == 0 || line.dataBits < 5 || line.dataBits > 8 || line.parity > 4 || line.stopBits > 2)
+            return Result::Failed(EINVAL, "unsupported line settings");
         std::lock_guard guard(d_->lock_);
         d_->line_ = line;
-        return true;
+        return {};
     }
 
-    bool Purge(Result&) override
+    Result Purge() override
     {
         std::lock_guard guard(d_->lock_);
         d_->toLink_.clear();
         ++d_->purges_;
         d_->Touch();
-        return true;
+        return {};
     }
 
     std::optional<std::uint32_t> WriteSome(const std::uint8_t* bytes, std::uint32_t n, Result& error) override

@@ -101,13 +101,24 @@ int CSerialLink::PortNumber() const
     return shared_->portNumber.load();
 }
 
-void CSerialLink::Fail(int code, std::string message)
+namespace {
+
+// Only a closed link asks for these; nothing a user reads.
+Result Closed()
 {
-    lastError_.code = code;
-    lastError_.message = std::move(message);
+    return Result::Failed(ENXIO, "the port is closed");
 }
 
-bool CSerialLink::Open()
+// Hands a failure to the one who asked for it.
+void Tell(Result* why, Result failure)
+{
+    if (why)
+        *why = std::move(failure);
+}
+
+} // namespace
+
+Result CSerialLink::Open()
 {
     if (IsOpen())
         Close(kCloseWaitMs);
@@ -119,37 +130,34 @@ bool CSerialLink::Open()
     std::unique_ptr<IPortDevice> port = OpenMemoryPort(deviceName_, error);
     if (!port && error.Ok())
         port = OpenSystemPort(deviceName_, error);
-    if (!port) {
-        lastError_ = std::move(error);
-        return false;
-    }
+    if (!port)
+        return error;
     port_ = std::move(port);
     devicePath_ = port_->Path();
     txRest_.clear();
-    lastError_ = {};
-    return true;
+    return {};
 }
 
-bool CSerialLink::SetLine(std::uint32_t baud, std::uint8_t parity, std::uint8_t dataBits,
-                          std::uint8_t stopBits)
+Result CSerialLink::SetLine(std::uint32_t baud, std::uint8_t parity, std::uint8_t dataBits,
+                            std::uint8_t stopBits)
 {
     if (!IsOpen())
-        return false;
+        return Closed();
     const LineRequest line{baud, parity, dataBits, stopBits};
-    if (!port_->SetLine(line, lastError_))
-        return false;
+    if (Result r = port_->SetLine(line); !r)
+        return r;
     shared_->characterNs.store(line.CharacterTime().count());
-    return true;
+    return {};
 }
 
-bool CSerialLink::Setup()
+Result CSerialLink::Setup()
 {
     if (!IsOpen())
-        return false;
-    if (!port_->Purge(lastError_))
-        return false;
+        return Closed();
+    if (Result r = port_->Purge(); !r)
+        return r;
     txRest_.clear();
-    return true;
+    return {};
 }
 
 void CSerialLink::Close(milliseconds wait)
@@ -163,35 +171,41 @@ void CSerialLink::Close(milliseconds wait)
     txRest_.clear();
 }
 
-WriteResult CSerialLink::WriteHeld()
+WriteResult CSerialLink::WriteHeld(Result* why)
 {
     if (!IsOpen())
         return WriteResult::Refused;
     if (txRest_.empty())
         return WriteResult::Accepted;
+    Result error;
     const std::optional<std::uint32_t> w =
-        port_->WriteSome(txRest_.data(), static_cast<std::uint32_t>(txRest_.size()), lastError_);
-    if (!w)
+        port_->WriteSome(txRest_.data(), static_cast<std::uint32_t>(txRest_.size()), error);
+    if (!w) {
+        Tell(why, std::move(error));
         return WriteResult::Refused;
+    }
     txRest_.erase(txRest_.begin(), txRest_.begin() + *w);
     if (*w != 0)
         WakeMonitor();
     return txRest_.empty() ? WriteResult::Accepted : WriteResult::Held;
 }
 
-WriteResult CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t n)
+WriteResult CSerialLink::Write(const std::uint8_t* bytes, std::uint32_t n, Result* why)
 {
     if (!IsOpen() || n == 0)
         return WriteResult::Refused;
-    if (const WriteResult rest = WriteHeld(); rest == WriteResult::Refused)
+    if (const WriteResult rest = WriteHeld(why); rest == WriteResult::Refused)
         return rest;
     else if (rest == WriteResult::Held) {
-        Fail(EAGAIN, devicePath_ + " is not taking bytes: a frame was dropped");
+        Tell(why, Result::Failed(EAGAIN, devicePath_ + " is not taking bytes: a frame was dropped"));
         return WriteResult::Refused;
     }
-    const std::optional<std::uint32_t> written = port_->WriteSome(bytes, n, lastError_);
-    if (!written)
+    Result error;
+    const std::optional<std::uint32_t> written = port_->WriteSome(bytes, n, error);
+    if (!written) {
+        Tell(why, std::move(error));
         return WriteResult::Refused;
+    }
     if (*written < n)
         txRest_.assign(bytes + *written, bytes + n);
     sentTotal_ += n;
@@ -235,24 +249,25 @@ bool CSerialLink::FarSideGone() const
     return shared_->farSideGone.load();
 }
 
-bool CSerialLink::StartMonitor(std::uint32_t extraModeBits)
+Result CSerialLink::StartMonitor(std::uint32_t extraModeBits)
 {
     if (thread_.joinable())
-        return false;
+        return Result::Failed(EBUSY, "the event thread runs already");
     mode_ |= extraModeBits;
     if (!(mode_ & MODE_EVENT_THREAD))
-        return true;
+        return {};
     if (!IsOpen())
-        return false;
+        return Closed();
     auto m = std::make_shared<LinkMonitor>();
     m->shared = shared_;
     {
         std::lock_guard guard(shared_->sessionLock);
         m->session = shared_->session;
     }
-    m->watcher = port_->MakeWatcher(lastError_);
+    Result error;
+    m->watcher = port_->MakeWatcher(error);
     if (!m->watcher)
-        return false;
+        return error;
     try {
         thread_ = std::thread([m] {
             m->watcher->Run(*m);
@@ -263,11 +278,10 @@ bool CSerialLink::StartMonitor(std::uint32_t extraModeBits)
             m->exitSignal.notify_all();
         });
     } catch (const std::system_error& e) {
-        Fail(e.code().value(), std::string("cannot start the event thread: ") + e.what());
-        return false;
+        return Result::Failed(e.code().value(), std::string("cannot start the event thread: ") + e.what());
     }
     monitor_ = std::move(m);
-    return true;
+    return {};
 }
 
 bool CSerialLink::StopMonitor(milliseconds wait)
@@ -307,15 +321,18 @@ namespace {
 constexpr std::uint32_t kLinkBaud = 115200;
 constexpr std::uint8_t kLinkDataBits = 8;
 
-bool OpenAndStart(CSerialLink& link)
+Result OpenAndStart(CSerialLink& link)
 {
-    if (!link.Open())
-        return false;
-    if (link.SetLine(kLinkBaud, CSerialLink::kNoParity, kLinkDataBits, CSerialLink::kOneStopBit) &&
-        link.Setup() && link.StartMonitor(0))
-        return true;
-    link.Close(CSerialLink::kCloseWaitMs);
-    return false;
+    if (Result r = link.Open(); !r)
+        return r;
+    Result r = link.SetLine(kLinkBaud, CSerialLink::kNoParity, kLinkDataBits, CSerialLink::kOneStopBit);
+    if (r)
+        r = link.Setup();
+    if (r)
+        r = link.StartMonitor(0);
+    if (!r)
+        link.Close(CSerialLink::kCloseWaitMs);
+    return r;
 }
 
 } // namespace
@@ -328,45 +345,47 @@ std::string PortOpenFailure(std::string_view port, const Result& error)
     return text + ".";
 }
 
-bool NameLinkDevice(CSerialLink& link, int portNumber)
+Result NameLinkDevice(CSerialLink& link, int portNumber)
 {
     if (link.IsOpen())
         link.Close(CSerialLink::kCloseWaitMs);
-    if (!IsValidPortNumber(portNumber)) {
-        link.Fail(EINVAL, PortName(portNumber) + " is not a port: port numbers run from " +
-                              std::to_string(kMinPortNumber) + " to " + std::to_string(kMaxPortNumber));
-        return false;
-    }
+    if (!IsValidPortNumber(portNumber))
+        return Result::Failed(EINVAL, PortName(portNumber) + " is not a port: port numbers run from " +
+                                          std::to_string(kMinPortNumber) + " to " +
+                                          std::to_string(kMaxPortNumber));
     link.SetPortNumber(portNumber);
     link.SetDeviceName(PortName(portNumber));
-    return true;
+    return {};
 }
 
-bool OpenLinkSequence(CSerialLink& link, int portNumber)
+Result OpenLinkSequence(CSerialLink& link, int portNumber)
 {
-    return NameLinkDevice(link, portNumber) && OpenAndStart(link);
+    if (Result r = NameLinkDevice(link, portNumber); !r)
+        return r;
+    return OpenAndStart(link);
 }
 
-bool NameLinkDevice(CSerialLink& link, std::string_view nameOrPath)
+Result NameLinkDevice(CSerialLink& link, std::string_view nameOrPath)
 {
     if (link.IsOpen())
         link.Close(CSerialLink::kCloseWaitMs);
     if (nameOrPath.starts_with('/')) {
         link.SetPortNumber(PortNumberForDevice(nameOrPath));
         link.SetDeviceName(std::string(nameOrPath));
-        return true;
+        return {};
     }
     const int number = PortNumberFromName(nameOrPath);
-    if (number == 0) {
-        link.Fail(EINVAL, "\"" + std::string(nameOrPath) + "\" is not a port: give COM1 to COM1024 or a device path");
-        return false;
-    }
+    if (number == 0)
+        return Result::Failed(EINVAL, "\"" + std::string(nameOrPath) +
+                                          "\" is not a port: give COM1 to COM1024 or a device path");
     return NameLinkDevice(link, number);
 }
 
-bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath)
+Result OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath)
 {
-    return NameLinkDevice(link, nameOrPath) && OpenAndStart(link);
+    if (Result r = NameLinkDevice(link, nameOrPath); !r)
+        return r;
+    return OpenAndStart(link);
 }
 
 } // namespace qav

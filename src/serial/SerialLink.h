@@ -18,9 +18,8 @@
 // Device: the name is "COM<n>" (resolved through the device map, see
 // platform/PortMap.h) or an absolute device path. The device is opened
 // non-blocking and locked exclusively, so a second link (in this or another
-// process) cannot open it; the reason of a failed Open is kept in
-// LastError(). A name registered with the in-memory port (MemoryPort.h)
-// opens that instead; the port layer is described in SerialPort.h.
+// process) cannot open it; a failed Open returns the reason. A name registered with the in-memory port
+// (MemoryPort.h) opens that instead; the port layer is described in SerialPort.h.
 //
 // A far side that hangs up (an unplugged adapter, a closed pseudo-terminal
 // master) leaves the link open: the event thread then posts WM_PORT_RECEIVED
@@ -97,19 +96,20 @@ public:
 
     // Opens the device named by DeviceName (closing first if open). Bytes
     // still queued from an earlier opening are dropped.
-    bool Open();
+    Result Open();
     // Speed in bit/s; parity and stop bits as the k* constants above; data
     // bits 5 to 8. Also puts the line in raw mode (no echo, no line editing,
     // no software flow control, no character translation); hardware flow
     // control and the modem-control settings are kept. A pseudo-terminal,
     // which cannot keep parity, is not refused for that alone.
-    bool SetLine(std::uint32_t baud, std::uint8_t parity, std::uint8_t dataBits, std::uint8_t stopBits);
+    // A closed link fails with ENXIO.
+    Result SetLine(std::uint32_t baud, std::uint8_t parity, std::uint8_t dataBits, std::uint8_t stopBits);
     // Discards everything unread and unsent in the driver.
-    bool Setup();
+    Result Setup();
     // ORs extraModeBits into the mode and, with MODE_EVENT_THREAD, starts
-    // the event thread. False when a thread already exists or the port is
-    // closed.
-    bool StartMonitor(std::uint32_t extraModeBits);
+    // the event thread. Fails with EBUSY when a thread already exists, with
+    // ENXIO when the port is closed.
+    Result StartMonitor(std::uint32_t extraModeBits);
     // Stops the event thread, waiting up to wait for it to end. A thread
     // that takes longer is let go: it holds its own duplicate of the
     // descriptor, is cut off from the link at once (it drops what it reads
@@ -128,13 +128,14 @@ public:
     // while such a rest is still unsent, a new Write is Refused and its
     // bytes are dropped (whole frames on the wire, never interleaved
     // pieces). Refused also when closed or n is 0. Every failure (a device
-    // gone with EIO, dropped bytes) is left in LastError(); a closed link or
-    // an empty frame leaves LastError() alone.
-    WriteResult Write(const std::uint8_t* bytes, std::uint32_t n);
+    // gone with EIO, dropped bytes) is told in `why` when given; a closed
+    // link or an empty frame leaves it alone. Most owners only count on the
+    // answer that never comes, so the reason is theirs to ask for.
+    WriteResult Write(const std::uint8_t* bytes, std::uint32_t n, Result* why = nullptr);
     // Offers the rest a Write left Held to the driver again: Accepted once
     // none is left (also when there was none), Held while some still is,
-    // Refused when the device failed (LastError() tells why) or is closed.
-    WriteResult WriteHeld();
+    // Refused when the device failed (`why` tells why) or is closed.
+    WriteResult WriteHeld(Result* why = nullptr);
     // With MODE_RX_QUEUE: takes up to n bytes from the receive queue (dest
     // may be null to discard them); the time-out is not used. Without it:
     // waits up to timeout (kInfinite: no limit) for bytes from the device
@@ -171,14 +172,7 @@ public:
     std::uint32_t ReceivedTotal() const;
     std::uint32_t SentTotal() const { return sentTotal_; }
 
-    // Why the last Open, SetLine, Setup, StartMonitor or Write failed.
-    const Result& LastError() const { return lastError_; }
-
 private:
-    friend bool NameLinkDevice(CSerialLink& link, int portNumber);
-    friend bool NameLinkDevice(CSerialLink& link, std::string_view nameOrPath);
-
-    void Fail(int code, std::string message);
     void WakeMonitor();
 
     std::uint32_t mode_ = 0;
@@ -190,7 +184,6 @@ private:
     std::thread thread_;
     std::vector<std::uint8_t> txRest_;
     std::uint32_t sentTotal_ = 0;
-    Result lastError_;
 };
 
 // The sentence a front end shows when a port does not open, e.g. "Cannot
@@ -201,16 +194,16 @@ std::string PortOpenFailure(std::string_view port, const Result& error);
 // Both owners' way of connecting: closes the link if open; for a number in
 // 1..1024 sets the port number and the device name "COM<n>", opens, sets
 // 115200 8N1, discards buffers and starts the event thread; closes the link
-// again on any failure. Numbers outside 1..1024 open nothing. LastError()
-// tells why it failed.
-bool OpenLinkSequence(CSerialLink& link, int portNumber);
+// again on any failure, which it returns. Numbers outside 1..1024 open
+// nothing.
+Result OpenLinkSequence(CSerialLink& link, int portNumber);
 // The same for "COM<n>" or an absolute device path. A path gets the COM
 // number of its device family as port number, or 0 outside the families.
-bool OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath);
+Result OpenLinkSequence(CSerialLink& link, std::string_view nameOrPath);
 // The first steps of that sequence, for a link opened otherwise: closes the
 // link if open, checks the name and sets the port number and device name.
-// False with LastError() telling why the name is no port.
-bool NameLinkDevice(CSerialLink& link, int portNumber);
-bool NameLinkDevice(CSerialLink& link, std::string_view nameOrPath);
+// Fails with EINVAL when the name is no port.
+Result NameLinkDevice(CSerialLink& link, int portNumber);
+Result NameLinkDevice(CSerialLink& link, std::string_view nameOrPath);
 
 } // namespace qav

@@ -128,12 +128,11 @@ public:
     virtual ~IPortDevice() = default;
     // The path actually opened (an alias link or a device).
     virtual const std::string& Path() const = 0;
-    // Speed, parity, data and stop bits in raw mode; false with error set.
-    // May be called while the event thread runs (the boot loader's line
-    // follows the boards').
-    virtual bool SetLine(const LineRequest& line, Result& error) = 0;
+    // Speed, parity, data and stop bits in raw mode. May be called while the
+    // event thread runs (the boot loader's line follows the boards').
+    virtual Result SetLine(const LineRequest& line) = 0;
     // Discards everything unread and unsent in the driver.
-    virtual bool Purge(Result& error) = 0;
+    virtual Result Purge() = 0;
     // Hands up to n bytes to the driver without waiting and says how many it
     // took; nothing, with error set, when the device failed.
     virtual std::optional<std::uint32_t> WriteSome(const std::uint8_t* bytes, std::uint32_t n,

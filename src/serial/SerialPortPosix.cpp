@@ -119,14 +119,13 @@ public:
     const std::string& Path() const override { return path_; }
     int NativeHandle() const override { return fd_; }
 
-    bool SetLine(const LineRequest& line, Result& error) override;
+    Result SetLine(const LineRequest& line) override;
 
-    bool Purge(Result& error) override
+    Result Purge() override
     {
         if (::tcflush(fd_, TCIOFLUSH) == 0)
-            return true;
-        error = {errno, "cannot flush " + path_ + ": " + std::strerror(errno)};
-        return false;
+            return {};
+        return Result::Failed(errno, "cannot flush " + path_ + ": " + std::strerror(errno));
     }
 
     std::optional<std::uint32_t> WriteSome(const std::uint8_t* bytes, std::uint32_t n, Result& error) override
@@ -153,12 +152,9 @@ private:
     bool exclusiveFlag_; // TIOCEXCL set by us, to clear on close
 };
 
-bool PosixPort::SetLine(const LineRequest& line, Result& error)
+Result PosixPort::SetLine(const LineRequest& line)
 {
-    auto fail = [&](int code, std::string message) {
-        error = {code, std::move(message)};
-        return false;
-    };
+    auto fail = [](int code, std::string message) { return Result::Failed(code, std::move(message)); };
     termios t{};
     if (::tcgetattr(fd_, &t) != 0)
         return fail(errno, path_ + " is not a serial device");
@@ -187,7 +183,7 @@ bool PosixPort::SetLine(const LineRequest& line, Result& error)
     const tcflag_t checked = CSIZE | CSTOPB | (pty ? 0 : (PARENB | PARODD | CMSPAR));
     if ((now.c_cflag & checked) != (t.c_cflag & checked) || cfgetospeed(&now) != speed)
         return fail(EINVAL, "the device did not accept the line settings");
-    return true;
+    return {};
 }
 
 } // namespace

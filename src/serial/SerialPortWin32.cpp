@@ -84,15 +84,14 @@ public:
 
     const std::string& Path() const override { return name_; }
 
-    bool SetLine(const LineRequest& line, Result& error) override;
+    Result SetLine(const LineRequest& line) override;
 
-    bool Purge(Result& error) override
+    Result Purge() override
     {
         if (::PurgeComm(h_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
-            return true;
+            return {};
         const DWORD code = ::GetLastError();
-        error = Failure(code, "cannot purge " + name_ + ": " + ErrorText(code));
-        return false;
+        return Failure(code, "cannot purge " + name_ + ": " + ErrorText(code));
     }
 
     std::optional<std::uint32_t> WriteSome(const std::uint8_t* bytes, std::uint32_t n, Result& error) override;
@@ -114,12 +113,9 @@ private:
     bool writing_ = false;
 };
 
-bool Win32Port::SetLine(const LineRequest& line, Result& error)
+Result Win32Port::SetLine(const LineRequest& line)
 {
-    auto fail = [&](DWORD code, std::string message) {
-        error = Failure(code, std::move(message));
-        return false;
-    };
+    auto fail = [](DWORD code, std::string message) { return Failure(code, std::move(message)); };
     DCB current{};
     current.DCBlength = sizeof current;
     if (!::GetCommState(h_, &current))
@@ -129,7 +125,7 @@ bool Win32Port::SetLine(const LineRequest& line, Result& error)
         return fail(ERROR_INVALID_PARAMETER, "unsupported line settings");
     DCB dcb = *wanted;
     if (::SetCommState(h_, &dcb))
-        return true;
+        return {};
     const DWORD code = ::GetLastError();
     // A pseudo-terminal under Wine cannot keep parity, and refuses a setting
     // with parity (87) once it has dropped it: with the rest set, that alone
@@ -142,7 +138,7 @@ bool Win32Port::SetLine(const LineRequest& line, Result& error)
     if (code == ERROR_INVALID_PARAMETER && line.parity != CSerialLink::kNoParity &&
         (LineDcbHolds(current, *wanted, false) || ::SetCommState(h_, &rest)) && ::GetCommState(h_, &now) &&
         LineDcbHolds(now, *wanted, false))
-        return true;
+        return {};
     return fail(code, "cannot set the line of " + name_ + ": " + ErrorText(code));
 }
 

@@ -8,6 +8,7 @@
 #include "upgrade/BootChips.h"
 #include "upgrade/BootPort.h"
 #include "upgrade/FirmwareFile.h"
+#include "upgrade/UpgradeOutcome.h"
 
 #include <cerrno>
 #include <chrono>
@@ -123,21 +124,14 @@ private:
     std::chrono::milliseconds roundTrip_{0};
 };
 
-// How a procedure ended: 22 on success, an error code (UpgradeCodes.h), or
-// 0 when the line was stopped (nothing is reported then); for an error, what
-// went wrong in one sentence.
-struct BootOutcome
-{
-    int code = 0;
-    std::string sentence;
-};
-
 // The whole procedure for one checked image: wait for the boot loader,
 // learn the chip and check it against the image's, erase the pages the
 // image covers, write, verify, start. Reports each step through `report`
 // (code, progress; codes as in UpgradeCodes.h).
 using UpgradeReport = std::function<void(int code, int progress)>;
-BootOutcome RunBootProcedure(IBootLine& line, const FirmwareImage& firmware, const UpgradeReport& report,
-                             BootLoaderTiming timing = {});
+// Ends with 22 on success, an error code and why, or 0 when the line was
+// stopped (nothing is reported then).
+UpgradeOutcome RunBootProcedure(IBootLine& line, const FirmwareImage& firmware, const UpgradeReport& report,
+                                BootLoaderTiming timing = {});
 
 } // namespace qav

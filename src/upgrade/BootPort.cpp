@@ -78,31 +78,37 @@ BootPort::~BootPort()
     Close();
 }
 
-bool BootPort::Open(const std::string& nameOrPath)
+Result BootPort::Open(const std::string& nameOrPath)
 {
     Close();
-    return NameLinkDevice(link_, nameOrPath) && OpenNamed();
+    if (Result r = NameLinkDevice(link_, nameOrPath); !r)
+        return r;
+    return OpenNamed();
 }
 
-bool BootPort::Open(int portNumber)
+Result BootPort::Open(int portNumber)
 {
     Close();
-    return NameLinkDevice(link_, portNumber) && OpenNamed();
+    if (Result r = NameLinkDevice(link_, portNumber); !r)
+        return r;
+    return OpenNamed();
 }
 
-bool BootPort::OpenNamed()
+Result BootPort::OpenNamed()
 {
-    if (!link_.Open())
-        return false;
-    if (!link_.SetLine(kBaud, CSerialLink::kNoParity, kDataBits, CSerialLink::kOneStopBit) || !link_.Setup() ||
-        !link_.StartMonitor(0)) {
+    if (Result r = link_.Open(); !r)
+        return r;
+    Result r = link_.SetLine(kBaud, CSerialLink::kNoParity, kDataBits, CSerialLink::kOneStopBit);
+    if (r)
+        r = link_.Setup();
+    if (r)
+        r = link_.StartMonitor(0);
+    if (!r)
         link_.Close(CSerialLink::kCloseWaitMs);
-        return false;
-    }
-    return true;
+    return r;
 }
 
-bool BootPort::UseBootLoaderLine()
+Result BootPort::UseBootLoaderLine()
 {
     return link_.SetLine(kBaud, CSerialLink::kEvenParity, kDataBits, CSerialLink::kOneStopBit);
 }

@@ -51,15 +51,14 @@ public:
     BootPort(const BootPort&) = delete;
     BootPort& operator=(const BootPort&) = delete;
 
-    // "COM<n>" or a device path, at 8N1. False with LastError() telling why.
-    bool Open(const std::string& nameOrPath);
+    // "COM<n>" or a device path, at 8N1.
+    Result Open(const std::string& nameOrPath);
     // COM<n>; a number outside 1..1024 is refused as the links refuse it.
-    bool Open(int portNumber);
-    // The boot loader's 8E1. False with LastError() telling why.
-    bool UseBootLoaderLine();
+    Result Open(int portNumber);
+    // The boot loader's 8E1.
+    Result UseBootLoaderLine();
     void Close();
     bool IsOpen() const { return link_.IsOpen(); }
-    const Result& LastError() const { return link_.LastError(); }
 
     // Any thread: ends the current and every later wait with Stopped until
     // Rearm.
@@ -78,7 +77,7 @@ public:
 private:
     class Wakeups;
 
-    bool OpenNamed();
+    Result OpenNamed();
     // Ok once `ready` holds; TimedOut at the deadline; Stopped after Stop;
     // Gone once the far side has hung up.
     PortIo Wait(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& ready);

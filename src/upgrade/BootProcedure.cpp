@@ -31,20 +31,12 @@ bool Lists(const std::vector<std::uint8_t>& commands, std::uint8_t c)
     return std::find(commands.begin(), commands.end(), c) != commands.end();
 }
 
-// A reason ("the boot loader refused GET") as a sentence.
-std::string Sentence(std::string text)
-{
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
-        text[0] = static_cast<char>(text[0] - 'a' + 'A');
-    return text + ".";
-}
-
 } // namespace
 
 namespace {
 
 // The procedure, step by step; each step returns 0 to go on or the code to
-// end with, after leaving its sentence in `sentence_`.
+// end with, after leaving why in `outcome_`.
 class Procedure
 {
 public:
@@ -53,7 +45,7 @@ public:
     {
     }
 
-    BootOutcome Run()
+    UpgradeOutcome Run()
     {
         const std::uint64_t droppedBefore = line_.DroppedInput();
         for (int (Procedure::*step)() :
@@ -62,27 +54,26 @@ public:
             if (const int code = (this->*step)(); code != 0) {
                 if (stopped_)
                     return {};
-                // A flood explains many a failure: say so.
-                if (const std::uint64_t dropped = line_.DroppedInput() - droppedBefore; dropped > 0)
-                    sentence_ += " The line brought more than could be read: " + std::to_string(dropped) +
-                                 " bytes were dropped unread.";
-                return {code, sentence_};
+                outcome_.code = code;
+                outcome_.dropped = line_.DroppedInput() - droppedBefore;
+                return outcome_;
             }
         }
-        return {iap::kDone, {}};
+        return {iap::kDone};
     }
 
 private:
-    int Fail(int code, std::string sentence)
+    int Fail(int code, UpgradeWhy why, std::vector<std::string> facts = {})
     {
-        sentence_ = std::move(sentence);
+        outcome_.why = why;
+        outcome_.facts = std::move(facts);
         return code;
     }
 
     // The code for a failed exchange: a stop ends quietly, a device that
     // went away or stopped answering is code 23, a refusal the step's own
-    // code, with `what` before the reason.
-    int Failed(const Result& r, int refusedCode, const std::string& what)
+    // code, told as `why` with the reason.
+    int Failed(const Result& r, int refusedCode, UpgradeWhy why)
     {
         switch (r.code) {
         case boot::kStopped:
@@ -90,9 +81,9 @@ private:
             return -1;
         case boot::kNoAnswer:
         case boot::kGone:
-            return Fail(iap::kDeviceGone, Sentence("the board stopped answering: " + r.message));
+            return Fail(iap::kDeviceGone, UpgradeWhy::StoppedAnswering, {r.message});
         default:
-            return Fail(refusedCode, Sentence(what + r.message));
+            return Fail(refusedCode, why, {r.message});
         }
     }
 
@@ -131,7 +122,7 @@ private:
         bool answered = false;
         if (const PortIo io = AwaitQuiet(timing_.quietBeforeSync, std::min<Clock::time_point>(end, Clock::now() + timing_.quietLimit));
             io != PortIo::Ok)
-            return Failed(FromIo(io, {}), 0, {});
+            return Failed(FromIo(io, {}), 0, UpgradeWhy::Reason);
         // A boot loader that refused our GET or GET ID is there; stray bytes
         // or no answer to them are not.
         std::string refused;
@@ -166,19 +157,18 @@ private:
                     refused = boot::CommandName(asking_);
             }
             if (r.code == boot::kStopped || r.code == boot::kGone)
-                return Failed(r, 0, {});
+                return Failed(r, 0, UpgradeWhy::Reason);
             // The bytes of the failed exchange may still come.
             const milliseconds quiet = std::max(timing_.syncInterval, timing_.quietRoundTrips * roundTrip);
             if (const PortIo io = AwaitQuiet(quiet, std::min<Clock::time_point>(end, Clock::now() + 2 * quiet)); io != PortIo::Ok)
-                return Failed(FromIo(io, {}), 0, {});
+                return Failed(FromIo(io, {}), 0, UpgradeWhy::Reason);
         }
         if (!inStep_ && !refused.empty())
-            return Fail(iap::kRefused, "The boot loader kept refusing " + refused + ".");
+            return Fail(iap::kRefused, UpgradeWhy::KeptRefusing, {refused});
         if (!inStep_)
-            return Fail(iap::kNoBootLoader,
-                        "No answer from the boot loader within " +
-                            std::to_string(std::chrono::ceil<std::chrono::seconds>(timing_.syncWindow).count()) +
-                            " s: reset the board with its boot jumper set while the upgrade waits for it.");
+            return Fail(
+                iap::kNoBootLoader, UpgradeWhy::NoBootLoader,
+                {std::to_string(std::chrono::ceil<std::chrono::seconds>(timing_.syncWindow).count())});
         Report(iap::kBootLoaderAnswered);
         return 0;
     }
@@ -287,31 +277,29 @@ private:
         const std::uint16_t pid = pid_;
         chip_ = FindChip(pid);
         if (fw_.header.chip != 0 && fw_.header.chip != pid)
-            return Fail(iap::kWrongBoard, "The file is for chip " + ChipText(fw_.header.chip) +
-                                              "; the board's chip is " + ChipText(pid) + ".");
+            return Fail(iap::kWrongBoard, UpgradeWhy::ChipMismatch,
+                        {ChipText(fw_.header.chip), ChipText(pid)});
         if (!chip_)
-            return Fail(iap::kRefused, "The board's chip " + ChipText(pid) + " is not one this tool knows.");
+            return Fail(iap::kRefused, UpgradeWhy::ChipUnknown, {ChipText(pid)});
         // The erase command is the one the boot loader lists, as AN3155 hosts
         // do: EXTENDED ERASE where it is offered, else ERASE.
         erase_ = Lists(commands_, boot::kExtendedErase) ? boot::kExtendedErase : boot::kErase;
         for (std::uint8_t needed : {boot::kGetId, boot::kReadMemory, boot::kWriteMemory, boot::kGo, erase_})
             if (!Lists(commands_, needed))
-                return Fail(iap::kRefused,
-                            needed == boot::kErase
-                                ? "The boot loader does not offer ERASE (0x43) or EXTENDED ERASE (0x44)."
-                                : "The boot loader does not offer " + boot::CommandName(needed) + ".");
+                return needed == boot::kErase
+                           ? Fail(iap::kRefused, UpgradeWhy::NoEraseCommand)
+                           : Fail(iap::kRefused, UpgradeWhy::CommandMissing, {boot::CommandName(needed)});
         std::array<std::uint8_t, 2> size{};
         if (Result r = client_.ReadMemory(chip_->flashSizeRegister, size); !r)
             return r.code == boot::kCommandRefused
-                       ? Fail(iap::kReadProtected, "The chip is read-out protected: " + r.message + ".")
-                       : Failed(r, iap::kRefused, "reading the flash size: ");
+                       ? Fail(iap::kReadProtected, UpgradeWhy::ReadProtected, {r.message})
+                       : Failed(r, iap::kRefused, UpgradeWhy::FlashSizeUnread);
         flashSize_ = (std::uint32_t(size[0]) | std::uint32_t(size[1]) << 8) * 1024u;
         const std::uint64_t end = std::uint64_t(fw_.header.address) + fw_.image.size();
         if (fw_.header.address < chip_->flashBase || end > std::uint64_t(chip_->flashBase) + flashSize_)
-            return Fail(iap::kTooLarge, "The image (" + std::to_string(fw_.image.size()) + " bytes at " +
-                                            Hex32(fw_.header.address) + ") does not fit the chip's " +
-                                            std::to_string(flashSize_ / 1024) + " KiB of flash at " +
-                                            Hex32(chip_->flashBase) + ".");
+            return Fail(iap::kTooLarge, UpgradeWhy::ImageTooLarge,
+                        {std::to_string(fw_.image.size()), Hex32(fw_.header.address),
+                         std::to_string(flashSize_ / 1024), Hex32(chip_->flashBase)});
         return PlanErase();
     }
 
@@ -322,11 +310,10 @@ private:
         const auto first = PageAt(*chip_, flashSize_, from);
         const auto last = PageAt(*chip_, flashSize_, from + static_cast<std::uint32_t>(fw_.image.size()) - 1);
         if (!first || !last)
-            return Fail(iap::kTooLarge, "The image does not fit the chip's pages.");
+            return Fail(iap::kTooLarge, UpgradeWhy::ImageOffPages);
         if (erase_ == boot::kErase && last->index > kLastErasePage)
-            return Fail(iap::kRefused, "The image reaches page " + std::to_string(last->index) +
-                                           ", but the only erase command the boot loader of chip " +
-                                           ChipText(chip_->id) + " offers, ERASE (0x43), reaches pages 0 to 255.");
+            return Fail(iap::kRefused, UpgradeWhy::PageBeyondErase,
+                        {std::to_string(last->index), ChipText(chip_->id)});
         pages_.clear();
         for (std::uint32_t p = first->index; p <= last->index; ++p)
             pages_.push_back(*PageNumbered(*chip_, flashSize_, p));
@@ -345,7 +332,7 @@ private:
                 kib += (pages_[i].size + 1023) / 1024;
             }
             if (Result r = client_.ErasePages(numbers, erase_, kib); !r)
-                return Failed(r, iap::kEraseFailed, "erasing failed: ");
+                return Failed(r, iap::kEraseFailed, UpgradeWhy::EraseFailed);
         }
         Report(iap::kErased);
         return 0;
@@ -368,10 +355,10 @@ private:
                     break;
             }
             if (boot::IsRefusal(r))
-                return Fail(iap::kWriteFailed,
-                            Sentence(r.message + ", " + std::to_string(kWriteRetries + 1) + " times"));
+                return Fail(iap::kWriteFailed, UpgradeWhy::WriteRefused,
+                            {r.message, std::to_string(kWriteRetries + 1)});
             if (!r)
-                return Failed(r, iap::kWriteFailed, {});
+                return Failed(r, iap::kWriteFailed, UpgradeWhy::Reason);
             Progress(std::min(at + block.size(), fw_.image.size()));
         }
         return 0;
@@ -386,11 +373,11 @@ private:
             const auto address = fw_.header.address + static_cast<std::uint32_t>(at);
             if (Result r = client_.ReadMemory(address, std::span(back).first(n)); !r)
                 return r.code == boot::kCommandRefused
-                           ? Fail(iap::kReadProtected, "The chip is read-out protected: " + r.message + ".")
-                           : Failed(r, iap::kVerifyFailed, "verifying failed: ");
+                           ? Fail(iap::kReadProtected, UpgradeWhy::ReadProtected, {r.message})
+                           : Failed(r, iap::kVerifyFailed, UpgradeWhy::VerifyFailed);
             if (!std::equal(back.begin(), back.begin() + static_cast<std::ptrdiff_t>(n),
                             fw_.image.begin() + static_cast<std::ptrdiff_t>(at)))
-                return Fail(iap::kVerifyFailed, "The flash at " + Hex32(address) + " reads back different.");
+                return Fail(iap::kVerifyFailed, UpgradeWhy::VerifyDiffers, {Hex32(address)});
             Progress(size + at + n);
         }
         return 0;
@@ -400,8 +387,8 @@ private:
     {
         if (Result r = client_.Go(fw_.header.address); !r)
             return r.code == boot::kGone || r.code == boot::kStopped
-                       ? Failed(r, 0, {})
-                       : Fail(iap::kGoFailed, Sentence("the new firmware could not be started: " + r.message));
+                       ? Failed(r, 0, UpgradeWhy::Reason)
+                       : Fail(iap::kGoFailed, UpgradeWhy::StartFailed, {r.message});
         return 0;
     }
 
@@ -420,16 +407,16 @@ private:
     std::vector<FlashPage> pages_;
     std::size_t lastProgress_ = 0;
     bool stopped_ = false;
-    std::string sentence_;
+    UpgradeOutcome outcome_;
 };
 
 } // namespace
 
-BootOutcome RunBootProcedure(IBootLine& line, const FirmwareImage& firmware, const UpgradeReport& report,
-                             BootLoaderTiming timing)
+UpgradeOutcome RunBootProcedure(IBootLine& line, const FirmwareImage& firmware, const UpgradeReport& report,
+                                BootLoaderTiming timing)
 {
     if (firmware.image.empty())
-        return {iap::kFileInvalid, "The firmware image is empty."};
+        return {iap::kFileInvalid, UpgradeWhy::ImageEmpty};
     return Procedure(line, firmware, report, timing).Run();
 }
 

@@ -2,19 +2,7 @@
 
 #include "platform/PortMap.h"
 
-#include <tuple>
-
 namespace qav {
-namespace {
-
-std::string Sentence(std::string text)
-{
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
-        text[0] = static_cast<char>(text[0] - 'a' + 'A');
-    return text + ".";
-}
-
-} // namespace
 
 FirmwareCheck CheckFirmwareFile(const std::string& path, BoardId board)
 {
@@ -22,16 +10,12 @@ FirmwareCheck CheckFirmwareFile(const std::string& path, BoardId board)
     const Result r = ReadFirmwareFile(path, BoardOf(board).firmwareByte, check.firmware);
     if (r)
         return check;
-    if (r.code == kFirmwareWrongBoard) {
-        check.code = iap::kWrongBoard;
-        check.sentence = Sentence(r.message);
-    } else if (r.code == kFirmwareInvalid) {
-        check.code = iap::kFileInvalid;
-        check.sentence = path + " is not a valid firmware file: " + r.message + ".";
-    } else {
-        check.code = iap::kFileUnreadable;
-        check.sentence = "Cannot read " + path + ": " + r.message + ".";
-    }
+    if (r.code == kFirmwareWrongBoard)
+        check.outcome = {iap::kWrongBoard, UpgradeWhy::Reason, {r.message}};
+    else if (r.code == kFirmwareInvalid)
+        check.outcome = {iap::kFileInvalid, UpgradeWhy::FileInvalid, {path, r.message}};
+    else
+        check.outcome = {iap::kFileUnreadable, UpgradeWhy::FileUnreadable, {path, r.message}};
     return check;
 }
 
@@ -69,7 +53,7 @@ void CWindroseIAPLibExp::StartOn(const std::string& port, std::optional<int> num
         std::lock_guard guard(lock_);
         stopped_ = false;
         running_ = true;
-        errorSentence_.clear();
+        failure_ = {};
     }
     thread_ = std::thread([this, port, number, firmwarePath, check] { Run(port, number, firmwarePath, check); });
 }
@@ -92,10 +76,10 @@ bool CWindroseIAPLibExp::Running() const
     return running_;
 }
 
-std::string CWindroseIAPLibExp::ErrorSentence() const
+UpgradeOutcome CWindroseIAPLibExp::Failure() const
 {
     std::lock_guard guard(lock_);
-    return errorSentence_;
+    return failure_;
 }
 
 bool CWindroseIAPLibExp::Notify(int code, int progress)
@@ -112,68 +96,78 @@ bool CWindroseIAPLibExp::Notify(int code, int progress)
     return true;
 }
 
-void CWindroseIAPLibExp::Fail(int code, std::string sentence)
+void CWindroseIAPLibExp::Fail(UpgradeOutcome failure)
 {
+    const int code = failure.code;
     {
         std::lock_guard guard(lock_);
-        errorSentence_ = UpgradeErrorSentence(code, sentence);
+        failure_ = std::move(failure);
     }
     if (Notify(code))
         Notify(iap::kStartAgain);
 }
 
-int CWindroseIAPLibExp::CheckBoard(const std::string& port, std::string& sentence)
+UpgradeOutcome CWindroseIAPLibExp::CheckBoard(const std::string& port)
 {
     const BoardHeard heard = IdentifyBoard(port_, board_, identify_);
     switch (heard.what) {
     case BoardHeard::Nothing:
-        return 0;
+        return {};
     case BoardHeard::Answered: {
         if (heard.board == board_)
-            return 0;
-        sentence = Sentence("the " + std::string(BoardOf(heard.board).firmwareName) + " answered on " + port +
-                            "; this firmware is for the " + std::string(BoardOf(board_).firmwareName));
-        return iap::kWrongBoard;
+            return {};
+        return {iap::kWrongBoard,
+                UpgradeWhy::BoardAnswered,
+                {std::string(BoardOf(heard.board).firmwareName), port, std::string(BoardOf(board_).firmwareName)}};
     }
     case BoardHeard::Stopped:
-        return -1;
+        return {-1};
     case BoardHeard::Gone:
         break;
     }
-    sentence = "The device on " + port + " went away.";
-    return iap::kDeviceGone;
+    return {iap::kDeviceGone, UpgradeWhy::DeviceWentAway, {port}};
 }
+
+namespace {
+
+UpgradeOutcome PortOpenOutcome(const std::string& port, const Result& why)
+{
+    if (why.message.empty())
+        return {iap::kPortOpenFailed, UpgradeWhy::PortOpenRefused, {port}};
+    return {iap::kPortOpenFailed, UpgradeWhy::PortOpenFailed, {port, why.message}};
+}
+
+} // namespace
 
 void CWindroseIAPLibExp::Run(std::string port, std::optional<int> number, std::string path, BoardCheck check)
 {
     // Everything about the file is settled before the port is touched.
     FirmwareCheck file = CheckFirmwareFile(path, board_);
     const FirmwareImage& firmware = file.firmware;
-    int code = file.code;
-    std::string sentence = std::move(file.sentence);
-    if (code == 0 && !(number ? port_.Open(*number) : port_.Open(port))) {
-        code = iap::kPortOpenFailed;
-        sentence = PortOpenFailure(port, port_.LastError());
-    } else if (code == 0 && Notify(iap::kPortOpened)) {
+    UpgradeOutcome end = std::move(file.outcome);
+    Result opened;
+    if (end.code == 0)
+        opened = number ? port_.Open(*number) : port_.Open(port);
+    if (end.code == 0 && !opened) {
+        end = PortOpenOutcome(port, opened);
+    } else if (end.code == 0 && Notify(iap::kPortOpened)) {
         if (check == BoardCheck::Identify)
-            code = CheckBoard(port, sentence);
-        if (code == 0 && !port_.UseBootLoaderLine()) {
-            code = iap::kPortOpenFailed;
-            sentence = PortOpenFailure(port, port_.LastError());
-        }
-        if (code == 0) {
-            const BootOutcome outcome = RunBootProcedure(
+            end = CheckBoard(port);
+        if (const Result line = end.code == 0 ? port_.UseBootLoaderLine() : Result{}; !line)
+            end = PortOpenOutcome(port, line);
+        if (end.code == 0) {
+            UpgradeOutcome outcome = RunBootProcedure(
                 port_, firmware, [this](int c, int p) { Notify(c, p); }, timing_);
             port_.Close();
             if (outcome.code == iap::kDone)
                 Notify(outcome.code);
             else
-                std::tie(code, sentence) = std::pair(outcome.code, outcome.sentence);
+                end = std::move(outcome);
         }
     }
     port_.Close();
-    if (code > 0)
-        Fail(code, sentence);
+    if (end.code > 0)
+        Fail(std::move(end));
     std::lock_guard guard(lock_);
     running_ = false;
 }

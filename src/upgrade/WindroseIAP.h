@@ -11,7 +11,7 @@
 // After an error the library posts code 1. After Stop it posts nothing more.
 //
 // Threads: Init, Start, Stop and the destructor on the owner's thread;
-// ErrorSentence from any thread.
+// Failure from any thread.
 #include "platform/Notify.h"
 #include "upgrade/BoardIdentity.h"
 #include "upgrade/BootLoader.h"
@@ -29,12 +29,10 @@
 namespace qav {
 
 // The file check Start begins with, for an owner that checks a file as soon
-// as it is chosen: code 0 and the image, or code 7, 8 or 9 and what is wrong
-// in one sentence.
+// as it is chosen: code 0 and the image, or code 7, 8 or 9 and what is wrong.
 struct FirmwareCheck
 {
-    int code = 0;
-    std::string sentence;
+    UpgradeOutcome outcome;
     FirmwareImage firmware;
 };
 FirmwareCheck CheckFirmwareFile(const std::string& path, BoardId board);
@@ -67,11 +65,11 @@ public:
     void Stop();
     // True from Start until the procedure has ended (or was stopped).
     bool Running() const;
-    // What the last error code of the current or last run means for it, in
-    // one sentence ("The motor board answered on COM4.", for code 4 the
-    // reason the port did not open); set before that code is posted, kept
-    // until the next Start. Empty when no error was posted.
-    std::string ErrorSentence() const;
+    // Why the current or last run failed (the motor board answered on
+    // COM4; for code 4 the reason the port did not open); set before its
+    // code is posted, kept until the next Start. Code 0 when no error was
+    // posted.
+    UpgradeOutcome Failure() const;
 
 private:
     void StartOn(const std::string& port, std::optional<int> number, const std::string& firmwarePath,
@@ -79,9 +77,9 @@ private:
     void Run(std::string port, std::optional<int> number, std::string path, BoardCheck check);
     // Posts one notification unless stopped; false once stopped.
     bool Notify(int code, int progress = 0);
-    void Fail(int code, std::string sentence);
-    // 0 to go on, or the error code with its sentence in `sentence`.
-    int CheckBoard(const std::string& port, std::string& sentence);
+    void Fail(UpgradeOutcome failure);
+    // Code 0 to go on, -1 when stopped, or the error code and why.
+    UpgradeOutcome CheckBoard(const std::string& port);
 
     const BoardId board_;
     const BootLoaderTiming timing_;
@@ -92,7 +90,7 @@ private:
     mutable std::mutex lock_; // guards what follows
     bool stopped_ = true;
     bool running_ = false;
-    std::string errorSentence_;
+    UpgradeOutcome failure_;
     std::unique_ptr<std::array<IapNotifyRecord, 1024>> records_;
     std::size_t nextRecord_ = 0;
 };

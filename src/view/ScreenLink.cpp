@@ -23,7 +23,7 @@ ScreenLink::~ScreenLink()
     serial_.Close(CSerialLink::kCloseWaitMs);
 }
 
-bool ScreenLink::Open(int number)
+Result ScreenLink::Open(int number)
 {
     if (serial_.IsOpen())
         serial_.Close(CSerialLink::kCloseWaitMs);
@@ -32,7 +32,7 @@ bool ScreenLink::Open(int number)
     watchingForFrames_ = false;
     ForgetProbe();
     openedPortNumber_ = number;
-    const bool opened = OpenLinkSequence(serial_, number);
+    Result opened = OpenLinkSequence(serial_, number);
     intake_.Clear();
     if (opened)
         StartWatching();

@@ -73,10 +73,10 @@ public:
     ~ScreenLink() override;
 
     // "Open COM Port": closes the port if open, stops the tick and opens
-    // port `number` (nothing outside 1..1024; LastError says why it did not
-    // open); buffered bytes are forgotten. The owner resets its engine, then
-    // calls StartTicks, which runs whether or not the port opened.
-    bool Open(int number);
+    // port `number` (nothing outside 1..1024) and says why it did not open;
+    // buffered bytes are forgotten. The owner resets its engine, then calls
+    // StartTicks, which runs whether or not the port opened.
+    Result Open(int number);
     void StartTicks();
     // Hands the port over (the other screen, an upgrade): port closed, tick
     // stopped, no reopen until the next Open.

@@ -74,15 +74,14 @@ void CUARTView::OpenPort(int number)
         SetLiveDisplaysStale(true);
     // A number outside 1..1024 opens nothing; the timer runs all the same
     // and the watchdog finds the link lost.
-    const bool opened = link_.Open(number);
+    const Result opened = link_.Open(number);
     OpenMessageGate();
     if (opened) {
         SetStatusText(QString());
         SetStatusText(ConnectPrompt());
     } else {
         // In the command-line tool's words.
-        SetStatusText(QStringLiteral("$INKred$") +
-                      FromUtf8(PortOpenFailure(PortName(number), link_.Serial().LastError())));
+        SetStatusText(QStringLiteral("$INKred$") + FromUtf8(PortOpenFailure(PortName(number), opened)));
     }
     engine_.OnPortOpened();
     link_.StartTicks();

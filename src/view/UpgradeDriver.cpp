@@ -1,6 +1,7 @@
 #include "view/UpgradeDriver.h"
 
 #include "upgrade/BootChips.h"
+#include "view/UpgradeWords.h"
 
 #include <array>
 #include <cstdio>
@@ -104,9 +105,9 @@ void UpgradeDriver::OnFileChosen(const std::string& path)
 {
     const FirmwareCheck check = CheckFirmwareFile(path, library_.Board());
     std::string text;
-    if (check.code != 0) {
+    if (check.outcome.code != 0) {
         path_.clear();
-        text = Text("red", "Firmware file refused: " + check.sentence);
+        text = Text("red", "Firmware file refused: " + UpgradeErrorText(check.outcome));
     } else {
         path_ = path;
         text = Text("blue", std::string(kind_ == UpgradeOwnerKind::MainScreen ? "Firmware file open successfully!"
@@ -116,7 +117,7 @@ void UpgradeDriver::OnFileChosen(const std::string& path)
     owner_.SetMessageGate(true);
     owner_.ShowUpgradeText(text);
     owner_.SetMessageGate(false);
-    owner_.EnableUpgradeStart(check.code == 0);
+    owner_.EnableUpgradeStart(check.outcome.code == 0);
 }
 
 void UpgradeDriver::OnStart()
@@ -155,7 +156,7 @@ void UpgradeDriver::OnNotification(std::intptr_t lParam)
     owner_.SetMessageGate(true);
     if (std::string text = UpgradeNotificationText(kind_, code); !text.empty()) {
         // What the code means for this run, after the text of old.
-        if (const std::string why = library_.ErrorSentence(); IsError(code) && !why.empty())
+        if (const std::string why = UpgradeErrorText(library_.Failure()); IsError(code) && !why.empty())
             text += " " + why;
         owner_.ShowUpgradeText(text);
     }

@@ -39,7 +39,11 @@ protected:
         link_.SetOwner(owner_);
     }
 
-    void OpenLink() { ASSERT_TRUE(OpenLinkSequence(link_, kPort)) << link_.LastError().message; }
+    void OpenLink()
+    {
+        const Result opened = OpenLinkSequence(link_, kPort);
+        ASSERT_TRUE(opened) << opened.message;
+    }
     void Idle() { ASSERT_TRUE(port_->WaitUntilIdle(kPatience)) << "the event thread never settled"; }
     void DropNotes()
     {
@@ -78,8 +82,7 @@ TEST_F(MemoryLink, OpensWithTheLinkSettingsAndADiscardedDriver)
     EXPECT_EQ(port_->Line(), (LineRequest{115200, CSerialLink::kNoParity, 8, CSerialLink::kOneStopBit}));
     EXPECT_EQ(port_->Purges(), 1);
     EXPECT_EQ(link_.NativeHandle(), -1);
-    EXPECT_FALSE(link_.SetLine(115200, CSerialLink::kNoParity, 9, CSerialLink::kOneStopBit));
-    EXPECT_EQ(link_.LastError().code, EINVAL);
+    EXPECT_EQ(link_.SetLine(115200, CSerialLink::kNoParity, 9, CSerialLink::kOneStopBit).code, EINVAL);
     link_.Close(CSerialLink::kCloseWaitMs);
     EXPECT_TRUE(port_->WaitUntilReleased(kPatience));
 }
@@ -198,12 +201,14 @@ TEST_F(MemoryLink, AStalledDeviceGetsWholeFramesInOrderNeverPieces)
     std::vector<std::uint8_t> expected;
     for (std::uint8_t i = 0; i < std::size(steps); ++i) {
         const auto frame = Pattern(32, static_cast<std::uint8_t>(40 * i));
-        EXPECT_EQ(link_.Write(frame.data(), 32), steps[i].result) << "frame " << int(i);
+        Result why;
+        EXPECT_EQ(link_.Write(frame.data(), 32, &why), steps[i].result) << "frame " << int(i);
         EXPECT_EQ(link_.SentTotal(), steps[i].sentTotal) << "frame " << int(i);
         if (steps[i].result != WriteResult::Refused)
             expected.insert(expected.end(), frame.begin(), frame.end());
+        else
+            EXPECT_EQ(why.code, EAGAIN) << "a dropped frame is reported";
     }
-    EXPECT_EQ(link_.LastError().code, EAGAIN) << "a dropped frame is reported";
     std::vector<std::uint8_t> got = port_->TakeWritten();
     EXPECT_EQ(got.size(), 100u);
 
@@ -221,11 +226,12 @@ TEST_F(MemoryLink, ADeviceHeldOpenIsBusyForASecondLink)
     OpenLink();
     CSerialLink second;
     second.SetMode(CSerialLink::kOwnerMode);
-    EXPECT_FALSE(OpenLinkSequence(second, kPort));
-    EXPECT_EQ(second.LastError().code, EBUSY);
-    EXPECT_NE(second.LastError().message.find("busy"), std::string::npos) << second.LastError().message;
+    const Result busy = OpenLinkSequence(second, kPort);
+    EXPECT_EQ(busy.code, EBUSY);
+    EXPECT_NE(busy.message.find("busy"), std::string::npos) << busy.message;
     link_.Close(CSerialLink::kCloseWaitMs);
-    EXPECT_TRUE(OpenLinkSequence(second, kPort)) << second.LastError().message;
+    const Result reopened = OpenLinkSequence(second, kPort);
+    EXPECT_TRUE(reopened) << reopened.message;
 }
 
 TEST_F(MemoryLink, AHangUpIsReportedOnceAndLeavesNothingToReadOrWrite)
@@ -239,13 +245,14 @@ TEST_F(MemoryLink, AHangUpIsReportedOnceAndLeavesNothingToReadOrWrite)
     std::uint8_t buffer[64];
     link_.Read(buffer, sizeof buffer, std::chrono::milliseconds{0});
     const auto frame = Pattern(32);
-    EXPECT_EQ(link_.Write(frame.data(), 32), WriteResult::Refused);
-    EXPECT_EQ(link_.LastError().code, EIO);
-    EXPECT_NE(link_.LastError().message.find("cannot write"), std::string::npos) << link_.LastError().message;
+    Result why;
+    EXPECT_EQ(link_.Write(frame.data(), 32, &why), WriteResult::Refused);
+    EXPECT_EQ(why.code, EIO);
+    EXPECT_NE(why.message.find("cannot write"), std::string::npos) << why.message;
 
     // The device back under its name is reached by the owner's reconnect.
     MemoryDevice& replugged = port_.Replug();
-    ASSERT_TRUE(OpenLinkSequence(link_, kPort)) << link_.LastError().message;
+    ASSERT_TRUE(OpenLinkSequence(link_, kPort));
     EXPECT_FALSE(link_.FarSideGone());
     DropNotes();
     replugged.Send(frame);
@@ -255,8 +262,7 @@ TEST_F(MemoryLink, AHangUpIsReportedOnceAndLeavesNothingToReadOrWrite)
 TEST_F(MemoryLink, AnUnpluggedDeviceDoesNotOpen)
 {
     port_->HangUp();
-    EXPECT_FALSE(OpenLinkSequence(link_, kPort));
-    EXPECT_EQ(link_.LastError().code, ENXIO);
+    EXPECT_EQ(OpenLinkSequence(link_, kPort).code, ENXIO);
     EXPECT_FALSE(link_.IsOpen());
 }
 
@@ -310,7 +316,7 @@ TEST_F(MemoryLink, AThreadLetGoWithoutWaitingDoesNotDisturbTheNextOne)
     DropNotes();
     EXPECT_FALSE(link_.StopMonitor(std::chrono::milliseconds{500})) << "no thread is left to stop";
     ASSERT_TRUE(link_.StartMonitor(0));
-    EXPECT_FALSE(link_.StartMonitor(0)) << "a second thread must not start";
+    EXPECT_EQ(link_.StartMonitor(0).code, EBUSY) << "a second thread must not start";
     const auto frame = Pattern(64, 1);
     port_->Send(frame);
     EXPECT_EQ(Receive(64), frame);

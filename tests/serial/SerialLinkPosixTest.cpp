@@ -44,7 +44,11 @@ protected:
         link_.SetOwner(owner_);
     }
 
-    void OpenLink() { ASSERT_TRUE(OpenLinkSequence(link_, kPort)) << link_.LastError().message; }
+    void OpenLink()
+    {
+        const Result opened = OpenLinkSequence(link_, kPort);
+        ASSERT_TRUE(opened) << opened.message;
+    }
 
     // Drains the link the way the owners do, one notification at a time,
     // until n bytes have come.
@@ -156,14 +160,16 @@ TEST_F(SerialLinkPty, AStalledDeviceGetsWholeFramesInOrderNeverPieces)
     for (; i < 200000 && refused < 3; ++i) {
         const auto f = frame(i);
         const std::uint32_t before = link_.SentTotal();
-        const WriteResult took = link_.Write(f.data(), 32);
+        Result why;
+        const WriteResult took = link_.Write(f.data(), 32, &why);
         if (link_.SentTotal() - before == 32) {
             expected.insert(expected.end(), f.begin(), f.end());
             partial |= took == WriteResult::Held;
             EXPECT_NE(took, WriteResult::Refused);
+            EXPECT_TRUE(why) << "a frame taken leaves no reason";
         } else {
             EXPECT_EQ(took, WriteResult::Refused);
-            EXPECT_EQ(link_.LastError().code, EAGAIN) << "a dropped frame is reported";
+            EXPECT_EQ(why.code, EAGAIN) << "a dropped frame is reported";
             ++refused;
         }
     }
@@ -208,18 +214,18 @@ TEST_F(SerialLinkPty, SecondLinkCannotOpenTheSameDeviceAndSaysWhy)
     OpenLink();
     CSerialLink second;
     second.SetMode(CSerialLink::kOwnerMode);
-    EXPECT_FALSE(OpenLinkSequence(second, kPort));
+    const Result busy = OpenLinkSequence(second, kPort);
     EXPECT_FALSE(second.IsOpen());
-    EXPECT_EQ(second.LastError().code, EBUSY);
-    EXPECT_NE(second.LastError().message.find("busy"), std::string::npos) << second.LastError().message;
+    EXPECT_EQ(busy.code, EBUSY);
+    EXPECT_NE(busy.message.find("busy"), std::string::npos) << busy.message;
 
     // The device path directly is refused just the same.
-    EXPECT_FALSE(OpenLinkSequence(second, pty_.SlavePath()));
-    EXPECT_EQ(second.LastError().code, EBUSY);
+    EXPECT_EQ(OpenLinkSequence(second, pty_.SlavePath()).code, EBUSY);
 
     // Once the first lets go, the second gets it.
     link_.Close(std::chrono::milliseconds{500});
-    EXPECT_TRUE(OpenLinkSequence(second, kPort)) << second.LastError().message;
+    const Result reopened = OpenLinkSequence(second, kPort);
+    EXPECT_TRUE(reopened) << reopened.message;
 }
 
 TEST_F(SerialLinkPty, ReopeningAfterCloseWorksAndStillReceives)
@@ -269,7 +275,7 @@ TEST_F(SerialLinkPty, ADeviceBackUnderTheSameNameIsReachedOnReconnect)
     ASSERT_TRUE(RegisterPortAlias(kPort, replugged.SlavePath()));
     // The owner reconnects with the same sequence; it closes the dead link
     // itself.
-    ASSERT_TRUE(OpenLinkSequence(link_, kPort)) << link_.LastError().message;
+    ASSERT_TRUE(OpenLinkSequence(link_, kPort));
     while (owner_->TryTake()) {
     }
     const auto frame = Pattern(32, 6);
@@ -285,10 +291,11 @@ TEST_F(SerialLinkPty, WriteAfterHangUpReportsNothingWritten)
     pty_.CloseMaster();
     ASSERT_TRUE(owner_->WaitForMessage(WM_PORT_RECEIVED, kPatience));
     const auto frame = Pattern(32);
-    EXPECT_EQ(link_.Write(frame.data(), 32), WriteResult::Refused);
+    Result why;
+    EXPECT_EQ(link_.Write(frame.data(), 32, &why), WriteResult::Refused);
     EXPECT_EQ(link_.SentTotal(), 0u);
-    EXPECT_EQ(link_.LastError().code, EIO);
-    EXPECT_NE(link_.LastError().message.find("cannot write"), std::string::npos) << link_.LastError().message;
+    EXPECT_EQ(why.code, EIO);
+    EXPECT_NE(why.message.find("cannot write"), std::string::npos) << why.message;
 }
 
 TEST_F(SerialLinkPty, CloseWhileReceivingEndsTheThread)
@@ -320,7 +327,7 @@ TEST_F(SerialLinkPty, StopMonitorKeepsThePortOpenForAnotherStart)
     EXPECT_TRUE(link_.IsOpen());
     EXPECT_FALSE(link_.StopMonitor(std::chrono::milliseconds{500}));
     ASSERT_TRUE(link_.StartMonitor(0));
-    EXPECT_FALSE(link_.StartMonitor(0)) << "a second thread must not start";
+    EXPECT_EQ(link_.StartMonitor(0).code, EBUSY) << "a second thread must not start";
     const auto frame = Pattern(32, 9);
     ASSERT_TRUE(pty_.Write(frame));
     EXPECT_EQ(Receive(32), frame);
@@ -330,8 +337,8 @@ TEST_F(SerialLinkPty, EvenParityIsNotRefusedByAPseudoTerminal)
 {
     link_.SetDeviceName(PortName(kPort));
     ASSERT_TRUE(link_.Open());
-    EXPECT_TRUE(link_.SetLine(115200, CSerialLink::kEvenParity, 8, CSerialLink::kOneStopBit))
-        << link_.LastError().message;
+    const Result even = link_.SetLine(115200, CSerialLink::kEvenParity, 8, CSerialLink::kOneStopBit);
+    EXPECT_TRUE(even) << even.message;
     EXPECT_TRUE(link_.SetLine(115200, CSerialLink::kNoParity, 8, CSerialLink::kOneStopBit));
     EXPECT_FALSE(link_.SetLine(123456, CSerialLink::kNoParity, 8, CSerialLink::kOneStopBit));
     EXPECT_FALSE(link_.SetLine(115200, CSerialLink::kNoParity, 9, CSerialLink::kOneStopBit));
@@ -339,7 +346,8 @@ TEST_F(SerialLinkPty, EvenParityIsNotRefusedByAPseudoTerminal)
 
 TEST_F(SerialLinkPty, OpeningByDevicePathWorks)
 {
-    ASSERT_TRUE(OpenLinkSequence(link_, pty_.SlavePath())) << link_.LastError().message;
+    const Result opened = OpenLinkSequence(link_, pty_.SlavePath());
+    ASSERT_TRUE(opened) << opened.message;
     EXPECT_EQ(link_.PortNumber(), 0) << "pseudo-terminals belong to no device family";
     const auto frame = Pattern(32, 4);
     ASSERT_TRUE(pty_.Write(frame));
@@ -406,10 +414,10 @@ TEST(SerialLinkClosed, OperationsOnAClosedLinkDoNothing)
     EXPECT_EQ(link.Write(bytes, 4), WriteResult::Refused);
     EXPECT_EQ(link.SentTotal(), 0u);
     EXPECT_FALSE(link.StopMonitor(std::chrono::milliseconds{500}));
-    EXPECT_FALSE(link.SetLine(115200, 0, 8, 0));
-    EXPECT_FALSE(link.Setup());
+    EXPECT_EQ(link.SetLine(115200, 0, 8, 0).code, ENXIO);
+    EXPECT_EQ(link.Setup().code, ENXIO);
     link.SetMode(CSerialLink::kOwnerMode);
-    EXPECT_FALSE(link.StartMonitor(0));
+    EXPECT_EQ(link.StartMonitor(0).code, ENXIO);
     link.Close(std::chrono::milliseconds{500});
     EXPECT_FALSE(link.IsOpen());
 }
@@ -419,16 +427,15 @@ TEST(SerialLinkClosed, OpenOfAMissingDeviceFailsAndStaysClosed)
     ScopedPortsDir ports;
     CSerialLink link;
     link.SetDeviceName("/dev/qav-no-such-device");
-    EXPECT_FALSE(link.Open());
+    const Result missing = link.Open();
     EXPECT_FALSE(link.IsOpen());
-    EXPECT_EQ(link.LastError().code, ENOENT);
-    EXPECT_FALSE(link.LastError().message.empty());
+    EXPECT_EQ(missing.code, ENOENT);
+    EXPECT_FALSE(missing.message.empty());
 
     // A dead alias: registered, but its device is gone.
     ASSERT_TRUE(RegisterPortAlias(777, ports.Scratch() + "/gone"));
-    EXPECT_FALSE(OpenLinkSequence(link, 777));
+    EXPECT_EQ(OpenLinkSequence(link, 777).code, ENOENT);
     EXPECT_FALSE(link.IsOpen());
-    EXPECT_EQ(link.LastError().code, ENOENT);
 }
 
 TEST(SerialLinkClosed, NumbersOutsideTheRangeOpenNothing)
@@ -439,17 +446,17 @@ TEST(SerialLinkClosed, NumbersOutsideTheRangeOpenNothing)
     ASSERT_TRUE(RegisterPortAlias(1024, pty.SlavePath()));
     CSerialLink link;
     for (int n : {0, -1, 1025, 65536}) {
-        EXPECT_FALSE(OpenLinkSequence(link, n)) << n;
+        EXPECT_EQ(OpenLinkSequence(link, n).code, EINVAL) << n;
         EXPECT_FALSE(link.IsOpen());
-        EXPECT_EQ(link.LastError().code, EINVAL);
     }
     for (const char* name : {"COM0", "COM1025", "ttyUSB0", "", "COM"}) {
-        EXPECT_FALSE(OpenLinkSequence(link, std::string_view(name))) << name;
-        EXPECT_EQ(link.LastError().code, EINVAL) << name;
-        EXPECT_NE(link.LastError().message.find("is not a port"), std::string::npos) << name;
+        const Result refused = OpenLinkSequence(link, std::string_view(name));
+        EXPECT_EQ(refused.code, EINVAL) << name;
+        EXPECT_NE(refused.message.find("is not a port"), std::string::npos) << name;
     }
-    EXPECT_TRUE(OpenLinkSequence(link, 1024)) << link.LastError().message;
-    EXPECT_EQ(link.LastError().code, 0) << "a success leaves no old reason behind";
+    const Result opened = OpenLinkSequence(link, 1024);
+    EXPECT_TRUE(opened) << opened.message;
+    EXPECT_TRUE(opened.message.empty()) << "a success carries no reason";
     // A refused number closes what was open, as a new connection would.
     EXPECT_FALSE(OpenLinkSequence(link, 0));
     EXPECT_FALSE(link.IsOpen());
@@ -463,9 +470,10 @@ TEST(SerialLinkClosed, ARegularFileIsNotASerialDevice)
     ASSERT_NE(f, nullptr);
     std::fclose(f);
     CSerialLink link;
-    EXPECT_FALSE(OpenLinkSequence(link, path));
+    const Result refused = OpenLinkSequence(link, path);
+    EXPECT_FALSE(refused);
     EXPECT_FALSE(link.IsOpen());
-    EXPECT_FALSE(link.LastError().message.empty());
+    EXPECT_FALSE(refused.message.empty());
 }
 
 } // namespace

@@ -30,7 +30,7 @@ public:
     }
     ~SimClient() { link_.Close(std::chrono::milliseconds{500}); }
 
-    bool Open(int com) { return OpenLinkSequence(link_, com); }
+    Result Open(int com) { return OpenLinkSequence(link_, com); }
     void Close() { link_.Close(std::chrono::milliseconds{500}); }
     CSerialLink& Link() { return link_; }
 

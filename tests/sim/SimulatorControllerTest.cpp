@@ -108,7 +108,8 @@ protected:
         const Result started = sim_->Start();
         ASSERT_TRUE(started) << started.message;
         client_ = std::make_unique<SimClient>(kControllerHeader0, kControllerHeader1);
-        ASSERT_TRUE(client_->Open(kCom)) << client_->Link().LastError().message;
+        const Result opened = client_->Open(kCom);
+        ASSERT_TRUE(opened) << opened.message;
     }
 
     void TearDown() override

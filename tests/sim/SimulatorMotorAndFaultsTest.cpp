@@ -63,8 +63,10 @@ protected:
         ASSERT_TRUE(started) << started.message;
         if (!openClients)
             return;
-        ASSERT_TRUE(controller_.Open(kControllerCom)) << controller_.Link().LastError().message;
-        ASSERT_TRUE(motor_.Open(kMotorCom)) << motor_.Link().LastError().message;
+        const Result controllerOpened = controller_.Open(kControllerCom);
+        ASSERT_TRUE(controllerOpened) << controllerOpened.message;
+        const Result motorOpened = motor_.Open(kMotorCom);
+        ASSERT_TRUE(motorOpened) << motorOpened.message;
     }
     void TearDown() override
     {
@@ -340,7 +342,8 @@ TEST_F(SimDevices, UnplugHangsUpThenComesBackUnderTheSameName)
     ASSERT_TRUE(Settled([] { return IsAliasLive(kMotorCom); }));
     EXPECT_EQ(AliasTarget(kMotorCom).value_or(""), sim_->DevicePath(DeviceKind::Motor));
     motor_.Close();
-    ASSERT_TRUE(motor_.Open(kMotorCom)) << motor_.Link().LastError().message;
+    const Result opened = motor_.Open(kMotorCom);
+    ASSERT_TRUE(opened) << opened.message;
     const auto f =
         motor_.Until([] { return MotorRequest(kMotorCmdRead); }, [](const Frame&) { return true; });
     ASSERT_TRUE(f);

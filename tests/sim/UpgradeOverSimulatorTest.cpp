@@ -1,6 +1,7 @@
 // The upgrade library against the simulated boards' boot loaders, over real
 // pseudo-terminals: the codes in order, the flash afterwards, and the faults.
 #include "BootLoaderModel.h"
+#include "CliMessages.h"
 #include "SimClient.h"
 #include "Simulator.h"
 
@@ -278,7 +279,8 @@ TEST_F(UpgradeOverSim, StopOrSilenceMidWayThenANewStartEndsWithTheRightImage)
     EXPECT_FALSE(lib.Running());
     {
         BootPort other;
-        EXPECT_TRUE(other.Open(kControllerCom)) << other.LastError().message;
+        const Result opened = other.Open(kControllerCom);
+        EXPECT_TRUE(opened) << opened.message;
     }
     while (queue_->TryTake()) {
     }
@@ -408,7 +410,7 @@ TEST_F(UpgradeOverSim, TheWrongBoardIsNeverFlashedEitherWay)
         const std::string path = Pack(c.board, SimFirmwareImage(77, 4096), "w.bin");
         EXPECT_EQ(Upgrade(lib, c.com, path).codes,
                   (std::vector<int>{iap::kPortOpened, iap::kWrongBoard, iap::kStartAgain}));
-        EXPECT_EQ(lib.ErrorSentence(), c.sentence);
+        EXPECT_EQ(cli::UpgradeErrorText(lib.Failure()), c.sentence);
         EXPECT_EQ(sim_->Stats(c.target).syncsHeard, 0u);
         EXPECT_EQ(sim_->BootLoaderStats(c.target).entries, 0);
         EXPECT_EQ(sim_->Flash(c.target), flashBefore);
@@ -428,8 +430,9 @@ TEST_F(UpgradeOverSim, AFileForAnotherChipErasesNothing)
     EXPECT_EQ(Upgrade(lib, kControllerCom, path).codes,
               (std::vector<int>{iap::kPortOpened, iap::kStarting, iap::kBootLoaderAnswered, iap::kWrongBoard,
                                 iap::kStartAgain}));
-    EXPECT_EQ(lib.ErrorSentence(), "The file is for chip 0x414 (STM32F10x high density); the board's chip is "
-                                   "0x410 (STM32F10x medium density).");
+    EXPECT_EQ(cli::UpgradeErrorText(lib.Failure()),
+              "The file is for chip 0x414 (STM32F10x high density); the board's chip is "
+              "0x410 (STM32F10x medium density).");
     EXPECT_EQ(sim_->BootLoaderStats(DeviceKind::Controller).pagesErased, 0);
     EXPECT_EQ(sim_->Flash(DeviceKind::Controller), before);
 }
@@ -448,7 +451,8 @@ TEST_F(UpgradeOverSim, AFreshBootLoaderNeedsTheCheckSkipped)
     sim_->ResetIntoBootLoader(DeviceKind::Motor);
     EXPECT_EQ(Upgrade(lib, kMotorCom, path).codes,
               (std::vector<int>{iap::kPortOpened, iap::kStarting, iap::kNoBootLoader, iap::kStartAgain}));
-    EXPECT_NE(lib.ErrorSentence().find("reset the board with its boot jumper set"), std::string::npos);
+    EXPECT_NE(cli::UpgradeErrorText(lib.Failure()).find("reset the board with its boot jumper set"),
+              std::string::npos);
     sim_->ResetIntoBootLoader(DeviceKind::Motor);
     CWindroseIAPLibExp patient(BoardId::Motor);
     EXPECT_EQ(Upgrade(patient, kMotorCom, path, BoardCheck::Skip).codes, kSuccess);
@@ -486,7 +490,7 @@ TEST_F(UpgradeOverSim, CancelThenStartFillsTheUnfinishedCommand)
         EXPECT_EQ(
             Upgrade(lib, kControllerCom, Pack(BoardId::Controller, image, "c.bgsf"), BoardCheck::Skip).codes,
             kSuccess)
-            << lib.ErrorSentence();
+            << cli::UpgradeErrorText(lib.Failure());
         const auto flash = sim_->Flash(DeviceKind::Controller);
         EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
         EXPECT_EQ(sim_->BootLoaderStats(DeviceKind::Controller).entries, 1);
@@ -507,7 +511,7 @@ TEST_F(UpgradeOverSim, UpgradesOnALineThatAnswersLate)
         const auto image = SimFirmwareImage(33, 512, 9);
         CWindroseIAPLibExp lib(BoardId::Controller);
         const Outcome run = Upgrade(lib, kControllerCom, Pack(BoardId::Controller, image, "l.bgsf"));
-        EXPECT_EQ(run.codes, kSuccess) << lib.ErrorSentence();
+        EXPECT_EQ(run.codes, kSuccess) << cli::UpgradeErrorText(lib.Failure());
         const auto flash = sim_->Flash(DeviceKind::Controller);
         EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
         EXPECT_EQ(sim_->FirmwareVersion(DeviceKind::Controller), 33);

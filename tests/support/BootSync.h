@@ -13,10 +13,11 @@ namespace qav::test {
 // byte; succeeds once the boot loader has acknowledged it.
 inline ::testing::AssertionResult SyncBootLoader(BootPort& port, int com)
 {
-    if (!port.Open(com))
-        return ::testing::AssertionFailure() << port.LastError().message;
-    if (!port.UseBootLoaderLine())
-        return ::testing::AssertionFailure() << "COM" << com << " refused the boot loader's line";
+    if (const Result opened = port.Open(com); !opened)
+        return ::testing::AssertionFailure() << opened.message;
+    if (const Result line = port.UseBootLoaderLine(); !line)
+        return ::testing::AssertionFailure()
+               << "COM" << com << " refused the boot loader's line: " << line.message;
     const std::uint8_t sync = boot::kSync;
     if (port.Send({&sync, 1}, kPatience) != PortIo::Ok)
         return ::testing::AssertionFailure() << "the sync byte was not sent";

@@ -7,6 +7,7 @@
 #include "support/Patience.h"
 
 #include "BootLoaderModel.h"
+#include "CliMessages.h"
 #include "ControllerModel.h"
 #include "MotorBoardModel.h"
 #include "motor/MotorProtocol.h"
@@ -44,7 +45,8 @@ FirmwareImage Firmware(std::uint32_t address, std::size_t size, std::uint16_t ch
 
 struct ProcedureRun
 {
-    BootOutcome outcome;
+    UpgradeOutcome outcome;
+    std::string sentence; // as the command-line tool words the outcome
     std::vector<int> codes;
 };
 
@@ -53,6 +55,7 @@ ProcedureRun RunOn(IBootLine& line, const FirmwareImage& fw, BootLoaderTiming ti
     ProcedureRun run;
     run.outcome = RunBootProcedure(
         line, fw, [&](int code, int) { run.codes.push_back(code); }, timing);
+    run.sentence = cli::UpgradeSentence(run.outcome);
     return run;
 }
 
@@ -121,7 +124,7 @@ TEST(BootChips, EveryChipOfTheTableIsFlashedByItsOwnUnits)
         ModelLine line(m);
         const FirmwareImage fw = Firmware(kBase + firstUnit - 512, 5000, chip.id);
         const ProcedureRun run = RunOn(line, fw);
-        EXPECT_EQ(run.outcome.code, iap::kDone) << run.outcome.sentence;
+        EXPECT_EQ(run.outcome.code, iap::kDone) << run.sentence;
         const std::uint32_t lastUnit = PageAt(chip, 64 * 1024, firstUnit - 512 + 5000 - 1)->index;
         EXPECT_EQ(m.Stats().pagesErased, static_cast<int>(lastUnit) + 1);
         const auto at = m.Flash().begin() + firstUnit - 512;
@@ -239,8 +242,8 @@ TEST(BootProcedure, FollowsWhatTheBootLoaderAnswers)
         BootLoaderTiming patient;
         patient.syncWindow = test::kPatience;
         const ProcedureRun run = RunOn(line, fw, patient);
-        EXPECT_EQ(run.outcome.code, c.code) << run.outcome.sentence;
-        EXPECT_EQ(run.outcome.sentence, c.sentence);
+        EXPECT_EQ(run.outcome.code, c.code) << run.sentence;
+        EXPECT_EQ(run.sentence, c.sentence);
         EXPECT_TRUE(line.Done()) << "unexpected: " << ::testing::PrintToString(line.Unexpected());
     }
 }
@@ -278,7 +281,7 @@ TEST(BootChips, WhatCannotBeDoneErasesNothing)
         ModelLine line(m);
         const ProcedureRun run = RunOn(line, c.fw);
         EXPECT_EQ(run.outcome.code, c.code);
-        EXPECT_EQ(run.outcome.sentence, c.sentence);
+        EXPECT_EQ(run.sentence, c.sentence);
         if (c.code != iap::kDone) {
             EXPECT_EQ(m.Stats().pagesErased, 0);
             EXPECT_EQ(m.Stats().writes, 0);
@@ -342,8 +345,8 @@ TEST(BootProcedure, EndsWithTheCodeOfWhatWentWrong)
         ModelLine line(m);
         const FirmwareImage fw = Firmware(c.address, c.size);
         const ProcedureRun run = RunOn(line, fw);
-        EXPECT_EQ(run.outcome.code, c.code) << run.outcome.sentence;
-        EXPECT_EQ(run.outcome.sentence.empty(), c.code == iap::kDone);
+        EXPECT_EQ(run.outcome.code, c.code) << run.sentence;
+        EXPECT_EQ(run.sentence.empty(), c.code == iap::kDone);
         if (run.outcome.code == iap::kDone) {
             const std::size_t at = c.address - kBase;
             EXPECT_TRUE(std::equal(fw.image.begin(), fw.image.end(), m.Flash().begin() + at));
@@ -393,7 +396,7 @@ TEST(BootProcedure, StartsCleanWhereACancelledRunLeftTheBootLoader)
         BootLoaderTiming patient;
         patient.syncWindow = test::kPatience;
         const ProcedureRun run = RunOn(line, fw, patient);
-        EXPECT_EQ(run.outcome.code, iap::kDone) << run.outcome.sentence;
+        EXPECT_EQ(run.outcome.code, iap::kDone) << run.sentence;
         ASSERT_GE(run.codes.size(), 2u);
         EXPECT_EQ(run.codes[1], iap::kBootLoaderAnswered);
         EXPECT_TRUE(std::equal(fw.image.begin(), fw.image.end(), m.Flash().begin()));

@@ -79,7 +79,8 @@ TEST(BootPort, AFloodKeepsItsNewestBytesAndCountsTheRest)
     test::PseudoTerminal pty;
     ASSERT_TRUE(pty.Ok());
     BootPort port;
-    ASSERT_TRUE(port.Open(pty.SlavePath())) << port.LastError().message;
+    const Result opened = port.Open(pty.SlavePath());
+    ASSERT_TRUE(opened) << opened.message;
     constexpr std::size_t kTotal = 4 * BootPort::kReceiveLimit + 1000;
     std::vector<std::uint8_t> flood(kTotal, 0x00);
     for (std::size_t i = kTotal - 256; i < kTotal; ++i)

@@ -342,7 +342,8 @@ TEST_P(OpenFailure, TheStatusLineSaysWhy)
     StartSim(DeviceSet());
     CSerialLink holder; // for the busy row
     holder.SetMode(CSerialLink::kOwnerMode);
-    ASSERT_TRUE(OpenLinkSequence(holder, kCom)) << holder.LastError().message;
+    const Result held = OpenLinkSequence(holder, kCom);
+    ASSERT_TRUE(held) << held.message;
     ASSERT_TRUE(RegisterPortAlias(kCom + 2, dir.path().string() + "/unplugged-adapter"));
     auto view = MakeView();
     // As "--connect COM<n>" at start: a port the list lacks is tried all the same.
@@ -380,8 +381,9 @@ TEST(PortOpenFailureText, PermissionSaysWhatToDoAndWhenItTakesEffect)
     std::fclose(f);
     ::chmod(path.c_str(), 0);
     CSerialLink link;
-    ASSERT_FALSE(OpenLinkSequence(link, path));
-    const std::string text = PortOpenFailure(path, link.LastError());
+    const Result refused = OpenLinkSequence(link, path);
+    ASSERT_FALSE(refused);
+    const std::string text = PortOpenFailure(path, refused);
     EXPECT_NE(text.find("permission denied"), std::string::npos) << text;
     EXPECT_NE(text.find("usermod -aG"), std::string::npos) << text;
     EXPECT_NE(text.find("next login"), std::string::npos) << text;

@@ -149,7 +149,8 @@ TEST_F(MotorUpgradeTest, ClosingTheDialogMidUpgradeStopsItAndANewDialogFinishesI
     // port (another program opens it at once), so nothing can write to it.
     {
         CSerialLink other;
-        EXPECT_TRUE(OpenLinkSequence(other, test::kMotorCom)) << other.LastError().message;
+        const Result opened = OpenLinkSequence(other, test::kMotorCom);
+        EXPECT_TRUE(opened) << opened.message;
     }
     const sim::BootStats later = sim->BootLoaderStats(sim::DeviceKind::Motor);
     EXPECT_LT(static_cast<std::size_t>(later.writes) * 256, kSize);

@@ -186,8 +186,7 @@ TEST(UpgradeDriver, MotorDialogFlowFromFileToCancelAndAnErrorWithItsMeaning)
     EXPECT_EQ(RunToEnd(driver, *queue), (std::vector<int>{iap::kPortOpenFailed, iap::kStartAgain}));
     EXPECT_EQ(owner.texts.back(), "COM port open failed! Cannot open COM1024: " + [] {
         CSerialLink link;
-        OpenLinkSequence(link, 1024);
-        return link.LastError().message;
+        return OpenLinkSequence(link, 1024).message;
     }() + ".");
     EXPECT_TRUE(owner.start);
     EXPECT_TRUE(owner.cancel);
