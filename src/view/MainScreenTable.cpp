@@ -34,6 +34,14 @@ struct AxisIds
     int exchange[8];
 };
 
+// A box whose value the screen reads and shows, `exchange` its place in
+// that order.
+ControlRow ValueBox(int id, T type, const QRect& rect, int group, int label, int exchange,
+                    const char* caption = "", bool hidden = false)
+{
+    return {id, type, caption, rect, hidden, group, label, {}, nullptr, exchange};
+}
+
 void AddAxis(std::vector<ControlRow>& rows, const AxisIds& a, int top)
 {
     constexpr int left = 10, width = 480, height = 276;
@@ -44,64 +52,24 @@ void AddAxis(std::vector<ControlRow>& rows, const AxisIds& a, int top)
         const int y = top + 28 + i * 34;
         rows.push_back({a.labels[i], T::Label, kGainCaptions[i], {left + 16, y, 116, 24}, false, a.group});
         rows.push_back({a.sliders[i], T::Slider, "", {left + 136, y, 254, 24}, false, a.group, a.labels[i]});
-        rows.push_back({a.boxes[i],
-                        T::Edit,
-                        "",
-                        {left + 400, y, 64, 24},
-                        false,
-                        a.group,
-                        a.labels[i],
-                        {},
-                        nullptr,
-                        a.exchange[i]});
+        rows.push_back(
+            ValueBox(a.boxes[i], T::Edit, {left + 400, y, 64, 24}, a.group, a.labels[i], a.exchange[i]));
     }
     const int y = top + 172;
     rows.push_back({a.limitGroup, T::Group, "Angle Limit", {left + 16, y, 216, 66}, false, a.group});
     rows.push_back({a.labels[4], T::Label, "Max", {left + 28, y + 30, 34, 24}, false, a.limitGroup});
-    rows.push_back({a.max,
-                    T::Edit,
-                    "",
-                    {left + 62, y + 30, 56, 24},
-                    false,
-                    a.limitGroup,
-                    a.labels[4],
-                    {},
-                    nullptr,
-                    a.exchange[4]});
+    rows.push_back(
+        ValueBox(a.max, T::Edit, {left + 62, y + 30, 56, 24}, a.limitGroup, a.labels[4], a.exchange[4]));
     rows.push_back({a.labels[5], T::Label, "Min", {left + 130, y + 30, 34, 24}, false, a.limitGroup});
-    rows.push_back({a.min,
-                    T::Edit,
-                    "",
-                    {left + 164, y + 30, 56, 24},
-                    false,
-                    a.limitGroup,
-                    a.labels[5],
-                    {},
-                    nullptr,
-                    a.exchange[5]});
+    rows.push_back(
+        ValueBox(a.min, T::Edit, {left + 164, y + 30, 56, 24}, a.limitGroup, a.labels[5], a.exchange[5]));
     rows.push_back({a.reverse, T::CheckBox, "Motor Reverse", {left + 252, y + 4, 200, 24}, false, a.group});
     rows.push_back({a.labels[6], T::Label, "RC Sensitivity", {left + 252, y + 36, 140, 24}, false, a.group});
-    rows.push_back({a.rc,
-                    T::Edit,
-                    "",
-                    {left + 400, y + 36, 64, 24},
-                    false,
-                    a.group,
-                    a.labels[6],
-                    {},
-                    nullptr,
-                    a.exchange[6]});
+    rows.push_back(
+        ValueBox(a.rc, T::Edit, {left + 400, y + 36, 64, 24}, a.group, a.labels[6], a.exchange[6]));
     rows.push_back({a.labels[7], T::Label, a.initCaption, {left + 252, y + 68, 140, 24}, false, a.group});
-    rows.push_back({a.init,
-                    T::Edit,
-                    "",
-                    {left + 400, y + 68, 64, 24},
-                    false,
-                    a.group,
-                    a.labels[7],
-                    {},
-                    nullptr,
-                    a.exchange[7]});
+    rows.push_back(
+        ValueBox(a.init, T::Edit, {left + 400, y + 68, 64, 24}, a.group, a.labels[7], a.exchange[7]));
 }
 
 std::vector<ControlRow> BuildTable()
@@ -167,16 +135,8 @@ std::vector<ControlRow> BuildTable()
     for (int i = 0; i < 3; ++i) {
         const int y = 62 + i * 40;
         rows.push_back({kAttitude[i].label, T::Label, kAttitude[i].caption, {828, y, 44, 24}, false, 1202});
-        rows.push_back({kAttitude[i].box,
-                        T::ReadOnlyEdit,
-                        "",
-                        {874, y, 100, 24},
-                        false,
-                        1202,
-                        kAttitude[i].label,
-                        {},
-                        nullptr,
-                        kAttitude[i].exchange});
+        rows.push_back(ValueBox(kAttitude[i].box, T::ReadOnlyEdit, {874, y, 100, 24}, 1202,
+                                kAttitude[i].label, kAttitude[i].exchange));
     }
 
     rows.push_back({1204, T::Group, "RC Monitor", {500, 226, 490, 138}});
@@ -193,23 +153,13 @@ std::vector<ControlRow> BuildTable()
     };
     for (const auto& rc : kRc) {
         rows.push_back({rc.label, T::Label, rc.caption, {rc.x, rc.y, 66, 24}, false, 1204});
-        rows.push_back({rc.box,
-                        T::ReadOnlyEdit,
-                        "",
-                        {rc.x + 66, rc.y, 72, 24},
-                        false,
-                        1204,
-                        rc.label,
-                        {},
-                        nullptr,
-                        rc.exchange});
+        rows.push_back(
+            ValueBox(rc.box, T::ReadOnlyEdit, {rc.x + 66, rc.y, 72, 24}, 1204, rc.label, rc.exchange));
     }
     rows.push_back({1271, T::Label, "RC mode:C", {516, 326, 80, 24}, false, 1204});
-    rows.push_back(
-        {idc::RcMode, T::ReadOnlyEdit, "", {598, 326, 56, 24}, false, 1204, 1271, {}, nullptr, 25});
+    rows.push_back(ValueBox(idc::RcMode, T::ReadOnlyEdit, {598, 326, 56, 24}, 1204, 1271, 25));
     rows.push_back({idc::RcModeBar, T::ImageBar, "RC mode bar", {676, 327, 152, 22}, false, 1204});
-    rows.push_back(
-        {idc::RcPan, T::ReadOnlyEdit, "Pan:P", {836, 326, 72, 24}, true, 1204, 0, {}, nullptr, 26});
+    rows.push_back(ValueBox(idc::RcPan, T::ReadOnlyEdit, {836, 326, 72, 24}, 1204, 0, 26, "Pan:P", true));
 
     rows.push_back({1205, T::Group, "Motor Output Mode", {500, 370, 236, 62}});
     rows.push_back({idc::MotorOff, T::Radio, "Motor Off", {516, 396, 104, 24}, false, 1205});
@@ -270,18 +220,15 @@ std::vector<ControlRow> BuildTable()
     };
     for (const auto& pan : kPan) {
         rows.push_back({pan.slider, T::Slider, pan.sliderName, nowhere, true});
-        rows.push_back({pan.box, T::Edit, pan.boxName, nowhere, true, 0, 0, {}, nullptr, pan.exchange});
+        rows.push_back(ValueBox(pan.box, T::Edit, nowhere, 0, 0, pan.exchange, pan.boxName, true));
     }
-    rows.push_back(
-        {idc::PanRcSensitivity, T::Edit, "Pan RC Sensitivity", nowhere, true, 0, 0, {}, nullptr, 19});
+    rows.push_back(ValueBox(idc::PanRcSensitivity, T::Edit, nowhere, 0, 0, 19, "Pan RC Sensitivity", true));
     rows.push_back({idc::PanServoReverse, T::CheckBox, "Pan Servo Reverse", nowhere, true});
-    rows.push_back(
-        {idc::RollServoCenter, T::Edit, "Roll Servo Center", nowhere, true, 0, 0, {}, nullptr, 11});
+    rows.push_back(ValueBox(idc::RollServoCenter, T::Edit, nowhere, 0, 0, 11, "Roll Servo Center", true));
     rows.push_back({idc::RollServoCenterSpin, T::Spin, "Roll Servo Center spin", nowhere, true});
-    rows.push_back(
-        {idc::TiltServoCenter, T::Edit, "Tilt Servo Center", nowhere, true, 0, 0, {}, nullptr, 10});
+    rows.push_back(ValueBox(idc::TiltServoCenter, T::Edit, nowhere, 0, 0, 10, "Tilt Servo Center", true));
     rows.push_back({idc::TiltServoCenterSpin, T::Spin, "Tilt Servo Center spin", nowhere, true});
-    rows.push_back({idc::PanServoCenter, T::Edit, "Pan Servo Center", nowhere, true, 0, 0, {}, nullptr, 12});
+    rows.push_back(ValueBox(idc::PanServoCenter, T::Edit, nowhere, 0, 0, 12, "Pan Servo Center", true));
     rows.push_back({idc::PanServoCenterSpin, T::Spin, "Pan Servo Center spin", nowhere, true});
     const std::vector<const char*> servoTypes = ItemsOf(&P::ROLL_SERVO_TYPE);
     const std::vector<const char*> controlModes = ItemsOf(&P::ROLL_CTRL_MODE);
