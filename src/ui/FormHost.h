@@ -53,6 +53,9 @@ struct ControlRow
     // For a group: a word that leads the accessible names of the controls
     // inside it, nested groups included ("Roll"), unless a name has it already.
     const char* scope = nullptr;
+    // For a box with a screen value: its place in the order the screen reads
+    // and shows the boxes (1 first); 0 for none.
+    int exchange = 0;
 };
 
 // The screen's reactions, by control id.

@@ -249,4 +249,20 @@ constexpr auto FindRow(const Rows& rows, int id, Key key) -> decltype(&rows[0])
     return nullptr;
 }
 
+// The parameter a value box holds, or null (a live box holds none).
+inline const ControllerParamRow* ParamOfBox(int box)
+{
+    if (const GainRow* g = FindRow(kGains, box, &GainRow::box))
+        return &Rules(g->param);
+    if (const LimitRow* l = FindRow(kLimits, box, &LimitRow::box))
+        return &Rules(l->param);
+    if (const auto* rc = FindRow(kRcSensitivities, box, &BoxRow<std::uint8_t>::box))
+        return &Rules(rc->param);
+    if (const auto* c = FindRow(kServoCenters, box, &BoxRow<std::int16_t>::box))
+        return &Rules(c->param);
+    if (const InitAngleRow* a = FindRow(kInitAngles, box, &InitAngleRow::box))
+        return &Rules(a->param);
+    return nullptr;
+}
+
 } // namespace qav::edit

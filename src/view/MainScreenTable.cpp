@@ -30,7 +30,17 @@ struct AxisIds
     const char* axis; // leads the accessible names of the group's controls
     const char* caption;
     const char* initCaption;
+    // Places in the exchange order: the four gain boxes, max, min, rc, init.
+    int exchange[8];
 };
+
+// A box whose value the screen reads and shows, `exchange` its place in
+// that order.
+ControlRow ValueBox(int id, T type, const QRect& rect, int group, int label, int exchange,
+                    const char* caption = "", bool hidden = false)
+{
+    return {id, type, caption, rect, hidden, group, label, {}, nullptr, exchange};
+}
 
 void AddAxis(std::vector<ControlRow>& rows, const AxisIds& a, int top)
 {
@@ -42,19 +52,24 @@ void AddAxis(std::vector<ControlRow>& rows, const AxisIds& a, int top)
         const int y = top + 28 + i * 34;
         rows.push_back({a.labels[i], T::Label, kGainCaptions[i], {left + 16, y, 116, 24}, false, a.group});
         rows.push_back({a.sliders[i], T::Slider, "", {left + 136, y, 254, 24}, false, a.group, a.labels[i]});
-        rows.push_back({a.boxes[i], T::Edit, "", {left + 400, y, 64, 24}, false, a.group, a.labels[i]});
+        rows.push_back(
+            ValueBox(a.boxes[i], T::Edit, {left + 400, y, 64, 24}, a.group, a.labels[i], a.exchange[i]));
     }
     const int y = top + 172;
     rows.push_back({a.limitGroup, T::Group, "Angle Limit", {left + 16, y, 216, 66}, false, a.group});
     rows.push_back({a.labels[4], T::Label, "Max", {left + 28, y + 30, 34, 24}, false, a.limitGroup});
-    rows.push_back({a.max, T::Edit, "", {left + 62, y + 30, 56, 24}, false, a.limitGroup, a.labels[4]});
+    rows.push_back(
+        ValueBox(a.max, T::Edit, {left + 62, y + 30, 56, 24}, a.limitGroup, a.labels[4], a.exchange[4]));
     rows.push_back({a.labels[5], T::Label, "Min", {left + 130, y + 30, 34, 24}, false, a.limitGroup});
-    rows.push_back({a.min, T::Edit, "", {left + 164, y + 30, 56, 24}, false, a.limitGroup, a.labels[5]});
+    rows.push_back(
+        ValueBox(a.min, T::Edit, {left + 164, y + 30, 56, 24}, a.limitGroup, a.labels[5], a.exchange[5]));
     rows.push_back({a.reverse, T::CheckBox, "Motor Reverse", {left + 252, y + 4, 200, 24}, false, a.group});
     rows.push_back({a.labels[6], T::Label, "RC Sensitivity", {left + 252, y + 36, 140, 24}, false, a.group});
-    rows.push_back({a.rc, T::Edit, "", {left + 400, y + 36, 64, 24}, false, a.group, a.labels[6]});
+    rows.push_back(
+        ValueBox(a.rc, T::Edit, {left + 400, y + 36, 64, 24}, a.group, a.labels[6], a.exchange[6]));
     rows.push_back({a.labels[7], T::Label, a.initCaption, {left + 252, y + 68, 140, 24}, false, a.group});
-    rows.push_back({a.init, T::Edit, "", {left + 400, y + 68, 64, 24}, false, a.group, a.labels[7]});
+    rows.push_back(
+        ValueBox(a.init, T::Edit, {left + 400, y + 68, 64, 24}, a.group, a.labels[7], a.exchange[7]));
 }
 
 std::vector<ControlRow> BuildTable()
@@ -75,7 +90,8 @@ std::vector<ControlRow> BuildTable()
              idc::InitRollAngle,
              "Roll",
              "Roll Setting",
-             "Init Roll Angle"},
+             "Init Roll Angle",
+             {6, 5, 4, 21, 15, 16, 18, 32}},
             6);
     AddAxis(rows,
             {1199,
@@ -90,7 +106,8 @@ std::vector<ControlRow> BuildTable()
              idc::InitTiltAngle,
              "Tilt",
              "Tilt Setting",
-             "Init Tilt Angle"},
+             "Init Tilt Angle",
+             {3, 2, 1, 20, 13, 14, 17, 31}},
             290);
 
     rows.push_back({1206, T::Group, "Connection", {10, 574, 480, 94}});
@@ -111,14 +128,15 @@ std::vector<ControlRow> BuildTable()
     {
         int label, box;
         const char* caption;
-    } kAttitude[3] = {{1253, idc::AttitudeRoll, "Roll"},
-                      {1255, idc::AttitudeTilt, "Tilt"},
-                      {1256, idc::AttitudePan, "Pan"}};
+        int exchange;
+    } kAttitude[3] = {{1253, idc::AttitudeRoll, "Roll", 29},
+                      {1255, idc::AttitudeTilt, "Tilt", 28},
+                      {1256, idc::AttitudePan, "Pan", 30}};
     for (int i = 0; i < 3; ++i) {
         const int y = 62 + i * 40;
         rows.push_back({kAttitude[i].label, T::Label, kAttitude[i].caption, {828, y, 44, 24}, false, 1202});
-        rows.push_back(
-            {kAttitude[i].box, T::ReadOnlyEdit, "", {874, y, 100, 24}, false, 1202, kAttitude[i].label});
+        rows.push_back(ValueBox(kAttitude[i].box, T::ReadOnlyEdit, {874, y, 100, 24}, 1202,
+                                kAttitude[i].label, kAttitude[i].exchange));
     }
 
     rows.push_back({1204, T::Group, "RC Monitor", {500, 226, 490, 138}});
@@ -127,19 +145,21 @@ std::vector<ControlRow> BuildTable()
         int label, box;
         const char* caption;
         int x, y;
+        int exchange; // the accelerations have no screen value
     } kRc[6] = {
-        {1259, idc::RcRoll, "Roll:R", 516, 252}, {1263, idc::RcTilt, "Tilt:T", 676, 252},
-        {1272, idc::RcShot, "Shot:S", 836, 252}, {1277, idc::AccelX, "AX:", 516, 288},
-        {1278, idc::AccelY, "AY:", 676, 288},    {1279, idc::AccelZ, "AZ:", 836, 288},
+        {1259, idc::RcRoll, "Roll:R", 516, 252, 24}, {1263, idc::RcTilt, "Tilt:T", 676, 252, 23},
+        {1272, idc::RcShot, "Shot:S", 836, 252, 27}, {1277, idc::AccelX, "AX:", 516, 288, 0},
+        {1278, idc::AccelY, "AY:", 676, 288, 0},     {1279, idc::AccelZ, "AZ:", 836, 288, 0},
     };
     for (const auto& rc : kRc) {
         rows.push_back({rc.label, T::Label, rc.caption, {rc.x, rc.y, 66, 24}, false, 1204});
-        rows.push_back({rc.box, T::ReadOnlyEdit, "", {rc.x + 66, rc.y, 72, 24}, false, 1204, rc.label});
+        rows.push_back(
+            ValueBox(rc.box, T::ReadOnlyEdit, {rc.x + 66, rc.y, 72, 24}, 1204, rc.label, rc.exchange));
     }
     rows.push_back({1271, T::Label, "RC mode:C", {516, 326, 80, 24}, false, 1204});
-    rows.push_back({idc::RcMode, T::ReadOnlyEdit, "", {598, 326, 56, 24}, false, 1204, 1271});
+    rows.push_back(ValueBox(idc::RcMode, T::ReadOnlyEdit, {598, 326, 56, 24}, 1204, 1271, 25));
     rows.push_back({idc::RcModeBar, T::ImageBar, "RC mode bar", {676, 327, 152, 22}, false, 1204});
-    rows.push_back({idc::RcPan, T::ReadOnlyEdit, "Pan:P", {836, 326, 72, 24}, true, 1204});
+    rows.push_back(ValueBox(idc::RcPan, T::ReadOnlyEdit, {836, 326, 72, 24}, 1204, 0, 26, "Pan:P", true));
 
     rows.push_back({1205, T::Group, "Motor Output Mode", {500, 370, 236, 62}});
     rows.push_back({idc::MotorOff, T::Radio, "Motor Off", {516, 396, 104, 24}, false, 1205});
@@ -191,23 +211,24 @@ std::vector<ControlRow> BuildTable()
         int slider, box;
         const char* sliderName;
         const char* boxName;
+        int exchange;
     } kPan[4] = {
-        {idc::PanTotalSlider, idc::PanTotal, "Pan Total Gain slider", "Pan Total Gain"},
-        {idc::PanIntSlider, idc::PanInt, "Pan Integral Gain slider", "Pan Integral Gain"},
-        {idc::PanVelSlider, idc::PanVel, "Pan Velocity Gain slider", "Pan Velocity Gain"},
-        {idc::PanAccSlider, idc::PanAcc, "Pan Accelerate Gain slider", "Pan Accelerate Gain"},
+        {idc::PanTotalSlider, idc::PanTotal, "Pan Total Gain slider", "Pan Total Gain", 9},
+        {idc::PanIntSlider, idc::PanInt, "Pan Integral Gain slider", "Pan Integral Gain", 8},
+        {idc::PanVelSlider, idc::PanVel, "Pan Velocity Gain slider", "Pan Velocity Gain", 7},
+        {idc::PanAccSlider, idc::PanAcc, "Pan Accelerate Gain slider", "Pan Accelerate Gain", 22},
     };
     for (const auto& pan : kPan) {
         rows.push_back({pan.slider, T::Slider, pan.sliderName, nowhere, true});
-        rows.push_back({pan.box, T::Edit, pan.boxName, nowhere, true});
+        rows.push_back(ValueBox(pan.box, T::Edit, nowhere, 0, 0, pan.exchange, pan.boxName, true));
     }
-    rows.push_back({idc::PanRcSensitivity, T::Edit, "Pan RC Sensitivity", nowhere, true});
+    rows.push_back(ValueBox(idc::PanRcSensitivity, T::Edit, nowhere, 0, 0, 19, "Pan RC Sensitivity", true));
     rows.push_back({idc::PanServoReverse, T::CheckBox, "Pan Servo Reverse", nowhere, true});
-    rows.push_back({idc::RollServoCenter, T::Edit, "Roll Servo Center", nowhere, true});
+    rows.push_back(ValueBox(idc::RollServoCenter, T::Edit, nowhere, 0, 0, 11, "Roll Servo Center", true));
     rows.push_back({idc::RollServoCenterSpin, T::Spin, "Roll Servo Center spin", nowhere, true});
-    rows.push_back({idc::TiltServoCenter, T::Edit, "Tilt Servo Center", nowhere, true});
+    rows.push_back(ValueBox(idc::TiltServoCenter, T::Edit, nowhere, 0, 0, 10, "Tilt Servo Center", true));
     rows.push_back({idc::TiltServoCenterSpin, T::Spin, "Tilt Servo Center spin", nowhere, true});
-    rows.push_back({idc::PanServoCenter, T::Edit, "Pan Servo Center", nowhere, true});
+    rows.push_back(ValueBox(idc::PanServoCenter, T::Edit, nowhere, 0, 0, 12, "Pan Servo Center", true));
     rows.push_back({idc::PanServoCenterSpin, T::Spin, "Pan Servo Center spin", nowhere, true});
     const std::vector<const char*> servoTypes = ItemsOf(&P::ROLL_SERVO_TYPE);
     const std::vector<const char*> controlModes = ItemsOf(&P::ROLL_CTRL_MODE);

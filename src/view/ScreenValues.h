@@ -2,11 +2,14 @@
 // The values behind the main screen's boxes, one per box, keyed by box id.
 // They move to and from the boxes only through the screen's "read all
 // boxes" and "show all values", which visit the boxes in kExchangeOrder.
+#include "view/EditTables.h"
+
 #include <QHash>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace qav {
 
@@ -22,39 +25,26 @@ struct ExchangeEntry
     ValueKind kind;
 };
 
-// Gains; servo centres; angle limits; RC sensitivities; accelerate gains; RC
-// monitor; attitude texts; initial angles.
-inline constexpr std::array<ExchangeEntry, 32> kExchangeOrder = {{
-    {1014, ValueKind::Int},  {1015, ValueKind::Int},  {1016, ValueKind::Int},   {1128, ValueKind::Int},
-    {1004, ValueKind::Int},  {1017, ValueKind::Int},  {1231, ValueKind::Int},   {1005, ValueKind::Int},
-    {1210, ValueKind::Int},  {1223, ValueKind::Int},  {1220, ValueKind::Int},   {1225, ValueKind::Int},
-    {1216, ValueKind::Int},  {1217, ValueKind::Int},  {1213, ValueKind::Int},   {1214, ValueKind::Int},
-    {1290, ValueKind::Int},  {1289, ValueKind::Int},  {1291, ValueKind::Int},   {1298, ValueKind::Int},
-    {1296, ValueKind::Int},  {1299, ValueKind::Int},  {1305, ValueKind::Int},   {1304, ValueKind::Int},
-    {1307, ValueKind::Int},  {1306, ValueKind::Int},  {1316, ValueKind::Int},   {1228, ValueKind::Text},
-    {1227, ValueKind::Text}, {1229, ValueKind::Text}, {1361, ValueKind::Float}, {1363, ValueKind::Float},
-}};
+// The boxes of the main screen table that have a place in its `exchange`
+// column, in that order. A parameter's box holds an Int, or a Float when
+// the screen shows the parameter scaled (degrees of tenths); a telemetry
+// channel's box an Int, or the Text shown when the channel has decimals.
+// Built once.
+std::span<const ExchangeEntry> ExchangeOrder();
+inline const std::span<const ExchangeEntry> kExchangeOrder = ExchangeOrder();
 
-// Gain slider and the box whose value it shows.
+// Gain slider and the box whose value it shows: the gain rows' own.
 struct SliderBox
 {
     int slider;
     int box;
 };
-inline constexpr std::array<SliderBox, 12> kGainSliders = {{
-    {1003, 1017},
-    {1011, 1004},
-    {1012, 1128},
-    {1295, 1296}, // roll
-    {1010, 1016},
-    {1013, 1015},
-    {1002, 1014},
-    {1297, 1298}, // tilt
-    {1025, 1210},
-    {1209, 1005},
-    {1230, 1231},
-    {1300, 1299}, // pan, hidden
-}};
+inline constexpr auto kGainSliders = [] {
+    std::array<SliderBox, edit::kGains.size()> pairs{};
+    for (std::size_t i = 0; i < pairs.size(); ++i)
+        pairs[i] = {edit::kGains[i].slider, edit::kGains[i].box};
+    return pairs;
+}();
 
 // All values start at 0 (texts empty).
 class ScreenValues

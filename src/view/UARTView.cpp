@@ -1,29 +1,18 @@
 #include "view/UARTView.h"
 
+#include "files/Backups.h"
+#include "files/ConfigDiff.h"
 #include "files/SettingsFile.h"
-#include "platform/BoxParse.h"
-#include "ui/ImageBar.h"
-#include "ui/PostedNotify.h"
+#include "platform/PortMap.h"
 #include "ui/Prompts.h"
 #include "ui/Skin.h"
-#include "ui/StatusLine.h"
 #include "view/ControlIds.h"
 #include "view/EditTables.h"
 #include "view/MainScreenTable.h"
 #include "view/ParamTips.h"
 
-#include <algorithm>
-#include <span>
-
 namespace qav {
 namespace {
-
-std::u16string_view Utf16(const QString& s)
-{
-    return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
-}
-
-constexpr int kRcModeBarMax = 200;
 
 // The hidden spin control beside each servo-centre box.
 struct CentreSpin
@@ -44,33 +33,20 @@ void SetRangeOf(FormHost& host, int id, const ValueRange& range)
 
 } // namespace
 
-// Every box row of the edit tables commits on Enter, so a row added there
-// cannot miss its commit.
-CommitBranch CommitBranchFor(int id)
-{
-    using namespace edit;
-    if (FindRow(kGains, id, &GainRow::box))
-        return CommitBranch::Gain;
-    if (FindRow(kLimits, id, &LimitRow::box))
-        return CommitBranch::AngleLimit;
-    if (FindRow(kServoCenters, id, &BoxRow<std::int16_t>::box))
-        return CommitBranch::ServoCenter;
-    if (FindRow(kRcSensitivities, id, &BoxRow<std::uint8_t>::box))
-        return CommitBranch::RcSensitivity;
-    if (FindRow(kInitAngles, id, &InitAngleRow::box))
-        return CommitBranch::InitAngle;
-    return CommitBranch::None;
-}
-
 CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
-    : FormHost(MainScreenControls(), this, parent), params_(params), status_(status), prompts_(prompts),
-      engine_(params, tee_), link_(*this),
-      comChoice_(*this, idc::ComList, kSettingsComKey, kSettingsComNameKey),
-      upgrade_(*this, UpgradeOwnerKind::MainScreen, BoardId::Controller)
+    : FormHost(MainScreenControls(), this, parent), params_(params), prompts_(prompts),
+      backupFolder_(DefaultBackupFolder()), tuning_(*this, prompts, *this, engine_, params, valuesKnown_),
+      engine_(params, tuning_), link_(*this),
+      comChoice_(*this, idc::ComList, kSettingsComKey, kSettingsComNameKey), status_(status, engine_.State()),
+      boxes_(*this, prompts, params), store_(boxes_, params), live_(*this, boxes_.Values(), engine_.State()),
+      editor_(*this, boxes_, store_, params, engine_.State(), status_),
+      commands_(*this, boxes_, store_, params, engine_.State(), status_, prompts),
+      answers_(*this, engine_, link_, comChoice_, status_, live_, boxes_),
+      upgrade_(*this, prompts, status_, comChoice_, answers_, link_),
+      motor_(*this, prompts, status_, link_, answers_, startupDirectory_)
 {
-    InitLink();
-    InitUpgrade();
-    InitTuningAids();
+    engine_.SetTransport(&link_);
+    boxes_.SetOnLiveRewritten([this] { live_.ForgetShownValues(); });
     setFixedSize(kMainScreenWidth, kMainScreenHeight);
     for (int id : MainScreenCaptionIds())
         if (QWidget* caption = Control(id))
@@ -78,12 +54,21 @@ CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& pr
     SetMainScreenParamTips(*this);
 }
 
+CUARTView::~CUARTView()
+{
+    link_.Detach();
+    // Ended without a confirmed close: the COM choice is still kept, but no
+    // box is read, since a message box would find its parent half gone.
+    if (!sessionFinished_)
+        comChoice_.Save(startupDirectory_);
+}
+
 void CUARTView::OnInitialUpdate()
 {
     ShowAllValues();
     Enable(idc::CancelUpgrade, false);
     for (const edit::GainRow& g : edit::kGains) {
-        SetSliderPos(g.slider, values_.Int(g.box));
+        SetSliderPos(g.slider, Values().Int(g.box));
         SetRangeOf(*this, g.slider, edit::Rules(g.param).range);
     }
     for (const CentreSpin& c : kCentreSpins)
@@ -93,10 +78,8 @@ void CUARTView::OnInitialUpdate()
     Enable(idc::StartUpgrade, false);
     Enable(idc::LoadConfig, false);
     comChoice_.Init(startupDirectory_);
-    show3d_.Init(Control(idc::AttitudeArea), 0, 0.8);
+    live_.Init();
     SetChecked(idc::MotorOff, true);
-    if (auto* bar = qobject_cast<CImageBar*>(Control(idc::RcModeBar)))
-        bar->SetRange(0, kRcModeBarMax);
 }
 
 void CUARTView::FinishSession()
@@ -112,165 +95,15 @@ void CUARTView::FinishSession()
     }
 }
 
-bool CUARTView::ReadAllBoxes()
+void CUARTView::OnLinkTick()
 {
-    for (const ExchangeEntry& entry : kExchangeOrder) {
-        const QString text = Text(entry.box);
-        // A box whose text and value are those of its last reading would
-        // read as the same value again: only changed boxes are parsed.
-        const auto last = lastRead_.constFind(entry.box);
-        if (last != lastRead_.cend() && last->text == text) {
-            const bool same = entry.kind == ValueKind::Int     ? values_.Int(entry.box) == last->i
-                              : entry.kind == ValueKind::Float ? values_.Float(entry.box) == last->f
-                                                               : values_.Text(entry.box) == text;
-            if (same)
-                continue;
-        }
-        LastRead read{text, 0, 0.0f};
-        switch (entry.kind) {
-        case ValueKind::Int:
-            if (const auto v = ParseBoxInt(Utf16(text))) {
-                values_.Int(entry.box) = read.i = *v;
-            } else {
-                ShowParseError(entry.box, IntParseMessage());
-                return false;
-            }
-            break;
-        case ValueKind::Float:
-            if (const auto v = ParseBoxFloat(Utf16(text))) {
-                values_.Float(entry.box) = read.f = *v;
-            } else {
-                ShowParseError(entry.box, FloatParseMessage());
-                return false;
-            }
-            break;
-        case ValueKind::Text:
-            values_.Text(entry.box) = text;
-            break;
-        }
-        lastRead_.insert(entry.box, read);
-    }
-    return true;
+    engine_.Tick();
+    live_.ShowAttitude();
 }
 
-void CUARTView::ShowParseError(int box, const QString& message)
+bool CUARTView::LinkLost() const
 {
-    // The message box takes the key release of this Enter press, so the
-    // release must not commit again when it lands in the box afterwards.
-    enterDownSeen_ = false;
-    prompts_.Message(window(), AppTitle(), message, MessageButtons::Ok);
-    Focus(box, true);
-}
-
-void CUARTView::ShowAllValues()
-{
-    ++showingValues_;
-    bool liveRewritten = false;
-    for (const ExchangeEntry& entry : kExchangeOrder) {
-        QString text;
-        switch (entry.kind) {
-        case ValueKind::Int:
-            text = QString::fromStdString(FormatBoxInt(values_.Int(entry.box)));
-            break;
-        case ValueKind::Float:
-            text = QString::fromStdString(FormatBoxFloat(values_.Float(entry.box)));
-            break;
-        case ValueKind::Text:
-            text = values_.Text(entry.box);
-            break;
-        }
-        if (Text(entry.box) != text) {
-            SetText(entry.box, text);
-            liveRewritten = liveRewritten || IsLiveDisplay(entry.box);
-        }
-    }
-    --showingValues_;
-    // A live value put back from an old screen value is shown anew with the
-    // next answer, even when that answer brings the value last shown.
-    if (liveRewritten)
-        ForgetShownLiveValues();
-}
-
-void CUARTView::SyncSliders()
-{
-    for (const SliderBox& pair : kGainSliders)
-        SetSliderPos(pair.slider, values_.Int(pair.box));
-}
-
-void CUARTView::ShowParameterSet(unsigned parts)
-{
-    using namespace edit;
-    const ControllerParams& p = params_;
-    // The first eight gain rows are roll and tilt, the last four pan.
-    for (const GainRow& g : std::span(kGains).first<8>())
-        if (parts & kRollTiltGains)
-            values_.Int(g.box) = p.*g.param;
-    for (const GainRow& g : std::span(kGains).last<4>())
-        if (parts & kPanGainsAndAngles)
-            values_.Int(g.box) = p.*g.param;
-    if (parts & kServoCentres)
-        for (const auto& c : kServoCenters)
-            values_.Int(c.box) = p.*c.param;
-    for (const DirectionRow& d : kDirections)
-        if (parts & (d.param == &P::YAW_SERVO_REV ? kPanDirection : kRollTiltDirections))
-            SetChecked(d.checkBox, p.*d.param == kReversed);
-
-    if (parts & kServoTypesAndModes) {
-        for (const ServoListRow& s : kServoLists) {
-            const bool speedServo = p.*s.servoType > kLastPositionServo;
-            if (speedServo)
-                SetSelection(s.modeList, 0);
-            Enable(s.modeList, !speedServo);
-        }
-        for (const ServoListRow& s : kServoLists)
-            SetSelection(s.typeList, ItemOf(s.servoType, p.*s.servoType));
-    }
-
-    if (parts & kPanGainsAndAngles) {
-        ShowModeList(idc::DefaultMode);
-        for (const InitAngleRow& a : kInitAngles)
-            values_.Float(a.box) = static_cast<float>(p.*a.param * 0.1); // tenths of a degree
-    }
-    if (parts & kLimitsAndReceiver) {
-        for (const LimitRow& l : kLimits)
-            values_.Int(l.box) = p.*l.param;
-        for (const auto& rc : kRcSensitivities)
-            values_.Int(rc.box) = p.*rc.param;
-    }
-    if (parts & kServoTypesAndModes) {
-        for (const ServoListRow& s : kServoLists) {
-            if (const int item = ItemOf(s.controlMode, p.*s.controlMode); item >= 0)
-                SetSelection(s.modeList, item);
-        }
-    }
-    if (parts & kLimitsAndReceiver) {
-        ShowModeList(idc::SensorModuleMount);
-        SetSelection(edit::kReceiverList.list,
-                     edit::ItemOf(edit::kReceiverList.param, p.*edit::kReceiverList.param)); // none for 0
-    }
-    ShowAllValues();
-    if (parts & kRollTiltGains)
-        SyncSliders();
-}
-
-void CUARTView::ShowStatusMessage(const QString& text)
-{
-    if (!Link().linkEstablished || !messageGateOpen_)
-        return;
-    SetStatusText(QString());
-    SetStatusText(text);
-}
-
-void CUARTView::SetStatusText(const QString& text)
-{
-    if (status_)
-        status_->SetStatusText(text);
-}
-
-void CUARTView::SetStatusDetails(const QString& details)
-{
-    if (status_)
-        status_->SetStatusDetails(details);
+    return engine_.State().watchdogCount > ControllerLink::kWatchdogLimit;
 }
 
 void CUARTView::OnClicked(int id)
@@ -282,15 +115,15 @@ void CUARTView::OnClicked(int id)
     case idc::MotorOn:
     case idc::MotorOff:
     case idc::CalibrateSensors:
-        OnCommandButton(id);
+        commands_.OnCommandButton(id);
         break;
     case idc::WriteSettingsToFlash:
-        OnWriteSettingsToFlash();
+        commands_.OnWriteSettingsToFlash();
         break;
     case idc::RollMotorReverse:
     case idc::TiltMotorReverse:
     case idc::PanServoReverse:
-        OnMotorReverse(id);
+        commands_.OnMotorReverse(id);
         break;
     case idc::LoadConfig:
         LoadCommand(ConfigFileKind::Bgsc);
@@ -317,7 +150,7 @@ void CUARTView::OnClicked(int id)
 
 void CUARTView::OnTextChanged(int id)
 {
-    if (showingValues_ > 0)
+    if (boxes_.Showing())
         return;
     OnBoxChanged(id);
 }
@@ -330,11 +163,11 @@ void CUARTView::OnSelectionChanged(int id)
         comChoice_.TakeSelection();
         break;
     case idc::ReceiverType:
-        OnReceiverTypeSelected();
+        commands_.OnReceiverTypeSelected();
         break;
     case idc::SensorModuleMount:
     case idc::DefaultMode:
-        OnModeListSelected(id);
+        commands_.OnModeListSelected(id);
         break;
     default:
         break;
@@ -349,15 +182,8 @@ void CUARTView::OnDropDown(int id)
 
 void CUARTView::OnEnterKey(int focusedId, bool keyDown, bool autoRepeat)
 {
-    if (keyDown) {
-        enterDownSeen_ = true;
-    } else {
-        // Held keys repeat their presses; only the final release counts, and
-        // only for a press this screen saw.
-        if (autoRepeat || !enterDownSeen_)
-            return;
-        enterDownSeen_ = false;
-    }
+    if (!boxes_.TakeEnter(keyDown, autoRepeat))
+        return;
     const CommitBranch branch = CommitBranchFor(focusedId);
     if (branch != CommitBranch::None)
         OnCommit(branch, focusedId);

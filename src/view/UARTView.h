@@ -1,29 +1,37 @@
 #pragma once
-// The main configuration screen: its controls (MainScreenTable.h), the
-// screen values behind its boxes and the mechanics every editing handler
-// works through: read all boxes, show all values, SyncSliders, the status
-// messages gated by the link, and the Enter key that commits the focused
-// box. It holds the controller link state; the parameter set is the
-// program's single record, passed in.
+// The main configuration screen: it owns its parts and hands each event of
+// its controls and of the controller link to the part that does it.
+//   ScreenBoxes     the screen values, read all boxes, show all values
+//   ScreenEditor    box, slider and Enter handlers; ScreenStore the stores
+//   ScreenCommands  clicks and list choices that command the controller
+//   ScreenAnswers   the port and what the controller's answers show
+//   LiveDisplays    attitude, RC channels, accelerations
+//   ScreenUpgrade   the firmware upgrade; MotorHandOver the motor dialog
+//   TuningAids      live plots and the unflashed mark
+//   ScreenStatus    the status line and its message gate
+// The configuration files (UARTViewFiles.cpp) are still the view's own.
+// The parameter set is the program's single record, passed in.
 //
 // GUI thread only.
 #include "files/ConfigFileCheck.h"
-#include "motor/MotorProtocol.h"
 #include "protocol/ControllerLink.h"
 #include "ui/FormHost.h"
-#include "ui/Show3D.h"
 #include "view/ComPortChoice.h"
+#include "view/LiveDisplays.h"
+#include "view/MotorHandOver.h"
+#include "view/ScreenAnswers.h"
+#include "view/ScreenBoxes.h"
+#include "view/ScreenCommands.h"
+#include "view/ScreenEditor.h"
 #include "view/ScreenLink.h"
-#include "view/ScreenValues.h"
-#include "view/UpgradeDriver.h"
+#include "view/ScreenStatus.h"
+#include "view/ScreenStore.h"
+#include "view/ScreenUpgrade.h"
+#include "view/TuningAids.h"
 
 class QLabel;
 class QPushButton;
 
-#include <array>
-#include <memory>
-#include <optional>
-#include <set>
 #include <string>
 
 namespace qav {
@@ -31,26 +39,20 @@ namespace qav {
 class IPrompts;
 class IStatusLine;
 class PlotWindow;
-class UpgradeNotifyTarget;
 
 // The two kinds of controller configuration file: ".bgsc" from the "Load
 // Config" and "Save Config" buttons, ".ini" from Ctrl+O and Ctrl+S.
 enum class ConfigFileKind { Bgsc, Ini };
 
-// Which commit an Enter in a box runs; at most one matches, since only one
-// control holds the focus.
-enum class CommitBranch { None, Gain, AngleLimit, ServoCenter, RcSensitivity, InitAngle };
-CommitBranch CommitBranchFor(int focusedId);
-
 class CUARTView : public FormHost,
                   protected IFormEvents,
                   protected IControllerEvents,
-                  protected IScreenLinkOwner,
-                  protected IUpgradeOwner
+                  protected IScreenLinkOwner
 {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kLinkPeriod = ScreenLink::kTickPeriod;
+    using enum ScreenPart;
 
     // `status` may be null (nothing is shown then).
     CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent = nullptr);
@@ -69,7 +71,7 @@ public:
     // The screen's initialisation; runs again on the new-document command.
     void OnInitialUpdate();
 
-    ScreenValues& Values() { return values_; }
+    ScreenValues& Values() { return boxes_.Values(); }
     ControllerParams& Params() { return params_; }
     ControllerLinkState& Link() { return engine_.State(); }
     CSerialLink& Serial() { return link_.Serial(); }
@@ -80,7 +82,7 @@ public:
     // True while the live displays (attitude, RC channels, accelerations,
     // mode bar, 3D display) show values of a link that is gone; they are
     // greyed then.
-    bool LiveDisplaysStale() const { return liveDisplaysStale_; }
+    bool LiveDisplaysStale() const { return live_.Stale(); }
     int ComListIndex() const { return comChoice_.Index(); }
     bool LinkTimerActive() const { return link_.TickActive(); }
     // The link and its tick, which tests drive by hand.
@@ -88,71 +90,40 @@ public:
 
     // "Open COM Port": (re)opens the chosen port, starts the read-back and
     // the 20 ms link timer.
-    void OnOpenComPort();
+    void OnOpenComPort() { answers_.OpenPort(comChoice_.PortNumber()); }
     // Chooses the COM list entry of port `number` as the user would and
     // opens it; a port the list does not have is opened all the same (the
     // status line says why it did not open). False when it was not listed.
-    bool ConnectTo(int number);
+    bool ConnectTo(int number) { return answers_.ConnectTo(number); }
     // For the motor dialog and the firmware upgrade, which need the port:
     // closes it and stops the link timer; the link stays down until the
     // port is opened again.
-    void TakeDownLink();
+    void TakeDownLink() { answers_.TakeDownLink(); }
     // "Motor Configuration": hands the port over to the motor dialog, runs it
     // modally, and leaves the controller link closed afterwards.
-    void OnMotorConfiguration();
+    void OnMotorConfiguration() { motor_.Run(); }
     // The program's motor parameter set, kept across openings of the dialog.
-    MotorParams& MotorParameters() { return motorParams_; }
+    MotorParams& MotorParameters() { return motor_.Params(); }
 
-    // Parses every value box into its screen value, in exchange order. At
-    // the first box that does not parse: shows the parse message, puts the
-    // focus into that box with its text selected and returns false; the
-    // values of that box and the ones after it are kept.
-    bool ReadAllBoxes();
-    // Writes every screen value into its box; a box already showing the
-    // text is left alone (its caret stays). Change reactions are suppressed
-    // meanwhile.
-    void ShowAllValues();
-    // Moves the twelve gain sliders to their boxes' values, quietly.
-    void SyncSliders();
+    // The screen values and their boxes (ScreenBoxes).
+    bool ReadAllBoxes() { return boxes_.ReadAll(); }
+    void ShowAllValues() { boxes_.ShowAll(); }
+    void SyncSliders() { boxes_.SyncSliders(); }
+    void ShowParameterSet(unsigned parts) { boxes_.ShowParameterSet(parts); }
 
-    // Parts of the parameter set on screen: what one quarter of the echo
-    // brings, and what only a file brings.
-    enum ScreenPart : unsigned {
-        kRollTiltGains = 1u << 0,
-        kServoCentres = 1u << 1,
-        kRollTiltDirections = 1u << 2,
-        kLimitsAndReceiver = 1u << 3, // limits, RC sensitivities, mount, receiver
-        kPanGainsAndAngles = 1u << 4, // pan gains, initial angles, default mode
-        kPanDirection = 1u << 5,
-        kServoTypesAndModes = 1u << 6,
-        kAllParts = (1u << 7) - 1,
-    };
-    // Puts the named parts of the parameter set into the boxes, sliders,
-    // check boxes and lists.
-    void ShowParameterSet(unsigned parts);
+    // The status line (ScreenStatus).
+    void ShowStatusMessage(const QString& text) { status_.ShowMessage(text); }
+    void SetStatusText(const QString& text) { status_.SetText(text); }
+    void SetStatusDetails(const QString& details) { status_.SetDetails(details); }
+    bool MessageGateOpen() const { return status_.GateOpen(); }
+    void OpenMessageGate() { status_.SetGate(true); }
+    void CloseMessageGate() { status_.SetGate(false); }
 
-    // Shown only while the link is established and the message gate is open.
-    void ShowStatusMessage(const QString& text);
-    // Always shown.
-    void SetStatusText(const QString& text);
-    // The full story of the message shown last (its tooltip).
-    void SetStatusDetails(const QString& details);
-    bool MessageGateOpen() const { return messageGateOpen_; }
-    void OpenMessageGate() { messageGateOpen_ = true; }
-    void CloseMessageGate() { messageGateOpen_ = false; }
-
-    // Store operations: copy screen values into the parameter set. They
-    // never send anything; an upload is requested by the caller.
-    // Reads all boxes, then copies the twelve gains (low 16 bits).
-    void StoreGains();
-    // Reads all boxes, then copies the four angle limits and the three RC
-    // sensitivities (low byte); no range check, no cross-check.
-    void StoreLimitsAndRc();
-    // Copies the three servo centres (16 bits) without reading the boxes.
-    void StoreServoCenters();
-    // Reads all boxes, then sets INIT_PITCH and INIT_ROLL to the initial
-    // angles in tenths of a degree, rounded half away from zero.
-    void StoreInitAngles();
+    // Store operations (ScreenStore).
+    void StoreGains() { store_.Gains(); }
+    void StoreLimitsAndRc() { store_.LimitsAndRc(); }
+    void StoreServoCenters() { store_.ServoCenters(); }
+    void StoreInitAngles() { store_.InitAngles(); }
 
     // Configuration-file commands of the main window's keyboard shortcuts.
     void OnLoadIniCommand() { LoadCommand(ConfigFileKind::Ini); }
@@ -178,28 +149,23 @@ public:
     bool ValuesKnown() const { return valuesKnown_; }
     static QString NothingToSaveMessage();
 
-    // The controller's firmware upgrade (UARTViewUpgrade.cpp): "Open
-    // Firmware", "Start Upgrade", "Cancel Upgrade".
-    void OnOpenFirmware();
-    void OnStartUpgrade();
-    void OnCancelUpgrade();
-    UpgradeDriver& Upgrade() { return upgrade_; }
+    // The controller's firmware upgrade (ScreenUpgrade).
+    void OnOpenFirmware() { upgrade_.OnOpenFirmware(); }
+    void OnStartUpgrade() { upgrade_.OnStart(); }
+    void OnCancelUpgrade() { upgrade_.OnCancel(); }
+    UpgradeDriver& Upgrade() { return upgrade_.Driver(); }
 
-    // Tuning aids beside the specified controls: the live plot window
-    // (button "Live Plots", Ctrl+P) and the marker of uploads the controller
-    // holds in RAM only.
-    void OpenPlotWindow();
-    PlotWindow* Plots() const { return plots_; }
-    QPushButton* PlotsButton() const { return plotsButton_; }
-    // Set by an acknowledged upload, cleared by a successful flash write and
-    // when the port is opened anew.
-    bool HasUnflashedChanges() const { return unflashedChanges_; }
-    QLabel* UnflashedIndicator() const { return unflashedIndicator_; }
+    // Tuning aids (TuningAids).
+    void OpenPlotWindow() { tuning_.OpenPlotWindow(); }
+    PlotWindow* Plots() const { return tuning_.Plots(); }
+    QPushButton* PlotsButton() const { return tuning_.PlotsButton(); }
+    bool HasUnflashedChanges() const { return tuning_.HasUnflashedChanges(); }
+    QLabel* UnflashedIndicator() const { return tuning_.UnflashedIndicator(); }
     // Where a load keeps the set it replaces; empty: no backups.
     void SetBackupFolder(std::string folder) { backupFolder_ = std::move(folder); }
 
-    static QString IntParseMessage() { return QStringLiteral("请键入一个整数。"); }
-    static QString FloatParseMessage() { return QStringLiteral("请键入一个数。"); }
+    static QString IntParseMessage() { return ScreenBoxes::IntParseMessage(); }
+    static QString FloatParseMessage() { return ScreenBoxes::FloatParseMessage(); }
 
 protected:
     // IFormEvents
@@ -207,170 +173,70 @@ protected:
     void OnTextChanged(int id) override;
     void OnSelectionChanged(int id) override;
     void OnDropDown(int id) override;
-    void OnSliderMoved(int id) override;
-    void OnSliderReleased(int id) override;
+    void OnSliderMoved(int id) override { editor_.OnSliderMoved(id); }
+    void OnSliderReleased(int id) override { editor_.OnSliderReleased(id); }
     void OnEnterKey(int focusedId, bool keyDown, bool autoRepeat) override;
 
-    // IControllerEvents: answers of the controller, mapped to the controls.
-    void OnLinkEstablished() override;
-    void OnMotorState(std::uint8_t state) override;
-    void OnCommandResult(const ControllerResult& result, std::uint8_t motorState) override;
-    void OnFirmwareVersion(std::uint8_t tenths) override;
-    void OnEchoDecoded(std::uint8_t type) override;
-    void OnTelemetry(const ControllerTelemetry& t) override;
-    void OnLinkLost() override;
+    // IControllerEvents: answers of the controller, after the tuning aids
+    // saw them, to the screen's link part.
+    void OnLinkEstablished() override { answers_.OnLinkEstablished(); }
+    void OnMotorState(std::uint8_t state) override { answers_.OnMotorState(state); }
+    void OnCommandResult(const ControllerResult& result, std::uint8_t motorState) override
+    {
+        answers_.OnCommandResult(result, motorState);
+    }
+    void OnFirmwareVersion(std::uint8_t tenths) override { answers_.OnFirmwareVersion(tenths); }
+    void OnEchoDecoded(std::uint8_t type) override { answers_.OnEchoDecoded(type); }
+    void OnTelemetry(const ControllerTelemetry& t) override { answers_.OnTelemetry(t); }
+    void OnLinkLost() override { answers_.OnLinkLost(); }
 
     // IScreenLinkOwner
     void OnLinkTick() override;
-    void OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count) override;
+    void OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count) override
+    {
+        engine_.OnBytes(bytes, count);
+    }
     bool LinkLost() const override;
     std::uint32_t FramesTaken() const override { return engine_.FramesDispatched(); }
     std::uint32_t EchoesHeard() const override { return engine_.Sent().Echoes(); }
-    // The status line names a controller left in its boot loader.
-    void OnBoardInBootLoader(int portNumber, bool waiting) override;
-
-    // IUpgradeOwner
-    int UpgradePortNumber() override { return comChoice_.PortNumber(); }
-    bool HeardBoardOn(int number) override
+    void OnBoardInBootLoader(int portNumber, bool waiting) override
     {
-        return heardBoardOn_.count(number) > 0 || link_.BootLoaderWaitsOn(number);
+        answers_.OnBoardInBootLoader(portNumber, waiting);
     }
-    void ReleaseLinkForUpgrade() override { TakeDownLink(); }
-    void ShowUpgradeText(std::string_view text) override;
-    void SetUpgradeProgress(int position) override;
-    void EnableUpgradeStart(bool enable) override;
-    void EnableUpgradeCancel(bool enable) override;
-    void SetMessageGate(bool open) override { messageGateOpen_ = open; }
 
     // A box's text changed, by the user or by the program (not while the
     // screen shows its values).
-    virtual void OnBoxChanged(int id);
+    virtual void OnBoxChanged(int id) { editor_.OnBoxChanged(id); }
     // Enter in the focused box, `branch` chosen by its id.
-    virtual void OnCommit(CommitBranch branch, int id);
+    virtual void OnCommit(CommitBranch branch, int id) { editor_.OnCommit(branch, id); }
 
 private:
-    // Hands every answer to the screen first, then to the tuning aids. It
-    // stands between the engine and the screen, so it forwards every event
-    // of IControllerEvents: a new event needs its line here.
-    class TuningTee final : public IControllerEvents
-    {
-    public:
-        explicit TuningTee(CUARTView& view) : view_(view) {}
-        void OnPortOpened() override;
-        void OnLinkEstablished() override
-        {
-            view_.heardBoardOn_.insert(view_.link_.Serial().PortNumber());
-            view_.OnLinkEstablished();
-        }
-        void OnMotorState(std::uint8_t state) override;
-        void OnCommandResult(const ControllerResult& result, std::uint8_t motorState) override;
-        void OnFirmwareVersion(std::uint8_t tenths) override;
-        void OnEchoDecoded(std::uint8_t type) override;
-        void OnUploadAcknowledged(std::uint8_t type) override;
-        void OnTelemetry(const ControllerTelemetry& t) override;
-        void OnLinkLost() override { view_.OnLinkLost(); }
-
-    private:
-        CUARTView& view_;
-        unsigned echoQuarters_ = 0; // of a read-back, one bit per type 0x81..0x84
-    };
-
-    void InitTuningAids();
-    void SetUnflashedChanges(bool on);
-    // The mark follows what the controller holds: shown while its set
-    // differs from the set it keeps in flash (as first read since start, or
-    // as last written there), kept while that is not known yet.
-    // `uploaded`: an upload quarter was just acknowledged.
-    void UpdateUnflashedChanges(bool uploaded);
     // The controller's set as it holds it, or the parameter set while a
     // read-back has not yet brought all of it.
-    const ControllerParams& BoardSet() const;
-    void ShowParseError(int box, const QString& message);
-
-    // Editing handlers, by the kind of control.
-    void OnGainBoxChanged(int box);
-    void OnAngleLimitChanged(int box);
-    void OnRcSensitivityChanged(int box);
-    void OnInitAngleChanged(int box);
-    void OnServoCenterChanged(int box);
-    void CommitGains();
-    void CommitAngleLimit(int box);
-    void CommitRcSensitivity(int box);
-    void CommitInitAngle(int box);
-    void CommitServoCenter(int box);
-    // The angle limit in `box` as the controller will hold it.
-    std::int32_t HeldLimit(int box) const;
-    // The minimum's box of the maximum in `maxBox`.
-    static int MinimumBoxOf(int maxBox);
-    void OnMotorReverse(int checkBox);
-    void OnCommandButton(int button);
-    void OnWriteSettingsToFlash();
-    void OnReceiverTypeSelected();
-    void OnModeListSelected(int list);
+    const ControllerParams& BoardSet() const { return tuning_.BoardSet(); }
     void ReportShortFileName(ConfigFileKind kind);
-    void InitLink();
-    void InitUpgrade();
-    void OpenPort(int number);
-    void ShowAttitude();
-    void SetLiveText(int id, const QString& text);
-    // A telemetry channel's value into its live box and its screen value.
-    void ShowChannel(std::size_t channel, double value);
-    void SetLiveDisplaysStale(bool stale);
-    static bool IsLiveDisplay(int id);
-    // The next answer shows every live value, also those equal to the last.
-    void ForgetShownLiveValues();
-    // Selects the item of a mode list ("Sensor Module Mount", "Default
-    // Mode") that stands for its parameter's value; other values leave it.
-    void ShowModeList(int list);
-    void SetMotorButtons(int checked);
 
     ControllerParams& params_;
-    MotorParams motorParams_;
-    bool motorValuesKnown_ = false; // motorParams_ came from a board or a file
-    std::optional<MotorParams> motorFlashSet_; // what the motor board keeps in flash, as far as known
-    // The motor receiver's phase outlives each opening of the dialog.
-    FrameReceiver motorReceiver_{kMotorHeader0, kMotorHeader1};
-    IStatusLine* status_;
     IPrompts& prompts_;
-    ScreenValues values_;
-    TuningTee tee_{*this};
+    bool valuesKnown_ = false;
+    std::string startupDirectory_;
+    std::string backupFolder_;
+    bool sessionFinished_ = false;
+    // Declared in the order they are built: each part gets what it needs of
+    // those before it.
+    TuningAids tuning_;
     ControllerLink engine_;
     ScreenLink link_;
     ComPortChoice comChoice_;
-    bool sessionFinished_ = false;
-    QAVShow3DLibExp show3d_;
-    UpgradeDriver upgrade_;
-    UpgradeNotifyTarget* upgradeTarget_ = nullptr; // a child; delivers the library's notifications
-    std::set<int> heardBoardOn_;                    // ports where the link heard the controller
-    std::string startupDirectory_;
-    bool liveDisplaysStale_ = false;
-    // The attitude last shown (roll, tilt, pan): a tick that brings no new
-    // one leaves the displays as they are.
-    std::optional<std::array<float, 3>> attitudeShown_;
-    std::optional<ControllerTelemetry> telemetryShown_; // the answer last shown
-    bool messageGateOpen_ = false;
-    // Each box's text and value when it was last read, so that a reading
-    // parses only the boxes that changed since.
-    struct LastRead
-    {
-        QString text;
-        std::int32_t i;
-        float f;
-    };
-    QHash<int, LastRead> lastRead_;
-    int showingValues_ = 0;       // nesting depth of ShowAllValues
-    bool enterDownSeen_ = false;  // the Enter now released was pressed on this screen
-    PlotWindow* plots_ = nullptr; // a window of its own, child of the screen
-    QPushButton* plotsButton_ = nullptr;
-    QLabel* unflashedIndicator_ = nullptr;
-    bool unflashedChanges_ = false;
-    // What the controller keeps in flash, as far as this program knows:
-    // the set first read back since start, then the set a flash write
-    // stored.
-    std::optional<ControllerParams> flashSet_;
-    bool valuesKnown_ = false;
-    std::optional<std::uint8_t> motorState_, firmware_; // as last reported, for the plots
-    std::string backupFolder_;
+    ScreenStatus status_;
+    ScreenBoxes boxes_;
+    ScreenStore store_;
+    LiveDisplays live_;
+    ScreenEditor editor_;
+    ScreenCommands commands_;
+    ScreenAnswers answers_;
+    ScreenUpgrade upgrade_;
+    MotorHandOver motor_;
 };
 
 } // namespace qav

@@ -118,7 +118,7 @@ void CUARTView::LoadConfigFile(const QString& path)
     ShowParameterSet(kAllParts);
     Link().SelectFrameType(kTypeGains);
     const KeptKeys kept = KeptKeysOf(found.missing);
-    if (Link().linkEstablished && messageGateOpen_) {
+    if (Link().linkEstablished && MessageGateOpen()) {
         ShowStatusMessage(QStringLiteral("$INKblue$Config file uploaded successfully!") + report + kept.count);
         SetStatusDetails(kept.list);
     } else if (!found.missing.empty()) {
@@ -133,17 +133,6 @@ QString CUARTView::NothingToSaveMessage()
 {
     return QStringLiteral("Nothing to save yet: no values have been read from a controller or loaded from a "
                           "file.");
-}
-
-
-void CUARTView::ShowModeList(int list)
-{
-    // A value no item stands for leaves the list as it was.
-    const ModeListRow& m = *FindRow(kModeLists, list, &ModeListRow::list);
-    const std::span<const ParamChoice> items = Rules(m.param).choices;
-    for (std::size_t i = 0; i < items.size(); ++i)
-        if (items[i].value == params_.*m.param)
-            SetSelection(m.list, static_cast<int>(i));
 }
 
 bool CUARTView::SaveConfigFile(const QString& path)
