@@ -35,15 +35,16 @@ void SetRangeOf(FormHost& host, int id, const ValueRange& range)
 
 CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
     : FormHost(MainScreenControls(), this, parent), params_(params), prompts_(prompts),
-      backupFolder_(DefaultBackupFolder()), tuning_(*this, prompts, *this, engine_, params, valuesKnown_),
-      engine_(params, tuning_), link_(*this),
+      tuning_(*this, prompts, *this, engine_, params, valuesKnown_), engine_(params, tuning_), link_(*this),
       comChoice_(*this, idc::ComList, kSettingsComKey, kSettingsComNameKey), status_(status, engine_.State()),
       boxes_(*this, prompts, params), store_(boxes_, params), live_(*this, boxes_.Values(), engine_.State()),
       editor_(*this, boxes_, store_, params, engine_.State(), status_),
       commands_(*this, boxes_, store_, params, engine_.State(), status_, prompts),
       answers_(*this, engine_, link_, comChoice_, status_, live_, boxes_),
       upgrade_(*this, prompts, status_, comChoice_, answers_, link_),
-      motor_(*this, prompts, status_, link_, answers_, startupDirectory_)
+      motor_(*this, prompts, status_, link_, answers_, startupDirectory_),
+      files_(*this, prompts, params, engine_.State(), link_, tuning_, boxes_, status_, valuesKnown_,
+             DefaultBackupFolder())
 {
     engine_.SetTransport(&link_);
     boxes_.SetOnLiveRewritten([this] { live_.ForgetShownValues(); });

@@ -9,7 +9,7 @@
 //   ScreenUpgrade   the firmware upgrade; MotorHandOver the motor dialog
 //   TuningAids      live plots and the unflashed mark
 //   ScreenStatus    the status line and its message gate
-// The configuration files (UARTViewFiles.cpp) are still the view's own.
+//   ScreenFiles     loading and saving configuration files
 // The parameter set is the program's single record, passed in.
 //
 // GUI thread only.
@@ -23,6 +23,7 @@
 #include "view/ScreenBoxes.h"
 #include "view/ScreenCommands.h"
 #include "view/ScreenEditor.h"
+#include "view/ScreenFiles.h"
 #include "view/ScreenLink.h"
 #include "view/ScreenStatus.h"
 #include "view/ScreenStore.h"
@@ -39,10 +40,6 @@ namespace qav {
 class IPrompts;
 class IStatusLine;
 class PlotWindow;
-
-// The two kinds of controller configuration file: ".bgsc" from the "Load
-// Config" and "Save Config" buttons, ".ini" from Ctrl+O and Ctrl+S.
-enum class ConfigFileKind { Bgsc, Ini };
 
 class CUARTView : public FormHost,
                   protected IFormEvents,
@@ -125,29 +122,20 @@ public:
     void StoreServoCenters() { store_.ServoCenters(); }
     void StoreInitAngles() { store_.InitAngles(); }
 
-    // Configuration-file commands of the main window's keyboard shortcuts.
-    void OnLoadIniCommand() { LoadCommand(ConfigFileKind::Ini); }
-    void OnSaveIniCommand() { SaveCommand(ConfigFileKind::Ini); }
-    // The file dialog, the name checks, then LoadConfigFile or
-    // SaveConfigFile.
-    void LoadCommand(ConfigFileKind kind);
-    void SaveCommand(ConfigFileKind kind);
-    // Reads a controller configuration file into the parameter set, shows it
-    // on the screen and starts the upload. A file that exists but cannot be
-    // read is reported in a message box and changes nothing. While the
-    // controller is connected, what the file would change is shown first
-    // (IPrompts::ReviewLoad) and nothing changes unless it is applied; a
-    // file that changes nothing says so and sends nothing.
-    void LoadConfigFile(const QString& path);
-    // Writes the parameter set (not the boxes) to `path`; a failure is
-    // reported in a message box. True when written.
-    bool SaveConfigFile(const QString& path);
+    // Configuration files (ScreenFiles); the .ini commands are the main
+    // window's keyboard shortcuts.
+    void OnLoadIniCommand() { files_.LoadCommand(ConfigFileKind::Ini); }
+    void OnSaveIniCommand() { files_.SaveCommand(ConfigFileKind::Ini); }
+    void LoadCommand(ConfigFileKind kind) { files_.LoadCommand(kind); }
+    void SaveCommand(ConfigFileKind kind) { files_.SaveCommand(kind); }
+    void LoadConfigFile(const QString& path) { files_.LoadConfigFile(path); }
+    bool SaveConfigFile(const QString& path) { return files_.SaveConfigFile(path); }
     // True once the parameter set holds real values: the controller's whole
     // set was read back, or a file was loaded. Until then the save commands
     // say there is nothing to save (NothingToSaveMessage) instead of
     // writing zeros.
     bool ValuesKnown() const { return valuesKnown_; }
-    static QString NothingToSaveMessage();
+    static QString NothingToSaveMessage() { return ScreenFiles::NothingToSaveMessage(); }
 
     // The controller's firmware upgrade (ScreenUpgrade).
     void OnOpenFirmware() { upgrade_.OnOpenFirmware(); }
@@ -162,7 +150,7 @@ public:
     bool HasUnflashedChanges() const { return tuning_.HasUnflashedChanges(); }
     QLabel* UnflashedIndicator() const { return tuning_.UnflashedIndicator(); }
     // Where a load keeps the set it replaces; empty: no backups.
-    void SetBackupFolder(std::string folder) { backupFolder_ = std::move(folder); }
+    void SetBackupFolder(std::string folder) { files_.SetBackupFolder(std::move(folder)); }
 
     static QString IntParseMessage() { return ScreenBoxes::IntParseMessage(); }
     static QString FloatParseMessage() { return ScreenBoxes::FloatParseMessage(); }
@@ -211,16 +199,10 @@ protected:
     virtual void OnCommit(CommitBranch branch, int id) { editor_.OnCommit(branch, id); }
 
 private:
-    // The controller's set as it holds it, or the parameter set while a
-    // read-back has not yet brought all of it.
-    const ControllerParams& BoardSet() const { return tuning_.BoardSet(); }
-    void ReportShortFileName(ConfigFileKind kind);
-
     ControllerParams& params_;
     IPrompts& prompts_;
     bool valuesKnown_ = false;
     std::string startupDirectory_;
-    std::string backupFolder_;
     bool sessionFinished_ = false;
     // Declared in the order they are built: each part gets what it needs of
     // those before it.
@@ -237,6 +219,7 @@ private:
     ScreenAnswers answers_;
     ScreenUpgrade upgrade_;
     MotorHandOver motor_;
+    ScreenFiles files_;
 };
 
 } // namespace qav

@@ -6,6 +6,7 @@
 #include "view/MotorDialogFixture.h"
 
 #include "BootLoaderModel.h"
+#include "gui_support/CloseOnceHeard.h"
 #include "upgrade/FirmwareFile.h"
 
 #include <QComboBox>
@@ -84,10 +85,8 @@ TEST_F(MotorUpgradeTest, UpgradesTheBoardAndShowsTheNewVersionAfterReopening)
     // the board on this port, so no board check comes first.
     // Reset once it has heard every frame the dialog sent: a frame still on
     // the line would set the boot loader's baud rate.
-    const std::uint32_t sent = dlg->Serial().SentTotal();
-    dlg->Serial().Close(CSerialLink::kCloseWaitMs);
-    ASSERT_TRUE(sim->WaitUntil(
-        [&] { return sim->Stats(sim::DeviceKind::Motor).framesReceived * kFrameSize == sent; }, test::kPatience));
+    ASSERT_TRUE(test::CloseOnceHeard(*sim, sim::DeviceKind::Motor, dlg->Serial(),
+                                     [&] { dlg->Serial().Close(CSerialLink::kCloseWaitMs); }));
     sim->ResetIntoBootLoader(sim::DeviceKind::Motor);
     Bar()->setValue(40); // Start puts it back to 0
     statuses.clear();

@@ -9,6 +9,7 @@
 #include "ui/PlotWindow.h"
 #include "view/ControlIds.h"
 
+#include "gui_support/CloseOnceHeard.h"
 #include "gui_support/FakePrompts.h"
 #include "gui_support/RecordingStatus.h"
 #include "gui_support/WaitUntil.h"
@@ -121,11 +122,8 @@ TEST_F(UpgradeTest, UpgradesTheControllerAndShowsTheNewVersionAfterReopening)
     // heard the controller on this port, so no board check comes first.
     // Reset once it has heard every frame the screen sent: a frame still on
     // the line would set the boot loader's baud rate.
-    const std::uint32_t sent = view->Serial().SentTotal();
-    view->TakeDownLink();
-    ASSERT_TRUE(sim_->WaitUntil(
-        [&] { return sim_->Stats(sim::DeviceKind::Controller).framesReceived * kFrameSize == sent; },
-        test::kPatience));
+    ASSERT_TRUE(test::CloseOnceHeard(*sim_, sim::DeviceKind::Controller, view->Serial(),
+                                     [&] { view->TakeDownLink(); }));
     sim_->ResetIntoBootLoader(sim::DeviceKind::Controller);
     status_.texts.clear();
     status_.positions.clear();
@@ -206,16 +204,11 @@ TEST_F(UpgradeTest, PlotsKeepTheirSizeAndTakeAnswersThroughReopenUpgradeAndHidin
     };
     fullAndLive("opened");
 
-    // Closed between two ticks once the simulator has heard every frame (a
-    // frame still on its way when the port closes may be lost, and the
-    // count before the upgrade below must be exact), then opened again.
+    // Closed once the simulator has heard every frame (the count before
+    // the upgrade below must be exact), then opened again.
     const auto heardAll = [&] {
-        const bool heard = test::WaitUntil([&] {
-            return sim_->Stats(sim::DeviceKind::Controller).framesReceived * kFrameSize ==
-                   view->Serial().SentTotal();
-        });
-        view->TakeDownLink();
-        return heard;
+        return test::CloseOnceHeard(*sim_, sim::DeviceKind::Controller, view->Serial(),
+                                    [&] { view->TakeDownLink(); });
     };
     ASSERT_TRUE(heardAll());
     Click(*view, idc::OpenComPort);

@@ -1,13 +1,16 @@
-// Controller configuration files on the main screen: ".bgsc" through the
-// "Load Config" and "Save Config" buttons, ".ini" through Ctrl+O and Ctrl+S.
-// A load shows what it read and sends it to the controller; a save writes
-// the parameter set as it is.
+#include "view/ScreenFiles.h"
+
 #include "platform/PortMap.h"
 #include "ui/Prompts.h"
 #include "view/EditTables.h"
 #include "view/KeptKeys.h"
 #include "view/LoadReviewFlow.h"
-#include "view/UARTView.h"
+#include "view/ScreenBoxes.h"
+#include "view/ScreenLink.h"
+#include "view/ScreenStatus.h"
+#include "view/TuningAids.h"
+
+#include <QWidget>
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,23 +51,37 @@ const QString kIniSuffix = QStringLiteral(".ini");
 
 } // namespace
 
-void CUARTView::ReportShortFileName(ConfigFileKind kind)
+ScreenFiles::ScreenFiles(QWidget& screen, IPrompts& prompts, ControllerParams& params,
+                         ControllerLinkState& link, const ScreenLink& port, const TuningAids& tuning,
+                         ScreenBoxes& boxes, ScreenStatus& status, bool& valuesKnown,
+                         std::string backupFolder)
+    : screen_(screen), prompts_(prompts), params_(params), link_(link), port_(port), tuning_(tuning),
+      boxes_(boxes), status_(status), valuesKnown_(valuesKnown), backupFolder_(std::move(backupFolder))
+{
+}
+
+QWidget* ScreenFiles::Window() const
+{
+    return screen_.window();
+}
+
+void ScreenFiles::ReportShortFileName(ConfigFileKind kind)
 {
     if (kind == ConfigFileKind::Bgsc)
-        ShowStatusMessage(QStringLiteral("$INKblue$File name too short, please re-select!"));
+        status_.ShowMessage(QStringLiteral("$INKblue$File name too short, please re-select!"));
     else
-        prompts_.Message(window(), AppTitle(), QStringLiteral("File name too short, please re-select!"),
+        prompts_.Message(Window(), AppTitle(), QStringLiteral("File name too short, please re-select!"),
                          MessageButtons::Ok);
 }
 
-void CUARTView::LoadCommand(ConfigFileKind kind)
+void ScreenFiles::LoadCommand(ConfigFileKind kind)
 {
     // A backup is restored the way any file is loaded.
     QStringList places;
     if (!backupFolder_.empty() && QFileInfo(QString::fromStdString(backupFolder_)).isDir())
         places << QString::fromStdString(backupFolder_);
     const QString path =
-        prompts_.OpenFileName(window(), kOpenTitle, QString::fromUtf8(RowOf(kind).filter), places);
+        prompts_.OpenFileName(Window(), kOpenTitle, QString::fromUtf8(RowOf(kind).filter), places);
     if (path.isEmpty())
         return;
     if (path.size() <= kShortestRefusedName) {
@@ -74,16 +91,16 @@ void CUARTView::LoadCommand(ConfigFileKind kind)
     LoadConfigFile(path);
 }
 
-void CUARTView::SaveCommand(ConfigFileKind kind)
+void ScreenFiles::SaveCommand(ConfigFileKind kind)
 {
     // Before a read-back or a load the set holds nothing but zeros, which a
     // later load would send to a gimbal.
     if (!valuesKnown_) {
-        prompts_.Message(window(), AppTitle(), NothingToSaveMessage(), MessageButtons::Ok);
+        prompts_.Message(Window(), AppTitle(), NothingToSaveMessage(), MessageButtons::Ok);
         return;
     }
     const FileKindRow& row = RowOf(kind);
-    QString path = prompts_.SaveFileName(window(), kSaveTitle, QString::fromUtf8(row.filter),
+    QString path = prompts_.SaveFileName(Window(), kSaveTitle, QString::fromUtf8(row.filter),
                                          QString::fromUtf8(row.defaultSuffix), row.confirmOverwrite);
     if (path.isEmpty())
         return;
@@ -97,47 +114,49 @@ void CUARTView::SaveCommand(ConfigFileKind kind)
     SaveConfigFile(path);
 }
 
-void CUARTView::LoadConfigFile(const QString& path)
+void ScreenFiles::LoadConfigFile(const QString& path)
 {
     // A controller's set is only changed once the user has seen what the
     // file changes in it. Values that never travel in an upload count as
     // the controller holds them.
     ControllerParams read;
     ConfigLoadReport found;
-    if (!ReadReviewedFile(prompts_, window(), path, params_, Link().linkEstablished ? &BoardSet() : nullptr,
-                          &DiffControllerUpload, read, found))
+    if (!ReadReviewedFile(prompts_, Window(), path, params_,
+                          link_.linkEstablished ? &tuning_.BoardSet() : nullptr, &DiffControllerUpload, read,
+                          found))
         return;
     // Only a set that came from the controller is worth keeping.
-    const bool keep = Link().linkEstablished && !backupFolder_.empty();
+    const bool keep = link_.linkEstablished && !backupFolder_.empty();
     QString report;
-    if (!BackupBeforeLoad(prompts_, window(), BoardSet(), read, &DiffControllerUpload,
-                          keep ? &backupFolder_ : nullptr, PortName(OpenedPortNumber()), report))
+    if (!BackupBeforeLoad(prompts_, Window(), tuning_.BoardSet(), read, &DiffControllerUpload,
+                          keep ? &backupFolder_ : nullptr, PortName(port_.OpenedPortNumber()), report))
         return;
     params_ = read;
     valuesKnown_ = true;
-    ShowParameterSet(kAllParts);
-    Link().SelectFrameType(kTypeGains);
+    boxes_.ShowParameterSet(ScreenPart::kAllParts);
+    link_.SelectFrameType(kTypeGains);
     const KeptKeys kept = KeptKeysOf(found.missing);
-    if (Link().linkEstablished && MessageGateOpen()) {
-        ShowStatusMessage(QStringLiteral("$INKblue$Config file uploaded successfully!") + report + kept.count);
-        SetStatusDetails(kept.list);
+    if (link_.linkEstablished && status_.GateOpen()) {
+        status_.ShowMessage(QStringLiteral("$INKblue$Config file uploaded successfully!") + report +
+                            kept.count);
+        status_.SetDetails(kept.list);
     } else if (!found.missing.empty()) {
         // Nothing is uploaded without a controller, but what was kept is
         // worth saying all the same.
-        SetStatusText(QStringLiteral("$INKblue$Config file loaded.") + kept.count);
-        SetStatusDetails(kept.list);
+        status_.SetText(QStringLiteral("$INKblue$Config file loaded.") + kept.count);
+        status_.SetDetails(kept.list);
     }
 }
 
-QString CUARTView::NothingToSaveMessage()
+QString ScreenFiles::NothingToSaveMessage()
 {
     return QStringLiteral("Nothing to save yet: no values have been read from a controller or loaded from a "
                           "file.");
 }
 
-bool CUARTView::SaveConfigFile(const QString& path)
+bool ScreenFiles::SaveConfigFile(const QString& path)
 {
-    return SaveForScreen(prompts_, window(), path, params_);
+    return SaveForScreen(prompts_, Window(), path, params_);
 }
 
 } // namespace qav
