@@ -43,17 +43,16 @@ QLabel* MakeNotice(int id, const QString& text, QWidget* parent)
 
 CExitConfirmDlg::CExitConfirmDlg(QWidget* parent) : QDialog(parent)
 {
-    SetUpSmallDialog(this, QStringLiteral("Exit"));
+    SetUpSmallDialog(this, tr("Exit"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 18, 20, 14);
     layout->setSpacing(8);
-    layout->addWidget(
-        MakeNotice(1035, QStringLiteral("Please make sure you have written settings to flash."), this));
-    layout->addWidget(MakeNotice(1038, QStringLiteral("Do you want to exit, now?"), this));
+    layout->addWidget(MakeNotice(1035, tr("Please make sure you have written settings to flash."), this));
+    layout->addWidget(MakeNotice(1038, tr("Do you want to exit, now?"), this));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    yes_ = MakeButton(QStringLiteral("Yes"), this);
-    no_ = MakeButton(QStringLiteral("No"), this);
+    yes_ = MakeButton(tr("Yes"), this);
+    no_ = MakeButton(tr("No"), this);
     yes_->setDefault(true);
     yes_->setAutoDefault(true);
     no_->setAutoDefault(false);
@@ -69,7 +68,7 @@ CExitConfirmDlg::CExitConfirmDlg(QWidget* parent) : QDialog(parent)
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
     InitGuiResources();
-    SetUpSmallDialog(this, QStringLiteral("About QAV-NUVA Software"));
+    SetUpSmallDialog(this, tr("About QAV-NUVA Software"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(18, 18, 18, 14);
     auto* icon = new QLabel(this);
@@ -77,10 +76,10 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     icon->setAlignment(Qt::AlignTop);
     layout->addWidget(icon);
     auto* column = new QVBoxLayout;
-    auto* text = new QLabel(QStringLiteral("QAV-NUVA Brushless Motor Gimbal Controller Software V1.0"), this);
+    auto* text = new QLabel(tr("QAV-NUVA Brushless Motor Gimbal Controller Software V1.0"), this);
     SetSkinKind(text, SkinKind::StaticText);
     column->addWidget(text);
-    auto* ok = MakeButton(QStringLiteral("OK"), this);
+    auto* ok = MakeButton(tr("OK"), this);
     ok->setDefault(true);
     column->addWidget(ok, 0, Qt::AlignRight);
     layout->addLayout(column);
@@ -90,19 +89,18 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 
 CReceiverTypeDlg::CReceiverTypeDlg(QWidget* parent) : QDialog(parent)
 {
-    SetUpSmallDialog(this, QStringLiteral("Receiver Type Changed!"));
+    SetUpSmallDialog(this, tr("Receiver Type Changed!"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 18, 20, 14);
     layout->addWidget(MakeNotice(
         1035,
-        QStringLiteral(
-            "Receiver type has been changed,  please write the settings to flash and restart QAV-NUVA. "),
+        tr("Receiver type has been changed,  please write the settings to flash and restart QAV-NUVA. "),
         this));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* ok = MakeButton(QStringLiteral("OK"), this);
+    auto* ok = MakeButton(tr("OK"), this);
     ok->setDefault(true);
-    auto* cancel = MakeButton(QStringLiteral("Cancel"), this);
+    auto* cancel = MakeButton(tr("Cancel"), this);
     cancel->setVisible(false);
     buttons->addWidget(ok);
     buttons->addWidget(cancel);

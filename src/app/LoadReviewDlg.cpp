@@ -13,8 +13,10 @@
 namespace qav {
 namespace {
 
-// Columns of the table of changes.
-constexpr const char* kColumns[] = {"Key", "Setting", "Now", "In the file"};
+// Columns of the table of changes, marked for the dialog's context.
+constexpr const char* kColumns[] = {
+    QT_TRANSLATE_NOOP("qav::CLoadReviewDlg", "Key"), QT_TRANSLATE_NOOP("qav::CLoadReviewDlg", "Setting"),
+    QT_TRANSLATE_NOOP("qav::CLoadReviewDlg", "Now"), QT_TRANSLATE_NOOP("qav::CLoadReviewDlg", "In the file")};
 // Rows shown before the table scrolls.
 constexpr int kRowsShown = 12;
 
@@ -27,9 +29,10 @@ QLabel* MakeText(const QString& text, QWidget* parent)
     return label;
 }
 
-QString Counted(qsizetype n, const char* one, const char* many)
+// Both forms are written out, as the text has always been.
+QString Counted(qsizetype n, const QString& one, const QString& many)
 {
-    return n == 1 ? QString::fromUtf8(one) : QString::fromUtf8(many).arg(n);
+    return n == 1 ? one : many.arg(n);
 }
 
 } // namespace
@@ -45,19 +48,19 @@ CLoadReviewDlg::CLoadReviewDlg(const LoadReview& review, QWidget* parent) : QDia
     layout->setSpacing(10);
 
     const QString name = QFileInfo(review.file).fileName();
-    summary_ = MakeText(QStringLiteral("Loading %1 changes %2 on the %3.\nNothing is sent before you press "
-                                       "Apply.")
-                            .arg(name.isEmpty() ? review.file : name,
-                                 Counted(review.changes.size(), "1 value", "%1 values"), review.board),
-                        this);
+    summary_ =
+        MakeText(tr("Loading %1 changes %2 on the %3.\nNothing is sent before you press Apply.")
+                     .arg(name.isEmpty() ? review.file : name,
+                          Counted(review.changes.size(), tr("1 value"), tr("%1 values")), review.board),
+                 this);
     summary_->setToolTip(review.file);
     layout->addWidget(summary_);
 
     changes_ = new QTableWidget(static_cast<int>(review.changes.size()), std::size(kColumns), this);
-    changes_->setAccessibleName(QStringLiteral("Values the file changes"));
+    changes_->setAccessibleName(tr("Values the file changes"));
     QStringList headers;
     for (const char* c : kColumns)
-        headers << QString::fromUtf8(c);
+        headers << tr(c);
     changes_->setHorizontalHeaderLabels(headers);
     changes_->verticalHeader()->setVisible(false);
     changes_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -85,24 +88,26 @@ CLoadReviewDlg::CLoadReviewDlg(const LoadReview& review, QWidget* parent) : QDia
     changes_->setMinimumWidth(std::min(width + 24, 900));
     layout->addWidget(changes_, 1);
 
-    kept_ = MakeText(Counted(review.kept.size(), "Not in the file, kept as they are (1): ",
-                             "Not in the file, kept as they are (%1): ") +
+    kept_ = MakeText(Counted(review.kept.size(), tr("Not in the file, kept as they are (1): "),
+                             tr("Not in the file, kept as they are (%1): ")) +
                          review.kept.join(QStringLiteral(", ")),
                      this);
     kept_->setVisible(!review.kept.isEmpty());
     layout->addWidget(kept_);
-    unknown_ = MakeText(
-        Counted(review.unknown.size(), "Not a parameter, ignored (1): ", "Not parameters, ignored (%1): ") +
-            review.unknown.join(QStringLiteral(", ")) +
-            (review.nearest.isEmpty() ? QString() : QLatin1Char('\n') + review.nearest.join(QLatin1Char('\n'))),
-        this);
+    unknown_ =
+        MakeText(Counted(review.unknown.size(), tr("Not a parameter, ignored (1): "),
+                         tr("Not parameters, ignored (%1): ")) +
+                     review.unknown.join(QStringLiteral(", ")) +
+                     (review.nearest.isEmpty() ? QString()
+                                               : QLatin1Char('\n') + review.nearest.join(QLatin1Char('\n'))),
+                 this);
     unknown_->setVisible(!review.unknown.isEmpty());
     layout->addWidget(unknown_);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    apply_ = new QPushButton(QStringLiteral("Apply"), this);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    apply_ = new QPushButton(tr("Apply"), this);
+    cancel_ = new QPushButton(tr("Cancel"), this);
     for (QPushButton* b : {apply_, cancel_}) {
         SetSkinKind(b, SkinKind::PushButton);
         b->setMinimumWidth(90);
@@ -110,8 +115,8 @@ CLoadReviewDlg::CLoadReviewDlg(const LoadReview& review, QWidget* parent) : QDia
     }
     apply_->setDefault(true);
     apply_->setFocus();
-    apply_->setToolTip(QStringLiteral("Load the file and send it to the %1").arg(review.board));
-    cancel_->setToolTip(QStringLiteral("Change nothing and send nothing"));
+    apply_->setToolTip(tr("Load the file and send it to the %1").arg(review.board));
+    cancel_->setToolTip(tr("Change nothing and send nothing"));
     layout->addLayout(buttons);
     connect(apply_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);

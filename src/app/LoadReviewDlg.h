@@ -21,7 +21,7 @@ class CLoadReviewDlg : public QDialog
 public:
     explicit CLoadReviewDlg(const LoadReview& review, QWidget* parent = nullptr);
 
-    static QString Title() { return QStringLiteral("Review config file"); }
+    static QString Title() { return tr("Review config file"); }
 
     QLabel* Summary() const { return summary_; }
     QTableWidget* Changes() const { return changes_; }

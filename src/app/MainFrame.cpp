@@ -49,7 +49,7 @@ CMainFrame::CMainFrame(CUARTDoc& doc, ControllerParams& params, IPrompts& prompt
     setFixedSize(kWidth, kHeight);
     move(kLeft, kTop);
 
-    status_->SetStatusText(QStringLiteral("$INKred$QAV-NUVA not connected!"));
+    status_->SetStatusText(QStringLiteral("$INKred$") + tr("QAV-NUVA not connected!"));
     view_->OnInitialUpdate();
     qApp->installEventFilter(this);
 }

@@ -39,7 +39,7 @@ public:
                const std::string& startupDirectory = {});
     ~CMainFrame() override;
 
-    static QString Title() { return QStringLiteral("QAV-NUVA Software V1.4"); }
+    static QString Title() { return tr("QAV-NUVA Software V1.4"); }
 
     CUARTView* View() const { return view_; }
     // The scrolling area that holds the main screen.

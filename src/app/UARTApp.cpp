@@ -28,7 +28,7 @@ CUARTApp::~CUARTApp()
 bool CUARTApp::InitInstance()
 {
     if (instance_.Claim(instanceName_) == CSingleInstance::Role::Second) {
-        prompts_.Message(nullptr, AppTitle(), QStringLiteral("Program has exised!"), MessageButtons::Ok);
+        prompts_.Message(nullptr, AppTitle(), tr("Program has exised!"), MessageButtons::Ok);
         return false;
     }
     if (instance_.ListenFd() >= 0) {

@@ -2,6 +2,7 @@
 
 #include "ui/PaintPacer.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLinearGradient>
 #include <QPaintEvent>
@@ -32,7 +33,8 @@ AttitudeView::AttitudeView(QWidget* host, double scale) : QWidget(host), scale_(
     }
     shades_.resize(colours.size());
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAccessibleName(tr("3D attitude display"));
+    // Not a QObject class of its own: tr() would look under QWidget.
+    setAccessibleName(QCoreApplication::translate("AttitudeView", "3D attitude display"));
     host->installEventFilter(this);
     setGeometry(host->contentsRect());
     // Every paint covers the whole area.
@@ -42,7 +44,7 @@ AttitudeView::AttitudeView(QWidget* host, double scale) : QWidget(host), scale_(
 
 QString AttitudeView::Description() const
 {
-    return QStringLiteral("Roll %1, tilt %2, pan %3 degrees")
+    return QCoreApplication::translate("AttitudeView", "Roll %1, tilt %2, pan %3 degrees")
         .arg(roll_, 0, 'f', 1)
         .arg(tilt_, 0, 'f', 1)
         .arg(pan_, 0, 'f', 1);

@@ -152,14 +152,14 @@ QString SpokenName(const QString& caption)
 
 QString FormHost::AccessibleNameOf(const ControlRow& row) const
 {
-    QString name = QString::fromUtf8(row.caption);
+    QString name = Words(row.caption);
     if (row.type == ControlType::Label)
         return name;
     if (row.label != 0) {
         if (auto* label = qobject_cast<QLabel*>(Control(row.label))) {
             name = form::SpokenName(label->text());
             if (row.type == ControlType::Slider)
-                name += QStringLiteral(" slider");
+                name = tr("%1 slider").arg(name);
         }
     }
     // The nearest enclosing group with a scope word leads the name, so the
@@ -167,7 +167,7 @@ QString FormHost::AccessibleNameOf(const ControlRow& row) const
     for (const ControlRow* group = Row(row.group); group; group = Row(group->group)) {
         if (!group->scope)
             continue;
-        const QString scope = QString::fromUtf8(group->scope);
+        const QString scope = Words(group->scope);
         if (!name.split(QLatin1Char(' ')).contains(scope))
             name = scope + QLatin1Char(' ') + name;
         break;

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,8 +17,9 @@
 
 namespace qav {
 
-FormHost::FormHost(const std::vector<ControlRow>& rows, IFormEvents* events, QWidget* parent)
-    : QWidget(parent), events_(events), rows_(rows)
+FormHost::FormHost(const std::vector<ControlRow>& rows, IFormEvents* events, QWidget* parent,
+                   const char* context)
+    : QWidget(parent), events_(events), context_(context), rows_(rows)
 {
     form::InstallAccessibleFactory();
     SetSkinKind(this, SkinKind::FormWindow);
@@ -63,6 +65,13 @@ FormHost::FormHost(const std::vector<ControlRow>& rows, IFormEvents* events, QWi
 FormHost::~FormHost()
 {
     qApp->removeEventFilter(this);
+}
+
+QString FormHost::Words(const char* text) const
+{
+    if (!context_ || !text || !*text)
+        return QString::fromUtf8(text);
+    return QCoreApplication::translate(context_, text);
 }
 
 const ControlRow* FormHost::Row(int id) const

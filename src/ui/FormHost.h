@@ -10,6 +10,11 @@
 // interface by control id, and offers by-id access to every control, so
 // handlers never hold widget pointers.
 //
+// The table's words (captions, list items, scope words) are marked with
+// QT_TRANSLATE_NOOP under one context, which the host is given: it shows
+// each through QCoreApplication::translate, so a translation reaches them.
+// Without a context they are shown as written.
+//
 // Geometry in the table is in screen coordinates (relative to the host),
 // also for controls inside a group; the host places them inside their group
 // widget. A group's row must come before the rows of its controls.
@@ -78,7 +83,10 @@ class FormHost : public QWidget
 {
     Q_OBJECT
 public:
-    FormHost(const std::vector<ControlRow>& rows, IFormEvents* events, QWidget* parent = nullptr);
+    // `context`: the translation context the table's words are marked with
+    // (a literal: the host keeps the pointer).
+    FormHost(const std::vector<ControlRow>& rows, IFormEvents* events, QWidget* parent = nullptr,
+             const char* context = nullptr);
     ~FormHost() override;
 
     QWidget* Control(int id) const { return controls_.value(id, nullptr); }
@@ -109,11 +117,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A word of the table as the user reads it.
+    QString Words(const char* text) const;
     QWidget* Create(const ControlRow& row, QWidget* parent);
     QString AccessibleNameOf(const ControlRow& row) const;
     void Connect(const ControlRow& row, QWidget* widget);
 
     IFormEvents* events_;
+    const char* context_;
     std::vector<ControlRow> rows_;
     QHash<int, QWidget*> controls_;
     QHash<int, int> rowIndex_;

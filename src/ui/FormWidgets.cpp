@@ -56,7 +56,7 @@ using form::FormSlider;
 
 QWidget* FormHost::Create(const ControlRow& row, QWidget* parent)
 {
-    const QString caption = QString::fromUtf8(row.caption);
+    const QString caption = Words(row.caption);
     const int id = row.id;
     switch (row.type) {
     case ControlType::Button:
@@ -93,7 +93,7 @@ QWidget* FormHost::Create(const ControlRow& row, QWidget* parent)
     case ControlType::Combo: {
         auto* combo = new FormCombo([this, id] { events_->OnDropDown(id); }, parent);
         for (const char* item : row.items)
-            combo->addItem(QString::fromUtf8(item));
+            combo->addItem(Words(item));
         combo->setCurrentIndex(-1);
         return combo;
     }

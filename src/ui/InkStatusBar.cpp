@@ -59,7 +59,7 @@ CInkStatusBar::CInkStatusBar(QWidget* parent) : QStatusBar(parent)
     progress_->setValue(0);
     progress_->setTextVisible(true);
     progress_->setAlignment(Qt::AlignCenter);
-    progress_->setAccessibleName(QStringLiteral("Progress"));
+    progress_->setAccessibleName(tr("Progress"));
     PlaceProgressBar();
 }
 

@@ -33,9 +33,9 @@ struct GroupRow
     double minimumSpan;
 };
 constexpr GroupRow kGroupRows[] = {
-    {"Attitude (degrees)", 2.0},
-    {"RC channels", 10.0},
-    {"Accelerations (g)", 0.2},
+    {QT_TRANSLATE_NOOP("qav::PlotWindow", "Attitude (degrees)"), 2.0},
+    {QT_TRANSLATE_NOOP("qav::PlotWindow", "RC channels"), 10.0},
+    {QT_TRANSLATE_NOOP("qav::PlotWindow", "Accelerations (g)"), 0.2},
 };
 static_assert(std::size(kGroupRows) == kChannelGroupCount);
 
@@ -57,31 +57,28 @@ constexpr struct
     std::chrono::milliseconds refresh;
 } kWindowChoices[] = {{10, 250ms}, {30, 500ms}, {60, 1000ms}};
 
-const QString kTitle = QStringLiteral("QAV-NUVA Live Plots");
-const QString kTimeAxisTitle = QStringLiteral("seconds before the latest answer");
-
 } // namespace
 
 PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt::Window), prompts_(prompts)
 {
-    setWindowTitle(kTitle);
-    setAccessibleName(kTitle);
+    setWindowTitle(tr("QAV-NUVA Live Plots"));
+    setAccessibleName(windowTitle());
     setMinimumSize(kMinimumSize);
     resize(kPreferredSize);
 
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
-    pause_ = new QPushButton(QStringLiteral("Pause"), this);
+    pause_ = new QPushButton(tr("Pause"), this);
     pause_->setCheckable(true);
     connect(pause_, &QPushButton::toggled, this, [this](bool on) { SetPaused(on); });
     window_ = new QComboBox(this);
     for (const auto& choice : kWindowChoices)
-        window_->addItem(QStringLiteral("%1 s").arg(choice.seconds), choice.seconds);
-    window_->setAccessibleName(QStringLiteral("Time window"));
+        window_->addItem(tr("%1 s").arg(choice.seconds), choice.seconds);
+    window_->setAccessibleName(tr("Time window"));
     window_->setCurrentIndex(1);
     connect(window_, &QComboBox::activated, this,
             [this](int i) { SetWindowSeconds(window_->itemData(i).toInt()); });
-    record_ = new QPushButton(QStringLiteral("Record"), this);
+    record_ = new QPushButton(tr("Record"), this);
     connect(record_, &QPushButton::clicked, this, [this] {
         if (Recording())
             StopRecording();
@@ -89,7 +86,7 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
             StartRecording();
     });
     recordingState_ = new QLabel(this);
-    auto* windowLabel = new QLabel(QStringLiteral("Time window"), this);
+    auto* windowLabel = new QLabel(tr("Time window"), this);
     windowLabel->setBuddy(window_);
     bar->addWidget(pause_);
     bar->addWidget(windowLabel);
@@ -99,7 +96,7 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
     layout->addLayout(bar);
 
     plot_ = new QCustomPlot(this);
-    plot_->setAccessibleName(QStringLiteral("Live plots"));
+    plot_->setAccessibleName(tr("Live plots"));
     plot_->setAutoAddPlottableToLegend(false);
     // Thin unsmoothed lines: the cheap path, and crisp at this density.
     plot_->setNotAntialiasedElements(QCP::aeAll);
@@ -113,7 +110,7 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
     auto* margins = new QCPMarginGroup(plot_);
     for (int g = 0; g < kGroups; ++g) {
         const auto k = static_cast<std::size_t>(g);
-        auto* title = new QCPTextElement(plot_, QString::fromUtf8(kGroupRows[g].title));
+        auto* title = new QCPTextElement(plot_, tr(kGroupRows[g].title));
         grid->addElement(2 * g, 0, title);
         auto* rect = new QCPAxisRect(plot_);
         grid->addElement(2 * g + 1, 0, rect);
@@ -124,7 +121,7 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
         x->setNumberFormat(QStringLiteral("f"));
         x->setNumberPrecision(0);
         if (g + 1 == kGroups)
-            x->setLabel(kTimeAxisTitle); // once, under the last chart
+            x->setLabel(tr("seconds before the latest answer")); // once, under the last chart
         rects_[k] = rect;
         auto* legend = new QCPLegend;
         grid->addElement(2 * g + 1, 1, legend);
@@ -169,8 +166,8 @@ PlotWindow::PlotWindow(IPrompts& prompts, QWidget* parent) : QWidget(parent, Qt:
     });
     layout->addWidget(plot_, 1);
 
-    values_ = new QLabel(QStringLiteral("Point at a chart to read its values."), this);
-    values_->setAccessibleName(QStringLiteral("Values under the cursor"));
+    values_ = new QLabel(tr("Point at a chart to read its values."), this);
+    values_->setAccessibleName(tr("Values under the cursor"));
     values_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     values_->setWordWrap(true);
     layout->addWidget(values_);
@@ -248,7 +245,7 @@ void PlotWindow::AddSample(const TelemetrySample& s, Clock::time_point at)
         // run its own event loop in the middle of the link's dispatch.
         QTimer::singleShot(0, this, [this, path] {
             prompts_.Message(this, AppTitle(),
-                             QStringLiteral("Recording to %1 stopped: the file cannot be written.").arg(path),
+                             tr("Recording to %1 stopped: the file cannot be written.").arg(path),
                              MessageButtons::Ok);
         });
     }
@@ -319,7 +316,7 @@ void PlotWindow::SetPaused(bool paused)
     paused_ = paused;
     if (pause_->isChecked() != paused)
         pause_->setChecked(paused);
-    pause_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    pause_->setText(paused ? tr("Resume") : tr("Pause"));
     if (!paused)
         Refresh();
 }
@@ -364,7 +361,7 @@ void PlotWindow::ShowValuesAt(double x)
     if (at == points_.end() || (at != points_.begin() && t - (at - 1)->t < at->t - t))
         at = at == points_.begin() ? at : at - 1;
     // The time as the axes count it: seconds before the latest answer drawn.
-    QString text = QStringLiteral("t %1 s").arg(at->t - latest_, 0, 'f', 2);
+    QString text = tr("t %1 s").arg(at->t - latest_, 0, 'f', 2);
     for (std::size_t c = 0; c < kTelemetryChannelCount; ++c) {
         const TelemetryChannel& channel = kTelemetryChannels[c];
         text +=
@@ -387,8 +384,8 @@ QString PlotWindow::RecordingStateText() const
 
 bool PlotWindow::StartRecording()
 {
-    const QString path = prompts_.SaveFileName(this, QStringLiteral("Record telemetry"),
-                                               QStringLiteral("CSV File (*.csv)"), QStringLiteral("csv"));
+    const QString path =
+        prompts_.SaveFileName(this, tr("Record telemetry"), tr("CSV File (*.csv)"), QStringLiteral("csv"));
     return !path.isEmpty() && StartRecordingTo(path);
 }
 
@@ -412,16 +409,15 @@ void PlotWindow::StopRecording()
     UpdateRecordingControls();
     // What was kept, where the user will look for it.
     if (written)
-        recordingState_->setText(QStringLiteral("Wrote %1 rows to %2").arg(rows).arg(path));
+        recordingState_->setText(tr("Wrote %1 rows to %2").arg(rows).arg(path));
     recordingState_->setAccessibleName(recordingState_->text());
 }
 
 void PlotWindow::UpdateRecordingControls()
 {
-    record_->setText(recorder_ ? QStringLiteral("Stop Recording") : QStringLiteral("Record"));
-    recordingState_->setText(
-        recorder_ ? QStringLiteral("Recording to %1").arg(QString::fromStdString(recorder_->Path()))
-                  : QString());
+    record_->setText(recorder_ ? tr("Stop Recording") : tr("Record"));
+    recordingState_->setText(recorder_ ? tr("Recording to %1").arg(QString::fromStdString(recorder_->Path()))
+                                       : QString());
     recordingState_->setAccessibleName(recordingState_->text());
 }
 

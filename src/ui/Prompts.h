@@ -1,6 +1,7 @@
 #pragma once
 // Every modal question the screens ask, behind one interface so tests can
 // answer without a modal loop and see what was asked. GUI thread only.
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -58,7 +59,7 @@ public:
 // The caption of the program's message boxes.
 inline QString AppTitle()
 {
-    return QStringLiteral("QAV-NUVA");
+    return QCoreApplication::translate("Prompts", "QAV-NUVA");
 }
 
 } // namespace qav

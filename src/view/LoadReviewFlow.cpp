@@ -2,6 +2,7 @@
 
 #include "ui/Prompts.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <charconv>
@@ -31,7 +32,8 @@ bool Loadable(IPrompts& prompts, QWidget* owner, const QString& path, const Resu
         why = QString::fromStdString(none);
     else
         return true;
-    prompts.Message(owner, AppTitle(), QStringLiteral("Could not read %1: %2").arg(path, why),
+    prompts.Message(owner, AppTitle(),
+                    QCoreApplication::translate("LoadReviewFlow", "Could not read %1: %2").arg(path, why),
                     MessageButtons::Ok);
     return false;
 }
@@ -40,29 +42,30 @@ bool Saved(IPrompts& prompts, QWidget* owner, const QString& path, const Result&
 {
     if (result)
         return true;
-    prompts.Message(
-        owner, AppTitle(),
-        QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(result.message.c_str())),
-        MessageButtons::Ok);
+    prompts.Message(owner, AppTitle(),
+                    QCoreApplication::translate("LoadReviewFlow", "Could not write %1: %2")
+                        .arg(path, QString::fromLocal8Bit(result.message.c_str())),
+                    MessageButtons::Ok);
     return false;
 }
 
 bool CountAndKeep(IPrompts& prompts, QWidget* owner, std::size_t changed, const std::string* folder,
                   const Result& saved, const BoardRow& board, QString& report)
 {
-    report = changed == 1 ? QStringLiteral(" 1 value changed.")
-                          : QStringLiteral(" %1 values changed.").arg(changed);
+    report = changed == 1 ? QCoreApplication::translate("LoadReviewFlow", " 1 value changed.")
+                          : QCoreApplication::translate("LoadReviewFlow", " %1 values changed.").arg(changed);
     if (!folder)
         return true;
     if (saved) {
-        report +=
-            QStringLiteral(" Previous set kept in %1").arg(QString::fromStdString(ShortenHome(*folder)));
+        report += QCoreApplication::translate("LoadReviewFlow", " Previous set kept in %1")
+                      .arg(QString::fromStdString(ShortenHome(*folder)));
         return true;
     }
     return prompts.Message(
         owner, AppTitle(),
         QString::fromLocal8Bit(saved.message.c_str()) +
-            QStringLiteral(" Load the file without a backup of the %1 set?").arg(Utf8(board.owner)),
+            QCoreApplication::translate("LoadReviewFlow", " Load the file without a backup of the %1 set?")
+                .arg(Utf8(board.owner)),
         MessageButtons::YesNo);
 }
 
@@ -88,12 +91,13 @@ QString Shown(const ParamFacts* facts, const std::string& value)
 bool ConfirmLoad(IPrompts& prompts, QWidget* owner, const PendingLoad& load)
 {
     if (load.changes.empty()) {
-        prompts.Message(
-            owner, AppTitle(),
-            QStringLiteral("%1 changes nothing: every value in it is the one the %2 holds. Nothing was "
-                           "sent.")
-                .arg(load.path, load.board),
-            MessageButtons::Ok);
+        prompts.Message(owner, AppTitle(),
+                        QCoreApplication::translate(
+                            "LoadReviewFlow",
+                            "%1 changes nothing: every value in it is the one the %2 holds. Nothing was "
+                            "sent.")
+                            .arg(load.path, load.board),
+                        MessageButtons::Ok);
         return false;
     }
     LoadReview review;

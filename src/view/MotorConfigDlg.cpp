@@ -36,7 +36,8 @@ int IndexOfBox(int id)
     return -1;
 }
 
-// The direction check boxes, their parameter and what a click says.
+// The direction check boxes, their parameter and what a click says (marked
+// for the dialog's own translation context).
 struct DirectionRow
 {
     int checkBox;
@@ -45,8 +46,10 @@ struct DirectionRow
     const char* normal;
 };
 constexpr DirectionRow kDirections[] = {
-    {mdc::Motor1Reverse, &MotorParams::DIR_MOTOR1, "电机1反向", "电机1正向"},
-    {mdc::Motor2Reverse, &MotorParams::DIR_MOTOR2, "电机2反向", "电机2正向"},
+    {mdc::Motor1Reverse, &MotorParams::DIR_MOTOR1, QT_TRANSLATE_NOOP("qav::CMotorConfigDlg", "电机1反向"),
+     QT_TRANSLATE_NOOP("qav::CMotorConfigDlg", "电机1正向")},
+    {mdc::Motor2Reverse, &MotorParams::DIR_MOTOR2, QT_TRANSLATE_NOOP("qav::CMotorConfigDlg", "电机2反向"),
+     QT_TRANSLATE_NOOP("qav::CMotorConfigDlg", "电机2正向")},
 };
 
 std::u16string_view Utf16(const QString& s)
@@ -86,7 +89,7 @@ CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, I
         flashSet_ = flashSet;
     setWindowTitle(Title());
     SetSkinKind(this, SkinKind::FormWindow);
-    form_ = new FormHost(MotorDialogControls(), this, this);
+    form_ = new FormHost(MotorDialogControls(), this, this, kMotorDialogContext);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(form_);
@@ -115,8 +118,8 @@ CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, I
     ShowAllValues();
     form_->SetText(mdc::Voltage, QStringLiteral("0"));
     form_->SetText(mdc::Current, QStringLiteral("0"));
-    form_->SetText(mdc::FirmwareVersion, QStringLiteral("Firmware Version:"));
-    ShowStatus(QStringLiteral("Please open COM port!"));
+    form_->SetText(mdc::FirmwareVersion, tr("Firmware Version:"));
+    ShowStatus(tr("Please open COM port!"));
     comChoice_.emplace(*form_, mdc::ComList, kSettingsMotorComKey, kSettingsMotorComNameKey);
     comChoice_->Init(startupDirectory_, controllerPort);
     form_->Enable(mdc::LoadConfig, false);
@@ -125,7 +128,7 @@ CMotorConfigDlg::CMotorConfigDlg(MotorParams& params, FrameReceiver& receiver, I
     form_->Enable(mdc::CancelUpgrade, false);
     upgradeTarget_ = InitUpgradeDriver(upgrade_, this);
     // Under the firmware version, across the dialog.
-    unflashedMark_ = MakeUnflashedMark(form_, QRect(10, 426, 540, 24), QStringLiteral("motor board"));
+    unflashedMark_ = MakeUnflashedMark(form_, QRect(10, 426, 540, 24), tr("motor board"));
 }
 
 CMotorConfigDlg::~CMotorConfigDlg()
@@ -236,7 +239,7 @@ void CMotorConfigDlg::OnBoxChanged(int box)
     params_.*kParamBoxes[i].param = static_cast<std::uint8_t>(values_[i]);
     UpdateUnsentMarks();
     if (MotorConnected())
-        ShowStatus(QStringLiteral("input(0-100), push 'return' key!"));
+        ShowStatus(tr("input(0-100), push 'return' key!"));
 }
 
 bool CMotorConfigDlg::Unsent(int box) const
@@ -294,7 +297,7 @@ void CMotorConfigDlg::SendParameters()
     TakeValuesIntoParams();
     engine_.RequestCommand(kMotorCmdWrite);
     if (MotorConnected())
-        ShowStatus(QStringLiteral("Motor parameters uploaded!"));
+        ShowStatus(tr("Motor parameters uploaded!"));
 }
 
 void CMotorConfigDlg::OnWriteSettingsToFlash()
@@ -304,7 +307,7 @@ void CMotorConfigDlg::OnWriteSettingsToFlash()
     TakeValuesIntoParams();
     engine_.RequestCommand(kMotorCmdWrite);
     if (MotorConnected())
-        ShowStatus(QStringLiteral("Writting setting to flash..."));
+        ShowStatus(tr("Writting setting to flash..."));
 }
 
 void CMotorConfigDlg::OnDirectionClicked(int checkBox)
@@ -314,7 +317,7 @@ void CMotorConfigDlg::OnDirectionClicked(int checkBox)
     const bool reversed = form_->Checked(checkBox);
     params_.*d.param = reversed ? kReversed : kNormal;
     if (MotorConnected())
-        ShowStatus(QString::fromUtf8(reversed ? d.reversed : d.normal));
+        ShowStatus(tr(reversed ? d.reversed : d.normal));
     TakeValuesIntoParams();
     engine_.RequestCommand(kMotorCmdWrite);
 }
@@ -324,13 +327,13 @@ void CMotorConfigDlg::OnDirectionClicked(int checkBox)
 void CMotorConfigDlg::OnMotorConnected()
 {
     heardBoardOn_.insert(link_.Serial().PortNumber());
-    ShowStatus(QStringLiteral("Motor connected successfully!"));
+    ShowStatus(tr("Motor connected successfully!"));
     form_->Enable(mdc::LoadConfig, true);
 }
 
 void CMotorConfigDlg::OnFlashResult(bool stored)
 {
-    ShowStatus(stored ? QStringLiteral("Write flash successfully!") : QStringLiteral("Write flash failed!"));
+    ShowStatus(stored ? tr("Write flash successfully!") : tr("Write flash failed!"));
     if (stored && engine_.BoardSet()) {
         *flashSet_ = BoardSet();
         UpdateUnflashedMark(false);
@@ -371,7 +374,7 @@ void CMotorConfigDlg::UpdateUnflashedMark(bool accepted)
 
 void CMotorConfigDlg::OnFirmwareVersion(std::uint8_t tenths)
 {
-    form_->SetText(mdc::FirmwareVersion, QString::asprintf("Firmware Version:V%.1f", tenths / 10.0));
+    form_->SetText(mdc::FirmwareVersion, tr("Firmware Version:V%1").arg(tenths / 10.0, 0, 'f', 1));
 }
 
 void CMotorConfigDlg::OnParameterReport(const MotorParams& reported)
@@ -393,7 +396,7 @@ void CMotorConfigDlg::OnParameterReport(const MotorParams& reported)
     for (std::size_t i = 0; i < kParamBoxes.size(); ++i)
         boardValues_[i] = reported.*kParamBoxes[i].param;
     UpdateUnsentMarks();
-    ShowStatus(QStringLiteral("Motor parameters updated!"));
+    ShowStatus(tr("Motor parameters updated!"));
 }
 
 void CMotorConfigDlg::OnMonitor(std::uint16_t voltageRaw, std::uint16_t currentRaw)
@@ -404,7 +407,7 @@ void CMotorConfigDlg::OnMonitor(std::uint16_t voltageRaw, std::uint16_t currentR
 
 void CMotorConfigDlg::OnMotorLost(bool wasConnected)
 {
-    const QString said = wasConnected ? QStringLiteral("Motor disconnected!") : form_->Text(mdc::Status);
+    const QString said = wasConnected ? tr("Motor disconnected!") : form_->Text(mdc::Status);
     // A line that gave back only our own requests is a wiring fault, not a
     // board that is off: the reason follows what the box says.
     if (engine_.Sent().EchoesSinceAnswer() != 0)

@@ -65,7 +65,7 @@ public:
     // Closes the port if still open.
     ~CMotorConfigDlg() override;
 
-    static QString Title() { return QStringLiteral("Motor Configuration"); }
+    static QString Title() { return tr("Motor Configuration"); }
 
     FormHost& Form() { return *form_; }
     MotorLink& Engine() { return engine_; }
@@ -81,7 +81,7 @@ public:
     std::int32_t Value(int box) const;
     // Whether the box is marked as holding a value not sent to the board.
     bool Unsent(int box) const;
-    static QString UnsentText() { return QStringLiteral("not sent: press Return"); }
+    static QString UnsentText() { return tr("not sent: press Return"); }
     UpgradeDriver& Upgrade() { return upgrade_; }
 
     // "Open COM Port".
@@ -125,7 +125,7 @@ public:
     // The template's default OK action: nothing.
     void accept() override {}
 
-    static QString IntParseMessage() { return QStringLiteral("请键入一个整数。"); }
+    static QString IntParseMessage() { return tr("请键入一个整数。"); }
 
 protected:
     // IFormEvents

@@ -19,7 +19,6 @@ namespace {
 
 // The board's own extension, as its row has it.
 const QString kSuffix = QString::fromUtf8(BoardOf(BoardId::Motor).configExtensions.front().substr(1));
-const QString kFilter = QStringLiteral("Config File (*.%1)").arg(kSuffix);
 // Names of four characters or less are refused, as the Windows tool did.
 constexpr qsizetype kShortestRefusedName = 4;
 
@@ -31,11 +30,12 @@ void CMotorConfigDlg::LoadMotorConfig()
     QStringList places;
     if (const QString backups = QString::fromStdString(DefaultBackupFolder()); QFileInfo(backups).isDir())
         places << backups;
-    const QString path = prompts_.OpenFileName(this, QStringLiteral("Load config file"), kFilter, places);
+    const QString path =
+        prompts_.OpenFileName(this, tr("Load config file"), tr("Config File (*.%1)").arg(kSuffix), places);
     if (path.isEmpty())
         return;
     if (path.size() <= kShortestRefusedName) {
-        prompts_.Message(this, AppTitle(), QStringLiteral("File name too short!"), MessageButtons::Ok);
+        prompts_.Message(this, AppTitle(), tr("File name too short!"), MessageButtons::Ok);
         return;
     }
     LoadMotorConfigFile(path);
@@ -43,8 +43,8 @@ void CMotorConfigDlg::LoadMotorConfig()
 
 QString CMotorConfigDlg::NothingToSaveMessage()
 {
-    return QStringLiteral("Nothing to save yet: no values have been read from a motor board or loaded from a "
-                          "file.");
+    return tr("Nothing to save yet: no values have been read from a motor board or loaded from a "
+              "file.");
 }
 
 void CMotorConfigDlg::SaveMotorConfig()
@@ -54,12 +54,12 @@ void CMotorConfigDlg::SaveMotorConfig()
         prompts_.Message(this, AppTitle(), NothingToSaveMessage(), MessageButtons::Ok);
         return;
     }
-    const QString path =
-        prompts_.SaveFileName(this, QStringLiteral("Save config file"), kFilter, kSuffix, true);
+    const QString path = prompts_.SaveFileName(this, tr("Save config file"),
+                                               tr("Config File (*.%1)").arg(kSuffix), kSuffix, true);
     if (path.isEmpty())
         return;
     if (path.size() <= kShortestRefusedName) {
-        prompts_.Message(this, AppTitle(), QStringLiteral("File name too short!"), MessageButtons::Ok);
+        prompts_.Message(this, AppTitle(), tr("File name too short!"), MessageButtons::Ok);
         return;
     }
     SaveMotorConfigFile(path);
@@ -92,7 +92,7 @@ void CMotorConfigDlg::LoadMotorConfigFile(const QString& path)
     form_->SetChecked(mdc::Motor2Reverse, params_.DIR_MOTOR2 == 0xFF);
     engine_.RequestCommand(kMotorCmdWrite);
     const KeptKeys notInFile = KeptKeysOf(found.missing);
-    ShowStatus(QStringLiteral("Config file uploaded successfully!") + report + notInFile.count);
+    ShowStatus(tr("Config file uploaded successfully!") + report + notInFile.count);
     ShowStatusDetails(notInFile.list);
 }
 

@@ -7,21 +7,12 @@
 #include "view/UpgradeControls.h"
 
 namespace qav {
-namespace {
-
-QString ConnectPrompt()
-{
-    return QStringLiteral("Please connect to motor port!");
-}
-
-} // namespace
-
 void CMotorConfigDlg::OnOpenComPort()
 {
     // A port that cannot be opened is closed again without a word; the
     // ticks then send nothing and show nothing.
     link_.Open(comChoice_->PortNumber());
-    ShowStatus(ConnectPrompt());
+    ShowStatus(tr("Please connect to motor port!"));
     engine_.OnPortOpened();
     link_.StartTicks();
 }
@@ -48,7 +39,7 @@ void CMotorConfigDlg::OnLinkBytes(const std::uint8_t* bytes, std::uint32_t count
 void CMotorConfigDlg::OnBoardInBootLoader(int portNumber, bool waiting)
 {
     if (!waiting) {
-        ShowStatus(ConnectPrompt());
+        ShowStatus(tr("Please connect to motor port!"));
         return;
     }
     const std::string sentence = BootLoaderWaitingSentence("motor board", PortName(portNumber));

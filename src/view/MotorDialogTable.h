@@ -46,6 +46,8 @@ inline constexpr int MonitorGroup = 1360;
 inline constexpr int kMotorDialogWidth = 560;
 inline constexpr int kMotorDialogHeight = 456;
 
+// The translation context the table's captions are marked with.
+inline constexpr char kMotorDialogContext[] = "MotorDialogTable";
 const std::vector<ControlRow>& MotorDialogControls();
 
 // The four parameter boxes in exchange order, with the parameter each holds.

@@ -15,8 +15,8 @@ UpgradeNotifyTarget* InitUpgradeDriver(UpgradeDriver& driver, QObject* owner)
 
 void OpenFirmwareFile(UpgradeDriver& driver, IPrompts& prompts, QWidget* owner)
 {
-    const QString path = prompts.OpenFileName(owner, QString::fromUtf8(driver.ChooserTitle()),
-                                              QString::fromUtf8(driver.ChooserFilter()));
+    const QString path = prompts.OpenFileName(owner, QString::fromStdString(driver.ChooserTitle()),
+                                              QString::fromStdString(driver.ChooserFilter()));
     if (!path.isEmpty())
         driver.OnFileChosen(path.toStdString());
 }

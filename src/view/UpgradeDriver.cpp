@@ -3,32 +3,57 @@
 #include "upgrade/BootChips.h"
 #include "view/UpgradeWords.h"
 
+#include <QCoreApplication>
+
 #include <array>
-#include <cstdio>
 
 namespace qav {
 namespace {
 
+// Marked under the context "UpgradeDriver"; the colour tag goes before the
+// translated sentence, so a translator never sees it.
 struct Texts
 {
     int code;
+    const char* colour; // of the main screen's text
     const char* mainScreen;
     const char* motorDialog;
 };
 
 // Codes with a text of their own; the error codes share one, below.
 constexpr std::array kTexts{
-    Texts{iap::kPortOpened, "$INKblue$COM port open successfully!", "COM port open successfully!"},
-    Texts{iap::kPortOpenFailed, "$INKred$COM port open failed!", "COM port open failed!"},
-    Texts{iap::kStarting, "$INKgreen$Starting firmware upgrade procedure, please waiting...",
-          "Starting upgrade procedure, please waiting"},
-    Texts{iap::kBootLoaderAnswered, "$INKblue$Firmware upgrade procedure start successfully!",
-          "Upgrade start successfully!"},
-    Texts{iap::kErasing, "$INKgreen$Erasing chips, please waiting...", "Erasing chips..."},
-    Texts{iap::kErased, "$INKblue$Chips erased successfully!", "Chips erased successfully!"},
-    Texts{iap::kWriting, "$INKgreen$Firmware upgrading, please wait...", "Firmware upgrading..."},
-    Texts{iap::kDone, "$INKblue$Firmware upgraded successfully!", "Firmware upgraded successfully!"},
+    Texts{iap::kPortOpened, "blue", QT_TRANSLATE_NOOP("UpgradeDriver", "COM port open successfully!"),
+          QT_TRANSLATE_NOOP("UpgradeDriver", "COM port open successfully!")},
+    Texts{iap::kPortOpenFailed, "red", QT_TRANSLATE_NOOP("UpgradeDriver", "COM port open failed!"),
+          QT_TRANSLATE_NOOP("UpgradeDriver", "COM port open failed!")},
+    Texts{iap::kStarting, "green",
+          QT_TRANSLATE_NOOP("UpgradeDriver", "Starting firmware upgrade procedure, please waiting..."),
+          QT_TRANSLATE_NOOP("UpgradeDriver", "Starting upgrade procedure, please waiting")},
+    Texts{iap::kBootLoaderAnswered, "blue",
+          QT_TRANSLATE_NOOP("UpgradeDriver", "Firmware upgrade procedure start successfully!"),
+          QT_TRANSLATE_NOOP("UpgradeDriver", "Upgrade start successfully!")},
+    Texts{iap::kErasing, "green", QT_TRANSLATE_NOOP("UpgradeDriver", "Erasing chips, please waiting..."),
+          QT_TRANSLATE_NOOP("UpgradeDriver", "Erasing chips...")},
+    Texts{iap::kErased, "blue", QT_TRANSLATE_NOOP("UpgradeDriver", "Chips erased successfully!"),
+          QT_TRANSLATE_NOOP("UpgradeDriver", "Chips erased successfully!")},
+    Texts{iap::kWriting, "green", QT_TRANSLATE_NOOP("UpgradeDriver", "Firmware upgrading, please wait..."),
+          QT_TRANSLATE_NOOP("UpgradeDriver", "Firmware upgrading...")},
+    Texts{iap::kDone, "blue", QT_TRANSLATE_NOOP("UpgradeDriver", "Firmware upgraded successfully!"),
+          QT_TRANSLATE_NOOP("UpgradeDriver", "Firmware upgraded successfully!")},
 };
+
+std::string Tr(const char* text)
+{
+    return QCoreApplication::translate("UpgradeDriver", text).toStdString();
+}
+
+// The main screen's status line takes a colour tag before the text.
+std::string Inked(UpgradeOwnerKind kind, std::string_view colour, const std::string& plain)
+{
+    if (kind != UpgradeOwnerKind::MainScreen)
+        return plain;
+    return "$INK" + std::string(colour) + "$" + plain;
+}
 
 const Texts* OwnText(int code)
 {
@@ -49,10 +74,17 @@ std::string Describe(const FirmwareHeader& h)
 {
     std::string board(FirmwareBoardName(h.board));
     board[0] = static_cast<char>(board[0] - 'a' + 'A');
-    char text[96];
-    std::snprintf(text, sizeof text, "%s firmware V%d.%d, %u bytes", board.c_str(), h.version / 10,
-                  h.version % 10, static_cast<unsigned>(h.length));
-    return text + (h.chip ? ", chip " + ChipText(h.chip) : std::string()) + ".";
+    const QString described = QCoreApplication::translate("UpgradeDriver", "%1 firmware V%2.%3, %4 bytes")
+                                  .arg(QString::fromStdString(board))
+                                  .arg(h.version / 10)
+                                  .arg(h.version % 10)
+                                  .arg(static_cast<unsigned>(h.length));
+    return described.toStdString() +
+           (h.chip ? QCoreApplication::translate("UpgradeDriver", ", chip %1")
+                         .arg(QString::fromStdString(ChipText(h.chip)))
+                         .toStdString()
+                   : std::string()) +
+           ".";
 }
 
 } // namespace
@@ -61,13 +93,13 @@ std::string UpgradeNotificationText(UpgradeOwnerKind kind, int code)
 {
     const bool main = kind == UpgradeOwnerKind::MainScreen;
     if (const Texts* t = OwnText(code))
-        return main ? t->mainScreen : t->motorDialog;
+        return Inked(kind, t->colour, Tr(main ? t->mainScreen : t->motorDialog));
     // Every other error shares one text.
     if (!IsError(code))
         return {};
-    char text[64];
-    std::snprintf(text, sizeof text, main ? "$INKred$Upgrade error code:%d!" : "Upgrade error code:%d!", code);
-    return text;
+    return Inked(
+        kind, "red",
+        QCoreApplication::translate("UpgradeDriver", "Upgrade error code:%1!").arg(code).toStdString());
 }
 
 UpgradeDriver::UpgradeDriver(IUpgradeOwner& owner, UpgradeOwnerKind kind, BoardId board,
@@ -83,22 +115,23 @@ void UpgradeDriver::Init(std::weak_ptr<INotifySink> sink)
     owner_.EnableUpgradeCancel(false);
 }
 
-std::string_view UpgradeDriver::ChooserTitle() const
+std::string UpgradeDriver::ChooserTitle() const
 {
-    return kind_ == UpgradeOwnerKind::MainScreen ? "NUVA main controller firmware file"
-                                                 : "Motor firmware file";
+    return Tr(kind_ == UpgradeOwnerKind::MainScreen
+                  ? QT_TRANSLATE_NOOP("UpgradeDriver", "NUVA main controller firmware file")
+                  : QT_TRANSLATE_NOOP("UpgradeDriver", "Motor firmware file"));
 }
 
-std::string_view UpgradeDriver::ChooserFilter() const
+std::string UpgradeDriver::ChooserFilter() const
 {
-    return kind_ == UpgradeOwnerKind::MainScreen ? "bgsf File (*.bgsf)" : "bmcf File (*.bmcf)";
+    return Tr(kind_ == UpgradeOwnerKind::MainScreen
+                  ? QT_TRANSLATE_NOOP("UpgradeDriver", "bgsf File (*.bgsf)")
+                  : QT_TRANSLATE_NOOP("UpgradeDriver", "bmcf File (*.bmcf)"));
 }
 
 std::string UpgradeDriver::Text(std::string_view colour, const std::string& plain) const
 {
-    if (kind_ != UpgradeOwnerKind::MainScreen)
-        return plain;
-    return "$INK" + std::string(colour) + "$" + plain;
+    return Inked(kind_, colour, plain);
 }
 
 void UpgradeDriver::OnFileChosen(const std::string& path)
@@ -107,11 +140,13 @@ void UpgradeDriver::OnFileChosen(const std::string& path)
     std::string text;
     if (check.outcome.code != 0) {
         path_.clear();
-        text = Text("red", "Firmware file refused: " + UpgradeErrorText(check.outcome));
+        text = Text("red", Tr(QT_TRANSLATE_NOOP("UpgradeDriver", "Firmware file refused: ")) +
+                               UpgradeErrorText(check.outcome));
     } else {
         path_ = path;
-        text = Text("blue", std::string(kind_ == UpgradeOwnerKind::MainScreen ? "Firmware file open successfully!"
-                                                                               : "Firmware open successfully!") +
+        text = Text("blue", Tr(kind_ == UpgradeOwnerKind::MainScreen
+                                   ? QT_TRANSLATE_NOOP("UpgradeDriver", "Firmware file open successfully!")
+                                   : QT_TRANSLATE_NOOP("UpgradeDriver", "Firmware open successfully!")) +
                                 " " + Describe(check.firmware.header));
     }
     owner_.SetMessageGate(true);
@@ -131,7 +166,7 @@ void UpgradeDriver::OnStart()
     if (kind_ == UpgradeOwnerKind::MainScreen)
         owner_.SetMessageGate(true);
     else
-        owner_.ShowUpgradeText("Start upgrade...");
+        owner_.ShowUpgradeText(Tr(QT_TRANSLATE_NOOP("UpgradeDriver", "Start upgrade...")));
     owner_.SetUpgradeProgress(0);
     owner_.EnableUpgradeStart(false);
     owner_.EnableUpgradeCancel(true);
@@ -141,10 +176,11 @@ void UpgradeDriver::OnCancel()
 {
     library_.Stop();
     if (kind_ == UpgradeOwnerKind::MainScreen) {
-        owner_.ShowUpgradeText("$INKblue$Firmware upgrade procedure cancel!");
+        owner_.ShowUpgradeText(
+            Text("blue", Tr(QT_TRANSLATE_NOOP("UpgradeDriver", "Firmware upgrade procedure cancel!"))));
         owner_.SetMessageGate(false);
     } else {
-        owner_.ShowUpgradeText("Upgrade procedure cancel!");
+        owner_.ShowUpgradeText(Tr(QT_TRANSLATE_NOOP("UpgradeDriver", "Upgrade procedure cancel!")));
     }
     owner_.EnableUpgradeStart(true);
     owner_.EnableUpgradeCancel(false);

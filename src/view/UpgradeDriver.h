@@ -88,8 +88,8 @@ public:
     BoardCheck LastBoardCheck() const { return lastCheck_; }
 
     // The title and filter of the file chooser, in Qt's form.
-    std::string_view ChooserTitle() const;
-    std::string_view ChooserFilter() const;
+    std::string ChooserTitle() const;
+    std::string ChooserFilter() const;
 
 private:
     // The owner's text, coloured for the main screen.
