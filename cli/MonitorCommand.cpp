@@ -145,7 +145,7 @@ int RunMonitor(const CommandCall& call)
 {
     const auto board = ChosenBoard(call.options);
     if (!board)
-        return Fail(call.err, kExitUsage, kBadBoard);
+        return Fail(call.err, kExitUsage, BadBoard());
     const bool json = call.options.Flag("--json"), csv = call.options.Flag("--csv");
     if (json && csv)
         return Fail(call.err, kExitUsage, "Choose one of --json and --csv.");
