@@ -1,9 +1,9 @@
 #include "CommandTable.h"
 
 #include "Cli.h"
+#include "CliHelp.h"
 #include "CliReport.h"
 #include "CommandHandlers.h"
-#include "WriteChecks.h"
 
 #include <ostream>
 

@@ -5,8 +5,6 @@
 #include "files/ConfigFile.h"
 #include "platform/ShownText.h"
 
-#include <algorithm>
-
 namespace qav::cli {
 namespace {
 
@@ -89,31 +87,6 @@ std::string CrossedWithKeptValues(const std::string& file, const CheckedConfig& 
     if (phrases.empty())
         return {};
     return Say(Message::LimitsCrossed, {file, device, Listed(phrases)}) + Say(Message::NothingSent);
-}
-
-std::string WriteRangesHelp()
-{
-    std::string text = "values the screens allow (others are refused unless --allow-out-of-range is given):\n";
-    const auto add = [&](const std::string& board, const std::vector<ConfigKeyRange>& keys) {
-        text += board;
-        text += ":\n";
-        for (const ConfigKeyRange& k : keys) {
-            std::string key(k.key);
-            key.resize(std::max<std::size_t>(key.size(), 20), ' ');
-            text += "  " + key + " " + AllowedText(k.allowed, k.choices);
-            if (k.step > 1)
-                text += ", in steps of " + std::to_string(k.step);
-            text += "\n";
-        }
-    };
-    // The controller is the default board; the others are named as --board
-    // names them.
-    for (const BoardRow& board : Boards())
-        add(board.id == BoardId::Controller
-                ? std::string(board.device)
-                : std::string(board.device) + " (--board " + std::string(board.word) + ")",
-            ConfigKeyRanges(board));
-    return text;
 }
 
 } // namespace qav::cli
