@@ -16,6 +16,19 @@ std::optional<BoardId> ChosenBoard(const Options& options)
     return board ? std::optional(board->id) : std::nullopt;
 }
 
+std::string BoardWords()
+{
+    std::vector<std::string_view> words;
+    for (const BoardRow& board : Boards())
+        words.push_back(board.word);
+    return EitherOf(words);
+}
+
+std::string BadBoard()
+{
+    return Say(Message::BadBoardOption, {BoardWords()});
+}
+
 int OpenOrFail(LinkSession& session, const std::string& port, std::ostream& err)
 {
     if (const Result r = session.Open(port); !r)

@@ -26,7 +26,10 @@ namespace qav::cli {
 // --board: the board whose row has the word given, the controller when the
 // option is not given; nothing for another word.
 std::optional<BoardId> ChosenBoard(const Options& options);
-inline constexpr const char* kBadBoard = "Option --board takes controller or motor.";
+// The boards' words as a choice: "controller or motor".
+std::string BoardWords();
+// Why --board's word names no board.
+std::string BadBoard();
 
 // Tells when a read-back of the board's whole set is complete.
 struct ControllerSetRead final : IControllerEvents
@@ -49,7 +52,7 @@ struct ControllerBoard
     using Link = ControllerLink;
     using Events = IControllerEvents;
     using SetRead = ControllerSetRead;
-    static constexpr std::string_view kUnfinished = "the upload may not have finished";
+    static constexpr Message kUnfinished = Message::UploadUnfinished;
 };
 
 struct MotorBoard
@@ -59,7 +62,7 @@ struct MotorBoard
     using Link = MotorLink;
     using Events = IMotorEvents;
     using SetRead = MotorSetRead;
-    static constexpr std::string_view kUnfinished = "the write may not have finished";
+    static constexpr Message kUnfinished = Message::WriteUnfinished;
 };
 
 // The row of a board's kind (ControllerBoard, MotorBoard).

@@ -25,8 +25,7 @@ int FamilyUsage(const CommandRow& family, std::ostream& err)
     std::string names;
     for (const CommandRow& sub : family.subcommands)
         names += (names.empty() ? "" : "|") + std::string(sub.name);
-    return Fail(err, kExitUsage,
-                std::string("Usage: ") + kProgram + " " + std::string(family.name) + " " + names + " ...");
+    return Fail(err, kExitUsage, Say(Message::FamilyUsage, {kProgram, family.name, names}));
 }
 
 } // namespace
@@ -35,7 +34,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
            const volatile std::sig_atomic_t* stop)
 {
     if (args.empty())
-        return Fail(err, kExitUsage, "No command given; try qav-nuva-cli --help.");
+        return Fail(err, kExitUsage, Say(Message::NoCommand, {kProgram}));
     const std::string& first = args[0];
     if (first == "--help" || first == "-h") {
         out << Usage();
@@ -57,7 +56,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const CommandRow* command = FindCommand(Commands(), first);
     if (!command)
-        return Fail(err, kExitUsage, "Unknown command " + first + "; try qav-nuva-cli --help.");
+        return Fail(err, kExitUsage, Say(Message::UnknownCommand, {first, kProgram}));
     const CommandRow* row = command;
     std::size_t from = 1;
     if (!command->subcommands.empty()) {

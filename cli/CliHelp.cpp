@@ -4,7 +4,10 @@
 #include "CliReport.h"
 #include "CommandHandlers.h"
 #include "LinkSession.h"
+#include "files/ConfigFile.h"
+#include "files/ConfigFileCheck.h"
 
+#include <algorithm>
 #include <cctype>
 #include <ostream>
 
@@ -305,6 +308,32 @@ int RunHelp(const CommandCall& call)
     const CommandRow* row = operands.empty() ? nullptr : FindCommand(Commands(), operands[0]);
     call.out << (row ? CommandUsage(*row) : Usage());
     return kExitOk;
+}
+
+std::string WriteRangesHelp()
+{
+    std::string text =
+        "values the screens allow (others are refused unless --allow-out-of-range is given):\n";
+    const auto add = [&](const std::string& board, const std::vector<ConfigKeyRange>& keys) {
+        text += board;
+        text += ":\n";
+        for (const ConfigKeyRange& k : keys) {
+            std::string key(k.key);
+            key.resize(std::max<std::size_t>(key.size(), 20), ' ');
+            text += "  " + key + " " + AllowedText(k.allowed, k.choices);
+            if (k.step > 1)
+                text += ", in steps of " + std::to_string(k.step);
+            text += "\n";
+        }
+    };
+    // The controller is the default board; the others are named as --board
+    // names them.
+    for (const BoardRow& board : Boards())
+        add(board.id == BoardId::Controller
+                ? std::string(board.device)
+                : std::string(board.device) + " (--board " + std::string(board.word) + ")",
+            ConfigKeyRanges(board));
+    return text;
 }
 
 } // namespace qav::cli

@@ -25,5 +25,7 @@ std::string Usage();
 std::string CommandUsage(const CommandRow& row);
 // The man page's COMMANDS and EXIT STATUS sections, in roff.
 std::string ManSections();
+// The ranges `write` holds values to, both boards, for its help text.
+std::string WriteRangesHelp();
 
 } // namespace qav::cli

@@ -1,5 +1,6 @@
 #include "CliOptions.h"
 
+#include "CliMessages.h"
 #include "platform/CommandLine.h"
 
 #include <cerrno>
@@ -31,14 +32,14 @@ Result ParseOptions(const std::vector<std::string>& args, std::size_t from,
         return {};
     switch (fault->kind) {
     case OptionFault::NeedsValue:
-        return Result::Failed(EINVAL, "Option " + fault->option + " needs a value.");
+        return Result::Failed(EINVAL, Say(Message::OptionNeedsValue, {fault->option}));
     case OptionFault::TakesNoValue:
-        return Result::Failed(EINVAL, "Option " + fault->option + " takes no value.");
+        return Result::Failed(EINVAL, Say(Message::OptionTakesNoValue, {fault->option}));
     case OptionFault::Unknown:
     case OptionFault::BadValue:
         break;
     }
-    return Result::Failed(EINVAL, "Unknown option " + fault->option + ".");
+    return Result::Failed(EINVAL, Say(Message::UnknownOption, {fault->option}));
 }
 
 } // namespace qav::cli

@@ -1,9 +1,9 @@
 #include "CommandTable.h"
 
 #include "Cli.h"
+#include "CliHelp.h"
 #include "CliReport.h"
 #include "CommandHandlers.h"
-#include "WriteChecks.h"
 
 #include <ostream>
 
@@ -250,7 +250,7 @@ std::string FormLine(std::string_view form)
 
 int CommandCall::Usage(std::size_t form) const
 {
-    return Fail(err, kExitUsage, std::string("Usage: ") + kProgram + " " + FormLine(row.forms[form]));
+    return Fail(err, kExitUsage, Say(Message::UsageLine, {kProgram, FormLine(row.forms[form])}));
 }
 
 } // namespace qav::cli

@@ -44,7 +44,7 @@ int SendCommand(const CommandCall& call, std::uint8_t code)
     state.commandCode = code;
     state.SelectFrameType(kTypePoll);
     const auto outcome = session.RunUntil([&] { return watch.result != nullptr; }, kAnswerTimeout, call.stop);
-    if (const int rc = Ended(outcome, session, port, call.err, call.stop, "the command may have been sent"))
+    if (const int rc = Ended(outcome, session, port, call.err, call.stop, Say(Message::CommandMaybeSent)))
         return rc;
     return ReportResult(*watch.result, watch.motorState, call.out, call.err);
 }

@@ -71,7 +71,7 @@ int DiffDevice(const std::string& port, const std::string& file, bool exitCode, 
     std::vector<std::string> missing;
     if (const Result r = LoadForDiff(file, loaded, missing, call.err); !r)
         return Fail(call.err, kExitUsage, r.message);
-    if (const int rc = ReadBoardSet<B>(device, port, call.err, call.stop, "nothing was compared"))
+    if (const int rc = ReadBoardSet<B>(device, port, call.err, call.stop, Say(Message::NothingCompared)))
         return rc;
     return Report(WithoutMissing(DiffParams(device, loaded), missing), exitCode, call.out);
 }
@@ -82,7 +82,7 @@ int RunDiff(const CommandCall& call)
 {
     const auto board = ChosenBoard(call.options);
     if (!board)
-        return Fail(call.err, kExitUsage, kBadBoard);
+        return Fail(call.err, kExitUsage, BadBoard());
     const bool exitCode = call.options.Flag("--exit-code");
     const std::vector<std::string>& files = call.Operands();
     if (const std::string* port = call.options.Value("--port")) {

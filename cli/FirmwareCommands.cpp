@@ -2,6 +2,7 @@
 // Intel HEX image, and checking one.
 #include "BoardSession.h"
 #include "Cli.h"
+#include "CliMessages.h"
 #include "CommandHandlers.h"
 #include "platform/RegularFile.h"
 #include "platform/ShownText.h"
@@ -60,15 +61,15 @@ std::optional<std::uint32_t> ParseAddress(std::string text)
     return v;
 }
 
+// A chip's id, or that the file is for any chip.
+std::string ChipOrAny(std::uint16_t chip)
+{
+    return chip ? ChipText(chip) : Say(Message::AnyChip);
+}
+
 std::span<const std::uint8_t> Bytes(const std::string& text)
 {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-std::string ElfHint(const std::string& in)
-{
-    return in + " is an ELF file, not a flash image: convert it first, e.g. objcopy -O binary " + in +
-           " image.bin (or -O ihex for Intel HEX), and pack that.";
 }
 
 } // namespace
@@ -80,76 +81,71 @@ int RunFirmwarePack(const CommandCall& call)
     const Options& a = call.options;
     const auto board = BoardNamed(*a.Value("--board"));
     if (!board)
-        return Fail(err, kExitUsage, "The board is controller or motor.");
+        return Fail(err, kExitUsage, Say(Message::BoardIs, {BoardWords()}));
     const auto version = ParseVersion(*a.Value("--version"));
     if (!version)
-        return Fail(err, kExitUsage, "The version is a number of tenths from 0 to 255, or one such as 2.4.");
+        return Fail(err, kExitUsage, Say(Message::BadVersion));
     std::optional<std::uint32_t> address;
     if (const std::string* text = a.Value("--address")) {
         address = ParseAddress(*text);
         if (!address || *address % 4 != 0)
-            return Fail(err, kExitUsage, "The address is a number (0x for hexadecimal) and a multiple of 4.");
+            return Fail(err, kExitUsage, Say(Message::BadAddress));
     }
     // "Any chip" leaves the board check alone between a file and the wrong
     // board, so it is never what a forgotten option gives.
     const bool anyChip = a.Flag("--any-chip");
     if (anyChip == (a.Value("--chip") != nullptr))
         return Fail(err, kExitUsage,
-                    anyChip ? std::string("--chip and --any-chip exclude each other.")
-                            : "Name the chip the firmware is for with --chip ID (" + KnownChipIds() +
-                                  "), or give --any-chip for a file any chip takes: the upgrade checks the "
-                                  "chip before anything is erased.");
+                    anyChip ? Say(Message::ChipOptionsExclude) : Say(Message::NameTheChip, {KnownChipIds()}));
     std::uint16_t chip = 0;
     if (const std::string* text = a.Value("--chip")) {
         const auto id = ParseChipId(*text);
         if (!id || !FindChip(*id))
-            return Fail(err, kExitUsage, "The chip is a product id the upgrade knows: " + KnownChipIds() + ".");
+            return Fail(err, kExitUsage, Say(Message::UnknownChipId, {KnownChipIds()}));
         chip = *id;
     }
     const std::string& in = a.positional[0];
     std::string text;
     if (const Result r = ReadRegularFile(in, kMaxPackInput, text); !r)
-        return Fail(err, kExitUsage, "Cannot read " + in + ": " + r.message + ".");
+        return Fail(err, kExitUsage, Say(Message::FileUnreadable, {in, r.message}));
     std::vector<std::uint8_t> image;
     std::uint32_t start = address.value_or(kDefaultFlashAddress);
     switch (DetectFirmwareInput(Bytes(text))) {
     case FirmwareInput::Elf:
-        return Fail(err, kExitUsage, ElfHint(in));
+        return Fail(err, kExitUsage, Say(Message::ElfImage, {in}));
     case FirmwareInput::Container:
-        return Fail(err, kExitUsage, in + " is a firmware file already (firmware info shows its header).");
+        return Fail(err, kExitUsage, Say(Message::AlreadyFirmware, {in}));
     case FirmwareInput::IntelHex: {
         std::uint32_t hexStart = 0;
         if (const Result r = ParseIntelHex(text, hexStart, image); !r)
-            return Fail(err, kExitUsage, in + " is not a valid Intel HEX file: " + r.message + ".");
+            return Fail(err, kExitUsage, Say(Message::BadIntelHex, {in, r.message}));
         if (address && *address != hexStart)
-            return Fail(err, kExitUsage, in + " starts at " + Hex32(hexStart) + ", not at the address given.");
+            return Fail(err, kExitUsage, Say(Message::HexStartsElsewhere, {in, Hex32(hexStart)}));
         if (hexStart % 4 != 0)
-            return Fail(err, kExitUsage, in + " starts at an address that is not a multiple of 4.");
+            return Fail(err, kExitUsage, Say(Message::HexStartUnaligned, {in}));
         start = hexStart;
         break;
     }
     case FirmwareInput::Raw:
         if (text.size() > kMaxFirmwareImage)
-            return Fail(err, kExitUsage, in + " is larger than any flash image (16 MiB).");
+            return Fail(err, kExitUsage, Say(Message::RawTooLarge, {in}));
         image.assign(text.begin(), text.end());
         if (!image.empty() && !a.Flag("--force"))
             if (const Result r = CheckVectorTable(image, start); !r)
-                return Fail(err, kExitUsage,
-                            in + " does not look like a program image for " + Hex32(start) + ": " + r.message +
-                                ". --force packs it all the same.");
+                return Fail(err, kExitUsage, Say(Message::NotProgramImage, {in, Hex32(start), r.message}));
         break;
     }
     if (image.empty())
-        return Fail(err, kExitUsage, in + " holds no image.");
+        return Fail(err, kExitUsage, Say(Message::NoImage, {in}));
     const auto packed = PackFirmware(board->id, *version, start, image, chip);
     const std::string& target = *a.Value("-o");
     if (const Result r = ReplaceFile(target, std::string_view(reinterpret_cast<const char*>(packed.data()),
                                                                 packed.size()));
         !r)
-        return Fail(err, kExitUsage, "Cannot write " + target + ": " + r.message + ".");
-    out << "Wrote " << target << ": " << image.size() << " bytes for the " << board->firmwareName << " at "
-        << Hex32(start) << ", version " << int(*version) << ", chip "
-        << (chip ? ChipText(chip) : std::string("any")) << ".\n";
+        return Fail(err, kExitUsage, Say(Message::CannotWrite, {target, r.message}));
+    out << Say(Message::Packed, {target, std::to_string(image.size()), board->firmwareName, Hex32(start),
+                                 std::to_string(*version), ChipOrAny(chip)})
+        << '\n';
     return kExitOk;
 }
 
@@ -158,20 +154,19 @@ namespace {
 // Why a file that is not ours is not, in one sentence after its name.
 std::string ForeignFile(const std::string& path, const std::string& content)
 {
-    const auto bytes = Bytes(content);
-    std::string text = path + " is not a firmware file: it starts with " + QuotedBytes(content, 16);
-    switch (DetectFirmwareInput(bytes)) {
+    Message what = Message::NotFirmware;
+    switch (DetectFirmwareInput(Bytes(content))) {
     case FirmwareInput::Elf:
-        text += ", an ELF file (convert it with objcopy -O binary, then use firmware pack)";
+        what = Message::NotFirmwareElf;
         break;
     case FirmwareInput::IntelHex:
-        text += ", Intel HEX text (firmware pack makes a firmware file of it)";
+        what = Message::NotFirmwareHex;
         break;
     case FirmwareInput::Container:
     case FirmwareInput::Raw:
         break;
     }
-    return text + ".";
+    return Say(what, {path, QuotedBytes(content, 16)});
 }
 
 } // namespace
@@ -184,35 +179,42 @@ int RunFirmwareInfo(const CommandCall& call)
     std::string text;
     if (const Result r = ReadRegularFile(path, kMaxFirmwareFileSize, text); !r)
         return Fail(err, kExitUsage,
-                    "Cannot read " + path + ": " +
-                        (r.code == EFBIG ? std::string("larger than any firmware file") : r.message) + ".");
+                    Say(Message::FileUnreadable,
+                        {path, r.code == EFBIG ? Say(Message::LargerThanFirmware) : r.message}));
     const auto bytes = Bytes(text);
     FirmwareHeader h;
     if (DetectFirmwareInput(bytes) != FirmwareInput::Container)
         return Fail(err, kExitUsage, ForeignFile(path, text));
     if (!DecodeFirmwareHeader(bytes, h))
-        return Fail(err, kExitUsage, path + " is shorter than a firmware header.");
+        return Fail(err, kExitUsage, Say(Message::ShorterThanHeader, {path}));
     const std::uint32_t headerCrc = FirmwareCrc32(bytes.first(28));
     const bool whole = bytes.size() >= kFirmwareHeaderSize + std::uint64_t(h.length);
-    out << "magic: QNFW\n"
-        << "format: " << int(h.format) << '\n'
-        << "board: " << int(h.board) << " (" << FirmwareBoardName(h.board) << ")\n"
-        << "version: " << int(h.version) << " (V" << h.version / 10 << '.' << h.version % 10 << ")\n"
-        << "address: " << Hex32(h.address) << '\n'
-        << "length: " << h.length << " bytes\n"
-        << "chip: " << (h.chip ? ChipText(h.chip) : std::string("any")) << '\n'
-        << "header CRC-32: " << Hex32(h.headerCrc)
-        << (headerCrc == h.headerCrc ? " (matches)" : " (does not match: " + Hex32(headerCrc) + ")") << '\n';
-    if (whole) {
-        const std::uint32_t imageCrc = FirmwareCrc32(bytes.subspan(kFirmwareHeaderSize, h.length));
-        out << "image CRC-32: " << Hex32(h.imageCrc)
-            << (imageCrc == h.imageCrc ? " (matches)" : " (does not match: " + Hex32(imageCrc) + ")") << '\n';
+    const auto line = [&](Message id, std::initializer_list<std::string_view> facts) {
+        out << Say(id, facts) << '\n';
+    };
+    line(Message::InfoMagic, {});
+    line(Message::InfoFormat, {std::to_string(h.format)});
+    line(Message::InfoBoard, {std::to_string(h.board), FirmwareBoardName(h.board)});
+    line(Message::InfoVersion,
+         {std::to_string(h.version), std::to_string(h.version / 10), std::to_string(h.version % 10)});
+    line(Message::InfoAddress, {Hex32(h.address)});
+    line(Message::InfoLength, {std::to_string(h.length)});
+    line(Message::InfoChip, {ChipOrAny(h.chip)});
+    if (headerCrc == h.headerCrc)
+        line(Message::HeaderCrcMatches, {Hex32(h.headerCrc)});
+    else
+        line(Message::HeaderCrcDiffers, {Hex32(h.headerCrc), Hex32(headerCrc)});
+    if (!whole) {
+        line(Message::ImageTruncated, {Hex32(h.imageCrc)});
+    } else if (const std::uint32_t imageCrc = FirmwareCrc32(bytes.subspan(kFirmwareHeaderSize, h.length));
+               imageCrc == h.imageCrc) {
+        line(Message::ImageCrcMatches, {Hex32(h.imageCrc)});
     } else {
-        out << "image CRC-32: " << Hex32(h.imageCrc) << " (the image is truncated)\n";
+        line(Message::ImageCrcDiffers, {Hex32(h.imageCrc), Hex32(imageCrc)});
     }
     FirmwareImage fw;
     if (const Result check = ParseFirmware(bytes, 0, fw); !check)
-        return Fail(err, kExitUsage, path + " is not a valid firmware file: " + check.message + ".");
+        return Fail(err, kExitUsage, Say(Message::FileInvalid, {path, check.message}));
     return kExitOk;
 }
 

@@ -175,11 +175,9 @@ std::string LinkSession::NoAnswerSentence(std::string_view port) const
         return LineEchoesSentence(port);
     if (otherBoard_) {
         const BoardRow& other = BoardOf(*otherBoard_);
-        return "The " + std::string(other.firmwareName) + " answered on " + std::string(port) + ", not the " +
-               BoardWord() + " (--board " + std::string(other.word) + " talks to it).";
+        return Say(Message::NoAnswerOtherBoard, {other.firmwareName, port, BoardWord(), other.word});
     }
-    return std::string("No answer from the ") + BoardWord() + " on " + std::string(port) + " within " +
-           SecondsText(kAnswerTimeout) + ".";
+    return Say(Message::NoAnswer, {BoardWord(), port, SecondsText(kAnswerTimeout)});
 }
 
 } // namespace qav::cli

@@ -85,14 +85,15 @@ struct MotorPrinter final : IMotorEvents
         char fw[16] = "";
         if (firmware)
             std::snprintf(fw, sizeof fw, "%.1f", *firmware / 10.0);
-        char line[128];
+        char v[32], a[32];
+        std::snprintf(v, sizeof v, "%.3f", volts);
+        std::snprintf(a, sizeof a, "%.3f", amps);
         if (json)
-            std::snprintf(line, sizeof line, "{\"voltage\":%.3f,\"current\":%.3f,\"firmware\":%s}", volts,
-                          amps, firmware ? fw : "null");
+            out << "{\"voltage\":" << v << ",\"current\":" << a
+                << ",\"firmware\":" << (firmware ? fw : "null") << "}" << std::endl;
         else
-            std::snprintf(line, sizeof line, "voltage %.3f current %.3f firmware %s", volts, amps,
-                          firmware ? fw : "-");
-        out << line << std::endl;
+            out << Say(Message::MotorMonitorLine, {v, a, firmware ? fw : Say(Message::NoFirmwareYet)})
+                << std::endl;
         gone = !out;
         ++printed;
     }
@@ -145,17 +146,18 @@ int RunMonitor(const CommandCall& call)
 {
     const auto board = ChosenBoard(call.options);
     if (!board)
-        return Fail(call.err, kExitUsage, kBadBoard);
+        return Fail(call.err, kExitUsage, BadBoard());
     const bool json = call.options.Flag("--json"), csv = call.options.Flag("--csv");
     if (json && csv)
-        return Fail(call.err, kExitUsage, "Choose one of --json and --csv.");
+        return Fail(call.err, kExitUsage, Say(Message::JsonOrCsv));
     if (csv && *board != BoardId::Controller)
-        return Fail(call.err, kExitUsage, "--csv is for the controller's telemetry.");
+        return Fail(call.err, kExitUsage,
+                    Say(Message::CsvForController, {BoardOf(BoardId::Controller).device}));
     long count = -1;
     if (const std::string* text = call.options.Value("--count")) {
         const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), count);
         if (ec != std::errc() || end != text->data() + text->size() || count < 1)
-            return Fail(call.err, kExitUsage, "The count must be a whole number of 1 or more.");
+            return Fail(call.err, kExitUsage, Say(Message::BadCount));
     }
     const std::string& port = *call.options.Value("--port");
     return WithBoard(*board, [&](auto kind) { return Monitor(kind, call, port, count, json, csv); });

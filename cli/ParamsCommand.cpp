@@ -16,7 +16,7 @@ int RunParams(const CommandCall& call)
         return call.Usage(1);
     const auto board = ChosenBoard(call.options);
     if (!board)
-        return Fail(call.err, kExitUsage, kBadBoard);
+        return Fail(call.err, kExitUsage, BadBoard());
     if (markdown) {
         call.out << ReferenceMarkdown(ControllerReference(), MotorReference());
     } else {
@@ -26,7 +26,7 @@ int RunParams(const CommandCall& call)
     }
     call.out.flush();
     if (!call.out)
-        return Fail(call.err, kExitUsage, "Cannot write the standard output.");
+        return Fail(call.err, kExitUsage, Say(Message::CannotWriteOutput));
     return kExitOk;
 }
 

@@ -11,16 +11,16 @@ namespace {
 template <class B> int ReadSet(const CommandCall& call, const std::string& port, const std::string* file)
 {
     typename B::Params params;
-    if (const int rc = ReadBoardSet<B>(params, port, call.err, call.stop, "nothing was read"))
+    if (const int rc = ReadBoardSet<B>(params, port, call.err, call.stop, Say(Message::NothingRead)))
         return rc;
     if (file) {
         if (const Result r = SaveConfig(*file, params); !r)
-            return Fail(call.err, kExitUsage, "Cannot write " + *file + ": " + r.message + ".");
+            return Fail(call.err, kExitUsage, Say(Message::CannotWrite, {*file, r.message}));
         return kExitOk;
     }
     call.out << ConfigText(ConfigEntries(params)) << std::flush;
     if (!call.out)
-        return Fail(call.err, kExitUsage, "Cannot write the standard output.");
+        return Fail(call.err, kExitUsage, Say(Message::CannotWriteOutput));
     return kExitOk;
 }
 
@@ -30,7 +30,7 @@ int RunRead(const CommandCall& call)
 {
     const auto board = ChosenBoard(call.options);
     if (!board)
-        return Fail(call.err, kExitUsage, kBadBoard);
+        return Fail(call.err, kExitUsage, BadBoard());
     const std::string& port = *call.options.Value("--port");
     const std::string* file = call.options.Value("-o");
     // Refused before anything is asked of the board.

@@ -12,7 +12,6 @@
 #include "upgrade/UpgradeCodes.h"
 #include "upgrade/WindroseIAP.h"
 
-#include <cctype>
 #include <ostream>
 
 namespace qav::cli {
@@ -51,13 +50,15 @@ public:
         if (terminal_) {
             constexpr int kWidth = 40;
             const int filled = percent * kWidth / 100;
-            out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] " << percent
-                 << " %" << std::flush;
+            out_ << '\r'
+                 << Say(Message::ProgressBar, {std::string(filled, '#') + std::string(kWidth - filled, ' '),
+                                               std::to_string(percent)})
+                 << std::flush;
             open_ = true;
             return;
         }
         while (percent >= nextLine_ && nextLine_ <= 100) {
-            out_ << "progress " << nextLine_ << " %\n" << std::flush;
+            out_ << Say(Message::ProgressLine, {std::to_string(nextLine_)}) << '\n' << std::flush;
             nextLine_ += 10;
         }
     }
@@ -91,7 +92,7 @@ int UpgradePort(const std::string& port, BoardId board, const std::string& file,
         if (stop && *stop) {
             lib.Stop();
             progress.Break();
-            return Interrupted(err, stop, "the upgrade was stopped and the board may need it again");
+            return Interrupted(err, stop, Say(Message::UpgradeStopped));
         }
         const auto n = notes->WaitFor(100ms);
         if (!n)
@@ -112,20 +113,17 @@ int UpgradePort(const std::string& port, BoardId board, const std::string& file,
         progress.Break();
         if (row->error) {
             errorCode = code;
-            err << kProgram << ": Upgrade failed with code " << code << ": "
-                << UpgradeErrorText(lib.Failure());
+            std::string why =
+                Say(Message::UpgradeFailed, {std::to_string(code), UpgradeErrorText(lib.Failure())});
             if (code == iap::kNoBootLoader && identify)
-                err << " Only if you put the board in its boot loader by hand before starting: its boot "
-                       "loader may have taken the board check's polls for its baud rate, so reset it and "
-                       "start again with --no-identify.";
-            err << '\n';
+                why += Say(Message::NoIdentifyHint);
+            Note(err, why);
             continue;
         }
         if (code == iap::kStarting)
-            out << "Waiting for the boot loader: reset or power the board with its boot jumper set.\n";
+            out << Say(Message::WaitingForBootLoader) << '\n';
         else
-            out << char(std::toupper(static_cast<unsigned char>(row->meaning[0]))) << row->meaning.substr(1)
-                << ".\n";
+            out << Capitalized(Say(Message::Sentence, {row->meaning})) << '\n';
         if (code == iap::kDone) {
             lib.Stop();
             return kExitOk;
@@ -139,14 +137,14 @@ int RunUpgrade(const CommandCall& call)
 {
     const std::vector<std::string>& ports = call.options.all.find("--port")->second;
     if (const std::string* twice = RepeatedPort(ports))
-        return Fail(call.err, kExitUsage, "The port " + *twice + " is given twice.");
+        return Fail(call.err, kExitUsage, Say(Message::PortGivenTwice, {*twice}));
     const auto board = ChosenBoard(call.options);
     if (!board)
-        return Fail(call.err, kExitUsage, "The board is controller or motor.");
+        return Fail(call.err, kExitUsage, Say(Message::BoardIs, {BoardWords()}));
     const bool identify = !call.options.Flag("--no-identify");
     const std::string& file = call.Operands()[0];
     if (call.options.Flag("--force") && identify)
-        return Fail(call.err, kExitUsage, "--force goes with --no-identify only.");
+        return Fail(call.err, kExitUsage, Say(Message::ForceWithoutIdentify));
     // Without the board check, the chip the file names is the one guard left
     // between it and the other board. A file that cannot be read is reported
     // by the upgrade itself, as without --no-identify.
@@ -154,11 +152,7 @@ int RunUpgrade(const CommandCall& call)
         const FirmwareCheck check = CheckFirmwareFile(file, *board);
         if (check.outcome.code == 0 && check.firmware.header.chip == 0)
             return Fail(call.err, kExitUsage,
-                        file +
-                            " names no chip, and --no-identify skips the board check: nothing would keep it "
-                            "from the other board. Pack it again with --chip ID, leave out --no-identify, or "
-                            "add --force if the board on the port is surely the " +
-                            std::string(BoardOf(*board).firmwareName) + ".");
+                        Say(Message::NoChipNoIdentify, {file, BoardOf(*board).firmwareName}));
     }
     // Several ports: every board at once, one line each, no progress bar.
     const bool terminal = call.terminal && ports.size() == 1;

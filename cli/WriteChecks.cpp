@@ -5,8 +5,6 @@
 #include "files/ConfigFile.h"
 #include "platform/ShownText.h"
 
-#include <algorithm>
-
 namespace qav::cli {
 namespace {
 
@@ -17,8 +15,6 @@ std::string Listed(const std::vector<std::string>& phrases)
         text += (i > 0 ? ", " : "") + phrases[i];
     return text;
 }
-
-constexpr const char* kNothingSent = " Nothing was sent.";
 
 } // namespace
 
@@ -31,12 +27,10 @@ void SayIgnoredKeys(const std::string& file, const std::vector<std::string>& unk
     for (const std::string& name : unknown)
         shown.push_back(EscapedText(name));
     const std::vector<std::string_view> names(shown.begin(), shown.end());
-    const bool one = names.size() == 1;
-    err << kProgram << ": " << file << (one ? " has no parameter named " : " has no parameters named ")
-        << JoinKeys(names) << (one ? "; it is ignored.\n" : "; they are ignored.\n");
+    Note(err, Say(names.size() == 1 ? Message::IgnoredKey : Message::IgnoredKeys, {file, JoinKeys(names)}));
     for (const std::string& name : unknown)
         if (const std::string hint = DidYouMean(name, keys); !hint.empty())
-            err << kProgram << ": " << hint << '\n';
+            Note(err, hint);
 }
 
 int CheckBeforeSending(const std::string& file, const Result& read, const CheckedConfig& checked,
@@ -49,25 +43,26 @@ int CheckBeforeSending(const std::string& file, const Result& read, const Checke
     // sentence; the range checks add theirs.
     std::string why = read ? std::string() : read.message, hint;
     bool ranges = false;
-    const auto add = [&](const std::string& what, const std::vector<std::string>& phrases) {
-        why += (why.empty() ? file + " has " : std::string(" It also has ")) + what + Listed(phrases) + ".";
+    // The first sentence names the file; one after read's says "also".
+    const auto add = [&](Message first, Message also, const std::vector<std::string>& phrases) {
+        why +=
+            why.empty() ? Say(first, {file, device, Listed(phrases)}) : Say(also, {device, Listed(phrases)});
         ranges = true;
     };
     if (allowOutOfRange) {
         if (const auto beyond = BeyondWhatTravels(checked, keys); !beyond.empty())
-            add("values the " + std::string(device) + "'s frames cannot carry: ", beyond);
+            add(Message::HasValuesBeyondFrames, Message::AlsoValuesBeyondFrames, beyond);
     } else if (const auto outside = OutsideScreenRanges(checked, keys, device); !outside.empty()) {
         if (why.empty())
-            hint = " A file saved from a " + std::string(device) +
-                   " that holds such values can be sent as its frames carry them with --allow-out-of-range.";
-        add("values outside the " + std::string(device) + "'s ranges: ", outside);
+            hint = Say(Message::OutOfRangeHint, {device});
+        add(Message::HasValuesOutsideRanges, Message::AlsoValuesOutsideRanges, outside);
     }
     if (!why.empty())
-        return Fail(err, kExitUsage, ranges ? why + kNothingSent + hint : why);
+        return Fail(err, kExitUsage, ranges ? why + Say(Message::NothingSent) + hint : why);
     // As the screens refuse it: there is nothing to send.
     if (const std::string none = NothingToLoad(ConfigLoadReport{true, checked.missing}, section, keys.size());
         !none.empty())
-        return Fail(err, kExitUsage, file + " changes nothing: " + none + "." + kNothingSent);
+        return Fail(err, kExitUsage, Say(Message::ChangesNothing, {file, none}) + Say(Message::NothingSent));
     return kExitOk;
 }
 
@@ -86,38 +81,12 @@ std::string CrossedWithKeptValues(const std::string& file, const CheckedConfig& 
         // the board's own, which the write leaves alone.
         const bool maxFromFile = checked.ValueOf(c.maxKey).has_value();
         if (maxFromFile != checked.ValueOf(c.minKey).has_value())
-            phrases.push_back(CrossingText(c) + " (" + std::string(maxFromFile ? c.minKey : c.maxKey) +
-                              " is the " + std::string(device) + "'s)");
+            phrases.push_back(
+                Say(Message::KeptValueCrossed, {CrossingText(c), maxFromFile ? c.minKey : c.maxKey, device}));
     }
     if (phrases.empty())
         return {};
-    return file + " would leave the " + std::string(device) + "'s limits crossed: " + Listed(phrases) + "." +
-           kNothingSent;
-}
-
-std::string WriteRangesHelp()
-{
-    std::string text = "values the screens allow (others are refused unless --allow-out-of-range is given):\n";
-    const auto add = [&](const std::string& board, const std::vector<ConfigKeyRange>& keys) {
-        text += board;
-        text += ":\n";
-        for (const ConfigKeyRange& k : keys) {
-            std::string key(k.key);
-            key.resize(std::max<std::size_t>(key.size(), 20), ' ');
-            text += "  " + key + " " + AllowedText(k.allowed, k.choices);
-            if (k.step > 1)
-                text += ", in steps of " + std::to_string(k.step);
-            text += "\n";
-        }
-    };
-    // The controller is the default board; the others are named as --board
-    // names them.
-    for (const BoardRow& board : Boards())
-        add(board.id == BoardId::Controller
-                ? std::string(board.device)
-                : std::string(board.device) + " (--board " + std::string(board.word) + ")",
-            ConfigKeyRanges(board));
-    return text;
+    return Say(Message::LimitsCrossed, {file, device, Listed(phrases)}) + Say(Message::NothingSent);
 }
 
 } // namespace qav::cli

@@ -39,7 +39,4 @@ std::string CrossedWithKeptValues(const std::string& file, const CheckedConfig& 
                                   std::span<const ConfigKeyRange> keys, std::string_view device,
                                   const std::function<std::int64_t(std::string_view)>& deviceValue);
 
-// The ranges `write` holds values to, both boards, for its help text.
-std::string WriteRangesHelp();
-
 } // namespace qav::cli

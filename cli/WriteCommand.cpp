@@ -89,7 +89,7 @@ public:
     {
         if (result_)
             return ReportResult(*result_, motorState_, out, err);
-        out << "Parameters uploaded.\n";
+        out << Say(Message::ParametersUploaded) << '\n';
         return kExitOk;
     }
 
@@ -147,7 +147,7 @@ public:
 
     int Succeeded(std::ostream& out, std::ostream&) const
     {
-        out << (flash_ ? "Write flash successfully!\n" : "Parameters uploaded.\n");
+        out << Say(flash_ ? Message::FlashWritten : Message::ParametersUploaded) << '\n';
         return kExitOk;
     }
 };
@@ -185,8 +185,7 @@ int WriteToPort(const WriteRequest& w, const std::string& port, std::ostream& ou
                 backupWhy = saved.message;
                 return false;
             }
-            err << kProgram << ": The " << board.device << "'s set on " << port << " was saved to "
-                << ShortenHome(path) << ".\n";
+            Note(err, Say(Message::BackupSaved, {board.device, port, ShortenHome(path)}));
             return true;
         };
     typename B::Session session(params, write);
@@ -195,21 +194,18 @@ int WriteToPort(const WriteRequest& w, const std::string& port, std::ostream& ou
         return rc;
     const auto outcome = session.RunUntil([&] { return write.job.Step(); }, kAnswerTimeout, stop);
     if (const int rc = Ended(outcome, session, port, err, stop,
-                             write.job.Writes() == 0 ? "no parameters were sent" : B::kUnfinished))
+                             Say(write.job.Writes() == 0 ? Message::NoParametersSent : B::kUnfinished)))
         return rc;
     switch (write.job.phase()) {
     case WriteJob::Phase::NoBackup:
-        return Fail(err, kExitUsage, backupWhy + " Nothing was sent (--no-backup skips the backup).");
+        return Fail(err, kExitUsage, Say(Message::NoBackup, {backupWhy}));
     case WriteJob::Phase::Refused:
         return Fail(err, kExitUsage, write.job.Refusal());
     case WriteJob::Phase::Stuck:
-        return Fail(err, kExitNoAnswer,
-                    "The " + std::string(board.device) + " on " + port +
-                        " answered but did not take the parameters.");
+        return Fail(err, kExitNoAnswer, Say(Message::NotTaken, {board.device, port}));
     case WriteJob::Phase::FlashRefused:
         return Fail(err, kExitDeviceFail,
-                    "Write flash failed! The board refused for " + SecondsText(WriteJob::kRefusalPatience) +
-                        ".");
+                    Say(Message::FlashRefused, {SecondsText(WriteJob::kRefusalPatience)}));
     default:
         break;
     }
@@ -245,9 +241,8 @@ int WriteFile(const CommandCall& call, const std::vector<std::string>& ports)
                                           allowOutOfRange, call.err))
         return rc;
     if (!checked.missing.empty())
-        call.err << kProgram << ": " << file << " has no " << JoinKeys(checked.missing) << "; the "
-                 << board.owner
-                 << (checked.missing.size() == 1 ? " value is kept.\n" : " values are kept.\n");
+        Note(call.err, Say(checked.missing.size() == 1 ? Message::KeyMissing : Message::KeysMissing,
+                           {file, JoinKeys(checked.missing), board.owner}));
     const WriteRequest request{file, checked, call.options.Flag("--flash"), !call.options.Flag("--no-backup"),
                                allowOutOfRange};
     return RunOnPorts(
@@ -264,10 +259,10 @@ int RunWrite(const CommandCall& call)
 {
     const auto board = ChosenBoard(call.options);
     if (!board)
-        return Fail(call.err, kExitUsage, kBadBoard);
+        return Fail(call.err, kExitUsage, BadBoard());
     const std::vector<std::string>& ports = call.options.all.find("--port")->second;
     if (const std::string* twice = RepeatedPort(ports))
-        return Fail(call.err, kExitUsage, "The port " + *twice + " is given twice.");
+        return Fail(call.err, kExitUsage, Say(Message::PortGivenTwice, {*twice}));
     return WithBoard(*board, [&](auto kind) { return WriteFile<decltype(kind)>(call, ports); });
 }
 
