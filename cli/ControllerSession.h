@@ -3,7 +3,7 @@
 // link engine as the GUI, driven by the shared session loop.
 //
 // Looking must not change the gimbal: unlike the GUI, opening the port and a
-// lost link issue no motor-off command.
+// lost link send no motor-off command.
 #include "LinkSession.h"
 #include "protocol/ControllerLink.h"
 

@@ -53,7 +53,7 @@ public:
     ControllerLink(ControllerParams& params, IControllerEvents& events);
 
     void SetTransport(IFrameTransport* transport) { transport_ = transport; }
-    // The command that opening the port and a lost link issue: motor off for
+    // The command that opening the port and a lost link send: motor off for
     // the GUI, none for tools that must not change the gimbal.
     void SetReconnectCommand(std::uint8_t code) { reconnectCommand_ = code; }
 

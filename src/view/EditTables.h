@@ -197,7 +197,7 @@ inline constexpr std::array<ServoListRow, 3> kServoLists = {{
 }};
 inline constexpr std::uint8_t kLastPositionServo = 3;
 
-// Buttons that issue a command code with plain polls.
+// Buttons that send a command code with plain polls.
 struct CommandRow
 {
     int button;

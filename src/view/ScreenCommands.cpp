@@ -46,7 +46,7 @@ void ScreenCommands::OnCommandButton(int button)
 void ScreenCommands::OnWriteSettingsToFlash()
 {
     // The write itself follows the upload: the acknowledgement of its last
-    // frame issues the flash command while this flag is set.
+    // frame sends the flash command while this flag is set.
     link_.flashWritePending = true;
     boxes_.ReadAll();
     boxes_.SyncSliders();

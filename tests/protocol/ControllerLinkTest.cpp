@@ -172,7 +172,7 @@ TEST_F(ControllerLinkTest, UploadChainRunsQuarterByQuarterAndIssuesPendingFlashW
     EXPECT_EQ(link.State().commandCode, kCmdWriteFlash);
     const std::vector<std::string> acks{"ack 1", "ack 2", "ack 3", "ack 4"};
     EXPECT_EQ(events.log, acks);
-    Feed(Answer(9, kTypePan)); // a repeated last answer issues nothing again
+    Feed(Answer(9, kTypePan)); // a repeated last answer sends nothing again
     link.State().commandCode = kCmdNone;
     Feed(Answer(9, kTypePan));
     EXPECT_EQ(link.State().commandCode, kCmdNone);
