@@ -28,20 +28,37 @@ constexpr ValueRange kInitTilt{-1350, 900};
 
 constexpr ParamChoice kDirections[] = {{kDirectionNormal, "normal (Motor Reverse cleared)"},
                                        {kDirectionReversed, "reversed (Motor Reverse checked)"}};
+// The list items the main screen offers, translated there under
+// kControllerChoiceContext.
 // In the order of the "Sensor Module Mount" list, whose first item is 2.
 constexpr ParamChoice kMounts[] = {
-    {2, "Velsor Gopro Brushless Motor Gimbal"}, {1, "Face Up"}, {3, "Face Down"}};
+    {2, QAV_TRANSLATE_NOOP("ControllerParamTable", "Velsor Gopro Brushless Motor Gimbal")},
+    {1, QAV_TRANSLATE_NOOP("ControllerParamTable", "Face Up")},
+    {3, QAV_TRANSLATE_NOOP("ControllerParamTable", "Face Down")}};
 constexpr ParamChoice kReceivers[] = {
-    {1, "Standard Receiver"}, {2, "Futaba SBUS"}, {3, "DSM2-1"}, {4, "DSM2-2"}, {5, "DSM2-3"},
-    {6, "DSMJ-S"},            {7, "DSM2-4"},      {8, "DSMX-1"}, {9, "DSMX-2"},
+    {1, QAV_TRANSLATE_NOOP("ControllerParamTable", "Standard Receiver")},
+    {2, QAV_TRANSLATE_NOOP("ControllerParamTable", "Futaba SBUS")},
+    {3, QAV_TRANSLATE_NOOP("ControllerParamTable", "DSM2-1")},
+    {4, QAV_TRANSLATE_NOOP("ControllerParamTable", "DSM2-2")},
+    {5, QAV_TRANSLATE_NOOP("ControllerParamTable", "DSM2-3")},
+    {6, QAV_TRANSLATE_NOOP("ControllerParamTable", "DSMJ-S")},
+    {7, QAV_TRANSLATE_NOOP("ControllerParamTable", "DSM2-4")},
+    {8, QAV_TRANSLATE_NOOP("ControllerParamTable", "DSMX-1")},
+    {9, QAV_TRANSLATE_NOOP("ControllerParamTable", "DSMX-2")},
 };
-constexpr ParamChoice kDefaultModes[] = {{1, "Default Mode: stick rate mode"},
-                                         {2, "Default Mode: stick position mode"}};
+constexpr ParamChoice kDefaultModes[] = {
+    {1, QAV_TRANSLATE_NOOP("ControllerParamTable", "Default Mode: stick rate mode")},
+    {2, QAV_TRANSLATE_NOOP("ControllerParamTable", "Default Mode: stick position mode")}};
 constexpr ParamChoice kServoTypes[] = {
-    {1, "位置舵机(1520us)"}, {2, "位置舵机(960us)"}, {3, "位置舵机(760us)"},
-    {4, "速度舵机(1520us)"}, {5, "速度舵机(960us)"}, {6, "速度舵机(760us)"},
+    {1, QAV_TRANSLATE_NOOP("ControllerParamTable", "位置舵机(1520us)")},
+    {2, QAV_TRANSLATE_NOOP("ControllerParamTable", "位置舵机(960us)")},
+    {3, QAV_TRANSLATE_NOOP("ControllerParamTable", "位置舵机(760us)")},
+    {4, QAV_TRANSLATE_NOOP("ControllerParamTable", "速度舵机(1520us)")},
+    {5, QAV_TRANSLATE_NOOP("ControllerParamTable", "速度舵机(960us)")},
+    {6, QAV_TRANSLATE_NOOP("ControllerParamTable", "速度舵机(760us)")},
 };
-constexpr ParamChoice kControlModes[] = {{1, "角度锁定模式"}, {2, "跟随(FPV)模式"}};
+constexpr ParamChoice kControlModes[] = {{1, QAV_TRANSLATE_NOOP("ControllerParamTable", "角度锁定模式")},
+                                         {2, QAV_TRANSLATE_NOOP("ControllerParamTable", "跟随(FPV)模式")}};
 
 constexpr Row Number(std::string_view key, M member, FileUse file, ValueRange range, std::string_view control,
                      std::string_view meaning, std::string_view unit = {}, int scale = 1)

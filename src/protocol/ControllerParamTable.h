@@ -15,6 +15,9 @@ namespace qav {
 
 using ControllerParamRow = ParamRow<ControllerParams>;
 
+// The translation context the list choices' captions are marked with.
+inline constexpr char kControllerChoiceContext[] = "ControllerParamTable";
+
 // Every field of ControllerParams, keyed rows first in save order.
 std::span<const ControllerParamRow> ControllerParamTable();
 

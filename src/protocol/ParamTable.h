@@ -31,6 +31,11 @@ struct ValueRange
     constexpr bool operator==(const ValueRange&) const = default;
 };
 
+// Marks a text the GUI translates under `context`, for lupdate to collect
+// where the text is written: Qt-free code cannot use Qt's QT_TRANSLATE_NOOP,
+// so lupdate runs with -tr-function-alias QT_TRANSLATE_NOOP+=QAV_TRANSLATE_NOOP.
+#define QAV_TRANSLATE_NOOP(context, text) text
+
 // One value of a parameter that takes only listed values, with the text of
 // the list item (or check state) that stands for it.
 struct ParamChoice

@@ -67,11 +67,13 @@ FormHost::~FormHost()
     qApp->removeEventFilter(this);
 }
 
-QString FormHost::Words(const char* text) const
+QString FormHost::Words(const char* text, const char* context) const
 {
-    if (!context_ || !text || !*text)
+    if (!context)
+        context = context_;
+    if (!context || !text || !*text)
         return QString::fromUtf8(text);
-    return QCoreApplication::translate(context_, text);
+    return QCoreApplication::translate(context, text);
 }
 
 const ControlRow* FormHost::Row(int id) const

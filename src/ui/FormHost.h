@@ -13,7 +13,8 @@
 // The table's words (captions, list items, scope words) are marked with
 // QT_TRANSLATE_NOOP under one context, which the host is given: it shows
 // each through QCoreApplication::translate, so a translation reaches them.
-// Without a context they are shown as written.
+// Without a context they are shown as written. A list's items may name a
+// context of their own.
 //
 // Geometry in the table is in screen coordinates (relative to the host),
 // also for controls inside a group; the host places them inside their group
@@ -61,6 +62,9 @@ struct ControlRow
     // For a box with a screen value: its place in the order the screen reads
     // and shows the boxes (1 first); 0 for none.
     int exchange = 0;
+    // For a list whose items are marked under another context than the
+    // table's (a parameter table's choices): that context.
+    const char* itemContext = nullptr;
 };
 
 // The screen's reactions, by control id.
@@ -117,8 +121,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // A word of the table as the user reads it.
-    QString Words(const char* text) const;
+    // A word of the table as the user reads it; `context` for one marked
+    // under another context than the table's.
+    QString Words(const char* text, const char* context = nullptr) const;
     QWidget* Create(const ControlRow& row, QWidget* parent);
     QString AccessibleNameOf(const ControlRow& row) const;
     void Connect(const ControlRow& row, QWidget* widget);

@@ -93,7 +93,7 @@ QWidget* FormHost::Create(const ControlRow& row, QWidget* parent)
     case ControlType::Combo: {
         auto* combo = new FormCombo([this, id] { events_->OnDropDown(id); }, parent);
         for (const char* item : row.items)
-            combo->addItem(Words(item));
+            combo->addItem(Words(item, row.itemContext));
         combo->setCurrentIndex(-1);
         return combo;
     }

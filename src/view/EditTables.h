@@ -5,8 +5,15 @@
 // that shows the parameter set. Ranges, list values and the pairs of limits
 // are the parameter table's (protocol/ControllerParamTable.h); the messages
 // that quote a range are the screen's own texts.
+//
+// A message is its colour tag followed by its sentence, and only the
+// sentence is marked for translation, under "EditTables": a translator never
+// sees the tag. Said() shows a message.
 #include "protocol/ControllerParamTable.h"
 #include "view/ControlIds.h"
+
+#include <QCoreApplication>
+#include <QString>
 
 #include <algorithm>
 #include <array>
@@ -37,6 +44,18 @@ inline std::int64_t ItemValue(const ParamMember<P>& member, int item)
     return Rules(member).choices[static_cast<std::size_t>(item)].value;
 }
 
+// A message of the tables as shown: its colour tag as written, its sentence
+// translated.
+inline QString Said(const char* message)
+{
+    const QString text = QString::fromUtf8(message);
+    const qsizetype tagEnd = text.startsWith(QLatin1String("$INK")) ? text.indexOf(QLatin1Char('$'), 4) : -1;
+    if (tagEnd < 0)
+        return QCoreApplication::translate("EditTables", message);
+    // The tag is ASCII: as many bytes as characters.
+    return text.left(tagEnd + 1) + QCoreApplication::translate("EditTables", message + tagEnd + 1);
+}
+
 // A screen value brought into a range (screen values are 32-bit).
 inline std::int32_t ClampInto(const ValueRange& range, std::int32_t v)
 {
@@ -52,30 +71,44 @@ struct GainRow
 };
 
 inline constexpr std::array<GainRow, 12> kGains = {{
-    {&P::ROLL_TOTAL, idc::RollTotalSlider, idc::RollTotal, "$INKgreen$Roll total gain adjusting...",
-     "$INKgreen$Roll total gain modified, please push 'return' key!"},
-    {&P::ROLL_VEL, idc::RollVelSlider, idc::RollVel, "$INKgreen$Roll velocity gain adjusting...",
-     "$INKgreen$Roll velocity gain modified, please push 'return' key!"},
-    {&P::ROLL_INT, idc::RollIntSlider, idc::RollInt, "$INKgreen$Roll integral gain adjusting...",
-     "$INKgreen$Roll integral gain modified, please push 'return' key!"},
-    {&P::ROLL_ACC, idc::RollAccSlider, idc::RollAcc, "$INKgreen$Roll accelerate gain adjusting...",
-     "$INKgreen$Roll accelerate gain modified, please push 'return' key!"},
-    {&P::PITCH_TOTAL, idc::TiltTotalSlider, idc::TiltTotal, "$INKgreen$Tilt total gain adjusting...",
-     "$INKgreen$Tilt total gain modified, please push 'return' key!"},
-    {&P::PITCH_VEL, idc::TiltVelSlider, idc::TiltVel, "$INKgreen$Tilt velocity gain adjusting...",
-     "$INKgreen$Tilt velocity gain modified, please push 'return' key!"},
-    {&P::PITCH_INT, idc::TiltIntSlider, idc::TiltInt, "$INKgreen$Tilt integral gain adjusting...",
-     "$INKgreen$Tilt integral gain modified, please push 'return' key!"},
-    {&P::PITCH_ACC, idc::TiltAccSlider, idc::TiltAcc, "$INKgreen$Tilt accelerate gain adjusting...",
-     "$INKgreen$Tilt accelerate gain modified, please push 'return' key!"},
-    {&P::YAW_TOTAL, idc::PanTotalSlider, idc::PanTotal, "$INKgreen$指向位置感度系数修改中...",
-     "$INKgreen$指向位置感度已改变，请按回车键上传！"},
-    {&P::YAW_INT, idc::PanIntSlider, idc::PanInt, "$INKgreen$指向累积感度系数修改中...",
-     "$INKgreen$指向累积感度已改变，请按回车键上传！"},
-    {&P::YAW_VEL, idc::PanVelSlider, idc::PanVel, "$INKgreen$指向速度感度系数修改中...",
-     "$INKgreen$指向速度感度已改变，请按回车键上传！"},
-    {&P::YAW_ACC, idc::PanAccSlider, idc::PanAcc, "$INKgreen$指向总感度系数修改中...",
-     "$INKgreen$指向总感度已改变，请按回车键上传！"},
+    {&P::ROLL_TOTAL, idc::RollTotalSlider, idc::RollTotal,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Roll total gain adjusting..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Roll total gain modified, please push 'return' key!")},
+    {&P::ROLL_VEL, idc::RollVelSlider, idc::RollVel,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Roll velocity gain adjusting..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Roll velocity gain modified, please push 'return' key!")},
+    {&P::ROLL_INT, idc::RollIntSlider, idc::RollInt,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Roll integral gain adjusting..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Roll integral gain modified, please push 'return' key!")},
+    {&P::ROLL_ACC, idc::RollAccSlider, idc::RollAcc,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Roll accelerate gain adjusting..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables",
+                                    "Roll accelerate gain modified, please push 'return' key!")},
+    {&P::PITCH_TOTAL, idc::TiltTotalSlider, idc::TiltTotal,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Tilt total gain adjusting..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Tilt total gain modified, please push 'return' key!")},
+    {&P::PITCH_VEL, idc::TiltVelSlider, idc::TiltVel,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Tilt velocity gain adjusting..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Tilt velocity gain modified, please push 'return' key!")},
+    {&P::PITCH_INT, idc::TiltIntSlider, idc::TiltInt,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Tilt integral gain adjusting..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Tilt integral gain modified, please push 'return' key!")},
+    {&P::PITCH_ACC, idc::TiltAccSlider, idc::TiltAcc,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Tilt accelerate gain adjusting..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables",
+                                    "Tilt accelerate gain modified, please push 'return' key!")},
+    {&P::YAW_TOTAL, idc::PanTotalSlider, idc::PanTotal,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "指向位置感度系数修改中..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "指向位置感度已改变，请按回车键上传！")},
+    {&P::YAW_INT, idc::PanIntSlider, idc::PanInt,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "指向累积感度系数修改中..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "指向累积感度已改变，请按回车键上传！")},
+    {&P::YAW_VEL, idc::PanVelSlider, idc::PanVel,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "指向速度感度系数修改中..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "指向速度感度已改变，请按回车键上传！")},
+    {&P::YAW_ACC, idc::PanAccSlider, idc::PanAcc,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "指向总感度系数修改中..."),
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "指向总感度已改变，请按回车键上传！")},
 }};
 
 // Typing keeps a maximum from going negative and a minimum from going
@@ -90,17 +123,21 @@ struct LimitRow
 
 inline constexpr std::array<LimitRow, 4> kLimits = {{
     {&P::ROLL_MAX, idc::RollMax,
-     "$INKgreen$Roll angle limitation input range(-45~45), please push 'return' key!",
-     "$INKred$Max roll angle not in range, please modify!"},
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables",
+                                    "Roll angle limitation input range(-45~45), please push 'return' key!"),
+     "$INKred$" QT_TRANSLATE_NOOP("EditTables", "Max roll angle not in range, please modify!")},
     {&P::ROLL_MIN, idc::RollMin,
-     "$INKgreen$Roll angle limitation input range(-45~45), please push 'return' key!",
-     "$INKred$Min roll angle not in range, please modify!"},
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables",
+                                    "Roll angle limitation input range(-45~45), please push 'return' key!"),
+     "$INKred$" QT_TRANSLATE_NOOP("EditTables", "Min roll angle not in range, please modify!")},
     {&P::PITCH_MAX, idc::TiltMax,
-     "$INKgreen$Tilt angle limitation input range(-135~90), please push 'return' key!",
-     "$INKred$Max tilt angle not in range, please modify!"},
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables",
+                                    "Tilt angle limitation input range(-135~90), please push 'return' key!"),
+     "$INKred$" QT_TRANSLATE_NOOP("EditTables", "Max tilt angle not in range, please modify!")},
     {&P::PITCH_MIN, idc::TiltMin,
-     "$INKgreen$Tilt angle limitation input range(-135~90), please push 'return' key!",
-     "$INKred$Min tilt angle not in range, please modify!"},
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables",
+                                    "Tilt angle limitation input range(-135~90), please push 'return' key!"),
+     "$INKred$" QT_TRANSLATE_NOOP("EditTables", "Min tilt angle not in range, please modify!")},
 }};
 
 // Each axis's maximum must lie above its minimum (the table's pairs), roll
@@ -111,8 +148,10 @@ struct CrossCheckRow
     const char* failure;
 };
 inline constexpr std::array<CrossCheckRow, 2> kCrossChecks = {{
-    {idc::RollMax, "$INKred$Max roll angle less than min roll angle, upload failed!"},
-    {idc::TiltMax, "$INKred$Max pitch angle less than min pitch angle, upload failed!"},
+    {idc::RollMax,
+     "$INKred$" QT_TRANSLATE_NOOP("EditTables", "Max roll angle less than min roll angle, upload failed!")},
+    {idc::TiltMax,
+     "$INKred$" QT_TRANSLATE_NOOP("EditTables", "Max pitch angle less than min pitch angle, upload failed!")},
 }};
 
 // A box, its parameter, and its two messages (typing, Enter).
@@ -126,23 +165,28 @@ template <typename T> struct BoxRow
 
 inline constexpr std::array<BoxRow<std::uint8_t>, 3> kRcSensitivities = {{
     {&P::ROLL_RC_ACC, idc::RollRcSensitivity,
-     "$INKgreen$Roll RC sensitivity input range(0~100), please push 'return' key!",
-     "$INKblue$Roll RC sensitivity uploaded successfully!"},
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables",
+                                    "Roll RC sensitivity input range(0~100), please push 'return' key!"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Roll RC sensitivity uploaded successfully!")},
     {&P::PITCH_RC_ACC, idc::TiltRcSensitivity,
-     "$INKgreen$Tilt RC sensitivity input range(0~100), please push 'return' key!",
-     "$INKblue$Tilt RC sensitivity uploaded successfully!"},
-    {&P::YAW_RC_ACC, idc::PanRcSensitivity, "$INKgreen$指向摇杆灵敏度输入范围(0~100)，请按回车键上传！",
-     "$INKblue$指向摇杆灵敏度参数已上传！"},
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables",
+                                    "Tilt RC sensitivity input range(0~100), please push 'return' key!"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Tilt RC sensitivity uploaded successfully!")},
+    {&P::YAW_RC_ACC, idc::PanRcSensitivity,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "指向摇杆灵敏度输入范围(0~100)，请按回车键上传！"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "指向摇杆灵敏度参数已上传！")},
 }};
 
 inline constexpr std::array<BoxRow<std::int16_t>, 3> kServoCenters = {{
     {&P::ROLL_SERVO_CENTER, idc::RollServoCenter,
-     "$INKgreen$滚转舵机中立点输入范围(-500~500)，请按回车键上传！",
-     "$INKblue$Roll servo trim uploaded successfully!"},
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "滚转舵机中立点输入范围(-500~500)，请按回车键上传！"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Roll servo trim uploaded successfully!")},
     {&P::PITCH_SERVO_CENTER, idc::TiltServoCenter,
-     "$INKgreen$俯仰舵机中立点输入范围(-500~500)，请按回车键上传！", "$INKblue$俯仰舵机中立点已上传！"},
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "俯仰舵机中立点输入范围(-500~500)，请按回车键上传！"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "俯仰舵机中立点已上传！")},
     {&P::YAW_SERVO_CENTER, idc::PanServoCenter,
-     "$INKgreen$指向舵机中立点输入范围(-500~500)，请按回车键上传！", "$INKblue$指向舵机中立点已上传！"},
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "指向舵机中立点输入范围(-500~500)，请按回车键上传！"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "指向舵机中立点已上传！")},
 }};
 
 // Initial angles are floats in degrees on screen (the parameter is in
@@ -155,10 +199,14 @@ struct InitAngleRow
     const char* confirmation;
 };
 inline constexpr std::array<InitAngleRow, 2> kInitAngles = {{
-    {&P::INIT_PITCH, idc::InitTiltAngle, "$INKgreen$Init tilt angle input range(-135~90), please push 'return' key!",
-     "$INKblue$初始俯仰角度参数已上传！"},
-    {&P::INIT_ROLL, idc::InitRollAngle, "$INKgreen$Init roll angle input range(-45~45), please push 'return' key!",
-     "$INKblue$初始滚转角度参数已上传！"},
+    {&P::INIT_PITCH, idc::InitTiltAngle,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables",
+                                    "Init tilt angle input range(-135~90), please push 'return' key!"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "初始俯仰角度参数已上传！")},
+    {&P::INIT_ROLL, idc::InitRollAngle,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables",
+                                    "Init roll angle input range(-45~45), please push 'return' key!"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "初始滚转角度参数已上传！")},
 }};
 
 // A direction byte is -1 (0xFF) for reversed and 1 for normal, never 0.
@@ -173,13 +221,14 @@ struct DirectionRow
 };
 inline constexpr std::array<DirectionRow, 3> kDirections = {{
     {&P::ROLL_SERVO_REV, idc::RollMotorReverse,
-     "$INKblue$Roll motor reverse direction uploaded successfully!",
-     "$INKblue$Roll motor norm direction uploaded successfully!"},
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Roll motor reverse direction uploaded successfully!"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Roll motor norm direction uploaded successfully!")},
     {&P::PITCH_SERVO_REV, idc::TiltMotorReverse,
-     "$INKblue$Tilt motor reverse direction uploaded successfully!",
-     "$INKblue$Tilt motor norm direction uploaded successfully!"},
-    {&P::YAW_SERVO_REV, idc::PanServoReverse, "$INKblue$指向舵机反向参数已上传！",
-     "$INKblue$指向舵机正向参数已上传！"},
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Tilt motor reverse direction uploaded successfully!"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Tilt motor norm direction uploaded successfully!")},
+    {&P::YAW_SERVO_REV, idc::PanServoReverse,
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "指向舵机反向参数已上传！"),
+     "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "指向舵机正向参数已上传！")},
 }};
 
 // The hidden servo lists of each axis: a speed servo (type above 3) has no
@@ -205,9 +254,10 @@ struct CommandRow
     const char* message;
 };
 inline constexpr std::array<CommandRow, 3> kCommands = {{
-    {idc::MotorOn, kCmdMotorOn, "$INKgreen$Motor on mode openning..."},
-    {idc::MotorOff, kCmdMotorOff, "$INKgreen$Motor off mode openning..."},
-    {idc::CalibrateSensors, kCmdCalibrate, "$INKgreen$Calibrate sensors..."},
+    {idc::MotorOn, kCmdMotorOn, "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Motor on mode openning...")},
+    {idc::MotorOff, kCmdMotorOff, "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Motor off mode openning...")},
+    {idc::CalibrateSensors, kCmdCalibrate,
+     "$INKgreen$" QT_TRANSLATE_NOOP("EditTables", "Calibrate sensors...")},
 }};
 
 // Lists whose item stores a value and shows a message. The items and the
@@ -222,12 +272,13 @@ struct ModeListRow
 inline constexpr std::array<ModeListRow, 2> kModeLists = {{
     {idc::SensorModuleMount,
      &P::INSTALL_MODE,
-     {"$INKblue$Velsor Gopro brushless motor gimbal!", "$INKblue$Sensor module mounted face up!",
-      "$INKblue$Sensor module mounted face down!"}},
+     {"$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Velsor Gopro brushless motor gimbal!"),
+      "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Sensor module mounted face up!"),
+      "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Sensor module mounted face down!")}},
     {idc::DefaultMode,
      &P::DEFAULT_MODE,
-     {"$INKblue$Set default rc mode:stick rate mode", "$INKblue$Set default rc mode:stick position mode",
-      nullptr}},
+     {"$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Set default rc mode:stick rate mode"),
+      "$INKblue$" QT_TRANSLATE_NOOP("EditTables", "Set default rc mode:stick position mode"), nullptr}},
 }};
 
 // The receiver list: its item stores the receiver type, and a change needs

@@ -1,6 +1,7 @@
 #pragma once
 // What both screens say after loading a configuration file that lacks
 // keys: how many values were kept, and which, for a tooltip.
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -22,9 +23,12 @@ inline KeptKeys KeptKeysOf(const std::vector<std::string_view>& missing)
     QStringList keys;
     for (std::string_view k : missing)
         keys << QString::fromUtf8(k.data(), static_cast<qsizetype>(k.size()));
-    return {missing.size() == 1 ? QStringLiteral(" 1 value not in the file kept.")
-                                : QStringLiteral(" %1 values not in the file kept.").arg(missing.size()),
-            QStringLiteral("Not in the file, kept as they were: ") + keys.join(QStringLiteral(", "))};
+    return {
+        missing.size() == 1
+            ? QCoreApplication::translate("KeptKeys", " 1 value not in the file kept.")
+            : QCoreApplication::translate("KeptKeys", " %1 values not in the file kept.").arg(missing.size()),
+        QCoreApplication::translate("KeptKeys", "Not in the file, kept as they were: %1")
+            .arg(keys.join(QStringLiteral(", ")))};
 }
 
 } // namespace qav

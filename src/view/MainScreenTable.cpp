@@ -3,11 +3,17 @@
 #include "protocol/ControllerParamTable.h"
 #include "view/ControlIds.h"
 
+#include <QtGlobal>
+
 namespace qav {
 namespace {
 
 using T = ControlType;
 using P = ControllerParams;
+
+// Every caption and scope word is marked for translation under
+// kMainScreenContext; a list's items are marked where the parameter table
+// writes them, under kControllerChoiceContext.
 
 // A list's items: its parameter's choices, in list order. The captions are
 // the table's string literals, so each ends in a null.
@@ -46,8 +52,10 @@ void AddAxis(std::vector<ControlRow>& rows, const AxisIds& a, int top)
 {
     constexpr int left = 10, width = 480, height = 276;
     rows.push_back({a.group, T::Group, a.caption, {left, top, width, height}, false, 0, 0, {}, a.axis});
-    static const char* const kGainCaptions[4] = {"Total Gain", "Velocity Gain", "Integral Gain",
-                                                 "Accelerate Gain"};
+    static const char* const kGainCaptions[4] = {QT_TRANSLATE_NOOP("MainScreenTable", "Total Gain"),
+                                                 QT_TRANSLATE_NOOP("MainScreenTable", "Velocity Gain"),
+                                                 QT_TRANSLATE_NOOP("MainScreenTable", "Integral Gain"),
+                                                 QT_TRANSLATE_NOOP("MainScreenTable", "Accelerate Gain")};
     for (int i = 0; i < 4; ++i) {
         const int y = top + 28 + i * 34;
         rows.push_back({a.labels[i], T::Label, kGainCaptions[i], {left + 16, y, 116, 24}, false, a.group});
@@ -56,15 +64,40 @@ void AddAxis(std::vector<ControlRow>& rows, const AxisIds& a, int top)
             ValueBox(a.boxes[i], T::Edit, {left + 400, y, 64, 24}, a.group, a.labels[i], a.exchange[i]));
     }
     const int y = top + 172;
-    rows.push_back({a.limitGroup, T::Group, "Angle Limit", {left + 16, y, 216, 66}, false, a.group});
-    rows.push_back({a.labels[4], T::Label, "Max", {left + 28, y + 30, 34, 24}, false, a.limitGroup});
+    rows.push_back({a.limitGroup,
+                    T::Group,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Angle Limit"),
+                    {left + 16, y, 216, 66},
+                    false,
+                    a.group});
+    rows.push_back({a.labels[4],
+                    T::Label,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Max"),
+                    {left + 28, y + 30, 34, 24},
+                    false,
+                    a.limitGroup});
     rows.push_back(
         ValueBox(a.max, T::Edit, {left + 62, y + 30, 56, 24}, a.limitGroup, a.labels[4], a.exchange[4]));
-    rows.push_back({a.labels[5], T::Label, "Min", {left + 130, y + 30, 34, 24}, false, a.limitGroup});
+    rows.push_back({a.labels[5],
+                    T::Label,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Min"),
+                    {left + 130, y + 30, 34, 24},
+                    false,
+                    a.limitGroup});
     rows.push_back(
         ValueBox(a.min, T::Edit, {left + 164, y + 30, 56, 24}, a.limitGroup, a.labels[5], a.exchange[5]));
-    rows.push_back({a.reverse, T::CheckBox, "Motor Reverse", {left + 252, y + 4, 200, 24}, false, a.group});
-    rows.push_back({a.labels[6], T::Label, "RC Sensitivity", {left + 252, y + 36, 140, 24}, false, a.group});
+    rows.push_back({a.reverse,
+                    T::CheckBox,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Motor Reverse"),
+                    {left + 252, y + 4, 200, 24},
+                    false,
+                    a.group});
+    rows.push_back({a.labels[6],
+                    T::Label,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "RC Sensitivity"),
+                    {left + 252, y + 36, 140, 24},
+                    false,
+                    a.group});
     rows.push_back(
         ValueBox(a.rc, T::Edit, {left + 400, y + 36, 64, 24}, a.group, a.labels[6], a.exchange[6]));
     rows.push_back({a.labels[7], T::Label, a.initCaption, {left + 252, y + 68, 140, 24}, false, a.group});
@@ -88,9 +121,9 @@ std::vector<ControlRow> BuildTable()
              idc::RollMotorReverse,
              idc::RollRcSensitivity,
              idc::InitRollAngle,
-             "Roll",
-             "Roll Setting",
-             "Init Roll Angle",
+             QT_TRANSLATE_NOOP("MainScreenTable", "Roll"),
+             QT_TRANSLATE_NOOP("MainScreenTable", "Roll Setting"),
+             QT_TRANSLATE_NOOP("MainScreenTable", "Init Roll Angle"),
              {6, 5, 4, 21, 15, 16, 18, 32}},
             6);
     AddAxis(rows,
@@ -104,34 +137,64 @@ std::vector<ControlRow> BuildTable()
              idc::TiltMotorReverse,
              idc::TiltRcSensitivity,
              idc::InitTiltAngle,
-             "Tilt",
-             "Tilt Setting",
-             "Init Tilt Angle",
+             QT_TRANSLATE_NOOP("MainScreenTable", "Tilt"),
+             QT_TRANSLATE_NOOP("MainScreenTable", "Tilt Setting"),
+             QT_TRANSLATE_NOOP("MainScreenTable", "Init Tilt Angle"),
              {3, 2, 1, 20, 13, 14, 17, 31}},
             290);
 
-    rows.push_back({1206, T::Group, "Connection", {10, 574, 480, 94}});
-    rows.push_back({1064, T::Label, "COM", {26, 600, 40, 26}, false, 1206});
-    rows.push_back({idc::ComList, T::Combo, "", {66, 600, 252, 26}, false, 1206, 1064});
-    rows.push_back({idc::OpenComPort, T::Button, "Open COM Port", {326, 600, 148, 26}, false, 1206});
-    rows.push_back({idc::LoadConfig, T::Button, "Load Config", {26, 634, 140, 26}, false, 1206});
-    rows.push_back({idc::SaveConfig, T::Button, "Save Config", {172, 634, 146, 26}, false, 1206});
+    rows.push_back({1206, T::Group, QT_TRANSLATE_NOOP("MainScreenTable", "Connection"), {10, 574, 480, 94}});
     rows.push_back(
-        {idc::MotorConfiguration, T::Button, "Motor Configuration", {326, 634, 148, 26}, false, 1206});
+        {1064, T::Label, QT_TRANSLATE_NOOP("MainScreenTable", "COM"), {26, 600, 40, 26}, false, 1206});
+    rows.push_back({idc::ComList, T::Combo, "", {66, 600, 252, 26}, false, 1206, 1064});
+    rows.push_back({idc::OpenComPort,
+                    T::Button,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Open COM Port"),
+                    {326, 600, 148, 26},
+                    false,
+                    1206});
+    rows.push_back({idc::LoadConfig,
+                    T::Button,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Load Config"),
+                    {26, 634, 140, 26},
+                    false,
+                    1206});
+    rows.push_back({idc::SaveConfig,
+                    T::Button,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Save Config"),
+                    {172, 634, 146, 26},
+                    false,
+                    1206});
+    rows.push_back({idc::MotorConfiguration,
+                    T::Button,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Motor Configuration"),
+                    {326, 634, 148, 26},
+                    false,
+                    1206});
 
     // Right column: attitude, RC channels, modes and commands, upgrade.
-    rows.push_back({1202, T::Group, "Attitude Monitor", {500, 6, 490, 214}});
-    rows.push_back({1203, T::Group, "3D Attitude Display", {514, 26, 296, 184}, false, 1202});
     rows.push_back(
-        {idc::AttitudeArea, T::AttitudeArea, "3D attitude view", {524, 48, 276, 152}, false, 1203});
+        {1202, T::Group, QT_TRANSLATE_NOOP("MainScreenTable", "Attitude Monitor"), {500, 6, 490, 214}});
+    rows.push_back({1203,
+                    T::Group,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "3D Attitude Display"),
+                    {514, 26, 296, 184},
+                    false,
+                    1202});
+    rows.push_back({idc::AttitudeArea,
+                    T::AttitudeArea,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "3D attitude view"),
+                    {524, 48, 276, 152},
+                    false,
+                    1203});
     static const struct
     {
         int label, box;
         const char* caption;
         int exchange;
-    } kAttitude[3] = {{1253, idc::AttitudeRoll, "Roll", 29},
-                      {1255, idc::AttitudeTilt, "Tilt", 28},
-                      {1256, idc::AttitudePan, "Pan", 30}};
+    } kAttitude[3] = {{1253, idc::AttitudeRoll, QT_TRANSLATE_NOOP("MainScreenTable", "Roll"), 29},
+                      {1255, idc::AttitudeTilt, QT_TRANSLATE_NOOP("MainScreenTable", "Tilt"), 28},
+                      {1256, idc::AttitudePan, QT_TRANSLATE_NOOP("MainScreenTable", "Pan"), 30}};
     for (int i = 0; i < 3; ++i) {
         const int y = 62 + i * 40;
         rows.push_back({kAttitude[i].label, T::Label, kAttitude[i].caption, {828, y, 44, 24}, false, 1202});
@@ -139,7 +202,8 @@ std::vector<ControlRow> BuildTable()
                                 kAttitude[i].label, kAttitude[i].exchange));
     }
 
-    rows.push_back({1204, T::Group, "RC Monitor", {500, 226, 490, 138}});
+    rows.push_back(
+        {1204, T::Group, QT_TRANSLATE_NOOP("MainScreenTable", "RC Monitor"), {500, 226, 490, 138}});
     static const struct
     {
         int label, box;
@@ -147,28 +211,61 @@ std::vector<ControlRow> BuildTable()
         int x, y;
         int exchange; // the accelerations have no screen value
     } kRc[6] = {
-        {1259, idc::RcRoll, "Roll:R", 516, 252, 24}, {1263, idc::RcTilt, "Tilt:T", 676, 252, 23},
-        {1272, idc::RcShot, "Shot:S", 836, 252, 27}, {1277, idc::AccelX, "AX:", 516, 288, 0},
-        {1278, idc::AccelY, "AY:", 676, 288, 0},     {1279, idc::AccelZ, "AZ:", 836, 288, 0},
+        {1259, idc::RcRoll, QT_TRANSLATE_NOOP("MainScreenTable", "Roll:R"), 516, 252, 24},
+        {1263, idc::RcTilt, QT_TRANSLATE_NOOP("MainScreenTable", "Tilt:T"), 676, 252, 23},
+        {1272, idc::RcShot, QT_TRANSLATE_NOOP("MainScreenTable", "Shot:S"), 836, 252, 27},
+        {1277, idc::AccelX, QT_TRANSLATE_NOOP("MainScreenTable", "AX:"), 516, 288, 0},
+        {1278, idc::AccelY, QT_TRANSLATE_NOOP("MainScreenTable", "AY:"), 676, 288, 0},
+        {1279, idc::AccelZ, QT_TRANSLATE_NOOP("MainScreenTable", "AZ:"), 836, 288, 0},
     };
     for (const auto& rc : kRc) {
         rows.push_back({rc.label, T::Label, rc.caption, {rc.x, rc.y, 66, 24}, false, 1204});
         rows.push_back(
             ValueBox(rc.box, T::ReadOnlyEdit, {rc.x + 66, rc.y, 72, 24}, 1204, rc.label, rc.exchange));
     }
-    rows.push_back({1271, T::Label, "RC mode:C", {516, 326, 80, 24}, false, 1204});
+    rows.push_back(
+        {1271, T::Label, QT_TRANSLATE_NOOP("MainScreenTable", "RC mode:C"), {516, 326, 80, 24}, false, 1204});
     rows.push_back(ValueBox(idc::RcMode, T::ReadOnlyEdit, {598, 326, 56, 24}, 1204, 1271, 25));
-    rows.push_back({idc::RcModeBar, T::ImageBar, "RC mode bar", {676, 327, 152, 22}, false, 1204});
-    rows.push_back(ValueBox(idc::RcPan, T::ReadOnlyEdit, {836, 326, 72, 24}, 1204, 0, 26, "Pan:P", true));
+    rows.push_back({idc::RcModeBar,
+                    T::ImageBar,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "RC mode bar"),
+                    {676, 327, 152, 22},
+                    false,
+                    1204});
+    rows.push_back(ValueBox(idc::RcPan, T::ReadOnlyEdit, {836, 326, 72, 24}, 1204, 0, 26,
+                            QT_TRANSLATE_NOOP("MainScreenTable", "Pan:P"), true));
 
-    rows.push_back({1205, T::Group, "Motor Output Mode", {500, 370, 236, 62}});
-    rows.push_back({idc::MotorOff, T::Radio, "Motor Off", {516, 396, 104, 24}, false, 1205});
-    rows.push_back({idc::MotorOn, T::Radio, "Motor On", {624, 396, 104, 24}, false, 1205});
-    rows.push_back({idc::PidOff, T::Radio, "PID Off", {624, 396, 104, 24}, true, 1205});
-    rows.push_back({idc::WriteSettingsToFlash, T::Button, "Write Settings To Flash", {748, 376, 242, 26}});
-    rows.push_back({idc::CalibrateSensors, T::Button, "Calibrate Sensors", {748, 408, 242, 26}});
+    rows.push_back(
+        {1205, T::Group, QT_TRANSLATE_NOOP("MainScreenTable", "Motor Output Mode"), {500, 370, 236, 62}});
+    rows.push_back({idc::MotorOff,
+                    T::Radio,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Motor Off"),
+                    {516, 396, 104, 24},
+                    false,
+                    1205});
+    rows.push_back({idc::MotorOn,
+                    T::Radio,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Motor On"),
+                    {624, 396, 104, 24},
+                    false,
+                    1205});
+    rows.push_back({idc::PidOff,
+                    T::Radio,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "PID Off"),
+                    {624, 396, 104, 24},
+                    true,
+                    1205});
+    rows.push_back({idc::WriteSettingsToFlash,
+                    T::Button,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Write Settings To Flash"),
+                    {748, 376, 242, 26}});
+    rows.push_back({idc::CalibrateSensors,
+                    T::Button,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Calibrate Sensors"),
+                    {748, 408, 242, 26}});
 
-    rows.push_back({1035, T::Label, "Sensor Module Mount", {504, 446, 150, 26}});
+    rows.push_back(
+        {1035, T::Label, QT_TRANSLATE_NOOP("MainScreenTable", "Sensor Module Mount"), {504, 446, 150, 26}});
     rows.push_back({idc::SensorModuleMount,
                     T::Combo,
                     "",
@@ -176,8 +273,12 @@ std::vector<ControlRow> BuildTable()
                     false,
                     0,
                     1035,
-                    ItemsOf(&P::INSTALL_MODE)});
-    rows.push_back({1037, T::Label, "Receiver Type", {504, 480, 150, 26}});
+                    ItemsOf(&P::INSTALL_MODE),
+                    nullptr,
+                    0,
+                    kControllerChoiceContext});
+    rows.push_back(
+        {1037, T::Label, QT_TRANSLATE_NOOP("MainScreenTable", "Receiver Type"), {504, 480, 150, 26}});
     rows.push_back({idc::ReceiverType,
                     T::Combo,
                     "",
@@ -185,8 +286,12 @@ std::vector<ControlRow> BuildTable()
                     false,
                     0,
                     1037,
-                    ItemsOf(&P::RECEIVER_TYPE)});
-    rows.push_back({1038, T::Label, "Default Mode", {504, 514, 150, 26}});
+                    ItemsOf(&P::RECEIVER_TYPE),
+                    nullptr,
+                    0,
+                    kControllerChoiceContext});
+    rows.push_back(
+        {1038, T::Label, QT_TRANSLATE_NOOP("MainScreenTable", "Default Mode"), {504, 514, 150, 26}});
     rows.push_back({idc::DefaultMode,
                     T::Combo,
                     "",
@@ -194,14 +299,36 @@ std::vector<ControlRow> BuildTable()
                     false,
                     0,
                     1038,
-                    ItemsOf(&P::DEFAULT_MODE)});
+                    ItemsOf(&P::DEFAULT_MODE),
+                    nullptr,
+                    0,
+                    kControllerChoiceContext});
 
-    rows.push_back({1065, T::Group, "Upgrade", {500, 574, 490, 94}});
-    rows.push_back({idc::OpenFirmware, T::Button, "Open Firmware", {516, 600, 148, 26}, false, 1065});
-    rows.push_back({idc::StartUpgrade, T::Button, "Start Upgrade", {672, 600, 148, 26}, false, 1065});
-    rows.push_back({idc::CancelUpgrade, T::Button, "Cancel Upgrade", {828, 600, 148, 26}, false, 1065});
-    rows.push_back(
-        {idc::FirmwareVersion, T::Label, "Firmware Version:xxxx", {518, 634, 300, 26}, false, 1065});
+    rows.push_back({1065, T::Group, QT_TRANSLATE_NOOP("MainScreenTable", "Upgrade"), {500, 574, 490, 94}});
+    rows.push_back({idc::OpenFirmware,
+                    T::Button,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Open Firmware"),
+                    {516, 600, 148, 26},
+                    false,
+                    1065});
+    rows.push_back({idc::StartUpgrade,
+                    T::Button,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Start Upgrade"),
+                    {672, 600, 148, 26},
+                    false,
+                    1065});
+    rows.push_back({idc::CancelUpgrade,
+                    T::Button,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Cancel Upgrade"),
+                    {828, 600, 148, 26},
+                    false,
+                    1065});
+    rows.push_back({idc::FirmwareVersion,
+                    T::Label,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Firmware Version:xxxx"),
+                    {518, 634, 300, 26},
+                    false,
+                    1065});
 
     // Hidden: pan gains, pan RC sensitivity and servo direction, servo
     // centres with their spin controls, servo types and control modes.
@@ -213,31 +340,49 @@ std::vector<ControlRow> BuildTable()
         const char* boxName;
         int exchange;
     } kPan[4] = {
-        {idc::PanTotalSlider, idc::PanTotal, "Pan Total Gain slider", "Pan Total Gain", 9},
-        {idc::PanIntSlider, idc::PanInt, "Pan Integral Gain slider", "Pan Integral Gain", 8},
-        {idc::PanVelSlider, idc::PanVel, "Pan Velocity Gain slider", "Pan Velocity Gain", 7},
-        {idc::PanAccSlider, idc::PanAcc, "Pan Accelerate Gain slider", "Pan Accelerate Gain", 22},
+        {idc::PanTotalSlider, idc::PanTotal, QT_TRANSLATE_NOOP("MainScreenTable", "Pan Total Gain slider"),
+         QT_TRANSLATE_NOOP("MainScreenTable", "Pan Total Gain"), 9},
+        {idc::PanIntSlider, idc::PanInt, QT_TRANSLATE_NOOP("MainScreenTable", "Pan Integral Gain slider"),
+         QT_TRANSLATE_NOOP("MainScreenTable", "Pan Integral Gain"), 8},
+        {idc::PanVelSlider, idc::PanVel, QT_TRANSLATE_NOOP("MainScreenTable", "Pan Velocity Gain slider"),
+         QT_TRANSLATE_NOOP("MainScreenTable", "Pan Velocity Gain"), 7},
+        {idc::PanAccSlider, idc::PanAcc, QT_TRANSLATE_NOOP("MainScreenTable", "Pan Accelerate Gain slider"),
+         QT_TRANSLATE_NOOP("MainScreenTable", "Pan Accelerate Gain"), 22},
     };
     for (const auto& pan : kPan) {
         rows.push_back({pan.slider, T::Slider, pan.sliderName, nowhere, true});
         rows.push_back(ValueBox(pan.box, T::Edit, nowhere, 0, 0, pan.exchange, pan.boxName, true));
     }
-    rows.push_back(ValueBox(idc::PanRcSensitivity, T::Edit, nowhere, 0, 0, 19, "Pan RC Sensitivity", true));
-    rows.push_back({idc::PanServoReverse, T::CheckBox, "Pan Servo Reverse", nowhere, true});
-    rows.push_back(ValueBox(idc::RollServoCenter, T::Edit, nowhere, 0, 0, 11, "Roll Servo Center", true));
-    rows.push_back({idc::RollServoCenterSpin, T::Spin, "Roll Servo Center spin", nowhere, true});
-    rows.push_back(ValueBox(idc::TiltServoCenter, T::Edit, nowhere, 0, 0, 10, "Tilt Servo Center", true));
-    rows.push_back({idc::TiltServoCenterSpin, T::Spin, "Tilt Servo Center spin", nowhere, true});
-    rows.push_back(ValueBox(idc::PanServoCenter, T::Edit, nowhere, 0, 0, 12, "Pan Servo Center", true));
-    rows.push_back({idc::PanServoCenterSpin, T::Spin, "Pan Servo Center spin", nowhere, true});
+    rows.push_back(ValueBox(idc::PanRcSensitivity, T::Edit, nowhere, 0, 0, 19,
+                            QT_TRANSLATE_NOOP("MainScreenTable", "Pan RC Sensitivity"), true));
+    rows.push_back({idc::PanServoReverse, T::CheckBox,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Pan Servo Reverse"), nowhere, true});
+    rows.push_back(ValueBox(idc::RollServoCenter, T::Edit, nowhere, 0, 0, 11,
+                            QT_TRANSLATE_NOOP("MainScreenTable", "Roll Servo Center"), true));
+    rows.push_back({idc::RollServoCenterSpin, T::Spin,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Roll Servo Center spin"), nowhere, true});
+    rows.push_back(ValueBox(idc::TiltServoCenter, T::Edit, nowhere, 0, 0, 10,
+                            QT_TRANSLATE_NOOP("MainScreenTable", "Tilt Servo Center"), true));
+    rows.push_back({idc::TiltServoCenterSpin, T::Spin,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Tilt Servo Center spin"), nowhere, true});
+    rows.push_back(ValueBox(idc::PanServoCenter, T::Edit, nowhere, 0, 0, 12,
+                            QT_TRANSLATE_NOOP("MainScreenTable", "Pan Servo Center"), true));
+    rows.push_back({idc::PanServoCenterSpin, T::Spin,
+                    QT_TRANSLATE_NOOP("MainScreenTable", "Pan Servo Center spin"), nowhere, true});
     const std::vector<const char*> servoTypes = ItemsOf(&P::ROLL_SERVO_TYPE);
     const std::vector<const char*> controlModes = ItemsOf(&P::ROLL_CTRL_MODE);
-    rows.push_back({idc::RollServoType, T::Combo, "Roll Servo Type", nowhere, true, 0, 0, servoTypes});
-    rows.push_back({idc::RollControlMode, T::Combo, "Roll Control Mode", nowhere, true, 0, 0, controlModes});
-    rows.push_back({idc::TiltServoType, T::Combo, "Tilt Servo Type", nowhere, true, 0, 0, servoTypes});
-    rows.push_back({idc::TiltControlMode, T::Combo, "Tilt Control Mode", nowhere, true, 0, 0, controlModes});
-    rows.push_back({idc::PanServoType, T::Combo, "Pan Servo Type", nowhere, true, 0, 0, servoTypes});
-    rows.push_back({idc::PanControlMode, T::Combo, "Pan Control Mode", nowhere, true, 0, 0, controlModes});
+    rows.push_back({idc::RollServoType, T::Combo, QT_TRANSLATE_NOOP("MainScreenTable", "Roll Servo Type"),
+                    nowhere, true, 0, 0, servoTypes, nullptr, 0, kControllerChoiceContext});
+    rows.push_back({idc::RollControlMode, T::Combo, QT_TRANSLATE_NOOP("MainScreenTable", "Roll Control Mode"),
+                    nowhere, true, 0, 0, controlModes, nullptr, 0, kControllerChoiceContext});
+    rows.push_back({idc::TiltServoType, T::Combo, QT_TRANSLATE_NOOP("MainScreenTable", "Tilt Servo Type"),
+                    nowhere, true, 0, 0, servoTypes, nullptr, 0, kControllerChoiceContext});
+    rows.push_back({idc::TiltControlMode, T::Combo, QT_TRANSLATE_NOOP("MainScreenTable", "Tilt Control Mode"),
+                    nowhere, true, 0, 0, controlModes, nullptr, 0, kControllerChoiceContext});
+    rows.push_back({idc::PanServoType, T::Combo, QT_TRANSLATE_NOOP("MainScreenTable", "Pan Servo Type"),
+                    nowhere, true, 0, 0, servoTypes, nullptr, 0, kControllerChoiceContext});
+    rows.push_back({idc::PanControlMode, T::Combo, QT_TRANSLATE_NOOP("MainScreenTable", "Pan Control Mode"),
+                    nowhere, true, 0, 0, controlModes, nullptr, 0, kControllerChoiceContext});
     return rows;
 }
 

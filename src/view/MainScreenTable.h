@@ -13,6 +13,8 @@ namespace qav {
 inline constexpr int kMainScreenWidth = 1000;
 inline constexpr int kMainScreenHeight = 672;
 
+// The translation context the table's captions are marked with.
+inline constexpr char kMainScreenContext[] = "MainScreenTable";
 const std::vector<ControlRow>& MainScreenControls();
 
 // Captions drawn transparent in black over the screen's background.

@@ -6,6 +6,8 @@
 #include "view/ScreenLink.h"
 #include "view/ScreenStatus.h"
 
+#include <QCoreApplication>
+
 namespace qav {
 
 void MotorHandOver::Run()
@@ -15,8 +17,9 @@ void MotorHandOver::Run()
     const int controllerPort = link_.TickActive() ? link_.OpenedPortNumber() : 0;
     answers_.TakeDownLink();
     status_.SetText(QString());
-    status_.SetText(
-        QStringLiteral("$INKblue$Go to motor configuration, please connect to motor config port!"));
+    status_.SetText(QStringLiteral("$INKblue$") +
+                    QCoreApplication::translate(
+                        "MotorHandOver", "Go to motor configuration, please connect to motor config port!"));
     {
         CMotorConfigDlg dialog(params_, receiver_, prompts_, startupDirectory_, form_.window(),
                                controllerPort, &valuesKnown_, &flashSet_);
@@ -25,7 +28,9 @@ void MotorHandOver::Run()
             area->repaint();
         status_.SetText(QString());
         status_.SetText(
-            QStringLiteral("$INKblue$Please connect to main controller config port, and open COM port!"));
+            QStringLiteral("$INKblue$") +
+            QCoreApplication::translate("MotorHandOver",
+                                        "Please connect to main controller config port, and open COM port!"));
         status_.SetGate(false);
     }
 }

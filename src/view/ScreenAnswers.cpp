@@ -10,6 +10,8 @@
 #include "view/ScreenLink.h"
 #include "view/ScreenStatus.h"
 
+#include <QCoreApplication>
+
 namespace qav {
 namespace {
 
@@ -20,7 +22,9 @@ QString FromUtf8(std::string_view s)
 
 QString ConnectPrompt()
 {
-    return QStringLiteral("$INKblue$COM port open successfully, please connect QAV-NUVA!");
+    return QStringLiteral("$INKblue$") +
+           QCoreApplication::translate("ScreenAnswers",
+                                       "COM port open successfully, please connect QAV-NUVA!");
 }
 
 } // namespace
@@ -76,13 +80,15 @@ void ScreenAnswers::OnLinkEstablished()
     live_.ForgetShownValues();
     live_.SetStale(false);
     status_.SetGate(true);
-    status_.ShowMessage(QStringLiteral("$INKblue$QAV-NUVA connected successfully!"));
+    status_.ShowMessage(QStringLiteral("$INKblue$") +
+                        QCoreApplication::translate("ScreenAnswers", "QAV-NUVA connected successfully!"));
     form_.Enable(idc::LoadConfig, true);
 }
 
 void ScreenAnswers::OnLinkLost()
 {
-    QString said = QStringLiteral("$INKred$QAV-NUVA disconnected!");
+    QString said =
+        QStringLiteral("$INKred$") + QCoreApplication::translate("ScreenAnswers", "QAV-NUVA disconnected!");
     // A line that gave back only our own frames is a wiring fault, not a
     // controller that is off: the reason follows what the line says.
     if (engine_.Sent().EchoesSinceAnswer() != 0) {
@@ -145,7 +151,9 @@ void ScreenAnswers::OnCommandResult(const ControllerResult& result, std::uint8_t
 
 void ScreenAnswers::OnFirmwareVersion(std::uint8_t tenths)
 {
-    form_.SetText(idc::FirmwareVersion, QString::fromStdString(FormatFirmwareVersion(tenths)));
+    form_.SetText(
+        idc::FirmwareVersion,
+        QCoreApplication::translate("ScreenAnswers", "Firmware Version:V%1").arg(tenths / 10.0, 0, 'f', 1));
     if (QWidget* label = form_.Control(idc::FirmwareVersion))
         label->repaint();
 }
@@ -166,7 +174,8 @@ void ScreenAnswers::OnEchoDecoded(std::uint8_t type)
         break;
     case kTypeReadPan:
         boxes_.ShowParameterSet(kPanGainsAndAngles);
-        status_.ShowMessage(QStringLiteral("$INKblue$All parameters updated!"));
+        status_.ShowMessage(QStringLiteral("$INKblue$") +
+                            QCoreApplication::translate("ScreenAnswers", "All parameters updated!"));
         break;
     default:
         break;

@@ -5,6 +5,8 @@
 #include "protocol/ControllerProtocol.h"
 #include "view/ScreenValues.h"
 
+#include <QCoreApplication>
+
 #include <functional>
 
 namespace qav {
@@ -62,8 +64,14 @@ public:
     // An Enter press or release: true when it commits the focused box.
     bool TakeEnter(bool keyDown, bool autoRepeat);
 
-    static QString IntParseMessage() { return QStringLiteral("请键入一个整数。"); }
-    static QString FloatParseMessage() { return QStringLiteral("请键入一个数。"); }
+    static QString IntParseMessage()
+    {
+        return QCoreApplication::translate("ScreenBoxes", "请键入一个整数。");
+    }
+    static QString FloatParseMessage()
+    {
+        return QCoreApplication::translate("ScreenBoxes", "请键入一个数。");
+    }
 
 private:
     void ShowParseError(int box, const QString& message);

@@ -7,15 +7,12 @@
 #include "view/ScreenStatus.h"
 #include "view/ScreenStore.h"
 
+#include <QCoreApplication>
+
 namespace qav {
 namespace {
 
 using namespace edit;
-
-QString Msg(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 } // namespace
 
@@ -27,7 +24,7 @@ void ScreenCommands::OnMotorReverse(int checkBox)
     // The box has already toggled when the click arrives.
     const bool reversed = form_.Checked(checkBox);
     params_.*d->param = reversed ? kReversed : kNormal;
-    status_.ShowMessage(Msg(reversed ? d->reversed : d->normal));
+    status_.ShowMessage(Said(reversed ? d->reversed : d->normal));
     store_.ServoCenters();
     link_.SelectFrameType(kTypeGains);
 }
@@ -40,7 +37,7 @@ void ScreenCommands::OnCommandButton(int button)
     // The code rides in every frame until the controller reports its result.
     link_.commandCode = c->code;
     link_.SelectFrameType(kTypePoll);
-    status_.ShowMessage(Msg(c->message));
+    status_.ShowMessage(Said(c->message));
 }
 
 void ScreenCommands::OnWriteSettingsToFlash()
@@ -54,7 +51,8 @@ void ScreenCommands::OnWriteSettingsToFlash()
     store_.ServoCenters();
     store_.LimitsAndRc();
     link_.SelectFrameType(kTypeGains);
-    status_.ShowMessage(QStringLiteral("$INKgreen$Writting setting to flash..."));
+    status_.ShowMessage(QStringLiteral("$INKgreen$") +
+                        QCoreApplication::translate("ScreenCommands", "Writting setting to flash..."));
 }
 
 // ---- lists -------------------------------------------------------------------------
@@ -72,7 +70,9 @@ void ScreenCommands::OnReceiverTypeSelected()
         return;
     // The link timer keeps sending while the notice is open.
     prompts_.ReceiverTypeChanged(form_.window());
-    status_.ShowMessage(QStringLiteral("$INKblue$Receiver type uploaded successfully!"));
+    status_.ShowMessage(
+        QStringLiteral("$INKblue$") +
+        QCoreApplication::translate("ScreenCommands", "Receiver type uploaded successfully!"));
 }
 
 void ScreenCommands::OnModeListSelected(int list)
@@ -84,7 +84,7 @@ void ScreenCommands::OnModeListSelected(int list)
         return;
     const auto i = static_cast<std::size_t>(index);
     params_.*m->param = static_cast<std::uint8_t>(items[i].value);
-    status_.ShowMessage(Msg(m->messages[i]));
+    status_.ShowMessage(Said(m->messages[i]));
     link_.SelectFrameType(kTypeGains);
 }
 

@@ -6,15 +6,12 @@
 #include "view/ScreenStatus.h"
 #include "view/ScreenStore.h"
 
+#include <QCoreApplication>
+
 namespace qav {
 namespace {
 
 using namespace edit;
-
-QString Msg(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 // What a box holds while a number is being typed: nothing to read yet.
 bool InBetween(const QString& text)
@@ -22,7 +19,12 @@ bool InBetween(const QString& text)
     return text.isEmpty() || text == QLatin1String("-");
 }
 
-const QString kGainsUploaded = QStringLiteral("$INKblue$Gains uploaded successfully!");
+// Made when shown, so that the translation installed then applies.
+QString GainsUploaded()
+{
+    return QStringLiteral("$INKblue$") +
+           QCoreApplication::translate("ScreenEditor", "Gains uploaded successfully!");
+}
 
 } // namespace
 
@@ -93,7 +95,7 @@ void ScreenEditor::OnSliderMoved(int id)
     boxes_.Values().Int(g->box) = form_.SliderPos(g->slider);
     boxes_.ShowAll();
     link_.SelectFrameType(kTypeGains);
-    status_.ShowMessage(Msg(g->moved));
+    status_.ShowMessage(Said(g->moved));
 }
 
 void ScreenEditor::OnSliderReleased(int id)
@@ -104,13 +106,13 @@ void ScreenEditor::OnSliderReleased(int id)
     params_.*g->param = static_cast<std::uint16_t>(boxes_.Values().Int(g->box));
     store_.Gains();
     link_.SelectFrameType(kTypeGains);
-    status_.ShowMessage(kGainsUploaded);
+    status_.ShowMessage(GainsUploaded());
 }
 
 void ScreenEditor::OnGainBoxChanged(int box)
 {
     const GainRow* g = FindRow(kGains, box, &GainRow::box);
-    status_.ShowMessage(Msg(g->prompt));
+    status_.ShowMessage(Said(g->prompt));
     if (InBetween(form_.Text(box)))
         return;
     boxes_.ReadAll();
@@ -129,7 +131,7 @@ void ScreenEditor::CommitGains()
     boxes_.SyncSliders();
     store_.Gains();
     link_.SelectFrameType(kTypeGains);
-    status_.ShowMessage(kGainsUploaded);
+    status_.ShowMessage(GainsUploaded());
 }
 
 // ---- angle limits ------------------------------------------------------------
@@ -144,7 +146,7 @@ void ScreenEditor::OnAngleLimitChanged(int box)
     value = ClampInto(Rules(l->param).typing, value);
     boxes_.ShowAll();
     params_.*l->param = value;
-    status_.ShowMessage(Msg(l->prompt));
+    status_.ShowMessage(Said(l->prompt));
 }
 
 void ScreenEditor::CommitAngleLimit(int box)
@@ -160,7 +162,7 @@ void ScreenEditor::CommitAngleLimit(int box)
         }
     }
     if (crossed) {
-        status_.ShowMessage(Msg(crossed->failure));
+        status_.ShowMessage(Said(crossed->failure));
     } else {
         // What is uploaded is what the boxes show: 45 becomes 44, the value
         // the controller holds and reports back.
@@ -169,7 +171,9 @@ void ScreenEditor::CommitAngleLimit(int box)
         boxes_.ShowAll();
         store_.LimitsAndRc();
         link_.SelectFrameType(kTypeGains);
-        status_.ShowMessage(QStringLiteral("$INKblue$Angle limitations uploaded successfully!"));
+        status_.ShowMessage(
+            QStringLiteral("$INKblue$") +
+            QCoreApplication::translate("ScreenEditor", "Angle limitations uploaded successfully!"));
     }
     // The focused box is brought into its range whatever the cross-check
     // said; only a value from the controller or a file can be outside it.
@@ -177,7 +181,7 @@ void ScreenEditor::CommitAngleLimit(int box)
     const ValueRange range = Rules(l->param).range;
     std::int32_t& value = boxes_.Values().Int(box);
     if (!range.Contains(value))
-        status_.ShowMessage(Msg(l->outOfRange));
+        status_.ShowMessage(Said(l->outOfRange));
     value = ClampInto(range, value);
     boxes_.ShowAll();
 }
@@ -204,7 +208,7 @@ int ScreenEditor::MinimumBoxOf(int maxBox)
 void ScreenEditor::OnRcSensitivityChanged(int box)
 {
     const auto* rc = FindRow(kRcSensitivities, box, &BoxRow<std::uint8_t>::box);
-    status_.ShowMessage(Msg(rc->prompt));
+    status_.ShowMessage(Said(rc->prompt));
     if (InBetween(form_.Text(box)))
         return;
     boxes_.ReadAll();
@@ -223,7 +227,7 @@ void ScreenEditor::CommitRcSensitivity(int box)
     // Stores the angle limits too, without their cross-check.
     store_.LimitsAndRc();
     link_.SelectFrameType(kTypeGains);
-    status_.ShowMessage(Msg(rc->confirmation));
+    status_.ShowMessage(Said(rc->confirmation));
 }
 
 // ---- initial angles ------------------------------------------------------------
@@ -231,7 +235,7 @@ void ScreenEditor::CommitRcSensitivity(int box)
 void ScreenEditor::OnInitAngleChanged(int box)
 {
     // Nothing is read or stored before Enter.
-    status_.ShowMessage(Msg(FindRow(kInitAngles, box, &InitAngleRow::box)->prompt));
+    status_.ShowMessage(Said(FindRow(kInitAngles, box, &InitAngleRow::box)->prompt));
 }
 
 void ScreenEditor::CommitInitAngle(int box)
@@ -245,7 +249,7 @@ void ScreenEditor::CommitInitAngle(int box)
     boxes_.ShowAll();
     store_.InitAngles();
     link_.SelectFrameType(kTypeGains);
-    status_.ShowMessage(Msg(a->confirmation));
+    status_.ShowMessage(Said(a->confirmation));
 }
 
 // ---- servo centres (hidden) ------------------------------------------------------
@@ -260,7 +264,7 @@ void ScreenEditor::OnServoCenterChanged(int box)
     value = ClampInto(Rules(c->param).range, value);
     boxes_.ShowAll();
     params_.*c->param = static_cast<std::int16_t>(value);
-    status_.ShowMessage(Msg(c->prompt));
+    status_.ShowMessage(Said(c->prompt));
 }
 
 void ScreenEditor::CommitServoCenter(int box)
@@ -271,7 +275,7 @@ void ScreenEditor::CommitServoCenter(int box)
     boxes_.ShowAll();
     store_.ServoCenters();
     link_.SelectFrameType(kTypeGains);
-    status_.ShowMessage(Msg(c->confirmation));
+    status_.ShowMessage(Said(c->confirmation));
 }
 
 } // namespace qav

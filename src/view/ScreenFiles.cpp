@@ -10,10 +10,10 @@
 #include "view/ScreenStatus.h"
 #include "view/TuningAids.h"
 
-#include <QWidget>
-
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QWidget>
 
 #include <cerrno>
 
@@ -24,17 +24,17 @@ using namespace edit;
 
 struct FileKindRow
 {
-    const char* filter;        // Qt's form
+    const char* filter;        // Qt's form, marked under "ScreenFiles"
     const char* defaultSuffix; // added by the save chooser to a bare name
     bool confirmOverwrite;
 };
 // By ConfigFileKind.
 constexpr FileKindRow kFileKinds[] = {
-    {"Config File (*.bgsc)", "bgsc", true},
+    {QT_TRANSLATE_NOOP("ScreenFiles", "Config File (*.bgsc)"), "bgsc", true},
     // ".ini" is appended by the save command itself, and to the name as
     // chosen, so the chooser neither adds a suffix nor asks about a file it
     // may not write.
-    {"Config File (*.ini)", "", false},
+    {QT_TRANSLATE_NOOP("ScreenFiles", "Config File (*.ini)"), "", false},
 };
 
 const FileKindRow& RowOf(ConfigFileKind kind)
@@ -45,8 +45,20 @@ const FileKindRow& RowOf(ConfigFileKind kind)
 // Names of four characters or less are refused, as the Windows tool did.
 constexpr qsizetype kShortestRefusedName = 4;
 
-const QString kOpenTitle = QStringLiteral("Select config file");
-const QString kSaveTitle = QStringLiteral("Save config file");
+// Made when shown, so that the translation installed then applies.
+QString OpenTitle()
+{
+    return QCoreApplication::translate("ScreenFiles", "Select config file");
+}
+QString SaveTitle()
+{
+    return QCoreApplication::translate("ScreenFiles", "Save config file");
+}
+QString FilterOf(const FileKindRow& row)
+{
+    return QCoreApplication::translate("ScreenFiles", row.filter);
+}
+
 const QString kIniSuffix = QStringLiteral(".ini");
 
 } // namespace
@@ -68,9 +80,12 @@ QWidget* ScreenFiles::Window() const
 void ScreenFiles::ReportShortFileName(ConfigFileKind kind)
 {
     if (kind == ConfigFileKind::Bgsc)
-        status_.ShowMessage(QStringLiteral("$INKblue$File name too short, please re-select!"));
+        status_.ShowMessage(
+            QStringLiteral("$INKblue$") +
+            QCoreApplication::translate("ScreenFiles", "File name too short, please re-select!"));
     else
-        prompts_.Message(Window(), AppTitle(), QStringLiteral("File name too short, please re-select!"),
+        prompts_.Message(Window(), AppTitle(),
+                         QCoreApplication::translate("ScreenFiles", "File name too short, please re-select!"),
                          MessageButtons::Ok);
 }
 
@@ -80,8 +95,7 @@ void ScreenFiles::LoadCommand(ConfigFileKind kind)
     QStringList places;
     if (!backupFolder_.empty() && QFileInfo(QString::fromStdString(backupFolder_)).isDir())
         places << QString::fromStdString(backupFolder_);
-    const QString path =
-        prompts_.OpenFileName(Window(), kOpenTitle, QString::fromUtf8(RowOf(kind).filter), places);
+    const QString path = prompts_.OpenFileName(Window(), OpenTitle(), FilterOf(RowOf(kind)), places);
     if (path.isEmpty())
         return;
     if (path.size() <= kShortestRefusedName) {
@@ -100,7 +114,7 @@ void ScreenFiles::SaveCommand(ConfigFileKind kind)
         return;
     }
     const FileKindRow& row = RowOf(kind);
-    QString path = prompts_.SaveFileName(Window(), kSaveTitle, QString::fromUtf8(row.filter),
+    QString path = prompts_.SaveFileName(Window(), SaveTitle(), FilterOf(row),
                                          QString::fromUtf8(row.defaultSuffix), row.confirmOverwrite);
     if (path.isEmpty())
         return;
@@ -137,21 +151,24 @@ void ScreenFiles::LoadConfigFile(const QString& path)
     link_.SelectFrameType(kTypeGains);
     const KeptKeys kept = KeptKeysOf(found.missing);
     if (link_.linkEstablished && status_.GateOpen()) {
-        status_.ShowMessage(QStringLiteral("$INKblue$Config file uploaded successfully!") + report +
-                            kept.count);
+        status_.ShowMessage(QStringLiteral("$INKblue$") +
+                            QCoreApplication::translate("ScreenFiles", "Config file uploaded successfully!") +
+                            report + kept.count);
         status_.SetDetails(kept.list);
     } else if (!found.missing.empty()) {
         // Nothing is uploaded without a controller, but what was kept is
         // worth saying all the same.
-        status_.SetText(QStringLiteral("$INKblue$Config file loaded.") + kept.count);
+        status_.SetText(QStringLiteral("$INKblue$") +
+                        QCoreApplication::translate("ScreenFiles", "Config file loaded.") + kept.count);
         status_.SetDetails(kept.list);
     }
 }
 
 QString ScreenFiles::NothingToSaveMessage()
 {
-    return QStringLiteral("Nothing to save yet: no values have been read from a controller or loaded from a "
-                          "file.");
+    return QCoreApplication::translate("ScreenFiles",
+                                       "Nothing to save yet: no values have been read from a controller or "
+                                       "loaded from a file.");
 }
 
 bool ScreenFiles::SaveConfigFile(const QString& path)

@@ -4,6 +4,7 @@
 #include "ui/Skin.h"
 #include "ui/UnflashedMark.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 
@@ -21,14 +22,16 @@ TuningAids::TuningAids(QWidget& screen, IPrompts& prompts, IControllerEvents& sc
     : screenWidget_(screen), prompts_(prompts), screen_(screenEvents), engine_(engine), params_(params),
       valuesKnown_(valuesKnown)
 {
-    plotsButton_ = new QPushButton(QStringLiteral("Live Plots"), &screen);
+    plotsButton_ = new QPushButton(QCoreApplication::translate("TuningAids", "Live Plots"), &screen);
     plotsButton_->setObjectName(QStringLiteral("livePlots"));
     plotsButton_->setProperty(kSkinKindProperty, static_cast<int>(SkinKind::PushButton));
-    plotsButton_->setToolTip(QStringLiteral("Attitude, RC channels and accelerations against time (Ctrl+P)"));
+    plotsButton_->setToolTip(QCoreApplication::translate(
+        "TuningAids", "Attitude, RC channels and accelerations against time (Ctrl+P)"));
     plotsButton_->setGeometry(kPlotsButtonRect);
     QObject::connect(plotsButton_, &QPushButton::clicked, &screen, [this] { OpenPlotWindow(); });
 
-    unflashedIndicator_ = MakeUnflashedMark(&screen, kUnflashedRect, QStringLiteral("controller"));
+    unflashedIndicator_ =
+        MakeUnflashedMark(&screen, kUnflashedRect, QCoreApplication::translate("TuningAids", "controller"));
 }
 
 void TuningAids::OpenPlotWindow()

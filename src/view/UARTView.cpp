@@ -34,7 +34,7 @@ void SetRangeOf(FormHost& host, int id, const ValueRange& range)
 } // namespace
 
 CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& prompts, QWidget* parent)
-    : FormHost(MainScreenControls(), this, parent), params_(params), prompts_(prompts),
+    : FormHost(MainScreenControls(), this, parent, kMainScreenContext), params_(params), prompts_(prompts),
       tuning_(*this, prompts, *this, engine_, params, valuesKnown_), engine_(params, tuning_), link_(*this),
       comChoice_(*this, idc::ComList, kSettingsComKey, kSettingsComNameKey), status_(status, engine_.State()),
       boxes_(*this, prompts, params), store_(boxes_, params), live_(*this, boxes_.Values(), engine_.State()),

@@ -7,7 +7,9 @@
 #include "app/MainFrame.h"
 #include "app/UARTDoc.h"
 #include "files/ParamReference.h"
+#include "protocol/ControllerParamTable.h"
 #include "serial/PortList.h"
+#include "ui/InkStatusBar.h"
 #include "ui/PlotWindow.h"
 #include "upgrade/UpgradeOutcome.h"
 #include "view/MotorConfigDlg.h"
@@ -55,15 +57,18 @@ QString Lupdate()
                                                                 : QString();
 }
 
-// The .ts lupdate writes for the GUI's folders. The include path lets it
-// see the classes' namespace, as moc names a class's context.
+// The .ts lupdate writes for the GUI's folders, and for the parameter
+// table whose list items the GUI shows (marked with QAV_TRANSLATE_NOOP, as
+// Qt-free code cannot use Qt's macro). The include path lets it see the
+// classes' namespace, as moc names a class's context.
 QString RunLupdate(const QString& lupdate, const QString& ts)
 {
     const QString src = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../src");
     QProcess run;
     run.setProcessChannelMode(QProcess::MergedChannels);
     run.start(lupdate,
-              {"-silent", "-no-obsolete", "-I", src, src + "/app", src + "/view", src + "/ui", "-ts", ts});
+              {"-silent", "-no-obsolete", "-tr-function-alias", "QT_TRANSLATE_NOOP+=QAV_TRANSLATE_NOOP", "-I",
+               src, src + "/app", src + "/view", src + "/ui", src + "/protocol", "-ts", ts});
     EXPECT_TRUE(run.waitForFinished(-1));
     EXPECT_EQ(run.exitCode(), 0) << run.readAll().toStdString();
     return ts;
@@ -316,8 +321,7 @@ const WindowRow kWindows[] = {
          Built built = Own(s, std::move(frame));
          built.root = screen;
          return built;
-     },
-     "the main screen's texts (src/view/UARTView*.cpp, MainScreenTable.cpp) are not marked yet"},
+     }},
     {"ExitConfirmDialog",
      [] { return Own(std::make_shared<Shared>(), std::make_unique<CExitConfirmDlg>()); }},
     {"AboutDialog", [] { return Own(std::make_shared<Shared>(), std::make_unique<CAboutDlg>()); }},
@@ -416,6 +420,48 @@ TEST_P(TranslatedWindows, EveryWordComesFromACollectedSource)
     EXPECT_TRUE(untranslated.isEmpty()) << untranslated.join('\n').toStdString();
     // The walk saw the window's words: its title came through the translation.
     EXPECT_TRUE(ShownTexts(built.root->window()).join(' ').contains(QChar(kOpen)));
+}
+
+// The main screen's status line and choosers, driven without a port: the
+// prompt of a save with nothing read, and the status line (its words, and
+// the details in its tooltip) after an .ini file without most keys loaded.
+TEST_F(TranslatedWindows, MainScreenStatusLineAndPromptsComeFromCollectedSources)
+{
+    if (!translator_)
+        GTEST_SKIP() << "lupdate or lrelease is not installed (Debian package qt6-l10n-tools)";
+    auto s = std::make_shared<Shared>();
+    CMainFrame frame(s->doc, s->controllerParams, s->prompts);
+    CUARTView& view = *frame.View();
+    // The kept keys the details list are values.
+    QStringList keys;
+    for (const ControllerParamRow& row : ControllerParamTable())
+        keys << QString::fromUtf8(row.key.data(), static_cast<qsizetype>(row.key.size()));
+
+    view.OnSaveIniCommand();
+    ASSERT_EQ(s->prompts.messages.size(), 1);
+    const QString path = QString::fromStdString(s->dir.File("tilt-only.ini"));
+    test::WriteWholeFile(path.toStdString(), "[PARAMETERS]\nPITCH_TOTAL=77\n");
+    s->prompts.openPath = path;
+    view.OnLoadIniCommand();
+    ASSERT_EQ(s->prompts.fileTitles.size(), 1);
+
+    const CInkStatusBar* line = frame.StatusLine();
+    const QString shown = InkPlainText(line->StatusText());
+    const QStringList texts{s->prompts.messages.first().text, s->prompts.fileTitles.first(),
+                            s->prompts.fileFilters.first(), shown};
+    for (const QString& text : texts) {
+        // Each went through a translation, and left no word outside it.
+        EXPECT_TRUE(text.contains(QChar(kOpen))) << text.toStdString();
+        EXPECT_EQ(WordsOutsideTranslations(text, keys), QString()) << text.toStdString();
+    }
+    Built built;
+    built.values = keys;
+    QStringList untranslated;
+    Walk(line, built, untranslated);
+    EXPECT_TRUE(untranslated.isEmpty()) << untranslated.join('\n').toStdString();
+    // The walk saw the details: the keys the file lacks, not the one it has.
+    EXPECT_TRUE(line->toolTip().contains(QStringLiteral("ROLL_TOTAL"))) << line->toolTip().toStdString();
+    EXPECT_FALSE(line->toolTip().contains(QStringLiteral("PITCH_TOTAL")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, TranslatedWindows, ::testing::ValuesIn(kWindows),
