@@ -122,7 +122,10 @@ public:
                     break;
                 continue;
             }
-            std::array<pollfd, 3> fds{pollfd{f_.port, POLLIN, 0}, pollfd{f_.stop, POLLIN, 0},
+            // While the owner reads, only a hang-up or an error of the
+            // port wakes the thread (poll reports those unasked).
+            const short portEvents = m_.shared->ownerReads.load() ? 0 : POLLIN;
+            std::array<pollfd, 3> fds{pollfd{f_.port, portEvents, 0}, pollfd{f_.stop, POLLIN, 0},
                                       pollfd{f_.wake, POLLIN, 0}};
             const Wake wake = WaitForActivity(fds);
             if (wake == Wake::Stop)
@@ -218,7 +221,11 @@ private:
     // False once the link is being stopped.
     bool Dispatch(std::uint32_t events)
     {
-        const DispatchResult result = DispatchLineEvents(events, dispatch_);
+        DispatchResult result;
+        {
+            std::lock_guard reading(m_.shared->readLock);
+            result = DispatchLineEvents(events, dispatch_);
+        }
         if (port_.HungUp())
             m_.MarkFarSideGone();
         // Readable but nothing came: do not spin on it.
@@ -281,6 +288,8 @@ public:
         if (fds_.waitingUnbounded.exchange(false))
             Signal(fds_.wake);
     }
+
+    void Rewatch() override { Signal(fds_.wake); }
 
 private:
     WatchedFds fds_;

@@ -6,6 +6,7 @@
 #include "serial/MemoryPort.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <system_error>
 
@@ -232,6 +233,32 @@ void CSerialLink::SetNotifyThreshold(std::uint32_t bytes)
 void CSerialLink::NotifyReceived(bool notify)
 {
     shared_->notifyReceived.store(notify);
+    UpdateOwnerReads();
+}
+
+void CSerialLink::UpdateOwnerReads()
+{
+    const bool own = !shared_->notifyReceived.load() && port_ && port_->OwnerCanRead();
+    if (shared_->ownerReads.exchange(own) != own && monitor_)
+        monitor_->watcher->Rewatch();
+}
+
+std::uint32_t CSerialLink::TakeArrived()
+{
+    if (!IsOpen() || !shared_->ownerReads.load())
+        return 0;
+    std::lock_guard reading(shared_->readLock);
+    std::array<std::uint8_t, 1024> buffer{};
+    std::uint32_t total = 0;
+    for (;;) {
+        const std::uint32_t got = port_->ReadNow(buffer.data(), buffer.size());
+        if (got != 0)
+            shared_->queue.Append(buffer.data(), got);
+        shared_->receivedTotal.fetch_add(got, std::memory_order_relaxed);
+        total += got;
+        if (got < buffer.size())
+            return total;
+    }
 }
 
 std::uint32_t CSerialLink::QueuedCount() const
@@ -281,6 +308,7 @@ Result CSerialLink::StartMonitor(std::uint32_t extraModeBits)
         return Result::Failed(e.code().value(), std::string("cannot start the event thread: ") + e.what());
     }
     monitor_ = std::move(m);
+    UpdateOwnerReads();
     return {};
 }
 

@@ -162,6 +162,11 @@ public:
     // the queue on a timer); a device that has gone still is. On after
     // construction.
     void NotifyReceived(bool notify);
+    // While received bytes are not notified: queues what the device holds,
+    // read on the caller's thread where the device allows it (the event
+    // thread then does not wake for received bytes at all). Returns the
+    // bytes queued.
+    std::uint32_t TakeArrived();
 
     // True once the event thread has seen the far side hang up (an adapter
     // unplugged, a pseudo-terminal's master closed) since the last Open. Any
@@ -181,6 +186,8 @@ private:
     std::string devicePath_;
     std::shared_ptr<LinkShared> shared_;
     std::shared_ptr<LinkMonitor> monitor_;
+    // Sets LinkShared::ownerReads from the notify flag and the device.
+    void UpdateOwnerReads();
     std::thread thread_;
     std::vector<std::uint8_t> txRest_;
     std::uint32_t sentTotal_ = 0;

@@ -56,6 +56,12 @@ struct LinkShared
     std::atomic<std::uint32_t> notifyThreshold{1};
     // False while the owner takes received bytes on a timer of its own.
     std::atomic<bool> notifyReceived{true};
+    // Meanwhile, where the device allows it, the owner also reads them
+    // itself and the event thread leaves them alone: it then wakes for the
+    // line's state only, not for every answer.
+    std::atomic<bool> ownerReads{false};
+    // One reader of the device at a time, so bytes are queued in order.
+    std::mutex readLock;
     // The time one character takes on the line as set, in nanoseconds; 0
     // until the line is set.
     std::atomic<std::int64_t> characterNs{0};
@@ -118,6 +124,9 @@ public:
     // The link has set monitor.txPending: a watcher that waits without
     // looking at the transmit side should look.
     virtual void TransmitStarted() = 0;
+    // LinkShared::ownerReads changed: a watcher that waits for received
+    // bytes should look again at what it waits for.
+    virtual void Rewatch() {}
 };
 
 // One opened device. Owner's thread only. Destroying it closes the device
@@ -140,6 +149,11 @@ public:
     // Waits up to timeout (negative: no limit) for bytes and returns as soon
     // as some have come, up to n. For links without a receive queue.
     virtual std::uint32_t ReadDirect(std::uint8_t* dest, std::uint32_t n, std::chrono::milliseconds timeout) = 0;
+    // Whether the owner's thread may read the device beside the event
+    // thread (ReadNow); false where only the event thread can read it.
+    virtual bool OwnerCanRead() const { return false; }
+    // What has arrived, up to n, without waiting (only where OwnerCanRead).
+    virtual std::uint32_t ReadNow(std::uint8_t* /*dest*/, std::uint32_t /*n*/) { return 0; }
     // The body of an event thread for this device; nothing, with error set,
     // when it cannot be made.
     virtual std::unique_ptr<IPortWatcher> MakeWatcher(Result& error) = 0;

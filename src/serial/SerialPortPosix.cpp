@@ -144,6 +144,13 @@ public:
         return ReadWhenArrived(fd_, dest, n, timeout);
     }
 
+    bool OwnerCanRead() const override { return true; }
+    std::uint32_t ReadNow(std::uint8_t* dest, std::uint32_t n) override
+    {
+        bool hungUp = false; // the event thread sees it and tells the owner
+        return ReadArrived(fd_, dest, n, hungUp);
+    }
+
     std::unique_ptr<IPortWatcher> MakeWatcher(Result& error) override { return MakePosixWatcher(fd_, error); }
 
 private:

@@ -221,6 +221,7 @@ bool ScreenLink::event(QEvent* e)
 
 void ScreenLink::TakeReceived()
 {
+    serial_.TakeArrived();
     // While the frames are held back, the line is the probe's alone.
     if (FramesHeldBack()) {
         ReadIntoProbe();

@@ -5,6 +5,12 @@
 // the port that was opened when the board went away with it (an unplugged
 // USB adapter never comes back on the old descriptor).
 //
+// While the timer ticks, each tick first takes what has come (reading the
+// device itself where it can) and received bytes wake nobody: the thread
+// of the GUI wakes once per tick, the link's event thread only for the
+// line's state. The answer to a tick's frame is still taken before the
+// next frame is built, so the counter steps on every tick.
+//
 // The reopen is keyed by the port "Open COM Port" opened, never by what the
 // COM list shows or selects meanwhile.
 //

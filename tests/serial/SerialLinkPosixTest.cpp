@@ -265,6 +265,40 @@ TEST_F(SerialLinkPty, HangUpKeepsNotifyingWithoutSpinningAndCloses)
     EXPECT_EQ(link_.Write(buffer, 8), WriteResult::Refused);
 }
 
+TEST_F(SerialLinkPty, WithoutNotificationsTheOwnerReadsAndTheEventThreadOnlyWatches)
+{
+    OpenLink();
+    link_.NotifyReceived(false);
+    // Every byte comes through the owner's own reads, in order: had the
+    // event thread read any, those would be missing from what TakeArrived
+    // returned.
+    const auto sent = Pattern(3000, 7);
+    ASSERT_TRUE(pty_.Write(sent));
+    std::uint32_t taken = 0;
+    ASSERT_TRUE(test::PollUntil([&] {
+        taken += link_.TakeArrived();
+        return taken >= sent.size();
+    }));
+    EXPECT_EQ(taken, sent.size());
+    std::vector<std::uint8_t> got(sent.size());
+    EXPECT_EQ(link_.Read(got.data(), static_cast<std::uint32_t>(got.size()), CSerialLink::kInfinite),
+              sent.size());
+    EXPECT_EQ(got, sent);
+    EXPECT_FALSE(owner_->TryTake()) << "received bytes were notified";
+
+    // Back to notifications: the event thread reads again.
+    link_.NotifyReceived(true);
+    ASSERT_TRUE(pty_.Write(Pattern(32, 1)));
+    EXPECT_EQ(Receive(32), Pattern(32, 1));
+    EXPECT_EQ(link_.TakeArrived(), 0u);
+
+    // A hang-up is told while the owner reads.
+    link_.NotifyReceived(false);
+    pty_.CloseMaster();
+    EXPECT_TRUE(owner_->WaitForMessage(WM_PORT_RECEIVED, kPatience));
+    EXPECT_TRUE(link_.FarSideGone());
+}
+
 TEST_F(SerialLinkPty, ADeviceBackUnderTheSameNameIsReachedOnReconnect)
 {
     OpenLink();
