@@ -294,9 +294,11 @@ TEST_F(SerialLinkPty, WithoutNotificationsTheOwnerReadsAndTheEventThreadOnlyWatc
 
     // A hang-up is told while the owner reads.
     link_.NotifyReceived(false);
+    while (owner_->TryTake()) {
+    }
     pty_.CloseMaster();
     EXPECT_TRUE(owner_->WaitForMessage(WM_PORT_RECEIVED, kPatience));
-    EXPECT_TRUE(link_.FarSideGone());
+    EXPECT_TRUE(test::PollUntil([&] { return link_.FarSideGone(); }));
 }
 
 TEST_F(SerialLinkPty, ADeviceBackUnderTheSameNameIsReachedOnReconnect)
