@@ -1,6 +1,6 @@
 #include "protocol/TelemetryChannels.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace qav {
 namespace {
@@ -22,10 +22,15 @@ static_assert(ChannelsFit());
 
 std::string Printed(std::size_t channel, double value, bool plus)
 {
+    // Shown up to 50 times a second per channel: to_chars rounds as printf's
+    // "%.*f" does (both exactly), at a fraction of its cost.
     char text[48];
-    std::snprintf(text, sizeof text, plus && value >= 0 ? "+%.*f" : "%.*f",
-                  kTelemetryChannels[channel].decimals, value);
-    return text;
+    char* at = text;
+    if (plus && value >= 0)
+        *at++ = '+';
+    const auto done = std::to_chars(at, std::end(text), value, std::chars_format::fixed,
+                                    kTelemetryChannels[channel].decimals);
+    return std::string(text, done.ptr);
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+#include <utility>
+
 namespace qav {
 namespace {
 
@@ -43,6 +45,9 @@ CLiveBox::CLiveBox(QWidget* parent) : QLineEdit(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Whoever sets the line edit's text sets the value shown.
     connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
+        MakeText();
+        if (text != live_)
+            value_.reset();
         live_ = text;
         details_.clear();
         UpdateElision();
@@ -65,7 +70,7 @@ int CLiveBox::TextWidth() const
 
 QString CLiveBox::ShownText() const
 {
-    return elided_ ? fontMetrics().elidedText(live_, Qt::ElideRight, TextWidth()) : live_;
+    return elided_ ? fontMetrics().elidedText(LiveText(), Qt::ElideRight, TextWidth()) : LiveText();
 }
 
 void CLiveBox::SetDetails(const QString& details)
@@ -76,7 +81,7 @@ void CLiveBox::SetDetails(const QString& details)
 
 void CLiveBox::UpdateElision()
 {
-    elided_ = elide_ && fontMetrics().horizontalAdvance(live_) > TextWidth();
+    elided_ = elide_ && fontMetrics().horizontalAdvance(LiveText()) > TextWidth();
     QString tip = elided_ ? live_ : QString();
     if (!details_.isEmpty())
         tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + details_;
@@ -94,9 +99,33 @@ void CLiveBox::resizeEvent(QResizeEvent* event)
 
 void CLiveBox::SetLiveText(const QString& text)
 {
+    MakeText();
+    value_.reset();
     if (text == live_)
         return;
     live_ = text;
+    ShowNewValue();
+}
+
+void CLiveBox::SetLiveValue(double value, Format format, std::size_t key)
+{
+    const Value given{value, format, key};
+    if (value_ == given)
+        return;
+    value_ = given;
+    unmade_ = true;
+    ShowNewValue();
+}
+
+void CLiveBox::MakeText() const
+{
+    if (!std::exchange(unmade_, false))
+        return;
+    live_ = value_->format(value_->key, value_->value);
+}
+
+void CLiveBox::ShowNewValue()
+{
     details_.clear();
     UpdateElision();
     changedAt_ = now_();
@@ -115,6 +144,7 @@ void CLiveBox::FollowLiveText()
 {
     followTimer_.stop();
     followedAt_ = now_();
+    MakeText();
     if (text() != live_)
         setText(QString(live_)); // a copy: the change handler assigns live_
 }
@@ -260,6 +290,7 @@ bool CLiveBox::PaintsItself(const QString& text)
 
 void CLiveBox::paintEvent(QPaintEvent* event)
 {
+    MakeText();
     if (!FrameIsCurrent())
         RenderFrame();
     if (elided_ && !hasFocus() && !hasSelectedText()) {

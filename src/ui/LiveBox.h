@@ -43,8 +43,19 @@ public:
 
     // Shows `text` with the next paint; text() follows as said above.
     void SetLiveText(const QString& text);
-    // The value shown: the last one given, by SetLiveText or setText.
-    const QString& LiveText() const { return live_; }
+    // Shows the text `format` makes of `value` (with `key`, what the value
+    // is of), made only when the box is painted or its text is read: most
+    // of 50 values a second are never painted. The same value, format and
+    // key again change nothing.
+    using Format = QString (*)(std::size_t key, double value);
+    void SetLiveValue(double value, Format format, std::size_t key);
+    // The value shown: the last one given, by SetLiveText, SetLiveValue or
+    // setText.
+    const QString& LiveText() const
+    {
+        MakeText();
+        return live_;
+    }
 
     // Cut long texts with "…" (see above).
     void SetElideLongText(bool elide);
@@ -75,6 +86,17 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    struct Value
+    {
+        double value;
+        Format format;
+        std::size_t key;
+        bool operator==(const Value&) const = default;
+    };
+    // Makes live_ of the value given last, if that is not done yet.
+    void MakeText() const;
+    // What a new value to show sets off: its paint and the text following.
+    void ShowNewValue();
     // The colour behind the box: that of the group box or screen it is on.
     QColor Behind() const;
     // Brings the line edit's own text up to the value shown.
@@ -91,7 +113,10 @@ private:
     int TextWidth() const;
     void UpdateElision();
 
-    QString live_;
+    mutable QString live_;
+    // The value live_ is (or is yet to be) made of, when one was given.
+    std::optional<Value> value_;
+    mutable bool unmade_ = false;
     QString details_; // of live_
     bool elide_ = false;
     bool elided_ = false;

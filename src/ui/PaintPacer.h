@@ -31,8 +31,8 @@ class PaintPacer : public QObject
 {
 public:
     enum class Pace { Motion, Reading };
-    static constexpr std::chrono::milliseconds kMotionPeriod{40};
-    static constexpr std::chrono::milliseconds kReadingPeriod{120};
+    static constexpr std::chrono::milliseconds kMotionPeriod{50};
+    static constexpr std::chrono::milliseconds kReadingPeriod{150};
     // How long after its time a repaint waits for a value that would bring
     // it without a wake-up of its own.
     static constexpr std::chrono::milliseconds kLastValueWait{20};

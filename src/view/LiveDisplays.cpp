@@ -35,6 +35,11 @@ constexpr auto kLiveDisplays = [] {
     return ids;
 }();
 
+QString ChannelBoxText(std::size_t channel, double value)
+{
+    return QString::fromStdString(ChannelText(channel, value));
+}
+
 } // namespace
 
 void LiveDisplays::Init()
@@ -95,11 +100,11 @@ void LiveDisplays::ShowChannel(std::size_t channel, double value)
     const int box = kTelemetryChannels[channel].box;
     if (box == 0)
         return;
-    const QString text = QString::fromStdString(ChannelText(channel, value));
     // The box's screen value keeps up, so showing all values (after each
     // quarter of a read-back) puts back what is shown, not an old value.
     const auto entry = std::find_if(kExchangeOrder.begin(), kExchangeOrder.end(),
                                     [box](const ExchangeEntry& e) { return e.box == box; });
+    const bool textValue = entry != kExchangeOrder.end() && entry->kind == ValueKind::Text;
     if (entry != kExchangeOrder.end()) {
         switch (entry->kind) {
         case ValueKind::Int:
@@ -109,11 +114,15 @@ void LiveDisplays::ShowChannel(std::size_t channel, double value)
             values_.Float(box) = static_cast<float>(value);
             break;
         case ValueKind::Text:
-            values_.Text(box) = text;
+            values_.Text(box) = ChannelBoxText(channel, value);
             break;
         }
     }
-    SetLiveText(box, text);
+    // A live box writes the value out only when it paints it.
+    if (auto* live = qobject_cast<CLiveBox*>(form_.Control(box)); live && !textValue)
+        live->SetLiveValue(value, &ChannelBoxText, channel);
+    else
+        SetLiveText(box, ChannelBoxText(channel, value));
 }
 
 void LiveDisplays::ShowTelemetry(const ControllerTelemetry& t)

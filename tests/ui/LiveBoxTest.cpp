@@ -234,6 +234,53 @@ TEST(LiveBox, EveryValueIsPaintedAndTheTextFollows)
     QAccessible::setActive(false);
 }
 
+TEST(LiveBox, ValuesAreWrittenOutOnlyWhenPaintedOrRead)
+{
+    QWidget screen;
+    screen.resize(120, 60);
+    auto* box = new CLiveBox(&screen);
+    box->resize(100, 24);
+    auto* other = new QLineEdit(&screen); // where the focus is: the box is not being read
+    other->move(0, 30);
+    screen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen, static_cast<int>(test::kPatience.count())));
+    other->setFocus();
+    box->SetLiveText(QStringLiteral("0")); // the first value: the line edit's own text follows at once
+    static int written;
+    written = 0;
+    const CLiveBox::Format format = [](std::size_t key, double value) {
+        ++written;
+        return QString::number(value * static_cast<double>(key), 'f', 1);
+    };
+    PaintLog log(box);
+    const auto painted = [&](const char* text) {
+        log.shown.clear();
+        return test::WaitUntil([&] { return !log.shown.isEmpty(); }) &&
+               log.shown.join(u',') == QLatin1String(text);
+    };
+
+    // Values that come faster than the box paints: only the one painted is written out.
+    for (int i = 1; i <= 10; ++i)
+        box->SetLiveValue(i, format, 2);
+    EXPECT_EQ(written, 0);
+    EXPECT_TRUE(painted("20.0"));
+    EXPECT_EQ(written, 1);
+    // The same value again changes nothing; another key is another value.
+    box->SetLiveValue(10, format, 2);
+    EXPECT_EQ(PaintPacer::Instance().Pending(), 0);
+    box->SetLiveValue(10, format, 3);
+    EXPECT_EQ(box->LiveText(), QStringLiteral("30.0")); // read before its paint
+    EXPECT_TRUE(painted("30.0"));
+    EXPECT_EQ(written, 2);
+    // A text given in between replaces the value: the same value again is new.
+    box->SetLiveText(QStringLiteral("-"));
+    box->SetLiveValue(10, format, 3);
+    EXPECT_EQ(box->LiveText(), QStringLiteral("30.0"));
+    box->setText(QStringLiteral("7"));
+    box->SetLiveValue(10, format, 3);
+    EXPECT_EQ(box->LiveText(), QStringLiteral("30.0"));
+}
+
 TEST(LiveBox, ReadsAsALineEditToAssistiveTools)
 {
     QWidget screen;

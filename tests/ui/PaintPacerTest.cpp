@@ -37,6 +37,10 @@ TEST(PaintPacer, MotionAndReadingsKeepTheirPacesAndShareRounds)
     // The pacer's clock moves only when the test moves it.
     PaintPacer::Clock::time_point now = PaintPacer::Clock::now();
     pacer.SetClock([&] { return now; });
+    constexpr auto motionPeriod = PaintPacer::kMotionPeriod, readingPeriod = PaintPacer::kReadingPeriod;
+    // The steps below need a reading's period to span two motion rounds
+    // and a little more.
+    static_assert(2 * motionPeriod + 30ms <= readingPeriod);
     QWidget screen;
     screen.resize(200, 100);
     auto* attitude = new QWidget(&screen);
@@ -69,11 +73,13 @@ TEST(PaintPacer, MotionAndReadingsKeepTheirPacesAndShareRounds)
         std::chrono::milliseconds later; // the clock moved before the timer's next turn
         int attitudePaints, readingPaints, pending;
     } steps[] = {
-        {0ms, 1, 1, 2},                  // too soon for either
-        {39ms, 1, 1, 2},                 // the motion's period not yet over
-        {1ms, 2, 1, 1},                  // the motion goes; the reading waits
-        {50ms, 2, 1, 1},                 // nothing asked of the motion: the reading waits for its own time
-        {29ms, 2, 1, 1}, {1ms, 2, 2, 0}, // 120 ms after the last reading
+        {0ms, 1, 1, 2},                // too soon for either
+        {motionPeriod - 1ms, 1, 1, 2}, // the motion's period not yet over
+        {1ms, 2, 1, 1},                // the motion goes; the reading waits
+        {readingPeriod - motionPeriod - 30ms, 2, 1,
+         1}, // nothing asked of the motion: the reading waits for its own time
+        {29ms, 2, 1, 1},
+        {1ms, 2, 2, 0}, // a reading's period after the last reading
     };
     ask();
     for (const auto& step : steps) {
@@ -86,11 +92,11 @@ TEST(PaintPacer, MotionAndReadingsKeepTheirPacesAndShareRounds)
     }
 
     // A reading due before the motion's next round goes with this one.
-    now += 40ms; // the reading is due in 80 ms
+    now += motionPeriod; // the reading is due after the next motion round
     ask();
     EXPECT_TRUE(test::WaitUntil([&] { return paints.count[attitude] == 3; }));
     EXPECT_EQ(paints.count[reading], 2);
-    now += 50ms; // the reading is due in 30 ms, before the next motion round
+    now += readingPeriod - motionPeriod - 30ms; // the reading is due in 30 ms, before the next motion round
     ask();
     EXPECT_TRUE(test::WaitUntil([&] { return paints.count[attitude] == 4; }));
     EXPECT_EQ(paints.count[reading], 3);
