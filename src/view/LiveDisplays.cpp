@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace qav {
 namespace {
@@ -104,7 +105,6 @@ void LiveDisplays::ShowChannel(std::size_t channel, double value)
     // quarter of a read-back) puts back what is shown, not an old value.
     const auto entry = std::find_if(kExchangeOrder.begin(), kExchangeOrder.end(),
                                     [box](const ExchangeEntry& e) { return e.box == box; });
-    const bool textValue = entry != kExchangeOrder.end() && entry->kind == ValueKind::Text;
     if (entry != kExchangeOrder.end()) {
         switch (entry->kind) {
         case ValueKind::Int:
@@ -114,15 +114,22 @@ void LiveDisplays::ShowChannel(std::size_t channel, double value)
             values_.Float(box) = static_cast<float>(value);
             break;
         case ValueKind::Text:
-            values_.Text(box) = ChannelBoxText(channel, value);
+            unwritten_[channel] = value;
             break;
         }
     }
     // A live box writes the value out only when it paints it.
-    if (auto* live = qobject_cast<CLiveBox*>(form_.Control(box)); live && !textValue)
+    if (auto* live = qobject_cast<CLiveBox*>(form_.Control(box)))
         live->SetLiveValue(value, &ChannelBoxText, channel);
     else
         SetLiveText(box, ChannelBoxText(channel, value));
+}
+
+void LiveDisplays::WriteOutScreenTexts()
+{
+    for (std::size_t c = 0; c < kTelemetryChannelCount; ++c)
+        if (const std::optional<double> value = std::exchange(unwritten_[c], std::nullopt))
+            values_.Text(kTelemetryChannels[c].box) = ChannelBoxText(c, *value);
 }
 
 void LiveDisplays::ShowTelemetry(const ControllerTelemetry& t)

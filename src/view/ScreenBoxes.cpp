@@ -19,6 +19,8 @@ std::u16string_view Utf16(const QString& s)
 
 bool ScreenBoxes::ReadAll()
 {
+    if (beforeExchange_)
+        beforeExchange_();
     for (const ExchangeEntry& entry : kExchangeOrder) {
         const QString text = form_.Text(entry.box);
         // A box whose text and value are those of its last reading would
@@ -83,6 +85,8 @@ bool ScreenBoxes::TakeEnter(bool keyDown, bool autoRepeat)
 
 void ScreenBoxes::ShowAll()
 {
+    if (beforeExchange_)
+        beforeExchange_();
     ++showing_;
     bool liveRewritten = false;
     for (const ExchangeEntry& entry : kExchangeOrder) {

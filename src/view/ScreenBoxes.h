@@ -37,6 +37,9 @@ public:
 
     // Called when showing the values rewrote a live box.
     void SetOnLiveRewritten(std::function<void()> call) { onLiveRewritten_ = std::move(call); }
+    // Called before the boxes are read or the values shown: the live
+    // displays write out the text values they keep unwritten until then.
+    void SetBeforeExchange(std::function<void()> call) { beforeExchange_ = std::move(call); }
 
     ScreenValues& Values() { return values_; }
     const ScreenValues& Values() const { return values_; }
@@ -81,6 +84,7 @@ private:
     const ControllerParams& params_;
     ScreenValues values_;
     std::function<void()> onLiveRewritten_;
+    std::function<void()> beforeExchange_;
     // Each box's text and value when it was last read, so that a reading
     // parses only the boxes that changed since.
     struct LastRead

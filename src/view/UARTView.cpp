@@ -48,6 +48,7 @@ CUARTView::CUARTView(ControllerParams& params, IStatusLine* status, IPrompts& pr
 {
     engine_.SetTransport(&link_);
     boxes_.SetOnLiveRewritten([this] { live_.ForgetShownValues(); });
+    boxes_.SetBeforeExchange([this] { live_.WriteOutScreenTexts(); });
     setFixedSize(kMainScreenWidth, kMainScreenHeight);
     for (int id : MainScreenCaptionIds())
         if (QWidget* caption = Control(id))

@@ -245,7 +245,6 @@ TEST(LiveBox, ValuesAreWrittenOutOnlyWhenPaintedOrRead)
     screen.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen, static_cast<int>(test::kPatience.count())));
     other->setFocus();
-    box->SetLiveText(QStringLiteral("0")); // the first value: the line edit's own text follows at once
     static int written;
     written = 0;
     const CLiveBox::Format format = [](std::size_t key, double value) {
@@ -253,11 +252,17 @@ TEST(LiveBox, ValuesAreWrittenOutOnlyWhenPaintedOrRead)
         return QString::number(value * static_cast<double>(key), 'f', 1);
     };
     PaintLog log(box);
+    // Painted showing `text`, and no repaint asked for left (of this box, or
+    // of any that earlier tests left).
     const auto painted = [&](const char* text) {
-        log.shown.clear();
-        return test::WaitUntil([&] { return !log.shown.isEmpty(); }) &&
-               log.shown.join(u',') == QLatin1String(text);
+        return test::WaitUntil([&] {
+            return PaintPacer::Instance().Pending() == 0 && !log.shown.isEmpty() &&
+                   log.shown.last() == QLatin1String(text);
+        });
     };
+    // The first value: the line edit's own text follows it at once.
+    box->SetLiveText(QStringLiteral("0"));
+    ASSERT_TRUE(painted("0"));
 
     // Values that come faster than the box paints: only the one painted is written out.
     for (int i = 1; i <= 10; ++i)

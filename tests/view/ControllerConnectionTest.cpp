@@ -484,6 +484,10 @@ TEST_P(StillGimbal, LiveValuesAreShownAgainAfterTheLinkComesBack)
     };
     ASSERT_TRUE(test::WaitUntil(showsStill)) << Shown(*view).join(' ').toStdString();
     const QStringList before = Shown(*view);
+    // Showing all values (as after each quarter of a read-back) puts back
+    // what the boxes show.
+    view->ShowAllValues();
+    EXPECT_EQ(Shown(*view), before);
 
     const int lostAt = static_cast<int>(status.texts.size());
     switch (GetParam().loss) {
