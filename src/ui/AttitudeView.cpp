@@ -160,7 +160,7 @@ void AttitudeView::Project(std::vector<Drawn>& drawn)
         const double lambert = std::max(0.0, Dot(normal, lightInPart[part]));
         const int factor = static_cast<int>(55 + 75 * lambert);
         d.depth = depth / static_cast<double>(pf.face.points.size());
-        d.colour = Shade(f, factor);
+        d.colour = &Shade(f, factor);
         d.face = static_cast<int>(f);
     }
     drawn.resize(visible);
@@ -176,7 +176,11 @@ const AttitudeView::Shaded& AttitudeView::Shade(size_t face, int factor)
         const QColor fill = QColor::fromRgbF(std::min(1.0, c.redF() * factor / 100.0),
                                              std::min(1.0, c.greenF() * factor / 100.0),
                                              std::min(1.0, c.blueF() * factor / 100.0));
-        byFactor[i] = Shaded{fill, fill.darker(135)};
+        // A cosmetic hairline: drawn directly, where a scaled pen would be
+        // stroked into a path for every face.
+        QPen edge(fill.darker(135), 0);
+        edge.setCosmetic(true);
+        byFactor[i] = Shaded{fill, QBrush(fill), edge};
     }
     return *byFactor[i];
 }
@@ -188,8 +192,7 @@ bool AttitudeView::MovedVisibly(const std::vector<Drawn>& drawn, const std::vect
     for (size_t i = 0; i < drawn.size(); ++i) {
         const QPolygonF& a = drawn[i].polygon;
         const QPolygonF& b = next[i].polygon;
-        if (a.size() != b.size() || drawn[i].face != next[i].face ||
-            drawn[i].colour.fill != next[i].colour.fill)
+        if (a.size() != b.size() || drawn[i].face != next[i].face || drawn[i].colour != next[i].colour)
             return true;
         for (qsizetype j = 0; j < a.size(); ++j) {
             const QPointF d = a[j] - b[j];
@@ -212,7 +215,8 @@ void AttitudeView::Draw(QSize pixels, qreal ratio)
 {
     // The sky is drawn once per size; the model whenever it turned.
     if (sky_.size() != pixels) {
-        sky_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        // Opaque: copied and painted on without blending.
+        sky_ = QImage(pixels, QImage::Format_RGB32);
         sky_.setDevicePixelRatio(ratio);
         QPainter sp(&sky_);
         QLinearGradient sky(0, 0, 0, height());
@@ -242,16 +246,13 @@ void AttitudeView::Draw(QSize pixels, qreal ratio)
     for (const auto& d : drawn) {
         // The face is filled without antialiasing, the costly part of
         // drawing it; its antialiased edge, drawn over the fill's border,
-        // smooths it as before. A cosmetic hairline: drawn directly, where
-        // a scaled pen would be stroked into a path for every face.
+        // smooths it as before.
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setPen(Qt::NoPen);
-        p.setBrush(d.colour.fill);
+        p.setBrush(d.colour->brush);
         p.drawPolygon(d.polygon);
         p.setRenderHint(QPainter::Antialiasing, true);
-        QPen edge(d.colour.edge, 0);
-        edge.setCosmetic(true);
-        p.setPen(edge);
+        p.setPen(d.colour->edge);
         p.setBrush(Qt::NoBrush);
         p.drawPolygon(d.polygon);
     }

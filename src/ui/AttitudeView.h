@@ -6,8 +6,10 @@
 // GUI thread only.
 #include "ui/GimbalModel.h"
 
+#include <QBrush>
 #include <QColor>
 #include <QImage>
+#include <QPen>
 #include <QPolygonF>
 #include <QWidget>
 
@@ -36,16 +38,19 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // A face's fill, and the pen of its darker edge, made once per shade:
+    // a pen or brush made anew for every face costs an allocation each.
     struct Shaded
     {
         QColor fill;
-        QColor edge;
+        QBrush brush;
+        QPen edge;
     };
     struct Drawn
     {
         QPolygonF polygon;
         double depth;
-        Shaded colour;
+        const Shaded* colour; // in shades_, which never moves
         int face;
     };
 
