@@ -39,6 +39,11 @@ constexpr GroupRow kGroupRows[] = {
 };
 static_assert(std::size(kGroupRows) == kChannelGroupCount);
 
+// How much of a new vertical range the lines fill, and how little of it
+// they may fill before it is taken anew.
+constexpr double kFilled = 0.7;
+constexpr double kShrunk = 1.0 / 3;
+
 int GroupOf(int channel)
 {
     return static_cast<int>(kTelemetryChannels[static_cast<std::size_t>(channel)].group);
@@ -292,14 +297,15 @@ void PlotWindow::Refresh()
         const auto k = static_cast<std::size_t>(g);
         if (low[k] > high[k])
             continue;
-        // A new range only when the lines leave the old one or fill less
-        // than half of it.
+        // A new range redraws the whole plot, not only its lines: it is
+        // taken only when the lines leave the old one or fill less than
+        // kShrunk of it, and leaves them room to move.
         QCPAxis* y = rects_[k]->axis(QCPAxis::atLeft);
         const QCPRange range = y->range();
         const double span = std::max(high[k] - low[k], kGroupRows[g].minimumSpan);
-        if (low[k] < range.lower || high[k] > range.upper || span < range.size() / 2) {
+        if (low[k] < range.lower || high[k] > range.upper || span < range.size() * kShrunk) {
             const double mid = (low[k] + high[k]) / 2;
-            y->setRange(mid - span * 0.55, mid + span * 0.55);
+            y->setRange(mid - span / kFilled / 2, mid + span / kFilled / 2);
             axesChanged_ = true;
         }
     }

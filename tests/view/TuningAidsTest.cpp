@@ -250,6 +250,45 @@ TEST(PlotWindowPlacementTest, FitsTheScreenBesideOrUnderTheMainWindow)
     }
 }
 
+// A new vertical range redraws the whole plot: the axes stay put while the
+// lines move inside them, and follow when they leave or shrink well inside.
+TEST(PlotWindowRangeTest, VerticalAxesFollowTheLinesOnlyWhenTheyLeaveOrShrink)
+{
+    test::FakePrompts prompts;
+    PlotWindow plots(prompts);
+    plots.SetWindowSeconds(10);
+    QCPAxis* y = plots.Chart(static_cast<int>(kTelemetryChannels[kChannelRoll].group))->axis(QCPAxis::atLeft);
+    auto at = PlotWindow::Clock::now();
+    const struct
+    {
+        const char* what;
+        double seconds, low, high; // the roll swinging between low and high
+        bool moves;
+    } steps[] = {
+        {"the first swing", 10, -10, 10, true},
+        {"a little wider, inside the range", 1, -12, 12, false},
+        {"out of the range", 1, -12, 20, true},
+        {"the old swings gone, small ones left", 11, -2, 2, true},
+        {"a little larger, inside the range", 2, -2.5, 2.5, false},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        for (int i = 0; i < static_cast<int>(step.seconds * 50); ++i) {
+            TelemetrySample sample;
+            const double roll = i % 2 ? step.high : step.low;
+            sample.live.counts[kChannelRoll] =
+                static_cast<std::int32_t>(std::lround(roll / kTelemetryChannels[kChannelRoll].scale));
+            plots.AddSample(sample, at += std::chrono::milliseconds(20));
+        }
+        const QCPRange before = y->range();
+        plots.Refresh();
+        const QCPRange after = y->range();
+        EXPECT_EQ(after != before, step.moves) << after.lower << ' ' << after.upper;
+        EXPECT_LE(after.lower, step.low);
+        EXPECT_GE(after.upper, step.high);
+    }
+}
+
 TEST_F(TuningAidsTest, RecordingWritesEveryAnswerUntilStoppedOrClosed)
 {
     Connect();
