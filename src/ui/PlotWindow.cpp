@@ -53,14 +53,15 @@ int GroupOf(int channel)
 const QColor kLineColors[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
                               QColor(0x94, 0x67, 0xbd), QColor(0xff, 0x7f, 0x0e)};
 
-// The spans offered, and how often each is redrawn: the lines move about
-// the same few pixels at each refresh whatever the span, and a longer span
-// costs no more paints than a short one.
+// The spans offered, and how often each is redrawn: the lines move the
+// same 1/40 of the chart's width at each refresh whatever the span (15 px
+// in a chart 600 px wide), and a longer span costs no more paints than a
+// short one.
 constexpr struct
 {
     int seconds;
     std::chrono::milliseconds refresh;
-} kWindowChoices[] = {{10, 250ms}, {30, 500ms}, {60, 1000ms}};
+} kWindowChoices[] = {{10, 250ms}, {30, 750ms}, {60, 1500ms}};
 
 } // namespace
 

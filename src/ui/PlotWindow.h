@@ -14,7 +14,7 @@
 // is closed.
 //
 // Cheap to keep open: answers go into a plain buffer, and the charts take
-// the visible part as one batch per line every 250 ms to 1 s (the longer
+// the visible part as one batch per line every 250 ms to 1.5 s (the longer
 // the span, the less often), redrawn only while the window is shown and
 // not paused. The buffer holds a little over the longest span (60 s). The
 // lines have a buffered layer of their own ("main"): while no axis range
