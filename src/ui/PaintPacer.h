@@ -3,16 +3,18 @@
 // read them, and every repaint of a window costs a round trip to the
 // display server besides the painting. Widgets that show live values ask
 // for their repaints here instead of calling update(), at one of two
-// paces: motion (the attitude) at most every 40 ms, readings (numbers) at
-// most every 120 ms, about as often as the boards' first program showed
-// them. Repaints asked for go out together, once the events at hand are
-// handled, and a reading nearly due goes out with the motion's round, so
-// one answer's changes make one paint. Anything else repaints as usual.
+// paces: motion (the attitude) at most every 50 ms, readings (numbers) at
+// most every 150 ms, a little less often than the boards' first program
+// showed them (about every 100 ms) and more often than a changing number
+// can be read. Repaints asked for go out together, once the events at hand
+// are handled, and a reading nearly due goes out with the motion's round,
+// so one answer's changes make one paint. Anything else repaints as usual.
 //
 // A round due waits up to kLastValueWait for the next value asked for,
 // which comes with an answer taken by the link's tick, so painting adds no
 // wake-up of its own while answers flow. Measured: at 50 answers a second
-// the main window paints about 25 times a second instead of 50.
+// from the simulated gimbal swinging freely, the main window paints about
+// 16 times a second instead of 50, the 3D view 14 times.
 #include <QBasicTimer>
 #include <QHash>
 #include <QObject>
