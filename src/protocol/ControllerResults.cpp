@@ -56,16 +56,3 @@ std::string_view ResultMessage(const ControllerResult& result, std::uint8_t moto
 }
 
 } // namespace qav
-
-#include <cstdio>
-
-namespace qav {
-
-std::string FormatFirmwareVersion(std::uint8_t tenths)
-{
-    char text[48];
-    std::snprintf(text, sizeof text, "Firmware Version:V%.1f", tenths * 0.1);
-    return text;
-}
-
-} // namespace qav

@@ -28,10 +28,3 @@ const ControllerResult* FindControllerResult(std::uint8_t code);
 std::string_view ResultMessage(const ControllerResult& result, std::uint8_t motorState);
 
 } // namespace qav
-
-namespace qav {
-
-// "Firmware Version:V2.3" for a version byte of 23.
-std::string FormatFirmwareVersion(std::uint8_t tenths);
-
-} // namespace qav

@@ -248,7 +248,7 @@ std::uint32_t CSerialLink::TakeArrived()
     if (!IsOpen() || !shared_->ownerReads.load())
         return 0;
     std::lock_guard reading(shared_->readLock);
-    std::array<std::uint8_t, 1024> buffer{};
+    std::array<std::uint8_t, 1024> buffer; // only what ReadNow filled is read
     std::uint32_t total = 0;
     for (;;) {
         const std::uint32_t got = port_->ReadNow(buffer.data(), buffer.size());

@@ -334,11 +334,6 @@ TEST_F(ControllerLinkTest, MismatchedCounterStillUpdatesEverythingButLiveness)
     EXPECT_EQ(events.log.front(), "motor 1");
 }
 
-TEST(ControllerTexts, FirmwareVersionText)
-{
-    EXPECT_EQ(FormatFirmwareVersion(23), "Firmware Version:V2.3");
-}
-
 TEST(ControllerTexts, ResultTableCoversKnownCodesOnly)
 {
     for (int code = 0; code < 256; ++code) {
