@@ -180,7 +180,7 @@ const AttitudeView::Shaded& AttitudeView::Shade(size_t face, int factor)
         // stroked into a path for every face.
         QPen edge(fill.darker(135), 0);
         edge.setCosmetic(true);
-        byFactor[i] = Shaded{fill, QBrush(fill), edge};
+        byFactor[i] = Shaded{QBrush(fill), edge};
     }
     return *byFactor[i];
 }

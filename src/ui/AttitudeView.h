@@ -42,7 +42,6 @@ private:
     // a pen or brush made anew for every face costs an allocation each.
     struct Shaded
     {
-        QColor fill;
         QBrush brush;
         QPen edge;
     };

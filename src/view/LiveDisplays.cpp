@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace qav {
 namespace {
@@ -114,8 +113,7 @@ void LiveDisplays::ShowChannel(std::size_t channel, double value)
             values_.Float(box) = static_cast<float>(value);
             break;
         case ValueKind::Text:
-            unwritten_[channel] = value;
-            break;
+            break; // the box's own text (WriteOutScreenTexts)
         }
     }
     // A live box writes the value out only when it paints it.
@@ -127,9 +125,9 @@ void LiveDisplays::ShowChannel(std::size_t channel, double value)
 
 void LiveDisplays::WriteOutScreenTexts()
 {
-    for (std::size_t c = 0; c < kTelemetryChannelCount; ++c)
-        if (const std::optional<double> value = std::exchange(unwritten_[c], std::nullopt))
-            values_.Text(kTelemetryChannels[c].box) = ChannelBoxText(c, *value);
+    for (const ExchangeEntry& entry : kExchangeOrder)
+        if (entry.kind == ValueKind::Text && IsLiveDisplay(entry.box))
+            values_.Text(entry.box) = form_.Text(entry.box);
 }
 
 void LiveDisplays::ShowTelemetry(const ControllerTelemetry& t)

@@ -38,9 +38,9 @@ public:
     void SetStale(bool stale);
     // The next answer shows every live value, also those equal to the last.
     void ForgetShownValues();
-    // Writes the text screen values of the channels shown since the last
-    // call (those are written out only when the screen's values are read
-    // or shown, not with each of 50 answers a second).
+    // Takes the text screen values of the live boxes from what the boxes
+    // show: done when the screen's values are read or shown, not with each
+    // of 50 answers a second.
     void WriteOutScreenTexts();
 
     static bool IsLiveDisplay(int id);
@@ -59,8 +59,6 @@ private:
     // one leaves the displays as they are.
     std::optional<std::array<float, 3>> attitudeShown_;
     std::optional<ControllerTelemetry> telemetryShown_; // the answer last shown
-    // By channel: a value shown whose text screen value is not written yet.
-    std::array<std::optional<double>, kTelemetryChannelCount> unwritten_{};
 };
 
 } // namespace qav

@@ -38,7 +38,7 @@ public:
     // Called when showing the values rewrote a live box.
     void SetOnLiveRewritten(std::function<void()> call) { onLiveRewritten_ = std::move(call); }
     // Called before the boxes are read or the values shown: the live
-    // displays write out the text values they keep unwritten until then.
+    // displays take their text screen values from what their boxes show.
     void SetBeforeExchange(std::function<void()> call) { beforeExchange_ = std::move(call); }
 
     ScreenValues& Values() { return values_; }
